@@ -1,0 +1,164 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "core/ControllerState.h"
+#include "core/Services.h"
+#include "protocol/Links.h"
+#include "ui/model/WindowModel.h"
+
+namespace qm {
+
+// The program's controller: owns ControllerState and the window model, and runs every handler of
+// the main window on one thread. It never blocks and never calls a widget: it changes the model,
+// writes requests to the active link, and leaves waiting to timers. Every public entry point is
+// one event (a click, a timer tick, a received report); after each, the change callback lets the
+// view repaint.
+class Controller {
+public:
+    Controller(PcClock& clock, OperatorServices& ops);
+
+    // Called after every entry point.
+    void SetChangedCallback(std::function<void()> callback) { changed_ = std::move(callback); }
+
+    const ControllerState& State() const { return s_; }
+    const WindowModel& Model() const { return m_; }
+    // Direct access for the view layer and tests that set up a situation.
+    ControllerState& MutableState() { return s_; }
+    WindowModel& MutableModel() { return m_; }
+
+    // Start-up and close.
+    // Makes sure a DATA folder exists in the start folder (the working directory at start).
+    void SetUpFolders(const std::filesystem::path& startFolder);
+    void FormCreate(int screenWidth, int screenHeight);
+    void FormClose();
+
+    // Links.
+    // A HID device with the logger's product string has been found: it carries the packets from
+    // now on and the connection sequence starts 300 ms later.
+    void UsbLoggerFound(HidDeviceLink* device);
+    // A serial port has been opened by the operator; the sequence starts 3 s later.
+    void SerialPortOpened(SerialLink* port, const std::string& portName);
+    // One input report (report ID split off) from a HID device with the given product string.
+    void HidCtlDeviceData(std::string_view productString, std::span<const std::uint8_t> data);
+    // Bytes are waiting on the serial port.
+    void ComPort1RxChar(std::size_t bytesWaiting);
+
+    // Timers.
+    void OnTimer(TimerId id);
+
+    // Clock, synchronisation and test measurement.
+    void bClockClick();
+    void bSynchClick();
+    void bTestClick();
+
+    // Menu.
+    void pmBluetoothClick();
+
+    // The reply in the packet buffer has been received completely (indices 1..received).
+    void DispatchReply();
+
+    // Text of the clock label for a device clock reply, e.g. "09:07:03  5. 3.2024".
+    static std::string ClockText(int hour, int minute, int second, int day, int month, int year);
+    // Text of the line value for the title from a reply to 16.
+    static std::string LineText(const Reply& reply);
+
+private:
+    template <typename F>
+    void Run(F&& handler);
+
+    // Exchange.
+    void SendCommand(std::uint8_t code);
+    void SendPacket();
+    void WriteHidReport();
+    void SendModemRequest(std::uint8_t code, std::uint8_t dataByte, bool withData);
+    Reply CurrentReply() const { return Reply(s_.PacketBuffer, s_.ReceivedCount); }
+
+    // Dispatch rows.
+    void IdentificationReply();
+    void LineValueReply();
+    void ReadingsReply();
+    void ClockReply();
+    void ScheduleReply();
+    void ScheduleWrittenReply();
+    void BatteryReply();
+    void CalibrationReply();
+    void CalibrationBlockReply();
+    void ListingReply();
+    void DeleteReply();
+    void RemarksReply();
+    void RemarksWrittenReply();
+    void LinkKindReply();
+    void ModemModeReply();
+    void RadioAddressReply();
+    void LineReply();
+    void DayFoundReply();
+    void ValuesReply();
+
+    // Modem dialogue.
+    void HandleModemLine();
+    void BTtimerTimer();
+    void Timer1Timer();
+    void Timer4Timer();
+
+    // Copies.
+    void FileListingEntry(const std::string& nameBytes);
+    void FileListingEnded();
+    void Timer2Timer();
+    void CloseLocalFiles();
+
+    // Connection sequence.
+    void ContinueWithBattery();
+    void EndInitialSequence();
+    void StartBusyIndicator();
+    void StopBusyIndicator();
+    void StartTimerTimer();
+    void SysTimerTimer();
+    void Timer3Timer();
+    void TimerBarTimer();
+    void ArmSysTimer(int action, int intervalMs);
+
+    // Clock.
+    void SendClockSet();
+    void ShowDeviceClock();
+
+    // Schedule, remarks, catalogue.
+    void ShowSchedule(Colour colour);
+    void ShowRemarks(Colour colour);
+    void RequestDirectoryList(const std::string& name);
+    void DirectoryListingEnded();
+    void EndOfListing();
+
+    // Editor change handlers (run whenever a shown value changes).
+    void ScheduleEditorChanged(Control& editor);
+    void SetTimeEditor(DateTimeEdit& editor, DateTime value);
+    void SetSpinEditor(SpinEdit& editor, double value);
+
+    PcClock& clock_;
+    OperatorServices& ops_;
+    std::function<void()> changed_;
+    ControllerState s_;
+    WindowModel m_;
+};
+
+}  // namespace qm
+
+namespace qm {
+
+template <typename F>
+void Controller::Run(F&& handler) {
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        // Like a handler that raised: the step ends here and the operator sees why.
+        ops_.ShowError(e.what());
+    }
+    if (changed_) changed_();
+}
+
+}  // namespace qm

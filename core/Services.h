@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+
+#include "protocol/DateTime.h"
+
+namespace qm {
+
+// The PC's clock (local time).
+class PcClock {
+public:
+    virtual ~PcClock() = default;
+    virtual DateTime Now() = 0;
+};
+
+// What the core asks of the operator and the desktop: message boxes, the beep, ending the program.
+class OperatorServices {
+public:
+    virtual ~OperatorServices() = default;
+    virtual void ShowWarning(const std::string& text) = 0;
+    // A warning with OK and Cancel; true on OK.
+    virtual bool Confirm(const std::string& text) = 0;
+    // An error the operator can act on: what failed, where and why.
+    virtual void ShowError(const std::string& text) = 0;
+    virtual void Beep() = 0;
+    // Ends the program at once (no close handler runs).
+    virtual void Quit() = 0;
+};
+
+}  // namespace qm

@@ -1,0 +1,28 @@
+#include "measure/Battery.h"
+
+#include <cstdio>
+
+namespace qm {
+
+void ShowBattery(WindowModel& model, double volts, bool& batteryShown) {
+    model.GroupBox3.visible = batteryShown;
+    batteryShown = true;
+    // The reply carries tenths of a volt; compare in tenths so 6.0 and 4.5 fall exactly.
+    const long tenths = static_cast<long>(volts * 10.0 + 0.5);
+    if (tenths >= 60) {
+        model.Shape1.brush = Colour::Lime;
+        model.Shape1.pen = Colour::Green;
+    } else if (tenths >= 45) {
+        model.Shape1.brush = Colour::Yellow;
+        model.Shape1.pen = Colour::Olive;
+    } else {
+        model.Shape1.brush = Colour::Red;
+        model.Shape1.pen = Colour::Maroon;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%3.1f", volts);
+    model.Shape1.showHint = true;
+    model.Shape1.hint = std::string(text) + "В";
+}
+
+}  // namespace qm

@@ -1,0 +1,88 @@
+#include "measure/Schedule.h"
+
+#include <cmath>
+
+#include "protocol/CommandCode.h"
+
+namespace qm {
+namespace {
+
+std::uint8_t LowByteOfTruncated(double v) {
+    return static_cast<std::uint8_t>(static_cast<std::int64_t>(std::trunc(v)) & 0xFF);
+}
+
+std::string InvalidField(const char* what, int a, int b, int c, const char* form) {
+    return std::string("The logger sent an invalid ") + what + " in its measurement schedule (" +
+           std::to_string(a) + form + std::to_string(b) + (c >= 0 ? form + std::to_string(c) : "") +
+           "); the schedule shown is incomplete.";
+}
+
+}  // namespace
+
+ScheduleDecodeResult DecodeSchedule(const Reply& r) {
+    DecodedSchedule d;
+    MeasurementSchedule& s = d.fields;
+    s.StartMinute = r.At(3);
+    s.StartHour = r.At(4);
+    s.StartDay = r.At(5);
+    s.StartMonth = r.At(6);
+    s.StartYear = static_cast<std::uint16_t>(r.At(7) + 2000);
+    s.StopMinute = r.At(8);
+    s.StopHour = r.At(9);
+    s.StopDay = r.At(10);
+    s.StopMonth = r.At(11);
+    s.StopYear = static_cast<std::uint16_t>(r.At(12) + 2000);
+    s.IntervalMinutes = r.At(13);
+    s.IntervalHours = r.At(14);
+    s.IntervalDays = r.At(15);
+
+    ScheduleDecodeResult result;
+    const auto startTime = DateTime::FromTime(s.StartHour, s.StartMinute);
+    if (!startTime) {
+        result.error = InvalidField("start time", s.StartHour, s.StartMinute, -1, ":");
+        return result;
+    }
+    const auto stopTime = DateTime::FromTime(s.StopHour, s.StopMinute);
+    if (!stopTime) {
+        result.error = InvalidField("stop time", s.StopHour, s.StopMinute, -1, ":");
+        return result;
+    }
+    const auto startDate = DateTime::FromDate(s.StartYear, s.StartMonth, s.StartDay);
+    if (!startDate) {
+        result.error = InvalidField("start date", s.StartDay, s.StartMonth, s.StartYear, ".");
+        return result;
+    }
+    const auto stopDate = DateTime::FromDate(s.StopYear, s.StopMonth, s.StopDay);
+    if (!stopDate) {
+        result.error = InvalidField("stop date", s.StopDay, s.StopMonth, s.StopYear, ".");
+        return result;
+    }
+    d.startTime = *startTime;
+    d.stopTime = *stopTime;
+    d.startDate = *startDate;
+    d.stopDate = *stopDate;
+    result.schedule = d;
+    return result;
+}
+
+int BuildScheduleRequest(const MeasurementSchedule& s, PacketBuffer& b) {
+    b[1] = 15;
+    b[2] = 0;
+    b[3] = CommandCode::WriteSchedule;
+    b[4] = static_cast<std::uint8_t>(s.StartMinute);
+    b[5] = static_cast<std::uint8_t>(s.StartHour);
+    b[6] = static_cast<std::uint8_t>(s.StartDay);
+    b[7] = static_cast<std::uint8_t>(s.StartMonth);
+    b[8] = static_cast<std::uint8_t>((s.StartYear - 2000) & 0xFF);
+    b[9] = static_cast<std::uint8_t>(s.StopMinute);
+    b[10] = static_cast<std::uint8_t>(s.StopHour);
+    b[11] = static_cast<std::uint8_t>(s.StopDay);
+    b[12] = static_cast<std::uint8_t>(s.StopMonth);
+    b[13] = static_cast<std::uint8_t>((s.StopYear - 2000) & 0xFF);
+    b[14] = LowByteOfTruncated(s.IntervalMinutes);
+    b[15] = LowByteOfTruncated(s.IntervalHours);
+    b[16] = LowByteOfTruncated(s.IntervalDays);
+    return 17;
+}
+
+}  // namespace qm

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "protocol/PacketBuffer.h"
+#include "store/CopyState.h"
+#include "ui/model/WindowModel.h"
+
+namespace qm {
+
+// The directory that the logger keeps for itself; never offered to the operator.
+inline constexpr const char* kSystemDirectory = "SYSTEM~1";
+
+// Builds a request that carries a name and a 0 byte (64 list, 76 delete, 66 open): length =
+// name length + 3. Returns the number of bytes to send, or nothing when the name does not fit
+// in a request (its length byte).
+std::optional<int> BuildNameRequest(PacketBuffer& buffer, std::uint8_t code,
+                                    const std::string& name);
+
+// Adds one listed directory to the selector, unless it is the logger's system directory.
+void AddDirectoryEntry(CopyState& copy, ComboBox& selector, const std::string& nameBytes);
+
+// Enables "Новые" exactly when the selected directory has a resume record locally.
+void UpdateNewDataButton(WindowModel& model, const std::filesystem::path& dataFolder);
+
+// A path from UTF-8 text, the same on every platform.
+std::filesystem::path Utf8Path(const std::string& utf8);
+
+// The local folder of a logger directory: the data folder + the name in Unicode.
+std::filesystem::path DataSetFolder(const std::filesystem::path& dataFolder,
+                                    const std::string& nameBytes);
+
+}  // namespace qm

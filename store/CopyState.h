@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qm {
+
+// State of the catalogue and of a running copy. Names are the logger's Windows-1251 bytes.
+struct CopyState {
+    // Directory names in the order the logger listed them, parallel to ComboBox1's items (which
+    // show them in Unicode).
+    std::vector<std::string> directoryNames;
+
+    bool ListingFiles = false;
+    bool ResumeRequested = false;
+    bool DayCopyMode = false;
+    bool DataFileOpen = false;
+    std::uint16_t SelectedDay = 0;
+    std::vector<std::string> FileNameTable;  // FileNameCount = size()
+    std::size_t CurrentFileIndex = 0;        // 1-based
+    std::int32_t LinesWritten = 0;
+    std::int32_t MeasurementCount = 0;
+    std::vector<std::int32_t> ValueBlock;
+    std::string RequestPath;
+    std::string ResumeName;
+};
+
+}  // namespace qm

@@ -1,0 +1,211 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "protocol/DateTime.h"
+#include "ui/model/Colour.h"
+#include "ui/model/Timer.h"
+
+namespace qm {
+
+// Plain data of every control of the main window and the parameters dialog: what is visible,
+// enabled, shown and in which colour. The core changes it; the Qt layer mirrors it into the
+// widgets (objectName = the member name) and turns widget events into controller calls. Texts are
+// UTF-8. Geometry is in client pixels of the owning window or group.
+
+struct Rect {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+    friend bool operator==(const Rect&, const Rect&) = default;
+};
+
+struct Control {
+    bool visible = true;
+    bool enabled = true;
+    std::string caption;
+    Colour fontColour = Colour::WindowText;
+    Rect geometry;
+};
+
+struct Button : Control {};
+struct Label : Control {};
+struct GroupBox : Control {};
+struct TabSheet : Control {};
+
+struct EditBox : Control {
+    std::string text;
+};
+
+struct CheckBox : Control {
+    bool checked = false;
+};
+
+struct SpinEdit : Control {
+    double value = 0;
+    double minimum = 0;
+    double maximum = 100;
+};
+
+// A time editor holds a time of day, a date editor a date (time 00:00).
+struct DateTimeEdit : Control {
+    DateTime value;
+};
+
+struct ComboBox : Control {
+    std::vector<std::string> items;
+    int itemIndex = -1;  // -1: nothing selected
+    std::string text;    // the selected item's text, or empty
+    int focusRequests = 0;
+};
+
+struct RadioGroup : Control {
+    std::vector<std::string> items;
+    int itemIndex = -1;
+};
+
+struct PageControl : Control {
+    int activePage = 0;
+};
+
+struct ProgressBar : Control {
+    int position = 0;
+    int maximum = 4;
+};
+
+struct Shape : Control {
+    Colour brush = Colour::Lime;
+    Colour pen = Colour::Green;
+    bool showHint = false;
+    std::string hint;
+};
+
+struct ChartPoint {
+    double x = 0;
+    double y = 0;
+    Colour colour = Colour::Lime;
+};
+
+// The point chart: Series1 holds the latest test measurement (with value marks), Series2 every
+// earlier one of this run. `series1Revision` changes whenever Series1 is rebuilt; Series2 only
+// grows, so the view appends what it has not drawn yet.
+struct Chart : Control {
+    std::vector<ChartPoint> series1;
+    std::vector<ChartPoint> series2;
+    std::uint64_t series1Revision = 0;
+    double bottomMin = 0.5;
+    double bottomMax = 1.5;
+    double leftMin = -1e11;
+    double leftMax = 1e11;
+};
+
+struct MenuItem {
+    std::string caption;
+    bool enabled = true;
+    bool checked = false;
+};
+
+struct Window {
+    std::string title;
+    int left = 8;
+    int top = 8;
+    int width = 1024;
+    int height = 706;
+    bool enabled = true;
+    bool visible = true;
+    int focusRequests = 0;
+};
+
+struct ParametersModel {
+    Window window;
+    Label Label1, Label2, Label3, Label4, Label5, Label6, Label7, Label8, Label9;
+    Label Label10, Label11, Label12, Label13, Label14, Label15, Label16, Label17, Label18;
+    Button Button1, Button2;
+
+    ParametersModel();
+};
+
+struct WindowModel {
+    Window window;
+    int screenWidth = 1024;
+    int screenHeight = 768;
+
+    Label Label7;  // version
+    Button bSynch, bClock;
+    Label Label2;  // device clock
+    GroupBox GroupBox3;
+    Shape Shape1;  // battery
+
+    // Schedule group.
+    GroupBox GroupBox2;
+    PageControl PageControl1;
+    TabSheet TabSheet1, TabSheet2, TabSheet3;
+    Button bCurrent1, bCurrent2;
+    DateTimeEdit TimeStart, DateStart, TimeStop, DateStop;
+    SpinEdit DayEdit, HourEdit, MinEdit;
+    Label Label3, Label4, Label5;  // interval unit titles
+    Button bSet;
+
+    Button bTest;
+    ProgressBar ProgressBar1;
+    Label Label6;  // no data
+
+    // Data group.
+    GroupBox GroupBox1;
+    ComboBox ComboBox1;
+    Button bAllData, bNewData, bSelect, bDelete, bCopy, bCancel;
+    DateTimeEdit DateData;
+    Label lMeasureCounter;
+
+    // Remark group.
+    GroupBox pComment;
+    EditBox pRemark1, pRemark2;
+    Button bRemark;
+
+    Chart Chart1;
+
+    // Calibration group.
+    GroupBox CalibrBox;
+    Label Label1;
+    EditBox Edit1;
+    Button bCalibr;
+    CheckBox CheckBox1;
+
+    // Radio-modem group.
+    GroupBox gbR_Modem;
+    CheckBox cbRAddress;
+    EditBox eRAddress;
+    ComboBox cbR_Modem;
+    Button bRStart;
+
+    // Bluetooth-modem group.
+    GroupBox BTmodem;
+    RadioGroup RadioGroup1;
+    Button Button6;
+    Label Label10, Label9;
+    CheckBox CheckBox2;
+
+    // Serial port group.
+    GroupBox GroupBox4;
+    Label Label8;
+    SpinEdit SpinEdit1;
+    std::string portDevice;  // a device path typed or picked by the operator, where ports have names
+    Button bSetPort;
+    CheckBox CheckBox3;
+
+    // Context menu.
+    MenuItem pmBluetooth, N1, pmRus, pmEng;
+
+    // Timers.
+    Timer StartTimer, SysTimer, TimerBar, Timer1, Timer2, Timer3, Timer4, BTtimer;
+    Timer& TimerById(TimerId id);
+
+    ParametersModel Parameters;
+
+    WindowModel();
+};
+
+}  // namespace qm
