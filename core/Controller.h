@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <span>
 #include <string>
 #include <string_view>
@@ -59,6 +60,18 @@ public:
 
     // Menu.
     void pmBluetoothClick();
+
+    // Widget events by the control's name, as the view reports them. A value edit changes the
+    // model and, when the shown value differs, runs the control's change handler: the same
+    // handler that runs when the controller itself changes the value.
+    void Click(std::string_view name);
+    void TextEdited(std::string_view name, const std::string& text);
+    void NumberEdited(std::string_view name, double value);
+    void DateTimeEdited(std::string_view name, DateTime value);
+    void Checked(std::string_view name, bool checked);
+    void Selected(std::string_view name, int index);
+    // Names that have a click or change handler (views connect only these).
+    bool HasClickHandler(std::string_view name) const;
 
     // The reply in the packet buffer has been received completely (indices 1..received).
     void DispatchReply();
@@ -138,6 +151,16 @@ private:
     void ScheduleEditorChanged(Control& editor);
     void SetTimeEditor(DateTimeEdit& editor, DateTime value);
     void SetSpinEditor(SpinEdit& editor, double value);
+
+    using Handler = void (Controller::*)();
+    // Handlers by control name; each feature registers its own in its file.
+    void RegisterHandlers();
+    void RegisterCoreHandlers();
+    void OnClick(std::string_view name, Handler h) { clicks_.emplace(name, h); }
+    void OnChange(std::string_view name, Handler h) { changes_.emplace(name, h); }
+    void RunChange(std::string_view name);
+    std::map<std::string, Handler, std::less<>> clicks_;
+    std::map<std::string, Handler, std::less<>> changes_;
 
     PcClock& clock_;
     OperatorServices& ops_;

@@ -6,7 +6,9 @@
 
 namespace qm {
 
-Controller::Controller(PcClock& clock, OperatorServices& ops) : clock_(clock), ops_(ops) {}
+Controller::Controller(PcClock& clock, OperatorServices& ops) : clock_(clock), ops_(ops) {
+    RegisterHandlers();
+}
 
 void Controller::SetUpFolders(const std::filesystem::path& startFolder) {
     s_.StartFolder = startFolder;

@@ -90,6 +90,8 @@ WindowModel::WindowModel() {
     Design(Label3, "Сутки:", {}, true);
     Design(Label4, "Часы:", {}, true);
     Design(Label5, "Минуты:", {}, true);
+    TimeStart.mode = DateTimeEdit::Mode::Time;
+    TimeStop.mode = DateTimeEdit::Mode::Time;
     DayEdit.maximum = 100;
     HourEdit.maximum = 23;
     MinEdit.maximum = 59;
@@ -165,6 +167,113 @@ WindowModel::WindowModel() {
     BTtimer.interval = 1000;
     Timer1.interval = 15000;
     Timer4.interval = 1000;
+}
+
+std::vector<ControlRef> WindowModel::Controls() {
+    return {
+        {"Label7", &Label7},
+        {"bSynch", &bSynch},
+        {"bClock", &bClock},
+        {"Label2", &Label2},
+        {"GroupBox3", &GroupBox3},
+        {"Shape1", &Shape1},
+        {"GroupBox2", &GroupBox2},
+        {"PageControl1", &PageControl1},
+        {"TabSheet1", &TabSheet1},
+        {"TabSheet2", &TabSheet2},
+        {"TabSheet3", &TabSheet3},
+        {"bCurrent1", &bCurrent1},
+        {"bCurrent2", &bCurrent2},
+        {"TimeStart", &TimeStart},
+        {"DateStart", &DateStart},
+        {"TimeStop", &TimeStop},
+        {"DateStop", &DateStop},
+        {"DayEdit", &DayEdit},
+        {"HourEdit", &HourEdit},
+        {"MinEdit", &MinEdit},
+        {"Label3", &Label3},
+        {"Label4", &Label4},
+        {"Label5", &Label5},
+        {"bSet", &bSet},
+        {"bTest", &bTest},
+        {"ProgressBar1", &ProgressBar1},
+        {"Label6", &Label6},
+        {"GroupBox1", &GroupBox1},
+        {"ComboBox1", &ComboBox1},
+        {"bAllData", &bAllData},
+        {"bNewData", &bNewData},
+        {"bSelect", &bSelect},
+        {"bDelete", &bDelete},
+        {"bCopy", &bCopy},
+        {"bCancel", &bCancel},
+        {"DateData", &DateData},
+        {"lMeasureCounter", &lMeasureCounter},
+        {"pComment", &pComment},
+        {"pRemark1", &pRemark1},
+        {"pRemark2", &pRemark2},
+        {"bRemark", &bRemark},
+        {"Chart1", &Chart1},
+        {"CalibrBox", &CalibrBox},
+        {"Label1", &Label1},
+        {"Edit1", &Edit1},
+        {"bCalibr", &bCalibr},
+        {"CheckBox1", &CheckBox1},
+        {"gbR_Modem", &gbR_Modem},
+        {"cbRAddress", &cbRAddress},
+        {"eRAddress", &eRAddress},
+        {"cbR_Modem", &cbR_Modem},
+        {"bRStart", &bRStart},
+        {"BTmodem", &BTmodem},
+        {"RadioGroup1", &RadioGroup1},
+        {"Button6", &Button6},
+        {"Label10", &Label10},
+        {"Label9", &Label9},
+        {"CheckBox2", &CheckBox2},
+        {"GroupBox4", &GroupBox4},
+        {"Label8", &Label8},
+        {"SpinEdit1", &SpinEdit1},
+        {"bSetPort", &bSetPort},
+        {"CheckBox3", &CheckBox3},
+    };
+}
+
+std::vector<ControlRef> ParametersModel::Controls() {
+    return {
+        {"Label1", &Label1},
+        {"Label2", &Label2},
+        {"Label3", &Label3},
+        {"Label4", &Label4},
+        {"Label5", &Label5},
+        {"Label6", &Label6},
+        {"Label7", &Label7},
+        {"Label8", &Label8},
+        {"Label9", &Label9},
+        {"Label10", &Label10},
+        {"Label11", &Label11},
+        {"Label12", &Label12},
+        {"Label13", &Label13},
+        {"Label14", &Label14},
+        {"Label15", &Label15},
+        {"Label16", &Label16},
+        {"Label17", &Label17},
+        {"Label18", &Label18},
+        {"Button1", &Button1},
+        {"Button2", &Button2},
+    };
+}
+
+std::vector<MenuItemRef> WindowModel::MenuItems() {
+    return {{"pmBluetooth", &pmBluetooth}, {"N1", &N1}, {"pmRus", &pmRus}, {"pmEng", &pmEng}};
+}
+
+std::optional<ControlPtr> WindowModel::Find(std::string_view name) {
+    for (const ControlRef& r : Controls())
+        if (r.name == name) return r.control;
+    return std::nullopt;
+}
+
+Control& BaseOf(const ControlPtr& p) {
+    return std::visit([](auto* c) -> Control& { return *c; }, p);
 }
 
 }  // namespace qm

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <variant>
 #include <vector>
 
 #include "protocol/DateTime.h"
@@ -52,6 +55,8 @@ struct SpinEdit : Control {
 
 // A time editor holds a time of day, a date editor a date (time 00:00).
 struct DateTimeEdit : Control {
+    enum class Mode { Time, Date };
+    Mode mode = Mode::Date;
     DateTime value;
 };
 
@@ -119,6 +124,22 @@ struct Window {
     int focusRequests = 0;
 };
 
+// One named control of a window, for views and tests that walk every control by its name.
+using ControlPtr = std::variant<Button*, Label*, GroupBox*, TabSheet*, EditBox*, CheckBox*,
+                                SpinEdit*, DateTimeEdit*, ComboBox*, RadioGroup*, PageControl*,
+                                ProgressBar*, Shape*, Chart*>;
+struct ControlRef {
+    std::string_view name;
+    ControlPtr control;
+};
+struct MenuItemRef {
+    std::string_view name;
+    MenuItem* item;
+};
+
+// The generic part of any control behind a ControlRef.
+Control& BaseOf(const ControlPtr& p);
+
 struct ParametersModel {
     Window window;
     Label Label1, Label2, Label3, Label4, Label5, Label6, Label7, Label8, Label9;
@@ -126,6 +147,7 @@ struct ParametersModel {
     Button Button1, Button2;
 
     ParametersModel();
+    std::vector<ControlRef> Controls();
 };
 
 struct WindowModel {
@@ -206,6 +228,13 @@ struct WindowModel {
     ParametersModel Parameters;
 
     WindowModel();
+    WindowModel(const WindowModel&) = delete;
+    WindowModel& operator=(const WindowModel&) = delete;
+
+    // Every control of the main window by its name, and the context menu's items.
+    std::vector<ControlRef> Controls();
+    std::vector<MenuItemRef> MenuItems();
+    std::optional<ControlPtr> Find(std::string_view name);
 };
 
 }  // namespace qm

@@ -1,0 +1,94 @@
+// Widget events by control name: clicks and value edits reach their handlers through one table.
+#include <variant>
+
+#include "core/Controller.h"
+
+namespace qm {
+
+void Controller::RegisterHandlers() {
+    RegisterCoreHandlers();
+}
+
+void Controller::RegisterCoreHandlers() {
+    OnClick("bClock", &Controller::bClockClick);
+    OnClick("bSynch", &Controller::bSynchClick);
+    OnClick("bTest", &Controller::bTestClick);
+    OnClick("pmBluetooth", &Controller::pmBluetoothClick);
+}
+
+bool Controller::HasClickHandler(std::string_view name) const { return clicks_.contains(name); }
+
+void Controller::RunChange(std::string_view name) {
+    if (auto it = changes_.find(name); it != changes_.end()) (this->*(it->second))();
+}
+
+void Controller::Click(std::string_view name) {
+    // Click handlers are entry points of their own (they run their Run wrapper).
+    if (auto it = clicks_.find(name); it != clicks_.end()) (this->*(it->second))();
+}
+
+namespace {
+template <typename T>
+T* As(WindowModel& m, std::string_view name) {
+    const auto p = m.Find(name);
+    if (!p) return nullptr;
+    T* const* c = std::get_if<T*>(&*p);
+    return c ? *c : nullptr;
+}
+}  // namespace
+
+void Controller::TextEdited(std::string_view name, const std::string& text) {
+    Run([&] {
+        EditBox* e = As<EditBox>(m_, name);
+        if (!e || e->text == text) return;
+        e->text = text;
+        RunChange(name);
+    });
+}
+
+void Controller::NumberEdited(std::string_view name, double value) {
+    Run([&] {
+        SpinEdit* e = As<SpinEdit>(m_, name);
+        if (!e || e->value == value) return;
+        e->value = value;
+        RunChange(name);
+    });
+}
+
+void Controller::DateTimeEdited(std::string_view name, DateTime value) {
+    Run([&] {
+        DateTimeEdit* e = As<DateTimeEdit>(m_, name);
+        if (!e || e->value == value) return;
+        e->value = value;
+        RunChange(name);
+    });
+}
+
+void Controller::Checked(std::string_view name, bool checked) {
+    Run([&] {
+        CheckBox* c = As<CheckBox>(m_, name);
+        if (!c || c->checked == checked) return;
+        c->checked = checked;
+        RunChange(name);
+    });
+}
+
+void Controller::Selected(std::string_view name, int index) {
+    Run([&] {
+        if (ComboBox* c = As<ComboBox>(m_, name)) {
+            if (c->itemIndex == index) return;
+            c->itemIndex = index;
+            c->text = index >= 0 && index < static_cast<int>(c->items.size())
+                          ? c->items[static_cast<std::size_t>(index)]
+                          : std::string();
+        } else if (RadioGroup* g = As<RadioGroup>(m_, name)) {
+            if (g->itemIndex == index) return;
+            g->itemIndex = index;
+        } else {
+            return;
+        }
+        RunChange(name);
+    });
+}
+
+}  // namespace qm

@@ -1,0 +1,97 @@
+#include "tests/support/Rig.h"
+
+namespace qm::test {
+
+void VirtualTimers::Sync(WindowModel& model, std::int64_t now) {
+    for (TimerId id : kAllTimers) {
+        const Timer& t = model.TimerById(id);
+        Entry& e = entries_[id];
+        if (!t.enabled) {
+            e.running = false;
+        } else if (!e.running || e.generation != t.generation) {
+            e.running = true;
+            e.deadline = now + t.interval;
+        }
+        e.generation = t.generation;
+    }
+}
+
+std::optional<std::pair<std::int64_t, TimerId>> VirtualTimers::Next() const {
+    std::optional<std::pair<std::int64_t, TimerId>> best;
+    for (const auto& [id, e] : entries_)
+        if (e.running && (!best || e.deadline < best->first)) best = {{e.deadline, id}};
+    return best;
+}
+
+void VirtualTimers::Fired(WindowModel& model, TimerId id, std::int64_t now) {
+    Entry& e = entries_[id];
+    const Timer& t = model.TimerById(id);
+    if (t.enabled && t.generation == e.generation) e.deadline = now + t.interval;
+    Sync(model, now);
+}
+
+std::vector<sim::Frame> ScriptedDevice::Handle(std::span<const std::uint8_t> request) {
+    requests.emplace_back(request.begin(), request.end());
+    if (request.size() < 4) return {};
+    auto it = script.find(request[3]);
+    if (it == script.end() || it->second.empty()) return {};
+    auto frames = it->second.front();
+    if (it->second.size() > 1) it->second.erase(it->second.begin());
+    return frames;
+}
+
+std::vector<int> ScriptedDevice::Codes() const {
+    std::vector<int> codes;
+    for (const auto& r : requests)
+        if (r.size() > 3) codes.push_back(r[3]);
+    return codes;
+}
+
+Rig::Rig(sim::Device& device, std::size_t reportLength)
+    : link(device, reportLength, reportLength) {}
+
+void Rig::StartUsb() {
+    controller.FormCreate(1024, 768);
+    controller.UsbLoggerFound(&link);
+    timers_.Sync(Model(), now);
+}
+
+bool Rig::DeliverOne() {
+    auto report = link.TakeReport();
+    if (!report) return false;
+    controller.HidCtlDeviceData("QM Controller", *report);
+    timers_.Sync(Model(), now);
+    return true;
+}
+
+void Rig::Advance(std::int64_t end) {
+    timers_.Sync(Model(), now);
+    for (;;) {
+        while (DeliverOne()) {
+        }
+        const auto next = timers_.Next();
+        if (!next || next->first > end) return;
+        now = next->first;
+        clock.elapsedMs = now;
+        controller.OnTimer(next->second);
+        timers_.Fired(Model(), next->second, now);
+    }
+}
+
+void Rig::RunFor(std::int64_t ms) {
+    const std::int64_t end = now + ms;
+    Advance(end);
+    now = end;
+    clock.elapsedMs = now;
+}
+
+void Rig::RunUntilIdle(std::int64_t limitMs) { Advance(now + limitMs); }
+
+std::vector<int> Rig::SentCodes() const {
+    std::vector<int> codes;
+    for (const auto& r : link.Written())
+        if (r.size() > 3) codes.push_back(r[3]);
+    return codes;
+}
+
+}  // namespace qm::test

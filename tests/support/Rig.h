@@ -1,0 +1,106 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/Controller.h"
+#include "core/Services.h"
+#include "sim/Device.h"
+#include "sim/InProcessLink.h"
+
+namespace qm::test {
+
+// The PC clock in virtual time: a fixed start plus the time the rig has advanced.
+class FakePcClock : public PcClock {
+public:
+    DateTime start = *DateTime::FromCivil({2024, 3, 5, 9, 7, 3, 0});
+    std::int64_t elapsedMs = 0;
+    DateTime Now() override { return DateTime::FromMilliseconds(start.Milliseconds() + elapsedMs); }
+};
+
+// Records what the operator would have seen; answers confirmations with `confirmAnswer`.
+class FakeOperator : public OperatorServices {
+public:
+    std::vector<std::string> warnings, confirmations, errors;
+    int beeps = 0;
+    int quits = 0;
+    bool confirmAnswer = true;
+    void ShowWarning(const std::string& text) override { warnings.push_back(text); }
+    bool Confirm(const std::string& text) override {
+        confirmations.push_back(text);
+        return confirmAnswer;
+    }
+    void ShowError(const std::string& text) override { errors.push_back(text); }
+    void Beep() override { ++beeps; }
+    void Quit() override { ++quits; }
+};
+
+// Runs the window model's timers in virtual time: a timer whose generation changed since the
+// last look starts counting its interval from now.
+class VirtualTimers {
+public:
+    void Sync(WindowModel& model, std::int64_t now);
+    // The earliest due timer, if any.
+    std::optional<std::pair<std::int64_t, TimerId>> Next() const;
+    // After a tick of `id` at `now`: a timer still running with the same generation repeats.
+    void Fired(WindowModel& model, TimerId id, std::int64_t now);
+
+private:
+    struct Entry {
+        std::uint32_t generation = 0;
+        bool running = false;
+        std::int64_t deadline = 0;
+    };
+    std::map<TimerId, Entry> entries_;
+};
+
+// A device that answers each command code with scripted frames (consumed in order; the last
+// one repeats). Unscripted codes get no reply. Every request is recorded.
+class ScriptedDevice : public sim::Device {
+public:
+    std::map<std::uint8_t, std::vector<std::vector<sim::Frame>>> script;
+    std::vector<std::vector<std::uint8_t>> requests;
+
+    void On(std::uint8_t code, std::vector<sim::Frame> frames) {
+        script[code].push_back(std::move(frames));
+    }
+    std::vector<sim::Frame> Handle(std::span<const std::uint8_t> request) override;
+    // Command codes in the order they were requested.
+    std::vector<int> Codes() const;
+};
+
+// A controller wired to a device over an in-process USB link, with virtual time.
+class Rig {
+public:
+    explicit Rig(sim::Device& device, std::size_t reportLength = 65);
+
+    FakePcClock clock;
+    FakeOperator ops;
+    Controller controller{clock, ops};
+    sim::InProcessHidLink link;
+    std::int64_t now = 0;
+
+    WindowModel& Model() { return controller.MutableModel(); }
+    const ControllerState& State() const { return controller.State(); }
+
+    // FormCreate for a 1024 x 768 screen, then the logger is found on USB.
+    void StartUsb();
+    // Delivers queued reports and fires due timers until `ms` of virtual time have passed.
+    void RunFor(std::int64_t ms);
+    // Runs until no report is queued and no timer is due within `limitMs`.
+    void RunUntilIdle(std::int64_t limitMs = 60'000);
+
+    // Command codes of every report written so far (byte 3).
+    std::vector<int> SentCodes() const;
+
+private:
+    bool DeliverOne();
+    void Advance(std::int64_t end);
+    VirtualTimers timers_;
+};
+
+}  // namespace qm::test
