@@ -158,6 +158,7 @@ WindowModel::WindowModel() {
     pmRus.caption = "Rus";
     pmRus.checked = true;
     pmEng.caption = "Eng";
+    pmCalibration.caption = "Калибровка";
 
     StartTimer.interval = 300;
     SysTimer.interval = 100;
@@ -263,7 +264,8 @@ std::vector<ControlRef> ParametersModel::Controls() {
 }
 
 std::vector<MenuItemRef> WindowModel::MenuItems() {
-    return {{"pmBluetooth", &pmBluetooth}, {"N1", &N1}, {"pmRus", &pmRus}, {"pmEng", &pmEng}};
+    return {{"pmBluetooth", &pmBluetooth}, {"N1", &N1}, {"pmRus", &pmRus}, {"pmEng", &pmEng},
+            {"pmCalibration", &pmCalibration}};
 }
 
 std::optional<ControlPtr> WindowModel::Find(std::string_view name) {

@@ -218,8 +218,9 @@ struct WindowModel {
     Button bSetPort;
     CheckBox CheckBox3;
 
-    // Context menu.
-    MenuItem pmBluetooth, N1, pmRus, pmEng;
+    // Context menu (opened by a right click on the window). pmCalibration shows the calibration
+    // group, which has no other way in.
+    MenuItem pmBluetooth, N1, pmRus, pmEng, pmCalibration;
 
     // Timers.
     Timer StartTimer, SysTimer, TimerBar, Timer1, Timer2, Timer3, Timer4, BTtimer;
