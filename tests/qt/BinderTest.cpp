@@ -31,8 +31,9 @@ QApplication& App() {
     static char name[] = "qt_tests";
     static char* argv[] = {name, nullptr};
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication app(argc, argv);
-    return app;
+    // Never destroyed: Qt's input devices go away with the process, after static destructors.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
 }
 
 sim::Frame F(std::initializer_list<int> bytes) {
@@ -271,6 +272,34 @@ TEST(QtChart, LatestMeasurementIsRebuiltAndHistoryOnlyGrows) {
     c.series1.push_back({2, 1, Colour::Lime});
     v.binder.Sync();
     EXPECT_EQ(chart->Series1()->count(), 1);
+}
+
+TEST(QtParameters, DialogShowsItsModelLabelsAndVisibility) {
+    ViewRig v;
+    ParametersModel& p = v.Model().Parameters;
+    ASSERT_FALSE(v.dialog.isVisible());
+    p.Label5.caption = "10:00:00";
+    p.Label5.fontColour = Colour::Red;
+    p.Label11.caption = "4";
+    p.window.visible = true;
+    p.window.left = 12;
+    p.window.top = 136;
+    v.binder.Sync();
+
+    EXPECT_TRUE(v.dialog.isVisible());
+    EXPECT_EQ(v.dialog.windowTitle(), QString::fromUtf8("Параметры измерения"));
+    EXPECT_EQ(v.dialog.pos(), QPoint(12, 136));
+    auto* start = v.dialog.findChild<QLabel*>("Label5");
+    EXPECT_EQ(start->text(), "10:00:00");
+    EXPECT_EQ(start->pos(), QPoint(150, 64));
+    EXPECT_EQ(start->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    EXPECT_EQ(v.dialog.findChild<QLabel*>("Label11")->text(), "4");
+    EXPECT_EQ(v.dialog.findChild<QLabel*>("Label4")->palette().color(QPalette::WindowText),
+              QColor(0, 0, 0x80));
+
+    p.window.visible = false;
+    v.binder.Sync();
+    EXPECT_FALSE(v.dialog.isVisible());
 }
 
 }  // namespace
