@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -60,6 +61,15 @@ public:
 
     // Menu.
     void pmBluetoothClick();
+    // Language items of the context menu: each sets both check marks, then its captions.
+    void pmRusClick();
+    void pmEngClick();
+    // English is selected (the check mark of pmEng); run-time messages follow it.
+    bool IsEnglish() const;
+
+    // Modems: the Bluetooth modem's dial button and the radio modem's start button.
+    void Button6Click();
+    void bRStartClick();
 
     // Widget events by the control's name, as the view reports them. A value edit changes the
     // model and, when the shown value differs, runs the control's change handler: the same
@@ -114,7 +124,18 @@ private:
     void ValuesReply();
 
     // Modem dialogue.
+    void SetModemMode();
+    // Writes one text line to the modem; false (nothing written) when it cannot fit the report.
+    bool SendText(const std::string& text);
     void HandleModemLine();
+    void HandleDialLine(const std::string& line);
+    void SendCall();
+    // The CALL line for the device selected in RadioGroup1, or nothing (and the operator is
+    // told why) when no device is selected or its line cannot fit one output report.
+    std::optional<std::string> SelectedCallText();
+    void LoadBluetoothDeviceList();
+    void cbRAddressClick();
+    void SelectRadioAddress(std::uint8_t address);
     void BTtimerTimer();
     void Timer1Timer();
     void Timer4Timer();
@@ -156,6 +177,8 @@ private:
     // Handlers by control name; each feature registers its own in its file.
     void RegisterHandlers();
     void RegisterCoreHandlers();
+    void RegisterModemHandlers();
+    void RegisterLanguageHandlers();
     void OnClick(std::string_view name, Handler h) { clicks_.emplace(name, h); }
     void OnChange(std::string_view name, Handler h) { changes_.emplace(name, h); }
     void RunChange(std::string_view name);
