@@ -43,7 +43,7 @@ void Controller::LoadBluetoothDeviceList() {
     m_.pmBluetooth.enabled = false;
     std::ifstream in(file, std::ios::binary);
     if (!in.is_open()) {
-        ops_.ShowError("The device list " + file.string() + " could not be opened for reading.");
+        ops_.ShowError("Device.txt in the start folder could not be opened for reading.");
         return;
     }
     const std::string content((std::istreambuf_iterator<char>(in)),
