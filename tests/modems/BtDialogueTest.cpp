@@ -7,8 +7,8 @@ namespace {
 
 // A logger behind the modem that answers the read-out up to its clock.
 void ScriptLogger(ScriptedDevice& logger) {
-    logger.On(0, {Bytes({3, 248, 79, 5})});
-    logger.On(48, {Bytes({7, 248, 3, 7, 9, 5, 3, 24})});
+    logger.On(0, {F({3, 248, 79, 5})});
+    logger.On(48, {F({7, 248, 3, 7, 9, 5, 3, 24})});
 }
 
 // A Bluetooth modem with a device list, brought to the point where the operator can dial.

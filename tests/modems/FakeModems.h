@@ -4,14 +4,9 @@
 #include <vector>
 
 #include "sim/Device.h"
+#include "tests/support/Frames.h"
 
 namespace qm::test {
-
-inline sim::Frame Bytes(std::initializer_list<int> bytes) {
-    sim::Frame f;
-    for (int b : bytes) f.push_back(static_cast<std::uint8_t>(b));
-    return f;
-}
 
 // A text report as the Bluetooth modem sends it: the character count, then the characters.
 inline sim::Frame TextLine(const std::string& text) {
@@ -43,19 +38,19 @@ class FakeModem : public sim::Device {
         if (r[2] != 255) return transparent_ || kind_ == 1 ? logger_.Handle(r) : Nothing();
         switch (r[3]) {
             case 0:
-                return {Bytes({3, 248, 0, 0})};
+                return {F({3, 248, 0, 0})};
             case 1:
-                return {Bytes({2, 248, kind_})};
+                return {F({2, 248, kind_})};
             case 130: {
                 const int mode = r[4];
-                std::vector<sim::Frame> out{Bytes({2, modeStatus, mode})};
+                std::vector<sim::Frame> out{F({2, modeStatus, mode})};
                 commandMode_ = mode == 1;
                 transparent_ = mode == 2;
                 if (mode == 1 && !readyLine.empty()) out.push_back(TextLine(readyLine));
                 return out;
             }
             case 131:
-                return {Bytes({2, addressStatus, r[4]})};
+                return {F({2, addressStatus, r[4]})};
             default:
                 return {};
         }

@@ -29,7 +29,7 @@ struct RadioRig {
 
 TEST(RadioModem, TheDesignAddressIdentifiesAtOnceWithout131) {
     RadioRig t;
-    t.logger.On(0, {Bytes({3, 248, 79, 5})});
+    t.logger.On(0, {F({3, 248, 79, 5})});
     t.rig.controller.Click("bRStart");  // check box checked, text "255"
     ASSERT_EQ(t.rig.link.Written().size(), 1u);
     EXPECT_EQ(t.Head(0, 4), (std::vector<int>{0, 2, 0, 0}));
@@ -48,7 +48,7 @@ TEST(RadioModem, AnAddressComparesByItsLowByte) {
 
 TEST(RadioModem, AnotherAddressIsSetFirstAndTheLoggerIdentifiedAfterSuccess) {
     RadioRig t;
-    t.logger.On(0, {Bytes({3, 248, 88, 3})});
+    t.logger.On(0, {F({3, 248, 88, 3})});
     t.StartWith("263");  // low byte 7
     ASSERT_GE(t.rig.link.Written().size(), 1u);
     EXPECT_EQ(t.Head(0, 5), (std::vector<int>{0, 3, 255, 131, 7}));
@@ -84,7 +84,7 @@ TEST(RadioModem, EverySecondModeRepeatsWithABeepUntilALoggerAnswers) {
     RadioRig t;
     t.logger.On(0, {});  // silent twice, then a logger answers
     t.logger.On(0, {});
-    t.logger.On(0, {Bytes({3, 248, 79, 5})});
+    t.logger.On(0, {F({3, 248, 79, 5})});
     t.StartWith("255", 1);
     EXPECT_EQ(t.rig.SentCodes(), std::vector<int>{0});
     EXPECT_EQ(t.rig.ops.beeps, 0);
