@@ -61,15 +61,10 @@ public:
 
     // Menu.
     void pmBluetoothClick();
-    // Language items of the context menu: each sets both check marks, then its captions.
-    void pmRusClick();
-    void pmEngClick();
-    // English is selected (the check mark of pmEng); run-time messages follow it.
-    bool IsEnglish() const;
 
-    // Modems: the Bluetooth modem's dial button and the radio modem's start button.
-    void Button6Click();
-    void bRStartClick();
+    // The USB adapter is a Bluetooth modem: offers the addresses of "Device.txt" in the start
+    // folder (up to eight) in the BT group for dialling.
+    void LoadBluetoothDeviceList();
 
     // Widget events by the control's name, as the view reports them. A value edit changes the
     // model and, when the shown value differs, runs the control's change handler: the same
@@ -82,6 +77,16 @@ public:
     void Selected(std::string_view name, int index);
     // Names that have a click or change handler (views connect only these).
     bool HasClickHandler(std::string_view name) const;
+
+    // Language items of the context menu: each sets both check marks, then its captions.
+    void pmRusClick();
+    void pmEngClick();
+    // English is selected (the check mark of pmEng); run-time messages follow it.
+    bool IsEnglish() const;
+
+    // Modems: the Bluetooth modem's dial button and the radio modem's start button.
+    void Button6Click();
+    void bRStartClick();
 
     // The reply in the packet buffer has been received completely (indices 1..received).
     void DispatchReply();
@@ -133,7 +138,6 @@ private:
     // The CALL line for the device selected in RadioGroup1, or nothing (and the operator is
     // told why) when no device is selected or its line cannot fit one output report.
     std::optional<std::string> SelectedCallText();
-    void LoadBluetoothDeviceList();
     void cbRAddressClick();
     void SelectRadioAddress(std::uint8_t address);
     void BTtimerTimer();
