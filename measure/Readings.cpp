@@ -19,7 +19,10 @@ void DecodeReadingsBlock(ReadingsState& s, const Reply& reply) {
 }
 
 double RoundReading(double v) {
-    const double m = std::trunc((std::fabs(v) + 0.0051) * 100.0) / 100.0;
+    // Readings carry four decimals. A sum that should land exactly on a hundredth (third and
+    // fourth decimals 49) can fall a hair below it in binary; allow for that before cutting.
+    const double m = std::trunc((std::fabs(v) + 0.0051) * 100.0 + 1e-7) / 100.0;
+    if (m == 0) return 0;  // no "-0" on the chart
     return v < 0 ? -m : m;
 }
 
