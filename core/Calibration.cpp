@@ -37,8 +37,9 @@ void Controller::bCalibrClick() {
         const std::vector<ClampedCorrection> clamped =
             ComputeCorrections(s_.calibration, s_.readings, s_.CalibrationValue);
         if (!clamped.empty()) {
-            std::string text = "Some corrections are beyond what the logger can hold and are "
-                               "limited to it:";
+            std::string text =
+                "Some corrections are beyond what the logger can hold and are "
+                "limited to it:";
             for (const ClampedCorrection& c : clamped) {
                 char line[128];
                 std::snprintf(line, sizeof line, "\nreading %d: %+.2f is written as %+.2f",

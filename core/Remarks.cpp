@@ -1,7 +1,7 @@
 // The two remark lines of the Pathrex model: read during the connection sequence (row 144),
 // edited in the remark group and written back (request 145).
-#include "core/Controller.h"
 #include "measure/Remarks.h"
+#include "core/Controller.h"
 #include "protocol/CommandCode.h"
 #include "protocol/Cp1251.h"
 #include "protocol/ReplyStatus.h"

@@ -48,9 +48,9 @@ void Controller::ShowSchedule(Colour colour) {
     SetSpinValue("HourEdit", m_.HourEdit, d.fields.IntervalHours);
     SetSpinValue("MinEdit", m_.MinEdit, d.fields.IntervalMinutes);
     // After the change handlers, so the reply's colour wins.
-    for (Control* c : std::initializer_list<Control*>{&m_.TimeStart, &m_.TimeStop, &m_.DateStart,
-                                                      &m_.DateStop, &m_.DayEdit, &m_.HourEdit,
-                                                      &m_.MinEdit})
+    for (Control* c :
+         std::initializer_list<Control*>{&m_.TimeStart, &m_.TimeStop, &m_.DateStart, &m_.DateStop,
+                                         &m_.DayEdit, &m_.HourEdit, &m_.MinEdit})
         c->fontColour = colour;
 }
 
@@ -61,13 +61,27 @@ void Controller::ScheduleEditorChanged(Control& editor) {
     m_.bSet.enabled = !s_.InitialSequence;
 }
 
-void Controller::TimeStartChange() { ScheduleEditorChanged(m_.TimeStart); }
-void Controller::DateStartChange() { ScheduleEditorChanged(m_.DateStart); }
-void Controller::TimeStopChange() { ScheduleEditorChanged(m_.TimeStop); }
-void Controller::DateStopChange() { ScheduleEditorChanged(m_.DateStop); }
-void Controller::DayEditChange() { ScheduleEditorChanged(m_.DayEdit); }
-void Controller::HourEditChange() { ScheduleEditorChanged(m_.HourEdit); }
-void Controller::MinEditChange() { ScheduleEditorChanged(m_.MinEdit); }
+void Controller::TimeStartChange() {
+    ScheduleEditorChanged(m_.TimeStart);
+}
+void Controller::DateStartChange() {
+    ScheduleEditorChanged(m_.DateStart);
+}
+void Controller::TimeStopChange() {
+    ScheduleEditorChanged(m_.TimeStop);
+}
+void Controller::DateStopChange() {
+    ScheduleEditorChanged(m_.DateStop);
+}
+void Controller::DayEditChange() {
+    ScheduleEditorChanged(m_.DayEdit);
+}
+void Controller::HourEditChange() {
+    ScheduleEditorChanged(m_.HourEdit);
+}
+void Controller::MinEditChange() {
+    ScheduleEditorChanged(m_.MinEdit);
+}
 
 // The PC's date, then its time of day, into the start (bCurrent1) or stop (bCurrent2) editors.
 void Controller::bCurrent1Click() {

@@ -19,7 +19,9 @@ void StoreCalibrationEntries(CalibrationTable& table, const Reply& reply, int fi
 
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Advances over digits; returns how many there were.
 std::size_t Digits(std::string_view t, std::size_t& i) {
@@ -68,8 +70,7 @@ std::optional<double> ParseReferenceValue(std::string_view text) {
 }
 
 std::vector<ClampedCorrection> ComputeCorrections(CalibrationTable& table,
-                                                  const ReadingsState& readings,
-                                                  double reference) {
+                                                  const ReadingsState& readings, double reference) {
     std::vector<ClampedCorrection> clamped;
     for (int i = 1; i <= readings.ReadingCount && i <= kMaxReadings; ++i) {
         if (!readings.ReadingValid[static_cast<std::size_t>(i)]) continue;

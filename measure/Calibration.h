@@ -32,7 +32,9 @@ inline constexpr std::int32_t kHighestCorrection = 32767;
 void StoreCalibrationEntries(CalibrationTable& table, const Reply& reply, int first, int last);
 
 // Last entry of calibration block k (k-th reply to request 62): (k + 1) * 30, at most 250.
-constexpr int CalibrationBlockEnd(int k) { return (k + 1) * 30 < 250 ? (k + 1) * 30 : 250; }
+constexpr int CalibrationBlockEnd(int k) {
+    return (k + 1) * 30 < 250 ? (k + 1) * 30 : 250;
+}
 
 // The reference value typed by the operator. The whole text must be: blanks, an optional sign,
 // digits with an optional "." and fraction digits (at least one digit in all), and an optional
@@ -42,8 +44,8 @@ std::optional<double> ParseReferenceValue(std::string_view text);
 
 // A correction that did not fit the range the logger holds and was limited to it.
 struct ClampedCorrection {
-    int reading = 0;       // reading number, 1-based
-    double wanted = 0;     // the correction computed, in hundredths
+    int reading = 0;    // reading number, 1-based
+    double wanted = 0;  // the correction computed, in hundredths
     std::int32_t stored = 0;
 };
 
@@ -52,8 +54,7 @@ struct ClampedCorrection {
 // invalid readings and above the reading count keep their values. Corrections beyond the range
 // the logger holds are limited to it and reported.
 std::vector<ClampedCorrection> ComputeCorrections(CalibrationTable& table,
-                                                  const ReadingsState& readings,
-                                                  double reference);
+                                                  const ReadingsState& readings, double reference);
 
 // Builds request 61 (entries 1..30, low byte first, each as its low 16 bits); returns the number
 // of bytes to send (64).

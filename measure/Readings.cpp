@@ -4,7 +4,9 @@
 
 namespace qm {
 
-double ReadingValue(std::uint16_t word) { return SignedWord(word) * 0.0078; }
+double ReadingValue(std::uint16_t word) {
+    return SignedWord(word) * 0.0078;
+}
 
 void DecodeReadingsBlock(ReadingsState& s, const Reply& reply) {
     const int words = reply.Length() / 2;

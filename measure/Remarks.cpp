@@ -19,7 +19,9 @@ std::string RemarkToScreen(const std::string& bytes) {
     return Cp1251ToUtf8(shown);
 }
 
-std::string RemarkFromScreen(const std::string& utf8) { return Utf8ToCp1251(utf8, ' '); }
+std::string RemarkFromScreen(const std::string& utf8) {
+    return Utf8ToCp1251(utf8, ' ');
+}
 
 std::string NormalizeRemark(std::string bytes) {
     bytes.resize(kRemarkLength, ' ');
@@ -41,7 +43,8 @@ int BuildRemarksRequest(const RemarkBuffers& r, PacketBuffer& b) {
     b[3] = CommandCode::WriteRemarks;
     for (std::size_t k = 0; k < kRemarkLength; ++k) {
         b[4 + k] = static_cast<std::uint8_t>(k < r.Remark1Buffer.size() ? r.Remark1Buffer[k] : ' ');
-        b[24 + k] = static_cast<std::uint8_t>(k < r.Remark2Buffer.size() ? r.Remark2Buffer[k] : ' ');
+        b[24 + k] =
+            static_cast<std::uint8_t>(k < r.Remark2Buffer.size() ? r.Remark2Buffer[k] : ' ');
     }
     return 44;
 }

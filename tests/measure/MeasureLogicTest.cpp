@@ -68,9 +68,9 @@ TEST(ScheduleWire, InvalidFieldIsNamedAndNothingIsDecoded) {
 
 TEST(ScheduleWire, CaptureDropsSecondsAndRequestCarriesLowBytes) {
     MeasurementSchedule s;
-    const bool zeroReplaced = CaptureSchedule(
-        s, {*DateTime::FromTime(10, 15, 42, 500), At(1999, 12, 31), *DateTime::FromTime(23, 59),
-            At(2000, 1, 2), 2, 3, 4});
+    const bool zeroReplaced =
+        CaptureSchedule(s, {*DateTime::FromTime(10, 15, 42, 500), At(1999, 12, 31),
+                            *DateTime::FromTime(23, 59), At(2000, 1, 2), 2, 3, 4});
     EXPECT_FALSE(zeroReplaced);
     EXPECT_EQ(s.StartTime, *DateTime::FromTime(10, 15, 42, 500));  // the dialog shows it whole
     PacketBuffer b{};
@@ -164,7 +164,8 @@ TEST(ParametersDialog, ShowsTimesDatesAndIntervalParts) {
 TEST(ParametersDialog, CountIsExactOverLongSpans) {
     // 100 days by one minute: 144000 steps; a floating day count drifts by one at such spans.
     const DateTime start = At(2026, 1, 1);
-    const DateTime stop = DateTime::FromMilliseconds(start.Milliseconds() + 100 * DateTime::kMsPerDay);
+    const DateTime stop =
+        DateTime::FromMilliseconds(start.Milliseconds() + 100 * DateTime::kMsPerDay);
     EXPECT_EQ(MeasurementCount(start, stop, IntervalMilliseconds(0, 0, 1)), 144000);
     EXPECT_EQ(MeasurementCount(start, stop, 0), 0);
 }
@@ -305,8 +306,8 @@ TEST(Battery, HiddenAfterFirstReplyThenBandsByVoltage) {
 TEST(Calibration, ReferenceTextMustBeOneWholeNumber) {
     for (const char* ok : {"21.5", " 21.5", "-3", "2e1", ".5", "+7", "5.", "1.5E-2", "  -0.25e+1"})
         EXPECT_TRUE(ParseReferenceValue(ok)) << ok;
-    for (const char* bad : {"21,5", "21.5 ", "", "abc", ".", "-", "1e", "e5", "1.2.3", "\t1",
-                            "--1", "1e+", "0x10", "inf", "nan", "1e999"})
+    for (const char* bad : {"21,5", "21.5 ", "", "abc", ".", "-", "1e", "e5", "1.2.3", "\t1", "--1",
+                            "1e+", "0x10", "inf", "nan", "1e999"})
         EXPECT_FALSE(ParseReferenceValue(bad)) << '"' << bad << '"';
     EXPECT_DOUBLE_EQ(*ParseReferenceValue(" 21.5"), 21.5);
     EXPECT_DOUBLE_EQ(*ParseReferenceValue("2e1"), 20);
@@ -332,10 +333,10 @@ TEST(Calibration, CorrectionsAreCutTowardZeroAndSkipInvalidReadings) {
     const ReadingsState s = Uncorrected({2740, 2769, kNoValue});
     const auto clamped = ComputeCorrections(table, s, 21.5);
     EXPECT_TRUE(clamped.empty());
-    EXPECT_EQ(table[1], 12);   // 21.5 - 21.372 = 0.128
-    EXPECT_EQ(table[2], -9);   // 21.5 - 21.5982 = -0.0982
-    EXPECT_EQ(table[3], 77);   // invalid reading: kept
-    EXPECT_EQ(table[4], 55);   // beyond the reading count: kept
+    EXPECT_EQ(table[1], 12);  // 21.5 - 21.372 = 0.128
+    EXPECT_EQ(table[2], -9);  // 21.5 - 21.5982 = -0.0982
+    EXPECT_EQ(table[3], 77);  // invalid reading: kept
+    EXPECT_EQ(table[4], 55);  // beyond the reading count: kept
     // A difference of exactly 0.13 (reading 2750 = 21.45, reference 21.58) is 13, not 12.
     CalibrationTable t2{};
     ComputeCorrections(t2, Uncorrected({2750}), 21.58);

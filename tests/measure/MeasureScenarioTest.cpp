@@ -43,7 +43,9 @@ std::array<Colour, 7> ScheduleColours(WindowModel& m) {
             m.MinEdit.fontColour};
 }
 
-std::array<Colour, 7> All(Colour c) { return {c, c, c, c, c, c, c}; }
+std::array<Colour, 7> All(Colour c) {
+    return {c, c, c, c, c, c, c};
+}
 
 // ---- Schedule -------------------------------------------------------------------------------
 
@@ -100,7 +102,7 @@ TEST(ScheduleScenario, CurrentTimeDuringTheReadOutPaintsRedButKeepsSetDisabled) 
 }
 
 class ScheduleWrite : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ScriptReadOut(dev, 79);
         rig.StartUsb();
@@ -119,9 +121,9 @@ TEST_F(ScheduleWrite, EditThenOkWritesTheScheduleAndReadsItBack) {
     EXPECT_TRUE(M().bSet.enabled);
     rig.controller.DateTimeEdited("DateStart", *DateTime::FromDate(1999, 12, 31));
     rig.controller.NumberEdited("MinEdit", 0);
-    EXPECT_EQ(ScheduleColours(M()), (std::array<Colour, 7>{Colour::Red, Colour::Red, Colour::Navy,
-                                                            Colour::Navy, Colour::Navy,
-                                                            Colour::Navy, Colour::Red}));
+    EXPECT_EQ(ScheduleColours(M()),
+              (std::array<Colour, 7>{Colour::Red, Colour::Red, Colour::Navy, Colour::Navy,
+                                     Colour::Navy, Colour::Navy, Colour::Red}));
 
     const auto written = rig.link.Written().size();
     rig.controller.Click("bSet");
@@ -204,7 +206,7 @@ TEST_F(ScheduleWrite, SecondsOfTheEditorsAreDroppedOnTheWire) {
 // ---- Readings and chart --------------------------------------------------------------------
 
 class TestMeasurement : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ScriptReadOut(dev, 79);
         rig.StartUsb();
@@ -220,7 +222,8 @@ protected:
         rig.RunFor(3000);
     }
     static sim::Frame Block(int status, std::initializer_list<int> words) {
-        sim::Frame f{static_cast<std::uint8_t>(2 * words.size()), static_cast<std::uint8_t>(status)};
+        sim::Frame f{static_cast<std::uint8_t>(2 * words.size()),
+                     static_cast<std::uint8_t>(status)};
         for (int w : words) {
             f.push_back(static_cast<std::uint8_t>(w >> 8));
             f.push_back(static_cast<std::uint8_t>(w & 0xFF));
@@ -338,7 +341,7 @@ sim::Frame RemarksReply(int status, const std::string& first, const std::string&
 }
 
 class RemarkScenario : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ScriptReadOut(dev, 79);
         dev.script[0] = {{F({3, 248, 88, 5})}};
