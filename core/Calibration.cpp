@@ -1,13 +1,26 @@
 // Calibration: the operator types the value every sensor should have read in the last test
 // measurement; the corrections that bring each reading there are written to the logger.
 #include <algorithm>
-#include <cstdio>
+#include <charconv>
+#include <string>
 
 #include "core/Controller.h"
 #include "measure/Calibration.h"
 #include "protocol/CommandCode.h"
 
 namespace qm {
+namespace {
+
+// "+412.35", "-327.67": two decimals with a point whatever the locale of the PC.
+std::string SignedFixed2(double v) {
+    char text[400];
+    text[0] = '+';
+    const auto r = std::to_chars(text + 1, text + sizeof text, v, std::chars_format::fixed, 2);
+    const char* first = text[1] == '-' ? text + 1 : text;
+    return std::string(first, static_cast<const char*>(r.ptr));
+}
+
+}  // namespace
 
 // The calibration group has no control of its own on the window; the context menu shows it.
 void Controller::pmCalibrationClick() {
@@ -40,12 +53,10 @@ void Controller::bCalibrClick() {
             std::string text =
                 "Some corrections are beyond what the logger can hold and are "
                 "limited to it:";
-            for (const ClampedCorrection& c : clamped) {
-                char line[128];
-                std::snprintf(line, sizeof line, "\nreading %d: %+.2f is written as %+.2f",
-                              c.reading, c.wanted / 100.0, c.stored / 100.0);
-                text += line;
-            }
+            for (const ClampedCorrection& c : clamped)
+                text += "\nreading " + std::to_string(c.reading) + ": " +
+                        SignedFixed2(c.wanted / 100.0) + " is written as " +
+                        SignedFixed2(c.stored / 100.0);
             ops_.ShowWarning(text);
         }
         SendCalibrationTable();
