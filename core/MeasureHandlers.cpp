@@ -1,6 +1,8 @@
 // The measurement controls by name: the schedule group, the parameters dialog, the calibration
 // group and the remark group. A change handler runs for an edit by the operator and for a value
 // the controller sets itself.
+#include <algorithm>
+
 #include "core/Controller.h"
 
 namespace qm {
@@ -39,6 +41,9 @@ void Controller::SetDateTimeValue(std::string_view name, DateTimeEdit& editor, D
 }
 
 void Controller::SetSpinValue(std::string_view name, SpinEdit& editor, double value) {
+    // A spin editor shows only values of its range, as the widget does; the reply's own number
+    // stays in the schedule.
+    value = std::clamp(value, editor.minimum, editor.maximum);
     if (editor.value == value) return;
     editor.value = value;
     RunChange(name);

@@ -76,6 +76,18 @@ TEST(ScheduleScenario, ReplyWithOtherStatusIsShownInBlack) {
     EXPECT_EQ(ScheduleColours(rig.Model()), All(Colour::Black));
 }
 
+TEST(ScheduleScenario, IntervalBeyondTheEditorsRangeIsShownAtItsLimit) {
+    ScriptedDevice dev;
+    ScriptReadOut(dev, 79, F({14, 248, 30, 14, 5, 3, 26, 0, 18, 6, 3, 26, 200, 30, 255}));
+    Rig rig(dev);
+    rig.StartUsb();
+    rig.RunFor(5000);
+    EXPECT_EQ(rig.Model().MinEdit.value, 59);
+    EXPECT_EQ(rig.Model().HourEdit.value, 23);
+    EXPECT_EQ(rig.Model().DayEdit.value, 100);
+    EXPECT_EQ(rig.State().schedule.IntervalMinutes, 200);
+}
+
 TEST(ScheduleScenario, InvalidReplyIsReportedAndTheReadOutGoesOn) {
     ScriptedDevice dev;
     ScriptReadOut(dev, 79, F({14, 248, 30, 14, 5, 13, 26, 0, 18, 6, 3, 26, 15, 0, 0}));
