@@ -296,6 +296,42 @@ TEST_F(TestMeasurement, FailedReplyEndsTheMeasurementWithoutTouchingTheChart) {
 
 // ---- Calibration ---------------------------------------------------------------------------
 
+sim::Frame CalibrationBlock(std::initializer_list<std::pair<int, int>> entries) {
+    sim::Frame f = F({61, 248});
+    f.resize(62, 0);
+    for (auto [index, word] : entries) {  // index 0..29 within the block, low byte first
+        f[2 + 2 * static_cast<std::size_t>(index)] = static_cast<std::uint8_t>(word & 0xFF);
+        f[3 + 2 * static_cast<std::size_t>(index)] = static_cast<std::uint8_t>(word >> 8);
+    }
+    return f;
+}
+
+TEST(CalibrationReadOut, TypesFromEightyFourReadNinetyEntriesInThreeBlocks) {
+    ScriptedDevice dev;
+    ScriptReadOut(dev, 84);
+    dev.script[60] = {{CalibrationBlock({{0, 0xFE0C}, {29, 3}})}};
+    dev.script[62] = {{CalibrationBlock({{0, 7}})}, {CalibrationBlock({{29, 0x8000}})}};
+    Rig rig(dev);
+    rig.StartUsb();
+    rig.RunFor(5000);
+    EXPECT_EQ(dev.Codes(), (std::vector<int>{0, 60, 62, 62, 48, 50, 52, 64, 65, 16}));
+    const CalibrationTable& t = rig.State().calibration;
+    EXPECT_EQ(t[1], -500);
+    EXPECT_EQ(t[30], 3);
+    EXPECT_EQ(t[31], 7);
+    EXPECT_EQ(t[90], 32768);  // no special meaning in the table
+    EXPECT_EQ(t[91], 0);
+}
+
+TEST(CalibrationReadOut, TypesEightyToEightyThreeReadOneBlock) {
+    ScriptedDevice dev;
+    ScriptReadOut(dev, 83);
+    Rig rig(dev);
+    rig.StartUsb();
+    rig.RunFor(5000);
+    EXPECT_EQ(dev.Codes(), (std::vector<int>{0, 60, 48, 50, 52, 64, 65, 16}));
+}
+
 TEST_F(TestMeasurement, ContextMenuShowsTheCalibrationGroupAndAClickOnItHidesIt) {
     WindowModel& m = rig.Model();
     EXPECT_FALSE(m.CalibrBox.visible);
