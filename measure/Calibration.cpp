@@ -72,8 +72,10 @@ std::optional<double> ParseReferenceValue(std::string_view text) {
 std::vector<ClampedCorrection> ComputeCorrections(CalibrationTable& table,
                                                   const ReadingsState& readings, double reference) {
     std::vector<ClampedCorrection> clamped;
-    for (int i = 1; i <= readings.ReadingCount && i <= kMaxReadings; ++i) {
-        if (!readings.ReadingValid[static_cast<std::size_t>(i)]) continue;
+    // The last measurement shown, not one whose blocks are still arriving: its uncorrected
+    // values and validity belong together.
+    for (int i = 1; i <= readings.ShownReadingCount && i <= kMaxReadings; ++i) {
+        if (!readings.PreviousReadingValid[static_cast<std::size_t>(i)]) continue;
         const double hundredths =
             (reference - readings.UncorrectedReadings[static_cast<std::size_t>(i)]) * 100.0;
         // Readings have four decimals; a product that should be a whole number of hundredths may

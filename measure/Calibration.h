@@ -49,7 +49,7 @@ struct ClampedCorrection {
     std::int32_t stored = 0;
 };
 
-// Sets the entry of every valid reading of the last test measurement to the correction, in
+// Sets the entry of every valid reading of the last test measurement shown to the correction, in
 // hundredths cut toward zero, that brings its uncorrected value to `reference`. Entries of
 // invalid readings and above the reading count keep their values. Corrections beyond the range
 // the logger holds are limited to it and reported.

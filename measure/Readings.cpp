@@ -78,6 +78,7 @@ void ShowReadings(ReadingsState& s, const CalibrationTable& table, bool rawData,
         s.PreviousReadingValid[i] = s.ReadingValid[i];
         s.PreviousReadings[i] = s.Readings[i];
     }
+    s.ShownReadingCount = n;
     if (s.AnyReadingValid) ScaleValueAxis(s, chart);
     chart.visible = s.ChartHasData;
     s.PreviousAnyValid = s.AnyReadingValid;

@@ -319,9 +319,9 @@ TEST(Calibration, ReferenceTextMustBeOneWholeNumber) {
 ReadingsState Uncorrected(std::initializer_list<std::uint16_t> words) {
     ReadingsState s;
     for (std::uint16_t w : words) {
-        ++s.ReadingCount;
-        s.ReadingValid[s.ReadingCount] = w != kNoValue;
-        s.UncorrectedReadings[s.ReadingCount] = ReadingValue(w);
+        ++s.ShownReadingCount;
+        s.PreviousReadingValid[s.ShownReadingCount] = w != kNoValue;
+        s.UncorrectedReadings[s.ShownReadingCount] = ReadingValue(w);
     }
     return s;
 }

@@ -364,6 +364,15 @@ TEST_F(TestMeasurement, ReferenceValueWritesCorrectionsOfValidReadings) {
     EXPECT_DOUBLE_EQ(C().series1[0].y, 21.37);
 }
 
+TEST_F(TestMeasurement, CalibrationUsesTheLastMeasurementShownNotAFailedOne) {
+    Measure({Block(248, {2740})});
+    Measure({Block(249, {kNoValue, 2769}), Block(250, {})});
+    rig.controller.TextEdited("Edit1", "21.5");
+    rig.controller.Click("bCalibr");
+    const auto r = LastRequest(rig, 64);
+    EXPECT_EQ(std::vector<int>(r.begin() + 3, r.begin() + 7), (std::vector<int>{12, 0, 0, 0}));
+}
+
 TEST_F(TestMeasurement, OutOfRangeCorrectionIsLimitedAndTheOperatorIsTold) {
     Measure({Block(248, {2740, 0})});
     rig.controller.TextEdited("Edit1", "-400");
