@@ -165,17 +165,57 @@ private:
     void SendClockSet();
     void ShowDeviceClock();
 
-    // Schedule, remarks, catalogue.
-    void ShowSchedule(Colour colour);
-    void ShowRemarks(Colour colour);
+    // Catalogue.
     void RequestDirectoryList(const std::string& name);
     void DirectoryListingEnded();
     void EndOfListing();
 
-    // Editor change handlers (run whenever a shown value changes).
+    // Value changes the controller makes itself: compare, assign, and run the control's change
+    // handler when the shown value differs, as an edit by the operator would.
+    void SetDateTimeValue(std::string_view name, DateTimeEdit& editor, DateTime value);
+    void SetSpinValue(std::string_view name, SpinEdit& editor, double value);
+    void SetEditText(std::string_view name, EditBox& edit, const std::string& text);
+
+    // Measurements: handlers of the schedule group, the parameters dialog, the calibration group
+    // and the remark group, registered by name.
+    void RegisterMeasureHandlers();
+
+    // Schedule.
+    void ShowSchedule(Colour colour);
     void ScheduleEditorChanged(Control& editor);
-    void SetTimeEditor(DateTimeEdit& editor, DateTime value);
-    void SetSpinEditor(SpinEdit& editor, double value);
+    void TimeStartChange();
+    void DateStartChange();
+    void TimeStopChange();
+    void DateStopChange();
+    void DayEditChange();
+    void HourEditChange();
+    void MinEditChange();
+    void bCurrent1Click();
+    void bCurrent2Click();
+    void bSetClick();
+    void SendSchedule();
+
+    // Parameters dialog ("Parameters." controls).
+    void ParametersFormActivate();
+    void ParametersActivateClick();
+    void ParametersButton1Click();
+    void ParametersButton2Click();
+    void ParametersCloseClick();
+    void CloseParametersDialog();
+
+    // Calibration.
+    void pmCalibrationClick();
+    void CalibrBoxClick();
+    void Edit1Change();
+    void bCalibrClick();
+    void SendCalibrationTable();
+
+    // Remarks.
+    void ShowRemarks(Colour colour);
+    void pRemark1Change();
+    void pRemark2Change();
+    void bRemarkClick();
+    void SendRemarks();
 
     using Handler = void (Controller::*)();
     // Handlers by control name; each feature registers its own in its file.
