@@ -7,6 +7,9 @@ namespace qm {
 
 void Controller::RegisterHandlers() {
     RegisterCoreHandlers();
+    RegisterMeasureHandlers();
+    RegisterModemHandlers();
+    RegisterLanguageHandlers();
 }
 
 void Controller::RegisterCoreHandlers() {
@@ -16,7 +19,9 @@ void Controller::RegisterCoreHandlers() {
     OnClick("pmBluetooth", &Controller::pmBluetoothClick);
 }
 
-bool Controller::HasClickHandler(std::string_view name) const { return clicks_.contains(name); }
+bool Controller::HasClickHandler(std::string_view name) const {
+    return clicks_.contains(name);
+}
 
 void Controller::RunChange(std::string_view name) {
     if (auto it = changes_.find(name); it != changes_.end()) (this->*(it->second))();
