@@ -17,6 +17,7 @@
 #include <QTimeEdit>
 #include <QTimer>
 
+#include "sim/VirtualLogger.h"
 #include "tests/support/Rig.h"
 #include "ui/qt/Binder.h"
 #include "ui/qt/ChartView.h"
@@ -300,6 +301,98 @@ TEST(QtParameters, DialogShowsItsModelLabelsAndVisibility) {
     p.window.visible = false;
     v.binder.Sync();
     EXPECT_FALSE(v.dialog.isVisible());
+}
+
+// The whole program's path through the views, against the virtual logger.
+struct LoggerViewRig {
+    FakePcClock pc;
+    sim::VirtualLogger logger{Config(), [this] { return pc.Now(); }};
+    Rig rig{logger};
+    MainWindow window;
+    ParametersDialog dialog;
+    Binder binder{rig.controller, window, dialog};
+
+    static sim::LoggerConfig Config() {
+        App();
+        sim::LoggerConfig c;
+        c.demoShape = sim::DemoStoreShape::Small();
+        return c;
+    }
+    template <typename W>
+    W* Find(const char* name) {
+        return window.findChild<W*>(name);
+    }
+    void Click(const char* name) {
+        QTest::mouseClick(Find<QPushButton>(name), Qt::LeftButton);
+        rig.RunFor(3000);
+    }
+};
+
+TEST(QtProgram, TestMeasurementsFillTheChartAndWidenTheWindow) {
+    LoggerViewRig v;
+    v.rig.StartUsb();
+    v.rig.RunFor(6000);
+    ASSERT_TRUE(v.Find<QPushButton>("bTest")->isEnabled());
+    v.Click("bTest");
+
+    ChartView* chart = v.window.Chart();
+    const Chart& model = v.rig.Model().Chart1;
+    ASSERT_GT(model.series1.size(), 50u);  // a few of the logger's sensors give no value
+    const auto first = qsizetype(model.series1.size());
+    EXPECT_FALSE(chart->isHidden());
+    EXPECT_EQ(v.window.width(), 1024);
+    EXPECT_EQ(chart->geometry(), QRect(250, 10, 1024 - 250, 708 - 100));
+    EXPECT_EQ(chart->Series1()->count(), first);
+    EXPECT_EQ(chart->MarkTexts().size(), first);
+    EXPECT_EQ(chart->Series2()->count(), 0);
+    EXPECT_FALSE(chart->LeftLabels().isEmpty());
+
+    v.Click("bTest");
+    EXPECT_EQ(chart->Series1()->count(), qsizetype(model.series1.size()));
+    EXPECT_EQ(chart->Series2()->count(), first);
+    EXPECT_EQ(chart->Series2()->points().back(),
+              QPointF(model.series2.back().x, model.series2.back().y));
+}
+
+TEST(QtProgram, ScheduleDialogOpensOverADisabledWindowAndCancelReturns) {
+    LoggerViewRig v;
+    v.rig.StartUsb();
+    v.rig.RunFor(6000);
+    v.Find<QSpinBox>("MinEdit")->setValue(15);  // an edit enables bSet
+    ASSERT_TRUE(v.Find<QPushButton>("bSet")->isEnabled());
+    v.Click("bSet");
+
+    EXPECT_TRUE(v.dialog.isVisible());
+    EXPECT_FALSE(v.window.isEnabled());
+    EXPECT_TRUE(v.dialog.isEnabled());
+    EXPECT_FALSE(v.dialog.findChild<QLabel*>("Label4")->text().isEmpty());  // the PC's time
+    v.rig.link.ClearWritten();
+
+    QTest::mouseClick(v.dialog.findChild<QPushButton*>("Button2"), Qt::LeftButton);
+    EXPECT_FALSE(v.dialog.isVisible());
+    EXPECT_TRUE(v.window.isEnabled());
+    EXPECT_TRUE(v.rig.link.Written().empty());
+
+    // The close box is the core's too: it hides the dialog and nothing is sent.
+    v.Click("bSet");
+    ASSERT_TRUE(v.dialog.isVisible());
+    v.dialog.close();
+    EXPECT_FALSE(v.dialog.isVisible());
+    EXPECT_TRUE(v.window.isEnabled());
+    EXPECT_TRUE(v.rig.link.Written().empty());
+}
+
+TEST(QtProgram, ClickOnTheCalibrationGroupHidesIt) {
+    LoggerViewRig v;
+    v.rig.StartUsb();
+    v.rig.RunFor(6000);
+    QAction* show = v.window.PopupMenu()->findChild<QAction*>("pmCalibration");
+    ASSERT_NE(show, nullptr);
+    show->trigger();
+    QWidget* box = v.Find<QWidget>("CalibrBox");
+    ASSERT_FALSE(box->isHidden());
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(box->width() - 4, box->height() - 4));
+    EXPECT_TRUE(box->isHidden());
 }
 
 }  // namespace
