@@ -294,11 +294,13 @@ bool ChartView::SetTicks(QCategoryAxis* axis, double minimum, double maximum, do
             step = f * power;
             if (step >= raw) break;
         }
+        // Every label with the same decimals, so that Qt sizes the axis for all of them.
+        const int decimals = std::max(0, int(-std::floor(std::log10(step) + 1e-9)));
         const double first = std::ceil(minimum / step);
         for (double k = first; k * step <= maximum && k - first < 200; ++k) {
             // Round away the binary noise of k * step (and a negative zero) before labelling.
             const double v = std::round(k * step / power) * power + 0.0;
-            labels.append(QString::number(v, 'g', 12));
+            labels.append(QString::number(v, 'f', decimals));
             values.append(v);
         }
     }

@@ -30,8 +30,11 @@ MainWindow::MainWindow(QWidget* parent)
         "QTabBar::tab:selected { background: palette(window); }"
         "QTabBar::tab:!selected { margin-top: 2px; }");
 
+    // The chart lies under the designed controls: the groups that the program moves over it
+    // (battery, calibration, modems) stay in sight.
     chart_ = new ChartView(ui_->centralwidget);
     chart_->hide();
+    chart_->lower();
 
     popup_ = new QMenu(this);
     popup_->setObjectName("PopupMenu1");
