@@ -106,7 +106,13 @@ int main(int argc, char* argv[]) {
     controller.FormCreate(screen.width(), screen.height());
     window.show();
 
-    // The link that carries the packets. Without --demo the program waits for a logger.
+    // The program ends with its main window, even while the parameters dialog is up.
+    QObject::connect(&window, &qm::MainWindow::Closed, &app, [] { QCoreApplication::exit(0); });
+
+    // The link that carries the packets: a virtual logger in this process with --demo. Other
+    // links (the HID device watcher, a serial port named on the command line, a logger reached
+    // through a modem) are chosen here too, each handing its data to the controller on this
+    // thread.
     std::unique_ptr<DemoLogger> demo;
     if (options->demo) {
         demo = std::make_unique<DemoLogger>(controller, clock, options->deviceType);

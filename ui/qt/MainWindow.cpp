@@ -61,6 +61,7 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
 void MainWindow::closeEvent(QCloseEvent* event) {
     if (onClose_) onClose_();
     event->accept();
+    emit Closed();
 }
 
 }  // namespace qm

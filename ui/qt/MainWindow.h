@@ -27,6 +27,10 @@ public:
     // Runs when the operator closes the window (the close is never refused).
     void SetCloseHandler(std::function<void()> handler) { onClose_ = std::move(handler); }
 
+signals:
+    // The window has been closed (after the close handler ran).
+    void Closed();
+
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
