@@ -105,7 +105,8 @@ TEST(QtBinder, ClickOnTheClockButtonSendsRequest48) {
 
     ASSERT_EQ(v.rig.link.Written().size(), 1u);
     const auto& report = v.rig.link.Written().front();
-    EXPECT_EQ(std::vector<int>(report.begin(), report.begin() + 4), (std::vector<int>{0, 2, 0, 48}));
+    EXPECT_EQ(std::vector<int>(report.begin(), report.begin() + 4),
+              (std::vector<int>{0, 2, 0, 48}));
 }
 
 TEST(QtBinder, ReadOutReachesTitleComboAndGroups) {

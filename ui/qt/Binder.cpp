@@ -45,7 +45,9 @@ bool Fits(QWidget* w) {
     if constexpr (std::is_same_v<T, Label>) return qobject_cast<QLabel*>(w);
     if constexpr (std::is_same_v<T, GroupBox> || std::is_same_v<T, RadioGroup>)
         return qobject_cast<QGroupBox*>(w);
-    if constexpr (std::is_same_v<T, TabSheet>) return qobject_cast<QTabWidget*>(w->parentWidget() ? w->parentWidget()->parentWidget() : nullptr);
+    if constexpr (std::is_same_v<T, TabSheet>)
+        return qobject_cast<QTabWidget*>(w->parentWidget() ? w->parentWidget()->parentWidget()
+                                                           : nullptr);
     if constexpr (std::is_same_v<T, EditBox>) return qobject_cast<QLineEdit*>(w);
     if constexpr (std::is_same_v<T, CheckBox>) return qobject_cast<QCheckBox*>(w);
     if constexpr (std::is_same_v<T, SpinEdit>)
@@ -66,7 +68,9 @@ std::pair<QTabWidget*, int> TabOf(QWidget* page) {
     return {tabs, tabs ? tabs->indexOf(page) : -1};
 }
 
-bool ExplicitlyEnabled(const QWidget* w) { return !w->testAttribute(Qt::WA_ForceDisabled); }
+bool ExplicitlyEnabled(const QWidget* w) {
+    return !w->testAttribute(Qt::WA_ForceDisabled);
+}
 
 }  // namespace
 
@@ -75,9 +79,9 @@ Binder::Binder(Controller& controller, MainWindow& window, ParametersDialog& dia
     WindowModel& m = controller_.MutableModel();
     for (const ControlRef& r : m.Controls()) {
         QWidget* w = window_.findChild<QWidget*>(Name(r.name));
-        const bool fits = w && std::visit([&](auto* c) {
-            return Fits<std::remove_pointer_t<decltype(c)>>(w);
-        }, r.control);
+        const bool fits =
+            w && std::visit([&](auto* c) { return Fits<std::remove_pointer_t<decltype(c)>>(w); },
+                            r.control);
         if (!fits) {
             missing_.emplace_back(r.name);
             continue;
@@ -87,9 +91,9 @@ Binder::Binder(Controller& controller, MainWindow& window, ParametersDialog& dia
     }
     for (const ControlRef& r : m.Parameters.Controls()) {
         QWidget* w = dialog_.findChild<QWidget*>(Name(r.name));
-        const bool fits = w && std::visit([&](auto* c) {
-            return Fits<std::remove_pointer_t<decltype(c)>>(w);
-        }, r.control);
+        const bool fits =
+            w && std::visit([&](auto* c) { return Fits<std::remove_pointer_t<decltype(c)>>(w); },
+                            r.control);
         if (!fits) {
             missing_.push_back("Parameters." + std::string(r.name));
             continue;
@@ -110,7 +114,8 @@ Binder::Binder(Controller& controller, MainWindow& window, ParametersDialog& dia
         actions_.emplace(std::string(item.name), a);
         if (a->isSeparator()) continue;
         const std::string name(item.name);
-        connect(a, &QAction::triggered, this, [this, name] { Send([&] { controller_.Click(name); }); });
+        connect(a, &QAction::triggered, this,
+                [this, name] { Send([&] { controller_.Click(name); }); });
     }
 
     for (std::size_t i = 0; i < timers_.size(); ++i) {
@@ -142,7 +147,9 @@ Binder::Binder(Controller& controller, MainWindow& window, ParametersDialog& dia
     Sync();
 }
 
-Binder::~Binder() { controller_.SetChangedCallback({}); }
+Binder::~Binder() {
+    controller_.SetChangedCallback({});
+}
 
 QWidget* Binder::Widget(std::string_view name) const {
     auto it = widgets_.find(name);
@@ -269,7 +276,8 @@ void Binder::SyncCommon(const Control& c, QWidget* w, bool autoSize) {
     if (w->palette().color(QPalette::Active, QPalette::WindowText) != colour) {
         QPalette p = w->palette();
         for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive})
-            for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+            for (QPalette::ColorRole role :
+                 {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
                 p.setColor(g, role, colour);
         w->setPalette(p);
         ++changes_;
@@ -348,7 +356,8 @@ void Binder::SyncControl(const ControlPtr& control, QWidget* w) {
                     for (const std::string& item : c->items) box->addItem(ToQString(item));
                     ++changes_;
                 }
-                if (box->currentIndex() != c->itemIndex) box->setCurrentIndex(c->itemIndex), ++changes_;
+                if (box->currentIndex() != c->itemIndex)
+                    box->setCurrentIndex(c->itemIndex), ++changes_;
                 auto& seen = focusRequests_[w];
                 if (seen != c->focusRequests) {
                     seen = c->focusRequests;
@@ -360,7 +369,8 @@ void Binder::SyncControl(const ControlPtr& control, QWidget* w) {
                 SyncRadioGroup(*c, w);
             } else if constexpr (std::is_same_v<T, PageControl>) {
                 auto* tabs = qobject_cast<QTabWidget*>(w);
-                if (tabs->currentIndex() != c->activePage) tabs->setCurrentIndex(c->activePage), ++changes_;
+                if (tabs->currentIndex() != c->activePage)
+                    tabs->setCurrentIndex(c->activePage), ++changes_;
             } else if constexpr (std::is_same_v<T, ProgressBar>) {
                 auto* bar = qobject_cast<QProgressBar*>(w);
                 if (bar->maximum() != c->maximum) bar->setMaximum(c->maximum), ++changes_;
@@ -475,7 +485,8 @@ void Binder::SyncTimers() {
             continue;
         }
         // A new generation counts the interval again from now.
-        if (!slot.timer->isActive() || slot.generation != t.generation || slot.interval != t.interval) {
+        if (!slot.timer->isActive() || slot.generation != t.generation ||
+            slot.interval != t.interval) {
             slot.timer->start(t.interval);
             slot.generation = t.generation;
             slot.interval = t.interval;

@@ -29,7 +29,7 @@ class ParametersDialog;
 // group box's name for a click on the group itself, and the context menu items' names.
 class Binder : public QObject {
     Q_OBJECT
-public:
+  public:
     Binder(Controller& controller, MainWindow& window, ParametersDialog& dialog);
     ~Binder() override;
 
@@ -40,14 +40,16 @@ public:
     QWidget* Widget(std::string_view name) const;
     // Names of model controls that have no widget of the right kind (empty when the forms match).
     const std::vector<std::string>& Missing() const { return missing_; }
-    // How many widget properties the last Sync changed (0 when the widgets already showed the model).
+    // How many widget properties the last Sync changed (0 when the widgets already showed the
+    // model).
     int LastSyncChanges() const { return changes_; }
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
-    void Connect(std::string_view name, const ControlPtr& control, QWidget* w, const QString& prefix);
+  private:
+    void Connect(std::string_view name, const ControlPtr& control, QWidget* w,
+                 const QString& prefix);
     void SyncControl(const ControlPtr& control, QWidget* w);
     void SyncCommon(const Control& c, QWidget* w, bool autoSize);
     void SyncRadioGroup(const RadioGroup& g, QWidget* w);

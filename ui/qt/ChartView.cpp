@@ -15,7 +15,7 @@ namespace qm {
 // the point, joined to it by a line. Qt Charts' own point labels have no background, so the marks
 // are drawn here; the item's origin is the point.
 class ValueMark : public QGraphicsItem {
-public:
+  public:
     ValueMark(QGraphicsItem* parent, QString text, QFont font)
         : QGraphicsItem(parent), text_(std::move(text)), font_(std::move(font)) {
         const QFontMetricsF fm(font_);
@@ -25,7 +25,9 @@ public:
         setZValue(10);
     }
     const QString& Text() const { return text_; }
-    QRectF boundingRect() const override { return label_.adjusted(-1, -1, 1, 1) | QRectF(-1, -1, 2, 2); }
+    QRectF boundingRect() const override {
+        return label_.adjusted(-1, -1, 1, 1) | QRectF(-1, -1, 2, 2);
+    }
     void paint(QPainter* p, const QStyleOptionGraphicsItem*, QWidget*) override {
         p->setPen(QPen(Qt::black, 1));
         p->drawLine(QPointF(0, 0), QPointF(0, label_.bottom()));
@@ -35,7 +37,7 @@ public:
         p->drawText(label_, Qt::AlignCenter, text_);
     }
 
-private:
+  private:
     QString text_;
     QFont font_;
     QRectF label_;
@@ -45,7 +47,7 @@ private:
 // the image is rebuilt only when the plot area or an axis range changes. Points that land on the
 // same pixel are painted once.
 class HistoryLayer : public QGraphicsItem {
-public:
+  public:
     HistoryLayer(QChart* chart, QScatterSeries* series, QValueAxis* x, QValueAxis* y)
         : QGraphicsItem(chart), chart_(chart), series_(series), x_(x), y_(y) {
         // Above the grid and the axes, below the series.
@@ -84,7 +86,8 @@ public:
             const QPointF spriteOffset(sprite_.width() / (2 * dpr), sprite_.height() / (2 * dpr));
             for (std::size_t i = painted_; i < std::size_t(points.size()); ++i) {
                 const QPointF& v = points[qsizetype(i)];
-                const QPointF at((v.x() - frame_.xMin) * sx, area.height() - (v.y() - frame_.yMin) * sy);
+                const QPointF at((v.x() - frame_.xMin) * sx,
+                                 area.height() - (v.y() - frame_.yMin) * sy);
                 const int px = int(std::floor(at.x() * dpr)), py = int(std::floor(at.y() * dpr));
                 if (px >= -sprite_.width() && py >= -sprite_.height() && px < w + sprite_.width() &&
                     py < h + sprite_.height()) {
@@ -101,7 +104,7 @@ public:
         p->drawImage(area.topLeft(), cache_);
     }
 
-private:
+  private:
     struct Frame {
         QRectF area;
         double xMin = 0, xMax = 0, yMin = 0, yMax = 0;

@@ -9,7 +9,9 @@
 namespace qm {
 
 namespace {
-QString BoxTitle() { return QApplication::applicationDisplayName(); }
+QString BoxTitle() {
+    return QApplication::applicationDisplayName();
+}
 }  // namespace
 
 void QtOperatorServices::ShowWarning(const std::string& text) {
@@ -26,17 +28,21 @@ void QtOperatorServices::ShowError(const std::string& text) {
     QMessageBox::critical(parent_, BoxTitle(), ToQString(text));
 }
 
-void QtOperatorServices::Beep() { QApplication::beep(); }
+void QtOperatorServices::Beep() {
+    QApplication::beep();
+}
 
 // Leaves the event loop without closing the windows, so no close handler runs.
-void QtOperatorServices::Quit() { QCoreApplication::exit(0); }
+void QtOperatorServices::Quit() {
+    QCoreApplication::exit(0);
+}
 
 DateTime QtPcClock::Now() {
     const QDateTime now = QDateTime::currentDateTime();
     const QDate d = now.date();
     const QTime t = now.time();
-    return DateTime::FromCivil({d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second(),
-                                t.msec()})
+    return DateTime::FromCivil(
+               {d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second(), t.msec()})
         .value_or(DateTime());
 }
 
