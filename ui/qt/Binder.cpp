@@ -75,7 +75,7 @@ bool ExplicitlyEnabled(const QWidget* w) {
 }  // namespace
 
 Binder::Binder(Controller& controller, MainWindow& window, ParametersDialog& dialog)
-    : QObject(&window), controller_(controller), window_(window), dialog_(dialog) {
+    : controller_(controller), window_(window), dialog_(dialog) {
     WindowModel& m = controller_.MutableModel();
     for (const ControlRef& r : m.Controls()) {
         QWidget* w = window_.findChild<QWidget*>(Name(r.name));
