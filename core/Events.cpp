@@ -7,6 +7,7 @@ namespace qm {
 
 void Controller::RegisterHandlers() {
     RegisterCoreHandlers();
+    RegisterCopyHandlers();
 }
 
 void Controller::RegisterCoreHandlers() {
