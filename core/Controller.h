@@ -61,6 +61,10 @@ public:
     // Menu.
     void pmBluetoothClick();
 
+    // The USB adapter is a Bluetooth modem: offers the addresses of "Device.txt" in the start
+    // folder (up to eight) in the BT group for dialling.
+    void LoadBluetoothDeviceList();
+
     // Widget events by the control's name, as the view reports them. A value edit changes the
     // model and, when the shown value differs, runs the control's change handler: the same
     // handler that runs when the controller itself changes the value.
@@ -164,9 +168,6 @@ private:
     void WriteDayLine(const std::string& text, std::uint8_t status);
     void RequestDay();
     void FinishDayCopy();
-
-    // Bluetooth device list ("Device.txt" in the start folder).
-    void LoadBluetoothDeviceList();
 
     // Connection sequence.
     void ContinueWithBattery();
