@@ -29,7 +29,12 @@ bool FitsRequest(const std::string& name, std::size_t extra) {
     return name.size() + 3 + extra <= 255;
 }
 
-std::string Shown(const std::string& nameBytes) { return "\"" + Cp1251ToUtf8(nameBytes) + "\""; }
+std::string Shown(const std::string& nameBytes) {
+    std::string shown(1, '"');
+    shown += Cp1251ToUtf8(nameBytes);
+    shown += '"';
+    return shown;
+}
 
 }  // namespace
 

@@ -5,7 +5,10 @@
 namespace qm::test {
 
 sim::Frame LineFrame(std::uint8_t status, const std::string& text) {
-    sim::Frame f{static_cast<std::uint8_t>(text.size() + 2), status};
+    sim::Frame f;
+    f.reserve(text.size() + 3);
+    f.push_back(static_cast<std::uint8_t>(text.size() + 2));
+    f.push_back(status);
     f.insert(f.end(), text.begin(), text.end());
     f.push_back(0);
     return f;
