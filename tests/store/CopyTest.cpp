@@ -270,15 +270,20 @@ TEST_F(CopyTest, ListingsAndMeasurementsLargerThanTheOldTablesAreKeptWhole) {
     for (int i = 0; i < 4100; ++i) d.files.push_back({"f" + std::to_string(i), {}});
     std::vector<std::uint16_t> values(300);
     for (std::size_t i = 0; i < values.size(); ++i) values[i] = static_cast<std::uint16_t>(i);
-    d.files.back().second = {Measurement("10:00 06.03.2009", values)};
+    d.files.front().second = {Measurement("10:00 06.03.2009", values)};
     dev.directories = {d};
-    Connect();
+    Rig& r = Connect();
+    // The listing, then the first file (open, 15 value replies); the link is cut after it.
+    dev.repliesLeft = 4101 + 1 + 15;
     CopyAll();
-    EXPECT_EQ(Requests(66).size(), 4100u);
-    const std::string last = Local("D/f4099");
-    EXPECT_EQ(std::count(last.begin(), last.end(), '\n'), 61);  // header and 60 value lines
-    EXPECT_NE(last.find("   2.99\r\n"), std::string::npos);
-    EXPECT_EQ(Local("D/Temp.bin"), "f4099\r\n61\r\n");
+    const auto& table = r.State().copy.FileNameTable;
+    ASSERT_EQ(table.size(), 4100u);
+    EXPECT_EQ(table.back(), "f4099");
+    const std::string first = Local("D/f0");
+    EXPECT_EQ(std::count(first.begin(), first.end(), '\n'), 61);  // header and 60 value lines
+    EXPECT_NE(first.find("   2.99\r\n"), std::string::npos);
+    EXPECT_EQ(Local("D/Temp.bin"), "f0\r\n61\r\n");
+    EXPECT_TRUE(r.ops.errors.empty());
 }
 
 // The logger's files before and after new data came in: A grows, B is new.
