@@ -17,6 +17,10 @@ namespace fs = std::filesystem;
 // A temporary start folder (with its DATA folder made by the controller), a logger data store
 // and a rig connected to it.
 class StoreTest : public ::testing::Test {
+public:
+    // Every file under `folder`, by path relative to it, with its bytes.
+    static std::map<std::string, std::string> Files(const fs::path& folder);
+
 protected:
     void SetUp() override;
     void TearDown() override;
@@ -30,8 +34,6 @@ protected:
     fs::path Data() const { return start / "DATA"; }
     std::string Local(const fs::path& relative) const;
     bool LocalExists(const fs::path& relative) const { return fs::exists(Data() / relative); }
-    // Every file under `folder`, by path relative to it, with its bytes.
-    static std::map<std::string, std::string> Files(const fs::path& folder);
     // Store requests with this code, as written.
     std::vector<std::vector<std::uint8_t>> Requests(std::uint8_t code) const;
 
