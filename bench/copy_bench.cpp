@@ -20,12 +20,14 @@ using namespace qm;
 
 // Generates the files as it serves them, so its memory does not grow with their size.
 class GeneratingLogger : public sim::Device {
-public:
+  public:
     GeneratingLogger(int months, int measurements) : months_(months), measurements_(measurements) {}
 
     std::vector<sim::Frame> Handle(std::span<const std::uint8_t> r) override {
         switch (r[3]) {
-            case 64: listed_ = 0; [[fallthrough]];
+            case 64:
+                listed_ = 0;
+                [[fallthrough]];
             case 65:
                 if (listed_ == months_) return {{3, 248, 0, 0}};
                 return {Line(248, "2009_" + std::to_string(++listed_) + ".dat")};
@@ -49,8 +51,9 @@ public:
                 const int n = std::min(31, kValues - valuesSent_);
                 sim::Frame f{static_cast<std::uint8_t>(2 * n + 1), 0};
                 for (int i = 0; i < n; ++i) {
-                    const int v = (valuesSent_ + i) % 7 == 3 ? 0x8000
-                                                             : (measurement_ * 37 + i * 101) % 20000 - 5000;
+                    const int v = (valuesSent_ + i) % 7 == 3
+                                      ? 0x8000
+                                      : (measurement_ * 37 + i * 101) % 20000 - 5000;
                     f.push_back(static_cast<std::uint8_t>(v & 0xFF));
                     f.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
                 }
@@ -58,11 +61,12 @@ public:
                 f[1] = valuesSent_ < kValues ? 249 : measurement_ + 1 < measurements_ ? 248 : 250;
                 return {f};
             }
-            default: return {};
+            default:
+                return {};
         }
     }
 
-private:
+  private:
     static sim::Frame Line(std::uint8_t status, const std::string& text) {
         sim::Frame f;
         f.reserve(text.size() + 3);
@@ -139,9 +143,9 @@ void RunCopies(benchmark::State& state, sim::Device& device, const std::string& 
         benchmark::Counter(static_cast<double>(exchanges), benchmark::Counter::kIsRate);
     state.counters["reply_bytes_per_s"] =
         benchmark::Counter(static_cast<double>(replyBytes), benchmark::Counter::kIsRate);
-    state.counters["file_bytes_per_s"] = benchmark::Counter(
-        static_cast<double>(fileBytes) * static_cast<double>(state.iterations()),
-        benchmark::Counter::kIsRate);
+    state.counters["file_bytes_per_s"] =
+        benchmark::Counter(static_cast<double>(fileBytes) * static_cast<double>(state.iterations()),
+                           benchmark::Counter::kIsRate);
     state.counters["exchanges"] = static_cast<double>(exchanges) / state.iterations();
     state.counters["local_files"] = files;
     state.counters["local_MB"] = static_cast<double>(fileBytes) / 1e6;

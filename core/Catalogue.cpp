@@ -1,9 +1,9 @@
 // The logger's data catalogue: the selected directory, whether "Новые" can resume it, and
 // deleting a directory on the logger.
+#include "store/Catalogue.h"
 #include "core/Controller.h"
 #include "protocol/CommandCode.h"
 #include "protocol/Cp1251.h"
-#include "store/Catalogue.h"
 
 namespace qm {
 
@@ -23,7 +23,9 @@ const std::string* Controller::SelectedDirectory() const {
     return &s_.copy.directoryNames[static_cast<std::size_t>(i)];
 }
 
-void Controller::ComboBox1Change() { UpdateNewDataButton(m_, s_.DataFolder); }
+void Controller::ComboBox1Change() {
+    UpdateNewDataButton(m_, s_.DataFolder);
+}
 
 void Controller::bDeleteClick() {
     Run([&] {

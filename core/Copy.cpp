@@ -145,7 +145,8 @@ void Controller::FileListingEnded() {
             // there now are all new.
             ops_.ShowWarning("The file " + Shown(c.ResumeName) +
                              ", where the last copy ended, is no longer on the logger. All files "
-                             "of " + Shown(c.copyDirectory) + " are copied.");
+                             "of " +
+                             Shown(c.copyDirectory) + " are copied.");
             CopyFilesFrom(1, false);
             return;
         }
@@ -173,7 +174,9 @@ void Controller::CopyFilesFrom(std::size_t index, bool resumeFirst) {
     m_.Timer2.Start();
 }
 
-void Controller::NextFileOrFinish() { CopyFilesFrom(s_.copy.CurrentFileIndex + 1, false); }
+void Controller::NextFileOrFinish() {
+    CopyFilesFrom(s_.copy.CurrentFileIndex + 1, false);
+}
 
 bool Controller::OpenCopyFile(std::size_t index, bool resume) {
     CopyState& c = s_.copy;
@@ -312,7 +315,8 @@ void Controller::ValuesReply() {
                     NextFileOrFinish();
                 }
                 break;
-            default: break;
+            default:
+                break;
         }
     });
 }
@@ -335,8 +339,8 @@ void Controller::WriteValueLines() {
 void Controller::CountMeasurement() {
     ++s_.copy.MeasurementCount;
     Label& l = m_.lMeasureCounter;
-    l.caption = (English() ? "Measurements: " : "Измерений: ") +
-                std::to_string(s_.copy.MeasurementCount);
+    l.caption =
+        (English() ? "Measurements: " : "Измерений: ") + std::to_string(s_.copy.MeasurementCount);
     l.visible = true;
     l.fontColour = Colour::Red;
 }

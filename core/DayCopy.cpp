@@ -141,8 +141,7 @@ void Controller::DayFoundReply() {
     GuardCopy([&] {
         CopyState& c = s_.copy;
         MakeCopyFolder();
-        c.DataFile.Begin(c.copyFolder / DayFileName(c.dayYear, c.dayMonth, c.SelectedDay),
-                         false);
+        c.DataFile.Begin(c.copyFolder / DayFileName(c.dayYear, c.dayMonth, c.SelectedDay), false);
         c.DataFileOpen = true;
         c.DataFile.WriteLine(text);
         CountMeasurement();

@@ -37,10 +37,10 @@ void Controller::LoadBluetoothDeviceList() {
     m_.BTmodem.visible = true;
     m_.RadioGroup1.itemIndex = 0;
     if (lines.size() > kept) {
-        const std::string left = lines.size() == kept + 1
-                                     ? "line " + std::to_string(kept + 1)
-                                     : "lines " + std::to_string(kept + 1) + " to " +
-                                           std::to_string(lines.size());
+        const std::string left =
+            lines.size() == kept + 1
+                ? "line " + std::to_string(kept + 1)
+                : "lines " + std::to_string(kept + 1) + " to " + std::to_string(lines.size());
         ops_.ShowWarning(PathText(path) + " holds " + std::to_string(lines.size()) +
                          " addresses; only the first " + std::to_string(kept) +
                          " can be dialled, " + left + " were left out.");

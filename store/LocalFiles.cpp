@@ -54,7 +54,9 @@ std::optional<std::string> RefusedLocalName(const std::string& name) {
     return std::nullopt;
 }
 
-fs::path LocalName(const std::string& nameBytes) { return Utf8Path(Cp1251ToUtf8(nameBytes)); }
+fs::path LocalName(const std::string& nameBytes) {
+    return Utf8Path(Cp1251ToUtf8(nameBytes));
+}
 
 fs::path StagedFile::StagingPath(const fs::path& finalPath) {
     fs::path p = finalPath;
@@ -131,8 +133,8 @@ std::optional<ResumeRecord> ParseResumeRecord(std::string_view text) {
     while (i < text.size() && text[i] != '\r' && text[i] != '\n') ++i;
     r.name = std::string(text.substr(0, std::min(i, kResumeNameLimit)));
     // Blanks, tabs and line ends before the number are skipped.
-    while (i < text.size() && (text[i] == '\r' || text[i] == '\n' || text[i] == ' ' ||
-                               text[i] == '\t'))
+    while (i < text.size() &&
+           (text[i] == '\r' || text[i] == '\n' || text[i] == ' ' || text[i] == '\t'))
         ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';

@@ -14,7 +14,7 @@ namespace qm {
 
 // A local file operation failed: the text says what failed, on which path and why.
 class FileError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -33,7 +33,7 @@ std::filesystem::path LocalName(const std::string& nameBytes);
 // that the final file is always either as it was before or complete. Lines go through a
 // buffered stream; nothing is flushed per line.
 class StagedFile {
-public:
+  public:
     StagedFile() = default;
     StagedFile(StagedFile&&) noexcept = default;
     StagedFile& operator=(StagedFile&&) noexcept = default;
@@ -54,7 +54,7 @@ public:
     // The name of the new content while it is being written.
     static std::filesystem::path StagingPath(const std::filesystem::path& finalPath);
 
-private:
+  private:
     [[noreturn]] void Fail(const std::string& what, int err);
     std::unique_ptr<std::ofstream> out_;
     std::unique_ptr<char[]> buffer_;
@@ -65,7 +65,7 @@ private:
 // The resume record of a data-set folder: the logger file name where the last full or "Новые"
 // copy ended and the number of lines its local copy holds.
 struct ResumeRecord {
-    std::string name;     // Windows-1251 bytes
+    std::string name;  // Windows-1251 bytes
     std::int64_t lines = 0;
 };
 inline constexpr const char* kResumeRecordName = "Temp.bin";

@@ -31,7 +31,9 @@ std::vector<std::string> ValueLines(const std::vector<std::int32_t>& block) {
     return lines;
 }
 
-bool IsHeaderLine(const std::string& text) { return text.size() >= 3 && text[2] == ':'; }
+bool IsHeaderLine(const std::string& text) {
+    return text.size() >= 3 && text[2] == ':';
+}
 
 std::optional<int> HeaderDay(const std::string& text) {
     if (text.size() < 8) return std::nullopt;

@@ -12,13 +12,13 @@ using CopyTest = StoreTest;
 // Directory D: file A holds a text line, a measurement of seven values and a closing line;
 // B is empty.
 void TwoFileDirectory(StoreDevice& dev) {
-    dev.directories = {{"D",
-                        {{"A",
-                          {Text("first line"),
-                           Measurement("14:30  5.03.2009 T",
-                                       {1234, 0xFFFB, 0x8000, 0, 250, 0x7FFF, 0x8001}),
-                           Text("closing line")}},
-                         {"B", {}}}}};
+    dev.directories = {
+        {"D",
+         {{"A",
+           {Text("first line"),
+            Measurement("14:30  5.03.2009 T", {1234, 0xFFFB, 0x8000, 0, 250, 0x7FFF, 0x8001}),
+            Text("closing line")}},
+          {"B", {}}}}};
     dev.wordsPerReply = 4;
 }
 
@@ -50,9 +50,8 @@ TEST_F(CopyTest, FullCopyOfTwoFilesSendsTheRequestsAndWritesTheLoggersLines) {
     EXPECT_EQ(Head(dev.requests[6], 4), Bytes({0, 2, 0, 72}));
     EXPECT_EQ(Head(dev.requests[8], 8), WithText(Bytes({0, 6, 0, 66}), "D\\B"));
 
-    EXPECT_EQ(Files(Data() / "D"),
-              (std::map<std::string, std::string>{
-                  {"A", kFileA}, {"B", ""}, {"Temp.bin", "B\r\n0\r\n"}}));
+    EXPECT_EQ(Files(Data() / "D"), (std::map<std::string, std::string>{
+                                       {"A", kFileA}, {"B", ""}, {"Temp.bin", "B\r\n0\r\n"}}));
     EXPECT_EQ(r.Model().lMeasureCounter.caption, "Измерений: 1");
     EXPECT_TRUE(r.Model().lMeasureCounter.visible);
     EXPECT_EQ(r.Model().lMeasureCounter.fontColour, Colour::Red);
@@ -106,13 +105,12 @@ TEST_F(CopyTest, NewDataResumesTheRecordedFileAndCopiesTheFollowingOnesWhole) {
     ASSERT_EQ(resume.size(), 1u);
     EXPECT_EQ(Head(resume[0], 11), WithText(Bytes({0, 9, 0, 69, 120, 0}), "D\\F3"));
     EXPECT_EQ(Requests(66).size(), 2u);  // F4 and F5
-    EXPECT_EQ(Files(Data() / "D"),
-              (std::map<std::string, std::string>{
-                  {"F1", "untouched\r\n"},
-                  {"F3", held + "10:00 06.03.2009\r\n   1.00   2.00\r\n"},
-                  {"F4", "four\r\n"},
-                  {"F5", "five\r\nfive again\r\n"},
-                  {"Temp.bin", "F5\r\n2\r\n"}}));
+    EXPECT_EQ(Files(Data() / "D"), (std::map<std::string, std::string>{
+                                       {"F1", "untouched\r\n"},
+                                       {"F3", held + "10:00 06.03.2009\r\n   1.00   2.00\r\n"},
+                                       {"F4", "four\r\n"},
+                                       {"F5", "five\r\nfive again\r\n"},
+                                       {"Temp.bin", "F5\r\n2\r\n"}}));
     EXPECT_EQ(r.Model().lMeasureCounter.caption, "Измерений: 1");
 }
 
@@ -331,8 +329,8 @@ TEST_F(CopyTest, CopyCutAtAnyReplyThenNewDataGivesTheLoggersFiles) {
             Rig& r = Connect();
             r.controller.Click(r.Model().bNewData.enabled ? "bNewData" : "bAllData");
             r.RunUntilIdle();
-            EXPECT_EQ(Files(Data()), expected) << "cut after " << cut << " replies"
-                                               << (cutFullCopy ? " of a full copy" : "");
+            EXPECT_EQ(Files(Data()), expected)
+                << "cut after " << cut << " replies" << (cutFullCopy ? " of a full copy" : "");
             EXPECT_TRUE(r.ops.errors.empty());
             if (finished) break;
         }

@@ -10,14 +10,12 @@ namespace {
 using DayCopyTest = StoreTest;
 
 void MarchFile(StoreDevice& dev) {
-    dev.directories = {{"D",
-                        {{"2009_3.dat",
-                          {Text("month header"),
-                           Measurement("09:00 04.03.2009", {1}),
-                           Measurement("10:00  5.03.2009", {100, 200}),
-                           Text("a note"),
-                           Measurement("11:00 05.03.2009", {300}),
-                           Measurement("08:00  6.03.2009", {400})}}}}};
+    dev.directories = {
+        {"D",
+         {{"2009_3.dat",
+           {Text("month header"), Measurement("09:00 04.03.2009", {1}),
+            Measurement("10:00  5.03.2009", {100, 200}), Text("a note"),
+            Measurement("11:00 05.03.2009", {300}), Measurement("08:00  6.03.2009", {400})}}}}};
 }
 
 void ChooseDay(Rig& r, int year, int month, int day) {
@@ -64,10 +62,11 @@ TEST_F(DayCopyTest, FifthOfMarchIsCopiedUntilALaterDayBegins) {
     EXPECT_EQ(codes, (std::vector<int>{66, 70, 71, 67, 71, 67, 71, 67}));
     EXPECT_EQ(Head(dev.requests[0], 17), WithText(Bytes({0, 15, 0, 66}), "D\\2009_3.dat"));
     EXPECT_EQ(Head(dev.requests[1], 5), Bytes({0, 3, 0, 70, 5}));
-    EXPECT_EQ(Files(Data() / "D"),
-              (std::map<std::string, std::string>{
-                  {"2009_3_5.dat",
-                   "10:00  5.03.2009\r\n   1.00   2.00\r\na note\r\n11:00 05.03.2009\r\n   3.00\r\n"}}));
+    EXPECT_EQ(
+        Files(Data() / "D"),
+        (std::map<std::string, std::string>{
+            {"2009_3_5.dat",
+             "10:00  5.03.2009\r\n   1.00   2.00\r\na note\r\n11:00 05.03.2009\r\n   3.00\r\n"}}));
     EXPECT_EQ(r.Model().lMeasureCounter.caption, "Измерений: 2");
     EXPECT_TRUE(r.Model().lMeasureCounter.visible);
     r.RunFor(1000);
@@ -97,13 +96,14 @@ TEST_F(DayCopyTest, MonthEndingRightAfterTheDayKeepsTheCount) {
     for (bool lastBlockSays248 : {false, true}) {
         MarchFile(dev);
         dev.directories[0].files[0].second.pop_back();  // day 6 is not there yet
-        dev.lastValuesSay248 = lastBlockSays248;       // then 67 is answered with 250
+        dev.lastValuesSay248 = lastBlockSays248;        // then 67 is answered with 250
         Rig& r = Connect();
         ChooseDay(r, 2009, 3, 5);
         r.controller.Click("bCopy");
         r.RunFor(10);
-        EXPECT_EQ(Local("D/2009_3_5.dat"),
-                  "10:00  5.03.2009\r\n   1.00   2.00\r\na note\r\n11:00 05.03.2009\r\n   3.00\r\n");
+        EXPECT_EQ(
+            Local("D/2009_3_5.dat"),
+            "10:00  5.03.2009\r\n   1.00   2.00\r\na note\r\n11:00 05.03.2009\r\n   3.00\r\n");
         EXPECT_EQ(r.Model().lMeasureCounter.caption, "Измерений: 2");
         r.RunFor(1000);
     }

@@ -13,10 +13,10 @@ namespace {
 
 TEST(ValueLines, FieldsAreABlankAndSixCharactersCutWhenLonger) {
     EXPECT_EQ(ValueField(32768), "    -  ");
-    EXPECT_EQ(ValueField(-1), "  -0.01");       // word 65535
+    EXPECT_EQ(ValueField(-1), "  -0.01");  // word 65535
     EXPECT_EQ(ValueField(5), "   0.05");
     EXPECT_EQ(ValueField(32767), " 327.67");
-    EXPECT_EQ(ValueField(-32767), " -327.6");    // word 32769
+    EXPECT_EQ(ValueField(-32767), " -327.6");  // word 32769
     EXPECT_EQ(ValueField(-12345), " -123.4");
     EXPECT_EQ(ValueField(0), "   0.00");
     EXPECT_EQ(ValueField(-100), "  -1.00");
@@ -71,10 +71,13 @@ TEST(ResumeRecord, FirstLineCutTo64AndNumberAfterBlanksAndLineEnds) {
 }
 
 TEST(LocalNames, NamesThatWouldLeaveTheirFolderAreRefused) {
-    for (const std::string& bad : std::vector<std::string>{"", ".", "..", "../x", "a/b", "a\\b", "C:x", "a<b", "a>b", "a\"b", "a|b", "a?b", "a*b",
-          std::string("a\x01", 2), "tail.", "tail ", "CON", "nul.dat", "COM1", "lpt9.txt"})
+    for (const std::string& bad : std::vector<std::string>{
+             "",      ".",     "..",   "../x",    "a/b",  "a\\b",    "C:x",
+             "a<b",   "a>b",   "a\"b", "a|b",     "a?b",  "a*b",     std::string("a\x01", 2),
+             "tail.", "tail ", "CON",  "nul.dat", "COM1", "lpt9.txt"})
         EXPECT_TRUE(RefusedLocalName(bad)) << bad;
-    for (const std::string& good : std::vector<std::string>{"2009_3.dat", "A", "..x", "COM10", "CONSOLE", "\xc4\xe0\xed"})
+    for (const std::string& good :
+         std::vector<std::string>{"2009_3.dat", "A", "..x", "COM10", "CONSOLE", "\xc4\xe0\xed"})
         EXPECT_FALSE(RefusedLocalName(good)) << good;
 }
 
@@ -89,20 +92,20 @@ class StagedFileTest : public StoreTest {};
 
 TEST_F(StagedFileTest, FinalFileChangesOnlyOnCommit) {
     const fs::path f = start / "x.dat";
-    {
-        std::ofstream(f, std::ios::binary) << "old\r\n";
-    }
+    { std::ofstream(f, std::ios::binary) << "old\r\n"; }
     StagedFile s;
     s.Begin(f, true);
     s.WriteLine("new");
     EXPECT_EQ(StoreTest::Files(start).at("x.dat"), "old\r\n");
     s.Commit();
-    EXPECT_EQ(StoreTest::Files(start), (std::map<std::string, std::string>{{"x.dat", "old\r\nnew\r\n"}}));
+    EXPECT_EQ(StoreTest::Files(start),
+              (std::map<std::string, std::string>{{"x.dat", "old\r\nnew\r\n"}}));
 
     s.Begin(f, false);
     s.WriteLine("replaced");
     s.Abandon();
-    EXPECT_EQ(StoreTest::Files(start), (std::map<std::string, std::string>{{"x.dat", "old\r\nnew\r\n"}}));
+    EXPECT_EQ(StoreTest::Files(start),
+              (std::map<std::string, std::string>{{"x.dat", "old\r\nnew\r\n"}}));
 }
 
 TEST_F(StagedFileTest, AFileThatCannotBeCreatedNamesThePathAndTheReason) {
@@ -123,7 +126,8 @@ TEST_F(StagedFileTest, AFileThatCannotBeCreatedNamesThePathAndTheReason) {
 TEST_F(StagedFileTest, ResumeRecordIsReplacedWhole) {
     WriteResumeRecord(start, "A", 5);
     WriteResumeRecord(start, "B", 0);
-    EXPECT_EQ(StoreTest::Files(start), (std::map<std::string, std::string>{{"Temp.bin", "B\r\n0\r\n"}}));
+    EXPECT_EQ(StoreTest::Files(start),
+              (std::map<std::string, std::string>{{"Temp.bin", "B\r\n0\r\n"}}));
     const ResumeRecord r = ReadResumeRecord(start);
     EXPECT_EQ(r.name, "B");
     EXPECT_THROW(ReadResumeRecord(start / "missing"), FileError);

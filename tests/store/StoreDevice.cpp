@@ -23,9 +23,13 @@ sim::Frame ValuesFrame(std::uint8_t status, const std::vector<std::uint16_t>& wo
     return f;
 }
 
-sim::Frame EndOfListFrame() { return {3, 248, 0, 0}; }
+sim::Frame EndOfListFrame() {
+    return {3, 248, 0, 0};
+}
 
-StoredEntry Text(std::string line) { return {std::move(line), false, {}}; }
+StoredEntry Text(std::string line) {
+    return {std::move(line), false, {}};
+}
 StoredEntry Measurement(std::string header, std::vector<std::uint16_t> values) {
     return {std::move(header), true, std::move(values)};
 }
@@ -109,7 +113,8 @@ std::vector<sim::Frame> StoreDevice::Answer(std::span<const std::uint8_t> r) {
             open_ = File(NameAt(r, 4));
             entry_ = 0;
             return {CurrentLine()};
-        case 67: return {CurrentLine()};
+        case 67:
+            return {CurrentLine()};
         case 69: {
             std::size_t skip = r[4] | (r[5] << 8);
             open_ = File(NameAt(r, 6));
@@ -136,9 +141,9 @@ std::vector<sim::Frame> StoreDevice::Answer(std::span<const std::uint8_t> r) {
             std::vector<std::uint16_t> part(values.begin() + valuesSent_,
                                             values.begin() + valuesSent_ + n);
             valuesSent_ += n;
-            const std::uint8_t status = valuesSent_ < values.size() ? 249
+            const std::uint8_t status = valuesSent_ < values.size()                  ? 249
                                         : entry_ < open_->size() || lastValuesSay248 ? 248
-                                                                    : 250;
+                                                                                     : 250;
             return {ValuesFrame(status, part)};
         }
         case 76: {
@@ -146,7 +151,8 @@ std::vector<sim::Frame> StoreDevice::Answer(std::span<const std::uint8_t> r) {
             std::erase_if(directories, [&](const StoredDirectory& d) { return d.name == name; });
             return {{2, 248}};
         }
-        default: return {};
+        default:
+            return {};
     }
 }
 
