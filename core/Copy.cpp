@@ -170,6 +170,7 @@ void Controller::CopyFilesFrom(std::size_t index, bool resumeFirst) {
     CopyState& c = s_.copy;
     for (std::size_t i = index; i <= c.FileNameTable.size(); ++i)
         if (OpenCopyFile(i, resumeFirst && i == index)) return;
+    StopBusyIndicator();  // every name may have been refused before a line came in
     if (c.MeasurementCount == 0) ShowNoData();
     m_.Timer2.Start();
 }
@@ -222,9 +223,14 @@ bool Controller::OpenCopyFile(std::size_t index, bool resume) {
 // on to it.
 void Controller::CompleteCopyFile() {
     CopyState& c = s_.copy;
-    c.DataFile.Commit();
+    // Both are written out before either is put in place, so that a full disk leaves the file
+    // and the record as they were. A record that lagged behind its file would make the next
+    // "Новые" copy append lines the file already holds.
+    StagedFile record =
+        StageResumeRecord(c.copyFolder, c.FileNameTable[c.CurrentFileIndex - 1], c.LinesWritten);
     c.DataFileOpen = false;
-    WriteResumeRecord(c.copyFolder, c.FileNameTable[c.CurrentFileIndex - 1], c.LinesWritten);
+    c.DataFile.Commit();
+    record.Commit();
 }
 
 void Controller::RequestOpenFile() {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <iterator>
 #include <system_error>
+#include <utility>
 
 #include "protocol/Cp1251.h"
 #include "store/Catalogue.h"
@@ -78,6 +79,7 @@ void StagedFile::Begin(const fs::path& finalPath, bool keepExisting) {
     out_ = std::make_unique<std::ofstream>();
     out_->rdbuf()->pubsetbuf(buffer_.get(), kFileBufferSize);
     errno = 0;
+    pending_ = true;
     out_->open(staging_, std::ios::binary | std::ios::trunc);
     if (!*out_) Fail("create the new content of", errno);
     if (!keepExisting) return;
@@ -101,15 +103,32 @@ void StagedFile::WriteLine(std::string_view bytes) {
     if (!*out_) Fail("write to", errno);
 }
 
-void StagedFile::Commit() {
+StagedFile& StagedFile::operator=(StagedFile&& other) noexcept {
+    if (this == &other) return *this;
+    Abandon();
+    out_ = std::move(other.out_);
+    buffer_ = std::move(other.buffer_);
+    final_ = std::move(other.final_);
+    staging_ = std::move(other.staging_);
+    pending_ = std::exchange(other.pending_, false);
+    return *this;
+}
+
+void StagedFile::Close() {
     if (!out_) return;
     errno = 0;
     out_->close();
     if (out_->fail()) Fail("finish writing", errno);
     out_.reset();
     buffer_.reset();
+}
+
+void StagedFile::Commit() {
+    if (!pending_) return;
+    Close();
     std::error_code ec;
     fs::rename(staging_, final_, ec);
+    pending_ = false;
     if (ec) {
         const std::string text =
             "Cannot replace \"" + PathText(final_) + "\" with its new content: " + ec.message();
@@ -119,10 +138,11 @@ void StagedFile::Commit() {
 }
 
 void StagedFile::Abandon() noexcept {
-    if (!out_) return;
-    out_->close();
+    if (out_) out_->close();
     out_.reset();
     buffer_.reset();
+    if (!pending_) return;
+    pending_ = false;
     std::error_code ec;
     fs::remove(staging_, ec);
 }
@@ -168,12 +188,17 @@ ResumeRecord ReadResumeRecord(const fs::path& folder) {
     return *record;
 }
 
-void WriteResumeRecord(const fs::path& folder, const std::string& name, std::int64_t lines) {
+StagedFile StageResumeRecord(const fs::path& folder, const std::string& name, std::int64_t lines) {
     StagedFile f;
     f.Begin(folder / kResumeRecordName, false);
     f.WriteLine(name);
     f.WriteLine(std::to_string(lines));
-    f.Commit();
+    f.Close();
+    return f;
+}
+
+void WriteResumeRecord(const fs::path& folder, const std::string& name, std::int64_t lines) {
+    StageResumeRecord(folder, name, lines).Commit();
 }
 
 std::vector<std::string> DeviceListLines(std::string_view text) {

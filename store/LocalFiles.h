@@ -35,8 +35,8 @@ std::filesystem::path LocalName(const std::string& nameBytes);
 class StagedFile {
   public:
     StagedFile() = default;
-    StagedFile(StagedFile&&) noexcept = default;
-    StagedFile& operator=(StagedFile&&) noexcept = default;
+    StagedFile(StagedFile&& other) noexcept { *this = std::move(other); }
+    StagedFile& operator=(StagedFile&& other) noexcept;
     ~StagedFile() { Abandon(); }
 
     // Starts the new content of `finalPath`. With `keepExisting`, the bytes the final file holds
@@ -44,12 +44,15 @@ class StagedFile {
     void Begin(const std::filesystem::path& finalPath, bool keepExisting);
     // One line as the logger sent it, ended by CR LF.
     void WriteLine(std::string_view bytes);
+    // Writes everything out and closes the new content; it replaces the final file on Commit.
+    void Close();
     // Writes everything out and moves the new content over the final file.
     void Commit();
     // Drops the new content; the final file stays as it was.
     void Abandon() noexcept;
 
-    bool IsOpen() const { return out_ != nullptr; }
+    // New content is being written or waits for Commit.
+    bool IsOpen() const { return pending_; }
     const std::filesystem::path& FinalPath() const { return final_; }
     // The name of the new content while it is being written.
     static std::filesystem::path StagingPath(const std::filesystem::path& finalPath);
@@ -60,6 +63,7 @@ class StagedFile {
     std::unique_ptr<char[]> buffer_;
     std::filesystem::path final_;
     std::filesystem::path staging_;
+    bool pending_ = false;
 };
 
 // The resume record of a data-set folder: the logger file name where the last full or "Новые"
@@ -76,6 +80,9 @@ inline constexpr std::size_t kResumeNameLimit = 64;
 std::optional<ResumeRecord> ParseResumeRecord(std::string_view text);
 // Reads "Temp.bin" of `folder`; throws FileError when it is missing or unreadable.
 ResumeRecord ReadResumeRecord(const std::filesystem::path& folder);
+// The new content of "Temp.bin" of `folder`, written out beside it; Commit puts it in place.
+StagedFile StageResumeRecord(const std::filesystem::path& folder, const std::string& name,
+                             std::int64_t lines);
 // Replaces "Temp.bin" of `folder` in one step (written beside it, then renamed over it).
 void WriteResumeRecord(const std::filesystem::path& folder, const std::string& name,
                        std::int64_t lines);

@@ -263,6 +263,19 @@ TEST_F(CopyTest, FileThatCannotBeWrittenIsReportedAndCompleteFilesStay) {
     EXPECT_EQ(Requests(66).size(), 1u);  // nothing asked for B
 }
 
+TEST_F(CopyTest, ResumeRecordThatCannotBeWrittenLeavesTheFileAsItWas) {
+    dev.directories = {{"D", {{"A", {Text("new a")}}}}};
+    fs::create_directories(Data() / "D" / "Temp.bin.part");  // the record cannot be replaced
+    std::ofstream(Data() / "D" / "A", std::ios::binary) << "old a\r\n";
+    Rig& r = Connect();
+    CopyAll();
+    ASSERT_EQ(r.ops.errors.size(), 1u);
+    EXPECT_NE(r.ops.errors[0].find("Temp.bin"), std::string::npos) << r.ops.errors[0];
+    EXPECT_EQ(Local("D/A"), "old a\r\n");
+    EXPECT_FALSE(LocalExists("D/A.part"));
+    EXPECT_TRUE(r.Model().ComboBox1.enabled);
+}
+
 TEST_F(CopyTest, ListingsAndMeasurementsLargerThanTheOldTablesAreKeptWhole) {
     StoredDirectory d{"D", {}};
     for (int i = 0; i < 4100; ++i) d.files.push_back({"f" + std::to_string(i), {}});
