@@ -144,11 +144,51 @@ private:
     void Timer1Timer();
     void Timer4Timer();
 
-    // Copies.
+    // Catalogue: selection, delete.
+    void RegisterCopyHandlers();
+    void ComboBox1Change();
+    void bDeleteClick();
+    void DeleteSelectedDirectory();
+    // The logger's name of the selected directory, or nothing when none is selected.
+    const std::string* SelectedDirectory() const;
+    bool English() const { return m_.pmEng.checked; }
+
+    // Full and "Новые" copies.
+    void bAllDataClick();
+    void bNewDataClick();
+    void StartCopy(bool resume);
+    void LockForCopy();
     void FileListingEntry(const std::string& nameBytes);
     void FileListingEnded();
+    void HandleLineReply();
+    void CollectValues();
+    void WriteValueLines();
+    void CountMeasurement();
+    void ShowNoData();
+    void NextFileOrFinish();
+    void CopyFilesFrom(std::size_t index, bool resumeFirst);
+    bool OpenCopyFile(std::size_t index, bool resume);
+    void CompleteCopyFile();
+    void RequestOpenFile();
+    void RequestResumeFile();
+    void RequestFirstValues();
+    // Creates the data-set folder of the running copy when it does not exist yet.
+    void MakeCopyFolder();
+    // A local file failed: the operator is told, the unfinished file is dropped and the
+    // finishing step unlocks the data group.
+    void FailCopy(const std::string& message);
+    void GuardCopy(const std::function<void()>& step);
     void Timer2Timer();
     void CloseLocalFiles();
+
+    // Day copy.
+    void bSelectClick();
+    void bCancelClick();
+    void bCopyClick();
+    void HandleDayLineReply();
+    void WriteDayLine(const std::string& text, std::uint8_t status);
+    void RequestDay();
+    void FinishDayCopy();
 
     // Connection sequence.
     void ContinueWithBattery();

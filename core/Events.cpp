@@ -10,6 +10,7 @@ void Controller::RegisterHandlers() {
     RegisterMeasureHandlers();
     RegisterModemHandlers();
     RegisterLanguageHandlers();
+    RegisterCopyHandlers();
 }
 
 void Controller::RegisterCoreHandlers() {
