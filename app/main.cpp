@@ -15,6 +15,7 @@
 #include "app/InProcessDelivery.h"
 #include "core/Controller.h"
 #include "sim/InProcessLink.h"
+#include "sim/Modems.h"
 #include "sim/VirtualLogger.h"
 #include "ui/qt/Binder.h"
 #include "ui/qt/MainWindow.h"
@@ -28,6 +29,7 @@ struct Options {
     int deviceType = qm::sim::LoggerConfig{}.deviceType;
     QString screenshot;  // grab the window to this PNG file and quit
     int screenshotAfterMs = 6000;
+    QString via;  // "", "radio" or "bluetooth": a modem in front of the demo logger
 };
 
 std::optional<Options> ParseOptions(const QApplication& app) {
@@ -40,7 +42,11 @@ std::optional<Options> ParseOptions(const QApplication& app) {
                                         "FILE");
     const QCommandLineOption after("after", "Take the screenshot MS milliseconds after start.",
                                    "MS");
-    parser.addOptions({demo, deviceType, screenshot, after});
+    const QCommandLineOption via("via",
+                                 "With --demo: reach the virtual logger through a virtual "
+                                 "USB modem, \"radio\" or \"bluetooth\".",
+                                 "MODEM");
+    parser.addOptions({demo, deviceType, screenshot, after, via});
     parser.process(app);
 
     Options o;
@@ -62,25 +68,59 @@ std::optional<Options> ParseOptions(const QApplication& app) {
         }
     }
     o.screenshot = parser.value(screenshot);
+    o.via = parser.value(via);
+    if (!o.via.isEmpty() && o.via != "radio" && o.via != "bluetooth") {
+        std::fprintf(stderr, "--via takes \"radio\" or \"bluetooth\"\n");
+        return std::nullopt;
+    }
     return o;
 }
 
+// The address the demo's Bluetooth modem reaches, as the device list names it.
+constexpr const char* kDemoBluetoothAddress = "0012F3A4B5C6";
+
 // A virtual logger on an in-process USB link whose replies reach the controller from the event
-// loop, like a logger plugged into the PC.
+// loop, like a logger plugged into the PC; with a modem, the modem is what is plugged in and the
+// logger answers through it.
 struct DemoLogger {
-    DemoLogger(qm::Controller& controller, qm::PcClock& clock, int deviceType)
+    DemoLogger(qm::Controller& controller, qm::PcClock& clock, int deviceType, const QString& via)
         : logger(Config(deviceType), [&clock] { return clock.Now(); }),
-          link(logger),
+          radio(logger, qm::sim::RadioModemConfig{.loggerAddress = 7, .loggerInRange = true}),
+          bluetooth(logger, qm::sim::BtModemConfig{.noCarrierBeforeConnect = 2,
+                                                   .echo = true,
+                                                   .reachableAddresses = {kDemoBluetoothAddress}}),
+          link(Front(via)),
           delivery(link, controller) {}
     static qm::sim::LoggerConfig Config(int deviceType) {
         qm::sim::LoggerConfig c;
         c.deviceType = static_cast<std::uint8_t>(deviceType);
         return c;
     }
+    qm::sim::Device& Front(const QString& via) {
+        if (via == "radio") return radio;
+        if (via == "bluetooth") return bluetooth;
+        return logger;
+    }
     qm::sim::VirtualLogger logger;
+    qm::sim::RadioModem radio;
+    qm::sim::BtModem bluetooth;
     qm::sim::InProcessHidLink link;
     qm::InProcessDelivery delivery;
 };
+
+// The Bluetooth demo dials from the device list in the start folder; give it one when there is
+// none, so the operator can pick the virtual logger.
+void EnsureDemoDeviceList(const std::filesystem::path& startFolder) {
+    const auto list = startFolder / "Device.txt";
+    std::error_code ec;
+    if (std::filesystem::exists(list, ec)) return;
+    if (FILE* f = std::fopen(list.string().c_str(), "wb")) {
+        std::fprintf(f, "%s\r\n", kDemoBluetoothAddress);
+        std::fclose(f);
+        std::fprintf(stderr, "Wrote %s with the virtual Bluetooth logger's address.\n",
+                     list.string().c_str());
+    }
+}
 
 }  // namespace
 
@@ -93,7 +133,9 @@ int main(int argc, char* argv[]) {
     qm::QtPcClock clock;
     qm::QtOperatorServices ops;
     qm::Controller controller(clock, ops);
-    controller.SetUpFolders(std::filesystem::path(QDir::currentPath().toStdString()));
+    const std::filesystem::path startFolder(QDir::currentPath().toStdString());
+    controller.SetUpFolders(startFolder);
+    if (options->demo && options->via == "bluetooth") EnsureDemoDeviceList(startFolder);
 
     // The dialog is a window of its own, not a child of the main window: disabling the main
     // window while the dialog is up must leave the dialog usable.
@@ -115,7 +157,7 @@ int main(int argc, char* argv[]) {
     // thread.
     std::unique_ptr<DemoLogger> demo;
     if (options->demo) {
-        demo = std::make_unique<DemoLogger>(controller, clock, options->deviceType);
+        demo = std::make_unique<DemoLogger>(controller, clock, options->deviceType, options->via);
         controller.UsbLoggerFound(&demo->link);
     }
 
