@@ -7,6 +7,7 @@ namespace qm {
 
 void Controller::RegisterHandlers() {
     RegisterCoreHandlers();
+    RegisterLinkHandlers();
 }
 
 void Controller::RegisterCoreHandlers() {
