@@ -3,13 +3,13 @@
 
 #include <hidapi/hidapi.h>
 
-#include <QMetaObject>
 #include <QString>
-#include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <thread>
+
+#include "link/backends/HandOver.h"
 
 #include "link/ReportDescriptor.h"
 #include "link/RetryPacing.h"
@@ -133,84 +133,32 @@ private:
     std::optional<HidReportLengths> lengths_;
 };
 
-// Reads input reports on its own thread. Each report is handed to the context's thread and the
-// reader waits until it has been handled there (or until it is told to stop, so that stopping it
-// from the context's thread cannot dead-lock). A device that has gone is reopened at a paced
-// interval: it has usually been unplugged, and the next scan stops this reader.
+// Reads input reports on its own thread and hands each one to the UI thread, waiting until it
+// has been handled there. A device that has gone is reopened at a paced interval: it has usually
+// been unplugged, and the next scan stops this reader.
 class HidApiReader : public HidReader {
 public:
     HidApiReader(QObject* context, std::string path, const HidReportLengths& lengths,
                  HidReportHandler deliver)
-        : shared_(std::make_shared<Shared>()), context_(context), path_(std::move(path)),
-          lengths_(lengths) {
-        shared_->deliver = std::move(deliver);
+        : handOver_(context), path_(std::move(path)), lengths_(lengths),
+          deliver_(std::move(deliver)) {
         thread_ = std::thread([this] { Run(); });
     }
     ~HidApiReader() override {
-        {
-            std::lock_guard lock(shared_->m);
-            shared_->stop = true;
-        }
-        shared_->cv.notify_all();
+        handOver_.Stop();
         thread_.join();
     }
 
 private:
-    struct Shared {
-        std::mutex m;
-        std::condition_variable cv;
-        bool stop = false;
-        std::uint64_t posted = 0, handled = 0;
-        HidReportHandler deliver;
-    };
-
-    bool Stopped() {
-        std::lock_guard lock(shared_->m);
-        return shared_->stop;
-    }
-    void Pause(std::chrono::milliseconds wait) {
-        std::unique_lock lock(shared_->m);
-        shared_->cv.wait_for(lock, wait, [&] { return shared_->stop; });
-    }
-
-    void HandOver(std::span<const std::uint8_t> data) {
-        auto report = std::make_shared<std::vector<std::uint8_t>>(data.begin(), data.end());
-        if (!context_) return;
-        std::uint64_t ticket;
-        {
-            std::lock_guard lock(shared_->m);
-            ticket = ++shared_->posted;
-        }
-        const bool posted = QMetaObject::invokeMethod(
-            context_,
-            [s = shared_, report, ticket] {
-                bool stop;
-                {
-                    std::lock_guard lock(s->m);
-                    stop = s->stop;
-                }
-                if (!stop) s->deliver(*report);
-                {
-                    std::lock_guard lock(s->m);
-                    s->handled = ticket;
-                }
-                s->cv.notify_all();
-            },
-            Qt::QueuedConnection);
-        if (!posted) return;
-        std::unique_lock lock(shared_->m);
-        shared_->cv.wait(lock, [&] { return shared_->handled >= ticket || shared_->stop; });
-    }
-
     void Run() {
         hid_device* device = nullptr;
         RetryPacing pacing;
         std::vector<std::uint8_t> buffer(lengths_.input + 1);
-        while (!Stopped()) {
+        while (!handOver_.Stopped()) {
             if (!device) {
                 device = OpenPath(path_);
                 if (!device) {
-                    Pause(pacing.Next());
+                    handOver_.Pause(pacing.Next());
                     continue;
                 }
             }
@@ -219,22 +167,23 @@ private:
             if (n < 0) {
                 ClosePath(device);
                 device = nullptr;
-                Pause(pacing.Next());
+                handOver_.Pause(pacing.Next());
                 continue;
             }
             if (n == 0) continue;
             pacing.Reset();
             // hidapi leaves the report ID byte in front only for numbered reports.
             std::span<const std::uint8_t> data(buffer.data(), static_cast<std::size_t>(n));
-            HandOver(lengths_.numbered ? data.subspan(1) : data);
+            if (lengths_.numbered) data = data.subspan(1);
+            handOver_.Run([this, data] { deliver_(data); });
         }
         if (device) ClosePath(device);
     }
 
-    std::shared_ptr<Shared> shared_;
-    QPointer<QObject> context_;
+    UiHandOver handOver_;
     std::string path_;
     HidReportLengths lengths_;
+    HidReportHandler deliver_;
     std::thread thread_;
 };
 

@@ -9,20 +9,13 @@
 #include "core/Controller.h"
 #include "link/backends/QtSerialPort.h"
 #include "tests/link/PtyDevice.h"
+#include "tests/link/QtApp.h"
 #include "tests/support/Rig.h"
 
 namespace qm::test {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-QCoreApplication& App() {
-    static int argc = 1;
-    static char name[] = "link_tests";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-    return app;
-}
 
 template <typename Pred>
 bool RunUntil(Pred done, int timeoutMs = 2000) {
