@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -8,7 +9,9 @@
 #include <vector>
 
 #include "protocol/DateTime.h"
+#include "sim/DemoStore.h"
 #include "sim/Device.h"
+#include "sim/LoggerStore.h"
 
 namespace qm::sim {
 
@@ -23,6 +26,13 @@ struct LoggerConfig {
     std::uint8_t batteryTenths = 53;
     // Fill the data store with a demo set of directories and monthly files.
     bool demoData = true;
+    // The amount of demo data (DemoStoreShape::Small() for a store a test can copy whole).
+    DemoStoreShape demoShape;
+    // Words of the line value (request 16), sent high byte first.
+    std::vector<std::uint16_t> lineWords = {0x8000, 0x0190};
+    // The two remark lines, as UTF-8; stored as 20 Windows-1251 bytes each, blank-padded.
+    std::string remark1 = "Котельная, корпус 2";
+    std::string remark2 = "Датчики 1-63";
 };
 
 // A logger in software: answers every request the program sends, from the device's side, with
@@ -36,6 +46,25 @@ public:
     std::vector<Frame> Handle(std::span<const std::uint8_t> request) override;
 
     const LoggerConfig& Config() const;
+
+    // The data store; tests build their own through it (set demoData = false for an empty one).
+    LoggerStore& Store();
+
+    // What the program has left on the logger.
+    bool PoweredDown() const;
+    DateTime LoggerTime() const;
+    bool ClockValid() const;
+    void SetClockValid(bool valid);
+    std::array<std::uint8_t, 13> Schedule() const;
+    void SetSchedule(const std::array<std::uint8_t, 13>& schedule);
+    // Correction entries 1..250 (index 0 is entry 1), in hundredths.
+    const std::array<std::int16_t, 250>& CalibrationTable() const;
+    void SetCalibrationEntry(int number, std::int16_t value);
+    // The remark lines as 20 Windows-1251 bytes each.
+    std::string Remark(int line) const;
+    std::uint8_t BatteryTenths() const;
+    // How many test measurements have been started (request 32).
+    int TestMeasurements() const;
 
 private:
     struct Impl;

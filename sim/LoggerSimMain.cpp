@@ -1,0 +1,91 @@
+// qm-logger-sim: a virtual logger on a pseudo-terminal, for trying the program's serial path
+// without hardware. Prints the device path to open on its first line, then serves requests
+// until it is stopped with SIGTERM or SIGINT.
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <iostream>
+#include <string>
+
+#include "sim/PtyEndpoint.h"
+#include "sim/VirtualLogger.h"
+
+namespace {
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+void OnStopSignal(int) { stopRequested = 1; }
+
+qm::DateTime LocalNow() {
+    const std::time_t t = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&t, &local);
+    return qm::DateTime::FromCivil({local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                                    local.tm_hour, local.tm_min, std::min(local.tm_sec, 59), 0})
+        .value_or(qm::DateTime{});
+}
+
+int Usage() {
+    std::cerr << "usage: qm-logger-sim --pty [--device-type N] [--version V] [--pace BAUD]"
+                 " [--small-store]\n";
+    return 2;
+}
+
+bool NumberArg(int& i, int argc, char** argv, int low, int high, int& value) {
+    if (i + 1 >= argc) return false;
+    char* end = nullptr;
+    const long v = std::strtol(argv[++i], &end, 10);
+    if (*end != '\0' || v < low || v > high) return false;
+    value = static_cast<int>(v);
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bool pty = false;
+    int deviceType = 84, version = 5, pace = 0;
+    qm::sim::LoggerConfig config;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--pty") {
+            pty = true;
+        } else if (arg == "--small-store") {
+            config.demoShape = qm::sim::DemoStoreShape::Small();
+        } else if (arg == "--device-type") {
+            if (!NumberArg(i, argc, argv, 0, 255, deviceType)) return Usage();
+        } else if (arg == "--version") {
+            if (!NumberArg(i, argc, argv, 0, 255, version)) return Usage();
+        } else if (arg == "--pace") {
+            if (!NumberArg(i, argc, argv, 1, 100'000'000, pace)) return Usage();
+        } else {
+            return Usage();
+        }
+    }
+    if (!pty) return Usage();
+    config.deviceType = static_cast<std::uint8_t>(deviceType);
+    config.version = static_cast<std::uint8_t>(version);
+
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;  // no restart: a blocked poll or write returns and sees the flag
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+
+    try {
+        qm::sim::VirtualLogger logger(config, LocalNow);
+        qm::sim::SerialEndpoint endpoint(logger);
+        qm::sim::PtyEndpoint line;
+        const std::string path = line.Open();
+        std::cout << path << std::endl;  // endl flushes: the caller waits for this line
+        line.Serve(endpoint, pace, stopRequested);
+    } catch (const std::exception& e) {
+        std::cerr << "qm-logger-sim: " << e.what() << "\n";
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,230 @@
+// How requests go out and replies come in: HID reports, serial framing, the product-string
+// filter and the routing of text lines.
+#include <gtest/gtest.h>
+
+#include <deque>
+
+#include "protocol/SerialFraming.h"
+#include "tests/support/Frames.h"
+#include "tests/support/Rig.h"
+
+namespace qm::test {
+namespace {
+
+// A serial port whose received bytes the test supplies; records purges and writes.
+class FakeSerial : public SerialLink {
+public:
+    std::deque<std::uint8_t> rx;
+    std::vector<std::vector<std::uint8_t>> writes;
+    std::vector<std::string> log;
+    bool failWrites = false;
+    void PurgeBuffers() override { log.push_back("purge"); }
+    void Write(std::span<const std::uint8_t> b) override {
+        if (failWrites) throw SerialPortError("WriteFile function failed (Error: 5)");
+        log.push_back("write");
+        writes.emplace_back(b.begin(), b.end());
+    }
+    std::size_t Read(std::span<std::uint8_t> b) override {
+        std::size_t n = 0;
+        while (n < b.size() && !rx.empty()) {
+            b[n++] = rx.front();
+            rx.pop_front();
+        }
+        return n;
+    }
+    void Close() override { log.push_back("close"); }
+    void Arrive(std::initializer_list<int> bytes) {
+        for (int b : bytes) rx.push_back(static_cast<std::uint8_t>(b));
+    }
+};
+
+struct SerialRig {
+    ScriptedDevice unused;
+    Rig rig{unused};
+    FakeSerial port;
+    SerialRig() {
+        rig.controller.FormCreate(1024, 768);
+        rig.controller.SerialPortOpened(&port, "/dev/ttyUSB0");
+    }
+    void Receive(std::initializer_list<int> bytes) {
+        port.Arrive(bytes);
+        rig.controller.ComPort1RxChar(bytes.size());
+    }
+};
+
+TEST(SerialLink, APlainRequestIsPurgeThenExactlyItsFourBytes) {
+    SerialRig t;
+    t.rig.RunFor(2'999);
+    EXPECT_TRUE(t.port.writes.empty()) << "a serial connection starts after 3 s";
+    t.rig.RunFor(1);
+    ASSERT_EQ(t.port.writes.size(), 1u);
+    EXPECT_EQ(t.port.writes[0], (std::vector<std::uint8_t>{0, 2, 255, 0}));
+    EXPECT_EQ(t.port.log, (std::vector<std::string>{"purge", "write"}));
+    EXPECT_FALSE(t.rig.State().UsbStarted);
+}
+
+TEST(SerialLink, AReplyArrivingInPiecesIsDispatchedOnceComplete) {
+    SerialRig t;
+    t.rig.RunFor(3'000);
+    t.Receive({3, 248});
+    EXPECT_EQ(t.rig.State().serialReply.RxCount(), 2);
+    EXPECT_EQ(t.port.writes.size(), 1u);
+    t.Receive({79, 5});
+    EXPECT_EQ(t.rig.State().serialReply.RxCount(), 0);
+    ASSERT_EQ(t.port.writes.size(), 2u);
+    EXPECT_EQ(t.port.writes[1], (std::vector<std::uint8_t>{0, 2, 0, 48}));
+    EXPECT_EQ(t.rig.Model().window.title, "QM-Controller [ 79.5 ]");
+}
+
+TEST(SerialLink, AModemAnswerOnASerialPortIsReportedAsNoLogger) {
+    SerialRig t;
+    t.rig.RunFor(3'000);
+    t.Receive({3, 248, 7, 0});
+    EXPECT_EQ(t.port.writes.size(), 1u) << "the modem question exists only on USB";
+    ASSERT_EQ(t.rig.ops.errors.size(), 1u);
+    EXPECT_NE(t.rig.ops.errors[0].find("/dev/ttyUSB0"), std::string::npos);
+}
+
+TEST(SerialLink, AFailedWriteIsShownAndEndsTheStep) {
+    SerialRig t;
+    t.port.failWrites = true;
+    t.rig.RunFor(3'000);
+    ASSERT_EQ(t.rig.ops.errors.size(), 1u);
+    EXPECT_EQ(t.rig.ops.errors[0], "WriteFile function failed (Error: 5)");
+}
+
+TEST(SerialFraming, IsFramedByTheLengthByteAlone) {
+    PacketBuffer b{};
+    SerialReplyAssembler a;
+    const std::uint8_t first[] = {5, 248};
+    const std::uint8_t rest[] = {1, 2, 3, 4};
+    EXPECT_EQ(a.Feed(b, first), SerialReplyAssembler::Result::Incomplete);
+    EXPECT_EQ(a.RxCount(), 2);
+    EXPECT_EQ(a.Feed(b, rest), SerialReplyAssembler::Result::Complete);
+    EXPECT_EQ(a.RxCount(), 0);
+    EXPECT_EQ(a.LastReplySize(), 6u);
+    EXPECT_EQ(b[0], 0);
+    EXPECT_EQ(b[6], 4);
+
+    const std::uint8_t lengthOnly[] = {7};
+    SerialReplyAssembler one;
+    EXPECT_EQ(one.Feed(b, lengthOnly), SerialReplyAssembler::Result::Incomplete);
+    const std::uint8_t zero[] = {0};
+    SerialReplyAssembler z;
+    EXPECT_EQ(z.Feed(b, zero), SerialReplyAssembler::Result::Incomplete)
+        << "a length of 0 never completes";
+}
+
+TEST(SerialFraming, AStreamThatNeverCompletesIsDroppedBeforeItOverrunsTheBuffer) {
+    PacketBuffer b{};
+    b.fill(0xEE);
+    SerialReplyAssembler a;
+    std::vector<std::uint8_t> noise(5000, 0xFF);  // length 255 claimed, far more sent
+    const auto r = a.Feed(b, noise);
+    EXPECT_NE(r, SerialReplyAssembler::Result::Complete);
+    EXPECT_LE(a.RxCount(), 256);
+    EXPECT_EQ(b[300], 0xEE) << "nothing past the largest packet is written";
+    // After the garbage, a good reply still gets through once the partial one is dropped.
+    SerialReplyAssembler fresh;
+    const std::uint8_t good[] = {2, 248, 9};
+    EXPECT_EQ(fresh.Feed(b, good), SerialReplyAssembler::Result::Complete);
+}
+
+TEST(SerialLink, ReadsAtMost2048BytesPerStep) {
+    SerialRig t;
+    for (int i = 0; i < 5000; ++i) t.port.rx.push_back(0x11);
+    t.rig.controller.ComPort1RxChar(5000);
+    EXPECT_EQ(t.port.rx.size(), 5000u - 2048u);
+}
+
+TEST(HidLink, ReportsFromOtherDevicesAreIgnoredAndTextLinesBypassTheDispatcher) {
+    ScriptedDevice dev;
+    dev.On(0, {F({3, 248, 79, 5})});
+    Rig rig(dev);
+    rig.StartUsb();
+    rig.link.SetUnplugged(true);
+    rig.RunFor(300);
+    const std::vector<std::uint8_t> reply{3, 248, 79, 5};
+    rig.controller.HidCtlDeviceData("QM Controller ", reply);
+    rig.controller.HidCtlDeviceData("qm controller", reply);
+    EXPECT_EQ(rig.link.Written().size(), 1u);
+    EXPECT_EQ(rig.Model().window.title, "QM-Controller");
+
+    rig.controller.MutableState().TextMode = true;
+    rig.controller.HidCtlDeviceData("QM Controller", reply);
+    EXPECT_EQ(rig.link.Written().size(), 1u) << "a text line is not a reply";
+
+    rig.controller.MutableState().TextMode = false;
+    rig.controller.HidCtlDeviceData("QM Controller", reply);
+    EXPECT_EQ(rig.link.Written().size(), 2u);
+    EXPECT_EQ(rig.Model().window.title, "QM-Controller [ 79.5 ]");
+}
+
+TEST(HidLink, WritesWholeOutputReportsWithWhateverTheBufferHeldAfterThePacket) {
+    ScriptedDevice dev;
+    Rig rig(dev, 65);
+    rig.StartUsb();
+    rig.controller.MutableState().PacketBuffer[10] = 0xAB;  // left over from an earlier packet
+    rig.controller.bClockClick();
+    const auto& report = rig.link.Written().back();
+    ASSERT_EQ(report.size(), 65u);
+    EXPECT_EQ((std::vector<int>(report.begin(), report.begin() + 4)),
+              (std::vector<int>{0, 2, 0, 48}));
+    EXPECT_EQ(report[10], 0xAB);
+}
+
+TEST(LineValue, TakesTheFirstWordThatHasAValue) {
+    auto text = [](std::initializer_list<int> frame) {
+        PacketBuffer b{};
+        std::size_t i = 1;
+        for (int v : frame) b[i++] = static_cast<std::uint8_t>(v);
+        return Controller::LineText(Reply(b, i - 1));
+    };
+    EXPECT_EQ(text({5, 248, 0x80, 0x00, 0x01, 0x90}), "25");
+    EXPECT_EQ(text({3, 248, 0x8A, 0x05}), "10.5");
+    EXPECT_EQ(text({3, 248, 0x81, 0x0A}), "1.10");
+    EXPECT_EQ(text({5, 248, 0x80, 0x00, 0x80, 0x00}), "-");
+    EXPECT_EQ(text({1, 248}), "-");
+    EXPECT_EQ(text({9, 248, 0x01}), "-") << "words past the received bytes are not read";
+}
+
+TEST(Close, PowersDownOnlyThroughTheLinkTheRulesName) {
+    // A Bluetooth modem whose logger's clock was read: one request 8 over USB, port untouched.
+    {
+        ScriptedDevice dev;
+        Rig rig(dev);
+        rig.StartUsb();
+        FakeSerial port;
+        ControllerState& s = rig.controller.MutableState();
+        s.BtModemLink = true;
+        s.ClockRead = true;
+        s.PortOpen = true;
+        s.serialPort = &port;
+        rig.controller.FormClose();
+        ASSERT_EQ(dev.Codes(), std::vector<int>{8});
+        EXPECT_TRUE(port.log.empty());
+    }
+    // A serial connection: request 8 then close when CheckBox3 is checked; nothing otherwise.
+    for (bool checked : {true, false}) {
+        SerialRig t;
+        t.rig.Model().CheckBox3.checked = checked;
+        t.rig.controller.FormClose();
+        if (checked) {
+            ASSERT_EQ(t.port.writes.size(), 1u);
+            EXPECT_EQ(t.port.writes[0], (std::vector<std::uint8_t>{0, 2, 0, 8}));
+            EXPECT_EQ(t.port.log.back(), "close");
+        } else {
+            EXPECT_TRUE(t.port.log.empty());
+        }
+    }
+    // A direct USB logger is never powered down.
+    ScriptedDevice dev;
+    Rig rig(dev);
+    rig.StartUsb();
+    rig.controller.MutableState().ClockRead = true;
+    rig.controller.FormClose();
+    EXPECT_TRUE(dev.requests.empty());
+}
+
+}  // namespace
+}  // namespace qm::test

@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+
+#include "sim/FaultyDevice.h"
+#include "sim/Modems.h"
+#include "sim/SerialEndpoint.h"
+#include "sim/VirtualLogger.h"
+#include "tests/sim/SimTestSupport.h"
+
+namespace qm::sim {
+namespace {
+
+using test::AskOne;
+using test::Request;
+
+std::string Text(const Frame& f) { return std::string(f.begin() + 1, f.end()); }
+
+std::vector<std::string> Texts(const std::vector<Frame>& frames) {
+    std::vector<std::string> lines;
+    for (const auto& f : frames) {
+        EXPECT_EQ(f[0] + 1u, f.size());
+        lines.push_back(Text(f));
+    }
+    return lines;
+}
+
+// A text line as the program sends it in command mode: the characters, then a line feed.
+std::vector<std::uint8_t> TextRequest(const std::string& text) {
+    std::vector<std::uint8_t> data(text.begin(), text.end());
+    data.push_back(10);
+    return Request(data[0], {data.begin() + 1, data.end()});
+}
+
+class ModemTest : public ::testing::Test {
+protected:
+    VirtualLogger logger{[] {
+                             LoggerConfig c;
+                             c.demoData = false;
+                             return c;
+                         }(),
+                         [] { return DateTime{}; }};
+};
+
+TEST_F(ModemTest, RadioModemAnswersModemRequestsAndRelaysTheRest) {
+    RadioModem modem(logger);
+    EXPECT_EQ(AskOne(modem, Request(0, {}, 255)), (Frame{3, 248, 82, 0}));
+    EXPECT_EQ(AskOne(modem, Request(1, {}, 255)), (Frame{2, 248, 1}));
+    EXPECT_EQ(AskOne(modem, Request(131, {255}, 255)), (Frame{1, 248}));
+    EXPECT_EQ(AskOne(modem, Request(0)), (Frame{3, 248, 84, 5}));
+
+    // Another logger's address: nobody answers; out of range likewise.
+    AskOne(modem, Request(131, {7}, 255));
+    EXPECT_TRUE(modem.Handle(Request(0)).empty());
+    AskOne(modem, Request(131, {1}, 255));
+    EXPECT_EQ(AskOne(modem, Request(0)), (Frame{3, 248, 84, 5}));
+    modem.SetLoggerInRange(false);
+    EXPECT_TRUE(modem.Handle(Request(0)).empty());
+}
+
+TEST_F(ModemTest, BluetoothDialogueFromCommandModeToTransparent) {
+    BtModemConfig config;
+    config.noCarrierBeforeConnect = 2;
+    BtModem modem(logger, config);
+    EXPECT_EQ(AskOne(modem, Request(0, {}, 255)), (Frame{3, 248, 66, 0}));
+    EXPECT_EQ(AskOne(modem, Request(1, {}, 255)), (Frame{2, 248, 2}));
+    EXPECT_EQ(AskOne(modem, Request(130, {0}, 255)), (Frame{1, 248}));
+    // Not connected yet: the logger is out of reach.
+    EXPECT_TRUE(modem.Handle(Request(0)).empty());
+
+    // Command mode: the acknowledgement, then the ready line.
+    const auto entering = modem.Handle(Request(130, {1}, 255));
+    ASSERT_EQ(entering.size(), 2u);
+    EXPECT_EQ(entering[0], (Frame{1, 248}));
+    EXPECT_EQ(entering[1], (Frame{6, 'R', 'E', 'A', 'D', 'Y', '.'}));
+
+    EXPECT_EQ(Texts(modem.Handle(TextRequest("AT"))), (std::vector<std::string>{"AT", "OK"}));
+    const std::string call = "CALL 0012F3A4B5C6 1101 RFCOMM";
+    const auto request = TextRequest(call);
+    EXPECT_EQ(request[1], 31);
+    EXPECT_EQ(Texts(modem.Handle(request)), (std::vector<std::string>{call, "NO CARRIER"}));
+    EXPECT_EQ(Texts(modem.Handle(request)), (std::vector<std::string>{call, "NO CARRIER"}));
+    EXPECT_EQ(Texts(modem.Handle(request)),
+              (std::vector<std::string>{call, "CONNECT 0012F3A4B5C6"}));
+    EXPECT_EQ(modem.Calls(), 3);
+    EXPECT_EQ(modem.Lines().front(), "AT");
+
+    EXPECT_EQ(AskOne(modem, Request(130, {2}, 255)), (Frame{1, 248}));
+    EXPECT_EQ(AskOne(modem, Request(0)), (Frame{3, 248, 84, 5}));
+}
+
+TEST_F(ModemTest, BluetoothCallToAnUnknownAddressNeverConnects) {
+    BtModemConfig config;
+    config.noCarrierBeforeConnect = 0;
+    config.echo = false;
+    config.reachableAddresses = {"111111111111"};
+    BtModem modem(logger, config);
+    modem.Handle(Request(130, {1}, 255));
+    EXPECT_EQ(Texts(modem.Handle(TextRequest("CALL 222222222222 1101 RFCOMM"))),
+              (std::vector<std::string>{"NO CARRIER"}));
+    EXPECT_EQ(Texts(modem.Handle(TextRequest("HELLO"))), (std::vector<std::string>{"ERROR"}));
+    EXPECT_EQ(Texts(modem.Handle(TextRequest("CALL 111111111111 1101 RFCOMM"))),
+              (std::vector<std::string>{"CONNECT 111111111111"}));
+}
+
+TEST_F(ModemTest, FaultsDropRefuseAndInsertGarbageByReplyNumber) {
+    FaultyDevice faulty(logger);
+    faulty.DropReply(2);
+    faulty.RefuseReply(3, 250);
+    faulty.InsertGarbage(4, {0xFF, 0x01});
+    faulty.RefuseCommand(48, 249, 2);
+    EXPECT_EQ(AskOne(faulty, Request(0)), (Frame{3, 248, 84, 5}));
+    EXPECT_TRUE(faulty.Handle(Request(0)).empty());
+    EXPECT_EQ(AskOne(faulty, Request(0)), (Frame{3, 250, 84, 5}));
+    const auto withGarbage = faulty.Handle(Request(0));
+    ASSERT_EQ(withGarbage.size(), 2u);
+    EXPECT_EQ(withGarbage[0], (Frame{0xFF, 0x01}));
+    EXPECT_EQ(AskOne(faulty, Request(48))[1], 249);
+    EXPECT_EQ(AskOne(faulty, Request(48))[1], 249);
+    EXPECT_EQ(AskOne(faulty, Request(48))[1], 248);
+    faulty.SetSilent(true);
+    EXPECT_TRUE(faulty.Handle(Request(0)).empty());
+    EXPECT_EQ(faulty.RepliesSeen(), 8);
+}
+
+std::vector<std::uint8_t> Bytes(const std::vector<SerialChunk>& chunks) {
+    std::vector<std::uint8_t> all;
+    for (const auto& c : chunks) all.insert(all.end(), c.bytes.begin(), c.bytes.end());
+    return all;
+}
+
+TEST_F(ModemTest, SerialEndpointFramesRequestsFromAnyPiecesAndSkipsNoise) {
+    SerialEndpoint line(logger);
+    EXPECT_TRUE(line.Receive(std::vector<std::uint8_t>{0, 2}).empty());
+    EXPECT_EQ(Bytes(line.Receive(std::vector<std::uint8_t>{0, 52})), (Frame{2, 248, 53}));
+    // Noise, then two requests in one read.
+    const auto both = line.Receive(std::vector<std::uint8_t>{9, 9, 0, 2, 0, 0, 0, 2, 0, 52});
+    EXPECT_EQ(Bytes(both), (Frame{3, 248, 84, 5, 2, 248, 53}));
+    EXPECT_EQ(line.SkippedBytes(), 2u);
+    EXPECT_EQ(line.Requests(), 3);
+}
+
+TEST_F(ModemTest, SerialEndpointSplitsAndDelaysChosenReplies) {
+    using std::chrono::milliseconds;
+    SerialEndpoint line(logger);
+    line.SplitReply(1, {2}, milliseconds(30));
+    line.DelayReply(2, milliseconds(500));
+    auto chunks = line.Receive(std::vector<std::uint8_t>{0, 2, 0, 0});
+    ASSERT_EQ(chunks.size(), 2u);
+    EXPECT_EQ(chunks[0].bytes, (std::vector<std::uint8_t>{3, 248}));
+    EXPECT_EQ(chunks[0].delayBefore, milliseconds(0));
+    EXPECT_EQ(chunks[1].bytes, (std::vector<std::uint8_t>{84, 5}));
+    EXPECT_EQ(chunks[1].delayBefore, milliseconds(30));
+    chunks = line.Receive(std::vector<std::uint8_t>{0, 2, 0, 0});
+    ASSERT_EQ(chunks.size(), 1u);
+    EXPECT_EQ(chunks[0].delayBefore, milliseconds(500));
+    EXPECT_EQ(LineTime(62, 1200), std::chrono::microseconds(516666));
+}
+
+}  // namespace
+}  // namespace qm::sim
