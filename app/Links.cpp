@@ -23,7 +23,8 @@ AppLinks::AppLinks(Controller& controller)
 
 void AddLinkOptions(QCommandLineParser& parser) {
     parser.addOption(QCommandLineOption(
-        kPortOption, QStringLiteral("Open the serial port DEVICE at start (e.g. /dev/rfcomm0, COM3)."),
+        kPortOption,
+        QStringLiteral("Open the serial port DEVICE at start (e.g. /dev/rfcomm0, COM3)."),
         QStringLiteral("DEVICE")));
 }
 
@@ -32,7 +33,8 @@ std::optional<std::string> PortOption(const QCommandLineParser& parser) {
     return parser.value(kPortOption).toStdString();
 }
 
-std::unique_ptr<AppLinks> StartLinks(Controller& controller, const std::optional<std::string>& port) {
+std::unique_ptr<AppLinks> StartLinks(Controller& controller,
+                                     const std::optional<std::string>& port) {
     auto links = std::make_unique<AppLinks>(controller);
     if (port && !port->empty()) {
         controller.Click("pmBluetooth");

@@ -20,7 +20,7 @@ class Controller;
 // hidapi with its device monitor, and the serial port. Made after the main window's FormCreate,
 // destroyed after the event loop has ended.
 class AppLinks {
-public:
+  public:
     explicit AppLinks(Controller& controller);
     AppLinks(const AppLinks&) = delete;
     AppLinks& operator=(const AppLinks&) = delete;
@@ -28,7 +28,7 @@ public:
     HidCtl& Hid() { return hid_; }
     QtSerialPort& SerialPort() { return serial_; }
 
-private:
+  private:
     QObject context_;  // reader hand-overs run on this object's (the UI) thread
     HidApiBackend backend_;
     HidCtl hid_;
@@ -44,6 +44,7 @@ std::optional<std::string> PortOption(const QCommandLineParser& parser);
 // as the event loop does; with a port given, the port group is opened and that port chosen, so
 // a port that cannot be opened leaves the group shown for another choice (and says so on
 // stderr).
-std::unique_ptr<AppLinks> StartLinks(Controller& controller, const std::optional<std::string>& port);
+std::unique_ptr<AppLinks> StartLinks(Controller& controller,
+                                     const std::optional<std::string>& port);
 
 }  // namespace qm

@@ -11,12 +11,15 @@ namespace {
 constexpr std::string_view kProductName = "QM Controller";
 }
 
-void Controller::RegisterLinkHandlers() { OnClick("bSetPort", &Controller::bSetPortClick); }
+void Controller::RegisterLinkHandlers() {
+    OnClick("bSetPort", &Controller::bSetPortClick);
+}
 
 void Controller::AttachHidCtl(HidCtl& hid) {
     hid_ = &hid;
     hid.SetHandlers({
-        .enumerate = [this](HidDevice& device, int index) { return HidCtlEnumerate(device, index); },
+        .enumerate = [this](HidDevice& device,
+                            int index) { return HidCtlEnumerate(device, index); },
         .deviceChange = [this] { HidCtlDeviceChange(); },
         .deviceData =
             [this](HidDevice& device, std::span<const std::uint8_t> data) {
@@ -63,7 +66,8 @@ void Controller::bSetPortClick() {
             s_.PortOpen = false;
         }
         const double v = m_.SpinEdit1.value;
-        const long long whole = std::isfinite(v) ? static_cast<long long>(std::clamp(v, -1e9, 1e9)) : 0;
+        const long long whole =
+            std::isfinite(v) ? static_cast<long long>(std::clamp(v, -1e9, 1e9)) : 0;
         s_.PortNumber = static_cast<std::uint8_t>((whole % 256 + 256) % 256);
         const std::string name = SerialPortName(s_.PortNumber, m_.portDevice);
         s_.PortOpen = true;

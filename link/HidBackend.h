@@ -13,8 +13,8 @@ namespace qm {
 
 // One HID interface as the platform lists it.
 struct HidInterfaceInfo {
-    std::string path;           // what every open of the interface uses
-    std::string instance;       // identifies the plugged-in device across scans; a new one each plug
+    std::string path;      // what every open of the interface uses
+    std::string instance;  // identifies the plugged-in device across scans; a new one each plug
     std::string productString;  // UTF-8, as the device reports it
 };
 
@@ -29,7 +29,7 @@ struct HidReportLengths {
 
 // An open HID interface: read/write when the platform allowed it, else for queries only.
 class HidHandle {
-public:
+  public:
     virtual ~HidHandle() = default;
     virtual bool ReadWrite() const = 0;
     // From the device's report descriptor; none when it cannot be read.
@@ -40,7 +40,7 @@ public:
 
 // Reads input reports until destroyed; the destructor returns once the reader has stopped.
 class HidReader {
-public:
+  public:
     virtual ~HidReader() = default;
 };
 
@@ -49,7 +49,7 @@ using HidReportHandler = std::function<void(std::span<const std::uint8_t> data)>
 
 // What the HID device controller needs of the platform.
 class HidBackend {
-public:
+  public:
     virtual ~HidBackend() = default;
     // The HID interfaces present now; none where the platform has no HID layer.
     virtual std::vector<HidInterfaceInfo> Enumerate() = 0;

@@ -104,10 +104,10 @@ void HidCtl::StartReader(HidDevice& d) {
     if (!handlers_.deviceData || !d.pluggedIn_ || !d.readWrite_ || d.reader_ ||
         d.lengths_.input == 0)
         return;
-    d.reader_ = backend_.StartReader(d.Path(), d.lengths_,
-                                     [this, &d](std::span<const std::uint8_t> data) {
-                                         if (handlers_.deviceData) handlers_.deviceData(d, data);
-                                     });
+    d.reader_ =
+        backend_.StartReader(d.Path(), d.lengths_, [this, &d](std::span<const std::uint8_t> data) {
+            if (handlers_.deviceData) handlers_.deviceData(d, data);
+        });
 }
 
 HidDevice* HidCtl::Find(const HidDeviceLink* link) const {
@@ -119,9 +119,12 @@ HidDevice* HidCtl::Find(const HidDeviceLink* link) const {
 void HidCtl::Recount() {
     notClaimed_ = claimed_ = unplugged_ = 0;
     for (const auto& d : devices_) {
-        if (!d->pluggedIn_) ++unplugged_;
-        else if (d->claimed_) ++claimed_;
-        else ++notClaimed_;
+        if (!d->pluggedIn_)
+            ++unplugged_;
+        else if (d->claimed_)
+            ++claimed_;
+        else
+            ++notClaimed_;
     }
 }
 

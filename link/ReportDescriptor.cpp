@@ -30,8 +30,7 @@ std::size_t LongestReport(const std::map<std::uint8_t, std::uint64_t>& bits) {
 
 }  // namespace
 
-std::optional<HidReportLengths> ReportLengthsFromDescriptor(
-    std::span<const std::uint8_t> d) {
+std::optional<HidReportLengths> ReportLengthsFromDescriptor(std::span<const std::uint8_t> d) {
     Globals g;
     std::vector<Globals> stack;
     std::map<std::uint8_t, std::uint64_t> inputBits, outputBits;
@@ -57,19 +56,26 @@ std::optional<HidReportLengths> ReportLengthsFromDescriptor(
 
         if (type == kTypeGlobal) {
             switch (tag) {
-                case kTagReportSize: g.reportSize = value; break;
-                case kTagReportCount: g.reportCount = value; break;
+                case kTagReportSize:
+                    g.reportSize = value;
+                    break;
+                case kTagReportCount:
+                    g.reportCount = value;
+                    break;
                 case kTagReportId:
                     g.reportId = static_cast<std::uint8_t>(value);
                     numbered = true;
                     break;
-                case kTagPush: stack.push_back(g); break;
+                case kTagPush:
+                    stack.push_back(g);
+                    break;
                 case kTagPop:
                     if (stack.empty()) return std::nullopt;
                     g = stack.back();
                     stack.pop_back();
                     break;
-                default: break;
+                default:
+                    break;
             }
         } else if (type == kTypeMain && (tag == kTagInput || tag == kTagOutput)) {
             auto& bits = tag == kTagInput ? inputBits : outputBits;

@@ -13,6 +13,7 @@ namespace qm {
 // to bytes, plus one byte for the report ID, which is sent as 0 when the descriptor declares no
 // IDs; the largest report of each kind wins. None when the descriptor is malformed (an item
 // running past the end, a Pop without a Push).
-std::optional<HidReportLengths> ReportLengthsFromDescriptor(std::span<const std::uint8_t> descriptor);
+std::optional<HidReportLengths> ReportLengthsFromDescriptor(
+    std::span<const std::uint8_t> descriptor);
 
 }  // namespace qm

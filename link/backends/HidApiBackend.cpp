@@ -115,7 +115,7 @@ std::optional<HidReportLengths> WindowsCapabilities(const std::string& path) {
 #endif
 
 class HidApiHandle : public HidHandle {
-public:
+  public:
     HidApiHandle(hid_device* device, std::optional<HidReportLengths> lengths)
         : device_(device), lengths_(lengths) {}
     ~HidApiHandle() override {
@@ -128,7 +128,7 @@ public:
         return hid_write(device_, report.data(), report.size()) == static_cast<int>(report.size());
     }
 
-private:
+  private:
     hid_device* device_;
     std::optional<HidReportLengths> lengths_;
 };
@@ -137,10 +137,12 @@ private:
 // has been handled there. A device that has gone is reopened at a paced interval: it has usually
 // been unplugged, and the next scan stops this reader.
 class HidApiReader : public HidReader {
-public:
+  public:
     HidApiReader(QObject* context, std::string path, const HidReportLengths& lengths,
                  HidReportHandler deliver)
-        : handOver_(context), path_(std::move(path)), lengths_(lengths),
+        : handOver_(context),
+          path_(std::move(path)),
+          lengths_(lengths),
           deliver_(std::move(deliver)) {
         thread_ = std::thread([this] { Run(); });
     }
@@ -149,7 +151,7 @@ public:
         thread_.join();
     }
 
-private:
+  private:
     void Run() {
         hid_device* device = nullptr;
         RetryPacing pacing;
@@ -226,7 +228,8 @@ std::vector<HidInterfaceInfo> HidApiBackend::Enumerate() {
 #else
         info.instance = info.path;
 #endif
-        if (d->product_string) info.productString = QString::fromWCharArray(d->product_string).toStdString();
+        if (d->product_string)
+            info.productString = QString::fromWCharArray(d->product_string).toStdString();
         out.push_back(std::move(info));
     }
     hid_free_enumeration(list);

@@ -16,7 +16,8 @@ HidDeviceMonitor::HidDeviceMonitor(std::function<void()> changed, int rescanMs, 
 #ifdef QMC_HAVE_UDEV
     udev_ = udev_new();
     if (udev_) monitor_ = udev_monitor_new_from_netlink(udev_, "udev");
-    if (monitor_ && udev_monitor_filter_add_match_subsystem_devtype(monitor_, "hidraw", nullptr) >= 0 &&
+    if (monitor_ &&
+        udev_monitor_filter_add_match_subsystem_devtype(monitor_, "hidraw", nullptr) >= 0 &&
         udev_monitor_enable_receiving(monitor_) >= 0) {
         notifier_ = new QSocketNotifier(udev_monitor_get_fd(monitor_), QSocketNotifier::Read, this);
         connect(notifier_, &QSocketNotifier::activated, this, [this] { OnDeviceEvent(); });

@@ -3,7 +3,10 @@
 #include "link/backends/QtSerialPort.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QSerialPortInfo>
 #include <cerrno>
+#include <set>
 
 namespace qm {
 
@@ -19,12 +22,15 @@ constexpr qint64 kReceiveQueue = 1024;
 
 QtSerialPort::QtSerialPort(QObject* parent) : QObject(parent) {
     // Queued: the handler reads from the port, and must not run inside a wait of this port.
-    connect(&port_, &QSerialPort::readyRead, this, [this] { Announce(); }, Qt::QueuedConnection);
+    connect(
+        &port_, &QSerialPort::readyRead, this, [this] { Announce(); }, Qt::QueuedConnection);
     connect(&port_, &QSerialPort::errorOccurred, this,
             [this](QSerialPort::SerialPortError e) { OnError(e); });
 }
 
-QtSerialPort::~QtSerialPort() { port_.close(); }
+QtSerialPort::~QtSerialPort() {
+    port_.close();
+}
 
 SerialLink* QtSerialPort::Open(const std::string& name) {
     Close();
@@ -90,8 +96,8 @@ void QtSerialPort::Write(std::span<const std::uint8_t> bytes) {
 std::size_t QtSerialPort::Read(std::span<std::uint8_t> bytes) {
     if (!port_.isOpen()) Fail(SerialError::NotOpen, 0);
     errno = 0;
-    const qint64 got = port_.read(reinterpret_cast<char*>(bytes.data()),
-                                  static_cast<qint64>(bytes.size()));
+    const qint64 got =
+        port_.read(reinterpret_cast<char*>(bytes.data()), static_cast<qint64>(bytes.size()));
     if (got < 0) {
         const int error = errno;
         port_.clearError();
@@ -129,6 +135,24 @@ void QtSerialPort::OnError(QSerialPort::SerialPortError error) {
             if (opened == opened_) Close();
         },
         Qt::QueuedConnection);
+}
+
+std::vector<std::string> SerialPortCandidates() {
+    std::set<std::string> names;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+#ifdef _WIN32
+        names.insert(info.portName().toStdString());  // "COM3" opens as the port of that number
+#else
+        names.insert(info.systemLocation().toStdString());
+#endif
+    }
+#ifndef _WIN32
+    const QDir dev(QStringLiteral("/dev"));
+    const QStringList kinds = {"ttyS*", "ttyUSB*", "ttyACM*", "rfcomm*"};
+    for (const QString& name : dev.entryList(kinds, QDir::System | QDir::NoDotAndDotDot))
+        names.insert(dev.filePath(name).toStdString());
+#endif
+    return {names.begin(), names.end()};
 }
 
 }  // namespace qm

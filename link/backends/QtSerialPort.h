@@ -4,6 +4,7 @@
 #include <QSerialPort>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "link/SerialPortOpener.h"
 #include "protocol/Links.h"
@@ -14,7 +15,7 @@ namespace qm {
 // bytes are announced there, from the event loop, with the number of bytes waiting, never from
 // inside one of the port's own calls (a blocking write may see bytes arrive).
 class QtSerialPort : public QObject, public SerialLink, public SerialPortOpener {
-public:
+  public:
     using RxHandler = std::function<void(std::size_t bytesWaiting)>;
 
     explicit QtSerialPort(QObject* parent = nullptr);
@@ -33,7 +34,7 @@ public:
     std::size_t Read(std::span<std::uint8_t> bytes) override;
     void Close() override;
 
-private:
+  private:
     void Announce();
     void OnError(QSerialPort::SerialPortError error);
 
@@ -42,5 +43,10 @@ private:
     bool closing_ = false;
     int opened_ = 0;  // counts opens, so that a late close cannot hit a port opened again
 };
+
+// Serial devices the operator may pick in the port group: the ports the system lists and, on
+// Unix, the device nodes of the serial kinds it may leave out (ttyS, ttyUSB, ttyACM, rfcomm).
+// Pseudo-terminals are not listed; they are typed in.
+std::vector<std::string> SerialPortCandidates();
 
 }  // namespace qm

@@ -6,9 +6,9 @@
 #include <thread>
 
 #include "link/HidCtl.h"
-#include "tests/link/QtApp.h"
 #include "link/backends/HandOver.h"
 #include "link/backends/HidApiBackend.h"
+#include "tests/link/QtApp.h"
 
 namespace qm::test {
 namespace {
@@ -18,8 +18,8 @@ TEST(UiHandOver, CallsRunOnTheUiThreadInOrderAndTheWorkerWaitsForEach) {
     (void)App();
     UiHandOver handOver(&context);
     const auto ui = std::this_thread::get_id();
-    std::vector<int> ran;                 // UI thread only
-    std::vector<int> seenAfterReturn;     // worker only
+    std::vector<int> ran;              // UI thread only
+    std::vector<int> seenAfterReturn;  // worker only
     std::atomic<bool> done = false;
 
     std::thread worker([&] {

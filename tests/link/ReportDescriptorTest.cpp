@@ -10,6 +10,8 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
+// clang-format off
+
 // A vendor-defined device with one 64-byte input and one 64-byte output report, no report IDs:
 // the shape of a full-speed HID data device such as the logger.
 const Bytes kVendor64 = {
@@ -58,6 +60,8 @@ const Bytes kNumbered = {
     0xC0,
 };
 
+// clang-format on
+
 TEST(ReportDescriptor, LengthsOfRealDevicesCountTheReportIdByte) {
     EXPECT_EQ(ReportLengthsFromDescriptor(kVendor64), (HidReportLengths{65, 65, false}));
     EXPECT_EQ(ReportLengthsFromDescriptor(kBootKeyboard), (HidReportLengths{9, 2, false}));
@@ -65,6 +69,7 @@ TEST(ReportDescriptor, LengthsOfRealDevicesCountTheReportIdByte) {
 }
 
 TEST(ReportDescriptor, PushAndPopRestoreSizesAndLongItemsAreSkipped) {
+    // clang-format off
     const Bytes d = {
         0x75, 0x08, 0x95, 0x04,  // 4 x 8 bits
         0xA4,                    // Push
@@ -74,6 +79,7 @@ TEST(ReportDescriptor, PushAndPopRestoreSizesAndLongItemsAreSkipped) {
         0xFE, 0x02, 0x10, 0xAA, 0xBB,  // a long item with two data bytes
         0x91, 0x02,              // Output: 4 bytes
     };
+    // clang-format on
     EXPECT_EQ(ReportLengthsFromDescriptor(d), (HidReportLengths{33, 5, false}));
 }
 

@@ -120,5 +120,12 @@ TEST_F(SerialPty, ClosingTheWindowSendsPowerDownAndClosesThePort) {
     EXPECT_FALSE(port.IsOpen());
 }
 
+TEST(SerialPortCandidates, AreSerialDevicesThatExist) {
+    for (const std::string& name : SerialPortCandidates()) {
+        EXPECT_TRUE(name.starts_with("/dev/tty") || name.starts_with("/dev/rfcomm")) << name;
+        EXPECT_EQ(::access(name.c_str(), F_OK), 0) << name;
+    }
+}
+
 }  // namespace
 }  // namespace qm::test
