@@ -81,6 +81,16 @@ TEST(HidApiBackend, ListsOnlyUsableInterfacesAndIsQuietWithoutDevices) {
     EXPECT_EQ(changes, 1);  // nothing came or went
     EXPECT_FALSE(ReadReportLengths("/dev/hidraw-qm-none"));
     EXPECT_EQ(backend.Open("/dev/hidraw-qm-none"), nullptr);
+
+    // A reader whose device is missing retries at its own pace, delivers nothing, and stops
+    // when told to.
+    int delivered = 0;
+    auto reader = backend.StartReader("/dev/hidraw-qm-none", {65, 65, false},
+                                      [&](std::span<const std::uint8_t>) { ++delivered; });
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    QCoreApplication::processEvents();
+    reader.reset();
+    EXPECT_EQ(delivered, 0);
 }
 
 }  // namespace
