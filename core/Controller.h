@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -72,6 +73,10 @@ public:
     // Menu.
     void pmBluetoothClick();
 
+    // The USB adapter is a Bluetooth modem: offers the addresses of "Device.txt" in the start
+    // folder (up to eight) in the BT group for dialling.
+    void LoadBluetoothDeviceList();
+
     // Widget events by the control's name, as the view reports them. A value edit changes the
     // model and, when the shown value differs, runs the control's change handler: the same
     // handler that runs when the controller itself changes the value.
@@ -83,6 +88,16 @@ public:
     void Selected(std::string_view name, int index);
     // Names that have a click or change handler (views connect only these).
     bool HasClickHandler(std::string_view name) const;
+
+    // Language items of the context menu: each sets both check marks, then its captions.
+    void pmRusClick();
+    void pmEngClick();
+    // English is selected (the check mark of pmEng); run-time messages follow it.
+    bool IsEnglish() const;
+
+    // Modems: the Bluetooth modem's dial button and the radio modem's start button.
+    void Button6Click();
+    void bRStartClick();
 
     // The reply in the packet buffer has been received completely (indices 1..received).
     void DispatchReply();
@@ -125,16 +140,66 @@ private:
     void ValuesReply();
 
     // Modem dialogue.
+    void SetModemMode();
+    // Writes one text line to the modem; false (nothing written) when it cannot fit the report.
+    bool SendText(const std::string& text);
     void HandleModemLine();
+    void HandleDialLine(const std::string& line);
+    void SendCall();
+    // The CALL line for the device selected in RadioGroup1, or nothing (and the operator is
+    // told why) when no device is selected or its line cannot fit one output report.
+    std::optional<std::string> SelectedCallText();
+    void cbRAddressClick();
+    void SelectRadioAddress(std::uint8_t address);
     void BTtimerTimer();
     void Timer1Timer();
     void Timer4Timer();
 
-    // Copies.
+    // Catalogue: selection, delete.
+    void RegisterCopyHandlers();
+    void ComboBox1Change();
+    void bDeleteClick();
+    void DeleteSelectedDirectory();
+    // The logger's name of the selected directory, or nothing when none is selected.
+    const std::string* SelectedDirectory() const;
+    bool English() const { return m_.pmEng.checked; }
+
+    // Full and "Новые" copies.
+    void bAllDataClick();
+    void bNewDataClick();
+    void StartCopy(bool resume);
+    void LockForCopy();
     void FileListingEntry(const std::string& nameBytes);
     void FileListingEnded();
+    void HandleLineReply();
+    void CollectValues();
+    void WriteValueLines();
+    void CountMeasurement();
+    void ShowNoData();
+    void NextFileOrFinish();
+    void CopyFilesFrom(std::size_t index, bool resumeFirst);
+    bool OpenCopyFile(std::size_t index, bool resume);
+    void CompleteCopyFile();
+    void RequestOpenFile();
+    void RequestResumeFile();
+    void RequestFirstValues();
+    // Creates the data-set folder of the running copy when it does not exist yet.
+    void MakeCopyFolder();
+    // A local file failed: the operator is told, the unfinished file is dropped and the
+    // finishing step unlocks the data group.
+    void FailCopy(const std::string& message);
+    void GuardCopy(const std::function<void()>& step);
     void Timer2Timer();
     void CloseLocalFiles();
+
+    // Day copy.
+    void bSelectClick();
+    void bCancelClick();
+    void bCopyClick();
+    void HandleDayLineReply();
+    void WriteDayLine(const std::string& text, std::uint8_t status);
+    void RequestDay();
+    void FinishDayCopy();
 
     // Connection sequence.
     void ContinueWithBattery();
@@ -151,22 +216,64 @@ private:
     void SendClockSet();
     void ShowDeviceClock();
 
-    // Schedule, remarks, catalogue.
-    void ShowSchedule(Colour colour);
-    void ShowRemarks(Colour colour);
+    // Catalogue.
     void RequestDirectoryList(const std::string& name);
     void DirectoryListingEnded();
     void EndOfListing();
 
-    // Editor change handlers (run whenever a shown value changes).
+    // Value changes the controller makes itself: compare, assign, and run the control's change
+    // handler when the shown value differs, as an edit by the operator would.
+    void SetDateTimeValue(std::string_view name, DateTimeEdit& editor, DateTime value);
+    void SetSpinValue(std::string_view name, SpinEdit& editor, double value);
+    void SetEditText(std::string_view name, EditBox& edit, const std::string& text);
+
+    // Measurements: handlers of the schedule group, the parameters dialog, the calibration group
+    // and the remark group, registered by name.
+    void RegisterMeasureHandlers();
+
+    // Schedule.
+    void ShowSchedule(Colour colour);
     void ScheduleEditorChanged(Control& editor);
-    void SetTimeEditor(DateTimeEdit& editor, DateTime value);
-    void SetSpinEditor(SpinEdit& editor, double value);
+    void TimeStartChange();
+    void DateStartChange();
+    void TimeStopChange();
+    void DateStopChange();
+    void DayEditChange();
+    void HourEditChange();
+    void MinEditChange();
+    void bCurrent1Click();
+    void bCurrent2Click();
+    void bSetClick();
+    void SendSchedule();
+
+    // Parameters dialog ("Parameters." controls).
+    void ParametersFormActivate();
+    void ParametersActivateClick();
+    void ParametersButton1Click();
+    void ParametersButton2Click();
+    void ParametersCloseClick();
+    void CloseParametersDialog();
+
+    // Calibration.
+    void pmCalibrationClick();
+    void CalibrBoxClick();
+    void Edit1Change();
+    void bCalibrClick();
+    void SendCalibrationTable();
+
+    // Remarks.
+    void ShowRemarks(Colour colour);
+    void pRemark1Change();
+    void pRemark2Change();
+    void bRemarkClick();
+    void SendRemarks();
 
     using Handler = void (Controller::*)();
     // Handlers by control name; each feature registers its own in its file.
     void RegisterHandlers();
     void RegisterCoreHandlers();
+    void RegisterModemHandlers();
+    void RegisterLanguageHandlers();
     void RegisterLinkHandlers();
     bool HidCtlEnumerate(HidDevice& device, int index);
     void OnClick(std::string_view name, Handler h) { clicks_.emplace(name, h); }

@@ -68,6 +68,7 @@ struct ControllerState {
     MeasurementSchedule schedule;
     ReadingsState readings;
     CalibrationTable calibration{};
+    double CalibrationValue = 0;  // the last reference value parsed from Edit1
     std::uint16_t LineValue = 0;
     RemarkBuffers remarks;
     double BatteryVolts = 0;

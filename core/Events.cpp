@@ -7,6 +7,10 @@ namespace qm {
 
 void Controller::RegisterHandlers() {
     RegisterCoreHandlers();
+    RegisterMeasureHandlers();
+    RegisterModemHandlers();
+    RegisterLanguageHandlers();
+    RegisterCopyHandlers();
     RegisterLinkHandlers();
 }
 
@@ -17,7 +21,9 @@ void Controller::RegisterCoreHandlers() {
     OnClick("pmBluetooth", &Controller::pmBluetoothClick);
 }
 
-bool Controller::HasClickHandler(std::string_view name) const { return clicks_.contains(name); }
+bool Controller::HasClickHandler(std::string_view name) const {
+    return clicks_.contains(name);
+}
 
 void Controller::RunChange(std::string_view name) {
     if (auto it = changes_.find(name); it != changes_.end()) (this->*(it->second))();

@@ -57,10 +57,9 @@ void Controller::FormClose() {
     // The window closes whatever happens here: a failed power-down is not reported.
     try {
         if (s_.BtModemLink && s_.ClockRead && m_.CheckBox2.checked) {
-            SendCommand(CommandCode::PowerDown);  // through the modem, over USB
-            return;
-        }
-        if (s_.PortOpen && m_.CheckBox3.checked) {
+            // Through the modem, over USB; the port box is not looked at then.
+            SendCommand(CommandCode::PowerDown);
+        } else if (s_.PortOpen && m_.CheckBox3.checked) {
             SendCommand(CommandCode::PowerDown);
             if (s_.serialPort) s_.serialPort->Close();
             s_.PortOpen = false;

@@ -1,6 +1,6 @@
 #include "measure/Battery.h"
 
-#include <cstdio>
+#include <string>
 
 namespace qm {
 
@@ -19,10 +19,9 @@ void ShowBattery(WindowModel& model, double volts, bool& batteryShown) {
         model.Shape1.brush = Colour::Red;
         model.Shape1.pen = Colour::Maroon;
     }
-    char text[32];
-    std::snprintf(text, sizeof text, "%3.1f", volts);
+    // One decimal with a point whatever the locale of the PC: "5.3В", "12.0В".
     model.Shape1.showHint = true;
-    model.Shape1.hint = std::string(text) + "В";
+    model.Shape1.hint = std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + "В";
 }
 
 }  // namespace qm

@@ -4,7 +4,9 @@
 
 namespace qm {
 
-double ReadingValue(std::uint16_t word) { return SignedWord(word) * 0.0078; }
+double ReadingValue(std::uint16_t word) {
+    return SignedWord(word) * 0.0078;
+}
 
 void DecodeReadingsBlock(ReadingsState& s, const Reply& reply) {
     const int words = reply.Length() / 2;
@@ -19,7 +21,10 @@ void DecodeReadingsBlock(ReadingsState& s, const Reply& reply) {
 }
 
 double RoundReading(double v) {
-    const double m = std::trunc((std::fabs(v) + 0.0051) * 100.0) / 100.0;
+    // Readings carry four decimals. A sum that should land exactly on a hundredth (third and
+    // fourth decimals 49) can fall a hair below it in binary; allow for that before cutting.
+    const double m = std::trunc((std::fabs(v) + 0.0051) * 100.0 + 1e-7) / 100.0;
+    if (m == 0) return 0;  // no "-0" on the chart
     return v < 0 ? -m : m;
 }
 
@@ -73,6 +78,7 @@ void ShowReadings(ReadingsState& s, const CalibrationTable& table, bool rawData,
         s.PreviousReadingValid[i] = s.ReadingValid[i];
         s.PreviousReadings[i] = s.Readings[i];
     }
+    s.ShownReadingCount = n;
     if (s.AnyReadingValid) ScaleValueAxis(s, chart);
     chart.visible = s.ChartHasData;
     s.PreviousAnyValid = s.AnyReadingValid;

@@ -20,6 +20,10 @@ struct ReadingsState {
     std::array<double, kMaxReadings + 1> UncorrectedReadings{};
     std::array<double, kMaxReadings + 1> PreviousReadings{};
     std::array<bool, kMaxReadings + 1> PreviousReadingValid{};
+    // Readings of the last measurement shown; UncorrectedReadings and PreviousReadingValid hold
+    // them until the next one is shown, while ReadingCount and ReadingValid follow the blocks of
+    // a measurement still arriving (or one that failed).
+    int ShownReadingCount = 0;
     bool AnyReadingValid = false;
     bool PreviousAnyValid = false;
     bool ChartHasData = false;

@@ -85,4 +85,33 @@ int BuildScheduleRequest(const MeasurementSchedule& s, PacketBuffer& b) {
     return 17;
 }
 
+bool CaptureSchedule(MeasurementSchedule& s, const ScheduleEditors& e) {
+    s.StartTime = e.timeStart.TimeOfDay();
+    const CivilDateTime startTime = s.StartTime.ToCivil();
+    s.StartHour = static_cast<std::uint16_t>(startTime.hour);
+    s.StartMinute = static_cast<std::uint16_t>(startTime.minute);
+    s.StartDate = e.dateStart.DatePart();
+    const CivilDateTime startDate = s.StartDate.ToCivil();
+    s.StartYear = static_cast<std::uint16_t>(startDate.year);
+    s.StartMonth = static_cast<std::uint16_t>(startDate.month);
+    s.StartDay = static_cast<std::uint16_t>(startDate.day);
+    s.StopTime = e.timeStop.TimeOfDay();
+    const CivilDateTime stopTime = s.StopTime.ToCivil();
+    s.StopHour = static_cast<std::uint16_t>(stopTime.hour);
+    s.StopMinute = static_cast<std::uint16_t>(stopTime.minute);
+    s.StopDate = e.dateStop.DatePart();
+    const CivilDateTime stopDate = s.StopDate.ToCivil();
+    s.StopYear = static_cast<std::uint16_t>(stopDate.year);
+    s.StopMonth = static_cast<std::uint16_t>(stopDate.month);
+    s.StopDay = static_cast<std::uint16_t>(stopDate.day);
+    s.IntervalDays = e.days;
+    s.IntervalHours = e.hours;
+    s.IntervalMinutes = e.minutes;
+    if (s.IntervalDays == 0 && s.IntervalHours == 0 && s.IntervalMinutes == 0) {
+        s.IntervalMinutes = 1;
+        return true;
+    }
+    return false;
+}
+
 }  // namespace qm

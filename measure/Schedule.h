@@ -36,4 +36,16 @@ ScheduleDecodeResult DecodeSchedule(const Reply& reply);
 // Builds request 51 in the buffer; returns the number of bytes to send (17).
 int BuildScheduleRequest(const MeasurementSchedule& s, PacketBuffer& buffer);
 
+// What the schedule editors hold when the operator presses bSet.
+struct ScheduleEditors {
+    DateTime timeStart, dateStart, timeStop, dateStop;
+    double days = 0, hours = 0, minutes = 0;
+};
+
+// Captures the editors into the schedule: the time of day of the time editors and the date of
+// the date editors, the byte fields split from them (seconds and milliseconds dropped), and the
+// interval as shown. An interval of exactly zero becomes one minute, since the logger cannot
+// measure without a step. Returns true when that replacement was made.
+bool CaptureSchedule(MeasurementSchedule& s, const ScheduleEditors& e);
+
 }  // namespace qm

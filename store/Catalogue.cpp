@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "protocol/Cp1251.h"
+#include "store/LocalFiles.h"
 
 namespace qm {
 
@@ -37,8 +38,14 @@ void UpdateNewDataButton(WindowModel& model, const std::filesystem::path& dataFo
         model.bNewData.enabled = false;
         return;
     }
+    // The selector shows the logger's name in Unicode; it is checked as the logger's bytes.
+    const std::string nameBytes = Utf8ToCp1251(c.text);
+    if (RefusedLocalName(nameBytes)) {
+        model.bNewData.enabled = false;
+        return;
+    }
     std::error_code ec;
-    const auto record = dataFolder / Utf8Path(c.text) / "Temp.bin";
+    const auto record = DataSetFolder(dataFolder, nameBytes) / kResumeRecordName;
     model.bNewData.enabled = std::filesystem::exists(record, ec);
 }
 

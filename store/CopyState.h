@@ -1,8 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
+
+#include "store/LocalFiles.h"
 
 namespace qm {
 
@@ -17,13 +20,22 @@ struct CopyState {
     bool DayCopyMode = false;
     bool DataFileOpen = false;
     std::uint16_t SelectedDay = 0;
-    std::vector<std::string> FileNameTable;  // FileNameCount = size()
+    std::vector<std::string> FileNameTable;  // FileNameCount = size(); names kept whole
     std::size_t CurrentFileIndex = 0;        // 1-based
     std::int32_t LinesWritten = 0;
     std::int32_t MeasurementCount = 0;
     std::vector<std::int32_t> ValueBlock;
     std::string RequestPath;
     std::string ResumeName;
+
+    // The running copy: the logger directory and its local data-set folder, and the local file
+    // being written (beside its final name until it is complete).
+    std::string copyDirectory;
+    std::filesystem::path copyFolder;
+    StagedFile DataFile;
+    // The date chosen for a day copy.
+    int dayYear = 0;
+    int dayMonth = 0;
 };
 
 }  // namespace qm

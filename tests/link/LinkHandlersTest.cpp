@@ -132,10 +132,12 @@ TEST_F(UsbLink, TheLoggerGoingAwayAfterTheStartEndsTheProgram) {
         devices.Plug("QM Controller", "l");
         ctl.DevicesChanged(true);
         other.OnTimer(TimerId::StartTimer);
+        other.MutableState().copy.DataFileOpen = true;  // a copy is running
 
         devices.Unplug("l");
         ctl.DevicesChanged();
         EXPECT_EQ(quitter.quits, 1) << "keyboard present: " << keyboardToo;
+        EXPECT_FALSE(other.State().copy.DataFileOpen);  // its file was closed first
     }
 }
 

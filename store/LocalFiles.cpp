@@ -1,0 +1,218 @@
+#include "store/LocalFiles.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <iterator>
+#include <system_error>
+#include <utility>
+
+#include "protocol/Cp1251.h"
+#include "store/Catalogue.h"
+
+namespace qm {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::size_t kFileBufferSize = 1 << 16;
+
+std::string Reason(int err) {
+    return err != 0 ? std::generic_category().message(err) : "the system gave no reason";
+}
+
+bool IsReservedDeviceName(const std::string& name) {
+    // Windows opens these as devices whatever their extension.
+    std::string stem = name.substr(0, name.find('.'));
+    for (char& c : stem)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL") return true;
+    return stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) &&
+           stem[3] >= '1' && stem[3] <= '9';
+}
+
+}  // namespace
+
+std::string PathText(const fs::path& path) {
+    const std::u8string u8 = path.u8string();
+    return std::string(u8.begin(), u8.end());
+}
+
+std::optional<std::string> RefusedLocalName(const std::string& name) {
+    if (name.empty()) return "the name is empty";
+    if (name == "." || name == "..") return "the name points to a folder, not into one";
+    for (char ch : name) {
+        const auto b = static_cast<unsigned char>(ch);
+        if (b < 0x20 || b == 0x7F) return "the name holds a control character";
+        if (ch == '/' || ch == '\\') return "the name holds a path separator";
+        if (std::strchr("<>:\"|?*", ch)) return std::string("the name holds the character ") + ch;
+        if (b == 0x98) return "the name holds a byte that has no character";
+    }
+    if (name.back() == '.' || name.back() == ' ')
+        return "the name ends with a dot or a blank, which Windows drops";
+    if (IsReservedDeviceName(name)) return "the name is a device name on Windows";
+    return std::nullopt;
+}
+
+fs::path LocalName(const std::string& nameBytes) {
+    return Utf8Path(Cp1251ToUtf8(nameBytes));
+}
+
+fs::path StagedFile::StagingPath(const fs::path& finalPath) {
+    fs::path p = finalPath;
+    p += ".part";
+    return p;
+}
+
+void StagedFile::Fail(const std::string& what, int err) {
+    const std::string text = "Cannot " + what + " \"" + PathText(final_) + "\": " + Reason(err);
+    Abandon();
+    throw FileError(text);
+}
+
+void StagedFile::Begin(const fs::path& finalPath, bool keepExisting) {
+    Abandon();
+    final_ = finalPath;
+    staging_ = StagingPath(finalPath);
+    buffer_ = std::make_unique<char[]>(kFileBufferSize);
+    out_ = std::make_unique<std::ofstream>();
+    out_->rdbuf()->pubsetbuf(buffer_.get(), kFileBufferSize);
+    errno = 0;
+    pending_ = true;
+    out_->open(staging_, std::ios::binary | std::ios::trunc);
+    if (!*out_) Fail("create the new content of", errno);
+    if (!keepExisting) return;
+    std::error_code ec;
+    if (!fs::exists(finalPath, ec)) return;
+    errno = 0;
+    std::ifstream in(finalPath, std::ios::binary);
+    if (!in) Fail("read", errno);
+    char chunk[8192];
+    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
+        out_->write(chunk, in.gcount());
+        if (!*out_) Fail("copy the lines already held by", errno);
+    }
+    if (in.bad()) Fail("read", errno);
+}
+
+void StagedFile::WriteLine(std::string_view bytes) {
+    if (!out_) return;
+    out_->write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out_->write("\r\n", 2);
+    if (!*out_) Fail("write to", errno);
+}
+
+StagedFile& StagedFile::operator=(StagedFile&& other) noexcept {
+    if (this == &other) return *this;
+    Abandon();
+    out_ = std::move(other.out_);
+    buffer_ = std::move(other.buffer_);
+    final_ = std::move(other.final_);
+    staging_ = std::move(other.staging_);
+    pending_ = std::exchange(other.pending_, false);
+    return *this;
+}
+
+void StagedFile::Close() {
+    if (!out_) return;
+    errno = 0;
+    out_->close();
+    if (out_->fail()) Fail("finish writing", errno);
+    out_.reset();
+    buffer_.reset();
+}
+
+void StagedFile::Commit() {
+    if (!pending_) return;
+    Close();
+    std::error_code ec;
+    fs::rename(staging_, final_, ec);
+    pending_ = false;
+    if (ec) {
+        const std::string text =
+            "Cannot replace \"" + PathText(final_) + "\" with its new content: " + ec.message();
+        fs::remove(staging_, ec);
+        throw FileError(text);
+    }
+}
+
+void StagedFile::Abandon() noexcept {
+    if (out_) out_->close();
+    out_.reset();
+    buffer_.reset();
+    if (!pending_) return;
+    pending_ = false;
+    std::error_code ec;
+    fs::remove(staging_, ec);
+}
+
+std::optional<ResumeRecord> ParseResumeRecord(std::string_view text) {
+    ResumeRecord r;
+    std::size_t i = 0;
+    while (i < text.size() && text[i] != '\r' && text[i] != '\n') ++i;
+    r.name = std::string(text.substr(0, std::min(i, kResumeNameLimit)));
+    // Blanks, tabs and line ends before the number are skipped.
+    while (i < text.size() &&
+           (text[i] == '\r' || text[i] == '\n' || text[i] == ' ' || text[i] == '\t'))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    const std::size_t digitsStart = i;
+    std::int64_t value = 0;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+        value = value * 10 + (text[i++] - '0');
+        if (value > 0x7FFFFFFF) return std::nullopt;
+    }
+    if (i == digitsStart) return std::nullopt;
+    if (i < text.size() && !std::strchr(" \t\r\n", text[i])) return std::nullopt;
+    r.lines = negative ? -value : value;
+    return r;
+}
+
+std::string ReadWholeFile(const fs::path& path) {
+    errno = 0;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw FileError("Cannot open \"" + PathText(path) + "\": " + Reason(errno));
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) throw FileError("Cannot read \"" + PathText(path) + "\": " + Reason(errno));
+    return text;
+}
+
+ResumeRecord ReadResumeRecord(const fs::path& folder) {
+    const fs::path path = folder / kResumeRecordName;
+    const auto record = ParseResumeRecord(ReadWholeFile(path));
+    if (!record || record->lines < 0)
+        throw FileError("The resume record \"" + PathText(path) +
+                        "\" does not hold a file name and a line count");
+    return *record;
+}
+
+StagedFile StageResumeRecord(const fs::path& folder, const std::string& name, std::int64_t lines) {
+    StagedFile f;
+    f.Begin(folder / kResumeRecordName, false);
+    f.WriteLine(name);
+    f.WriteLine(std::to_string(lines));
+    f.Close();
+    return f;
+}
+
+void WriteResumeRecord(const fs::path& folder, const std::string& name, std::int64_t lines) {
+    StageResumeRecord(folder, name, lines).Commit();
+}
+
+std::vector<std::string> DeviceListLines(std::string_view text) {
+    std::vector<std::string> lines;
+    std::size_t i = 0;
+    do {
+        std::size_t end = i;
+        while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
+        lines.emplace_back(text.substr(i, end - i));
+        i = end;
+        if (i < text.size() && text[i] == '\r') ++i;
+        if (i < text.size() && text[i] == '\n') ++i;
+    } while (i < text.size());
+    return lines;
+}
+
+}  // namespace qm

@@ -1,0 +1,98 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qm {
+
+// A local file operation failed: the text says what failed, on which path and why.
+class FileError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// A path shown to the operator (UTF-8).
+std::string PathText(const std::filesystem::path& path);
+
+// Why a name that came from the logger may not become a local file or folder name, or nothing
+// when it is safe: it must stay one plain name inside its folder (no separators, no "." or "..",
+// no drive or root, nothing the file systems refuse, not empty).
+std::optional<std::string> RefusedLocalName(const std::string& nameBytes);
+
+// The local name of a logger name (Windows-1251 bytes), in Unicode.
+std::filesystem::path LocalName(const std::string& nameBytes);
+
+// A local file that is written beside its final name and moved over it only when complete, so
+// that the final file is always either as it was before or complete. Lines go through a
+// buffered stream; nothing is flushed per line.
+class StagedFile {
+  public:
+    StagedFile() = default;
+    StagedFile(StagedFile&& other) noexcept { *this = std::move(other); }
+    StagedFile& operator=(StagedFile&& other) noexcept;
+    ~StagedFile() { Abandon(); }
+
+    // Starts the new content of `finalPath`. With `keepExisting`, the bytes the final file holds
+    // now are copied in first and new lines follow them (a missing final file gives none).
+    void Begin(const std::filesystem::path& finalPath, bool keepExisting);
+    // One line as the logger sent it, ended by CR LF.
+    void WriteLine(std::string_view bytes);
+    // Writes everything out and closes the new content; it replaces the final file on Commit.
+    void Close();
+    // Writes everything out and moves the new content over the final file.
+    void Commit();
+    // Drops the new content; the final file stays as it was.
+    void Abandon() noexcept;
+
+    // New content is being written or waits for Commit.
+    bool IsOpen() const { return pending_; }
+    const std::filesystem::path& FinalPath() const { return final_; }
+    // The name of the new content while it is being written.
+    static std::filesystem::path StagingPath(const std::filesystem::path& finalPath);
+
+  private:
+    [[noreturn]] void Fail(const std::string& what, int err);
+    std::unique_ptr<std::ofstream> out_;
+    std::unique_ptr<char[]> buffer_;
+    std::filesystem::path final_;
+    std::filesystem::path staging_;
+    bool pending_ = false;
+};
+
+// The resume record of a data-set folder: the logger file name where the last full or "Новые"
+// copy ended and the number of lines its local copy holds.
+struct ResumeRecord {
+    std::string name;  // Windows-1251 bytes
+    std::int64_t lines = 0;
+};
+inline constexpr const char* kResumeRecordName = "Temp.bin";
+inline constexpr std::size_t kResumeNameLimit = 64;
+
+// Reads the record's text: the first line cut to 64 characters, then the number on the next
+// line (blanks and line ends before it are skipped). Nothing when there is no such number.
+std::optional<ResumeRecord> ParseResumeRecord(std::string_view text);
+// Reads "Temp.bin" of `folder`; throws FileError when it is missing or unreadable.
+ResumeRecord ReadResumeRecord(const std::filesystem::path& folder);
+// The new content of "Temp.bin" of `folder`, written out beside it; Commit puts it in place.
+StagedFile StageResumeRecord(const std::filesystem::path& folder, const std::string& name,
+                             std::int64_t lines);
+// Replaces "Temp.bin" of `folder` in one step (written beside it, then renamed over it).
+void WriteResumeRecord(const std::filesystem::path& folder, const std::string& name,
+                       std::int64_t lines);
+
+// The whole content of a file; throws FileError.
+std::string ReadWholeFile(const std::filesystem::path& path);
+
+// The lines of the Bluetooth device list, read the way the list is loaded: every line counts,
+// the last one also without a line end, and an empty file gives one empty line.
+std::vector<std::string> DeviceListLines(std::string_view text);
+inline constexpr std::size_t kBluetoothListSize = 8;
+
+}  // namespace qm

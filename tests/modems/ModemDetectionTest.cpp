@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include "tests/modems/ModemTestSupport.h"
+
+namespace qm::test {
+namespace {
+
+TEST(ModemDetection, RadioModemShowsItsGroupAndWaitsForTheOperator) {
+    ScriptedDevice logger;
+    FakeModem modem(1, logger);
+    Rig rig(modem);
+    rig.StartUsb();
+    rig.RunFor(5000);
+
+    const auto& written = rig.link.Written();
+    ASSERT_EQ(written.size(), 2u);  // identification, then the modem-kind question: nothing more
+    EXPECT_EQ((std::vector<int>(written[1].begin(), written[1].begin() + 4)),
+              (std::vector<int>{0, 2, 255, 1}));
+    const WindowModel& m = rig.Model();
+    EXPECT_EQ(m.window.title, "QM-Controller  [ R-modem ]");
+    EXPECT_TRUE(rig.State().RadioModemLink);
+    EXPECT_FALSE(rig.State().BtModemLink);
+    EXPECT_FALSE(m.pmBluetooth.enabled);
+    EXPECT_EQ(rig.State().RadioAddress, 255);
+    EXPECT_TRUE(m.gbR_Modem.visible);
+    EXPECT_EQ(m.gbR_Modem.geometry.left, 32);
+    EXPECT_EQ(m.gbR_Modem.geometry.top, 32);
+    EXPECT_FALSE(m.BTmodem.visible);
+    EXPECT_FALSE(m.bTest.visible);
+}
+
+TEST(ModemDetection, BluetoothModemListsTheDevicesAndTakesTheFirstModeStep) {
+    StartFolder folder;
+    folder.WriteDeviceList("001122334455\r\n00AABBCCDDEE\r\n0123456789AB");
+    ScriptedDevice logger;
+    FakeModem modem(2, logger);
+    modem.readyLine.clear();
+    Rig rig(modem);
+    rig.controller.SetUpFolders(folder.Path());
+    rig.StartUsb();
+    rig.RunFor(310);  // identification and modem kind, not yet the command mode
+
+    const WindowModel& m = rig.Model();
+    EXPECT_EQ(m.window.title, "QM-Controller  [ BT-modem ]");
+    EXPECT_TRUE(rig.State().BtModemLink);
+    EXPECT_FALSE(rig.State().RadioModemLink);
+    EXPECT_FALSE(m.pmBluetooth.enabled);
+    EXPECT_EQ(m.RadioGroup1.items,
+              (std::vector<std::string>{"1   ( 001122334455 )", "2   ( 00AABBCCDDEE )",
+                                        "3   ( 0123456789AB )"}));
+    EXPECT_EQ(m.RadioGroup1.itemIndex, 0);
+    EXPECT_EQ(rig.State().BluetoothAddresses[1], "00AABBCCDDEE");
+    EXPECT_TRUE(m.BTmodem.visible);
+    EXPECT_EQ(m.BTmodem.geometry.left, 10);
+    EXPECT_EQ(m.BTmodem.geometry.top, 10);
+    const auto& last = rig.link.Written().back();
+    EXPECT_EQ((std::vector<int>(last.begin(), last.begin() + 5)),
+              (std::vector<int>{0, 3, 255, 130, 0}));
+    EXPECT_TRUE(m.BTtimer.enabled);
+    EXPECT_EQ(m.BTtimer.interval, 300);
+    EXPECT_TRUE(rig.ops.confirmations.empty());
+}
+
+TEST(ModemDetection, WithoutADeviceListTheModemStillEntersCommandMode) {
+    StartFolder folder;
+    ScriptedDevice logger;
+    FakeModem modem(2, logger);
+    Rig rig(modem);
+    rig.controller.SetUpFolders(folder.Path());
+    rig.StartUsb();
+    rig.RunFor(2000);
+
+    EXPECT_EQ(rig.ops.confirmations, std::vector<std::string>{"No Device.txt"});
+    EXPECT_FALSE(rig.Model().BTmodem.visible);
+    EXPECT_TRUE(rig.Model().RadioGroup1.items.empty());
+    EXPECT_TRUE(rig.State().TextMode);
+    EXPECT_EQ(rig.State().ModemMode, 1);
+    EXPECT_TRUE(rig.Model().Button6.enabled);  // ready, though there is nothing to dial
+}
+
+TEST(ModemDetection, AnotherModemKindEndsTheSequence) {
+    for (int kind : {0, 3, 255}) {
+        ScriptedDevice logger;
+        FakeModem modem(kind, logger);
+        Rig rig(modem);
+        rig.StartUsb();
+        rig.RunFor(5000);
+        EXPECT_EQ(rig.SentCodes(), (std::vector<int>{0, 1})) << kind;
+        EXPECT_EQ(rig.Model().window.title, "QM-Controller") << kind;
+        EXPECT_FALSE(rig.State().RadioModemLink || rig.State().BtModemLink) << kind;
+        EXPECT_TRUE(rig.Model().gbR_Modem.geometry.left == 496) << kind;
+    }
+}
+
+TEST(DeviceList, AnEmptyFileGivesOneEmptyEntry) {
+    StartFolder folder;
+    folder.WriteDeviceList("");
+    ScriptedDevice logger;
+    FakeModem modem(2, logger);
+    Rig rig(modem);
+    rig.controller.SetUpFolders(folder.Path());
+    rig.StartUsb();
+    rig.RunFor(310);
+    EXPECT_EQ(rig.Model().RadioGroup1.items, std::vector<std::string>{"1   (  )"});
+    EXPECT_EQ(rig.State().BluetoothAddressCount, 1);
+}
+
+TEST(DeviceList, MoreThanEightLinesKeepsTheFirstEightAndNamesTheRest) {
+    StartFolder folder;
+    std::string content;
+    for (int i = 1; i <= 10; ++i) content += "ADDR" + std::to_string(i) + "\n";
+    folder.WriteDeviceList(content);
+    ScriptedDevice logger;
+    FakeModem modem(2, logger);
+    Rig rig(modem);
+    rig.controller.SetUpFolders(folder.Path());
+    rig.StartUsb();
+    rig.RunFor(310);
+
+    ASSERT_EQ(rig.Model().RadioGroup1.items.size(), 8u);
+    EXPECT_EQ(rig.Model().RadioGroup1.items.back(), "8   ( ADDR8 )");
+    EXPECT_EQ(rig.State().BluetoothAddresses[7], "ADDR8");
+    ASSERT_EQ(rig.ops.warnings.size(), 1u);
+    EXPECT_NE(rig.ops.warnings[0].find("9 to 10"), std::string::npos)
+        << rig.ops.warnings[0];
+}
+
+}  // namespace
+}  // namespace qm::test

@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "tests/store/StoreFixture.h"
+
+namespace qm::test {
+namespace {
+
+using DayCopyTest = StoreTest;
+
+void MarchFile(StoreDevice& dev) {
+    dev.directories = {
+        {"D",
+         {{"2009_3.dat",
+           {Text("month header"), Measurement("09:00 04.03.2009", {1}),
+            Measurement("10:00  5.03.2009", {100, 200}), Text("a note"),
+            Measurement("11:00 05.03.2009", {300}), Measurement("08:00  6.03.2009", {400})}}}}};
+}
+
+void ChooseDay(Rig& r, int year, int month, int day) {
+    r.controller.Click("bSelect");
+    r.controller.DateTimeEdited("DateData", *DateTime::FromDate(year, month, day));
+}
+
+TEST_F(DayCopyTest, SelectArmsTheModeAndCancelRestoresTheButtonsWithoutSending) {
+    MarchFile(dev);
+    Rig& r = Connect();
+    dev.requests.clear();
+    r.controller.Click("bSelect");
+    EXPECT_FALSE(r.Model().bAllData.visible);
+    EXPECT_FALSE(r.Model().bDelete.visible);
+    EXPECT_TRUE(r.Model().bCopy.visible);
+    EXPECT_TRUE(r.Model().bCopy.enabled);
+    EXPECT_TRUE(r.Model().DateData.visible);
+    EXPECT_FALSE(r.Model().ComboBox1.enabled);
+    EXPECT_TRUE(r.State().copy.DayCopyMode);
+    r.controller.Click("bCancel");
+    r.RunUntilIdle();
+    EXPECT_TRUE(dev.requests.empty());
+    EXPECT_TRUE(r.Model().bAllData.visible);
+    EXPECT_TRUE(r.Model().bDelete.visible);
+    EXPECT_FALSE(r.Model().bCopy.visible);
+    EXPECT_FALSE(r.Model().DateData.visible);
+    EXPECT_TRUE(r.Model().ComboBox1.enabled);
+    EXPECT_FALSE(r.State().copy.DayCopyMode);
+}
+
+TEST_F(DayCopyTest, FifthOfMarchIsCopiedUntilALaterDayBegins) {
+    MarchFile(dev);
+    Rig& r = Connect();
+    dev.requests.clear();
+    ChooseDay(r, 2009, 3, 5);
+    r.controller.Click("bCopy");
+    EXPECT_TRUE(r.Model().ProgressBar1.visible);
+    EXPECT_FALSE(r.Model().bCopy.enabled);
+    r.RunFor(10);
+
+    std::vector<int> codes;
+    for (const auto& q : dev.requests) codes.push_back(q[3]);
+    // In a day copy a written text line with 249 is followed by a value request too.
+    EXPECT_EQ(codes, (std::vector<int>{66, 70, 71, 67, 71, 67, 71, 67}));
+    EXPECT_EQ(Head(dev.requests[0], 17), WithText(Bytes({0, 15, 0, 66}), "D\\2009_3.dat"));
+    EXPECT_EQ(Head(dev.requests[1], 5), Bytes({0, 3, 0, 70, 5}));
+    EXPECT_EQ(
+        Files(Data() / "D"),
+        (std::map<std::string, std::string>{
+            {"2009_3_5.dat",
+             "10:00  5.03.2009\r\n   1.00   2.00\r\na note\r\n11:00 05.03.2009\r\n   3.00\r\n"}}));
+    EXPECT_EQ(r.Model().lMeasureCounter.caption, "Измерений: 2");
+    EXPECT_TRUE(r.Model().lMeasureCounter.visible);
+    r.RunFor(1000);
+    EXPECT_FALSE(r.Model().lMeasureCounter.visible);
+    EXPECT_FALSE(r.State().copy.DayCopyMode);
+    EXPECT_TRUE(r.Model().bAllData.visible);
+    EXPECT_FALSE(r.Model().bCopy.visible);
+    EXPECT_TRUE(r.Model().bCancel.enabled);
+    EXPECT_FALSE(LocalExists("D/Temp.bin"));
+}
+
+TEST_F(DayCopyTest, TwoDigitDayAndTheEndOfTheMonthlyFile) {
+    dev.directories = {{"D",
+                        {{"2010_11.dat",
+                          {Text("month header"), Measurement("08:00 14.11.2010", {1}),
+                           Measurement("08:00 15.11.2010", {2}), Text("last")}}}}};
+    Rig& r = Connect();
+    ChooseDay(r, 2010, 11, 15);
+    r.controller.Click("bCopy");
+    r.RunFor(10);
+    EXPECT_EQ(Local("D/2010_11_15.dat"), "08:00 15.11.2010\r\n   0.02\r\nlast\r\n");
+    EXPECT_EQ(r.Model().lMeasureCounter.caption, "Измерений: 1");
+    EXPECT_TRUE(r.ops.errors.empty());
+}
+
+TEST_F(DayCopyTest, MonthEndingRightAfterTheDayKeepsTheCount) {
+    for (bool lastBlockSays248 : {false, true}) {
+        MarchFile(dev);
+        dev.directories[0].files[0].second.pop_back();  // day 6 is not there yet
+        dev.lastValuesSay248 = lastBlockSays248;        // then 67 is answered with 250
+        Rig& r = Connect();
+        ChooseDay(r, 2009, 3, 5);
+        r.controller.Click("bCopy");
+        r.RunFor(10);
+        EXPECT_EQ(
+            Local("D/2009_3_5.dat"),
+            "10:00  5.03.2009\r\n   1.00   2.00\r\na note\r\n11:00 05.03.2009\r\n   3.00\r\n");
+        EXPECT_EQ(r.Model().lMeasureCounter.caption, "Измерений: 2");
+        r.RunFor(1000);
+    }
+}
+
+TEST_F(DayCopyTest, DayWithoutMeasurementsShowsNoDataAndCreatesNoFile) {
+    MarchFile(dev);
+    Rig& r = Connect();
+    ChooseDay(r, 2009, 3, 20);
+    r.controller.Click("bCopy");
+    r.RunFor(10);
+    EXPECT_EQ(r.Model().lMeasureCounter.caption, "Нет данных");
+    EXPECT_FALSE(LocalExists("D"));
+    r.RunFor(1000);
+    EXPECT_TRUE(r.Model().bAllData.visible);
+}
+
+TEST_F(DayCopyTest, MonthlyFileOfOneLineEndsWithoutDaySearch) {
+    dev.directories = {{"D", {{"2009_3.dat", {Text("only line")}}}}};
+    Rig& r = Connect();
+    dev.requests.clear();
+    ChooseDay(r, 2009, 3, 5);
+    r.controller.Click("bCopy");
+    r.RunFor(10);
+    EXPECT_EQ(dev.requests.size(), 1u);
+    EXPECT_FALSE(r.Model().lMeasureCounter.visible);
+    EXPECT_FALSE(LocalExists("D"));
+    r.RunFor(1000);
+    EXPECT_FALSE(r.State().copy.DayCopyMode);
+}
+
+TEST_F(DayCopyTest, MissingMonthlyFileShowsNoData) {
+    dev.directories = {{"D", {}}};
+    Rig& r = Connect();
+    ChooseDay(r, 2009, 3, 5);
+    r.controller.Click("bCopy");
+    r.RunFor(10);
+    EXPECT_EQ(r.Model().lMeasureCounter.caption, "Нет данных");
+    EXPECT_FALSE(r.Model().ProgressBar1.visible);
+}
+
+TEST_F(DayCopyTest, CutDayCopyLeavesAnEarlierDayFileAsItWas) {
+    MarchFile(dev);
+    fs::create_directories(Data() / "D");
+    {
+        std::ofstream f(Data() / "D" / "2009_3_5.dat", std::ios::binary);
+        f << "earlier\r\n";
+    }
+    Rig& r = Connect();
+    ChooseDay(r, 2009, 3, 5);
+    dev.repliesLeft = 3;  // 66, 70, 71 answered; the line after them never comes
+    r.controller.Click("bCopy");
+    r.RunFor(2000);
+    r.controller.FormClose();
+    EXPECT_EQ(Files(Data() / "D"),
+              (std::map<std::string, std::string>{{"2009_3_5.dat", "earlier\r\n"}}));
+}
+
+}  // namespace
+}  // namespace qm::test

@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "store/LocalFiles.h"
+#include "store/ValueLines.h"
+#include "tests/store/StoreFixture.h"
+
+namespace qm::test {
+namespace {
+
+TEST(ValueLines, FieldsAreABlankAndSixCharactersCutWhenLonger) {
+    EXPECT_EQ(ValueField(32768), "    -  ");
+    EXPECT_EQ(ValueField(-1), "  -0.01");  // word 65535
+    EXPECT_EQ(ValueField(5), "   0.05");
+    EXPECT_EQ(ValueField(32767), " 327.67");
+    EXPECT_EQ(ValueField(-32767), " -327.6");  // word 32769
+    EXPECT_EQ(ValueField(-12345), " -123.4");
+    EXPECT_EQ(ValueField(0), "   0.00");
+    EXPECT_EQ(ValueField(-100), "  -1.00");
+    EXPECT_EQ(ValueField(-5), "  -0.05");
+}
+
+TEST(ValueLines, BlockOfSevenGivesAFullLineAndARest) {
+    const auto lines = ValueLines({1234, -5, 32768, 0, 250, 1, 2});
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "  12.34  -0.05    -     0.00   2.50");
+    EXPECT_EQ(lines[0].size(), 35u);
+    EXPECT_EQ(lines[1].size(), 14u);
+    EXPECT_TRUE(ValueLines({}).empty());
+    EXPECT_EQ(ValueLineCount(0), 1);
+    EXPECT_EQ(ValueLineCount(5), 1);
+    EXPECT_EQ(ValueLineCount(6), 2);
+    EXPECT_EQ(ValueLineCount(10), 2);
+}
+
+TEST(ValueLines, HeaderLinesAndTheirDay) {
+    EXPECT_TRUE(IsHeaderLine("14:30  5.03.2009"));
+    EXPECT_FALSE(IsHeaderLine("14"));
+    EXPECT_FALSE(IsHeaderLine("1:30"));
+    EXPECT_EQ(HeaderDay("14:30  5.03.2009"), 5);
+    EXPECT_EQ(HeaderDay("14:30 15.03.2009"), 15);
+    EXPECT_EQ(HeaderDay("14:30 05.03.2009"), 5);
+    EXPECT_EQ(HeaderDay("14:30 1"), std::nullopt);
+    EXPECT_EQ(DayFileName(2010, 11, 15), "2010_11_15.dat");
+    EXPECT_EQ(MonthFileName(2009, 3), "2009_3.dat");
+}
+
+TEST(ResumeRecord, FirstLineCutTo64AndNumberAfterBlanksAndLineEnds) {
+    const std::string longName(70, 'x');
+    auto r = ParseResumeRecord(longName + "\r\n120\r\n");
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->name, std::string(64, 'x'));
+    EXPECT_EQ(r->lines, 120);
+
+    r = ParseResumeRecord("2009_3.dat\r\n\r\n   \t 42 rest of line\r\n");
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->name, "2009_3.dat");
+    EXPECT_EQ(r->lines, 42);
+
+    r = ParseResumeRecord("B\n7");  // no final line end
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->lines, 7);
+
+    EXPECT_FALSE(ParseResumeRecord("B\r\n"));
+    EXPECT_FALSE(ParseResumeRecord("B\r\nabc\r\n"));
+    EXPECT_FALSE(ParseResumeRecord("B\r\n12x\r\n"));
+    EXPECT_FALSE(ParseResumeRecord("B\r\n99999999999\r\n"));
+}
+
+TEST(LocalNames, NamesThatWouldLeaveTheirFolderAreRefused) {
+    for (const std::string& bad : std::vector<std::string>{
+             "",      ".",     "..",   "../x",    "a/b",  "a\\b",    "C:x",
+             "a<b",   "a>b",   "a\"b", "a|b",     "a?b",  "a*b",     std::string("a\x01", 2),
+             "tail.", "tail ", "CON",  "nul.dat", "COM1", "lpt9.txt"})
+        EXPECT_TRUE(RefusedLocalName(bad)) << bad;
+    for (const std::string& good :
+         std::vector<std::string>{"2009_3.dat", "A", "..x", "COM10", "CONSOLE", "\xc4\xe0\xed"})
+        EXPECT_FALSE(RefusedLocalName(good)) << good;
+}
+
+TEST(DeviceList, LinesAreReadBeforeTheEndIsTested) {
+    EXPECT_EQ(DeviceListLines(""), std::vector<std::string>{""});
+    EXPECT_EQ(DeviceListLines("a\r\nb\r\n"), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(DeviceListLines("a\r\nb"), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(DeviceListLines("a\n\nc\n"), (std::vector<std::string>{"a", "", "c"}));
+}
+
+class StagedFileTest : public StoreTest {};
+
+TEST_F(StagedFileTest, FinalFileChangesOnlyOnCommit) {
+    const fs::path f = start / "x.dat";
+    { std::ofstream(f, std::ios::binary) << "old\r\n"; }
+    StagedFile s;
+    s.Begin(f, true);
+    s.WriteLine("new");
+    EXPECT_EQ(StoreTest::Files(start).at("x.dat"), "old\r\n");
+    s.Commit();
+    EXPECT_EQ(StoreTest::Files(start),
+              (std::map<std::string, std::string>{{"x.dat", "old\r\nnew\r\n"}}));
+
+    s.Begin(f, false);
+    s.WriteLine("replaced");
+    s.Abandon();
+    EXPECT_EQ(StoreTest::Files(start),
+              (std::map<std::string, std::string>{{"x.dat", "old\r\nnew\r\n"}}));
+}
+
+TEST_F(StagedFileTest, AFileThatCannotBeCreatedNamesThePathAndTheReason) {
+    const fs::path f = start / "x.dat";
+    fs::create_directory(StagedFile::StagingPath(f));  // something in the way
+    StagedFile s;
+    try {
+        s.Begin(f, false);
+        FAIL() << "no error";
+    } catch (const FileError& e) {
+        const std::string text = e.what();
+        EXPECT_NE(text.find(PathText(f)), std::string::npos) << text;
+        EXPECT_NE(text.find(": "), std::string::npos) << text;
+    }
+    EXPECT_FALSE(s.IsOpen());
+}
+
+TEST_F(StagedFileTest, ResumeRecordIsReplacedWhole) {
+    WriteResumeRecord(start, "A", 5);
+    WriteResumeRecord(start, "B", 0);
+    EXPECT_EQ(StoreTest::Files(start),
+              (std::map<std::string, std::string>{{"Temp.bin", "B\r\n0\r\n"}}));
+    const ResumeRecord r = ReadResumeRecord(start);
+    EXPECT_EQ(r.name, "B");
+    EXPECT_THROW(ReadResumeRecord(start / "missing"), FileError);
+}
+
+}  // namespace
+}  // namespace qm::test

@@ -1,0 +1,82 @@
+#include "tests/store/StoreFixture.h"
+
+#include <fstream>
+#include <iterator>
+#include <random>
+
+namespace qm::test {
+
+void StoreTest::SetUp() {
+    std::random_device rd;
+    start = fs::temp_directory_path() /
+            ("qm_store_" + std::to_string(rd()) + "_" + std::to_string(rd()));
+    fs::create_directories(start);
+    dev.ScriptConnection();
+}
+
+void StoreTest::TearDown() {
+    rig.reset();
+    std::error_code ec;
+    fs::remove_all(start, ec);
+}
+
+Rig& StoreTest::Connect(std::size_t reportLength) {
+    if (rig) rig->controller.FormClose();
+    rig = std::make_unique<Rig>(dev, reportLength);
+    rig->controller.SetUpFolders(start);
+    rig->StartUsb();
+    rig->RunFor(5000);
+    return *rig;
+}
+
+void StoreTest::CopyAll() {
+    rig->controller.Click("bAllData");
+    rig->RunUntilIdle();
+}
+
+void StoreTest::CopyNew() {
+    rig->controller.Click("bNewData");
+    rig->RunUntilIdle();
+}
+
+std::string StoreTest::Local(const fs::path& relative) const {
+    std::ifstream in(Data() / relative, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::map<std::string, std::string> StoreTest::Files(const fs::path& folder) {
+    std::map<std::string, std::string> files;
+    if (!fs::exists(folder)) return files;
+    for (const auto& e : fs::recursive_directory_iterator(folder)) {
+        if (!e.is_regular_file()) continue;
+        std::ifstream in(e.path(), std::ios::binary);
+        files[fs::relative(e.path(), folder).generic_string()] =
+            std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+    return files;
+}
+
+std::vector<std::vector<std::uint8_t>> StoreTest::Requests(std::uint8_t code) const {
+    std::vector<std::vector<std::uint8_t>> out;
+    for (const auto& r : dev.requests)
+        if (r.size() > 3 && r[3] == code) out.push_back(r);
+    return out;
+}
+
+std::vector<std::uint8_t> Head(const std::vector<std::uint8_t>& request, std::size_t n) {
+    return {request.begin(), request.begin() + static_cast<std::ptrdiff_t>(n)};
+}
+
+std::vector<std::uint8_t> Bytes(std::initializer_list<int> b) {
+    std::vector<std::uint8_t> v;
+    for (int x : b) v.push_back(static_cast<std::uint8_t>(x));
+    return v;
+}
+
+std::vector<std::uint8_t> WithText(std::vector<std::uint8_t> head, const std::string& text) {
+    head.insert(head.end(), text.begin(), text.end());
+    head.push_back(0);
+    return head;
+}
+
+}  // namespace qm::test

@@ -1,0 +1,100 @@
+#include "ui/model/Captions.h"
+
+#include <vector>
+
+#include "ui/model/WindowModel.h"
+
+namespace qm {
+
+namespace {
+constexpr auto MW = CaptionOwner::MainWindow;
+constexpr auto PD = CaptionOwner::ParametersDialog;
+}  // namespace
+
+// Texts exactly as the window shows them, blanks included. "Tect" in row 11 is written in Latin
+// letters, and rows 12, 18, 20, 22, 26 to 29, 35 to 37 and 39 differ from the design captions;
+// both are how the program has always shown them.
+const std::array<CaptionRow, 39> kCaptionTable = {{
+    {MW, "bSynch", "Синхронизация", "Synchronizing"},
+    {MW, "bClock", "Текущее время", "Current time"},
+    {MW, "GroupBox2", " Измерение ", " Measurement "},
+    {MW, "pComment", " Комментарий к измерению ", " Mesurement remark "},
+    {MW, "TabSheet1", "Начало", "Start"},
+    {MW, "TabSheet2", "Окончание", "Finish"},
+    {MW, "TabSheet3", "Интервал", "Interval"},
+    {MW, "bCurrent1", "Установить текущие время и дату", "Set current date&time"},
+    {MW, "bCurrent2", "Установить текущие время и дату", "Set current date&time"},
+    {MW, "bSet", "Установка", "Set"},
+    {MW, "bTest", "Tect - измерение", "Test measurement"},
+    {MW, "Label6", "Данных нет", "No data"},
+    {MW, "GroupBox1", " Данные ", " Data "},
+    {MW, "bAllData", "Копировать", "Copy"},
+    {MW, "bNewData", "Новые", "New"},
+    {MW, "bSelect", "Выбрать", "Select"},
+    {MW, "bCancel", "Отмена", "Cancel"},
+    {MW, "bDelete", "УдалитьErase", "Erase"},
+    {MW, "bCopy", "Копировать", "Copy"},
+    {MW, "Label8", "Com-порт", "Com-port"},
+    {MW, "bSetPort", "Установка", "Set port"},
+    {MW, "BTmodem", " BT-окружение ", "BT-surrounding"},
+    {MW, "RadioGroup1", " BT-приборы ", "BT-devices"},
+    {MW, "Button6", "Установить связь", "Dial"},
+    {PD, kParametersTitle, "Параметры измерения", "Measure parameters"},
+    {PD, "Label1", "Текущее время;", "Current time"},
+    {PD, "Label2", "Начадо", "Start:"},
+    {PD, "Label3", "Окончание", "Finish:"},
+    {PD, "Label12", "Интервал:", "Interval:"},
+    {PD, "Label13", "дни:", "days:"},
+    {PD, "Label14", "часы:", "hours:"},
+    {PD, "Label15", "минуты:", "minutes:"},
+    {PD, "Label10", "Количество измерений:", "Total measurements:"},
+    {PD, "Button2", "Отмена", "Cancel"},
+    {MW, "Label3", "сутки:", "days:"},
+    {MW, "Label4", "часы:", "hours:"},
+    {MW, "Label5", "минуты:", "minutes:"},
+    {MW, "GroupBox3", " Батарея ", " Battery "},
+    {MW, "bRemark", "Установить", "Set"},
+}};
+
+namespace {
+
+Control* FindIn(std::vector<ControlRef> controls, std::string_view name) {
+    for (const ControlRef& r : controls)
+        if (r.name == name) return &BaseOf(r.control);
+    return nullptr;
+}
+
+}  // namespace
+
+void ApplyCaptions(WindowModel& model, Language language) {
+    const auto mainControls = model.Controls();
+    const auto dialogControls = model.Parameters.Controls();
+    for (const CaptionRow& row : kCaptionTable) {
+        const std::string_view text = language == Language::English ? row.english : row.russian;
+        if (row.owner == CaptionOwner::ParametersDialog && row.control == kParametersTitle) {
+            model.Parameters.window.title = text;
+            continue;
+        }
+        Control* c = FindIn(row.owner == CaptionOwner::MainWindow ? mainControls : dialogControls,
+                            row.control);
+        if (c) c->caption = text;
+    }
+}
+
+bool IsEnglish(const WindowModel& model) {
+    return model.pmEng.checked;
+}
+
+std::string_view MeasurementsCaption(bool english) {
+    return english ? "Measurements: " : "Измерений: ";
+}
+
+std::string_view NoDataCaption(bool english) {
+    return english ? "No data" : "Нет данных";
+}
+
+std::string_view DeleteConfirmationText(bool english) {
+    return english ? "Are You sure?" : "Вы уверены?";
+}
+
+}  // namespace qm

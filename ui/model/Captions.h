@@ -1,0 +1,47 @@
+#pragma once
+
+#include <array>
+#include <string_view>
+
+namespace qm {
+
+struct WindowModel;
+
+// The two caption languages. Russian is the design language and the one every start shows.
+enum class Language { Russian, English };
+
+// Which window a caption belongs to.
+enum class CaptionOwner { MainWindow, ParametersDialog };
+
+// One row of the caption table: a control (by its name) and its text in each language. The name
+// "Parameters" stands for the dialog's own title.
+struct CaptionRow {
+    CaptionOwner owner;
+    std::string_view control;
+    std::string_view russian;
+    std::string_view english;
+};
+
+inline constexpr std::string_view kParametersTitle = "Parameters";
+
+// Every caption that follows the language switch, in the order it is assigned. The Russian
+// column is not the design text everywhere: after the first switch to Russian a few controls
+// show the column's text instead of their design caption (a start shows the design captions).
+extern const std::array<CaptionRow, 39> kCaptionTable;
+
+// Assigns one column of the table to the main window and the parameters dialog. Only captions
+// change; sizes, positions and everything else stay.
+void ApplyCaptions(WindowModel& model, Language language);
+
+// The language in force: the check mark of the context menu's "Eng" item.
+bool IsEnglish(const WindowModel& model);
+
+// Run-time texts that follow the language, so that every feature words them from one place.
+// The caption before the number of measurements copied, e.g. "Measurements: 12".
+std::string_view MeasurementsCaption(bool english);
+// The caption shown when a copy found no measurement.
+std::string_view NoDataCaption(bool english);
+// The question before a directory on the logger is deleted.
+std::string_view DeleteConfirmationText(bool english);
+
+}  // namespace qm
