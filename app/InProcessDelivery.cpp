@@ -1,0 +1,33 @@
+#include "app/InProcessDelivery.h"
+
+#include <QTimer>
+
+#include "core/Controller.h"
+
+namespace qm {
+
+namespace {
+// The product string the logger and its USB modems enumerate with.
+constexpr std::string_view kProduct = "QM Controller";
+}  // namespace
+
+InProcessDelivery::InProcessDelivery(sim::InProcessHidLink& link, Controller& controller,
+                                     QObject* parent)
+    : QObject(parent), link_(link), controller_(controller) {
+    link_.SetReportQueuedCallback([this] { Schedule(); });
+}
+
+void InProcessDelivery::Schedule() {
+    if (scheduled_) return;
+    scheduled_ = true;
+    // Never inside the write that queued it: the controller is still in its handler.
+    QTimer::singleShot(0, this, [this] { DeliverOne(); });
+}
+
+void InProcessDelivery::DeliverOne() {
+    scheduled_ = false;
+    if (auto report = link_.TakeReport()) controller_.HidCtlDeviceData(kProduct, *report);
+    if (link_.HasReport()) Schedule();
+}
+
+}  // namespace qm

@@ -1,0 +1,130 @@
+// QM Controller: the program entry. Sets up the data folder, creates the windows, mirrors the
+// controller's window model into them and runs the event loop. With --demo the program talks to
+// a virtual logger in the same process over an in-process USB link.
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QImage>
+#include <QScreen>
+#include <QTimer>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+#include "app/InProcessDelivery.h"
+#include "core/Controller.h"
+#include "sim/InProcessLink.h"
+#include "sim/VirtualLogger.h"
+#include "ui/qt/Binder.h"
+#include "ui/qt/MainWindow.h"
+#include "ui/qt/ParametersDialog.h"
+#include "ui/qt/QtServices.h"
+
+namespace {
+
+struct Options {
+    bool demo = false;
+    int deviceType = qm::sim::LoggerConfig{}.deviceType;
+    QString screenshot;  // grab the window to this PNG file and quit
+    int screenshotAfterMs = 6000;
+};
+
+std::optional<Options> ParseOptions(const QApplication& app) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription("Controls one QM Controller data logger.");
+    parser.addHelpOption();
+    const QCommandLineOption demo("demo", "Run against a virtual logger in this process.");
+    const QCommandLineOption deviceType("device-type", "Device type of the virtual logger.", "N");
+    const QCommandLineOption screenshot("screenshot", "Save the main window to FILE and quit.",
+                                        "FILE");
+    const QCommandLineOption after("after", "Take the screenshot MS milliseconds after start.",
+                                   "MS");
+    parser.addOptions({demo, deviceType, screenshot, after});
+    parser.process(app);
+
+    Options o;
+    o.demo = parser.isSet(demo);
+    bool ok = true;
+    if (parser.isSet(deviceType)) {
+        const int type = parser.value(deviceType).toInt(&ok);
+        if (!ok || type < 0 || type > 255) {
+            std::fprintf(stderr, "--device-type takes a number from 0 to 255\n");
+            return std::nullopt;
+        }
+        o.deviceType = type;
+    }
+    if (parser.isSet(after)) {
+        o.screenshotAfterMs = parser.value(after).toInt(&ok);
+        if (!ok || o.screenshotAfterMs < 0) {
+            std::fprintf(stderr, "--after takes a number of milliseconds\n");
+            return std::nullopt;
+        }
+    }
+    o.screenshot = parser.value(screenshot);
+    return o;
+}
+
+// A virtual logger on an in-process USB link whose replies reach the controller from the event
+// loop, like a logger plugged into the PC.
+struct DemoLogger {
+    DemoLogger(qm::Controller& controller, qm::PcClock& clock, int deviceType)
+        : logger(Config(deviceType), [&clock] { return clock.Now(); }),
+          link(logger),
+          delivery(link, controller) {}
+    static qm::sim::LoggerConfig Config(int deviceType) {
+        qm::sim::LoggerConfig c;
+        c.deviceType = static_cast<std::uint8_t>(deviceType);
+        return c;
+    }
+    qm::sim::VirtualLogger logger;
+    qm::sim::InProcessHidLink link;
+    qm::InProcessDelivery delivery;
+};
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("QM Controller");
+    const std::optional<Options> options = ParseOptions(app);
+    if (!options) return 2;
+
+    qm::QtPcClock clock;
+    qm::QtOperatorServices ops;
+    qm::Controller controller(clock, ops);
+    controller.SetUpFolders(std::filesystem::path(QDir::currentPath().toStdString()));
+
+    // The dialog is a window of its own, not a child of the main window: disabling the main
+    // window while the dialog is up must leave the dialog usable.
+    qm::MainWindow window;
+    qm::ParametersDialog parameters;
+    ops.SetParent(&window);
+    qm::Binder binder(controller, window, parameters);
+
+    const QSize screen = QGuiApplication::primaryScreen()->size();
+    controller.FormCreate(screen.width(), screen.height());
+    window.show();
+
+    // The program ends with its main window, even while the parameters dialog is up.
+    QObject::connect(&window, &qm::MainWindow::Closed, &app, [] { QCoreApplication::exit(0); });
+
+    // The link that carries the packets: a virtual logger in this process with --demo. Other
+    // links (the HID device watcher, a serial port named on the command line, a logger reached
+    // through a modem) are chosen here too, each handing its data to the controller on this
+    // thread.
+    std::unique_ptr<DemoLogger> demo;
+    if (options->demo) {
+        demo = std::make_unique<DemoLogger>(controller, clock, options->deviceType);
+        controller.UsbLoggerFound(&demo->link);
+    }
+
+    if (!options->screenshot.isEmpty()) {
+        QTimer::singleShot(options->screenshotAfterMs, &window, [&] {
+            const bool saved = window.grab().save(options->screenshot, "PNG");
+            if (!saved) std::fprintf(stderr, "cannot write %s\n", qPrintable(options->screenshot));
+            QCoreApplication::exit(saved ? 0 : 1);
+        });
+    }
+    return app.exec();
+}

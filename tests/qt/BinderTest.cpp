@@ -1,0 +1,400 @@
+// The Qt layer over a real controller: widget events reach the core by name, model changes reach
+// the widgets, and what the binder sets never comes back as an edit.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimeEdit>
+#include <QTimer>
+
+#include "sim/VirtualLogger.h"
+#include "tests/support/Rig.h"
+#include "ui/qt/Binder.h"
+#include "ui/qt/ChartView.h"
+#include "ui/qt/MainWindow.h"
+#include "ui/qt/ParametersDialog.h"
+
+namespace qm::test {
+namespace {
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "qt_tests";
+    static char* argv[] = {name, nullptr};
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Never destroyed: Qt's input devices go away with the process, after static destructors.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
+}
+
+sim::Frame F(std::initializer_list<int> bytes) {
+    sim::Frame f;
+    for (int b : bytes) f.push_back(static_cast<std::uint8_t>(b));
+    return f;
+}
+
+// A logger of type 79 that answers the read-out and the clock.
+struct ViewRig {
+    ScriptedDevice dev;
+    Rig rig{Setup(dev)};
+    MainWindow window;
+    ParametersDialog dialog;
+    Binder binder{rig.controller, window, dialog};
+
+    static ScriptedDevice& Setup(ScriptedDevice& d) {
+        App();
+        d.On(0, {F({3, 248, 79, 5})});
+        d.On(48, {F({7, 248, 3, 7, 9, 5, 3, 24})});
+        d.On(50, {F({14, 248, 30, 14, 5, 3, 26, 0, 18, 6, 3, 26, 15, 0, 0})});
+        d.On(52, {F({2, 248, 53})});
+        d.On(64, {F({6, 248, 'D', 'I', 'R', '1', 0})});
+        d.On(65, {F({3, 248, 0, 0})});
+        d.On(16, {F({5, 248, 0x80, 0x00, 0x01, 0x90})});
+        return d;
+    }
+    template <typename W>
+    W* Find(const char* name) {
+        return window.findChild<W*>(name);
+    }
+    WindowModel& Model() { return rig.Model(); }
+    void ReadOut() {
+        rig.StartUsb();
+        rig.RunFor(5000);
+    }
+};
+
+TEST(QtForms, EveryControlOfTheModelHasAWidgetOfItsKindNamedAfterIt) {
+    ViewRig v;
+    EXPECT_TRUE(v.binder.Missing().empty()) << v.binder.Missing().front();
+    for (const ControlRef& r : v.Model().Controls())
+        EXPECT_EQ(v.binder.Widget(r.name)->objectName().toStdString(), r.name);
+}
+
+TEST(QtForms, WindowStartsNarrowAndHighAsTheScreenAllowsWithTheDesignCaptions) {
+    ViewRig v;
+    v.rig.controller.FormCreate(1024, 768);
+    EXPECT_EQ(v.window.size(), QSize(370, 708));
+    EXPECT_EQ(v.Find<QLabel>("Label7")->text(), "ver 5.1");
+    EXPECT_EQ(v.Find<QPushButton>("bDelete")->text(), QString::fromUtf8("Удалить"));
+    EXPECT_TRUE(v.Find<QPushButton>("bClock")->isHidden());
+    EXPECT_EQ(v.Find<QWidget>("pComment")->pos(), QPoint(8, 136));
+    const QFont f = v.Find<QPushButton>("bTest")->font();
+    EXPECT_TRUE(f.bold());
+    EXPECT_EQ(f.pointSize(), 8);
+}
+
+TEST(QtBinder, ClickOnTheClockButtonSendsRequest48) {
+    ViewRig v;
+    v.ReadOut();
+    auto* bClock = v.Find<QPushButton>("bClock");
+    ASSERT_TRUE(bClock->isVisibleTo(&v.window));
+    ASSERT_TRUE(bClock->isEnabled());
+    v.rig.link.ClearWritten();
+
+    QTest::mouseClick(bClock, Qt::LeftButton);
+
+    ASSERT_EQ(v.rig.link.Written().size(), 1u);
+    const auto& report = v.rig.link.Written().front();
+    EXPECT_EQ(std::vector<int>(report.begin(), report.begin() + 4),
+              (std::vector<int>{0, 2, 0, 48}));
+}
+
+TEST(QtBinder, ReadOutReachesTitleComboAndGroups) {
+    ViewRig v;
+    v.ReadOut();
+    EXPECT_EQ(v.window.windowTitle(), "QM-Controller [ 79.5 ]  Line  [25]");
+    auto* combo = v.Find<QComboBox>("ComboBox1");
+    ASSERT_EQ(combo->count(), 1);
+    EXPECT_EQ(combo->itemText(0), "DIR1");
+    EXPECT_TRUE(v.Find<QWidget>("GroupBox1")->isVisibleTo(&v.window));
+    EXPECT_EQ(v.Find<QTimeEdit>("TimeStart")->time(), QTime(14, 30));
+    EXPECT_EQ(v.Find<QTimeEdit>("TimeStart")->palette().color(QPalette::Text), QColor(0, 0, 0x80));
+}
+
+TEST(QtBinder, ModelChangesReachCaptionsVisibilityColoursAndItems) {
+    ViewRig v;
+    WindowModel& m = v.Model();
+    m.bSynch.caption = "Synchronizing";
+    m.bSynch.visible = true;
+    m.bSynch.enabled = false;
+    m.Label2.caption = "09:07:03  5. 3.2024";
+    m.Label2.visible = true;
+    m.Label2.fontColour = Colour::Red;
+    m.TabSheet3.caption = "Interval";
+    m.cbR_Modem.items = {"Once", "Every second"};
+    m.cbR_Modem.itemIndex = 1;
+    m.RadioGroup1.items = {"1   ( 00:11:22:33:44:55 )", "2   ( 66:77:88:99:AA:BB )"};
+    m.RadioGroup1.itemIndex = 1;
+    m.Shape1.brush = Colour::Red;
+    m.Shape1.showHint = true;
+    m.Shape1.hint = "4.4В";
+    m.pmEng.checked = true;
+    v.binder.Sync();
+
+    auto* bSynch = v.Find<QPushButton>("bSynch");
+    EXPECT_EQ(bSynch->text(), "Synchronizing");
+    EXPECT_FALSE(bSynch->isHidden());
+    EXPECT_FALSE(bSynch->isEnabled());
+    auto* clock = v.Find<QLabel>("Label2");
+    EXPECT_EQ(clock->text(), "09:07:03  5. 3.2024");
+    EXPECT_EQ(clock->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    EXPECT_GE(clock->width(), clock->sizeHint().width());  // labels size themselves to the text
+    EXPECT_EQ(v.Find<QTabWidget>("PageControl1")->tabText(2), "Interval");
+    auto* modes = v.Find<QComboBox>("cbR_Modem");
+    EXPECT_EQ(modes->count(), 2);
+    EXPECT_EQ(modes->currentText(), "Every second");
+    auto* devices = v.Find<QWidget>("RadioGroup1");
+    const auto radios = devices->findChildren<QAbstractButton*>();
+    ASSERT_EQ(radios.size(), 2);
+    EXPECT_TRUE(radios[1]->isChecked());
+    EXPECT_EQ(v.Find<QWidget>("Shape1")->toolTip(), QString::fromUtf8("4.4В"));
+    auto* eng = v.window.PopupMenu()->findChild<QAction*>("pmEng");
+    ASSERT_NE(eng, nullptr);
+    EXPECT_TRUE(eng->isChecked());
+
+    // Everything shown: mirroring again changes nothing.
+    v.binder.Sync();
+    EXPECT_EQ(v.binder.LastSyncChanges(), 0);
+}
+
+TEST(QtBinder, OperatorEditsReachTheModel) {
+    ViewRig v;
+    v.Model().GroupBox2.visible = true;
+    v.Model().CalibrBox.visible = true;
+    v.binder.Sync();
+
+    v.Find<QSpinBox>("DayEdit")->setValue(5);
+    EXPECT_EQ(v.Model().DayEdit.value, 5);
+    v.Find<QTimeEdit>("TimeStart")->setTime(QTime(10, 15, 42));
+    EXPECT_EQ(v.Model().TimeStart.value, *DateTime::FromTime(10, 15, 42));
+    v.Find<QCheckBox>("CheckBox1")->setChecked(true);
+    EXPECT_TRUE(v.Model().CheckBox1.checked);
+    auto* edit = v.Find<QLineEdit>("Edit1");
+    edit->setFocus();
+    QTest::keyClicks(edit, "21.5");
+    EXPECT_EQ(v.Model().Edit1.text, "21.5");
+    v.Find<QComboBox>("cbR_Modem")->setCurrentIndex(2);
+    EXPECT_EQ(v.Model().cbR_Modem.itemIndex, 2);
+    EXPECT_EQ(v.Model().cbR_Modem.text, "Программный");
+    v.Find<QTabWidget>("PageControl1")->setCurrentIndex(2);
+    EXPECT_EQ(v.Model().PageControl1.activePage, 2);
+}
+
+TEST(QtBinder, ValuesTheCoreSetsAreNotReportedBackAsEdits) {
+    ViewRig v;
+    auto* day = v.Find<QSpinBox>("DayEdit");
+    auto* modes = v.Find<QComboBox>("cbR_Modem");
+    auto* raw = v.Find<QCheckBox>("CheckBox1");
+    QSignalSpy daySpy(day, &QSpinBox::valueChanged);
+    QSignalSpy modeSpy(modes, &QComboBox::currentIndexChanged);
+    QSignalSpy rawSpy(raw, &QCheckBox::toggled);
+
+    v.Model().DayEdit.value = 7;
+    v.Model().cbR_Modem.itemIndex = 0;
+    v.Model().CheckBox1.checked = true;
+    v.binder.Sync();
+
+    EXPECT_EQ(day->value(), 7);
+    EXPECT_EQ(modes->currentIndex(), 0);
+    EXPECT_TRUE(raw->isChecked());
+    EXPECT_EQ(daySpy.count(), 0);
+    EXPECT_EQ(modeSpy.count(), 0);
+    EXPECT_EQ(rawSpy.count(), 0);
+    // The model still holds what the core set (an echo would have gone through the controller).
+    EXPECT_EQ(v.Model().cbR_Modem.text, "");
+}
+
+TEST(QtBinder, ContextMenuItemsClickByName) {
+    ViewRig v;
+    QAction* bluetooth = nullptr;
+    for (QAction* a : v.window.PopupMenu()->actions())
+        if (a->objectName() == "pmBluetooth") bluetooth = a;
+    ASSERT_NE(bluetooth, nullptr);
+    ASSERT_TRUE(v.Find<QWidget>("GroupBox4")->isHidden());
+    bluetooth->trigger();
+    EXPECT_TRUE(v.Model().GroupBox4.visible);
+    EXPECT_FALSE(v.Find<QWidget>("GroupBox4")->isHidden());
+    QStringList names;
+    for (QAction* a : v.window.PopupMenu()->actions()) names << a->objectName();
+    EXPECT_EQ(names, QStringList({"pmBluetooth", "N1", "pmRus", "pmEng", "pmCalibration"}));
+}
+
+TEST(QtBinder, TimersFollowTheModel) {
+    ViewRig v;
+    auto* start = v.binder.findChild<QTimer*>("StartTimer");
+    ASSERT_NE(start, nullptr);
+    EXPECT_FALSE(start->isActive());
+    v.rig.controller.FormCreate(1024, 768);
+    v.rig.controller.UsbLoggerFound(&v.rig.link);
+    EXPECT_TRUE(start->isActive());
+    EXPECT_EQ(start->interval(), 300);
+    v.Model().StartTimer.Stop();
+    v.binder.Sync();
+    EXPECT_FALSE(start->isActive());
+}
+
+TEST(QtChart, LatestMeasurementIsRebuiltAndHistoryOnlyGrows) {
+    ViewRig v;
+    Chart& c = v.Model().Chart1;
+    c.visible = true;
+    c.series1 = {{1, 19.97, Colour::Lime}, {3, -2, Colour::Lime}};
+    c.series1Revision = 1;
+    c.bottomMax = 3.5;
+    c.leftMin = -3.05;
+    c.leftMax = 21.05;
+    v.binder.Sync();
+    ChartView* chart = v.window.Chart();
+    EXPECT_EQ(chart->Series1()->count(), 2);
+    EXPECT_EQ(chart->Series2()->count(), 0);
+    EXPECT_EQ(chart->MarkTexts(), QStringList({"19.97", "-2"}));
+    EXPECT_DOUBLE_EQ(chart->BottomAxis()->min(), 0.5);
+    EXPECT_DOUBLE_EQ(chart->BottomAxis()->max(), 3.5);
+    EXPECT_DOUBLE_EQ(chart->LeftAxis()->max(), 21.05);
+
+    c.series2 = c.series1;
+    c.series1 = {{1, 20.5, Colour::Lime}};
+    c.series1Revision = 2;
+    v.binder.Sync();
+    EXPECT_EQ(chart->Series1()->count(), 1);
+    EXPECT_EQ(chart->Series2()->count(), 2);
+    EXPECT_EQ(chart->Series2()->at(1), QPointF(3, -2));
+    EXPECT_EQ(chart->MarkTexts(), QStringList({"20.5"}));
+
+    // Without a new revision Series1 is left alone.
+    c.series1.push_back({2, 1, Colour::Lime});
+    v.binder.Sync();
+    EXPECT_EQ(chart->Series1()->count(), 1);
+}
+
+TEST(QtParameters, DialogShowsItsModelLabelsAndVisibility) {
+    ViewRig v;
+    ParametersModel& p = v.Model().Parameters;
+    ASSERT_FALSE(v.dialog.isVisible());
+    p.Label5.caption = "10:00:00";
+    p.Label5.fontColour = Colour::Red;
+    p.Label11.caption = "4";
+    p.window.visible = true;
+    p.window.left = 12;
+    p.window.top = 136;
+    v.binder.Sync();
+
+    EXPECT_TRUE(v.dialog.isVisible());
+    EXPECT_EQ(v.dialog.windowTitle(), QString::fromUtf8("Параметры измерения"));
+    EXPECT_EQ(v.dialog.pos(), QPoint(12, 136));
+    auto* start = v.dialog.findChild<QLabel*>("Label5");
+    EXPECT_EQ(start->text(), "10:00:00");
+    EXPECT_EQ(start->pos(), QPoint(150, 64));
+    EXPECT_EQ(start->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    EXPECT_EQ(v.dialog.findChild<QLabel*>("Label11")->text(), "4");
+    EXPECT_EQ(v.dialog.findChild<QLabel*>("Label4")->palette().color(QPalette::WindowText),
+              QColor(0, 0, 0x80));
+
+    p.window.visible = false;
+    v.binder.Sync();
+    EXPECT_FALSE(v.dialog.isVisible());
+}
+
+// The whole program's path through the views, against the virtual logger.
+struct LoggerViewRig {
+    FakePcClock pc;
+    sim::VirtualLogger logger{Config(), [this] { return pc.Now(); }};
+    Rig rig{logger};
+    MainWindow window;
+    ParametersDialog dialog;
+    Binder binder{rig.controller, window, dialog};
+
+    static sim::LoggerConfig Config() {
+        App();
+        sim::LoggerConfig c;
+        c.demoShape = sim::DemoStoreShape::Small();
+        return c;
+    }
+    template <typename W>
+    W* Find(const char* name) {
+        return window.findChild<W*>(name);
+    }
+    void Click(const char* name) {
+        QTest::mouseClick(Find<QPushButton>(name), Qt::LeftButton);
+        rig.RunFor(3000);
+    }
+};
+
+TEST(QtProgram, TestMeasurementsFillTheChartAndWidenTheWindow) {
+    LoggerViewRig v;
+    v.rig.StartUsb();
+    v.rig.RunFor(6000);
+    ASSERT_TRUE(v.Find<QPushButton>("bTest")->isEnabled());
+    v.Click("bTest");
+
+    ChartView* chart = v.window.Chart();
+    const Chart& model = v.rig.Model().Chart1;
+    ASSERT_GT(model.series1.size(), 50u);  // a few of the logger's sensors give no value
+    const auto first = qsizetype(model.series1.size());
+    EXPECT_FALSE(chart->isHidden());
+    EXPECT_EQ(v.window.width(), 1024);
+    EXPECT_EQ(chart->geometry(), QRect(250, 10, 1024 - 250, 708 - 100));
+    EXPECT_EQ(chart->Series1()->count(), first);
+    EXPECT_EQ(chart->MarkTexts().size(), first);
+    EXPECT_EQ(chart->Series2()->count(), 0);
+    EXPECT_FALSE(chart->LeftLabels().isEmpty());
+
+    v.Click("bTest");
+    EXPECT_EQ(chart->Series1()->count(), qsizetype(model.series1.size()));
+    EXPECT_EQ(chart->Series2()->count(), first);
+    EXPECT_EQ(chart->Series2()->points().back(),
+              QPointF(model.series2.back().x, model.series2.back().y));
+}
+
+TEST(QtProgram, ScheduleDialogOpensOverADisabledWindowAndCancelReturns) {
+    LoggerViewRig v;
+    v.rig.StartUsb();
+    v.rig.RunFor(6000);
+    v.Find<QSpinBox>("MinEdit")->setValue(15);  // an edit enables bSet
+    ASSERT_TRUE(v.Find<QPushButton>("bSet")->isEnabled());
+    v.Click("bSet");
+
+    EXPECT_TRUE(v.dialog.isVisible());
+    EXPECT_FALSE(v.window.isEnabled());
+    EXPECT_TRUE(v.dialog.isEnabled());
+    EXPECT_FALSE(v.dialog.findChild<QLabel*>("Label4")->text().isEmpty());  // the PC's time
+    v.rig.link.ClearWritten();
+
+    QTest::mouseClick(v.dialog.findChild<QPushButton*>("Button2"), Qt::LeftButton);
+    EXPECT_FALSE(v.dialog.isVisible());
+    EXPECT_TRUE(v.window.isEnabled());
+    EXPECT_TRUE(v.rig.link.Written().empty());
+
+    // The close box is the core's too: it hides the dialog and nothing is sent.
+    v.Click("bSet");
+    ASSERT_TRUE(v.dialog.isVisible());
+    v.dialog.close();
+    EXPECT_FALSE(v.dialog.isVisible());
+    EXPECT_TRUE(v.window.isEnabled());
+    EXPECT_TRUE(v.rig.link.Written().empty());
+}
+
+TEST(QtProgram, ClickOnTheCalibrationGroupHidesIt) {
+    LoggerViewRig v;
+    v.rig.StartUsb();
+    v.rig.RunFor(6000);
+    QAction* show = v.window.PopupMenu()->findChild<QAction*>("pmCalibration");
+    ASSERT_NE(show, nullptr);
+    show->trigger();
+    QWidget* box = v.Find<QWidget>("CalibrBox");
+    ASSERT_FALSE(box->isHidden());
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(box->width() - 4, box->height() - 4));
+    EXPECT_TRUE(box->isHidden());
+}
+
+}  // namespace
+}  // namespace qm::test

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "ui/model/WindowModel.h"
+
+class QTimer;
+class QWidget;
+class QAction;
+
+namespace qm {
+
+class Controller;
+class MainWindow;
+class ParametersDialog;
+
+// Mirrors the window model into the widgets after every controller event, and turns widget
+// events into controller calls by the control's name. While it mirrors, widget signals are
+// blocked, so nothing it sets comes back as an edit. It also runs one QTimer per model timer.
+//
+// Names it reports besides the controls' own: "Parameters.<control>" for the dialog's controls,
+// "Parameters.Activate" when the dialog becomes active, "Parameters.Close" for its close box, a
+// group box's name for a click on the group itself, and the context menu items' names.
+class Binder : public QObject {
+    Q_OBJECT
+  public:
+    Binder(Controller& controller, MainWindow& window, ParametersDialog& dialog);
+    ~Binder() override;
+
+    // Shows the model. Runs by itself after every controller event.
+    void Sync();
+
+    // The widget of a main-window control (nullptr for an unknown name).
+    QWidget* Widget(std::string_view name) const;
+    // Names of model controls that have no widget of the right kind (empty when the forms match).
+    const std::vector<std::string>& Missing() const { return missing_; }
+    // How many widget properties the last Sync changed (0 when the widgets already showed the
+    // model).
+    int LastSyncChanges() const { return changes_; }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void Connect(std::string_view name, const ControlPtr& control, QWidget* w,
+                 const QString& prefix);
+    void SyncControl(const ControlPtr& control, QWidget* w);
+    void SyncCommon(const Control& c, QWidget* w, bool autoSize);
+    void SyncRadioGroup(const RadioGroup& g, QWidget* w);
+    void SyncWindows();
+    void SyncMenu();
+    void SyncTimers();
+    // Runs a controller event unless the binder is mirroring (then the event is the binder's own).
+    template <typename F>
+    void Send(F&& f);
+
+    Controller& controller_;
+    MainWindow& window_;
+    ParametersDialog& dialog_;
+    std::map<std::string, QWidget*, std::less<>> widgets_;
+    std::map<std::string, QWidget*, std::less<>> dialogWidgets_;
+    std::map<std::string, QAction*, std::less<>> actions_;
+    std::map<QWidget*, std::vector<std::string>> radioItems_;
+    std::map<QObject*, QString> clickableGroups_;
+    struct TimerSlot {
+        QTimer* timer = nullptr;
+        std::uint32_t generation = 0;
+        int interval = 0;
+    };
+    std::array<TimerSlot, std::size(kAllTimers)> timers_;
+    std::vector<std::string> missing_;
+    int mainFocusRequests_ = 0;
+    std::map<QWidget*, int> focusRequests_;
+    bool syncing_ = false;
+    bool syncAgain_ = false;
+    int changes_ = 0;
+};
+
+}  // namespace qm

@@ -1,0 +1,67 @@
+#include "ui/qt/MainWindow.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+
+#include "ui/qt/ChartView.h"
+#include "ui_MainWindow.h"
+
+namespace qm {
+
+MainWindow::MainWindow(QWidget* parent)
+    : QMainWindow(parent), ui_(std::make_unique<Ui::MainWindow>()) {
+    ui_->setupUi(this);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(size());
+    // A narrow face of the sans-serif family where the platform has one: the captions were
+    // measured for a narrow bold face.
+    QFont f = font();
+    f.setStretch(QFont::SemiCondensed);
+    setFont(f);
+    // Group captions sit on the frame line, and tabs are tight enough for three on a page.
+    setStyleSheet(
+        "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; }"
+        "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0px; }"
+        "QTabBar::tab { padding: 3px 5px; border: 1px solid palette(mid); border-bottom: none;"
+        " border-top-left-radius: 2px; border-top-right-radius: 2px; background: palette(button); }"
+        "QTabBar::tab:selected { background: palette(window); }"
+        "QTabBar::tab:!selected { margin-top: 2px; }");
+
+    // The chart lies under the designed controls: the groups that the program moves over it
+    // (battery, calibration, modems) stay in sight.
+    chart_ = new ChartView(ui_->centralwidget);
+    chart_->hide();
+    chart_->lower();
+
+    popup_ = new QMenu(this);
+    popup_->setObjectName("PopupMenu1");
+    const auto add = [this](const char* name, const char* text, bool checkable) {
+        QAction* a = popup_->addAction(QString::fromUtf8(text));
+        a->setObjectName(name);
+        a->setCheckable(checkable);
+        return a;
+    };
+    add("pmBluetooth", "Bluetooth", false);
+    popup_->addSeparator()->setObjectName("N1");
+    add("pmRus", "Rus", true)->setChecked(true);
+    add("pmEng", "Eng", true);
+    add("pmCalibration", "Калибровка", false);
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
+    popup_->popup(event->globalPos());
+    event->accept();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (onClose_) onClose_();
+    event->accept();
+    emit Closed();
+}
+
+}  // namespace qm
