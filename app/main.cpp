@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "app/InProcessDelivery.h"
+#include "app/Links.h"
 #include "core/Controller.h"
 #include "sim/InProcessLink.h"
 #include "sim/VirtualLogger.h"
@@ -28,6 +29,7 @@ struct Options {
     int deviceType = qm::sim::LoggerConfig{}.deviceType;
     QString screenshot;  // grab the window to this PNG file and quit
     int screenshotAfterMs = 6000;
+    std::optional<std::string> port;  // --port DEVICE
 };
 
 std::optional<Options> ParseOptions(const QApplication& app) {
@@ -41,6 +43,7 @@ std::optional<Options> ParseOptions(const QApplication& app) {
     const QCommandLineOption after("after", "Take the screenshot MS milliseconds after start.",
                                    "MS");
     parser.addOptions({demo, deviceType, screenshot, after});
+    qm::AddLinkOptions(parser);
     parser.process(app);
 
     Options o;
@@ -62,6 +65,11 @@ std::optional<Options> ParseOptions(const QApplication& app) {
         }
     }
     o.screenshot = parser.value(screenshot);
+    o.port = qm::PortOption(parser);
+    if (o.demo && o.port) {
+        std::fprintf(stderr, "--port and --demo exclude each other\n");
+        return std::nullopt;
+    }
     return o;
 }
 
@@ -114,9 +122,12 @@ int main(int argc, char* argv[]) {
     // through a modem) are chosen here too, each handing its data to the controller on this
     // thread.
     std::unique_ptr<DemoLogger> demo;
+    std::unique_ptr<qm::AppLinks> links;
     if (options->demo) {
         demo = std::make_unique<DemoLogger>(controller, clock, options->deviceType);
         controller.UsbLoggerFound(&demo->link);
+    } else {
+        links = qm::StartLinks(controller, options->port);
     }
 
     if (!options->screenshot.isEmpty()) {
