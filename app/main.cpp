@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "app/InProcessDelivery.h"
+#include "app/Links.h"
 #include "core/Controller.h"
 #include "sim/InProcessLink.h"
 #include "sim/Modems.h"
@@ -29,7 +30,8 @@ struct Options {
     int deviceType = qm::sim::LoggerConfig{}.deviceType;
     QString screenshot;  // grab the window to this PNG file and quit
     int screenshotAfterMs = 6000;
-    QString via;  // "", "radio" or "bluetooth": a modem in front of the demo logger
+    QString via;                      // "", "radio" or "bluetooth": a modem before the demo logger
+    std::optional<std::string> port;  // --port DEVICE
 };
 
 std::optional<Options> ParseOptions(const QApplication& app) {
@@ -47,6 +49,7 @@ std::optional<Options> ParseOptions(const QApplication& app) {
                                  "USB modem, \"radio\" or \"bluetooth\".",
                                  "MODEM");
     parser.addOptions({demo, deviceType, screenshot, after, via});
+    qm::AddLinkOptions(parser);
     parser.process(app);
 
     Options o;
@@ -71,6 +74,11 @@ std::optional<Options> ParseOptions(const QApplication& app) {
     o.via = parser.value(via);
     if (!o.via.isEmpty() && o.via != "radio" && o.via != "bluetooth") {
         std::fprintf(stderr, "--via takes \"radio\" or \"bluetooth\"\n");
+        return std::nullopt;
+    }
+    o.port = qm::PortOption(parser);
+    if (o.demo && o.port) {
+        std::fprintf(stderr, "--port and --demo exclude each other\n");
         return std::nullopt;
     }
     return o;
@@ -156,9 +164,12 @@ int main(int argc, char* argv[]) {
     // through a modem) are chosen here too, each handing its data to the controller on this
     // thread.
     std::unique_ptr<DemoLogger> demo;
+    std::unique_ptr<qm::AppLinks> links;
     if (options->demo) {
         demo = std::make_unique<DemoLogger>(controller, clock, options->deviceType, options->via);
         controller.UsbLoggerFound(&demo->link);
+    } else {
+        links = qm::StartLinks(controller, options->port);
     }
 
     if (!options->screenshot.isEmpty()) {

@@ -11,6 +11,8 @@
 
 #include "core/ControllerState.h"
 #include "core/Services.h"
+#include "link/HidCtl.h"
+#include "link/SerialPortOpener.h"
 #include "protocol/Links.h"
 #include "ui/model/WindowModel.h"
 
@@ -50,6 +52,15 @@ public:
     void HidCtlDeviceData(std::string_view productString, std::span<const std::uint8_t> data);
     // Bytes are waiting on the serial port.
     void ComPort1RxChar(std::size_t bytesWaiting);
+    // The HID device controller whose devices carry the USB link: its scans, enumerations and
+    // reports come to this controller's handlers.
+    void AttachHidCtl(HidCtl& hid);
+    // Opens the serial port that the operator chooses in the port group.
+    void SetSerialPortOpener(SerialPortOpener* opener) { portOpener_ = opener; }
+    // The set of HID devices has changed: enumerate them again.
+    void HidCtlDeviceChange();
+    // Opens the port chosen in the port group (SpinEdit1, or the device in portDevice).
+    void bSetPortClick();
 
     // Timers.
     void OnTimer(TimerId id);
@@ -263,6 +274,8 @@ private:
     void RegisterCoreHandlers();
     void RegisterModemHandlers();
     void RegisterLanguageHandlers();
+    void RegisterLinkHandlers();
+    bool HidCtlEnumerate(HidDevice& device, int index);
     void OnClick(std::string_view name, Handler h) { clicks_.emplace(name, h); }
     void OnChange(std::string_view name, Handler h) { changes_.emplace(name, h); }
     void RunChange(std::string_view name);
@@ -271,6 +284,8 @@ private:
 
     PcClock& clock_;
     OperatorServices& ops_;
+    HidCtl* hid_ = nullptr;
+    SerialPortOpener* portOpener_ = nullptr;
     std::function<void()> changed_;
     ControllerState s_;
     WindowModel m_;

@@ -11,6 +11,7 @@ void Controller::RegisterHandlers() {
     RegisterModemHandlers();
     RegisterLanguageHandlers();
     RegisterCopyHandlers();
+    RegisterLinkHandlers();
 }
 
 void Controller::RegisterCoreHandlers() {

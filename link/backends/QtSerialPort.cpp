@@ -1,0 +1,158 @@
+// The serial port: open and set up, purge, bounded blocking write, reads of what has arrived,
+// and receive announcements on the UI thread.
+#include "link/backends/QtSerialPort.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QSerialPortInfo>
+#include <cerrno>
+#include <set>
+
+namespace qm {
+
+namespace {
+
+constexpr qint64 kReceiveQueue = 1024;
+
+[[noreturn]] void Fail(std::string_view what, int systemError) {
+    throw SerialPortError(SerialErrorText(what, systemError));
+}
+
+}  // namespace
+
+QtSerialPort::QtSerialPort(QObject* parent) : QObject(parent) {
+    // Queued: the handler reads from the port, and must not run inside a wait of this port.
+    connect(
+        &port_, &QSerialPort::readyRead, this, [this] { Announce(); }, Qt::QueuedConnection);
+    connect(&port_, &QSerialPort::errorOccurred, this,
+            [this](QSerialPort::SerialPortError e) { OnError(e); });
+}
+
+QtSerialPort::~QtSerialPort() {
+    port_.close();
+}
+
+SerialLink* QtSerialPort::Open(const std::string& name) {
+    Close();
+    port_.setPortName(QString::fromStdString(name));
+    port_.setBaudRate(QSerialPort::Baud115200);
+    port_.setDataBits(QSerialPort::Data8);
+    port_.setParity(QSerialPort::NoParity);
+    port_.setStopBits(QSerialPort::OneStop);
+    port_.setFlowControl(QSerialPort::NoFlowControl);
+    port_.setReadBufferSize(kReceiveQueue);
+    errno = 0;
+    // Qt opens the device exclusively (TIOCEXCL and a lock file on Unix, no sharing on Windows)
+    // and applies the line settings; any failure there leaves the port closed.
+    if (!port_.open(QIODevice::ReadWrite)) {
+        const int error = errno;
+        port_.clearError();
+        Fail(SerialError::Open, error);
+    }
+    // Devices without modem-control lines (pseudo-terminals, some virtual ports) refuse these;
+    // there is nothing to switch off then.
+    port_.setDataTerminalReady(false);
+    port_.setRequestToSend(false);
+    port_.clearError();
+    closing_ = false;
+    ++opened_;
+    return this;
+}
+
+void QtSerialPort::PurgeBuffers() {
+    if (!port_.isOpen()) Fail(SerialError::NotOpen, 0);
+    errno = 0;
+    if (!port_.clear(QSerialPort::AllDirections)) {
+        const int error = errno;
+        port_.clearError();
+        Fail(SerialError::Purge, error);
+    }
+}
+
+void QtSerialPort::Write(std::span<const std::uint8_t> bytes) {
+    if (!port_.isOpen()) Fail(SerialError::NotOpen, 0);
+    const auto n = static_cast<qint64>(bytes.size());
+    errno = 0;
+    if (port_.write(reinterpret_cast<const char*>(bytes.data()), n) != n) {
+        const int error = errno;
+        port_.clearError();
+        Fail(SerialError::Write, error);
+    }
+    // The write ends when the bytes are out or after 1000 ms + 100 ms per byte, whichever comes
+    // first; what has not gone out by then is dropped, so it cannot trail into the next request.
+    const QDeadlineTimer deadline(1000 + 100 * n);
+    while (port_.isOpen() && port_.bytesToWrite() > 0) {
+        if (port_.waitForBytesWritten(static_cast<int>(deadline.remainingTime()))) continue;
+        const QSerialPort::SerialPortError e = port_.error();
+        port_.clearError();
+        if (e == QSerialPort::TimeoutError || deadline.hasExpired()) {
+            port_.clear(QSerialPort::Output);
+            return;
+        }
+        Fail(SerialError::Write, errno);
+    }
+}
+
+std::size_t QtSerialPort::Read(std::span<std::uint8_t> bytes) {
+    if (!port_.isOpen()) Fail(SerialError::NotOpen, 0);
+    errno = 0;
+    const qint64 got =
+        port_.read(reinterpret_cast<char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    if (got < 0) {
+        const int error = errno;
+        port_.clearError();
+        Fail(SerialError::Read, error);
+    }
+    return static_cast<std::size_t>(got);
+}
+
+void QtSerialPort::Close() {
+    if (port_.isOpen()) port_.close();
+}
+
+void QtSerialPort::Announce() {
+    // Several queued announcements may find the bytes already taken.
+    while (port_.isOpen() && rx_) {
+        const qint64 waiting = port_.bytesAvailable();
+        if (waiting <= 0) return;
+        rx_(static_cast<std::size_t>(waiting));
+        // A handler that took nothing is not asked again until more bytes arrive.
+        if (port_.isOpen() && port_.bytesAvailable() >= waiting) return;
+    }
+}
+
+void QtSerialPort::OnError(QSerialPort::SerialPortError error) {
+    // A read that fails means the far end has gone (a pseudo-terminal's other side closed, a
+    // USB adapter pulled); Qt would report it again on every turn of the event loop. Close the
+    // port once, from the event loop rather than inside the port's own notification.
+    if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError) return;
+    if (closing_) return;
+    closing_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this, opened = opened_] {
+            port_.clearError();
+            if (opened == opened_) Close();
+        },
+        Qt::QueuedConnection);
+}
+
+std::vector<std::string> SerialPortCandidates() {
+    std::set<std::string> names;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+#ifdef _WIN32
+        names.insert(info.portName().toStdString());  // "COM3" opens as the port of that number
+#else
+        names.insert(info.systemLocation().toStdString());
+#endif
+    }
+#ifndef _WIN32
+    const QDir dev(QStringLiteral("/dev"));
+    const QStringList kinds = {"ttyS*", "ttyUSB*", "ttyACM*", "rfcomm*"};
+    for (const QString& name : dev.entryList(kinds, QDir::System | QDir::NoDotAndDotDot))
+        names.insert(dev.filePath(name).toStdString());
+#endif
+    return {names.begin(), names.end()};
+}
+
+}  // namespace qm

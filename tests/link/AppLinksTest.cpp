@@ -1,0 +1,63 @@
+// The program's link wiring: a port named on the command line is opened at start.
+#include <gtest/gtest.h>
+
+#include <QCommandLineParser>
+
+#include "app/Links.h"
+#include "core/Controller.h"
+#include "tests/link/PtyDevice.h"
+#include "tests/link/QtApp.h"
+#include "tests/support/Rig.h"
+
+namespace qm::test {
+namespace {
+
+std::optional<std::string> ParsePort(const QStringList& args) {
+    QCommandLineParser parser;
+    AddLinkOptions(parser);
+    EXPECT_TRUE(parser.parse(args));
+    return PortOption(parser);
+}
+
+TEST(AppLinks, APortOnTheCommandLineIsOpenedAsIfChosenInThePortGroup) {
+    (void)App();
+    PtyDevice device;
+    FakePcClock clock;
+    FakeOperator ops;
+    Controller c{clock, ops};
+    c.FormCreate(1024, 768);
+
+    EXPECT_EQ(ParsePort({"qm-controller"}), std::nullopt);
+    const auto port = ParsePort({"qm-controller", "--port", QString::fromStdString(device.slave)});
+    auto links = StartLinks(c, port);
+    EXPECT_TRUE(c.State().PortOpen);
+    EXPECT_TRUE(c.State().SerialLinkActive);
+    EXPECT_FALSE(c.Model().GroupBox4.visible);
+    EXPECT_EQ(c.Model().StartTimer.interval, 3000);
+
+    // The sequence then starts on that port.
+    c.OnTimer(TimerId::StartTimer);
+    EXPECT_EQ(device.Receive(4), (std::vector<std::uint8_t>{0, 2, 255, 0}));
+    device.Send({3, 248, 79, 5});
+    for (int i = 0; i < 200 && c.Model().window.title != "QM-Controller [ 79.5 ]"; ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_EQ(c.Model().window.title, "QM-Controller [ 79.5 ]");
+}
+
+TEST(AppLinks, APortThatCannotBeOpenedLeavesThePortGroupShown) {
+    (void)App();
+    FakePcClock clock;
+    FakeOperator ops;
+    Controller c{clock, ops};
+    c.FormCreate(1024, 768);
+    auto links = StartLinks(c, std::string("/dev/qm-no-such-port"));
+    EXPECT_FALSE(c.State().PortOpen);
+    EXPECT_TRUE(c.Model().GroupBox4.visible);
+    EXPECT_TRUE(c.Model().bSetPort.enabled);
+    EXPECT_TRUE(ops.errors.empty());
+    QCoreApplication::processEvents();  // the first HID scan runs; no device here is an error
+    EXPECT_TRUE(ops.errors.empty());
+}
+
+}  // namespace
+}  // namespace qm::test

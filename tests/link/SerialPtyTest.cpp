@@ -1,0 +1,131 @@
+// The serial port backend end to end: the controller on one side of a pseudo-terminal, the test
+// playing the logger byte by byte on the other.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <thread>
+
+#include "core/Controller.h"
+#include "link/backends/QtSerialPort.h"
+#include "tests/link/PtyDevice.h"
+#include "tests/link/QtApp.h"
+#include "tests/support/Rig.h"
+
+namespace qm::test {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+template <typename Pred>
+bool RunUntil(Pred done, int timeoutMs = 2000) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > timeoutMs) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+struct SerialPty : ::testing::Test {
+    FakePcClock clock;
+    FakeOperator ops;
+    Controller c{clock, ops};
+    PtyDevice device;
+    QtSerialPort port;
+    std::vector<std::size_t> announced;  // byte counts of the receive events
+
+    SerialPty() {
+        App();
+        port.SetRxHandler([this](std::size_t n) {
+            announced.push_back(n);
+            c.ComPort1RxChar(n);
+        });
+        c.SetSerialPortOpener(&port);
+        c.FormCreate(1024, 768);
+    }
+    void OpenPort() {
+        c.MutableModel().portDevice = device.slave;
+        c.Click("bSetPort");
+        ASSERT_TRUE(c.State().PortOpen) << device.slave;
+        ASSERT_TRUE(port.IsOpen());
+    }
+};
+
+TEST_F(SerialPty, RequestsGoOutAsTheirExactBytesAndRepliesInPiecesAreGathered) {
+    OpenPort();
+    EXPECT_TRUE(ops.errors.empty());  // the refused modem-control lines are no error
+    c.OnTimer(TimerId::StartTimer);
+    EXPECT_EQ(device.Receive(4), (Bytes{0, 2, 255, 0}));
+    EXPECT_TRUE(device.Receive(1, 50).empty());
+
+    device.Send({3, 248});
+    ASSERT_TRUE(RunUntil([&] { return c.State().serialReply.RxCount() == 2; }));
+    device.Send({79});
+    ASSERT_TRUE(RunUntil([&] { return c.State().serialReply.RxCount() == 3; }));
+    device.Send({5});
+    ASSERT_TRUE(RunUntil([&] { return c.Model().window.title == "QM-Controller [ 79.5 ]"; }));
+    EXPECT_EQ(announced, (std::vector<std::size_t>{2, 1, 1}));
+    EXPECT_EQ(device.Receive(4), (Bytes{0, 2, 0, 48}));
+}
+
+TEST_F(SerialPty, BytesLeftOnTheLineAreDiscardedBeforeARequest) {
+    OpenPort();
+    device.Send({9, 9, 9});
+    // Let the bytes reach the port's receive queue; no event is processed meanwhile.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    c.Click("bClock");
+    EXPECT_EQ(device.Receive(4), (Bytes{0, 2, 0, 48}));
+
+    device.Send({7, 248, 3, 7, 9, 5, 3, 24});
+    ASSERT_TRUE(RunUntil([&] { return c.State().ClockRead; }));
+    EXPECT_EQ(c.Model().Label2.fontColour, Colour::Navy);
+    EXPECT_EQ(c.State().serialReply.RxCount(), 0);
+}
+
+TEST_F(SerialPty, APortThatCannotBeOpenedLeavesTheButtonForAnotherTry) {
+    c.MutableModel().portDevice = "/dev/qm-no-such-port";
+    c.Click("bSetPort");
+    EXPECT_FALSE(c.State().PortOpen);
+    EXPECT_TRUE(c.Model().bSetPort.enabled);
+    EXPECT_TRUE(ops.errors.empty());
+    try {
+        port.Open("/dev/qm-no-such-port");
+        ADD_FAILURE() << "opened a port that does not exist";
+    } catch (const SerialPortError& e) {
+        EXPECT_EQ(std::string(e.what()), "Unable to open com port (Error: 2)");
+    }
+
+    // A port that is in use cannot be opened a second time.
+    OpenPort();
+    QtSerialPort other;
+    EXPECT_THROW(other.Open(device.slave), SerialPortError);
+    EXPECT_TRUE(port.IsOpen());
+}
+
+TEST_F(SerialPty, ThePortClosesOnceWhenTheFarEndGoes) {
+    OpenPort();
+    device.CloseMaster();
+    ASSERT_TRUE(RunUntil([&] { return !port.IsOpen(); }, 1000));
+    c.Click("bClock");
+    ASSERT_EQ(ops.errors.size(), 1u);
+    EXPECT_EQ(ops.errors[0], "Port Not Open");
+}
+
+TEST_F(SerialPty, ClosingTheWindowSendsPowerDownAndClosesThePort) {
+    OpenPort();
+    c.FormClose();
+    EXPECT_EQ(device.Receive(4), (Bytes{0, 2, 0, 8}));
+    EXPECT_FALSE(port.IsOpen());
+}
+
+TEST(SerialPortCandidates, AreSerialDevicesThatExist) {
+    for (const std::string& name : SerialPortCandidates()) {
+        EXPECT_TRUE(name.starts_with("/dev/tty") || name.starts_with("/dev/rfcomm")) << name;
+        EXPECT_EQ(::access(name.c_str(), F_OK), 0) << name;
+    }
+}
+
+}  // namespace
+}  // namespace qm::test
