@@ -38,7 +38,7 @@ std::unique_ptr<AppLinks> StartLinks(Controller& controller,
     auto links = std::make_unique<AppLinks>(controller);
     if (port && !port->empty()) {
         controller.Click("pmBluetooth");
-        controller.MutableModel().portDevice = *port;
+        controller.MutableModel().portDevice.text = *port;
         controller.Click("bSetPort");
         if (!controller.State().PortOpen)
             std::cerr << "qm-controller: cannot open the serial port " << *port << "\n";

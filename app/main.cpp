@@ -4,7 +4,9 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QCompleter>
 #include <QImage>
+#include <QLineEdit>
 #include <QScreen>
 #include <QTimer>
 #include <cstdio>
@@ -15,6 +17,7 @@
 #include "app/InProcessDelivery.h"
 #include "app/Links.h"
 #include "core/Controller.h"
+#include "link/backends/QtSerialPort.h"
 #include "sim/InProcessLink.h"
 #include "sim/Modems.h"
 #include "sim/VirtualLogger.h"
@@ -151,6 +154,21 @@ int main(int argc, char* argv[]) {
     qm::ParametersDialog parameters;
     ops.SetParent(&window);
     qm::Binder binder(controller, window, parameters);
+
+    // The port group names a serial device: on Windows by its number (COMn); elsewhere the
+    // operator may type or pick any serial device, offered from those present.
+#ifdef _WIN32
+    controller.MutableModel().portDevice.visible = false;
+#else
+    if (auto* device = window.findChild<QLineEdit*>("portDevice")) {
+        QStringList names;
+        for (const std::string& name : qm::SerialPortCandidates())
+            names << QString::fromStdString(name);
+        auto* completer = new QCompleter(names, device);
+        completer->setCompletionMode(QCompleter::UnfilteredPopupCompletion);
+        device->setCompleter(completer);
+    }
+#endif
 
     const QSize screen = QGuiApplication::primaryScreen()->size();
     controller.FormCreate(screen.width(), screen.height());

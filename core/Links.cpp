@@ -69,7 +69,7 @@ void Controller::bSetPortClick() {
         const long long whole =
             std::isfinite(v) ? static_cast<long long>(std::clamp(v, -1e9, 1e9)) : 0;
         s_.PortNumber = static_cast<std::uint8_t>((whole % 256 + 256) % 256);
-        const std::string name = SerialPortName(s_.PortNumber, m_.portDevice);
+        const std::string name = SerialPortName(s_.PortNumber, m_.portDevice.text);
         s_.PortOpen = true;
         m_.bSetPort.enabled = false;
 

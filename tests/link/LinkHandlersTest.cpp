@@ -265,7 +265,7 @@ TEST_F(SerialLinkTest, APortThatCannotBeOpenedLetsTheOperatorTryAgainSilently) {
 
     // The operator types a device path instead of a number.
     opener.fail = false;
-    c.MutableModel().portDevice = "/dev/rfcomm0";
+    c.MutableModel().portDevice.text = "/dev/rfcomm0";
     c.Click("bSetPort");
     EXPECT_EQ(opener.names.back(), "/dev/rfcomm0");
     EXPECT_TRUE(S().PortOpen);

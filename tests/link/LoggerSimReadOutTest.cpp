@@ -36,7 +36,7 @@ TEST(LoggerSimOverPty, TheAutomaticReadOutRunsToTheLineValue) {
     c.SetSerialPortOpener(&port);
     c.FormCreate(1024, 768);
     c.Click("pmBluetooth");
-    c.MutableModel().portDevice = device;
+    c.MutableModel().portDevice.text = device;
     c.Click("bSetPort");
     ASSERT_TRUE(c.State().PortOpen) << device;
 

@@ -46,7 +46,7 @@ struct SerialPty : ::testing::Test {
         c.FormCreate(1024, 768);
     }
     void OpenPort() {
-        c.MutableModel().portDevice = device.slave;
+        c.MutableModel().portDevice.text = device.slave;
         c.Click("bSetPort");
         ASSERT_TRUE(c.State().PortOpen) << device.slave;
         ASSERT_TRUE(port.IsOpen());
@@ -85,7 +85,7 @@ TEST_F(SerialPty, BytesLeftOnTheLineAreDiscardedBeforeARequest) {
 }
 
 TEST_F(SerialPty, APortThatCannotBeOpenedLeavesTheButtonForAnotherTry) {
-    c.MutableModel().portDevice = "/dev/qm-no-such-port";
+    c.MutableModel().portDevice.text = "/dev/qm-no-such-port";
     c.Click("bSetPort");
     EXPECT_FALSE(c.State().PortOpen);
     EXPECT_TRUE(c.Model().bSetPort.enabled);

@@ -183,6 +183,9 @@ TEST(QtBinder, OperatorEditsReachTheModel) {
     edit->setFocus();
     QTest::keyClicks(edit, "21.5");
     EXPECT_EQ(v.Model().Edit1.text, "21.5");
+    auto* port = v.Find<QLineEdit>("portDevice");
+    QTest::keyClicks(port, "/dev/rfcomm0");
+    EXPECT_EQ(v.Model().portDevice.text, "/dev/rfcomm0");
     v.Find<QComboBox>("cbR_Modem")->setCurrentIndex(2);
     EXPECT_EQ(v.Model().cbR_Modem.itemIndex, 2);
     EXPECT_EQ(v.Model().cbR_Modem.text, "Программный");

@@ -233,6 +233,7 @@ std::vector<ControlRef> WindowModel::Controls() {
         {"GroupBox4", &GroupBox4},
         {"Label8", &Label8},
         {"SpinEdit1", &SpinEdit1},
+        {"portDevice", &portDevice},
         {"bSetPort", &bSetPort},
         {"CheckBox3", &CheckBox3},
     };

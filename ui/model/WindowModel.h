@@ -214,7 +214,9 @@ struct WindowModel {
     GroupBox GroupBox4;
     Label Label8;
     SpinEdit SpinEdit1;
-    std::string portDevice;  // a device path typed or picked by the operator, where ports have names
+    // Where ports have names (/dev/ttyUSB0, /dev/rfcomm0, a pseudo-terminal), the device the
+    // operator typed or picked; when it is not empty it is opened instead of the number.
+    EditBox portDevice;
     Button bSetPort;
     CheckBox CheckBox3;
 
