@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Installs what the build, the tests and the demo need on Debian 12 (bookworm).
+# Idempotent: when every package is present it returns without touching apt.
+set -euo pipefail
+
+packages=(
+    # build tools
+    cmake ninja-build g++ clang-format
+    # Qt 6: widgets, serial port, charts, translations tools, offscreen/xcb platform plugins
+    qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-charts-dev qt6-l10n-tools
+    qt6-qpa-plugins libqt6opengl6-dev libgl-dev
+    # USB HID
+    libhidapi-dev libudev-dev
+    # tests and benchmarks
+    libgtest-dev libgmock-dev googletest libbenchmark-dev
+    # running the Qt program and its tests without a display
+    xvfb xauth fonts-dejavu-core
+    # the Windows build of the Qt-free layers and running its tests
+    g++-mingw-w64-x86-64-posix wine64 wine
+    # used by the scripts themselves
+    util-linux
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed$'; then
+        missing+=("$p")
+    fi
+done
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+
+if [ "$(id -u)" -eq 0 ]; then
+    sudo=()
+elif command -v sudo >/dev/null; then
+    sudo=(sudo)
+else
+    echo "install-deps: missing ${missing[*]}; run this script as root or install sudo" >&2
+    exit 1
+fi
+
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}" >/dev/null

@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Builds and tests everything the project checks, the way CI does:
+#   release       the whole program and all tests (Qt tests on the offscreen platform)
+#   asan          the Qt-free layers and their tests with AddressSanitizer + UBSan
+#   windows-core  the Qt-free layers and their tests for Windows (mingw-w64), run under wine
+# Each configuration lives in build/<name>. Every configuration runs even when an earlier one
+# fails; the exit status is non-zero when anything failed. Set QMC_PRESETS to run fewer,
+# e.g. QMC_PRESETS="asan" scripts/test.sh.
+set -uo pipefail
+
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+if ! bash scripts/install-deps.sh; then
+    echo "test.sh: installing the dependencies failed" >&2
+    exit 1
+fi
+
+export QT_QPA_PLATFORM=offscreen
+export CTEST_OUTPUT_ON_FAILURE=1
+export GTEST_COLOR=no
+
+presets=(${QMC_PRESETS:-release asan windows-core})
+declare -A result tests seconds
+failed=0
+log_dir="$root/build/logs"
+mkdir -p "$log_dir"
+
+# Runs one step with its output on screen and in the preset's log.
+step() {
+    local preset=$1 what=$2
+    shift 2
+    echo "=== $preset: $what"
+    "$@" 2>&1 | tee -a "$log_dir/$preset.log"
+    return "${PIPESTATUS[0]}"
+}
+
+for preset in "${presets[@]}"; do
+    : >"$log_dir/$preset.log"
+    start=$SECONDS
+    status=passed
+    if ! step "$preset" configure cmake --preset "$preset"; then
+        status="configure failed"
+    elif ! step "$preset" build cmake --build --preset "$preset"; then
+        status="build failed"
+    elif ! step "$preset" test ctest --preset "$preset"; then
+        status="tests failed"
+    fi
+    if [ "$preset" = windows-core ] && [ -d build/windows-core/wine-prefix ]; then
+        # The tests' wineserver would otherwise linger for a minute after the last test.
+        WINEPREFIX="$root/build/windows-core/wine-prefix" /usr/lib/wine/wineserver64 -k \
+            2>/dev/null || true
+    fi
+    result[$preset]=$status
+    seconds[$preset]=$((SECONDS - start))
+    tests[$preset]=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' \
+        "$log_dir/$preset.log" | tail -1 | sed -E 's/.*tests passed, ([0-9]+) tests failed out of ([0-9]+)/\2 tests, \1 failed/')
+    [ "$status" = passed ] || failed=1
+done
+
+echo
+echo "=== Summary"
+for preset in "${presets[@]}"; do
+    printf '%-14s %-18s %-24s %4ss\n' "$preset" "${result[$preset]}" "${tests[$preset]:-no tests run}" \
+        "${seconds[$preset]}"
+done
+echo "Logs: build/logs/<preset>.log"
+if [ $failed -ne 0 ]; then
+    echo "FAILED"
+    exit 1
+fi
+echo "ALL PASSED"
