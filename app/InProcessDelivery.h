@@ -12,11 +12,11 @@ class Controller;
 // loop, one report per turn of the loop, as the HID reader thread would hand them over.
 class InProcessDelivery : public QObject {
     Q_OBJECT
-  public:
+public:
     InProcessDelivery(sim::InProcessHidLink& link, Controller& controller,
                       QObject* parent = nullptr);
 
-  private:
+private:
     void Schedule();
     void DeliverOne();
 

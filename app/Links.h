@@ -20,7 +20,7 @@ class Controller;
 // hidapi with its device monitor, and the serial port. Made after the main window's FormCreate,
 // destroyed after the event loop has ended.
 class AppLinks {
-  public:
+public:
     explicit AppLinks(Controller& controller);
     AppLinks(const AppLinks&) = delete;
     AppLinks& operator=(const AppLinks&) = delete;
@@ -28,7 +28,7 @@ class AppLinks {
     HidCtl& Hid() { return hid_; }
     QtSerialPort& SerialPort() { return serial_; }
 
-  private:
+private:
     QObject context_;  // reader hand-overs run on this object's (the UI) thread
     HidApiBackend backend_;
     HidCtl hid_;

@@ -3,8 +3,8 @@
 // a virtual logger in the same process over an in-process USB link.
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QDir>
 #include <QCompleter>
+#include <QDir>
 #include <QImage>
 #include <QLineEdit>
 #include <QScreen>

@@ -20,7 +20,7 @@ using namespace qm;
 
 // Generates the files as it serves them, so its memory does not grow with their size.
 class GeneratingLogger : public sim::Device {
-  public:
+public:
     GeneratingLogger(int months, int measurements) : months_(months), measurements_(measurements) {}
 
     std::vector<sim::Frame> Handle(std::span<const std::uint8_t> r) override {
@@ -66,7 +66,7 @@ class GeneratingLogger : public sim::Device {
         }
     }
 
-  private:
+private:
     static sim::Frame Line(std::uint8_t status, const std::string& text) {
         sim::Frame f;
         f.reserve(text.size() + 3);

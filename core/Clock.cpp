@@ -45,8 +45,7 @@ void Controller::SendClockSet() {
     SendPacket();
 }
 
-std::string Controller::ClockText(int hour, int minute, int second, int day, int month,
-                                  int year) {
+std::string Controller::ClockText(int hour, int minute, int second, int day, int month, int year) {
     char text[64];
     std::snprintf(text, sizeof text, "%02d:%02d:%02d %2d.%2d.20%02d", hour, minute, second, day,
                   month, year);

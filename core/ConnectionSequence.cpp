@@ -146,14 +146,30 @@ void Controller::ArmSysTimer(int action, int intervalMs) {
 void Controller::OnTimer(TimerId id) {
     Run([&] {
         switch (id) {
-            case TimerId::StartTimer: StartTimerTimer(); break;
-            case TimerId::SysTimer: SysTimerTimer(); break;
-            case TimerId::TimerBar: TimerBarTimer(); break;
-            case TimerId::Timer3: Timer3Timer(); break;
-            case TimerId::Timer1: Timer1Timer(); break;
-            case TimerId::Timer2: Timer2Timer(); break;
-            case TimerId::Timer4: Timer4Timer(); break;
-            case TimerId::BTtimer: BTtimerTimer(); break;
+            case TimerId::StartTimer:
+                StartTimerTimer();
+                break;
+            case TimerId::SysTimer:
+                SysTimerTimer();
+                break;
+            case TimerId::TimerBar:
+                TimerBarTimer();
+                break;
+            case TimerId::Timer3:
+                Timer3Timer();
+                break;
+            case TimerId::Timer1:
+                Timer1Timer();
+                break;
+            case TimerId::Timer2:
+                Timer2Timer();
+                break;
+            case TimerId::Timer4:
+                Timer4Timer();
+                break;
+            case TimerId::BTtimer:
+                BTtimerTimer();
+                break;
         }
     });
 }
@@ -177,7 +193,9 @@ void Controller::StartTimerTimer() {
 void Controller::SysTimerTimer() {
     m_.SysTimer.Stop();
     switch (s_.SysTimerAction) {
-        case 1: m_.Label2.visible = false; break;
+        case 1:
+            m_.Label2.visible = false;
+            break;
         case 2:
             m_.Label6.visible = false;
             m_.Label2.visible = false;
@@ -188,7 +206,8 @@ void Controller::SysTimerTimer() {
             ops_.Beep();
             m_.SysTimer.Start();
             break;
-        default: break;
+        default:
+            break;
     }
 }
 

@@ -25,7 +25,7 @@ struct ControllerState {
     // Packet and link.
     qm::PacketBuffer PacketBuffer{};
     int SendCount = 0;
-    std::size_t ReceivedCount = 0;      // bytes of the current reply at indices 1..
+    std::size_t ReceivedCount = 0;     // bytes of the current reply at indices 1..
     SerialReplyAssembler serialReply;  // RxCount lives here
     int HidOutputLength = 0;
     std::uint8_t CurrentCommand = 0;

@@ -10,11 +10,12 @@ namespace qm {
 
 void Controller::DispatchReply() {
     namespace C = CommandCode;
+    // clang-format off
     switch (s_.CurrentCommand) {
         case C::Identify: IdentificationReply(); break;       // -> 48 or 60; or 1
         case C::LinkKindQuery: LinkKindReply(); break;        // -> 130 (Bluetooth modem)
         case C::LineValue: LineValueReply(); break;           // -> none
-        case C::StartTest:                                    //
+        case C::StartTest:
         case C::NextReadings: ReadingsReply(); break;         // -> 68 or 52
         case C::ReadClock: ClockReply(); break;               // -> 144 / 50, or 49
         case C::SetClock: SendCommand(C::ReadClock); break;   // -> 48, whatever the status
@@ -38,6 +39,7 @@ void Controller::DispatchReply() {
         case C::WriteRemarks: RemarksWrittenReply(); break;   // -> none
         default: break;  // 8 (power down) and 61 (calibration written) are not answered upon
     }
+    // clang-format on
 }
 
 }  // namespace qm

@@ -32,8 +32,8 @@ void Controller::WriteHidReport() {
     // One whole output report; the bytes after the packet go out as the buffer holds them.
     if (!s_.LinkDevice) return;
     s_.HidOutputLength = static_cast<int>(s_.LinkDevice->OutputReportLength());
-    const auto n = std::min<std::size_t>(static_cast<std::size_t>(s_.HidOutputLength),
-                                         s_.PacketBuffer.size());
+    const auto n =
+        std::min<std::size_t>(static_cast<std::size_t>(s_.HidOutputLength), s_.PacketBuffer.size());
     if (n == 0) return;
     s_.PacketBuffer[0] = 0;
     s_.LinkDevice->WriteReport(std::span(s_.PacketBuffer.data(), n));

@@ -29,7 +29,7 @@ struct HidReportLengths {
 
 // An open HID interface: read/write when the platform allowed it, else for queries only.
 class HidHandle {
-  public:
+public:
     virtual ~HidHandle() = default;
     virtual bool ReadWrite() const = 0;
     // From the device's report descriptor; none when it cannot be read.
@@ -40,7 +40,7 @@ class HidHandle {
 
 // Reads input reports until destroyed; the destructor returns once the reader has stopped.
 class HidReader {
-  public:
+public:
     virtual ~HidReader() = default;
 };
 
@@ -49,7 +49,7 @@ using HidReportHandler = std::function<void(std::span<const std::uint8_t> data)>
 
 // What the HID device controller needs of the platform.
 class HidBackend {
-  public:
+public:
     virtual ~HidBackend() = default;
     // The HID interfaces present now; none where the platform has no HID layer.
     virtual std::vector<HidInterfaceInfo> Enumerate() = 0;

@@ -18,7 +18,7 @@ class HidCtl;
 // One HID interface found by a scan. The object stays the same while the device stays plugged
 // in; a device plugged in again is a new object.
 class HidDevice : public HidDeviceLink {
-  public:
+public:
     const std::string& Path() const { return info_.path; }
     const std::string& Instance() const { return info_.instance; }
     const std::string& ProductString() const { return info_.productString; }
@@ -34,7 +34,7 @@ class HidDevice : public HidDeviceLink {
     // claimed or being enumerated). False when nothing could be written.
     bool WriteReport(std::span<const std::uint8_t> report) override;
 
-  private:
+private:
     friend class HidCtl;
     HidDevice(HidBackend& backend, HidInterfaceInfo info)
         : backend_(backend), info_(std::move(info)) {}
@@ -56,7 +56,7 @@ class HidDevice : public HidDeviceLink {
 // changed, enumerates the list for its owner, and runs one reader per claimed device.
 // Single-threaded: every call and every handler runs on the owner's thread.
 class HidCtl {
-  public:
+public:
     struct Handlers {
         // Called for each plugged-in device during RunEnumeration; false stops the enumeration.
         std::function<bool(HidDevice& device, int index)> enumerate;
@@ -93,7 +93,7 @@ class HidCtl {
     int ClaimedCount() const { return claimed_; }
     int UnpluggedCount() const { return unplugged_; }
 
-  private:
+private:
     std::unique_ptr<HidDevice> MakeDevice(const HidInterfaceInfo& info);
     void StartReader(HidDevice& device);
     void Recount();

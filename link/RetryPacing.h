@@ -8,7 +8,7 @@ namespace qm {
 // Paces the retries of a reader whose device has gone: the first retry waits `first`, each
 // following one twice as long, up to `longest`. A successful read starts over.
 class RetryPacing {
-  public:
+public:
     using ms = std::chrono::milliseconds;
     explicit RetryPacing(ms first = ms(100), ms longest = ms(1000))
         : first_(first), longest_(longest), next_(first) {}
@@ -20,7 +20,7 @@ class RetryPacing {
     }
     void Reset() { next_ = first_; }
 
-  private:
+private:
     ms first_, longest_, next_;
 };
 

@@ -11,7 +11,7 @@ namespace qm {
 // 115200 baud, 8 data bits, no parity, 1 stop bit, no flow control, DTR and RTS off. Returns the
 // open port, which the opener owns; throws SerialPortError when it cannot be opened or set up.
 class SerialPortOpener {
-  public:
+public:
     virtual ~SerialPortOpener() = default;
     virtual SerialLink* Open(const std::string& name) = 0;
 };

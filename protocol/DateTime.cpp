@@ -66,9 +66,13 @@ CivilDateTime DateTime::ToCivil() const {
     return c;
 }
 
-DateTime DateTime::DatePart() const { return DateTime(FloorDiv(ms_, kMsPerDay) * kMsPerDay); }
+DateTime DateTime::DatePart() const {
+    return DateTime(FloorDiv(ms_, kMsPerDay) * kMsPerDay);
+}
 
-DateTime DateTime::TimeOfDay() const { return DateTime(ms_ - DatePart().ms_); }
+DateTime DateTime::TimeOfDay() const {
+    return DateTime(ms_ - DatePart().ms_);
+}
 
 std::string TimeText(const DateTime& t) {
     const CivilDateTime c = t.ToCivil();

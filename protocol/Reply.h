@@ -38,7 +38,9 @@ private:
 
 // A 16-bit word made signed the logger's way: a word above 0x8000 is negative (word - 0x10000);
 // 0x8000 itself stays 32768 and usually means "no value".
-constexpr std::int32_t SignedWord(std::uint16_t w) { return w > 0x8000 ? w - 0x10000 : w; }
+constexpr std::int32_t SignedWord(std::uint16_t w) {
+    return w > 0x8000 ? w - 0x10000 : w;
+}
 inline constexpr std::uint16_t kNoValue = 0x8000;
 
 }  // namespace qm

@@ -19,9 +19,9 @@ std::uint64_t Mix(std::uint64_t x) {
 
 struct DemoDirectory {
     const char* utf8Name;
-    int lastMonthBack;   // 0: data up to now; 1: ended with the previous month
-    int maxMonths;       // at most this many monthly files
-    bool blankPaddedDay; // header day as " 5" instead of "05"
+    int lastMonthBack;    // 0: data up to now; 1: ended with the previous month
+    int maxMonths;        // at most this many monthly files
+    bool blankPaddedDay;  // header day as " 5" instead of "05"
 };
 
 constexpr DemoDirectory kDirectories[] = {
@@ -46,9 +46,9 @@ std::vector<StoredValue> DemoValues(int directory, std::int64_t minute, int sens
     const double hourOfDay = static_cast<double>(minute % (24 * 60)) / 60.0;
     const double daily = std::sin((hourOfDay - 9.0) / 24.0 * 2.0 * 3.14159265358979) * 150.0;
     for (int s = 0; s < sensors; ++s) {
-        const std::uint64_t h = Mix((static_cast<std::uint64_t>(minute) << 16) ^
-                                    (static_cast<std::uint64_t>(directory) << 8) ^
-                                    static_cast<std::uint64_t>(s));
+        const std::uint64_t h =
+            Mix((static_cast<std::uint64_t>(minute) << 16) ^
+                (static_cast<std::uint64_t>(directory) << 8) ^ static_cast<std::uint64_t>(s));
         if ((directory == 0 && s == 12 % sensors) || h % 400 == 0) {
             values.emplace_back();
             continue;
@@ -60,14 +60,14 @@ std::vector<StoredValue> DemoValues(int directory, std::int64_t minute, int sens
     return values;
 }
 
-LoggerStore::Lines MonthLines(const MonthSpec& spec, const DemoStoreShape& shape,
+LoggerStore::Lines MonthLines(const MonthSpec& monthFile, const DemoStoreShape& shape,
                               const DemoDirectory& dir, DateTime until) {
     LoggerStore::Lines lines;
-    lines.push_back(spec.title);
+    lines.push_back(monthFile.title);
     const int step = shape.intervalMinutes > 0 ? shape.intervalMinutes : 60;
-    for (int day = 1; IsValidDate(spec.year, spec.month, day); ++day) {
+    for (int day = 1; IsValidDate(monthFile.year, monthFile.month, day); ++day) {
         if (shape.daysPerMonth > 0 && day > shape.daysPerMonth) break;
-        const DateTime date = *DateTime::FromDate(spec.year, spec.month, day);
+        const DateTime date = *DateTime::FromDate(monthFile.year, monthFile.month, day);
         for (int minuteOfDay = 0; minuteOfDay < 24 * 60; minuteOfDay += step) {
             const std::int64_t ms = date.Milliseconds() + minuteOfDay * DateTime::kMsPerMinute;
             if (ms > until.Milliseconds()) return lines;
@@ -75,11 +75,11 @@ LoggerStore::Lines MonthLines(const MonthSpec& spec, const DemoStoreShape& shape
             std::snprintf(header, sizeof header,
                           dir.blankPaddedDay ? "%02d:%02d %2d.%02d.%04d  N=%d"
                                              : "%02d:%02d %02d.%02d.%04d  N=%d",
-                          minuteOfDay / 60, minuteOfDay % 60, day, spec.month, spec.year,
+                          minuteOfDay / 60, minuteOfDay % 60, day, monthFile.month, monthFile.year,
                           shape.sensors);
             lines.emplace_back(header);
             const auto values =
-                DemoValues(spec.directory, ms / DateTime::kMsPerMinute, shape.sensors);
+                DemoValues(monthFile.directory, ms / DateTime::kMsPerMinute, shape.sensors);
             for (auto& line : FormatValueLines(values)) lines.push_back(std::move(line));
         }
     }
@@ -109,11 +109,13 @@ void FillDemoStore(LoggerStore& store, const DemoStoreShape& shape, DateTime now
         const DateTime until =
             dir.lastMonthBack == 0 ? now : DateTime::FromMilliseconds(INT64_MAX / 2);
         for (int index = lastIndex - count + 1; index <= lastIndex; ++index) {
-            MonthSpec spec{d, index / 12, index % 12 + 1, {}};
-            spec.title = name + "  " + MonthlyFileName(spec.year, spec.month) +
-                         "  QM-Controller";
-            store.AddFile(name, MonthlyFileName(spec.year, spec.month),
-                          [spec, shape, dir, until] { return MonthLines(spec, shape, dir, until); });
+            MonthSpec monthFile{d, index / 12, index % 12 + 1, {}};
+            monthFile.title =
+                name + "  " + MonthlyFileName(monthFile.year, monthFile.month) + "  QM-Controller";
+            store.AddFile(name, MonthlyFileName(monthFile.year, monthFile.month),
+                          [monthFile, shape, dir, until] {
+                              return MonthLines(monthFile, shape, dir, until);
+                          });
         }
     }
 }

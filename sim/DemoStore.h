@@ -7,10 +7,10 @@ namespace qm::sim {
 
 // How much data the demo store holds in each of its directories.
 struct DemoStoreShape {
-    int months = 12;              // monthly files up to and including the current month
-    int intervalMinutes = 60;     // time between measurements
-    int sensors = 63;             // values per measurement
-    int daysPerMonth = 0;         // 0: the whole month; otherwise only its first days
+    int months = 12;           // monthly files up to and including the current month
+    int intervalMinutes = 60;  // time between measurements
+    int sensors = 63;          // values per measurement
+    int daysPerMonth = 0;      // 0: the whole month; otherwise only its first days
     bool withSystemDirectory = true;
 
     // A store small enough to copy whole in a test: two months, three days each, three

@@ -13,7 +13,8 @@ std::vector<Frame> FaultyDevice::Handle(std::span<const std::uint8_t> request) {
         if (drop_.count(n)) continue;
         if (frame.size() > 1) {
             if (auto r = refuseReply_.find(n); r != refuseReply_.end()) frame[1] = r->second;
-            if (auto c = refuseCommand_.find(code); c != refuseCommand_.end() && c->second.times > 0) {
+            if (auto c = refuseCommand_.find(code);
+                c != refuseCommand_.end() && c->second.times > 0) {
                 frame[1] = c->second.status;
                 --c->second.times;
             }

@@ -17,7 +17,9 @@ namespace {
 
 volatile std::sig_atomic_t stopRequested = 0;
 
-void OnStopSignal(int) { stopRequested = 1; }
+void OnStopSignal(int) {
+    stopRequested = 1;
+}
 
 qm::DateTime LocalNow() {
     const std::time_t t = std::time(nullptr);

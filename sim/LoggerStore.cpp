@@ -108,9 +108,13 @@ bool LoggerStore::RemoveDirectory(const std::string& name) {
     return true;
 }
 
-void LoggerStore::Clear() { directories_.clear(); }
+void LoggerStore::Clear() {
+    directories_.clear();
+}
 
-bool LoggerStore::HasDirectory(const std::string& name) const { return Find(name) != nullptr; }
+bool LoggerStore::HasDirectory(const std::string& name) const {
+    return Find(name) != nullptr;
+}
 
 std::vector<std::string> LoggerStore::DirectoryNames() const {
     std::vector<std::string> names;

@@ -108,8 +108,8 @@ void BtModem::AnswerLine(const std::string& line, std::vector<Frame>& out) {
             line.substr(kCall.size(), line.size() - kCall.size() - kService.size());
         ++calls_;
         const auto& reachable = config_.reachableAddresses;
-        const bool known = reachable.empty() ||
-                           std::find(reachable.begin(), reachable.end(), address) != reachable.end();
+        const bool known = reachable.empty() || std::find(reachable.begin(), reachable.end(),
+                                                          address) != reachable.end();
         if (!known || calls_ <= config_.noCarrierBeforeConnect) {
             out.push_back(TextLineFrame("NO CARRIER"));
             return;

@@ -41,7 +41,8 @@ void SerialEndpoint::Emit(const Frame& frame, std::vector<SerialChunk>& out) {
     for (std::size_t size : split->second.pieces) {
         if (at >= frame.size()) break;
         const std::size_t end = std::min(frame.size(), at + size);
-        out.push_back({{frame.begin() + at, frame.begin() + end}, at == 0 ? delay : split->second.gap});
+        out.push_back(
+            {{frame.begin() + at, frame.begin() + end}, at == 0 ? delay : split->second.gap});
         at = end;
     }
     if (at < frame.size()) {

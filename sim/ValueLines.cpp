@@ -91,7 +91,9 @@ std::optional<std::vector<StoredValue>> ParseValueLine(std::string_view line) {
     return values;
 }
 
-bool IsHeaderLine(std::string_view line) { return line.size() >= 3 && line[2] == ':'; }
+bool IsHeaderLine(std::string_view line) {
+    return line.size() >= 3 && line[2] == ':';
+}
 
 std::optional<int> HeaderDay(std::string_view line) {
     if (!IsHeaderLine(line) || line.size() < 8) return std::nullopt;

@@ -291,7 +291,7 @@ std::vector<Frame> VirtualLogger::Impl::Handle(const Request& r) {
             break;
         case CommandCode::NextReadings:
             out.push_back(readingsSent < readings.size() ? ReadingsBlock()
-                                                          : Reply(ReplyStatus::End));
+                                                         : Reply(ReplyStatus::End));
             break;
         case CommandCode::ReadClock:
             out.push_back(
@@ -310,7 +310,8 @@ std::vector<Frame> VirtualLogger::Impl::Handle(const Request& r) {
         case CommandCode::ReadBattery: {
             // The voltage sags by a tenth now and then and recovers, as a battery under load.
             static constexpr int kDrift[] = {0, 0, 0, -1, -1, 0, -1, 0};
-            const int tenths = std::clamp(config.batteryTenths + kDrift[batteryReads++ % 8], 0, 255);
+            const int tenths =
+                std::clamp(config.batteryTenths + kDrift[batteryReads++ % 8], 0, 255);
             const std::uint8_t data[] = {static_cast<std::uint8_t>(tenths)};
             out.push_back(Reply(ReplyStatus::Complete, data));
             break;
@@ -437,15 +438,27 @@ std::vector<Frame> VirtualLogger::Handle(std::span<const std::uint8_t> request) 
     return impl_->Handle(Request{request.first(length)});
 }
 
-const LoggerConfig& VirtualLogger::Config() const { return impl_->config; }
-LoggerStore& VirtualLogger::Store() { return impl_->store; }
-bool VirtualLogger::PoweredDown() const { return impl_->poweredDown; }
+const LoggerConfig& VirtualLogger::Config() const {
+    return impl_->config;
+}
+LoggerStore& VirtualLogger::Store() {
+    return impl_->store;
+}
+bool VirtualLogger::PoweredDown() const {
+    return impl_->poweredDown;
+}
 DateTime VirtualLogger::LoggerTime() const {
     return DateTime::FromMilliseconds(impl_->pcClock().Milliseconds() + impl_->clockOffsetMs);
 }
-bool VirtualLogger::ClockValid() const { return impl_->clockValid; }
-void VirtualLogger::SetClockValid(bool valid) { impl_->clockValid = valid; }
-std::array<std::uint8_t, 13> VirtualLogger::Schedule() const { return impl_->schedule; }
+bool VirtualLogger::ClockValid() const {
+    return impl_->clockValid;
+}
+void VirtualLogger::SetClockValid(bool valid) {
+    impl_->clockValid = valid;
+}
+std::array<std::uint8_t, 13> VirtualLogger::Schedule() const {
+    return impl_->schedule;
+}
 void VirtualLogger::SetSchedule(const std::array<std::uint8_t, 13>& schedule) {
     impl_->schedule = schedule;
 }
@@ -460,7 +473,11 @@ void VirtualLogger::SetCalibrationEntry(int number, std::int16_t value) {
 std::string VirtualLogger::Remark(int line) const {
     return line == 1 ? impl_->remark1 : impl_->remark2;
 }
-std::uint8_t VirtualLogger::BatteryTenths() const { return impl_->config.batteryTenths; }
-int VirtualLogger::TestMeasurements() const { return impl_->testCount; }
+std::uint8_t VirtualLogger::BatteryTenths() const {
+    return impl_->config.batteryTenths;
+}
+int VirtualLogger::TestMeasurements() const {
+    return impl_->testCount;
+}
 
 }  // namespace qm::sim

@@ -14,7 +14,7 @@ namespace qm {
 
 // A local file operation failed: the text says what failed, on which path and why.
 class FileError : public std::runtime_error {
-  public:
+public:
     using std::runtime_error::runtime_error;
 };
 
@@ -33,7 +33,7 @@ std::filesystem::path LocalName(const std::string& nameBytes);
 // that the final file is always either as it was before or complete. Lines go through a
 // buffered stream; nothing is flushed per line.
 class StagedFile {
-  public:
+public:
     StagedFile() = default;
     StagedFile(StagedFile&& other) noexcept { *this = std::move(other); }
     StagedFile& operator=(StagedFile&& other) noexcept;
@@ -57,7 +57,7 @@ class StagedFile {
     // The name of the new content while it is being written.
     static std::filesystem::path StagingPath(const std::filesystem::path& finalPath);
 
-  private:
+private:
     [[noreturn]] void Fail(const std::string& what, int err);
     std::unique_ptr<std::ofstream> out_;
     std::unique_ptr<char[]> buffer_;

@@ -15,7 +15,7 @@ namespace qm {
 // and releases a waiting worker, so the UI thread can stop and join the worker without a
 // dead-lock; a call queued before Stop() and run after it does nothing.
 class UiHandOver {
-  public:
+public:
     explicit UiHandOver(QObject* context);
 
     // Worker side. False when stopped or when the context has gone (the call did not run).
@@ -27,7 +27,7 @@ class UiHandOver {
     // UI thread side.
     void Stop();
 
-  private:
+private:
     struct Shared {
         mutable std::mutex m;
         std::condition_variable cv;

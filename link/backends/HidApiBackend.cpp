@@ -115,7 +115,7 @@ std::optional<HidReportLengths> WindowsCapabilities(const std::string& path) {
 #endif
 
 class HidApiHandle : public HidHandle {
-  public:
+public:
     HidApiHandle(hid_device* device, std::optional<HidReportLengths> lengths)
         : device_(device), lengths_(lengths) {}
     ~HidApiHandle() override {
@@ -128,7 +128,7 @@ class HidApiHandle : public HidHandle {
         return hid_write(device_, report.data(), report.size()) == static_cast<int>(report.size());
     }
 
-  private:
+private:
     hid_device* device_;
     std::optional<HidReportLengths> lengths_;
 };
@@ -137,7 +137,7 @@ class HidApiHandle : public HidHandle {
 // has been handled there. A device that has gone is reopened at a paced interval: it has usually
 // been unplugged, and the next scan stops this reader.
 class HidApiReader : public HidReader {
-  public:
+public:
     HidApiReader(QObject* context, std::string path, const HidReportLengths& lengths,
                  HidReportHandler deliver)
         : handOver_(context),
@@ -151,7 +151,7 @@ class HidApiReader : public HidReader {
         thread_.join();
     }
 
-  private:
+private:
     void Run() {
         hid_device* device = nullptr;
         RetryPacing pacing;

@@ -16,7 +16,7 @@ namespace qm {
 // HID parser's capabilities). Each reader is a thread of its own that hands every report to the
 // thread of `context` (the UI thread) and waits until it has been handled.
 class HidApiBackend : public HidBackend {
-  public:
+public:
     explicit HidApiBackend(QObject* context);
     ~HidApiBackend() override;
 
@@ -25,7 +25,7 @@ class HidApiBackend : public HidBackend {
     std::unique_ptr<HidReader> StartReader(const std::string& path, const HidReportLengths& lengths,
                                            HidReportHandler deliver) override;
 
-  private:
+private:
     QPointer<QObject> context_;
 };
 

@@ -14,7 +14,7 @@ namespace qm {
 // hidraw add or remove event where udev runs, and on a periodic re-scan everywhere (no udev, no
 // event for another reason, other platforms). A scan that finds nothing new costs little.
 class HidDeviceMonitor : public QObject {
-  public:
+public:
     explicit HidDeviceMonitor(std::function<void()> changed, int rescanMs = 1000,
                               QObject* parent = nullptr);
     ~HidDeviceMonitor() override;
@@ -22,7 +22,7 @@ class HidDeviceMonitor : public QObject {
     // Whether device events arrive (besides the periodic re-scan).
     bool Watching() const { return notifier_ != nullptr; }
 
-  private:
+private:
     void OnDeviceEvent();
 
     std::function<void()> changed_;

@@ -15,7 +15,7 @@ namespace qm {
 // bytes are announced there, from the event loop, with the number of bytes waiting, never from
 // inside one of the port's own calls (a blocking write may see bytes arrive).
 class QtSerialPort : public QObject, public SerialLink, public SerialPortOpener {
-  public:
+public:
     using RxHandler = std::function<void(std::size_t bytesWaiting)>;
 
     explicit QtSerialPort(QObject* parent = nullptr);
@@ -34,7 +34,7 @@ class QtSerialPort : public QObject, public SerialLink, public SerialPortOpener 
     std::size_t Read(std::span<std::uint8_t> bytes) override;
     void Close() override;
 
-  private:
+private:
     void Announce();
     void OnError(QSerialPort::SerialPortError error);
 

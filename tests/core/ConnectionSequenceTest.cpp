@@ -72,9 +72,8 @@ INSTANTIATE_TEST_SUITE_P(
         ReadOut{84,
                 {0, 60, 62, 62, 48, 50, 52, 64, 65, 65, 65, 16},
                 "QM-Controller [ 84.5 ]  Line  [25]"},
-        ReadOut{88,
-                {0, 60, 62, 62, 48, 144, 52, 64, 65, 65, 65, 16},
-                "Pathrex [ 88.5 ]  Line  [25]"}),
+        ReadOut{
+            88, {0, 60, 62, 62, 48, 144, 52, 64, 65, 65, 65, 16}, "Pathrex [ 88.5 ]  Line  [25]"}),
     [](const auto& p) { return "Type" + std::to_string(p.param.type); });
 
 TEST(ConnectionSequence, FirstRequestIsIdentificationWithTheAdapterStatusAsAFullReport) {
@@ -104,9 +103,9 @@ TEST(ConnectionSequence, ShowsTheScheduleInNavyAndThePathrexRemarksInsteadOfIt) 
     EXPECT_EQ(m.TimeStart.value, *DateTime::FromTime(14, 30));
     EXPECT_EQ(m.DateStop.value, *DateTime::FromDate(2026, 3, 6));
     EXPECT_EQ(m.MinEdit.value, 15);
-    for (const Control* c : std::initializer_list<const Control*>{
-             &m.TimeStart, &m.TimeStop, &m.DateStart, &m.DateStop, &m.DayEdit, &m.HourEdit,
-             &m.MinEdit})
+    for (const Control* c :
+         std::initializer_list<const Control*>{&m.TimeStart, &m.TimeStop, &m.DateStart, &m.DateStop,
+                                               &m.DayEdit, &m.HourEdit, &m.MinEdit})
         EXPECT_EQ(c->fontColour, Colour::Navy);
     EXPECT_FALSE(m.bSet.enabled) << "values shown during the read-out are not edits";
     EXPECT_EQ(rig.State().calibration[61], 1) << "entries 61..90 come from the second block";

@@ -14,7 +14,7 @@ namespace qm::test {
 // HID devices as a test plugs them in: what is present, who may open what, what was written,
 // and the readers, whose reports the test delivers by hand (as the UI thread would).
 class FakeHidBackend : public HidBackend {
-  public:
+public:
     struct Device {
         HidInterfaceInfo info;
         HidReportLengths lengths{65, 65, false};
@@ -67,7 +67,7 @@ class FakeHidBackend : public HidBackend {
         return std::make_unique<ReaderHandle>(r);
     }
 
-  private:
+private:
     const Device* Find(const std::string& path) const {
         auto it = std::find_if(present.begin(), present.end(),
                                [&](const Device& d) { return d.info.path == path; });

@@ -16,7 +16,7 @@ namespace qm::test {
 // The device side of a pseudo-terminal pair: the program opens `slave` as its serial port, the
 // test reads and writes the bytes of the wire on the master side.
 class PtyDevice {
-  public:
+public:
     PtyDevice() {
         master_ = posix_openpt(O_RDWR | O_NOCTTY);
         if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0)
@@ -56,7 +56,7 @@ class PtyDevice {
     }
     int MasterFd() const { return master_; }
 
-  private:
+private:
     int master_ = -1;
 };
 

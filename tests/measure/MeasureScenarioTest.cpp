@@ -114,7 +114,7 @@ TEST(ScheduleScenario, CurrentTimeDuringTheReadOutPaintsRedButKeepsSetDisabled) 
 }
 
 class ScheduleWrite : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ScriptReadOut(dev, 79);
         rig.StartUsb();
@@ -218,7 +218,7 @@ TEST_F(ScheduleWrite, SecondsOfTheEditorsAreDroppedOnTheWire) {
 // ---- Readings and chart --------------------------------------------------------------------
 
 class TestMeasurement : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ScriptReadOut(dev, 79);
         rig.StartUsb();
@@ -398,7 +398,7 @@ sim::Frame RemarksReply(int status, const std::string& first, const std::string&
 }
 
 class RemarkScenario : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ScriptReadOut(dev, 79);
         dev.script[0] = {{F({3, 248, 88, 5})}};

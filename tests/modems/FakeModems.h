@@ -19,7 +19,7 @@ inline sim::Frame TextLine(const std::string& text) {
 // status-255 requests are the adapter's own, the rest go to the logger behind it. The Bluetooth
 // kind also speaks the text dialogue between command mode and transparent mode.
 class FakeModem : public sim::Device {
-  public:
+public:
     FakeModem(int kind, sim::Device& logger) : kind_(kind), logger_(logger) {}
 
     // Status of the answers to 130 and 131.
@@ -56,7 +56,7 @@ class FakeModem : public sim::Device {
         }
     }
 
-  private:
+private:
     static std::vector<sim::Frame> Nothing() { return {}; }
 
     std::vector<sim::Frame> HandleText(std::span<const std::uint8_t> r) {

@@ -121,8 +121,7 @@ TEST(DeviceList, MoreThanEightLinesKeepsTheFirstEightAndNamesTheRest) {
     EXPECT_EQ(rig.Model().RadioGroup1.items.back(), "8   ( ADDR8 )");
     EXPECT_EQ(rig.State().BluetoothAddresses[7], "ADDR8");
     ASSERT_EQ(rig.ops.warnings.size(), 1u);
-    EXPECT_NE(rig.ops.warnings[0].find("9 to 10"), std::string::npos)
-        << rig.ops.warnings[0];
+    EXPECT_NE(rig.ops.warnings[0].find("9 to 10"), std::string::npos) << rig.ops.warnings[0];
 }
 
 }  // namespace

@@ -13,7 +13,7 @@ namespace qm::test {
 
 // A start folder of its own for each test, removed afterwards.
 class StartFolder {
-  public:
+public:
     StartFolder() {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         path_ = std::filesystem::temp_directory_path() /
@@ -30,7 +30,7 @@ class StartFolder {
         std::ofstream(path_ / "Device.txt", std::ios::binary) << content;
     }
 
-  private:
+private:
     std::filesystem::path path_;
 };
 

@@ -161,8 +161,8 @@ TEST_F(FileTest, ResumeStartsAfterTheLinesTheProgramCounted) {
         {5, "15:30  5.03.2009  N=3"},  // inside the values: the next text line
     };
     for (const auto& [lines, text] : cases) {
-        const Frame f = AskOne(*logger, NameRequest(69, "D\\2009_3.dat",
-                                                    {static_cast<std::uint8_t>(lines), 0}));
+        const Frame f = AskOne(
+            *logger, NameRequest(69, "D\\2009_3.dat", {static_cast<std::uint8_t>(lines), 0}));
         EXPECT_EQ(TextOf(f), text) << lines;
     }
     EXPECT_EQ(AskOne(*logger, NameRequest(69, "D\\2009_3.dat", {16, 0})), (Frame{2, 250, 0}));

@@ -12,7 +12,9 @@ namespace {
 using test::AskOne;
 using test::Request;
 
-std::string Text(const Frame& f) { return std::string(f.begin() + 1, f.end()); }
+std::string Text(const Frame& f) {
+    return std::string(f.begin() + 1, f.end());
+}
 
 std::vector<std::string> Texts(const std::vector<Frame>& frames) {
     std::vector<std::string> lines;

@@ -74,7 +74,8 @@ TEST_F(LoggerTest, TestReadingsComeInBlocksOfThirtyHighByteFirst) {
     config.sensors = 63;
     auto& l = Make();
     std::vector<Frame> blocks{AskOne(l, Request(32))};
-    while (!blocks.back().empty() && blocks.back()[1] == 249) blocks.push_back(AskOne(l, Request(68)));
+    while (!blocks.back().empty() && blocks.back()[1] == 249)
+        blocks.push_back(AskOne(l, Request(68)));
     ASSERT_EQ(blocks.size(), 3u);
     EXPECT_EQ(blocks[0][0], 61);
     EXPECT_EQ(blocks[1][0], 61);

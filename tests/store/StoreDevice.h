@@ -30,7 +30,7 @@ struct StoredDirectory {
 // (scripted frames for the connection sequence). It can stop answering after a number of
 // replies, like a link that is cut.
 class StoreDevice : public sim::Device {
-  public:
+public:
     std::vector<StoredDirectory> directories;
     ScriptedDevice connection;
     std::size_t wordsPerReply = 20;
@@ -50,7 +50,7 @@ class StoreDevice : public sim::Device {
     // line value.
     void ScriptConnection();
 
-  private:
+private:
     std::vector<sim::Frame> Answer(std::span<const std::uint8_t> request);
     sim::Frame CurrentLine();
     std::vector<std::string> listing_;

@@ -17,11 +17,11 @@ namespace fs = std::filesystem;
 // A temporary start folder (with its DATA folder made by the controller), a logger data store
 // and a rig connected to it.
 class StoreTest : public ::testing::Test {
-  public:
+public:
     // Every file under `folder`, by path relative to it, with its bytes.
     static std::map<std::string, std::string> Files(const fs::path& folder);
 
-  protected:
+protected:
     void SetUp() override;
     void TearDown() override;
 

@@ -15,7 +15,7 @@ namespace qm::test {
 namespace {
 
 class VirtualLoggerCopyTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         start =
             fs::temp_directory_path() / ("qm_store_vl_" + std::to_string(std::random_device{}()));

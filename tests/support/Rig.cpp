@@ -85,7 +85,9 @@ void Rig::RunFor(std::int64_t ms) {
     clock.elapsedMs = now;
 }
 
-void Rig::RunUntilIdle(std::int64_t limitMs) { Advance(now + limitMs); }
+void Rig::RunUntilIdle(std::int64_t limitMs) {
+    Advance(now + limitMs);
+}
 
 std::vector<int> Rig::SentCodes() const {
     std::vector<int> codes;

@@ -19,8 +19,14 @@ enum class Colour : std::uint32_t {
     WindowText = 0x000000,
 };
 
-constexpr std::uint8_t RedOf(Colour c) { return static_cast<std::uint32_t>(c) & 0xFF; }
-constexpr std::uint8_t GreenOf(Colour c) { return (static_cast<std::uint32_t>(c) >> 8) & 0xFF; }
-constexpr std::uint8_t BlueOf(Colour c) { return (static_cast<std::uint32_t>(c) >> 16) & 0xFF; }
+constexpr std::uint8_t RedOf(Colour c) {
+    return static_cast<std::uint32_t>(c) & 0xFF;
+}
+constexpr std::uint8_t GreenOf(Colour c) {
+    return (static_cast<std::uint32_t>(c) >> 8) & 0xFF;
+}
+constexpr std::uint8_t BlueOf(Colour c) {
+    return (static_cast<std::uint32_t>(c) >> 16) & 0xFF;
+}
 
 }  // namespace qm

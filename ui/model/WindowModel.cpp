@@ -14,28 +14,44 @@ void Design(C& c, const char* caption, Rect r, bool visible) {
 
 const char* TimerName(TimerId id) {
     switch (id) {
-        case TimerId::StartTimer: return "StartTimer";
-        case TimerId::SysTimer: return "SysTimer";
-        case TimerId::TimerBar: return "TimerBar";
-        case TimerId::Timer1: return "Timer1";
-        case TimerId::Timer2: return "Timer2";
-        case TimerId::Timer3: return "Timer3";
-        case TimerId::Timer4: return "Timer4";
-        case TimerId::BTtimer: return "BTtimer";
+        case TimerId::StartTimer:
+            return "StartTimer";
+        case TimerId::SysTimer:
+            return "SysTimer";
+        case TimerId::TimerBar:
+            return "TimerBar";
+        case TimerId::Timer1:
+            return "Timer1";
+        case TimerId::Timer2:
+            return "Timer2";
+        case TimerId::Timer3:
+            return "Timer3";
+        case TimerId::Timer4:
+            return "Timer4";
+        case TimerId::BTtimer:
+            return "BTtimer";
     }
     return "";
 }
 
 Timer& WindowModel::TimerById(TimerId id) {
     switch (id) {
-        case TimerId::StartTimer: return StartTimer;
-        case TimerId::SysTimer: return SysTimer;
-        case TimerId::TimerBar: return TimerBar;
-        case TimerId::Timer1: return Timer1;
-        case TimerId::Timer2: return Timer2;
-        case TimerId::Timer3: return Timer3;
-        case TimerId::Timer4: return Timer4;
-        case TimerId::BTtimer: return BTtimer;
+        case TimerId::StartTimer:
+            return StartTimer;
+        case TimerId::SysTimer:
+            return SysTimer;
+        case TimerId::TimerBar:
+            return TimerBar;
+        case TimerId::Timer1:
+            return Timer1;
+        case TimerId::Timer2:
+            return Timer2;
+        case TimerId::Timer3:
+            return Timer3;
+        case TimerId::Timer4:
+            return Timer4;
+        case TimerId::BTtimer:
+            return BTtimer;
     }
     return StartTimer;
 }
@@ -241,31 +257,19 @@ std::vector<ControlRef> WindowModel::Controls() {
 
 std::vector<ControlRef> ParametersModel::Controls() {
     return {
-        {"Label1", &Label1},
-        {"Label2", &Label2},
-        {"Label3", &Label3},
-        {"Label4", &Label4},
-        {"Label5", &Label5},
-        {"Label6", &Label6},
-        {"Label7", &Label7},
-        {"Label8", &Label8},
-        {"Label9", &Label9},
-        {"Label10", &Label10},
-        {"Label11", &Label11},
-        {"Label12", &Label12},
-        {"Label13", &Label13},
-        {"Label14", &Label14},
-        {"Label15", &Label15},
-        {"Label16", &Label16},
-        {"Label17", &Label17},
-        {"Label18", &Label18},
-        {"Button1", &Button1},
-        {"Button2", &Button2},
+        {"Label1", &Label1},   {"Label2", &Label2},   {"Label3", &Label3},   {"Label4", &Label4},
+        {"Label5", &Label5},   {"Label6", &Label6},   {"Label7", &Label7},   {"Label8", &Label8},
+        {"Label9", &Label9},   {"Label10", &Label10}, {"Label11", &Label11}, {"Label12", &Label12},
+        {"Label13", &Label13}, {"Label14", &Label14}, {"Label15", &Label15}, {"Label16", &Label16},
+        {"Label17", &Label17}, {"Label18", &Label18}, {"Button1", &Button1}, {"Button2", &Button2},
     };
 }
 
 std::vector<MenuItemRef> WindowModel::MenuItems() {
-    return {{"pmBluetooth", &pmBluetooth}, {"N1", &N1}, {"pmRus", &pmRus}, {"pmEng", &pmEng},
+    return {{"pmBluetooth", &pmBluetooth},
+            {"N1", &N1},
+            {"pmRus", &pmRus},
+            {"pmEng", &pmEng},
             {"pmCalibration", &pmCalibration}};
 }
 

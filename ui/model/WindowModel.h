@@ -125,9 +125,9 @@ struct Window {
 };
 
 // One named control of a window, for views and tests that walk every control by its name.
-using ControlPtr = std::variant<Button*, Label*, GroupBox*, TabSheet*, EditBox*, CheckBox*,
-                                SpinEdit*, DateTimeEdit*, ComboBox*, RadioGroup*, PageControl*,
-                                ProgressBar*, Shape*, Chart*>;
+using ControlPtr =
+    std::variant<Button*, Label*, GroupBox*, TabSheet*, EditBox*, CheckBox*, SpinEdit*,
+                 DateTimeEdit*, ComboBox*, RadioGroup*, PageControl*, ProgressBar*, Shape*, Chart*>;
 struct ControlRef {
     std::string_view name;
     ControlPtr control;

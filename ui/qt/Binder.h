@@ -29,7 +29,7 @@ class ParametersDialog;
 // group box's name for a click on the group itself, and the context menu items' names.
 class Binder : public QObject {
     Q_OBJECT
-  public:
+public:
     Binder(Controller& controller, MainWindow& window, ParametersDialog& dialog);
     ~Binder() override;
 
@@ -44,10 +44,10 @@ class Binder : public QObject {
     // model).
     int LastSyncChanges() const { return changes_; }
 
-  protected:
+protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-  private:
+private:
     void Connect(std::string_view name, const ControlPtr& control, QWidget* w,
                  const QString& prefix);
     void SyncControl(const ControlPtr& control, QWidget* w);

@@ -15,7 +15,7 @@ namespace qm {
 // the point, joined to it by a line. Qt Charts' own point labels have no background, so the marks
 // are drawn here; the item's origin is the point.
 class ValueMark : public QGraphicsItem {
-  public:
+public:
     ValueMark(QGraphicsItem* parent, QString text, QFont font)
         : QGraphicsItem(parent), text_(std::move(text)), font_(std::move(font)) {
         const QFontMetricsF fm(font_);
@@ -37,7 +37,7 @@ class ValueMark : public QGraphicsItem {
         p->drawText(label_, Qt::AlignCenter, text_);
     }
 
-  private:
+private:
     QString text_;
     QFont font_;
     QRectF label_;
@@ -47,7 +47,7 @@ class ValueMark : public QGraphicsItem {
 // the image is rebuilt only when the plot area or an axis range changes. Points that land on the
 // same pixel are painted once.
 class HistoryLayer : public QGraphicsItem {
-  public:
+public:
     HistoryLayer(QChart* chart, QScatterSeries* series, QValueAxis* x, QValueAxis* y)
         : QGraphicsItem(chart), chart_(chart), series_(series), x_(x), y_(y) {
         // Above the grid and the axes, below the series.
@@ -104,7 +104,7 @@ class HistoryLayer : public QGraphicsItem {
         p->drawImage(area.topLeft(), cache_);
     }
 
-  private:
+private:
     struct Frame {
         QRectF area;
         double xMin = 0, xMax = 0, yMin = 0, yMax = 0;

@@ -26,7 +26,7 @@ class HistoryLayer;
 // plot area change.
 class ChartView : public QChartView {
     Q_OBJECT
-  public:
+public:
     explicit ChartView(QWidget* parent = nullptr);
     ~ChartView() override;
 
@@ -46,7 +46,7 @@ class ChartView : public QChartView {
     // Length of the line from a point to its mark, in pixels.
     static constexpr int kCalloutLength = 21;
 
-  private:
+private:
     void RebuildSeries1(const std::vector<ChartPoint>& points);
     void PlaceMarks();
     bool UpdateTicks(double bottomMin, double bottomMax, double leftMin, double leftMax);

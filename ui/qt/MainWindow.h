@@ -18,7 +18,7 @@ class ChartView;
 // window. It has a fixed single border and no maximise button; its size follows the model.
 class MainWindow : public QMainWindow {
     Q_OBJECT
-  public:
+public:
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
 
@@ -27,15 +27,15 @@ class MainWindow : public QMainWindow {
     // Runs when the operator closes the window (the close is never refused).
     void SetCloseHandler(std::function<void()> handler) { onClose_ = std::move(handler); }
 
-  signals:
+signals:
     // The window has been closed (after the close handler ran).
     void Closed();
 
-  protected:
+protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-  private:
+private:
     std::unique_ptr<Ui::MainWindow> ui_;
     ChartView* chart_;
     QMenu* popup_;

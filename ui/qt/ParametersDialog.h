@@ -15,7 +15,7 @@ namespace qm {
 // owner, which decides what happens (the close box does not hide it by itself).
 class ParametersDialog : public QDialog {
     Q_OBJECT
-  public:
+public:
     explicit ParametersDialog(QWidget* parent = nullptr);
     ~ParametersDialog() override;
 
@@ -24,12 +24,12 @@ class ParametersDialog : public QDialog {
     // model says); false lets the dialog hide itself.
     void SetCloseHandler(std::function<bool()> handler) { onClose_ = std::move(handler); }
 
-  protected:
+protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
-  private:
+private:
     std::unique_ptr<Ui::ParametersDialog> ui_;
     std::function<void()> onActivate_;
     std::function<bool()> onClose_;

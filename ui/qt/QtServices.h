@@ -9,7 +9,7 @@ namespace qm {
 
 // Message boxes, the beep and the end of the program for the core, on the desktop.
 class QtOperatorServices : public OperatorServices {
-  public:
+public:
     // Boxes are shown over `parent` (may be null, or set later).
     explicit QtOperatorServices(QWidget* parent = nullptr) : parent_(parent) {}
     void SetParent(QWidget* parent) { parent_ = parent; }
@@ -20,13 +20,13 @@ class QtOperatorServices : public OperatorServices {
     void Beep() override;
     void Quit() override;
 
-  private:
+private:
     QPointer<QWidget> parent_;
 };
 
 // The PC's local date and time.
 class QtPcClock : public PcClock {
-  public:
+public:
     DateTime Now() override;
 };
 

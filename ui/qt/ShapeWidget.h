@@ -9,17 +9,17 @@ namespace qm {
 // colour: the battery indicator.
 class ShapeWidget : public QWidget {
     Q_OBJECT
-  public:
+public:
     explicit ShapeWidget(QWidget* parent = nullptr);
 
     QColor BrushColour() const { return brush_; }
     QColor PenColour() const { return pen_; }
     void SetColours(const QColor& brush, const QColor& pen);
 
-  protected:
+protected:
     void paintEvent(QPaintEvent* event) override;
 
-  private:
+private:
     QColor brush_{0, 255, 0};
     QColor pen_{0, 128, 0};
 };
