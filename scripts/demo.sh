@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the release configuration and starts the program against the virtual logger.
-# Arguments go to the program, e.g. scripts/demo.sh --lang en
+# Arguments go to the program, e.g. scripts/demo.sh --via radio
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
