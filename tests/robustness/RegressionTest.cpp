@@ -8,6 +8,59 @@
 namespace qm::test {
 namespace {
 
+// A reply to a line request that comes after the copy it belonged to had ended
+// (a repeated or late report) used to be taken as the end of a file of the file
+// list: with no list it indexed before its start, otherwise it rewrote the
+// resume record.
+TEST(Regression, ALineReplyAfterADayCopyEndedIsIgnored) {
+    Sandbox box;
+    StoreDevice dev;
+    FillLogger(dev);
+    Rig rig(dev);
+    Controller& c = rig.controller;
+    c.SetUpFolders(box.Start());
+    rig.StartUsb();
+    rig.RunFor(5000);
+    c.Click("bSelect");
+    c.DateTimeEdited("DateData", *DateTime::FromDate(2023, 1, 1));  // no such monthly file
+    c.Click("bCopy");
+    rig.RunUntilIdle();
+    ASSERT_EQ(c.State().CurrentCommand, CommandCode::OpenFile);
+    ASSERT_FALSE(c.State().copy.DayCopyMode);
+    const std::size_t written = rig.link.Written().size();
+    for (int status : {250, 248, 249}) {
+        const std::vector<std::uint8_t> late = {4, static_cast<std::uint8_t>(status), 'a', 'b', 0};
+        c.HidCtlDeviceData("QM Controller", late);
+        c.MutableState().CurrentCommand = CommandCode::NextValues;
+        c.HidCtlDeviceData("QM Controller", late);
+        c.MutableState().CurrentCommand = CommandCode::OpenFile;
+    }
+    EXPECT_EQ(rig.link.Written().size(), written);  // nothing asked for
+    EXPECT_EQ(FilesUnder(box.Data()), (std::map<std::string, std::string>{}));
+    EXPECT_TRUE(rig.ops.errors.empty());
+}
+
+// After a full copy, a repeated end-of-file reply used to rewrite the resume
+// record.
+TEST(Regression, ARepeatedEndOfFileAfterACopyChangesNoFile) {
+    Sandbox box;
+    StoreDevice dev;
+    FillLogger(dev);
+    Rig rig(dev);
+    Controller& c = rig.controller;
+    c.SetUpFolders(box.Start());
+    rig.StartUsb();
+    rig.RunFor(5000);
+    c.Click("bAllData");
+    rig.RunUntilIdle();
+    const auto files = FilesUnder(box.Data());
+    ASSERT_TRUE(files.count("D1/Temp.bin"));
+    c.MutableState().copy.LinesWritten = 12345;
+    c.HidCtlDeviceData("QM Controller", std::vector<std::uint8_t>{2, 250});
+    rig.RunUntilIdle();
+    EXPECT_EQ(FilesUnder(box.Data()), files);
+}
+
 // Bytes of a reply that never completed (noise, a cut line) used to stay at the
 // head of the receive buffer, so that no later reply on the serial line
 // completed again.
