@@ -1,5 +1,4 @@
-// Faults the randomized tests found, each in the smallest situation that shows
-// it.
+// Faults the randomized tests found, each in the smallest situation that shows it.
 #include <gtest/gtest.h>
 
 #include "protocol/CommandCode.h"
@@ -8,10 +7,9 @@
 namespace qm::test {
 namespace {
 
-// A reply to a line request that comes after the copy it belonged to had ended
-// (a repeated or late report) used to be taken as the end of a file of the file
-// list: with no list it indexed before its start, otherwise it rewrote the
-// resume record.
+// A reply to a line request that comes after the copy it belonged to had ended (a repeated or
+// late report) used to be taken as the end of a file of the file list: with no list it indexed
+// before its start, otherwise it rewrote the resume record.
 TEST(Regression, ALineReplyAfterADayCopyEndedIsIgnored) {
     Sandbox box;
     StoreDevice dev;
@@ -40,8 +38,33 @@ TEST(Regression, ALineReplyAfterADayCopyEndedIsIgnored) {
     EXPECT_TRUE(rig.ops.errors.empty());
 }
 
-// After a full copy, a repeated end-of-file reply used to rewrite the resume
-// record.
+// A day search reply that came after the day copy had ended used to open a day file outside any
+// copy; its values then ended "the file" as if it were one of a file list (indexing before the
+// start of an empty list).
+TEST(Regression, ADaySearchReplyAfterTheDayCopyEndedIsIgnored) {
+    Sandbox box;
+    StoreDevice dev;
+    FillLogger(dev);
+    Rig rig(dev);
+    Controller& c = rig.controller;
+    c.SetUpFolders(box.Start());
+    rig.StartUsb();
+    rig.RunFor(5000);
+    c.Click("bSelect");
+    c.DateTimeEdited("DateData", *DateTime::FromDate(2024, 3, 9));  // no measurement that day
+    c.Click("bCopy");
+    rig.RunUntilIdle();
+    ASSERT_EQ(c.State().CurrentCommand, CommandCode::FindDay);
+    ASSERT_FALSE(c.State().copy.DayCopyMode);
+    const std::size_t written = rig.link.Written().size();
+    c.HidCtlDeviceData("QM Controller", std::vector<std::uint8_t>{4, 249, 'a', 'b', 0});
+    c.MutableState().CurrentCommand = CommandCode::FirstValues;
+    c.HidCtlDeviceData("QM Controller", std::vector<std::uint8_t>{4, 250, 1, 0, 0});
+    EXPECT_EQ(rig.link.Written().size(), written);
+    EXPECT_EQ(FilesUnder(box.Data()), (std::map<std::string, std::string>{}));
+}
+
+// After a full copy, a repeated end-of-file reply used to rewrite the resume record.
 TEST(Regression, ARepeatedEndOfFileAfterACopyChangesNoFile) {
     Sandbox box;
     StoreDevice dev;
@@ -61,9 +84,8 @@ TEST(Regression, ARepeatedEndOfFileAfterACopyChangesNoFile) {
     EXPECT_EQ(FilesUnder(box.Data()), files);
 }
 
-// Bytes of a reply that never completed (noise, a cut line) used to stay at the
-// head of the receive buffer, so that no later reply on the serial line
-// completed again.
+// Bytes of a reply that never completed (noise, a cut line) used to stay at the head of the
+// receive buffer, so that no later reply on the serial line completed again.
 TEST(Regression, APartialSerialReplyDoesNotBlockTheNextExchange) {
     Sandbox box;
     StoreDevice dev;
