@@ -210,7 +210,7 @@ Session::Session(Sandbox& sandbox, Phase phase, std::mt19937& rng) : box(sandbox
     }
     rig = std::make_unique<Rig>(*device);
     rig->controller.SetUpFolders(box.Start());
-    if (phase == Phase::Initial) gate.budget = Pick(rng, 0, 8);
+    if (phase == Phase::Initial) gate.budget = Pick(rng, 0, 5);
     rig->StartUsb();
     rig->RunFor(phase == Phase::Initial ? Pick(rng, 0, 4000) : 5000);
     Controller& c = rig->controller;
@@ -222,7 +222,10 @@ Session::Session(Sandbox& sandbox, Phase phase, std::mt19937& rng) : box(sandbox
         case Phase::NewCopy:
             c.Click("bAllData");
             rig->RunUntilIdle();
-            gate.budget = Pick(rng, 1, 12);
+            // New lines in the last file and a new file for "Новые" to fetch.
+            dev.File("D1\\b.dat")->push_back(Measurement("12:00  7.03.2024", {9, 8, 7, 6, 5, 4}));
+            dev.Directory("D1")->files.push_back({"d.dat", {Text("new"), Text("file")}});
+            gate.budget = Pick(rng, 1, 6);
             c.Click("bNewData");
             break;
         case Phase::DayCopy:

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -86,6 +87,9 @@ private:
 enum class Phase { Initial, Idle, FullCopy, NewCopy, DayCopy, BtText, Radio };
 inline constexpr int kPhaseCount = 7;
 const char* PhaseName(Phase p);
+inline void PrintTo(Phase p, std::ostream* os) {
+    *os << PhaseName(p);
+}
 
 // Every code the dispatcher has a row for, and some it has none for.
 extern const std::vector<std::uint8_t> kCodes;

@@ -35,7 +35,7 @@ void Answer(StoreDevice& dev, QueueSerialLink& port, std::mt19937& rng, bool noi
 }
 
 TEST(SerialNoise, RandomStreamsInRandomChunksNeverCrashAndTheLineRecovers) {
-    for (std::uint32_t seed = 1; seed <= 10; ++seed) {
+    for (std::uint32_t seed = 1; seed <= 30; ++seed) {
         SCOPED_TRACE("seed " + std::to_string(seed));
         std::mt19937 rng(seed);
         Sandbox box;
@@ -48,7 +48,7 @@ TEST(SerialNoise, RandomStreamsInRandomChunksNeverCrashAndTheLineRecovers) {
         QueueSerialLink port;
         c.SerialPortOpened(&port, "COM3");
         box.Snapshot();
-        for (int step = 0; step < 200; ++step) {
+        for (int step = 0; step < 300; ++step) {
             SCOPED_TRACE("step " + std::to_string(step));
             Answer(dev, port, rng, true);
             switch (Pick(rng, 0, 7)) {
