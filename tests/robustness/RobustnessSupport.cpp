@@ -193,6 +193,8 @@ void FillLogger(StoreDevice& dev) {
             Measurement("08:00  6.03.2024", {5, 6})}},
           {"b.dat", {Text("x"), Text("y")}}}},
         {"D2", {{"c.dat", {Measurement("01:00  1.03.2024", {})}}}}};
+    // Room for files added later: the device keeps a pointer to the file it has open.
+    dev.directories[0].files.reserve(8);
 }
 
 Session::Session(Sandbox& sandbox, Phase phase, std::mt19937& rng) : box(sandbox) {
