@@ -1,9 +1,8 @@
 #pragma once
 
 // Shared pieces of the randomized robustness tests: a sandbox of folders whose every byte outside
-// the DATA folder is checked, random replies, and a serial port fed from a byte queue.
-#include <gtest/gtest.h>
-
+// the DATA folder is checked, random replies, and a serial port fed from a byte queue. The fuzz
+// targets use them too.
 #include <deque>
 #include <filesystem>
 #include <map>
