@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     port.failNextRead = true;
                     break;
                 case 3:
-                    c.Click((op >> 3) & 1 ? "bAllData" : "bNewData");
+                    ClickIfAvailable(c, (op >> 3) & 1 ? "bAllData" : "bNewData");
                     break;
                 default: {  // bytes from the input, announced as `claimed`
                     const std::size_t n = std::min<std::size_t>(next(), size - i);

@@ -24,7 +24,11 @@ void Shake(Session& s, std::mt19937& rng, int steps, const std::string& where) {
             const auto reply = RandomReply(rng);
             c.HidCtlDeviceData("QM Controller", reply);
         } else if (what == 6) {
-            c.HidCtlDeviceData("Some Keyboard", RandomReply(rng));
+            if (Pick(rng, 0, 1))
+                c.HidCtlDeviceData("Some Keyboard", RandomReply(rng));
+            else
+                ClickIfAvailable(c, kButtons[static_cast<std::size_t>(
+                                        Pick(rng, 0, static_cast<int>(kButtons.size()) - 1))]);
         } else if (what == 7) {
             s.gate.budget += Pick(rng, 0, 4);
         } else {

@@ -246,6 +246,16 @@ Session::Session(Sandbox& sandbox, Phase phase, std::mt19937& rng) : box(sandbox
     box.Snapshot();
 }
 
+const std::vector<std::string> kButtons = {"bAllData", "bNewData", "bSelect", "bCopy",   "bCancel",
+                                           "bClock",   "bSynch",   "bTest",   "Button6", "bRStart",
+                                           "bDelete",  "bSet",     "bRemark"};
+
+void ClickIfAvailable(Controller& c, std::string_view name) {
+    const auto control = c.MutableModel().Find(name);
+    Button* const* button = control ? std::get_if<Button*>(&*control) : nullptr;
+    if (button && (*button)->visible && (*button)->enabled) c.Click(name);
+}
+
 std::vector<std::string> BrokenFiles(const fs::path& data) {
     std::vector<std::string> broken;
     for (const auto& [name, bytes] : FilesUnder(data))

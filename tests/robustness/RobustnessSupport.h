@@ -107,6 +107,12 @@ struct Session {
     std::unique_ptr<Rig> rig;
 };
 
+// Buttons the operator may press while replies come in.
+extern const std::vector<std::string> kButtons;
+
+// Clicks a button the way the operator can: only when it is visible and enabled.
+void ClickIfAvailable(Controller& c, std::string_view name);
+
 // Files of the DATA folder that are left half written (".part") or end in a half line.
 std::vector<std::string> BrokenFiles(const fs::path& data);
 
