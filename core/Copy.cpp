@@ -274,6 +274,8 @@ void Controller::LineReply() {
 
 void Controller::HandleLineReply() {
     CopyState& c = s_.copy;
+    // A reply that comes when no file is being copied (late, repeated) belongs to no copy.
+    if (!c.DataFileOpen) return;
     const Reply r = CurrentReply();
     // The next request reuses the packet buffer: take everything from the reply first.
     const std::uint8_t status = r.Status();
@@ -299,6 +301,7 @@ void Controller::HandleLineReply() {
 
 // Row 71/72.
 void Controller::ValuesReply() {
+    if (!s_.copy.DataFileOpen) return;  // values that belong to no file being copied
     const std::uint8_t status = CurrentReply().Status();
     GuardCopy([&] {
         switch (status) {

@@ -131,6 +131,8 @@ void Controller::RequestDay() {
 
 // Row 70: the first header line of the chosen day, or no measurement that day.
 void Controller::DayFoundReply() {
+    // Only the one search of a running day copy opens its file; a late or repeated reply does not.
+    if (!s_.copy.DayCopyMode || s_.copy.DataFileOpen) return;
     const Reply r = CurrentReply();
     const std::uint8_t status = r.Status();
     if (status == ReplyStatus::Complete || status == ReplyStatus::End) {

@@ -21,6 +21,9 @@ void Controller::SendPacket() {
     if (s_.SerialLinkActive) {
         if (!s_.serialPort) throw SerialPortError("Port Not Open");
         s_.serialPort->PurgeBuffers();
+        // The purge drops what is left of an earlier reply: bytes of it gathered so far would
+        // otherwise become the head of the next one, and no reply would complete again.
+        s_.serialReply.Reset();
         const auto n = static_cast<std::size_t>(std::clamp(s_.SendCount, 0, int(kLargestPacket)));
         s_.serialPort->Write(std::span(s_.PacketBuffer.data(), n));
         return;

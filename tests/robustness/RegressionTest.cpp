@@ -1,0 +1,111 @@
+// Faults the randomized tests found, each in the smallest situation that shows it.
+#include <gtest/gtest.h>
+
+#include "protocol/CommandCode.h"
+#include "tests/robustness/RobustnessSupport.h"
+
+namespace qm::test {
+namespace {
+
+// A reply to a line request that comes after the copy it belonged to had ended (a repeated or
+// late report) used to be taken as the end of a file of the file list: with no list it indexed
+// before its start, otherwise it rewrote the resume record.
+TEST(Regression, ALineReplyAfterADayCopyEndedIsIgnored) {
+    Sandbox box;
+    StoreDevice dev;
+    FillLogger(dev);
+    Rig rig(dev);
+    Controller& c = rig.controller;
+    c.SetUpFolders(box.Start());
+    rig.StartUsb();
+    rig.RunFor(5000);
+    c.Click("bSelect");
+    c.DateTimeEdited("DateData", *DateTime::FromDate(2023, 1, 1));  // no such monthly file
+    c.Click("bCopy");
+    rig.RunUntilIdle();
+    ASSERT_EQ(c.State().CurrentCommand, CommandCode::OpenFile);
+    ASSERT_FALSE(c.State().copy.DayCopyMode);
+    const std::size_t written = rig.link.Written().size();
+    for (int status : {250, 248, 249}) {
+        const std::vector<std::uint8_t> late = {4, static_cast<std::uint8_t>(status), 'a', 'b', 0};
+        c.HidCtlDeviceData("QM Controller", late);
+        c.MutableState().CurrentCommand = CommandCode::NextValues;
+        c.HidCtlDeviceData("QM Controller", late);
+        c.MutableState().CurrentCommand = CommandCode::OpenFile;
+    }
+    EXPECT_EQ(rig.link.Written().size(), written);  // nothing asked for
+    EXPECT_EQ(FilesUnder(box.Data()), (std::map<std::string, std::string>{}));
+    EXPECT_TRUE(rig.ops.errors.empty());
+}
+
+// A day search reply that came after the day copy had ended used to open a day file outside any
+// copy; its values then ended "the file" as if it were one of a file list (indexing before the
+// start of an empty list).
+TEST(Regression, ADaySearchReplyAfterTheDayCopyEndedIsIgnored) {
+    Sandbox box;
+    StoreDevice dev;
+    FillLogger(dev);
+    Rig rig(dev);
+    Controller& c = rig.controller;
+    c.SetUpFolders(box.Start());
+    rig.StartUsb();
+    rig.RunFor(5000);
+    c.Click("bSelect");
+    c.DateTimeEdited("DateData", *DateTime::FromDate(2024, 3, 9));  // no measurement that day
+    c.Click("bCopy");
+    rig.RunUntilIdle();
+    ASSERT_EQ(c.State().CurrentCommand, CommandCode::FindDay);
+    ASSERT_FALSE(c.State().copy.DayCopyMode);
+    const std::size_t written = rig.link.Written().size();
+    c.HidCtlDeviceData("QM Controller", std::vector<std::uint8_t>{4, 249, 'a', 'b', 0});
+    c.MutableState().CurrentCommand = CommandCode::FirstValues;
+    c.HidCtlDeviceData("QM Controller", std::vector<std::uint8_t>{4, 250, 1, 0, 0});
+    EXPECT_EQ(rig.link.Written().size(), written);
+    EXPECT_EQ(FilesUnder(box.Data()), (std::map<std::string, std::string>{}));
+}
+
+// After a full copy, a repeated end-of-file reply used to rewrite the resume record.
+TEST(Regression, ARepeatedEndOfFileAfterACopyChangesNoFile) {
+    Sandbox box;
+    StoreDevice dev;
+    FillLogger(dev);
+    Rig rig(dev);
+    Controller& c = rig.controller;
+    c.SetUpFolders(box.Start());
+    rig.StartUsb();
+    rig.RunFor(5000);
+    c.Click("bAllData");
+    rig.RunUntilIdle();
+    const auto files = FilesUnder(box.Data());
+    ASSERT_TRUE(files.count("D1/Temp.bin"));
+    c.MutableState().copy.LinesWritten = 12345;
+    c.HidCtlDeviceData("QM Controller", std::vector<std::uint8_t>{2, 250});
+    rig.RunUntilIdle();
+    EXPECT_EQ(FilesUnder(box.Data()), files);
+}
+
+// Bytes of a reply that never completed (noise, a cut line) used to stay at the head of the
+// receive buffer, so that no later reply on the serial line completed again.
+TEST(Regression, APartialSerialReplyDoesNotBlockTheNextExchange) {
+    Sandbox box;
+    StoreDevice dev;
+    FillLogger(dev);
+    Rig rig(dev);
+    Controller& c = rig.controller;
+    c.FormCreate(1024, 768);
+    QueueSerialLink port;
+    c.SerialPortOpened(&port, "COM3");
+    port.rx = {9, 248, 1};  // three bytes of a ten-byte reply, then nothing
+    c.ComPort1RxChar(3);
+    ASSERT_EQ(c.State().serialReply.RxCount(), 3);
+    c.bClockClick();
+    ASSERT_EQ(port.written.size(), 1u);
+    for (const auto& frame : dev.Handle(port.written[0]))
+        port.rx.insert(port.rx.end(), frame.begin(), frame.end());
+    c.ComPort1RxChar(port.rx.size());
+    EXPECT_TRUE(c.State().ClockRead);
+    EXPECT_EQ(c.Model().Label2.caption, Controller::ClockText(9, 7, 3, 5, 3, 24));
+}
+
+}  // namespace
+}  // namespace qm::test
