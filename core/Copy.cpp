@@ -331,8 +331,7 @@ void Controller::CollectValues() {
     const Reply r = CurrentReply();
     const std::size_t n = r.Length() / 2;
     for (std::size_t i = 1; i <= n; ++i) {
-        const auto word = static_cast<std::uint16_t>(r.At(1 + 2 * i) | (r.At(2 + 2 * i) << 8));
-        s_.copy.ValueBlock.push_back(SignedWord(word));
+        s_.copy.ValueBlock.push_back(SignedWord(r.WordLowFirst(1 + 2 * i)));
     }
 }
 
