@@ -1,5 +1,6 @@
 // The connection sequence: identification, correction table, clock, schedule or remarks,
 // battery, root listing, and the line value in the title, with the timers that pace it.
+#include <optional>
 #include <string>
 
 #include "core/Controller.h"
@@ -52,33 +53,33 @@ void Controller::IdentificationReply() {
     SendCommand(s_.DeviceType < 80 ? C::ReadClock : C::ReadCalibration);
 }
 
-std::string Controller::LineText(const Reply& r) {
+namespace {
+
+// The first word of a reply to 16 that holds a value (high byte first), if any was received.
+std::optional<std::uint16_t> FirstLineWord(const Reply& r) {
     const int words = r.Length() / 2;
     for (int k = 1; k <= words; ++k) {
         const std::size_t hi = 2 * static_cast<std::size_t>(k) + 1;
-        if (hi + 1 > r.Received()) break;
-        const auto w = static_cast<std::uint16_t>((r.At(hi) << 8) | r.At(hi + 1));
-        if (w == kNoValue) continue;
-        if (w < 0x8000) return std::to_string(w / 16);
-        return std::to_string((w & 0x7F00) / 256) + "." + std::to_string(w & 0x00FF);
+        if (!r.Holds(hi + 1)) break;
+        const std::uint16_t w = r.WordHighFirst(hi);
+        if (w != kNoValue) return w;
     }
-    return "-";
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::string Controller::LineText(const Reply& r) {
+    const auto w = FirstLineWord(r);
+    if (!w) return "-";
+    if (*w < 0x8000) return std::to_string(*w / 16);
+    return std::to_string((*w & 0x7F00) / 256) + "." + std::to_string(*w & 0x00FF);
 }
 
 // Row 16: the line value goes into the title.
 void Controller::LineValueReply() {
     const Reply r = CurrentReply();
-    const int words = r.Length() / 2;
-    s_.LineValue = 0;
-    for (int k = 1; k <= words; ++k) {
-        const std::size_t hi = 2 * static_cast<std::size_t>(k) + 1;
-        if (hi + 1 > r.Received()) break;
-        const auto w = static_cast<std::uint16_t>((r.At(hi) << 8) | r.At(hi + 1));
-        if (w != kNoValue) {
-            s_.LineValue = w;
-            break;
-        }
-    }
+    s_.LineValue = FirstLineWord(r).value_or(0);
     m_.window.title = s_.DeviceTitle + "  Line  [" + LineText(r) + "]";
 }
 
