@@ -111,6 +111,11 @@ private:
     template <typename F>
     void Run(F&& handler);
 
+    // Links: the device or port that carries the packets from now on; the connection sequence
+    // starts when StartTimer fires.
+    void UseUsbLogger(HidDeviceLink* device);
+    void UseSerialPort(SerialLink* port, const std::string& portName);
+
     // Exchange.
     void SendCommand(std::uint8_t code);
     void SendPacket();
