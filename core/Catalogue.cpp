@@ -30,7 +30,7 @@ void Controller::ComboBox1Change() {
 void Controller::bDeleteClick() {
     Run([&] {
         if (!SelectedDirectory()) return;
-        if (ops_.Confirm(English() ? "Are You sure?" : "Вы уверены?")) DeleteSelectedDirectory();
+        if (ops_.Confirm(IsEnglish() ? "Are You sure?" : "Вы уверены?")) DeleteSelectedDirectory();
     });
 }
 

@@ -167,7 +167,6 @@ private:
     void DeleteSelectedDirectory();
     // The logger's name of the selected directory, or nothing when none is selected.
     const std::string* SelectedDirectory() const;
-    bool English() const { return m_.pmEng.checked; }
 
     // Full and "Новые" copies.
     void bAllDataClick();

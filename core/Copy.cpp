@@ -345,14 +345,14 @@ void Controller::CountMeasurement() {
     ++s_.copy.MeasurementCount;
     Label& l = m_.lMeasureCounter;
     l.caption =
-        (English() ? "Measurements: " : "Измерений: ") + std::to_string(s_.copy.MeasurementCount);
+        (IsEnglish() ? "Measurements: " : "Измерений: ") + std::to_string(s_.copy.MeasurementCount);
     l.visible = true;
     l.fontColour = Colour::Red;
 }
 
 void Controller::ShowNoData() {
     Label& l = m_.lMeasureCounter;
-    l.caption = English() ? "No data" : "Нет данных";
+    l.caption = IsEnglish() ? "No data" : "Нет данных";
     l.visible = true;
     l.fontColour = Colour::Red;
     m_.Timer2.Start();
