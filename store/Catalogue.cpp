@@ -7,10 +7,6 @@
 
 namespace qm {
 
-std::filesystem::path Utf8Path(const std::string& utf8) {
-    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
 std::optional<int> BuildNameRequest(PacketBuffer& b, std::uint8_t code, const std::string& name) {
     if (name.size() + 3 > 255) return std::nullopt;
     b[1] = static_cast<std::uint8_t>(name.size() + 3);
@@ -29,7 +25,7 @@ void AddDirectoryEntry(CopyState& copy, ComboBox& selector, const std::string& n
 
 std::filesystem::path DataSetFolder(const std::filesystem::path& dataFolder,
                                     const std::string& nameBytes) {
-    return dataFolder / Utf8Path(Cp1251ToUtf8(nameBytes));
+    return dataFolder / LocalName(nameBytes);
 }
 
 void UpdateNewDataButton(WindowModel& model, const std::filesystem::path& dataFolder) {

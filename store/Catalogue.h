@@ -26,9 +26,6 @@ void AddDirectoryEntry(CopyState& copy, ComboBox& selector, const std::string& n
 // Enables "Новые" exactly when the selected directory has a resume record locally.
 void UpdateNewDataButton(WindowModel& model, const std::filesystem::path& dataFolder);
 
-// A path from UTF-8 text, the same on every platform.
-std::filesystem::path Utf8Path(const std::string& utf8);
-
 // The local folder of a logger directory: the data folder + the name in Unicode.
 std::filesystem::path DataSetFolder(const std::filesystem::path& dataFolder,
                                     const std::string& nameBytes);
