@@ -7,7 +7,6 @@
 #include "measure/Battery.h"
 #include "measure/Calibration.h"
 #include "protocol/CommandCode.h"
-#include "protocol/Cp1251.h"
 #include "protocol/ReplyStatus.h"
 #include "store/Catalogue.h"
 
@@ -226,8 +225,8 @@ void Controller::TimerBarTimer() {
 void Controller::RequestDirectoryList(const std::string& name) {
     const auto count = BuildNameRequest(s_.PacketBuffer, C::ListFirst, name);
     if (!count) {
-        ops_.ShowError("The directory name \"" + Cp1251ToUtf8(name) +
-                       "\" is too long to be sent to the logger.");
+        ops_.ShowError("The directory name " + QuotedName(name) +
+                       " is too long to be sent to the logger.");
         return;
     }
     s_.CurrentCommand = C::ListFirst;

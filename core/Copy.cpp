@@ -11,7 +11,6 @@
 
 #include "core/Controller.h"
 #include "protocol/CommandCode.h"
-#include "protocol/Cp1251.h"
 #include "protocol/ReplyStatus.h"
 #include "store/Catalogue.h"
 #include "store/ValueLines.h"
@@ -20,23 +19,6 @@ namespace qm {
 
 namespace C = CommandCode;
 namespace fs = std::filesystem;
-
-namespace {
-
-// Room for a name in a request that carries it with a 0 byte: the length byte counts the
-// status, the code, `extra` further bytes, the name and the 0 byte.
-bool FitsRequest(const std::string& name, std::size_t extra) {
-    return name.size() + 3 + extra <= 255;
-}
-
-std::string Shown(const std::string& nameBytes) {
-    std::string shown(1, '"');
-    shown += Cp1251ToUtf8(nameBytes);
-    shown += '"';
-    return shown;
-}
-
-}  // namespace
 
 void Controller::GuardCopy(const std::function<void()>& step) {
     try {
@@ -88,13 +70,13 @@ void Controller::StartCopy(bool resume) {
     // The name becomes a local folder and travels in the listing request: check both first,
     // before anything is locked.
     if (const auto why = RefusedLocalName(*dir)) {
-        ops_.ShowError("The directory name " + Shown(*dir) +
+        ops_.ShowError("The directory name " + QuotedName(*dir) +
                        " from the logger cannot be used as a local folder name (" + *why +
                        "); nothing was copied.");
         return;
     }
-    if (!FitsRequest(*dir, 0)) {
-        ops_.ShowError("The directory name " + Shown(*dir) +
+    if (!NameFitsRequest(*dir)) {
+        ops_.ShowError("The directory name " + QuotedName(*dir) +
                        " is too long to be sent to the logger; nothing was copied.");
         return;
     }
@@ -143,17 +125,17 @@ void Controller::FileListingEnded() {
         if (i > c.FileNameTable.size()) {
             // The file is gone from the logger (the directory was cleared, say): the files
             // there now are all new.
-            ops_.ShowWarning("The file " + Shown(c.ResumeName) +
+            ops_.ShowWarning("The file " + QuotedName(c.ResumeName) +
                              ", where the last copy ended, is no longer on the logger. All files "
                              "of " +
-                             Shown(c.copyDirectory) + " are copied.");
+                             QuotedName(c.copyDirectory) + " are copied.");
             CopyFilesFrom(1, false);
             return;
         }
         c.LinesWritten = static_cast<std::int32_t>(record.lines);
         if (record.lines > 0xFFFF) {
             // Request 69 carries 16 bits of the position; a cut one would repeat or skip lines.
-            ops_.ShowWarning("The local copy of " + Shown(c.ResumeName) + " holds " +
+            ops_.ShowWarning("The local copy of " + QuotedName(c.ResumeName) + " holds " +
                              std::to_string(record.lines) +
                              " lines, more than the logger can be asked to skip. The file is "
                              "copied whole.");
@@ -184,27 +166,27 @@ bool Controller::OpenCopyFile(std::size_t index, bool resume) {
     c.CurrentFileIndex = index;
     const std::string& name = c.FileNameTable[index - 1];
     if (const auto why = RefusedLocalName(name)) {
-        ops_.ShowError("The file name " + Shown(name) + " listed by the logger in " +
-                       Shown(c.copyDirectory) + " cannot be used as a local file name (" + *why +
-                       "); the file is skipped.");
+        ops_.ShowError("The file name " + QuotedName(name) + " listed by the logger in " +
+                       QuotedName(c.copyDirectory) + " cannot be used as a local file name (" +
+                       *why + "); the file is skipped.");
         return false;
     }
     const std::string path = c.copyDirectory + "\\" + name;
-    if (!FitsRequest(path, 0)) {
-        ops_.ShowError("The path " + Shown(path) +
+    if (!NameFitsRequest(path)) {
+        ops_.ShowError("The path " + QuotedName(path) +
                        " is too long to be sent to the logger; the file is skipped.");
         return false;
     }
     c.RequestPath = path;
     const fs::path local = c.copyFolder / LocalName(name);
-    if (resume && !FitsRequest(path, 2)) {
-        ops_.ShowWarning("The path " + Shown(path) +
+    if (resume && !NameFitsRequest(path, 2)) {
+        ops_.ShowWarning("The path " + QuotedName(path) +
                          " is too long for a resume request; the file is copied whole.");
         resume = false;
     }
     std::error_code ec;
     if (resume && !fs::exists(local, ec)) {
-        ops_.ShowWarning("The local copy " + Shown(name) +
+        ops_.ShowWarning("The local copy " + QuotedName(name) +
                          " of the last copy is missing; the file is copied whole.");
         resume = false;
     }

@@ -3,7 +3,6 @@
 // the full copy and never touches the resume record.
 #include "core/Controller.h"
 #include "protocol/CommandCode.h"
-#include "protocol/Cp1251.h"
 #include "protocol/ReplyStatus.h"
 #include "store/Catalogue.h"
 #include "store/ValueLines.h"
@@ -53,14 +52,14 @@ void Controller::bCopyClick() {
         const std::string path = *dir + "\\" + MonthFileName(date.year, date.month);
         // Refused names leave the mode armed: the operator can cancel it.
         if (const auto why = RefusedLocalName(*dir)) {
-            ops_.ShowError("The directory name \"" + Cp1251ToUtf8(*dir) +
-                           "\" from the logger cannot be used as a local folder name (" + *why +
+            ops_.ShowError("The directory name " + QuotedName(*dir) +
+                           " from the logger cannot be used as a local folder name (" + *why +
                            "); nothing was copied.");
             return;
         }
-        if (path.size() + 3 > 255) {
-            ops_.ShowError("The path \"" + Cp1251ToUtf8(path) +
-                           "\" is too long to be sent to the logger; nothing was copied.");
+        if (!NameFitsRequest(path)) {
+            ops_.ShowError("The path " + QuotedName(path) +
+                           " is too long to be sent to the logger; nothing was copied.");
             return;
         }
         m_.bCopy.enabled = false;

@@ -7,8 +7,12 @@
 
 namespace qm {
 
+bool NameFitsRequest(const std::string& name, std::size_t extra) {
+    return name.size() + 3 + extra <= 255;
+}
+
 std::optional<int> BuildNameRequest(PacketBuffer& b, std::uint8_t code, const std::string& name) {
-    if (name.size() + 3 > 255) return std::nullopt;
+    if (!NameFitsRequest(name)) return std::nullopt;
     b[1] = static_cast<std::uint8_t>(name.size() + 3);
     b[2] = 0;
     b[3] = code;
@@ -21,6 +25,10 @@ void AddDirectoryEntry(CopyState& copy, ComboBox& selector, const std::string& n
     if (nameBytes == kSystemDirectory) return;
     copy.directoryNames.push_back(nameBytes);
     selector.items.push_back(Cp1251ToUtf8(nameBytes));
+}
+
+std::string QuotedName(const std::string& nameBytes) {
+    return '"' + Cp1251ToUtf8(nameBytes) + '"';
 }
 
 std::filesystem::path DataSetFolder(const std::filesystem::path& dataFolder,
