@@ -225,8 +225,15 @@ private:
     void DirectoryListingEnded();
     void EndOfListing();
 
-    // Value changes the controller makes itself: compare, assign, and run the control's change
-    // handler when the shown value differs, as an edit by the operator would.
+    // A control's value changes, by the operator's edit or by the controller itself: compare,
+    // assign, and run the control's change handler when the shown value differs.
+    template <typename V>
+    void ChangeValue(std::string_view name, V& field, const V& value) {
+        if (field == value) return;
+        field = value;
+        RunChange(name);
+    }
+    // Value changes the controller makes itself.
     void SetDateTimeValue(std::string_view name, DateTimeEdit& editor, DateTime value);
     void SetSpinValue(std::string_view name, SpinEdit& editor, double value);
     void SetEditText(std::string_view name, EditBox& edit, const std::string& text);
