@@ -52,7 +52,7 @@ void Controller::SendModemRequest(std::uint8_t code, std::uint8_t dataByte, bool
 void Controller::HidCtlDeviceData(std::string_view productString,
                                   std::span<const std::uint8_t> data) {
     Run([&] {
-        if (productString != "QM Controller") return;
+        if (productString != kLoggerProductName) return;
         const std::size_t n = std::min(data.size(), s_.PacketBuffer.size() - 1);
         std::copy_n(data.begin(), n, s_.PacketBuffer.begin() + 1);
         s_.ReceivedCount = n;

@@ -7,10 +7,6 @@
 
 namespace qm {
 
-namespace {
-constexpr std::string_view kProductName = "QM Controller";
-}
-
 void Controller::RegisterLinkHandlers() {
     OnClick("bSetPort", &Controller::bSetPortClick);
 }
@@ -49,7 +45,7 @@ void Controller::HidCtlDeviceChange() {
 // logger family carries the link.
 bool Controller::HidCtlEnumerate(HidDevice& device, int index) {
     hid_->ClaimDevice(index);
-    if (device.ProductString() == kProductName) UseUsbLogger(&device);
+    if (device.ProductString() == kLoggerProductName) UseUsbLogger(&device);
     m_.window.title = "QM-Controller";
     return true;
 }
