@@ -178,12 +178,7 @@ void Controller::OnTimer(TimerId id) {
 // for itself.
 void Controller::StartTimerTimer() {
     m_.StartTimer.Stop();
-    s_.CurrentCommand = C::Identify;
-    s_.PacketBuffer[1] = 2;
-    s_.PacketBuffer[2] = kModemRequestStatus;
-    s_.PacketBuffer[3] = C::Identify;
-    s_.SendCount = 4;
-    SendPacket();
+    SendCommand(C::Identify, kModemRequestStatus);
     if (!s_.SerialLinkActive) {
         s_.UsbStarted = true;
         m_.GroupBox4.visible = false;

@@ -117,7 +117,9 @@ private:
     void UseSerialPort(SerialLink* port, const std::string& portName);
 
     // Exchange.
-    void SendCommand(std::uint8_t code);
+    // A request of its code alone, over the active link; the status byte kModemRequestStatus
+    // lets a USB modem adapter answer for itself.
+    void SendCommand(std::uint8_t code, std::uint8_t status = 0);
     void SendPacket();
     void WriteHidReport();
     void SendModemRequest(std::uint8_t code, std::uint8_t dataByte, bool withData);

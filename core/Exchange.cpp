@@ -8,10 +8,10 @@
 
 namespace qm {
 
-void Controller::SendCommand(std::uint8_t code) {
+void Controller::SendCommand(std::uint8_t code, std::uint8_t status) {
     s_.CurrentCommand = code;
     s_.PacketBuffer[1] = 2;
-    s_.PacketBuffer[2] = 0;
+    s_.PacketBuffer[2] = status;
     s_.PacketBuffer[3] = code;
     s_.SendCount = 4;
     SendPacket();
