@@ -175,6 +175,7 @@ private:
     void bNewDataClick();
     void StartCopy(bool resume);
     void LockForCopy();
+    void UnlockAfterCopy();
     void FileListingEntry(const std::string& nameBytes);
     void FileListingEnded();
     void HandleLineReply();

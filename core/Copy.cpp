@@ -55,6 +55,16 @@ void Controller::LockForCopy() {
     m_.Chart1.visible = false;
 }
 
+// Undoes LockForCopy; the chart stays hidden until test readings are shown again.
+void Controller::UnlockAfterCopy() {
+    m_.bTest.enabled = true;
+    m_.TabSheet1.visible = true;
+    m_.bClock.enabled = true;
+    m_.bSynch.enabled = true;
+    m_.ComboBox1.enabled = true;
+    m_.PageControl1.visible = true;
+}
+
 void Controller::MakeCopyFolder() {
     std::error_code ec;
     if (fs::is_directory(s_.copy.copyFolder, ec)) return;
@@ -357,12 +367,7 @@ void Controller::Timer2Timer() {
     m_.bAllData.enabled = true;
     // "Новые" only where there is a record to resume from.
     UpdateNewDataButton(m_, s_.DataFolder);
-    m_.bTest.enabled = true;
-    m_.TabSheet1.visible = true;
-    m_.bClock.enabled = true;
-    m_.bSynch.enabled = true;
-    m_.ComboBox1.enabled = true;
-    m_.PageControl1.visible = true;
+    UnlockAfterCopy();
     m_.bCancel.enabled = true;
     s_.copy.DayCopyMode = false;
 }

@@ -33,13 +33,8 @@ void Controller::bCancelClick() {
             b->visible = true;
             b->enabled = true;
         }
-        m_.bTest.enabled = true;
-        m_.TabSheet1.visible = true;
-        m_.bClock.enabled = true;
-        m_.bSynch.enabled = true;
-        m_.ComboBox1.enabled = true;
         m_.bDelete.visible = true;
-        m_.PageControl1.visible = true;
+        UnlockAfterCopy();
         s_.copy.DayCopyMode = false;
     });
 }
