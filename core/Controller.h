@@ -174,6 +174,9 @@ private:
     void bAllDataClick();
     void bNewDataClick();
     void StartCopy(bool resume);
+    // Whether a logger directory's name can be its local data-set folder; when it cannot, the
+    // operator is told why and nothing is copied.
+    bool UsableAsLocalFolder(const std::string& directory);
     void LockForCopy();
     void UnlockAfterCopy();
     void FileListingEntry(const std::string& nameBytes);

@@ -38,6 +38,15 @@ void Controller::FailCopy(const std::string& message) {
     m_.Timer2.Start();
 }
 
+bool Controller::UsableAsLocalFolder(const std::string& directory) {
+    const auto why = RefusedLocalName(directory);
+    if (!why) return true;
+    ops_.ShowError("The directory name " + QuotedName(directory) +
+                   " from the logger cannot be used as a local folder name (" + *why +
+                   "); nothing was copied.");
+    return false;
+}
+
 void Controller::bAllDataClick() {
     Run([&] { StartCopy(false); });
 }
@@ -79,12 +88,7 @@ void Controller::StartCopy(bool resume) {
     if (!dir) return;
     // The name becomes a local folder and travels in the listing request: check both first,
     // before anything is locked.
-    if (const auto why = RefusedLocalName(*dir)) {
-        ops_.ShowError("The directory name " + QuotedName(*dir) +
-                       " from the logger cannot be used as a local folder name (" + *why +
-                       "); nothing was copied.");
-        return;
-    }
+    if (!UsableAsLocalFolder(*dir)) return;
     if (!NameFitsRequest(*dir)) {
         ops_.ShowError("The directory name " + QuotedName(*dir) +
                        " is too long to be sent to the logger; nothing was copied.");

@@ -46,12 +46,7 @@ void Controller::bCopyClick() {
         const CivilDateTime date = m_.DateData.value.ToCivil();
         const std::string path = *dir + "\\" + MonthFileName(date.year, date.month);
         // Refused names leave the mode armed: the operator can cancel it.
-        if (const auto why = RefusedLocalName(*dir)) {
-            ops_.ShowError("The directory name " + QuotedName(*dir) +
-                           " from the logger cannot be used as a local folder name (" + *why +
-                           "); nothing was copied.");
-            return;
-        }
+        if (!UsableAsLocalFolder(*dir)) return;
         if (!NameFitsRequest(path)) {
             ops_.ShowError("The path " + QuotedName(path) +
                            " is too long to be sent to the logger; nothing was copied.");
