@@ -6,11 +6,6 @@
 
 namespace qm {
 
-namespace {
-// The product string the logger and its USB modems enumerate with.
-constexpr std::string_view kProduct = "QM Controller";
-}  // namespace
-
 InProcessDelivery::InProcessDelivery(sim::InProcessHidLink& link, Controller& controller,
                                      QObject* parent)
     : QObject(parent), link_(link), controller_(controller) {
@@ -26,7 +21,7 @@ void InProcessDelivery::Schedule() {
 
 void InProcessDelivery::DeliverOne() {
     scheduled_ = false;
-    if (auto report = link_.TakeReport()) controller_.HidCtlDeviceData(kProduct, *report);
+    if (auto report = link_.TakeReport()) controller_.HidCtlDeviceData(kLoggerProductName, *report);
     if (link_.HasReport()) Schedule();
 }
 

@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <optional>
 
@@ -21,6 +22,7 @@
 #include "sim/InProcessLink.h"
 #include "sim/Modems.h"
 #include "sim/VirtualLogger.h"
+#include "store/LocalFiles.h"
 #include "ui/qt/Binder.h"
 #include "ui/qt/MainWindow.h"
 #include "ui/qt/ParametersDialog.h"
@@ -125,12 +127,11 @@ void EnsureDemoDeviceList(const std::filesystem::path& startFolder) {
     const auto list = startFolder / "Device.txt";
     std::error_code ec;
     if (std::filesystem::exists(list, ec)) return;
-    if (FILE* f = std::fopen(list.string().c_str(), "wb")) {
-        std::fprintf(f, "%s\r\n", kDemoBluetoothAddress);
-        std::fclose(f);
+    std::ofstream out(list, std::ios::binary);
+    out << kDemoBluetoothAddress << "\r\n";
+    if (out.flush())
         std::fprintf(stderr, "Wrote %s with the virtual Bluetooth logger's address.\n",
-                     list.string().c_str());
-    }
+                     qm::PathText(list).c_str());
 }
 
 }  // namespace
@@ -144,7 +145,8 @@ int main(int argc, char* argv[]) {
     qm::QtPcClock clock;
     qm::QtOperatorServices ops;
     qm::Controller controller(clock, ops);
-    const std::filesystem::path startFolder(QDir::currentPath().toStdString());
+    // Qt gives the folder as UTF-8; the path is built from that on every platform.
+    const std::filesystem::path startFolder = qm::Utf8Path(QDir::currentPath().toStdString());
     controller.SetUpFolders(startFolder);
     if (options->demo && options->via == "bluetooth") EnsureDemoDeviceList(startFolder);
 

@@ -3,7 +3,6 @@
 #include "store/Catalogue.h"
 #include "core/Controller.h"
 #include "protocol/CommandCode.h"
-#include "protocol/Cp1251.h"
 
 namespace qm {
 
@@ -30,7 +29,7 @@ void Controller::ComboBox1Change() {
 void Controller::bDeleteClick() {
     Run([&] {
         if (!SelectedDirectory()) return;
-        if (ops_.Confirm(English() ? "Are You sure?" : "Вы уверены?")) DeleteSelectedDirectory();
+        if (ops_.Confirm(IsEnglish() ? "Are You sure?" : "Вы уверены?")) DeleteSelectedDirectory();
     });
 }
 
@@ -38,8 +37,8 @@ void Controller::DeleteSelectedDirectory() {
     const std::string name = *SelectedDirectory();
     const auto count = BuildNameRequest(s_.PacketBuffer, CommandCode::DeleteDirectory, name);
     if (!count) {
-        ops_.ShowError("The directory name \"" + Cp1251ToUtf8(name) +
-                       "\" is too long to be sent to the logger; nothing was deleted.");
+        ops_.ShowError("The directory name " + QuotedName(name) +
+                       " is too long to be sent to the logger; nothing was deleted.");
         return;
     }
     s_.DirectoryName = name;

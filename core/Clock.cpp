@@ -39,7 +39,7 @@ void Controller::SendClockSet() {
     b[6] = static_cast<std::uint8_t>(s_.ClockHour);
     b[7] = static_cast<std::uint8_t>(s_.ClockDay);
     b[8] = static_cast<std::uint8_t>(s_.ClockMonth);
-    b[9] = static_cast<std::uint8_t>((s_.ClockYear & 0xFF) - 208);  // year - 2000, modulo 256
+    b[9] = static_cast<std::uint8_t>((s_.ClockYear - 2000) & 0xFF);
     s_.ClockJustSet = true;
     s_.SendCount = 10;
     SendPacket();

@@ -1,12 +1,12 @@
 // The connection sequence: identification, correction table, clock, schedule or remarks,
 // battery, root listing, and the line value in the title, with the timers that pace it.
+#include <optional>
 #include <string>
 
 #include "core/Controller.h"
 #include "measure/Battery.h"
 #include "measure/Calibration.h"
 #include "protocol/CommandCode.h"
-#include "protocol/Cp1251.h"
 #include "protocol/ReplyStatus.h"
 #include "store/Catalogue.h"
 
@@ -52,33 +52,33 @@ void Controller::IdentificationReply() {
     SendCommand(s_.DeviceType < 80 ? C::ReadClock : C::ReadCalibration);
 }
 
-std::string Controller::LineText(const Reply& r) {
+namespace {
+
+// The first word of a reply to 16 that holds a value (high byte first), if any was received.
+std::optional<std::uint16_t> FirstLineWord(const Reply& r) {
     const int words = r.Length() / 2;
     for (int k = 1; k <= words; ++k) {
         const std::size_t hi = 2 * static_cast<std::size_t>(k) + 1;
-        if (hi + 1 > r.Received()) break;
-        const auto w = static_cast<std::uint16_t>((r.At(hi) << 8) | r.At(hi + 1));
-        if (w == kNoValue) continue;
-        if (w < 0x8000) return std::to_string(w / 16);
-        return std::to_string((w & 0x7F00) / 256) + "." + std::to_string(w & 0x00FF);
+        if (!r.Holds(hi + 1)) break;
+        const std::uint16_t w = r.WordHighFirst(hi);
+        if (w != kNoValue) return w;
     }
-    return "-";
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::string Controller::LineText(const Reply& r) {
+    const auto w = FirstLineWord(r);
+    if (!w) return "-";
+    if (*w < 0x8000) return std::to_string(*w / 16);
+    return std::to_string((*w & 0x7F00) / 256) + "." + std::to_string(*w & 0x00FF);
 }
 
 // Row 16: the line value goes into the title.
 void Controller::LineValueReply() {
     const Reply r = CurrentReply();
-    const int words = r.Length() / 2;
-    s_.LineValue = 0;
-    for (int k = 1; k <= words; ++k) {
-        const std::size_t hi = 2 * static_cast<std::size_t>(k) + 1;
-        if (hi + 1 > r.Received()) break;
-        const auto w = static_cast<std::uint16_t>((r.At(hi) << 8) | r.At(hi + 1));
-        if (w != kNoValue) {
-            s_.LineValue = w;
-            break;
-        }
-    }
+    s_.LineValue = FirstLineWord(r).value_or(0);
     m_.window.title = s_.DeviceTitle + "  Line  [" + LineText(r) + "]";
 }
 
@@ -178,12 +178,7 @@ void Controller::OnTimer(TimerId id) {
 // for itself.
 void Controller::StartTimerTimer() {
     m_.StartTimer.Stop();
-    s_.CurrentCommand = C::Identify;
-    s_.PacketBuffer[1] = 2;
-    s_.PacketBuffer[2] = kModemRequestStatus;
-    s_.PacketBuffer[3] = C::Identify;
-    s_.SendCount = 4;
-    SendPacket();
+    SendCommand(C::Identify, kModemRequestStatus);
     if (!s_.SerialLinkActive) {
         s_.UsbStarted = true;
         m_.GroupBox4.visible = false;
@@ -225,8 +220,8 @@ void Controller::TimerBarTimer() {
 void Controller::RequestDirectoryList(const std::string& name) {
     const auto count = BuildNameRequest(s_.PacketBuffer, C::ListFirst, name);
     if (!count) {
-        ops_.ShowError("The directory name \"" + Cp1251ToUtf8(name) +
-                       "\" is too long to be sent to the logger.");
+        ops_.ShowError("The directory name " + QuotedName(name) +
+                       " is too long to be sent to the logger.");
         return;
     }
     s_.CurrentCommand = C::ListFirst;

@@ -111,8 +111,15 @@ private:
     template <typename F>
     void Run(F&& handler);
 
+    // Links: the device or port that carries the packets from now on; the connection sequence
+    // starts when StartTimer fires.
+    void UseUsbLogger(HidDeviceLink* device);
+    void UseSerialPort(SerialLink* port, const std::string& portName);
+
     // Exchange.
-    void SendCommand(std::uint8_t code);
+    // A request of its code alone, over the active link; the status byte kModemRequestStatus
+    // lets a USB modem adapter answer for itself.
+    void SendCommand(std::uint8_t code, std::uint8_t status = 0);
     void SendPacket();
     void WriteHidReport();
     void SendModemRequest(std::uint8_t code, std::uint8_t dataByte, bool withData);
@@ -162,13 +169,16 @@ private:
     void DeleteSelectedDirectory();
     // The logger's name of the selected directory, or nothing when none is selected.
     const std::string* SelectedDirectory() const;
-    bool English() const { return m_.pmEng.checked; }
 
     // Full and "Новые" copies.
     void bAllDataClick();
     void bNewDataClick();
     void StartCopy(bool resume);
+    // Whether a logger directory's name can be its local data-set folder; when it cannot, the
+    // operator is told why and nothing is copied.
+    bool UsableAsLocalFolder(const std::string& directory);
     void LockForCopy();
+    void UnlockAfterCopy();
     void FileListingEntry(const std::string& nameBytes);
     void FileListingEnded();
     void HandleLineReply();
@@ -221,8 +231,15 @@ private:
     void DirectoryListingEnded();
     void EndOfListing();
 
-    // Value changes the controller makes itself: compare, assign, and run the control's change
-    // handler when the shown value differs, as an edit by the operator would.
+    // A control's value changes, by the operator's edit or by the controller itself: compare,
+    // assign, and run the control's change handler when the shown value differs.
+    template <typename V>
+    void ChangeValue(std::string_view name, V& field, const V& value) {
+        if (field == value) return;
+        field = value;
+        RunChange(name);
+    }
+    // Value changes the controller makes itself.
     void SetDateTimeValue(std::string_view name, DateTimeEdit& editor, DateTime value);
     void SetSpinValue(std::string_view name, SpinEdit& editor, double value);
     void SetEditText(std::string_view name, EditBox& edit, const std::string& text);

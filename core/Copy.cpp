@@ -11,7 +11,6 @@
 
 #include "core/Controller.h"
 #include "protocol/CommandCode.h"
-#include "protocol/Cp1251.h"
 #include "protocol/ReplyStatus.h"
 #include "store/Catalogue.h"
 #include "store/ValueLines.h"
@@ -20,23 +19,6 @@ namespace qm {
 
 namespace C = CommandCode;
 namespace fs = std::filesystem;
-
-namespace {
-
-// Room for a name in a request that carries it with a 0 byte: the length byte counts the
-// status, the code, `extra` further bytes, the name and the 0 byte.
-bool FitsRequest(const std::string& name, std::size_t extra) {
-    return name.size() + 3 + extra <= 255;
-}
-
-std::string Shown(const std::string& nameBytes) {
-    std::string shown(1, '"');
-    shown += Cp1251ToUtf8(nameBytes);
-    shown += '"';
-    return shown;
-}
-
-}  // namespace
 
 void Controller::GuardCopy(const std::function<void()>& step) {
     try {
@@ -56,6 +38,15 @@ void Controller::FailCopy(const std::string& message) {
     m_.Timer2.Start();
 }
 
+bool Controller::UsableAsLocalFolder(const std::string& directory) {
+    const auto why = RefusedLocalName(directory);
+    if (!why) return true;
+    ops_.ShowError("The directory name " + QuotedName(directory) +
+                   " from the logger cannot be used as a local folder name (" + *why +
+                   "); nothing was copied.");
+    return false;
+}
+
 void Controller::bAllDataClick() {
     Run([&] { StartCopy(false); });
 }
@@ -73,6 +64,16 @@ void Controller::LockForCopy() {
     m_.Chart1.visible = false;
 }
 
+// Undoes LockForCopy; the chart stays hidden until test readings are shown again.
+void Controller::UnlockAfterCopy() {
+    m_.bTest.enabled = true;
+    m_.TabSheet1.visible = true;
+    m_.bClock.enabled = true;
+    m_.bSynch.enabled = true;
+    m_.ComboBox1.enabled = true;
+    m_.PageControl1.visible = true;
+}
+
 void Controller::MakeCopyFolder() {
     std::error_code ec;
     if (fs::is_directory(s_.copy.copyFolder, ec)) return;
@@ -87,14 +88,9 @@ void Controller::StartCopy(bool resume) {
     if (!dir) return;
     // The name becomes a local folder and travels in the listing request: check both first,
     // before anything is locked.
-    if (const auto why = RefusedLocalName(*dir)) {
-        ops_.ShowError("The directory name " + Shown(*dir) +
-                       " from the logger cannot be used as a local folder name (" + *why +
-                       "); nothing was copied.");
-        return;
-    }
-    if (!FitsRequest(*dir, 0)) {
-        ops_.ShowError("The directory name " + Shown(*dir) +
+    if (!UsableAsLocalFolder(*dir)) return;
+    if (!NameFitsRequest(*dir)) {
+        ops_.ShowError("The directory name " + QuotedName(*dir) +
                        " is too long to be sent to the logger; nothing was copied.");
         return;
     }
@@ -143,17 +139,17 @@ void Controller::FileListingEnded() {
         if (i > c.FileNameTable.size()) {
             // The file is gone from the logger (the directory was cleared, say): the files
             // there now are all new.
-            ops_.ShowWarning("The file " + Shown(c.ResumeName) +
+            ops_.ShowWarning("The file " + QuotedName(c.ResumeName) +
                              ", where the last copy ended, is no longer on the logger. All files "
                              "of " +
-                             Shown(c.copyDirectory) + " are copied.");
+                             QuotedName(c.copyDirectory) + " are copied.");
             CopyFilesFrom(1, false);
             return;
         }
         c.LinesWritten = static_cast<std::int32_t>(record.lines);
         if (record.lines > 0xFFFF) {
             // Request 69 carries 16 bits of the position; a cut one would repeat or skip lines.
-            ops_.ShowWarning("The local copy of " + Shown(c.ResumeName) + " holds " +
+            ops_.ShowWarning("The local copy of " + QuotedName(c.ResumeName) + " holds " +
                              std::to_string(record.lines) +
                              " lines, more than the logger can be asked to skip. The file is "
                              "copied whole.");
@@ -184,27 +180,27 @@ bool Controller::OpenCopyFile(std::size_t index, bool resume) {
     c.CurrentFileIndex = index;
     const std::string& name = c.FileNameTable[index - 1];
     if (const auto why = RefusedLocalName(name)) {
-        ops_.ShowError("The file name " + Shown(name) + " listed by the logger in " +
-                       Shown(c.copyDirectory) + " cannot be used as a local file name (" + *why +
-                       "); the file is skipped.");
+        ops_.ShowError("The file name " + QuotedName(name) + " listed by the logger in " +
+                       QuotedName(c.copyDirectory) + " cannot be used as a local file name (" +
+                       *why + "); the file is skipped.");
         return false;
     }
     const std::string path = c.copyDirectory + "\\" + name;
-    if (!FitsRequest(path, 0)) {
-        ops_.ShowError("The path " + Shown(path) +
+    if (!NameFitsRequest(path)) {
+        ops_.ShowError("The path " + QuotedName(path) +
                        " is too long to be sent to the logger; the file is skipped.");
         return false;
     }
     c.RequestPath = path;
     const fs::path local = c.copyFolder / LocalName(name);
-    if (resume && !FitsRequest(path, 2)) {
-        ops_.ShowWarning("The path " + Shown(path) +
+    if (resume && !NameFitsRequest(path, 2)) {
+        ops_.ShowWarning("The path " + QuotedName(path) +
                          " is too long for a resume request; the file is copied whole.");
         resume = false;
     }
     std::error_code ec;
     if (resume && !fs::exists(local, ec)) {
-        ops_.ShowWarning("The local copy " + Shown(name) +
+        ops_.ShowWarning("The local copy " + QuotedName(name) +
                          " of the last copy is missing; the file is copied whole.");
         resume = false;
     }
@@ -334,8 +330,7 @@ void Controller::CollectValues() {
     const Reply r = CurrentReply();
     const std::size_t n = r.Length() / 2;
     for (std::size_t i = 1; i <= n; ++i) {
-        const auto word = static_cast<std::uint16_t>(r.At(1 + 2 * i) | (r.At(2 + 2 * i) << 8));
-        s_.copy.ValueBlock.push_back(SignedWord(word));
+        s_.copy.ValueBlock.push_back(SignedWord(r.WordLowFirst(1 + 2 * i)));
     }
 }
 
@@ -349,14 +344,14 @@ void Controller::CountMeasurement() {
     ++s_.copy.MeasurementCount;
     Label& l = m_.lMeasureCounter;
     l.caption =
-        (English() ? "Measurements: " : "Измерений: ") + std::to_string(s_.copy.MeasurementCount);
+        (IsEnglish() ? "Measurements: " : "Измерений: ") + std::to_string(s_.copy.MeasurementCount);
     l.visible = true;
     l.fontColour = Colour::Red;
 }
 
 void Controller::ShowNoData() {
     Label& l = m_.lMeasureCounter;
-    l.caption = English() ? "No data" : "Нет данных";
+    l.caption = IsEnglish() ? "No data" : "Нет данных";
     l.visible = true;
     l.fontColour = Colour::Red;
     m_.Timer2.Start();
@@ -379,12 +374,7 @@ void Controller::Timer2Timer() {
     m_.bAllData.enabled = true;
     // "Новые" only where there is a record to resume from.
     UpdateNewDataButton(m_, s_.DataFolder);
-    m_.bTest.enabled = true;
-    m_.TabSheet1.visible = true;
-    m_.bClock.enabled = true;
-    m_.bSynch.enabled = true;
-    m_.ComboBox1.enabled = true;
-    m_.PageControl1.visible = true;
+    UnlockAfterCopy();
     m_.bCancel.enabled = true;
     s_.copy.DayCopyMode = false;
 }

@@ -3,7 +3,6 @@
 // the full copy and never touches the resume record.
 #include "core/Controller.h"
 #include "protocol/CommandCode.h"
-#include "protocol/Cp1251.h"
 #include "protocol/ReplyStatus.h"
 #include "store/Catalogue.h"
 #include "store/ValueLines.h"
@@ -34,13 +33,8 @@ void Controller::bCancelClick() {
             b->visible = true;
             b->enabled = true;
         }
-        m_.bTest.enabled = true;
-        m_.TabSheet1.visible = true;
-        m_.bClock.enabled = true;
-        m_.bSynch.enabled = true;
-        m_.ComboBox1.enabled = true;
         m_.bDelete.visible = true;
-        m_.PageControl1.visible = true;
+        UnlockAfterCopy();
         s_.copy.DayCopyMode = false;
     });
 }
@@ -52,15 +46,10 @@ void Controller::bCopyClick() {
         const CivilDateTime date = m_.DateData.value.ToCivil();
         const std::string path = *dir + "\\" + MonthFileName(date.year, date.month);
         // Refused names leave the mode armed: the operator can cancel it.
-        if (const auto why = RefusedLocalName(*dir)) {
-            ops_.ShowError("The directory name \"" + Cp1251ToUtf8(*dir) +
-                           "\" from the logger cannot be used as a local folder name (" + *why +
-                           "); nothing was copied.");
-            return;
-        }
-        if (path.size() + 3 > 255) {
-            ops_.ShowError("The path \"" + Cp1251ToUtf8(path) +
-                           "\" is too long to be sent to the logger; nothing was copied.");
+        if (!UsableAsLocalFolder(*dir)) return;
+        if (!NameFitsRequest(path)) {
+            ops_.ShowError("The path " + QuotedName(path) +
+                           " is too long to be sent to the logger; nothing was copied.");
             return;
         }
         m_.bCopy.enabled = false;

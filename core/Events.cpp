@@ -46,37 +46,25 @@ T* As(WindowModel& m, std::string_view name) {
 
 void Controller::TextEdited(std::string_view name, const std::string& text) {
     Run([&] {
-        EditBox* e = As<EditBox>(m_, name);
-        if (!e || e->text == text) return;
-        e->text = text;
-        RunChange(name);
+        if (EditBox* e = As<EditBox>(m_, name)) ChangeValue(name, e->text, text);
     });
 }
 
 void Controller::NumberEdited(std::string_view name, double value) {
     Run([&] {
-        SpinEdit* e = As<SpinEdit>(m_, name);
-        if (!e || e->value == value) return;
-        e->value = value;
-        RunChange(name);
+        if (SpinEdit* e = As<SpinEdit>(m_, name)) ChangeValue(name, e->value, value);
     });
 }
 
 void Controller::DateTimeEdited(std::string_view name, DateTime value) {
     Run([&] {
-        DateTimeEdit* e = As<DateTimeEdit>(m_, name);
-        if (!e || e->value == value) return;
-        e->value = value;
-        RunChange(name);
+        if (DateTimeEdit* e = As<DateTimeEdit>(m_, name)) ChangeValue(name, e->value, value);
     });
 }
 
 void Controller::Checked(std::string_view name, bool checked) {
     Run([&] {
-        CheckBox* c = As<CheckBox>(m_, name);
-        if (!c || c->checked == checked) return;
-        c->checked = checked;
-        RunChange(name);
+        if (CheckBox* c = As<CheckBox>(m_, name)) ChangeValue(name, c->checked, checked);
     });
 }
 

@@ -8,10 +8,10 @@
 
 namespace qm {
 
-void Controller::SendCommand(std::uint8_t code) {
+void Controller::SendCommand(std::uint8_t code, std::uint8_t status) {
     s_.CurrentCommand = code;
     s_.PacketBuffer[1] = 2;
-    s_.PacketBuffer[2] = 0;
+    s_.PacketBuffer[2] = status;
     s_.PacketBuffer[3] = code;
     s_.SendCount = 4;
     SendPacket();
@@ -55,7 +55,7 @@ void Controller::SendModemRequest(std::uint8_t code, std::uint8_t dataByte, bool
 void Controller::HidCtlDeviceData(std::string_view productString,
                                   std::span<const std::uint8_t> data) {
     Run([&] {
-        if (productString != "QM Controller") return;
+        if (productString != kLoggerProductName) return;
         const std::size_t n = std::min(data.size(), s_.PacketBuffer.size() - 1);
         std::copy_n(data.begin(), n, s_.PacketBuffer.begin() + 1);
         s_.ReceivedCount = n;

@@ -7,10 +7,6 @@
 
 namespace qm {
 
-namespace {
-constexpr std::string_view kProductName = "QM Controller";
-}
-
 void Controller::RegisterLinkHandlers() {
     OnClick("bSetPort", &Controller::bSetPortClick);
 }
@@ -49,12 +45,7 @@ void Controller::HidCtlDeviceChange() {
 // logger family carries the link.
 bool Controller::HidCtlEnumerate(HidDevice& device, int index) {
     hid_->ClaimDevice(index);
-    if (device.ProductString() == kProductName) {
-        s_.LinkDevice = &device;
-        m_.StartTimer.SetInterval(300);
-        m_.StartTimer.Start();
-        m_.pmBluetooth.enabled = false;
-    }
+    if (device.ProductString() == kLoggerProductName) UseUsbLogger(&device);
     m_.window.title = "QM-Controller";
     return true;
 }
@@ -85,12 +76,7 @@ void Controller::bSetPortClick() {
             m_.bSetPort.enabled = true;
             return;
         }
-        s_.serialPort = port;
-        s_.PortName = name;
-        s_.SerialLinkActive = true;
-        m_.StartTimer.SetInterval(3000);
-        m_.StartTimer.Start();
-        m_.GroupBox4.visible = false;
+        UseSerialPort(port, name);
     });
 }
 

@@ -35,24 +35,17 @@ void Controller::RegisterMeasureHandlers() {
 }
 
 void Controller::SetDateTimeValue(std::string_view name, DateTimeEdit& editor, DateTime value) {
-    if (editor.value == value) return;
-    editor.value = value;
-    RunChange(name);
+    ChangeValue(name, editor.value, value);
 }
 
 void Controller::SetSpinValue(std::string_view name, SpinEdit& editor, double value) {
     // A spin editor shows only values of its range, as the widget does; the reply's own number
     // stays in the schedule.
-    value = std::clamp(value, editor.minimum, editor.maximum);
-    if (editor.value == value) return;
-    editor.value = value;
-    RunChange(name);
+    ChangeValue(name, editor.value, std::clamp(value, editor.minimum, editor.maximum));
 }
 
 void Controller::SetEditText(std::string_view name, EditBox& edit, const std::string& text) {
-    if (edit.text == text) return;
-    edit.text = text;
-    RunChange(name);
+    ChangeValue(name, edit.text, text);
 }
 
 }  // namespace qm

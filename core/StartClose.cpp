@@ -71,24 +71,30 @@ void Controller::FormClose() {
 
 void Controller::UsbLoggerFound(HidDeviceLink* device) {
     Run([&] {
-        s_.LinkDevice = device;
-        m_.StartTimer.SetInterval(300);
-        m_.StartTimer.Start();
-        m_.pmBluetooth.enabled = false;
+        UseUsbLogger(device);
         m_.window.title = "QM-Controller";
     });
 }
 
 void Controller::SerialPortOpened(SerialLink* port, const std::string& portName) {
-    Run([&] {
-        s_.serialPort = port;
-        s_.PortName = portName;
-        s_.PortOpen = true;
-        s_.SerialLinkActive = true;
-        m_.StartTimer.SetInterval(3000);
-        m_.StartTimer.Start();
-        m_.GroupBox4.visible = false;
-    });
+    Run([&] { UseSerialPort(port, portName); });
+}
+
+void Controller::UseUsbLogger(HidDeviceLink* device) {
+    s_.LinkDevice = device;
+    m_.StartTimer.SetInterval(300);
+    m_.StartTimer.Start();
+    m_.pmBluetooth.enabled = false;
+}
+
+void Controller::UseSerialPort(SerialLink* port, const std::string& portName) {
+    s_.serialPort = port;
+    s_.PortName = portName;
+    s_.PortOpen = true;
+    s_.SerialLinkActive = true;
+    m_.StartTimer.SetInterval(3000);
+    m_.StartTimer.Start();
+    m_.GroupBox4.visible = false;
 }
 
 void Controller::pmBluetoothClick() {

@@ -57,7 +57,6 @@ void HidCtl::DevicesChanged(bool force) {
             changed = true;
         }
     }
-    Recount();
 
     if ((changed || force) && handlers_.deviceChange) handlers_.deviceChange();
     scanning_ = false;
@@ -86,7 +85,6 @@ int HidCtl::RunEnumeration() {
         if (!d.claimed_) d.CloseHandles();
         if (!goOn) break;
     }
-    Recount();
     return visited;
 }
 
@@ -96,7 +94,6 @@ HidDevice* HidCtl::ClaimDevice(int index) {
     if (d.claimed_) return nullptr;
     d.claimed_ = true;
     StartReader(d);
-    Recount();
     return &d;
 }
 
@@ -116,16 +113,21 @@ HidDevice* HidCtl::Find(const HidDeviceLink* link) const {
     return nullptr;
 }
 
-void HidCtl::Recount() {
-    notClaimed_ = claimed_ = unplugged_ = 0;
-    for (const auto& d : devices_) {
-        if (!d->pluggedIn_)
-            ++unplugged_;
-        else if (d->claimed_)
-            ++claimed_;
-        else
-            ++notClaimed_;
-    }
+int HidCtl::CountDevices(bool (*counts)(const HidDevice& device)) const {
+    return static_cast<int>(
+        std::count_if(devices_.begin(), devices_.end(), [&](const auto& d) { return counts(*d); }));
+}
+
+int HidCtl::NotClaimedCount() const {
+    return CountDevices([](const HidDevice& d) { return d.PluggedIn() && !d.Claimed(); });
+}
+
+int HidCtl::ClaimedCount() const {
+    return CountDevices([](const HidDevice& d) { return d.PluggedIn() && d.Claimed(); });
+}
+
+int HidCtl::UnpluggedCount() const {
+    return CountDevices([](const HidDevice& d) { return !d.PluggedIn(); });
 }
 
 }  // namespace qm

@@ -88,21 +88,20 @@ public:
     // The device object behind a link, if it is one of ours.
     HidDevice* Find(const HidDeviceLink* link) const;
 
-    // Counters of the list, kept up to date after every scan.
-    int NotClaimedCount() const { return notClaimed_; }
-    int ClaimedCount() const { return claimed_; }
-    int UnpluggedCount() const { return unplugged_; }
+    // Counters of the list: plugged-in devices not claimed and claimed, and unplugged ones.
+    int NotClaimedCount() const;
+    int ClaimedCount() const;
+    int UnpluggedCount() const;
 
 private:
     std::unique_ptr<HidDevice> MakeDevice(const HidInterfaceInfo& info);
     void StartReader(HidDevice& device);
-    void Recount();
+    int CountDevices(bool (*counts)(const HidDevice& device)) const;
 
     HidBackend& backend_;
     Handlers handlers_;
     std::vector<std::unique_ptr<HidDevice>> devices_;
     bool scanning_ = false;
-    int notClaimed_ = 0, claimed_ = 0, unplugged_ = 0;
 };
 
 }  // namespace qm

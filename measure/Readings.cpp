@@ -12,8 +12,8 @@ void DecodeReadingsBlock(ReadingsState& s, const Reply& reply) {
     const int words = reply.Length() / 2;
     for (int k = 0; k < words && s.ReadingCount < kMaxReadings; ++k) {
         const std::size_t hi = packet::kData + 2 * static_cast<std::size_t>(k);
-        if (hi + 1 > reply.Received()) break;
-        const auto w = static_cast<std::uint16_t>((reply.At(hi) << 8) | reply.At(hi + 1));
+        if (!reply.Holds(hi + 1)) break;
+        const std::uint16_t w = reply.WordHighFirst(hi);
         const int i = ++s.ReadingCount;
         s.ReadingValid[i] = w != kNoValue;
         s.Readings[i] = ReadingValue(w);

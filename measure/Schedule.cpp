@@ -17,6 +17,20 @@ std::string InvalidField(const char* what, int a, int b, int c, const char* form
            "); the schedule shown is incomplete.";
 }
 
+// The byte fields of one end of the run (start or stop), in the order the schedule carries them,
+// from its time of day and its date.
+void SplitRunEnd(const DateTime& time, const DateTime& date, std::uint16_t& minute,
+                 std::uint16_t& hour, std::uint16_t& day, std::uint16_t& month,
+                 std::uint16_t& year) {
+    const CivilDateTime t = time.ToCivil();
+    const CivilDateTime d = date.ToCivil();
+    minute = static_cast<std::uint16_t>(t.minute);
+    hour = static_cast<std::uint16_t>(t.hour);
+    day = static_cast<std::uint16_t>(d.day);
+    month = static_cast<std::uint16_t>(d.month);
+    year = static_cast<std::uint16_t>(d.year);
+}
+
 }  // namespace
 
 ScheduleDecodeResult DecodeSchedule(const Reply& r) {
@@ -87,23 +101,13 @@ int BuildScheduleRequest(const MeasurementSchedule& s, PacketBuffer& b) {
 
 bool CaptureSchedule(MeasurementSchedule& s, const ScheduleEditors& e) {
     s.StartTime = e.timeStart.TimeOfDay();
-    const CivilDateTime startTime = s.StartTime.ToCivil();
-    s.StartHour = static_cast<std::uint16_t>(startTime.hour);
-    s.StartMinute = static_cast<std::uint16_t>(startTime.minute);
     s.StartDate = e.dateStart.DatePart();
-    const CivilDateTime startDate = s.StartDate.ToCivil();
-    s.StartYear = static_cast<std::uint16_t>(startDate.year);
-    s.StartMonth = static_cast<std::uint16_t>(startDate.month);
-    s.StartDay = static_cast<std::uint16_t>(startDate.day);
+    SplitRunEnd(s.StartTime, s.StartDate, s.StartMinute, s.StartHour, s.StartDay, s.StartMonth,
+                s.StartYear);
     s.StopTime = e.timeStop.TimeOfDay();
-    const CivilDateTime stopTime = s.StopTime.ToCivil();
-    s.StopHour = static_cast<std::uint16_t>(stopTime.hour);
-    s.StopMinute = static_cast<std::uint16_t>(stopTime.minute);
     s.StopDate = e.dateStop.DatePart();
-    const CivilDateTime stopDate = s.StopDate.ToCivil();
-    s.StopYear = static_cast<std::uint16_t>(stopDate.year);
-    s.StopMonth = static_cast<std::uint16_t>(stopDate.month);
-    s.StopDay = static_cast<std::uint16_t>(stopDate.day);
+    SplitRunEnd(s.StopTime, s.StopDate, s.StopMinute, s.StopHour, s.StopDay, s.StopMonth,
+                s.StopYear);
     s.IntervalDays = e.days;
     s.IntervalHours = e.hours;
     s.IntervalMinutes = e.minutes;

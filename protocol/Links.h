@@ -5,8 +5,12 @@
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace qm {
+
+// The product string the logger and its USB modems enumerate with.
+inline constexpr std::string_view kLoggerProductName = "QM Controller";
 
 // The HID device that carries packets (the logger or its USB modem). A request is written as one
 // output report of the device's output report length, starting at the report ID byte.

@@ -21,6 +21,16 @@ public:
     std::uint8_t At(std::size_t index) const {
         return index >= 1 && index <= received_ && index < buf_.size() ? buf_[index] : 0;
     }
+    // Whether the byte at `index` was received.
+    bool Holds(std::size_t index) const { return index >= 1 && index <= received_; }
+    // The 16-bit word in the bytes at `index` and `index + 1`, high byte first or low byte
+    // first; a byte that was not received reads as 0, as At() reads it.
+    std::uint16_t WordHighFirst(std::size_t index) const {
+        return static_cast<std::uint16_t>((At(index) << 8) | At(index + 1));
+    }
+    std::uint16_t WordLowFirst(std::size_t index) const {
+        return static_cast<std::uint16_t>(At(index) | (At(index + 1) << 8));
+    }
     // Index of the last byte that holds reply bytes: the smaller of what the length byte
     // announces (length + 1) and what was received.
     std::size_t LastIndex() const;

@@ -21,6 +21,10 @@ struct Request {
     std::uint8_t Status() const { return At(2); }
     std::uint8_t Code() const { return At(3); }
     std::uint8_t At(std::size_t i) const { return i < bytes.size() ? bytes[i] : 0; }
+    // The 16-bit word at `i`, low byte first.
+    std::uint16_t WordLowFirst(std::size_t i) const {
+        return static_cast<std::uint16_t>(At(i) | (At(i + 1) << 8));
+    }
     // Characters from `from` up to a 0 byte or the end of the packet.
     std::string Name(std::size_t from) const {
         std::string name;
@@ -231,7 +235,7 @@ Frame VirtualLogger::Impl::ValuesBlock(bool first) {
 // to a line, and at least one (the program counts an empty value block as a line too). A count
 // that ends inside a measurement's values resumes at the next text line.
 Frame VirtualLogger::Impl::ResumeFile(const Request& r) {
-    const std::size_t skip = r.At(4) | (r.At(5) << 8);
+    const std::size_t skip = r.WordLowFirst(4);
     if (!OpenFile(r.Name(6))) return TextReply(ReplyStatus::End, "");
     const auto& lines = file->lines;
     std::size_t counted = 0;
@@ -328,8 +332,7 @@ std::vector<Frame> VirtualLogger::Impl::Handle(const Request& r) {
             break;
         case CommandCode::WriteCalibration:
             for (std::size_t i = 0; i < kWordsPerBlock; ++i) {
-                calibration[i] =
-                    static_cast<std::int16_t>(r.At(4 + 2 * i) | (r.At(5 + 2 * i) << 8));
+                calibration[i] = static_cast<std::int16_t>(r.WordLowFirst(4 + 2 * i));
             }
             break;
         case CommandCode::ListFirst: {

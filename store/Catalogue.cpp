@@ -7,12 +7,12 @@
 
 namespace qm {
 
-std::filesystem::path Utf8Path(const std::string& utf8) {
-    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+bool NameFitsRequest(const std::string& name, std::size_t extra) {
+    return name.size() + 3 + extra <= 255;
 }
 
 std::optional<int> BuildNameRequest(PacketBuffer& b, std::uint8_t code, const std::string& name) {
-    if (name.size() + 3 > 255) return std::nullopt;
+    if (!NameFitsRequest(name)) return std::nullopt;
     b[1] = static_cast<std::uint8_t>(name.size() + 3);
     b[2] = 0;
     b[3] = code;
@@ -27,9 +27,13 @@ void AddDirectoryEntry(CopyState& copy, ComboBox& selector, const std::string& n
     selector.items.push_back(Cp1251ToUtf8(nameBytes));
 }
 
+std::string QuotedName(const std::string& nameBytes) {
+    return '"' + Cp1251ToUtf8(nameBytes) + '"';
+}
+
 std::filesystem::path DataSetFolder(const std::filesystem::path& dataFolder,
                                     const std::string& nameBytes) {
-    return dataFolder / Utf8Path(Cp1251ToUtf8(nameBytes));
+    return dataFolder / LocalName(nameBytes);
 }
 
 void UpdateNewDataButton(WindowModel& model, const std::filesystem::path& dataFolder) {

@@ -8,7 +8,6 @@
 #include <utility>
 
 #include "protocol/Cp1251.h"
-#include "store/Catalogue.h"
 
 namespace qm {
 
@@ -37,6 +36,10 @@ bool IsReservedDeviceName(const std::string& name) {
 std::string PathText(const fs::path& path) {
     const std::u8string u8 = path.u8string();
     return std::string(u8.begin(), u8.end());
+}
+
+fs::path Utf8Path(const std::string& utf8) {
+    return fs::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
 std::optional<std::string> RefusedLocalName(const std::string& name) {

@@ -20,6 +20,8 @@ public:
 
 // A path shown to the operator (UTF-8).
 std::string PathText(const std::filesystem::path& path);
+// A path from UTF-8 text, the same on every platform.
+std::filesystem::path Utf8Path(const std::string& utf8);
 
 // Why a name that came from the logger may not become a local file or folder name, or nothing
 // when it is safe: it must stay one plain name inside its folder (no separators, no "." or "..",

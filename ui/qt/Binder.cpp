@@ -34,10 +34,6 @@
 namespace qm {
 namespace {
 
-QString Name(std::string_view n) {
-    return QString::fromUtf8(n.data(), static_cast<qsizetype>(n.size()));
-}
-
 // Whether `w` is the kind of widget that shows a control of type T.
 template <typename T>
 bool Fits(QWidget* w) {
@@ -78,7 +74,7 @@ Binder::Binder(Controller& controller, MainWindow& window, ParametersDialog& dia
     : controller_(controller), window_(window), dialog_(dialog) {
     WindowModel& m = controller_.MutableModel();
     for (const ControlRef& r : m.Controls()) {
-        QWidget* w = window_.findChild<QWidget*>(Name(r.name));
+        QWidget* w = window_.findChild<QWidget*>(ToQString(r.name));
         const bool fits =
             w && std::visit([&](auto* c) { return Fits<std::remove_pointer_t<decltype(c)>>(w); },
                             r.control);
@@ -90,7 +86,7 @@ Binder::Binder(Controller& controller, MainWindow& window, ParametersDialog& dia
         Connect(r.name, r.control, w, QString());
     }
     for (const ControlRef& r : m.Parameters.Controls()) {
-        QWidget* w = dialog_.findChild<QWidget*>(Name(r.name));
+        QWidget* w = dialog_.findChild<QWidget*>(ToQString(r.name));
         const bool fits =
             w && std::visit([&](auto* c) { return Fits<std::remove_pointer_t<decltype(c)>>(w); },
                             r.control);
@@ -102,10 +98,10 @@ Binder::Binder(Controller& controller, MainWindow& window, ParametersDialog& dia
         Connect(r.name, r.control, w, "Parameters.");
     }
     for (const MenuItemRef& item : m.MenuItems()) {
-        QAction* a = window_.PopupMenu()->findChild<QAction*>(Name(item.name));
+        QAction* a = window_.PopupMenu()->findChild<QAction*>(ToQString(item.name));
         if (!a) {
             for (QAction* candidate : window_.PopupMenu()->actions())
-                if (candidate->objectName() == Name(item.name)) a = candidate;
+                if (candidate->objectName() == ToQString(item.name)) a = candidate;
         }
         if (!a) {
             missing_.emplace_back(item.name);
@@ -204,7 +200,7 @@ void Binder::Connect(std::string_view controlName, const ControlPtr& control, QW
                         [this, name](int i) { Send([&] { controller_.Selected(name, i); }); });
             } else if constexpr (std::is_same_v<T, RadioGroup>) {
                 auto* buttons = new QButtonGroup(w);
-                buttons->setObjectName(Name(controlName) + "Buttons");
+                buttons->setObjectName(ToQString(controlName) + "Buttons");
                 connect(buttons, &QButtonGroup::idClicked, this,
                         [this, name](int id) { Send([&] { controller_.Selected(name, id); }); });
                 auto* layout = new QVBoxLayout(w);

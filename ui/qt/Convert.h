@@ -5,6 +5,7 @@
 #include <QString>
 #include <QTime>
 #include <string>
+#include <string_view>
 
 #include "protocol/DateTime.h"
 #include "ui/model/Colour.h"
@@ -13,7 +14,7 @@ namespace qm {
 
 // Conversions between the window model's plain values and Qt's.
 
-inline QString ToQString(const std::string& utf8) {
+inline QString ToQString(std::string_view utf8) {
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
