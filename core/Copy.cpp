@@ -9,6 +9,8 @@
 // complete, so the next "Новые" copy neither skips nor repeats a line.
 #include <system_error>
 
+#include <optional>
+
 #include "core/Controller.h"
 #include "protocol/CommandCode.h"
 #include "protocol/ReplyStatus.h"
@@ -222,11 +224,14 @@ void Controller::CompleteCopyFile() {
     // Both are written out before either is put in place, so that a full disk leaves the file
     // and the record as they were. A record that lagged behind its file would make the next
     // "Новые" copy append lines the file already holds.
-    StagedFile record =
-        StageResumeRecord(c.copyFolder, c.FileNameTable[c.CurrentFileIndex - 1], c.LinesWritten);
+    const bool listed = c.CurrentFileIndex >= 1 && c.CurrentFileIndex <= c.FileNameTable.size();
+    std::optional<StagedFile> record;
+    if (listed)
+        record = StageResumeRecord(c.copyFolder, c.FileNameTable[c.CurrentFileIndex - 1],
+                                   c.LinesWritten);
     c.DataFileOpen = false;
     c.DataFile.Commit();
-    record.Commit();
+    if (record) record->Commit();
 }
 
 void Controller::RequestOpenFile() {
@@ -329,7 +334,9 @@ void Controller::ValuesReply() {
 void Controller::CollectValues() {
     const Reply r = CurrentReply();
     const std::size_t n = r.Length() / 2;
-    for (std::size_t i = 1; i <= n; ++i) {
+    // A reply cut short holds fewer words than its length claims: keep only whole words that
+    // arrived, rather than writing zeros the logger never sent.
+    for (std::size_t i = 1; i <= n && r.Holds(2 + 2 * i); ++i) {
         s_.copy.ValueBlock.push_back(SignedWord(r.WordLowFirst(1 + 2 * i)));
     }
 }

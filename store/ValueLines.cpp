@@ -36,7 +36,11 @@ bool IsHeaderLine(const std::string& text) {
 }
 
 std::optional<int> HeaderDay(const std::string& text) {
+    // Characters 7 and 8: two digits, or a blank and one digit. Anything else is no day at
+    // all, so a malformed header never passes for the chosen one.
     if (text.size() < 8) return std::nullopt;
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    if (!digit(text[7]) || !(text[6] == ' ' || digit(text[6]))) return std::nullopt;
     const int tens = text[6] == ' ' ? 0 : text[6] - '0';
     return 10 * tens + (text[7] - '0');
 }

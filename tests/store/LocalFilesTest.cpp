@@ -43,6 +43,8 @@ TEST(ValueLines, HeaderLinesAndTheirDay) {
     EXPECT_EQ(HeaderDay("14:30  5.03.2009"), 5);
     EXPECT_EQ(HeaderDay("14:30 15.03.2009"), 15);
     EXPECT_EQ(HeaderDay("14:30 05.03.2009"), 5);
+    EXPECT_EQ(HeaderDay("14:30 1:03.2009"), std::nullopt) << "not a day: no match by accident";
+    EXPECT_EQ(HeaderDay("14:30 x5.03.2009"), std::nullopt);
     EXPECT_EQ(HeaderDay("14:30 1"), std::nullopt);
     EXPECT_EQ(DayFileName(2010, 11, 15), "2010_11_15.dat");
     EXPECT_EQ(MonthFileName(2009, 3), "2009_3.dat");
