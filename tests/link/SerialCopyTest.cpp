@@ -85,7 +85,7 @@ protected:
         while (!done() && wall.elapsed() < 20'000) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
             timers.Sync(m, now);
-            if (lastByte.elapsed() < 20) continue;
+            if (lastByte.elapsed() < 50) continue;
             const auto next = timers.Next();
             if (!next) continue;
             now = std::max(now, next->first);
