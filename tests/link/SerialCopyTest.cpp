@@ -3,10 +3,14 @@
 // same event loop, so the test can read and change the logger's store between steps. What lands
 // in the data folder must be the logger's files line for line, CRLF-terminated. Timers run in
 // virtual time, advanced whenever the line has been quiet for a moment.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QSocketNotifier>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +20,7 @@
 
 #include "core/Controller.h"
 #include "link/backends/QtSerialPort.h"
+#include "protocol/CommandCode.h"
 #include "protocol/Cp1251.h"
 #include "sim/SerialEndpoint.h"
 #include "sim/VirtualLogger.h"
@@ -198,6 +203,42 @@ TEST_F(SerialCopyTest, DayCopyHoldsThatDaysLinesOfTheMonthlyFile) {
     ASSERT_FALSE(expected.empty());
     EXPECT_EQ(LocalFiles(dir), (std::map<std::string, std::string>{{"2024_3_2.dat", expected}}));
     EXPECT_TRUE(ops.errors.empty()) << ops.errors.front();
+}
+
+// The benchmark of the copy over a paced line measures against this: at 2400 baud a request of 4
+// bytes and its reply cannot be through sooner than their bytes' line time.
+TEST(LoggerSimPacing, ARequestAndItsReplyTakeAtLeastTheirLineTime) {
+    (void)App();
+    QProcess sim;
+    sim.start(QStringLiteral(QMC_LOGGER_SIM), {"--pty", "--pace", "2400"});
+    ASSERT_TRUE(sim.waitForStarted(5000));
+    ASSERT_TRUE(sim.waitForReadyRead(5000));
+    const std::string device = sim.readLine().trimmed().toStdString();
+    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0) << device;
+    termios tio{};
+    ASSERT_EQ(tcgetattr(fd, &tio), 0);
+    cfmakeraw(&tio);
+    ASSERT_EQ(tcsetattr(fd, TCSANOW, &tio), 0);
+
+    const std::uint8_t request[] = {0, 2, 0, CommandCode::ReadClock};
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(::write(fd, request, sizeof request), static_cast<ssize_t>(sizeof request));
+    std::vector<std::uint8_t> reply;
+    while (reply.empty() || reply.size() < reply[0] + 1u) {
+        pollfd p{fd, POLLIN, 0};
+        ASSERT_GT(::poll(&p, 1, 5000), 0) << "reply incomplete after " << reply.size() << " bytes";
+        std::uint8_t buffer[64];
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        ASSERT_GT(got, 0);
+        reply.insert(reply.end(), buffer, buffer + got);
+    }
+    const auto took = std::chrono::steady_clock::now() - start;
+    ::close(fd);
+    EXPECT_GE(reply.size(), 4u);
+    EXPECT_GE(took, sim::LineTime(sizeof request + reply.size(), 2400));
+    sim.terminate();
+    EXPECT_TRUE(sim.waitForFinished(5000));
 }
 
 }  // namespace
