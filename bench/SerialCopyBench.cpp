@@ -7,9 +7,8 @@
 // The logger runs in a child process (forked before Qt starts) and models the wire both ways: a
 // request has arrived only when its bytes have had their line time, and each piece of a reply is
 // written when its last byte would have arrived. With --sim PATH the logger is instead the
-// simulator program started with "--pty --small-store --pace BAUD", which paces only its replies
-// and writes each piece of one at the start of its line time rather than at its end, so that
-// copy time can come out below the line time.
+// simulator program started with "--pty --small-store --pace BAUD" (a much smaller store, and
+// its ordinary sleeps).
 // --pace 0 runs unpaced and gives the exchanges per second the program and the pty manage.
 #include <fcntl.h>
 #include <poll.h>
