@@ -48,9 +48,10 @@ std::string PtyEndpoint::Open() {
 }
 
 bool PtyEndpoint::WriteAll(const std::vector<std::uint8_t>& bytes, int paceBaud,
+                           std::chrono::steady_clock::time_point start,
                            const volatile std::sig_atomic_t& stop) {
-    const auto start = std::chrono::steady_clock::now();
-    // Paced: about a millisecond of line time per write.
+    // Paced: about a millisecond of line time per write, each written when its last byte would
+    // have arrived.
     const std::size_t slice =
         paceBaud > 0 ? std::max<std::size_t>(1, static_cast<std::size_t>(paceBaud) / 10000)
                      : bytes.size();
@@ -58,13 +59,13 @@ bool PtyEndpoint::WriteAll(const std::vector<std::uint8_t>& bytes, int paceBaud,
     while (done < bytes.size()) {
         if (stop) return false;
         const std::size_t n = std::min(slice, bytes.size() - done);
+        if (paceBaud > 0) std::this_thread::sleep_until(start + LineTime(done + n, paceBaud));
         const ssize_t written = write(master_, bytes.data() + done, n);
         if (written < 0) {
             if (errno == EINTR || errno == EAGAIN) continue;
             return false;
         }
         done += static_cast<std::size_t>(written);
-        if (paceBaud > 0) std::this_thread::sleep_until(start + LineTime(done, paceBaud));
     }
     return true;
 }
@@ -72,6 +73,8 @@ bool PtyEndpoint::WriteAll(const std::vector<std::uint8_t>& bytes, int paceBaud,
 void PtyEndpoint::Serve(SerialEndpoint& endpoint, int paceBaud,
                         const volatile std::sig_atomic_t& stop) {
     std::uint8_t buffer[512];
+    // When the request's bytes have all come in, and when the reply line is free again.
+    std::chrono::steady_clock::time_point received{}, lineFree{};
     while (!stop) {
         pollfd pfd{master_, POLLIN, 0};
         const int ready = poll(&pfd, 1, 200);
@@ -82,9 +85,14 @@ void PtyEndpoint::Serve(SerialEndpoint& endpoint, int paceBaud,
             if (errno == EINTR || errno == EAGAIN || errno == EIO) continue;
             throw SystemError("read");
         }
+        // The program's write ended when its bytes were queued; on the line they take their time.
+        received = std::max(received, std::chrono::steady_clock::now()) +
+                   LineTime(static_cast<std::size_t>(n), paceBaud);
         for (const SerialChunk& chunk : endpoint.Receive({buffer, static_cast<std::size_t>(n)})) {
             if (chunk.delayBefore.count() > 0) std::this_thread::sleep_for(chunk.delayBefore);
-            if (!WriteAll(chunk.bytes, paceBaud, stop)) return;
+            const auto start = std::max({received, lineFree, std::chrono::steady_clock::now()});
+            if (!WriteAll(chunk.bytes, paceBaud, start, stop)) return;
+            lineFree = start + LineTime(chunk.bytes.size(), paceBaud);
         }
     }
 }

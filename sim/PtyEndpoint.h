@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <csignal>
 #include <string>
 
@@ -20,11 +21,14 @@ public:
     // std::runtime_error when the system refuses.
     std::string Open();
     // Reads requests and writes replies until `stop` is set (by a signal handler). With a
-    // `paceBaud` above 0 the replies go out no faster than that line, 10 bits a byte.
+    // `paceBaud` above 0 the line runs at that rate, 10 bits a byte, both ways: a reply starts
+    // once the request's bytes have had their line time, and its bytes appear no sooner than
+    // they would have arrived.
     void Serve(SerialEndpoint& endpoint, int paceBaud, const volatile std::sig_atomic_t& stop);
 
 private:
     bool WriteAll(const std::vector<std::uint8_t>& bytes, int paceBaud,
+                  std::chrono::steady_clock::time_point start,
                   const volatile std::sig_atomic_t& stop);
     int master_ = -1;
     int slave_ = -1;  // kept open so the line stays up between the program's sessions

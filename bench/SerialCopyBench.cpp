@@ -1,0 +1,400 @@
+// A whole "Копировать" copy of one directory over a pseudo-terminal through the real serial
+// backend, against a virtual logger that plays a line of a given baud rate, and the time it took
+// against the time its bytes need on that line (requests and replies, 10 bits a byte).
+//
+//   serial_copy_bench [--pace BAUD] [--months N] [--days N] [--sensors N] [--sim PATH]
+//
+// The logger runs in a child process (forked before Qt starts) and models the wire both ways: a
+// request has arrived only when its bytes have had their line time, and each piece of a reply is
+// written when its last byte would have arrived. With --sim PATH the logger is instead the
+// simulator program started with "--pty --small-store --pace BAUD" (a much smaller store, and
+// its ordinary sleeps).
+// --pace 0 runs unpaced and gives the exchanges per second the program and the pty manage.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTimer>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <thread>
+
+#include "core/Controller.h"
+#include "link/backends/QtSerialPort.h"
+#include "sim/SerialEndpoint.h"
+#include "sim/VirtualLogger.h"
+#include "store/Catalogue.h"
+#include "tests/support/Rig.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+struct Options {
+    int pace = 115200;
+    int months = 3;
+    int days = 4;
+    int sensors = 63;
+    std::string sim;  // the simulator program, when it plays the logger
+};
+
+volatile sig_atomic_t stopLogger = 0;
+
+std::int64_t Ticks() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
+        .count();
+}
+
+// Moments both processes see (steady_clock is the system's monotonic clock): when the logger
+// wrote the last byte of a reply, and when the program's write of a request returned.
+struct Moments {
+    std::atomic<std::int64_t> replyWritten{0};
+    std::atomic<std::int64_t> requestWritten{0};
+    std::atomic<std::int64_t> lateTotal{0};  // the logger's late wakes so far
+};
+Moments* moments = nullptr;
+
+// The logger's side in the child process: serves requests from the pty master until the parent
+// ends it with SIGTERM. Time on the wire is modelled in both directions. On its way out it
+// prints where the time between its replies went.
+[[noreturn]] void ServeLogger(int master, const Options& o) {
+    prctl(PR_SET_TIMERSLACK, 1UL);  // wake from sleeps within microseconds, not 50 us late
+    struct sigaction action {};
+    action.sa_handler = [](int) { stopLogger = 1; };
+    sigaction(SIGTERM, &action, nullptr);
+    // Turnaround: from a reply's last byte written to the next request read (the program and
+    // the pty both ways). Late: how far the wakes for the last piece of a reply overshot.
+    std::chrono::nanoseconds turnaround{0}, late{0}, up{0};
+    long turns = 0, replies = 0;
+    Clock::time_point lastWrite{};
+    qm::sim::LoggerConfig config;
+    config.demoShape = {o.months, 60, o.sensors, o.days, true};
+    const qm::DateTime now = *qm::DateTime::FromCivil({2024, 3, 20, 12, 0, 0, 0});
+    qm::sim::VirtualLogger logger(config, [now] { return now; });
+    qm::sim::SerialEndpoint endpoint(logger);
+    Clock::time_point rxFree{}, txFree{};
+    std::uint8_t buffer[512];
+    for (;;) {
+        if (stopLogger) {
+            const auto per = [](std::chrono::nanoseconds d, long n) {
+                return n ? static_cast<double>(d.count()) / 1e3 / static_cast<double>(n) : 0.0;
+            };
+            std::printf(
+                "logger side, per exchange: turnaround %.1f us (of it %.1f us from the "
+                "program's write to the logger's read), last-piece wakes %.1f us late\n",
+                per(turnaround, turns), per(up, turns), per(late, replies));
+            std::fflush(stdout);
+            _exit(0);
+        }
+        pollfd p{master, POLLIN, 0};
+        if (poll(&p, 1, 50) < 0 && errno != EINTR) _exit(1);
+        if (!(p.revents & POLLIN)) continue;
+        const ssize_t n = read(master, buffer, sizeof buffer);
+        if (n <= 0) continue;  // EIO while the program has the port closed
+        const auto t = Clock::now();
+        if (lastWrite != Clock::time_point{}) {
+            turnaround += t - lastWrite;
+            up += std::chrono::nanoseconds(Ticks() - moments->requestWritten.load());
+            ++turns;
+            lastWrite = {};
+        }
+        // The program's bytes left when it wrote them; they are in once their line time is over.
+        rxFree = std::max(rxFree, t) + qm::sim::LineTime(static_cast<std::size_t>(n), o.pace);
+        for (const qm::sim::SerialChunk& chunk :
+             endpoint.Receive({buffer, static_cast<std::size_t>(n)})) {
+            const auto begin = std::max(rxFree, txFree) + chunk.delayBefore;
+            // Pieces of about a millisecond of line time, each written when it has arrived.
+            const std::size_t slice =
+                o.pace > 0 ? std::max<std::size_t>(1, static_cast<std::size_t>(o.pace) / 10000)
+                           : chunk.bytes.size();
+            std::size_t done = 0;
+            while (done < chunk.bytes.size()) {
+                const std::size_t k = std::min(slice, chunk.bytes.size() - done);
+                const auto due = begin + qm::sim::LineTime(done + k, o.pace);
+                if (o.pace > 0) std::this_thread::sleep_until(due);
+                if (o.pace > 0 && done + k == chunk.bytes.size()) {
+                    late += Clock::now() - due;
+                    moments->lateTotal = late.count();
+                    ++replies;
+                }
+                if (done + k == chunk.bytes.size()) {  // stamped before the other side can see it
+                    lastWrite = Clock::now();
+                    moments->replyWritten = Ticks();
+                }
+                const ssize_t w = write(master, chunk.bytes.data() + done, k);
+                if (w < 0 && errno != EINTR && errno != EAGAIN) _exit(1);
+                if (w > 0) done += static_cast<std::size_t>(w);
+            }
+            txFree = begin + qm::sim::LineTime(chunk.bytes.size(), o.pace);
+        }
+    }
+}
+
+// The program's port, counting what goes over the line.
+class CountingPort : public qm::SerialLink, public qm::SerialPortOpener {
+public:
+    explicit CountingPort(qm::QtSerialPort& port) : port_(port) {}
+    qm::SerialLink* Open(const std::string& name) override {
+        inner_ = port_.Open(name);
+        return this;
+    }
+    void PurgeBuffers() override { inner_->PurgeBuffers(); }
+    void Write(std::span<const std::uint8_t> bytes) override {
+        moments->requestWritten = Ticks();
+        inner_->Write(bytes);
+        written += bytes.size();
+        ++requests;
+    }
+    std::size_t Read(std::span<std::uint8_t> bytes) override {
+        const std::size_t n = inner_->Read(bytes);
+        read += n;
+        return n;
+    }
+    void Close() override { inner_->Close(); }
+
+    std::size_t written = 0, read = 0, requests = 0;
+
+private:
+    qm::QtSerialPort& port_;
+    qm::SerialLink* inner_ = nullptr;
+};
+
+bool Number(const char* text, int& value) {
+    char* end = nullptr;
+    const long v = std::strtol(text, &end, 10);
+    if (*end != '\0' || v < 0 || v > 100'000'000) return false;
+    value = static_cast<int>(v);
+    return true;
+}
+
+std::size_t CountLines(const fs::path& folder, std::size_t& files) {
+    std::size_t lines = 0;
+    files = 0;
+    for (const auto& e : fs::directory_iterator(folder)) {
+        if (!e.is_regular_file() || e.path().filename() == "Temp.bin") continue;
+        ++files;
+        std::ifstream in(e.path(), std::ios::binary);
+        lines += static_cast<std::size_t>(
+            std::count(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>(), '\n'));
+    }
+    return lines;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool more = i + 1 < argc;
+        if (arg == "--pace" && more && Number(argv[i + 1], o.pace)) {
+        } else if (arg == "--months" && more && Number(argv[i + 1], o.months)) {
+        } else if (arg == "--days" && more && Number(argv[i + 1], o.days)) {
+        } else if (arg == "--sensors" && more && Number(argv[i + 1], o.sensors)) {
+        } else if (arg == "--sim" && more) {
+            o.sim = argv[i + 1];
+        } else {
+            std::fprintf(stderr,
+                         "usage: serial_copy_bench [--pace BAUD] [--months N] [--days N] "
+                         "[--sensors N] [--sim PATH]\n");
+            return 2;
+        }
+        ++i;
+    }
+
+    // The logger's side, before Qt starts any thread.
+    void* shared =
+        mmap(nullptr, sizeof(Moments), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    if (shared == MAP_FAILED) return 1;
+    moments = new (shared) Moments;
+    std::string device;
+    pid_t child = -1;
+    if (o.sim.empty()) {
+        const int master = posix_openpt(O_RDWR | O_NOCTTY);
+        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
+            std::perror("pseudo-terminal");
+            return 1;
+        }
+        device = ptsname(master);
+        child = fork();
+        if (child < 0) return 1;
+        if (child == 0) ServeLogger(master, o);
+        close(master);
+    }
+
+    int argcQt = 1;
+    QCoreApplication app(argcQt, argv);
+    QProcess sim;
+    if (!o.sim.empty()) {
+        QStringList args{"--pty", "--small-store"};
+        if (o.pace > 0) args << "--pace" << QString::number(o.pace);
+        sim.start(QString::fromStdString(o.sim), args);
+        if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(5000)) return 1;
+        device = sim.readLine().trimmed().toStdString();
+    }
+
+    const fs::path start =
+        fs::temp_directory_path() / ("qm_copy_bench_" + std::to_string(std::random_device{}()));
+    fs::create_directories(start);
+
+    qm::test::FakePcClock clock;
+    qm::test::FakeOperator ops;
+    qm::Controller c{clock, ops};
+    qm::QtSerialPort port;
+    CountingPort counted(port);
+    QElapsedTimer lastByte;
+    lastByte.start();
+    bool copying = false;
+    Clock::time_point copyStart, copyEnd;
+    std::chrono::nanoseconds inHandler{0}, down{0};
+    long announcements = 0, turns = 0;
+    port.SetRxHandler([&](std::size_t n) {
+        lastByte.restart();
+        const auto t = Clock::now();
+        const std::int64_t replyWritten = moments->replyWritten;
+        const std::size_t requests = counted.requests;
+        c.ComPort1RxChar(n);
+        if (copying) {
+            inHandler += Clock::now() - t;
+            ++announcements;
+            if (counted.requests != requests) {  // the reply was complete
+                down += std::chrono::nanoseconds(
+                    std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch())
+                        .count() -
+                    replyWritten);
+                ++turns;
+            }
+        }
+        // The last reply of the copy starts the finishing step.
+        if (copying && c.Model().Timer2.enabled) {
+            copyEnd = Clock::now();
+            copying = false;
+        }
+    });
+    c.SetSerialPortOpener(&counted);
+    c.SetUpFolders(start);
+    c.FormCreate(1024, 768);
+    c.Click("pmBluetooth");
+    c.MutableModel().portDevice.text = device;
+    c.Click("bSetPort");
+    if (!c.State().PortOpen) {
+        std::fprintf(stderr, "cannot open %s\n", device.c_str());
+        return 1;
+    }
+
+    // The window's timers in virtual time, advanced when the line has been quiet for 20 ms.
+    qm::test::VirtualTimers timers;
+    std::int64_t now = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        qm::WindowModel& m = c.MutableModel();
+        timers.Sync(m, now);
+        if (lastByte.elapsed() < 20) return;
+        const auto next = timers.Next();
+        if (!next) return;
+        now = std::max(now, next->first);
+        clock.elapsedMs = now;
+        c.OnTimer(next->second);
+        timers.Fired(m, next->second, now);
+        lastByte.restart();
+    });
+    tick.start(5);
+    const auto runUntil = [&](auto done, int limitMs) {
+        QElapsedTimer wall;
+        wall.start();
+        while (!done() && wall.elapsed() < limitMs)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        return done();
+    };
+
+    int rc = 0;
+    if (!runUntil(
+            [&] { return !c.State().InitialSequence && !c.State().copy.directoryNames.empty(); },
+            60'000)) {
+        std::fprintf(stderr, "the read-out did not finish\n");
+        rc = 1;
+    } else {
+        c.Selected("ComboBox1", 0);
+        counted.written = counted.read = counted.requests = 0;
+        const std::int64_t lateBefore = moments->lateTotal;
+        copying = true;
+        copyStart = Clock::now();
+        c.Click("bAllData");
+        const bool ended = runUntil([&] { return !copying; }, 600'000);
+        runUntil([&] { return c.Model().ComboBox1.enabled; }, 10'000);
+        if (!ended || !ops.errors.empty()) {
+            std::fprintf(stderr, "the copy did not finish%s%s\n", ops.errors.empty() ? "" : ": ",
+                         ops.errors.empty() ? "" : ops.errors.front().c_str());
+            rc = 1;
+        } else {
+            std::size_t files = 0;
+            const std::size_t lines = CountLines(
+                qm::DataSetFolder(c.State().DataFolder, c.State().copy.copyDirectory), files);
+            const double seconds = std::chrono::duration<double>(copyEnd - copyStart).count();
+            const std::size_t bytes = counted.written + counted.read;
+            std::printf("logger: %s\n", o.sim.empty() ? "forked, wire modelled both ways"
+                                                      : "simulator program, replies paced");
+            std::printf("copied: %zu files, %zu lines\n", files, lines);
+            std::printf("exchanges: %zu, request bytes: %zu, reply bytes: %zu\n", counted.requests,
+                        counted.written, counted.read);
+            std::printf("copy time: %.3f s (%.0f exchanges/s, %.1f us per exchange)\n", seconds,
+                        static_cast<double>(counted.requests) / seconds,
+                        1e6 * seconds / static_cast<double>(counted.requests));
+            std::printf(
+                "program: %.1f us per exchange in the receive handler (reply, file, next "
+                "request), %.2f announcements per exchange\n",
+                inHandler.count() / 1e3 / static_cast<double>(counted.requests),
+                static_cast<double>(announcements) / static_cast<double>(counted.requests));
+            if (o.sim.empty() && turns > 0)
+                std::printf(
+                    "program: %.1f us from the reply's last byte written to its "
+                    "announcement\n",
+                    static_cast<double>(down.count()) / 1e3 / static_cast<double>(turns));
+            if (o.pace > 0) {
+                const double wire = static_cast<double>(bytes) * 10.0 / o.pace;
+                std::printf(
+                    "wire time at %d baud: %.3f s; copy/wire = %.4f (%+.2f %%), "
+                    "%.1f us over the wire per exchange\n",
+                    o.pace, wire, seconds / wire, 100.0 * (seconds / wire - 1.0),
+                    1e6 * (seconds - wire) / static_cast<double>(counted.requests));
+                if (o.sim.empty()) {
+                    // The copy's share of the logger's lateness (the read-out's was before).
+                    const double late = static_cast<double>(moments->lateTotal - lateBefore) / 1e9;
+                    std::printf(
+                        "without the logger's own late wakes (%.3f s): copy/wire = %.4f "
+                        "(%+.2f %%)\n",
+                        late, (seconds - late) / wire, 100.0 * ((seconds - late) / wire - 1.0));
+                }
+            }
+        }
+    }
+
+    port.Close();
+    if (child > 0) {
+        kill(child, SIGTERM);
+        waitpid(child, nullptr, 0);
+    }
+    if (!o.sim.empty()) {
+        sim.terminate();
+        sim.waitForFinished(5000);
+    }
+    std::error_code ec;
+    fs::remove_all(start, ec);
+    return rc;
+}
