@@ -38,10 +38,13 @@ TEST(CutValueReply, WritesOnlyTheWordsThatArrived) {
     rig.controller.Click("bAllData");
     rig.RunFor(2'000);
 
-    std::ifstream in(start / "DATA" / "D" / "A", std::ios::binary);
-    std::stringstream file;
-    file << in.rdbuf();
-    const std::string text = file.str();
+    std::string text;
+    {
+        std::ifstream in(start / "DATA" / "D" / "A", std::ios::binary);
+        std::stringstream file;
+        file << in.rdbuf();
+        text = file.str();
+    }  // closed before the folder is removed (Windows refuses to remove an open file)
     EXPECT_EQ(text.find("  0.00"), std::string::npos) << "no zeros the logger never sent";
     std::size_t lines = 0;
     for (char c : text) lines += c == '\n';
