@@ -153,7 +153,8 @@ ChartView::ChartView(QWidget* parent)
     chart_->legend()->hide();
     chart_->setTitle(QString());
     chart_->setBackgroundRoundness(0);
-    chart_->setMargins(QMargins(4, 4, 4, 4));
+    // Room above the plot area for the value marks of the highest points (21 px callouts).
+    chart_->setMargins(QMargins(4, 30, 4, 4));
     chart_->setAnimationOptions(QChart::NoAnimation);
 
     series2_->setName("Series2");
