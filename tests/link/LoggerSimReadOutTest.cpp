@@ -3,12 +3,12 @@
 // virtual time, advanced whenever the line has been quiet for a moment.
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
 #include <QProcess>
 
 #include "core/Controller.h"
 #include "link/backends/QtSerialPort.h"
 #include "tests/link/QtApp.h"
+#include "tests/link/QuietLineTime.h"
 #include "tests/support/Rig.h"
 
 namespace qm::test {
@@ -27,10 +27,9 @@ TEST(LoggerSimOverPty, TheAutomaticReadOutRunsToTheLineValue) {
     FakeOperator ops;
     Controller c{clock, ops};
     QtSerialPort port;
-    QElapsedTimer lastByte;
-    lastByte.start();
+    QuietLineTime time(c, clock);
     port.SetRxHandler([&](std::size_t n) {
-        lastByte.restart();
+        time.ByteArrived();
         c.ComPort1RxChar(n);
     });
     c.SetSerialPortOpener(&port);
@@ -40,26 +39,11 @@ TEST(LoggerSimOverPty, TheAutomaticReadOutRunsToTheLineValue) {
     c.Click("bSetPort");
     ASSERT_TRUE(c.State().PortOpen) << device;
 
-    VirtualTimers timers;
-    std::int64_t now = 0;
     WindowModel& m = c.MutableModel();
     const auto done = [&] {
         return !c.State().InitialSequence && m.window.title.find("Line") != std::string::npos;
     };
-    QElapsedTimer wall;
-    wall.start();
-    while (!done() && wall.elapsed() < 20'000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        timers.Sync(m, now);
-        if (lastByte.elapsed() < 50) continue;
-        const auto next = timers.Next();
-        if (!next) continue;
-        now = std::max(now, next->first);
-        clock.elapsedMs = now;
-        c.OnTimer(next->second);
-        timers.Fired(m, next->second, now);
-        lastByte.restart();
-    }
+    time.RunUntil(done);
 
     EXPECT_TRUE(done());
     EXPECT_EQ(m.window.title, "QM-Controller [ 84.5 ]  Line  [25]");

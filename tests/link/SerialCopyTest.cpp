@@ -9,7 +9,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QSocketNotifier>
 #include <filesystem>
@@ -27,6 +26,7 @@
 #include "store/LocalFiles.h"
 #include "tests/link/PtyDevice.h"
 #include "tests/link/QtApp.h"
+#include "tests/link/QuietLineTime.h"
 #include "tests/support/Rig.h"
 
 namespace qm::test {
@@ -59,10 +59,9 @@ protected:
         });
 
         port.SetRxHandler([this](std::size_t n) {
-            lastByte.restart();
+            time.ByteArrived();
             c.ComPort1RxChar(n);
         });
-        lastByte.start();
         c.SetSerialPortOpener(&port);
         c.SetUpFolders(start);
         c.FormCreate(1024, 768);
@@ -80,26 +79,9 @@ protected:
         fs::remove_all(start, ec);
     }
 
-    // Runs the event loop (and the window's timers in virtual time) until `done` holds, for at
-    // most 20 s of wall time.
     template <typename Pred>
     bool RunUntil(Pred done) {
-        WindowModel& m = c.MutableModel();
-        QElapsedTimer wall;
-        wall.start();
-        while (!done() && wall.elapsed() < 20'000) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-            timers.Sync(m, now);
-            if (lastByte.elapsed() < 50) continue;
-            const auto next = timers.Next();
-            if (!next) continue;
-            now = std::max(now, next->first);
-            clock.elapsedMs = now;
-            c.OnTimer(next->second);
-            timers.Fired(m, next->second, now);
-            lastByte.restart();
-        }
-        return done();
+        return time.RunUntil(done);
     }
     // A copy has ended when its finishing step has unlocked the directory selector again.
     bool RunCopy(std::string_view button) {
@@ -142,9 +124,7 @@ protected:
     std::unique_ptr<sim::SerialEndpoint> endpoint;
     std::unique_ptr<PtyDevice> line;
     std::unique_ptr<QSocketNotifier> notifier;
-    QElapsedTimer lastByte;
-    VirtualTimers timers;
-    std::int64_t now = 0;
+    QuietLineTime time{c, clock};
 };
 
 TEST_F(SerialCopyTest, FullCopyOfEveryDirectoryGivesTheLoggersFiles) {
