@@ -7,18 +7,25 @@
 namespace qm::test {
 namespace {
 
+// A logger with a data store, connected and read out, writing under a sandboxed DATA folder.
+class StoreRegression : public ::testing::Test {
+protected:
+    StoreRegression() {
+        FillLogger(dev);
+        c.SetUpFolders(box.Start());
+        rig.StartUsb();
+        rig.RunFor(5000);
+    }
+    Sandbox box;
+    StoreDevice dev;
+    Rig rig{dev};
+    Controller& c = rig.controller;
+};
+
 // A reply to a line request that comes after the copy it belonged to had ended (a repeated or
 // late report) used to be taken as the end of a file of the file list: with no list it indexed
 // before its start, otherwise it rewrote the resume record.
-TEST(Regression, ALineReplyAfterADayCopyEndedIsIgnored) {
-    Sandbox box;
-    StoreDevice dev;
-    FillLogger(dev);
-    Rig rig(dev);
-    Controller& c = rig.controller;
-    c.SetUpFolders(box.Start());
-    rig.StartUsb();
-    rig.RunFor(5000);
+TEST_F(StoreRegression, ALineReplyAfterADayCopyEndedIsIgnored) {
     c.Click("bSelect");
     c.DateTimeEdited("DateData", *DateTime::FromDate(2023, 1, 1));  // no such monthly file
     c.Click("bCopy");
@@ -41,15 +48,7 @@ TEST(Regression, ALineReplyAfterADayCopyEndedIsIgnored) {
 // A day search reply that came after the day copy had ended used to open a day file outside any
 // copy; its values then ended "the file" as if it were one of a file list (indexing before the
 // start of an empty list).
-TEST(Regression, ADaySearchReplyAfterTheDayCopyEndedIsIgnored) {
-    Sandbox box;
-    StoreDevice dev;
-    FillLogger(dev);
-    Rig rig(dev);
-    Controller& c = rig.controller;
-    c.SetUpFolders(box.Start());
-    rig.StartUsb();
-    rig.RunFor(5000);
+TEST_F(StoreRegression, ADaySearchReplyAfterTheDayCopyEndedIsIgnored) {
     c.Click("bSelect");
     c.DateTimeEdited("DateData", *DateTime::FromDate(2024, 3, 9));  // no measurement that day
     c.Click("bCopy");
@@ -65,15 +64,7 @@ TEST(Regression, ADaySearchReplyAfterTheDayCopyEndedIsIgnored) {
 }
 
 // After a full copy, a repeated end-of-file reply used to rewrite the resume record.
-TEST(Regression, ARepeatedEndOfFileAfterACopyChangesNoFile) {
-    Sandbox box;
-    StoreDevice dev;
-    FillLogger(dev);
-    Rig rig(dev);
-    Controller& c = rig.controller;
-    c.SetUpFolders(box.Start());
-    rig.StartUsb();
-    rig.RunFor(5000);
+TEST_F(StoreRegression, ARepeatedEndOfFileAfterACopyChangesNoFile) {
     c.Click("bAllData");
     rig.RunUntilIdle();
     const auto files = FilesUnder(box.Data());
