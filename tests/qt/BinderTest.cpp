@@ -18,6 +18,7 @@
 #include <QTimer>
 
 #include "sim/VirtualLogger.h"
+#include "tests/qt/QtTestApp.h"
 #include "tests/support/Rig.h"
 #include "ui/qt/Binder.h"
 #include "ui/qt/ChartView.h"
@@ -26,16 +27,6 @@
 
 namespace qm::test {
 namespace {
-
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "qt_tests";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Never destroyed: Qt's input devices go away with the process, after static destructors.
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
 
 sim::Frame F(std::initializer_list<int> bytes) {
     sim::Frame f;

@@ -1,6 +1,7 @@
 #include "ui/qt/Binder.h"
 
 #include <QAbstractButton>
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -276,6 +277,16 @@ void Binder::SyncCommon(const Control& c, QWidget* w, bool autoSize) {
                  {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
                 p.setColor(g, role, colour);
         w->setPalette(p);
+        // Under the window's style sheet a spin or date editor draws its digits in an inner line
+        // edit that was given a palette of its own when it was polished, which the editor's
+        // palette no longer reaches: the line edit takes the colour too.
+        if (qobject_cast<QAbstractSpinBox*>(w))
+            if (auto* digits = w->findChild<QLineEdit*>()) {
+                QPalette dp = digits->palette();
+                for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive})
+                    dp.setColor(g, QPalette::Text, colour);
+                digits->setPalette(dp);
+            }
         ++changes_;
     }
     // An empty rectangle leaves the designed place; labels size themselves to their text.
