@@ -2,7 +2,9 @@
 // confirmed value from an edited one, and groups that cover the controls beneath them.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QDateEdit>
+#include <QGroupBox>
 #include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
@@ -11,9 +13,12 @@
 #include <QTest>
 #include <QTimeEdit>
 
+#include "sim/VirtualLogger.h"
+
 #include "tests/qt/QtTestApp.h"
 #include "tests/support/Rig.h"
 #include "ui/qt/Binder.h"
+#include "ui/qt/ChartView.h"
 #include "ui/qt/MainWindow.h"
 #include "ui/qt/ParametersDialog.h"
 
@@ -148,6 +153,90 @@ TEST(QtLook, ScheduleDigitsTurnRedWhenEditedAndNavyWhenWrittenAndReadBack) {
     w.rig.RunFor(2000);
     ASSERT_EQ(w.rig.Model().MinEdit.fontColour, Colour::Navy);
     ExpectDigitsIn(w, kNavy);
+}
+
+// The window after a read-out and a test measurement of the virtual logger: the chart is
+// drawn, with its axis labels, grid and value marks, right of the buttons.
+struct ChartWindow {
+    FakePcClock pc;
+    sim::VirtualLogger logger{Config(), [this] { return pc.Now(); }};
+    Rig rig{logger};
+    MainWindow window;
+    ParametersDialog dialog;
+    Binder binder{rig.controller, window, dialog};
+
+    static sim::LoggerConfig Config() {
+        App();
+        sim::LoggerConfig c;
+        c.demoShape = sim::DemoStoreShape::Small();
+        return c;
+    }
+    ChartWindow() {
+        window.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
+        rig.StartUsb();
+        rig.RunFor(6000);
+        QTest::mouseClick(window.findChild<QPushButton*>("bTest"), Qt::LeftButton);
+        rig.RunFor(3000);
+    }
+    QWidget* Group(const char* name) { return window.findChild<QGroupBox*>(name); }
+};
+
+// Pixels where the group drawn in its place in the window differs from the group drawn alone:
+// whatever lies beneath it and shows through.
+int ForeignPixels(MainWindow& window, QWidget* group) {
+    const QImage alone = group->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage placed = window.grab(QRect(group->mapTo(&window, QPoint(0, 0)), group->size()))
+                              .toImage()
+                              .convertToFormat(QImage::Format_RGB32);
+    if (alone.size() != placed.size()) return alone.width() * alone.height();
+    int n = 0;
+    for (int y = 0; y < alone.height(); ++y)
+        for (int x = 0; x < alone.width(); ++x) n += alone.pixel(x, y) != placed.pixel(x, y);
+    return n;
+}
+
+TEST(QtLook, CalibrationAndBatteryGroupsCoverTheChart) {
+    ChartWindow w;
+    ASSERT_FALSE(w.window.Chart()->isHidden());
+    ASSERT_FALSE(w.Group("GroupBox3")->isHidden());
+    w.window.PopupMenu()->findChild<QAction*>("pmCalibration")->trigger();
+    QWidget* calibration = w.Group("CalibrBox");
+    ASSERT_FALSE(calibration->isHidden());
+    ASSERT_TRUE(calibration->geometry().intersects(w.window.Chart()->geometry()));
+
+    EXPECT_EQ(ForeignPixels(w.window, calibration), 0);
+    EXPECT_EQ(ForeignPixels(w.window, w.Group("GroupBox3")), 0);
+}
+
+// Every group that the program can place over other controls, each shown alone where the
+// program puts it, over the buttons and the chart.
+TEST(QtLook, EveryGroupOverOtherControlsHidesThem) {
+    ChartWindow w;
+    WindowModel& m = w.rig.Model();
+    m.bSynch.visible = m.bClock.visible = m.Label2.visible = true;
+    m.Label2.caption = "09:07:03  5. 3.2024";
+    struct Place {
+        const char* name;
+        GroupBox& group;
+        int left, top;
+    };
+    const Place places[] = {
+        {"BTmodem", m.BTmodem, 10, 10},     {"GroupBox4", m.GroupBox4, 100, 10},
+        {"gbR_Modem", m.gbR_Modem, 32, 32}, {"CalibrBox", m.CalibrBox, 272, 16},
+        {"pComment", m.pComment, 8, 136},   {"GroupBox3", m.GroupBox3, 192, 96}};
+    for (const Place& p : places) p.group.visible = false;
+    for (const Place& p : places) {
+        SCOPED_TRACE(p.name);
+        QWidget* group = w.Group(p.name);
+        p.group.visible = true;
+        p.group.geometry = {p.left, p.top, group->width(), group->height()};
+        w.binder.Sync();
+        ASSERT_EQ(group->pos(), QPoint(p.left, p.top));
+        EXPECT_EQ(ForeignPixels(w.window, group), 0);
+        p.group.visible = false;
+        w.binder.Sync();
+    }
 }
 
 }  // namespace

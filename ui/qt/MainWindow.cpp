@@ -22,9 +22,14 @@ MainWindow::MainWindow(QWidget* parent)
     f.setStretch(QFont::SemiCondensed);
     setFont(f);
     // Group captions sit on the frame line, and tabs are tight enough for three on a page.
+    // Groups paint their whole rectangle, the strip above the frame and the caption included:
+    // the program places several over other controls and the chart, and a sheet that draws a
+    // border turns the widgets' own background filling off.
     setStyleSheet(
-        "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; }"
-        "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0px; }"
+        "QGroupBox { border: 1px solid palette(mid); margin-top: 6px;"
+        " background-color: palette(window); background-clip: margin; }"
+        "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0px;"
+        " background-color: palette(window); }"
         "QTabBar::tab { padding: 3px 5px; border: 1px solid palette(mid); border-bottom: none;"
         " border-top-left-radius: 2px; border-top-right-radius: 2px; background: palette(button); }"
         "QTabBar::tab:selected { background: palette(window); }"
