@@ -20,7 +20,7 @@ public:
     bool failWrites = false;
     void PurgeBuffers() override { log.push_back("purge"); }
     void Write(std::span<const std::uint8_t> b) override {
-        if (failWrites) throw SerialPortError("WriteFile function failed (Error: 5)");
+        if (failWrites) throw SerialFailed(SerialFailure::Write, 5);
         log.push_back("write");
         writes.emplace_back(b.begin(), b.end());
     }
