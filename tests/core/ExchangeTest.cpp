@@ -90,7 +90,7 @@ TEST(SerialLink, AFailedWriteIsShownAndEndsTheStep) {
     t.port.failWrites = true;
     t.rig.RunFor(3'000);
     ASSERT_EQ(t.rig.ops.errors.size(), 1u);
-    EXPECT_EQ(t.rig.ops.errors[0], "WriteFile function failed (Error: 5)");
+    EXPECT_EQ(t.rig.ops.errors[0], "Не удалось записать в порт (ошибка 5)");
 }
 
 TEST(SerialFraming, IsFramedByTheLengthByteAlone) {
