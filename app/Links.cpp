@@ -17,6 +17,7 @@ AppLinks::AppLinks(Controller& controller)
     controller.AttachHidCtl(hid_);
     controller.SetSerialPortOpener(&serial_);
     serial_.SetRxHandler([&controller](std::size_t n) { controller.ComPort1RxChar(n); });
+    serial_.SetLostHandler([&controller] { controller.ComPort1Lost(); });
     // The first scan always reports, so that the controller enumerates what is there at start.
     QTimer::singleShot(0, &context_, [this] { hid_.DevicesChanged(true); });
 }

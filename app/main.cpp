@@ -1,12 +1,14 @@
 // QM Controller: the program entry. Sets up the data folder, creates the windows, mirrors the
 // controller's window model into them and runs the event loop. With --demo the program talks to
 // a virtual logger in the same process over an in-process USB link.
+#include <QAction>
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QCompleter>
 #include <QDir>
 #include <QImage>
 #include <QLineEdit>
+#include <QMenu>
 #include <QScreen>
 #include <QTimer>
 #include <cstdio>
@@ -17,6 +19,7 @@
 
 #include "app/InProcessDelivery.h"
 #include "app/Links.h"
+#include "app/QtTranslation.h"
 #include "core/Controller.h"
 #include "link/backends/QtSerialPort.h"
 #include "sim/InProcessLink.h"
@@ -171,6 +174,17 @@ int main(int argc, char* argv[]) {
         device->setCompleter(completer);
     }
 #endif
+
+    // Qt's own dialog texts follow the language menu; the window starts in Russian. Queued, so
+    // that the controller has handled the click before its choice is read.
+    qm::QtTranslation qtTexts(&app);
+    qtTexts.Follow(controller.IsEnglish());
+    for (QAction* a : window.PopupMenu()->actions()) {
+        if (a->objectName() != "pmRus" && a->objectName() != "pmEng") continue;
+        QObject::connect(
+            a, &QAction::triggered, &qtTexts, [&] { qtTexts.Follow(controller.IsEnglish()); },
+            Qt::QueuedConnection);
+    }
 
     const QSize screen = QGuiApplication::primaryScreen()->size();
     controller.FormCreate(screen.width(), screen.height());

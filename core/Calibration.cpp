@@ -50,13 +50,11 @@ void Controller::bCalibrClick() {
         const std::vector<ClampedCorrection> clamped =
             ComputeCorrections(s_.calibration, s_.readings, s_.CalibrationValue);
         if (!clamped.empty()) {
-            std::string text =
-                "Some corrections are beyond what the logger can hold and are "
-                "limited to it:";
+            std::string text = Text(Msg::CorrectionsLimited);
             for (const ClampedCorrection& c : clamped)
-                text += "\nreading " + std::to_string(c.reading) + ": " +
-                        SignedFixed2(c.wanted / 100.0) + " is written as " +
-                        SignedFixed2(c.stored / 100.0);
+                text += "\n" + Text(Msg::CorrectionLimited,
+                                    {std::to_string(c.reading), SignedFixed2(c.wanted / 100.0),
+                                     SignedFixed2(c.stored / 100.0)});
             ops_.ShowWarning(text);
         }
         SendCalibrationTable();

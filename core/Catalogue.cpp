@@ -3,6 +3,8 @@
 #include "store/Catalogue.h"
 #include "core/Controller.h"
 #include "protocol/CommandCode.h"
+#include "protocol/Cp1251.h"
+#include "ui/model/Captions.h"
 
 namespace qm {
 
@@ -29,7 +31,8 @@ void Controller::ComboBox1Change() {
 void Controller::bDeleteClick() {
     Run([&] {
         if (!SelectedDirectory()) return;
-        if (ops_.Confirm(IsEnglish() ? "Are You sure?" : "Вы уверены?")) DeleteSelectedDirectory();
+        if (ops_.Confirm(std::string(DeleteConfirmationText(IsEnglish()))))
+            DeleteSelectedDirectory();
     });
 }
 
@@ -37,8 +40,7 @@ void Controller::DeleteSelectedDirectory() {
     const std::string name = *SelectedDirectory();
     const auto count = BuildNameRequest(s_.PacketBuffer, CommandCode::DeleteDirectory, name);
     if (!count) {
-        ops_.ShowError("The directory name " + QuotedName(name) +
-                       " is too long to be sent to the logger; nothing was deleted.");
+        ops_.ShowError(Text(Msg::DirectoryTooLongNotDeleted, {Cp1251ToUtf8(name)}));
         return;
     }
     s_.DirectoryName = name;

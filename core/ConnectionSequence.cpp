@@ -7,6 +7,7 @@
 #include "measure/Battery.h"
 #include "measure/Calibration.h"
 #include "protocol/CommandCode.h"
+#include "protocol/Cp1251.h"
 #include "protocol/ReplyStatus.h"
 #include "store/Catalogue.h"
 
@@ -22,14 +23,14 @@ void Controller::IdentificationReply() {
     if (version == 0) {
         if (s_.SerialLinkActive) {
             // The modem-kind question exists only on USB: on a serial port nothing can follow.
-            ops_.ShowError("No logger answered on the serial port " + s_.PortName +
-                           ": the device there reports itself as a USB modem adapter.");
+            ops_.ShowError(Text(Msg::SerialAdapterNoLogger, {s_.PortName}));
             return;
         }
         SendModemRequest(C::LinkKindQuery, 0, false);
         return;
     }
     m_.gbR_Modem.visible = false;
+    StopRadioRepeat();
     m_.SysTimer.Stop();
 
     const std::string t = std::to_string(s_.DeviceType) + "." + std::to_string(version);
@@ -220,8 +221,7 @@ void Controller::TimerBarTimer() {
 void Controller::RequestDirectoryList(const std::string& name) {
     const auto count = BuildNameRequest(s_.PacketBuffer, C::ListFirst, name);
     if (!count) {
-        ops_.ShowError("The directory name " + QuotedName(name) +
-                       " is too long to be sent to the logger.");
+        ops_.ShowError(Text(Msg::DirectoryTooLong, {Cp1251ToUtf8(name)}));
         return;
     }
     s_.CurrentCommand = C::ListFirst;

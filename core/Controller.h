@@ -14,6 +14,7 @@
 #include "link/HidCtl.h"
 #include "link/SerialPortOpener.h"
 #include "protocol/Links.h"
+#include "ui/model/Messages.h"
 #include "ui/model/WindowModel.h"
 
 namespace qm {
@@ -61,6 +62,8 @@ public:
     void HidCtlDeviceChange();
     // Opens the port chosen in the port group (SpinEdit1, or the device in portDevice).
     void bSetPortClick();
+    // The open serial port's far end has gone (the port has been closed under the program).
+    void ComPort1Lost();
 
     // Timers.
     void OnTimer(TimerId id);
@@ -116,6 +119,11 @@ private:
     void UseUsbLogger(HidDeviceLink* device);
     void UseSerialPort(SerialLink* port, const std::string& portName);
 
+    // An operator text in the language chosen.
+    std::string Text(Msg id, std::initializer_list<std::string_view> args = {}) const {
+        return Message(id, IsEnglish(), args);
+    }
+
     // Exchange.
     // A request of its code alone, over the active link; the status byte kModemRequestStatus
     // lets a USB modem adapter answer for itself.
@@ -157,6 +165,9 @@ private:
     // told why) when no device is selected or its line cannot fit one output report.
     std::optional<std::string> SelectedCallText();
     void cbRAddressClick();
+    // Ends the every-second identification of the radio modem, if it runs.
+    void StopRadioRepeat();
+    void ShowRadioStartCaption();
     void SelectRadioAddress(std::uint8_t address);
     void BTtimerTimer();
     void Timer1Timer();
@@ -293,6 +304,9 @@ private:
     void RegisterLanguageHandlers();
     void RegisterLinkHandlers();
     bool HidCtlEnumerate(HidDevice& device, int index);
+    void UsbLoggerPluggedIn(HidDevice& device);
+    bool CopyRunning() const;
+    void PrepareNewConnection();
     void OnClick(std::string_view name, Handler h) { clicks_.emplace(name, h); }
     void OnChange(std::string_view name, Handler h) { changes_.emplace(name, h); }
     void RunChange(std::string_view name);
@@ -314,11 +328,16 @@ namespace qm {
 
 template <typename F>
 void Controller::Run(F&& handler) {
+    // Like a handler that raised: the step ends here and the operator sees why, in the
+    // language chosen.
     try {
         handler();
+    } catch (const SerialPortError& e) {
+        ops_.ShowError(SerialErrorText(e.Failure(), e.SystemError(), IsEnglish()));
+    } catch (const FileError& e) {
+        ops_.ShowError(e.Text(IsEnglish()));
     } catch (const std::exception& e) {
-        // Like a handler that raised: the step ends here and the operator sees why.
-        ops_.ShowError(e.what());
+        ops_.ShowError(Text(Msg::InternalError, {e.what()}));
     }
     if (changed_) changed_();
 }

@@ -13,9 +13,11 @@
 
 #include "core/Controller.h"
 #include "protocol/CommandCode.h"
+#include "protocol/Cp1251.h"
 #include "protocol/ReplyStatus.h"
 #include "store/Catalogue.h"
 #include "store/ValueLines.h"
+#include "ui/model/Captions.h"
 
 namespace qm {
 
@@ -26,7 +28,7 @@ void Controller::GuardCopy(const std::function<void()>& step) {
     try {
         step();
     } catch (const FileError& e) {
-        FailCopy(e.what());
+        FailCopy(e.Text(IsEnglish()));
     }
 }
 
@@ -43,9 +45,7 @@ void Controller::FailCopy(const std::string& message) {
 bool Controller::UsableAsLocalFolder(const std::string& directory) {
     const auto why = RefusedLocalName(directory);
     if (!why) return true;
-    ops_.ShowError("The directory name " + QuotedName(directory) +
-                   " from the logger cannot be used as a local folder name (" + *why +
-                   "); nothing was copied.");
+    ops_.ShowError(Text(Msg::FolderNameRefused, {Cp1251ToUtf8(directory), why->Text(IsEnglish())}));
     return false;
 }
 
@@ -80,9 +80,7 @@ void Controller::MakeCopyFolder() {
     std::error_code ec;
     if (fs::is_directory(s_.copy.copyFolder, ec)) return;
     fs::create_directory(s_.copy.copyFolder, ec);
-    if (ec)
-        throw FileError("Cannot create the folder \"" + PathText(s_.copy.copyFolder) +
-                        "\": " + ec.message());
+    if (ec) throw FileError(Msg::FileCreateFolder, s_.copy.copyFolder, ec);
 }
 
 void Controller::StartCopy(bool resume) {
@@ -92,8 +90,7 @@ void Controller::StartCopy(bool resume) {
     // before anything is locked.
     if (!UsableAsLocalFolder(*dir)) return;
     if (!NameFitsRequest(*dir)) {
-        ops_.ShowError("The directory name " + QuotedName(*dir) +
-                       " is too long to be sent to the logger; nothing was copied.");
+        ops_.ShowError(Text(Msg::DirectoryTooLongNotCopied, {Cp1251ToUtf8(*dir)}));
         return;
     }
     LockForCopy();
@@ -141,20 +138,16 @@ void Controller::FileListingEnded() {
         if (i > c.FileNameTable.size()) {
             // The file is gone from the logger (the directory was cleared, say): the files
             // there now are all new.
-            ops_.ShowWarning("The file " + QuotedName(c.ResumeName) +
-                             ", where the last copy ended, is no longer on the logger. All files "
-                             "of " +
-                             QuotedName(c.copyDirectory) + " are copied.");
+            ops_.ShowWarning(Text(Msg::ResumeFileGone,
+                                  {Cp1251ToUtf8(c.ResumeName), Cp1251ToUtf8(c.copyDirectory)}));
             CopyFilesFrom(1, false);
             return;
         }
         c.LinesWritten = static_cast<std::int32_t>(record.lines);
         if (record.lines > 0xFFFF) {
             // Request 69 carries 16 bits of the position; a cut one would repeat or skip lines.
-            ops_.ShowWarning("The local copy of " + QuotedName(c.ResumeName) + " holds " +
-                             std::to_string(record.lines) +
-                             " lines, more than the logger can be asked to skip. The file is "
-                             "copied whole.");
+            ops_.ShowWarning(Text(Msg::ResumeTooManyLines,
+                                  {Cp1251ToUtf8(c.ResumeName), std::to_string(record.lines)}));
             CopyFilesFrom(i, false);
             return;
         }
@@ -182,28 +175,25 @@ bool Controller::OpenCopyFile(std::size_t index, bool resume) {
     c.CurrentFileIndex = index;
     const std::string& name = c.FileNameTable[index - 1];
     if (const auto why = RefusedLocalName(name)) {
-        ops_.ShowError("The file name " + QuotedName(name) + " listed by the logger in " +
-                       QuotedName(c.copyDirectory) + " cannot be used as a local file name (" +
-                       *why + "); the file is skipped.");
+        ops_.ShowError(
+            Text(Msg::FileNameRefused,
+                 {Cp1251ToUtf8(name), Cp1251ToUtf8(c.copyDirectory), why->Text(IsEnglish())}));
         return false;
     }
     const std::string path = c.copyDirectory + "\\" + name;
     if (!NameFitsRequest(path)) {
-        ops_.ShowError("The path " + QuotedName(path) +
-                       " is too long to be sent to the logger; the file is skipped.");
+        ops_.ShowError(Text(Msg::PathTooLongSkipped, {Cp1251ToUtf8(path)}));
         return false;
     }
     c.RequestPath = path;
     const fs::path local = c.copyFolder / LocalName(name);
     if (resume && !NameFitsRequest(path, 2)) {
-        ops_.ShowWarning("The path " + QuotedName(path) +
-                         " is too long for a resume request; the file is copied whole.");
+        ops_.ShowWarning(Text(Msg::PathTooLongForResume, {Cp1251ToUtf8(path)}));
         resume = false;
     }
     std::error_code ec;
     if (resume && !fs::exists(local, ec)) {
-        ops_.ShowWarning("The local copy " + QuotedName(name) +
-                         " of the last copy is missing; the file is copied whole.");
+        ops_.ShowWarning(Text(Msg::LocalCopyMissing, {Cp1251ToUtf8(name)}));
         resume = false;
     }
     c.DataFile.Begin(local, resume);
@@ -351,14 +341,14 @@ void Controller::CountMeasurement() {
     ++s_.copy.MeasurementCount;
     Label& l = m_.lMeasureCounter;
     l.caption =
-        (IsEnglish() ? "Measurements: " : "Измерений: ") + std::to_string(s_.copy.MeasurementCount);
+        std::string(MeasurementsCaption(IsEnglish())) + std::to_string(s_.copy.MeasurementCount);
     l.visible = true;
     l.fontColour = Colour::Red;
 }
 
 void Controller::ShowNoData() {
     Label& l = m_.lMeasureCounter;
-    l.caption = IsEnglish() ? "No data" : "Нет данных";
+    l.caption = NoDataCaption(IsEnglish());
     l.visible = true;
     l.fontColour = Colour::Red;
     m_.Timer2.Start();

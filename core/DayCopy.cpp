@@ -3,6 +3,7 @@
 // the full copy and never touches the resume record.
 #include "core/Controller.h"
 #include "protocol/CommandCode.h"
+#include "protocol/Cp1251.h"
 #include "protocol/ReplyStatus.h"
 #include "store/Catalogue.h"
 #include "store/ValueLines.h"
@@ -48,8 +49,7 @@ void Controller::bCopyClick() {
         // Refused names leave the mode armed: the operator can cancel it.
         if (!UsableAsLocalFolder(*dir)) return;
         if (!NameFitsRequest(path)) {
-            ops_.ShowError("The path " + QuotedName(path) +
-                           " is too long to be sent to the logger; nothing was copied.");
+            ops_.ShowError(Text(Msg::PathTooLongNotCopied, {Cp1251ToUtf8(path)}));
             return;
         }
         m_.bCopy.enabled = false;

@@ -12,7 +12,8 @@ void Controller::LoadBluetoothDeviceList() {
     const auto path = s_.StartFolder / "Device.txt";
     std::error_code ec;
     if (!std::filesystem::exists(path, ec)) {
-        (void)ops_.Confirm("No Device.txt");  // OK or Cancel: the list stays empty either way
+        (void)ops_.Confirm(
+            Text(Msg::NoDeviceList));  // OK or Cancel: the list stays empty either way
         return;
     }
     m_.pmBluetooth.enabled = false;
@@ -20,7 +21,7 @@ void Controller::LoadBluetoothDeviceList() {
     try {
         lines = DeviceListLines(ReadWholeFile(path));
     } catch (const FileError& e) {
-        ops_.ShowError(e.what());
+        ops_.ShowError(e.Text(IsEnglish()));
         return;
     }
     const std::size_t kept = std::min(lines.size(), kBluetoothListSize);
@@ -39,11 +40,11 @@ void Controller::LoadBluetoothDeviceList() {
     if (lines.size() > kept) {
         const std::string left =
             lines.size() == kept + 1
-                ? "line " + std::to_string(kept + 1)
-                : "lines " + std::to_string(kept + 1) + " to " + std::to_string(lines.size());
-        ops_.ShowWarning(PathText(path) + " holds " + std::to_string(lines.size()) +
-                         " addresses; only the first " + std::to_string(kept) +
-                         " can be dialled, " + left + " were left out.");
+                ? Text(Msg::DeviceListLineLeftOut, {std::to_string(kept + 1)})
+                : Text(Msg::DeviceListLinesLeftOut,
+                       {std::to_string(kept + 1), std::to_string(lines.size())});
+        ops_.ShowWarning(Text(Msg::DeviceListTooLong, {PathText(path), std::to_string(lines.size()),
+                                                       std::to_string(kept), left}));
     }
 }
 

@@ -19,7 +19,7 @@ void Controller::SendCommand(std::uint8_t code, std::uint8_t status) {
 
 void Controller::SendPacket() {
     if (s_.SerialLinkActive) {
-        if (!s_.serialPort) throw SerialPortError("Port Not Open");
+        if (!s_.serialPort) throw SerialFailed(SerialFailure::NotOpen);
         s_.serialPort->PurgeBuffers();
         // The purge drops what is left of an earlier reply: bytes of it gathered so far would
         // otherwise become the head of the next one, and no reply would complete again.

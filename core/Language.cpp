@@ -15,6 +15,8 @@ void Controller::pmRusClick() {
         m_.pmRus.checked = true;
         m_.pmEng.checked = false;
         ApplyCaptions(m_, Language::Russian);
+        if (s_.SysTimerAction == 3 && m_.SysTimer.enabled)
+            m_.bRStart.caption = Text(Msg::RadioStop);
     });
 }
 
@@ -23,6 +25,8 @@ void Controller::pmEngClick() {
         m_.pmEng.checked = true;
         m_.pmRus.checked = false;
         ApplyCaptions(m_, Language::English);
+        if (s_.SysTimerAction == 3 && m_.SysTimer.enabled)
+            m_.bRStart.caption = Text(Msg::RadioStop);
     });
 }
 

@@ -40,14 +40,48 @@ void Controller::HidCtlDeviceChange() {
     });
 }
 
-// Every device is claimed, so that every device the program may open gets a reader; reports
-// are filtered by product string when they arrive. The last device named exactly like the
-// logger family carries the link.
+// Every device is claimed at its first visit, so that every device the program may open gets a
+// reader; reports are filtered by product string when they arrive. Only a logger visited for
+// the first time (one just plugged in) can become the link: devices that stay plugged in are
+// visited again at every device change and must leave a running connection alone.
 bool Controller::HidCtlEnumerate(HidDevice& device, int index) {
-    hid_->ClaimDevice(index);
-    if (device.ProductString() == kLoggerProductName) UseUsbLogger(&device);
-    m_.window.title = "QM-Controller";
+    const bool firstVisit = hid_->ClaimDevice(index) != nullptr;
+    if (firstVisit && device.ProductString() == kLoggerProductName) UsbLoggerPluggedIn(device);
+    // The title carries the logger's identity and line value once a connection has started.
+    if (!s_.UsbStarted && !s_.SerialLinkActive) m_.window.title = "QM-Controller";
     return true;
+}
+
+void Controller::UsbLoggerPluggedIn(HidDevice& device) {
+    if (!device.ReadWriteAccess()) {
+        // Without read/write access no request would go out and no reply come in.
+        ops_.ShowError(Text(Msg::HidNoReadWrite, {device.Path()}));
+        return;
+    }
+    // A copy in progress keeps its logger; a logger plugged in meanwhile is not taken.
+    if (CopyRunning()) return;
+    if (s_.UsbStarted || s_.SerialLinkActive) PrepareNewConnection();
+    UseUsbLogger(&device);
+    m_.window.title = "QM-Controller";
+}
+
+bool Controller::CopyRunning() const {
+    return s_.copy.DataFileOpen || s_.copy.ListingFiles || !m_.ComboBox1.enabled ||
+           m_.Timer2.enabled;
+}
+
+// Another logger (or the same one again, over another link) is about to be read out from the
+// start: what the last connection learnt about its device no longer holds.
+void Controller::PrepareNewConnection() {
+    s_.InitialSequence = true;
+    s_.FirstListing = true;
+    s_.TextMode = false;
+    s_.RadioModemLink = false;
+    s_.BtModemLink = false;
+    s_.PathrexDevice = false;
+    s_.DeviceTitle.clear();
+    s_.serialReply.Reset();
+    StopRadioRepeat();
 }
 
 void Controller::bSetPortClick() {
@@ -66,17 +100,41 @@ void Controller::bSetPortClick() {
 
         SerialLink* port = nullptr;
         try {
-            if (!portOpener_) throw SerialPortError(SerialErrorText(SerialError::Open));
+            if (!portOpener_) throw SerialFailed(SerialFailure::Open);
             port = portOpener_->Open(name);
-        } catch (const SerialPortError&) {
-            // The operator simply tries another port.
+        } catch (const SerialPortError& e) {
+            // The group stays up with its button, so the operator can try another port.
             s_.PortOpen = false;
+            const bool en = IsEnglish();
+            const std::string reason = e.Failure() == SerialFailure::Open
+                                           ? SystemReason(e.SystemError(), en)
+                                           : SerialErrorText(e.Failure(), e.SystemError(), en);
+            ops_.ShowError(Text(Msg::PortOpenFailed, {name, reason, m_.bSetPort.caption}));
         }
         if (!s_.PortOpen) {
             m_.bSetPort.enabled = true;
             return;
         }
+        if (s_.SerialLinkActive || s_.UsbStarted) PrepareNewConnection();
         UseSerialPort(port, name);
+    });
+}
+
+void Controller::ComPort1Lost() {
+    Run([&] {
+        if (!s_.PortOpen) return;
+        if (s_.serialPort) s_.serialPort->Close();
+        s_.PortOpen = false;
+        s_.serialReply.Reset();
+        m_.StartTimer.Stop();
+        // The port group comes back for another port (or the same one once it is there again).
+        m_.GroupBox4.visible = true;
+        m_.bSetPort.enabled = true;
+        const std::string text = Text(Msg::PortLost, {s_.PortName, m_.bSetPort.caption});
+        if (CopyRunning())
+            FailCopy(text);  // drops the unfinished file and gives the data group back
+        else
+            ops_.ShowError(text);
     });
 }
 

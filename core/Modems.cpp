@@ -125,7 +125,7 @@ void Controller::HandleDialLine(const std::string& line) {
 std::optional<std::string> Controller::SelectedCallText() {
     const int item = m_.RadioGroup1.itemIndex;
     if (item < 0 || item >= s_.BluetoothAddressCount) {
-        ops_.ShowWarning("Choose the device to dial from the list first.");
+        ops_.ShowWarning(Text(Msg::ChooseDeviceFirst));
         return std::nullopt;
     }
     const std::string& address = s_.BluetoothAddresses[static_cast<std::size_t>(item)];
@@ -134,11 +134,9 @@ std::optional<std::string> Controller::SelectedCallText() {
     if (!modem::TextFitsReport(text.size(), report)) {
         // Written anyway, the line would be cut at the end of the report and reach the modem
         // as some other address.
-        ops_.ShowError("Line " + std::to_string(item + 1) + " of Device.txt (\"" +
-                       Cp1251ToUtf8(address) + "\") is too long to be dialled: the call \"" +
-                       Cp1251ToUtf8(text) + "\" needs " + std::to_string(text.size() + 4) +
-                       " bytes, but the modem takes " + std::to_string(report) +
-                       " bytes at a time. Shorten that line or choose another device.");
+        ops_.ShowError(Text(Msg::DeviceLineTooLong,
+                            {std::to_string(item + 1), Cp1251ToUtf8(address), Cp1251ToUtf8(text),
+                             std::to_string(text.size() + 4), std::to_string(report)}));
         return std::nullopt;
     }
     return text;
@@ -193,20 +191,42 @@ void Controller::cbRAddressClick() {
 
 void Controller::bRStartClick() {
     Run([&] {
+        // While the every-second identification runs, the button is its stop.
+        if (s_.SysTimerAction == 3 && m_.SysTimer.enabled) {
+            StopRadioRepeat();
+            return;
+        }
         const auto number = modem::ParseRadioAddress(m_.eRAddress.text);
         if (!number) {
             m_.eRAddress.text = std::to_string(s_.RadioAddress);
             ops_.Beep();
             return;
         }
-        m_.bRStart.enabled = false;  // one start per connection run
+        m_.bRStart.enabled = false;  // one start per connection run, unless stopped
         const std::uint8_t address = modem::RadioAddressByte(*number);
         if (address == s_.RadioAddress)
             SendCommand(C::Identify);
         else
             SelectRadioAddress(address);
-        if (m_.cbR_Modem.itemIndex == 1) ArmSysTimer(3, 1000);  // every second until answered
+        if (m_.cbR_Modem.itemIndex == 1) {
+            ArmSysTimer(3, 1000);  // every second until answered or stopped
+            m_.bRStart.enabled = true;
+            m_.bRStart.caption = Text(Msg::RadioStop);
+        }
     });
+}
+
+void Controller::StopRadioRepeat() {
+    if (s_.SysTimerAction != 3) return;
+    m_.SysTimer.Stop();
+    s_.SysTimerAction = 0;
+    ShowRadioStartCaption();
+    m_.bRStart.enabled = true;
+}
+
+// The start button's own caption is the same in both languages.
+void Controller::ShowRadioStartCaption() {
+    m_.bRStart.caption = "Старт";
 }
 
 // Request 131: the modem is told the address of the logger the operator chose.

@@ -26,7 +26,7 @@ void Controller::ShowSchedule(Colour colour) {
     if (!decoded.schedule) {
         // Tell the operator which field was wrong and leave the editors as they were; the
         // read-out goes on.
-        ops_.ShowError(decoded.error);
+        if (decoded.fault) ops_.ShowError(decoded.fault->Text(IsEnglish()));
         return;
     }
     const DecodedSchedule& d = *decoded.schedule;

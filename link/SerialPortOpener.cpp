@@ -1,5 +1,7 @@
 #include "link/SerialPortOpener.h"
 
+#include "ui/model/Messages.h"
+
 namespace qm {
 
 std::string SerialPortName(int portNumber, std::string_view device, bool windowsNames) {
@@ -8,10 +10,43 @@ std::string SerialPortName(int portNumber, std::string_view device, bool windows
     return "/dev/ttyS" + std::to_string(portNumber > 0 ? portNumber - 1 : 0);
 }
 
-std::string SerialErrorText(std::string_view what, int systemError) {
-    std::string text(what);
-    if (systemError > 0) text += " (Error: " + std::to_string(systemError) + ")";
+namespace {
+
+Msg FailureText(SerialFailure failure) {
+    switch (failure) {
+        case SerialFailure::Open:
+            return Msg::SerialOpen;
+        case SerialFailure::Write:
+            return Msg::SerialWrite;
+        case SerialFailure::Read:
+            return Msg::SerialRead;
+        case SerialFailure::Purge:
+            return Msg::SerialPurge;
+        case SerialFailure::SetState:
+            return Msg::SerialSetState;
+        case SerialFailure::SetTimeouts:
+            return Msg::SerialSetTimeouts;
+        case SerialFailure::SetupQueues:
+            return Msg::SerialSetupQueues;
+        case SerialFailure::CountBytes:
+            return Msg::SerialCountBytes;
+        case SerialFailure::NotOpen:
+            break;
+    }
+    return Msg::SerialNotOpen;
+}
+
+}  // namespace
+
+std::string SerialErrorText(SerialFailure failure, int systemError, bool english) {
+    std::string text = Message(FailureText(failure), english);
+    if (systemError > 0)
+        text += Message(Msg::SerialErrorSuffix, english, {std::to_string(systemError)});
     return text;
+}
+
+SerialPortError SerialFailed(SerialFailure failure, int systemError) {
+    return SerialPortError(failure, systemError, SerialErrorText(failure, systemError));
 }
 
 }  // namespace qm

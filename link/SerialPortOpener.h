@@ -28,19 +28,10 @@ inline constexpr bool kWindowsPortNames = false;
 std::string SerialPortName(int portNumber, std::string_view device,
                            bool windowsNames = kWindowsPortNames);
 
-// The text of a serial port error: what failed, and the system's error number when it gave one.
-std::string SerialErrorText(std::string_view what, int systemError = 0);
-
-namespace SerialError {
-inline constexpr std::string_view Open = "Unable to open com port";
-inline constexpr std::string_view Write = "WriteFile function failed";
-inline constexpr std::string_view Read = "ReadFile function failed";
-inline constexpr std::string_view Purge = "PurgeComm function failed";
-inline constexpr std::string_view SetState = "SetCommState function failed";
-inline constexpr std::string_view SetTimeouts = "SetCommTimeouts failed";
-inline constexpr std::string_view SetupQueues = "SetupComm function failed";
-inline constexpr std::string_view CountBytes = "ClearCommError function failed";
-inline constexpr std::string_view NotOpen = "Port Not Open";
-}  // namespace SerialError
+// The text of a serial port error in the chosen language: what failed, and the system's error
+// number when it gave one.
+std::string SerialErrorText(SerialFailure failure, int systemError = 0, bool english = true);
+// The error to raise for a failed port operation.
+SerialPortError SerialFailed(SerialFailure failure, int systemError = 0);
 
 }  // namespace qm

@@ -11,10 +11,9 @@ std::uint8_t LowByteOfTruncated(double v) {
     return static_cast<std::uint8_t>(static_cast<std::int64_t>(std::trunc(v)) & 0xFF);
 }
 
-std::string InvalidField(const char* what, int a, int b, int c, const char* form) {
-    return std::string("The logger sent an invalid ") + what + " in its measurement schedule (" +
-           std::to_string(a) + form + std::to_string(b) + (c >= 0 ? form + std::to_string(c) : "") +
-           "); the schedule shown is incomplete.";
+ScheduleFault InvalidField(Msg field, int a, int b, int c, const char* form) {
+    return {field, std::to_string(a) + form + std::to_string(b) +
+                       (c >= 0 ? form + std::to_string(c) : "")};
 }
 
 // The byte fields of one end of the run (start or stop), in the order the schedule carries them,
@@ -32,6 +31,10 @@ void SplitRunEnd(const DateTime& time, const DateTime& date, std::uint16_t& minu
 }
 
 }  // namespace
+
+std::string ScheduleFault::Text(bool english) const {
+    return Message(Msg::ScheduleInvalid, english, {Message(field, english), value});
+}
 
 ScheduleDecodeResult DecodeSchedule(const Reply& r) {
     DecodedSchedule d;
@@ -53,22 +56,23 @@ ScheduleDecodeResult DecodeSchedule(const Reply& r) {
     ScheduleDecodeResult result;
     const auto startTime = DateTime::FromTime(s.StartHour, s.StartMinute);
     if (!startTime) {
-        result.error = InvalidField("start time", s.StartHour, s.StartMinute, -1, ":");
+        result.fault = InvalidField(Msg::ScheduleStartTime, s.StartHour, s.StartMinute, -1, ":");
         return result;
     }
     const auto stopTime = DateTime::FromTime(s.StopHour, s.StopMinute);
     if (!stopTime) {
-        result.error = InvalidField("stop time", s.StopHour, s.StopMinute, -1, ":");
+        result.fault = InvalidField(Msg::ScheduleStopTime, s.StopHour, s.StopMinute, -1, ":");
         return result;
     }
     const auto startDate = DateTime::FromDate(s.StartYear, s.StartMonth, s.StartDay);
     if (!startDate) {
-        result.error = InvalidField("start date", s.StartDay, s.StartMonth, s.StartYear, ".");
+        result.fault =
+            InvalidField(Msg::ScheduleStartDate, s.StartDay, s.StartMonth, s.StartYear, ".");
         return result;
     }
     const auto stopDate = DateTime::FromDate(s.StopYear, s.StopMonth, s.StopDay);
     if (!stopDate) {
-        result.error = InvalidField("stop date", s.StopDay, s.StopMonth, s.StopYear, ".");
+        result.fault = InvalidField(Msg::ScheduleStopDate, s.StopDay, s.StopMonth, s.StopYear, ".");
         return result;
     }
     d.startTime = *startTime;

@@ -7,6 +7,7 @@
 #include "protocol/DateTime.h"
 #include "protocol/PacketBuffer.h"
 #include "protocol/Reply.h"
+#include "ui/model/Messages.h"
 
 namespace qm {
 
@@ -25,11 +26,19 @@ struct DecodedSchedule {
     DateTime startTime, startDate, stopTime, stopDate;
 };
 
+// A start or stop field of a schedule reply that is not a valid time of day or date.
+struct ScheduleFault {
+    Msg field;          // which one: Msg::ScheduleStartTime .. Msg::ScheduleStopDate
+    std::string value;  // as the logger sent it, e.g. "25:61" or "31.2.2024"
+    // The operator's message naming the field.
+    std::string Text(bool english) const;
+};
+
 // Decodes bytes 3..15 of a schedule reply. When a start or stop field does not form a valid
-// time of day or date, returns the operator's message naming the field instead.
+// time of day or date, returns the fault instead.
 struct ScheduleDecodeResult {
     std::optional<DecodedSchedule> schedule;
-    std::string error;
+    std::optional<ScheduleFault> fault;
 };
 ScheduleDecodeResult DecodeSchedule(const Reply& reply);
 

@@ -22,10 +22,31 @@ public:
     virtual bool WriteReport(std::span<const std::uint8_t> report) = 0;
 };
 
-// Raised by a serial port operation that failed; the text says what failed and why.
+// What a serial port operation that failed was doing.
+enum class SerialFailure {
+    Open,
+    Write,
+    Read,
+    Purge,
+    SetState,
+    SetTimeouts,
+    SetupQueues,
+    CountBytes,
+    NotOpen
+};
+
+// Raised by a serial port operation that failed: what failed and the system's error number
+// (0 when it gave none). what() is the English text.
 class SerialPortError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    SerialPortError(SerialFailure failure, int systemError, const std::string& englishText)
+        : std::runtime_error(englishText), failure_(failure), systemError_(systemError) {}
+    SerialFailure Failure() const { return failure_; }
+    int SystemError() const { return systemError_; }
+
+private:
+    SerialFailure failure_;
+    int systemError_;
 };
 
 // An open serial port.

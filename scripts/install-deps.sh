@@ -9,6 +9,8 @@ packages=(
     # Qt 6: widgets, serial port, charts, translations tools, offscreen/xcb platform plugins
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-charts-dev qt6-l10n-tools
     qt6-qpa-plugins libqt6opengl6-dev libgl-dev
+    # Qt's own Russian texts (dialog buttons) while the window is in Russian
+    qt6-translations-l10n
     # USB HID
     libhidapi-dev libudev-dev
     # tests and benchmarks

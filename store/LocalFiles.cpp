@@ -17,8 +17,8 @@ namespace {
 
 constexpr std::size_t kFileBufferSize = 1 << 16;
 
-std::string Reason(int err) {
-    return err != 0 ? std::generic_category().message(err) : "the system gave no reason";
+std::error_code Errno(int err) {
+    return err != 0 ? std::error_code(err, std::generic_category()) : std::error_code();
 }
 
 bool IsReservedDeviceName(const std::string& name) {
@@ -33,6 +33,20 @@ bool IsReservedDeviceName(const std::string& name) {
 
 }  // namespace
 
+FileError::FileError(Msg what, fs::path path, std::error_code reason)
+    : std::runtime_error(Message(what, true, {PathText(path), SystemReason(reason, true)})),
+      what_(what),
+      path_(std::move(path)),
+      reason_(reason) {}
+
+std::string FileError::Text(bool english) const {
+    return Message(what_, english, {PathText(path_), SystemReason(reason_, english)});
+}
+
+std::string RefusedName::Text(bool english) const {
+    return Message(reason, english, {std::string(1, character)});
+}
+
 std::string PathText(const fs::path& path) {
     const std::u8string u8 = path.u8string();
     return std::string(u8.begin(), u8.end());
@@ -42,19 +56,18 @@ fs::path Utf8Path(const std::string& utf8) {
     return fs::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
-std::optional<std::string> RefusedLocalName(const std::string& name) {
-    if (name.empty()) return "the name is empty";
-    if (name == "." || name == "..") return "the name points to a folder, not into one";
+std::optional<RefusedName> RefusedLocalName(const std::string& name) {
+    if (name.empty()) return RefusedName{Msg::NameEmpty};
+    if (name == "." || name == "..") return RefusedName{Msg::NameDots};
     for (char ch : name) {
         const auto b = static_cast<unsigned char>(ch);
-        if (b < 0x20 || b == 0x7F) return "the name holds a control character";
-        if (ch == '/' || ch == '\\') return "the name holds a path separator";
-        if (std::strchr("<>:\"|?*", ch)) return std::string("the name holds the character ") + ch;
-        if (b == 0x98) return "the name holds a byte that has no character";
+        if (b < 0x20 || b == 0x7F) return RefusedName{Msg::NameControlCharacter};
+        if (ch == '/' || ch == '\\') return RefusedName{Msg::NameSeparator};
+        if (std::strchr("<>:\"|?*", ch)) return RefusedName{Msg::NameCharacter, ch};
+        if (b == 0x98) return RefusedName{Msg::NameUnmappedByte};
     }
-    if (name.back() == '.' || name.back() == ' ')
-        return "the name ends with a dot or a blank, which Windows drops";
-    if (IsReservedDeviceName(name)) return "the name is a device name on Windows";
+    if (name.back() == '.' || name.back() == ' ') return RefusedName{Msg::NameTrailingDotOrBlank};
+    if (IsReservedDeviceName(name)) return RefusedName{Msg::NameDevice};
     return std::nullopt;
 }
 
@@ -68,10 +81,10 @@ fs::path StagedFile::StagingPath(const fs::path& finalPath) {
     return p;
 }
 
-void StagedFile::Fail(const std::string& what, int err) {
-    const std::string text = "Cannot " + what + " \"" + PathText(final_) + "\": " + Reason(err);
+void StagedFile::Fail(Msg what, int err) {
+    FileError error(what, final_, Errno(err));
     Abandon();
-    throw FileError(text);
+    throw error;
 }
 
 void StagedFile::Begin(const fs::path& finalPath, bool keepExisting) {
@@ -84,26 +97,26 @@ void StagedFile::Begin(const fs::path& finalPath, bool keepExisting) {
     errno = 0;
     pending_ = true;
     out_->open(staging_, std::ios::binary | std::ios::trunc);
-    if (!*out_) Fail("create the new content of", errno);
+    if (!*out_) Fail(Msg::FileCreateStaging, errno);
     if (!keepExisting) return;
     std::error_code ec;
     if (!fs::exists(finalPath, ec)) return;
     errno = 0;
     std::ifstream in(finalPath, std::ios::binary);
-    if (!in) Fail("read", errno);
+    if (!in) Fail(Msg::FileRead, errno);
     char chunk[8192];
     while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
         out_->write(chunk, in.gcount());
-        if (!*out_) Fail("copy the lines already held by", errno);
+        if (!*out_) Fail(Msg::FileCopyHeld, errno);
     }
-    if (in.bad()) Fail("read", errno);
+    if (in.bad()) Fail(Msg::FileRead, errno);
 }
 
 void StagedFile::WriteLine(std::string_view bytes) {
     if (!out_) return;
     out_->write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     out_->write("\r\n", 2);
-    if (!*out_) Fail("write to", errno);
+    if (!*out_) Fail(Msg::FileWrite, errno);
 }
 
 StagedFile& StagedFile::operator=(StagedFile&& other) noexcept {
@@ -121,7 +134,7 @@ void StagedFile::Close() {
     if (!out_) return;
     errno = 0;
     out_->close();
-    if (out_->fail()) Fail("finish writing", errno);
+    if (out_->fail()) Fail(Msg::FileFinish, errno);
     out_.reset();
     buffer_.reset();
 }
@@ -133,10 +146,9 @@ void StagedFile::Commit() {
     fs::rename(staging_, final_, ec);
     pending_ = false;
     if (ec) {
-        const std::string text =
-            "Cannot replace \"" + PathText(final_) + "\" with its new content: " + ec.message();
+        FileError error(Msg::FileReplace, final_, ec);
         fs::remove(staging_, ec);
-        throw FileError(text);
+        throw error;
     }
 }
 
@@ -176,18 +188,16 @@ std::optional<ResumeRecord> ParseResumeRecord(std::string_view text) {
 std::string ReadWholeFile(const fs::path& path) {
     errno = 0;
     std::ifstream in(path, std::ios::binary);
-    if (!in) throw FileError("Cannot open \"" + PathText(path) + "\": " + Reason(errno));
+    if (!in) throw FileError(Msg::FileOpen, path, Errno(errno));
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) throw FileError("Cannot read \"" + PathText(path) + "\": " + Reason(errno));
+    if (in.bad()) throw FileError(Msg::FileRead, path, Errno(errno));
     return text;
 }
 
 ResumeRecord ReadResumeRecord(const fs::path& folder) {
     const fs::path path = folder / kResumeRecordName;
     const auto record = ParseResumeRecord(ReadWholeFile(path));
-    if (!record || record->lines < 0)
-        throw FileError("The resume record \"" + PathText(path) +
-                        "\" does not hold a file name and a line count");
+    if (!record || record->lines < 0) throw FileError(Msg::ResumeRecordBad, path);
     return *record;
 }
 

@@ -8,14 +8,26 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
+
+#include "ui/model/Messages.h"
 
 namespace qm {
 
-// A local file operation failed: the text says what failed, on which path and why.
+// A local file operation failed: what failed (a message of the text table), on which path and
+// why. what() is the English text; the operator sees Text() in the language chosen.
 class FileError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    FileError(Msg what, std::filesystem::path path, std::error_code reason = {});
+    std::string Text(bool english) const;
+    const std::filesystem::path& Path() const { return path_; }
+    std::error_code Reason() const { return reason_; }
+
+private:
+    Msg what_;
+    std::filesystem::path path_;
+    std::error_code reason_;
 };
 
 // A path shown to the operator (UTF-8).
@@ -23,10 +35,16 @@ std::string PathText(const std::filesystem::path& path);
 // A path from UTF-8 text, the same on every platform.
 std::filesystem::path Utf8Path(const std::string& utf8);
 
-// Why a name that came from the logger may not become a local file or folder name, or nothing
-// when it is safe: it must stay one plain name inside its folder (no separators, no "." or "..",
-// no drive or root, nothing the file systems refuse, not empty).
-std::optional<std::string> RefusedLocalName(const std::string& nameBytes);
+// Why a name that came from the logger may not become a local file or folder name.
+struct RefusedName {
+    Msg reason;
+    char character = 0;  // the character refused, for Msg::NameCharacter
+    std::string Text(bool english) const;
+};
+// Why the name may not become a local name, or nothing when it is safe: it must stay one plain
+// name inside its folder (no separators, no "." or "..", no drive or root, nothing the file
+// systems refuse, not empty).
+std::optional<RefusedName> RefusedLocalName(const std::string& nameBytes);
 
 // The local name of a logger name (Windows-1251 bytes), in Unicode.
 std::filesystem::path LocalName(const std::string& nameBytes);
@@ -60,7 +78,7 @@ public:
     static std::filesystem::path StagingPath(const std::filesystem::path& finalPath);
 
 private:
-    [[noreturn]] void Fail(const std::string& what, int err);
+    [[noreturn]] void Fail(Msg what, int err);
     std::unique_ptr<std::ofstream> out_;
     std::unique_ptr<char[]> buffer_;
     std::filesystem::path final_;

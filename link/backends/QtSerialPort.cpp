@@ -14,8 +14,8 @@ namespace {
 
 constexpr qint64 kReceiveQueue = 1024;
 
-[[noreturn]] void Fail(std::string_view what, int systemError) {
-    throw SerialPortError(SerialErrorText(what, systemError));
+[[noreturn]] void Fail(SerialFailure what, int systemError) {
+    throw SerialFailed(what, systemError);
 }
 
 }  // namespace
@@ -47,7 +47,7 @@ SerialLink* QtSerialPort::Open(const std::string& name) {
     if (!port_.open(QIODevice::ReadWrite)) {
         const int error = errno;
         port_.clearError();
-        Fail(SerialError::Open, error);
+        Fail(SerialFailure::Open, error);
     }
     // Devices without modem-control lines (pseudo-terminals, some virtual ports) refuse these;
     // there is nothing to switch off then.
@@ -60,23 +60,23 @@ SerialLink* QtSerialPort::Open(const std::string& name) {
 }
 
 void QtSerialPort::PurgeBuffers() {
-    if (!port_.isOpen()) Fail(SerialError::NotOpen, 0);
+    if (!port_.isOpen()) Fail(SerialFailure::NotOpen, 0);
     errno = 0;
     if (!port_.clear(QSerialPort::AllDirections)) {
         const int error = errno;
         port_.clearError();
-        Fail(SerialError::Purge, error);
+        Fail(SerialFailure::Purge, error);
     }
 }
 
 void QtSerialPort::Write(std::span<const std::uint8_t> bytes) {
-    if (!port_.isOpen()) Fail(SerialError::NotOpen, 0);
+    if (!port_.isOpen()) Fail(SerialFailure::NotOpen, 0);
     const auto n = static_cast<qint64>(bytes.size());
     errno = 0;
     if (port_.write(reinterpret_cast<const char*>(bytes.data()), n) != n) {
         const int error = errno;
         port_.clearError();
-        Fail(SerialError::Write, error);
+        Fail(SerialFailure::Write, error);
     }
     // The write ends when the bytes are out or after 1000 ms + 100 ms per byte, whichever comes
     // first; what has not gone out by then is dropped, so it cannot trail into the next request.
@@ -89,19 +89,19 @@ void QtSerialPort::Write(std::span<const std::uint8_t> bytes) {
             port_.clear(QSerialPort::Output);
             return;
         }
-        Fail(SerialError::Write, errno);
+        Fail(SerialFailure::Write, errno);
     }
 }
 
 std::size_t QtSerialPort::Read(std::span<std::uint8_t> bytes) {
-    if (!port_.isOpen()) Fail(SerialError::NotOpen, 0);
+    if (!port_.isOpen()) Fail(SerialFailure::NotOpen, 0);
     errno = 0;
     const qint64 got =
         port_.read(reinterpret_cast<char*>(bytes.data()), static_cast<qint64>(bytes.size()));
     if (got < 0) {
         const int error = errno;
         port_.clearError();
-        Fail(SerialError::Read, error);
+        Fail(SerialFailure::Read, error);
     }
     return static_cast<std::size_t>(got);
 }
@@ -132,7 +132,9 @@ void QtSerialPort::OnError(QSerialPort::SerialPortError error) {
         this,
         [this, opened = opened_] {
             port_.clearError();
-            if (opened == opened_) Close();
+            if (opened != opened_ || !port_.isOpen()) return;
+            Close();
+            if (lost_) lost_();
         },
         Qt::QueuedConnection);
 }

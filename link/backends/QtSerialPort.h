@@ -22,6 +22,8 @@ public:
     ~QtSerialPort() override;
 
     void SetRxHandler(RxHandler handler) { rx_ = std::move(handler); }
+    // Called from the event loop once the port has been closed because its far end went away.
+    void SetLostHandler(std::function<void()> handler) { lost_ = std::move(handler); }
     bool IsOpen() const { return port_.isOpen(); }
 
     // SerialPortOpener: exclusive, 115200 8N1, no flow control, DTR and RTS off, a 1024-byte
@@ -40,6 +42,7 @@ private:
 
     QSerialPort port_;
     RxHandler rx_;
+    std::function<void()> lost_;
     bool closing_ = false;
     int opened_ = 0;  // counts opens, so that a late close cannot hit a port opened again
 };

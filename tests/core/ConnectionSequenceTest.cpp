@@ -131,7 +131,8 @@ TEST(ConnectionSequence, AnInvalidScheduleIsReportedAndTheReadOutGoesOn) {
     rig.StartUsb();
     rig.RunFor(10'000);
     ASSERT_EQ(rig.ops.errors.size(), 1u);
-    EXPECT_NE(rig.ops.errors[0].find("start date"), std::string::npos) << rig.ops.errors[0];
+    EXPECT_NE(rig.ops.errors[0].find("дата начала (31.2.2026)"), std::string::npos)
+        << rig.ops.errors[0];
     EXPECT_EQ(dev.Codes(), (std::vector<int>{0, 48, 50, 52, 64, 65, 65, 65, 16}));
 }
 

@@ -20,7 +20,7 @@ public:
     bool failWrites = false;
     void PurgeBuffers() override { log.push_back("purge"); }
     void Write(std::span<const std::uint8_t> b) override {
-        if (failWrites) throw SerialPortError("WriteFile function failed (Error: 5)");
+        if (failWrites) throw SerialFailed(SerialFailure::Write, 5);
         log.push_back("write");
         writes.emplace_back(b.begin(), b.end());
     }
@@ -90,7 +90,7 @@ TEST(SerialLink, AFailedWriteIsShownAndEndsTheStep) {
     t.port.failWrites = true;
     t.rig.RunFor(3'000);
     ASSERT_EQ(t.rig.ops.errors.size(), 1u);
-    EXPECT_EQ(t.rig.ops.errors[0], "WriteFile function failed (Error: 5)");
+    EXPECT_EQ(t.rig.ops.errors[0], "Не удалось записать в порт (ошибка 5)");
 }
 
 TEST(SerialFraming, IsFramedByTheLengthByteAlone) {

@@ -78,16 +78,15 @@ TEST_F(UsbLink, OfTwoLoggersTheLaterInTheListCarriesTheLink) {
     EXPECT_EQ(Written("b")[1][3], 48);
 }
 
-TEST_F(UsbLink, ALoggerHeldByAnotherProgramIsChosenButNeverWrittenOrRead) {
+TEST_F(UsbLink, ALoggerHeldByAnotherProgramIsNotChosenAndTheOperatorIsTold) {
     backend.Plug("QM Controller", "l").readWrite = false;
     hid.DevicesChanged(true);
 
-    EXPECT_EQ(S().LinkDevice, &hid.Device(0));
-    EXPECT_TRUE(M().StartTimer.enabled);
+    EXPECT_EQ(S().LinkDevice, nullptr);
+    EXPECT_FALSE(M().StartTimer.enabled);
     EXPECT_FALSE(hid.Device(0).HasReader());
-    StartTimerTick();
-    EXPECT_TRUE(Written("l").empty());
-    EXPECT_TRUE(ops.errors.empty());
+    ASSERT_EQ(ops.errors.size(), 1u);
+    EXPECT_NE(ops.errors[0].find("/dev/hid-l"), std::string::npos) << ops.errors[0];
 }
 
 TEST_F(UsbLink, OnlyTheExactProductStringIsTheLogger) {
@@ -148,9 +147,9 @@ TEST_F(UsbLink, OtherDevicesComingAndGoingNeverEndTheProgram) {
 
     backend.Plug("USB Keyboard", "k");
     hid.DevicesChanged();
-    // The logger is found again: the connection sequence starts over.
-    EXPECT_TRUE(M().StartTimer.enabled);
-    StartTimerTick();
+    // The logger is still the link it was: nothing starts over.
+    EXPECT_FALSE(M().StartTimer.enabled);
+    EXPECT_EQ(Written("l").size(), 1u);
     backend.Unplug("k");
     hid.DevicesChanged();
     EXPECT_EQ(ops.quits, 0);
@@ -193,7 +192,7 @@ struct FakeOpener : SerialPortOpener {
     bool fail = false;
     SerialLink* Open(const std::string& name) override {
         names.push_back(name);
-        if (fail) throw SerialPortError(SerialErrorText(SerialError::Open, 5));
+        if (fail) throw SerialFailed(SerialFailure::Open, 5);
         return &port;
     }
 };
@@ -212,8 +211,10 @@ TEST(SerialPortName, NumbersAndDevices) {
     EXPECT_EQ(SerialPortName(1, "", false), "/dev/ttyS0");
     EXPECT_EQ(SerialPortName(3, "", false), "/dev/ttyS2");
     EXPECT_EQ(SerialPortName(3, "/dev/rfcomm0", true), "/dev/rfcomm0");
-    EXPECT_EQ(SerialErrorText(SerialError::Write, 31), "WriteFile function failed (Error: 31)");
-    EXPECT_EQ(SerialErrorText(SerialError::NotOpen), "Port Not Open");
+    EXPECT_EQ(SerialErrorText(SerialFailure::Write, 31), "WriteFile function failed (Error: 31)");
+    EXPECT_EQ(SerialErrorText(SerialFailure::NotOpen), "Port Not Open");
+    EXPECT_EQ(SerialErrorText(SerialFailure::Write, 31, false),
+              "Не удалось записать в порт (ошибка 31)");
 }
 
 TEST_F(SerialLinkTest, OpeningThePortStartsTheSequenceOverItIn3Seconds) {
@@ -253,22 +254,35 @@ TEST_F(SerialLinkTest, OpeningThePortStartsTheSequenceOverItIn3Seconds) {
     EXPECT_EQ(opener.port.written, (Bytes{0, 2, 0, 48}));
 }
 
-TEST_F(SerialLinkTest, APortThatCannotBeOpenedLetsTheOperatorTryAgainSilently) {
+TEST_F(SerialLinkTest, APortThatCannotBeOpenedIsNamedAndTheOperatorCanTryAnother) {
     opener.fail = true;
+    c.MutableModel().portDevice.text = "/dev/ttyUSB7";
     c.Click("bSetPort");
     EXPECT_FALSE(S().PortOpen);
     EXPECT_FALSE(S().SerialLinkActive);
     EXPECT_TRUE(M().bSetPort.enabled);
     EXPECT_TRUE(M().GroupBox4.visible);
     EXPECT_FALSE(M().StartTimer.enabled);
-    EXPECT_TRUE(ops.errors.empty());
+    ASSERT_EQ(ops.errors.size(), 1u);
+    // The port, the system's reason (error 5 is EIO) and the button to press again.
+    EXPECT_NE(ops.errors[0].find("/dev/ttyUSB7"), std::string::npos) << ops.errors[0];
+    EXPECT_NE(ops.errors[0].find("ошибка ввода-вывода"), std::string::npos) << ops.errors[0];
+    EXPECT_NE(ops.errors[0].find("«Установка»"), std::string::npos) << ops.errors[0];
 
-    // The operator types a device path instead of a number.
+    c.Click("pmEng");
+    c.Click("bSetPort");
+    ASSERT_EQ(ops.errors.size(), 2u);
+    EXPECT_EQ(ops.errors[1], "Cannot open the serial port /dev/ttyUSB7: " +
+                                 std::error_code(5, std::generic_category()).message() +
+                                 ". Choose another port and press \"Set port\" again.");
+
+    // The operator types another device.
     opener.fail = false;
     c.MutableModel().portDevice.text = "/dev/rfcomm0";
     c.Click("bSetPort");
     EXPECT_EQ(opener.names.back(), "/dev/rfcomm0");
     EXPECT_TRUE(S().PortOpen);
+    EXPECT_EQ(ops.errors.size(), 2u);
 }
 
 TEST_F(SerialLinkTest, ClosingTheWindowPowersTheLoggerDownOnlyWhenAsked) {

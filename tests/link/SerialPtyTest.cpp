@@ -42,6 +42,7 @@ struct SerialPty : ::testing::Test {
             announced.push_back(n);
             c.ComPort1RxChar(n);
         });
+        port.SetLostHandler([this] { c.ComPort1Lost(); });
         c.SetSerialPortOpener(&port);
         c.FormCreate(1024, 768);
     }
@@ -89,7 +90,10 @@ TEST_F(SerialPty, APortThatCannotBeOpenedLeavesTheButtonForAnotherTry) {
     c.Click("bSetPort");
     EXPECT_FALSE(c.State().PortOpen);
     EXPECT_TRUE(c.Model().bSetPort.enabled);
-    EXPECT_TRUE(ops.errors.empty());
+    // The operator is told which port and why.
+    ASSERT_EQ(ops.errors.size(), 1u);
+    EXPECT_NE(ops.errors[0].find("/dev/qm-no-such-port"), std::string::npos) << ops.errors[0];
+    EXPECT_NE(ops.errors[0].find("нет такого файла или папки"), std::string::npos) << ops.errors[0];
     try {
         port.Open("/dev/qm-no-such-port");
         ADD_FAILURE() << "opened a port that does not exist";
@@ -104,13 +108,36 @@ TEST_F(SerialPty, APortThatCannotBeOpenedLeavesTheButtonForAnotherTry) {
     EXPECT_TRUE(port.IsOpen());
 }
 
-TEST_F(SerialPty, ThePortClosesOnceWhenTheFarEndGoes) {
+TEST_F(SerialPty, TheFarEndGoingAwayIsReportedAtOnceAndAnotherPortCanBeOpened) {
     OpenPort();
+    c.OnTimer(TimerId::StartTimer);
+    EXPECT_EQ(device.Receive(4), (Bytes{0, 2, 255, 0}));
     device.CloseMaster();
-    ASSERT_TRUE(RunUntil([&] { return !port.IsOpen(); }, 1000));
-    c.Click("bClock");
-    ASSERT_EQ(ops.errors.size(), 1u);
-    EXPECT_EQ(ops.errors[0], "Port Not Open");
+    ASSERT_TRUE(RunUntil([&] { return !ops.errors.empty(); }, 1000));
+    EXPECT_FALSE(port.IsOpen());
+    ASSERT_EQ(ops.errors.size(), 1u);  // once, with no click
+    EXPECT_NE(ops.errors[0].find(device.slave), std::string::npos) << ops.errors[0];
+    EXPECT_NE(ops.errors[0].find("потеряна"), std::string::npos) << ops.errors[0];
+    EXPECT_FALSE(c.State().PortOpen);
+    EXPECT_TRUE(c.Model().GroupBox4.visible);
+    EXPECT_TRUE(c.Model().bSetPort.enabled);
+    // Nothing else follows by itself.
+    RunUntil([] { return false; }, 100);
+    EXPECT_EQ(ops.errors.size(), 1u);
+
+    // A new far end: the port group opens it and the read-out starts over.
+    PtyDevice second;
+    c.MutableModel().portDevice.text = second.slave;
+    c.Click("bSetPort");
+    ASSERT_TRUE(c.State().PortOpen);
+    EXPECT_FALSE(c.Model().GroupBox4.visible);
+    EXPECT_TRUE(c.Model().StartTimer.enabled);
+    c.OnTimer(TimerId::StartTimer);
+    EXPECT_EQ(second.Receive(4), (Bytes{0, 2, 255, 0}));
+    second.Send({3, 248, 79, 5});
+    ASSERT_TRUE(RunUntil([&] { return c.Model().window.title == "QM-Controller [ 79.5 ]"; }));
+    EXPECT_EQ(second.Receive(4), (Bytes{0, 2, 0, 48}));
+    EXPECT_EQ(ops.errors.size(), 1u);
 }
 
 TEST_F(SerialPty, ClosingTheWindowSendsPowerDownAndClosesThePort) {

@@ -33,7 +33,7 @@ DateTime At(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
 TEST(ScheduleWire, ReplyDecodesIntoFieldsAndEditorValues) {
     const ReplyBytes r{14, 248, 30, 14, 5, 3, 26, 0, 18, 6, 3, 26, 15, 0, 0};
     const auto result = DecodeSchedule(r.View());
-    ASSERT_TRUE(result.schedule) << result.error;
+    ASSERT_TRUE(result.schedule) << result.fault->Text(true);
     const DecodedSchedule& d = *result.schedule;
     EXPECT_EQ(d.startTime, *DateTime::FromTime(14, 30));
     EXPECT_EQ(d.startDate, At(2026, 3, 5));
@@ -58,12 +58,21 @@ TEST(ScheduleWire, InvalidFieldIsNamedAndNothingIsDecoded) {
     const ReplyBytes badDate{14, 248, 30, 14, 5, 3, 26, 0, 18, 31, 4, 26, 15, 0, 0};
     auto result = DecodeSchedule(badDate.View());
     EXPECT_FALSE(result.schedule);
-    EXPECT_NE(result.error.find("stop date"), std::string::npos) << result.error;
+    ASSERT_TRUE(result.fault);
+    EXPECT_EQ(result.fault->field, Msg::ScheduleStopDate);
+    EXPECT_EQ(result.fault->Text(true),
+              "The logger sent an invalid stop date in its measurement schedule (31.4.2026); the "
+              "schedule shown is incomplete.");
+    EXPECT_EQ(result.fault->Text(false),
+              "Логгер прислал в расписании измерений неверное значение: дата окончания "
+              "(31.4.2026); расписание показано не полностью.");
 
     const ReplyBytes badTime{14, 248, 60, 14, 5, 3, 26, 0, 18, 6, 3, 26, 15, 0, 0};
     result = DecodeSchedule(badTime.View());
     EXPECT_FALSE(result.schedule);
-    EXPECT_NE(result.error.find("start time"), std::string::npos) << result.error;
+    ASSERT_TRUE(result.fault);
+    EXPECT_EQ(result.fault->field, Msg::ScheduleStartTime);
+    EXPECT_EQ(result.fault->value, "14:60");
 }
 
 TEST(ScheduleWire, CaptureDropsSecondsAndRequestCarriesLowBytes) {

@@ -175,7 +175,7 @@ TEST(BtDialogue, AnAddressLineTooLongForTheReportIsRefusedAndNamed) {
 
     EXPECT_EQ(t.rig.link.Written().size(), before);  // neither AT nor CALL
     ASSERT_EQ(t.rig.ops.errors.size(), 1u);
-    EXPECT_NE(t.rig.ops.errors[0].find("Line 2 of Device.txt"), std::string::npos);
+    EXPECT_NE(t.rig.ops.errors[0].find("Строка 2 файла Device.txt"), std::string::npos);
     EXPECT_TRUE(t.rig.Model().Button6.enabled);
     EXPECT_TRUE(t.rig.Model().RadioGroup1.enabled);
     EXPECT_EQ(t.rig.State().DialState, 0);

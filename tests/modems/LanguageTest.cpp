@@ -2,8 +2,10 @@
 
 #include <set>
 
+#include "store/LocalFiles.h"
 #include "tests/support/Rig.h"
 #include "ui/model/Captions.h"
+#include "ui/model/Messages.h"
 
 namespace qm::test {
 namespace {
@@ -102,6 +104,113 @@ TEST(Language, RunTimeMessagesFollowTheLanguage) {
     EXPECT_EQ(NoDataCaption(true), "No data");
     EXPECT_EQ(DeleteConfirmationText(false), "Вы уверены?");
     EXPECT_EQ(DeleteConfirmationText(true), "Are You sure?");
+}
+
+// ---- Run-time messages ----------------------------------------------------------------------
+
+// The words of a text in Latin letters, placeholders left out.
+std::vector<std::string> LatinWords(std::string_view text) {
+    std::vector<std::string> words;
+    std::string word;
+    for (std::size_t i = 0; i <= text.size(); ++i) {
+        const char ch = i < text.size() ? text[i] : ' ';
+        if ((ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z')) {
+            word += ch;
+            continue;
+        }
+        if (!word.empty()) words.push_back(word);
+        word.clear();
+    }
+    return words;
+}
+
+bool HasCyrillic(std::string_view text) {
+    // Cyrillic letters are two UTF-8 bytes led by 0xD0 or 0xD1.
+    for (const char ch : text)
+        if (static_cast<unsigned char>(ch) == 0xD0 || static_cast<unsigned char>(ch) == 0xD1)
+            return true;
+    return false;
+}
+
+std::set<char> Placeholders(std::string_view text) {
+    std::set<char> marks;
+    for (std::size_t i = 0; i + 2 < text.size(); ++i)
+        if (text[i] == '{' && text[i + 2] == '}') marks.insert(text[i + 1]);
+    return marks;
+}
+
+TEST(Messages, EveryRowHasBothLanguagesWithTheSameParameters) {
+    // Names the Russian texts may carry as they are: files, systems and their pieces.
+    const std::set<std::string> names = {"Device", "txt",     "README", "udev", "hidraw",
+                                         "Linux",  "Windows", "USB",    "COM"};
+    for (std::size_t i = 0; i < kMessageTable.size(); ++i) {
+        const MessageRow& row = kMessageTable[i];
+        EXPECT_EQ(static_cast<std::size_t>(row.id), i) << "row out of place: " << row.english;
+        EXPECT_FALSE(row.russian.empty());
+        EXPECT_FALSE(row.english.empty());
+        EXPECT_NE(row.russian, row.english);
+        EXPECT_TRUE(HasCyrillic(row.russian)) << row.russian;
+        EXPECT_FALSE(HasCyrillic(row.english)) << row.english;
+        for (const std::string& w : LatinWords(row.russian))
+            EXPECT_TRUE(names.contains(w)) << "\"" << w << "\" in: " << row.russian;
+        EXPECT_EQ(Placeholders(row.russian), Placeholders(row.english)) << row.english;
+    }
+}
+
+TEST(Messages, ParametersAreFilledInTheirPlaces) {
+    EXPECT_EQ(Message(Msg::DeviceListLinesLeftOut, false, {"9", "10"}), "строки с 9 по 10");
+    EXPECT_EQ(Message(Msg::DeviceListLinesLeftOut, true, {"9", "10"}), "lines 9 to 10");
+    // A parameter that holds braces is taken as it is.
+    EXPECT_EQ(Message(Msg::FileOpen, true, {"{2}", "x"}), "Cannot open \"{2}\": x");
+    // Missing parameters are left empty rather than read past the list.
+    EXPECT_EQ(Message(Msg::CorrectionLimited, false, {"1"}), "показание 1:  записывается как ");
+}
+
+TEST(Messages, SystemReasonsAreWordedInTheLanguageChosen) {
+    const auto noEntry = std::make_error_code(std::errc::no_such_file_or_directory);
+    EXPECT_EQ(SystemReason(noEntry, false), "нет такого файла или папки");
+    EXPECT_EQ(SystemReason(noEntry, true), noEntry.message());
+    EXPECT_EQ(SystemReason(std::error_code(), false), "система не сообщила причину");
+    // A reason without a Russian wording of its own still names the number, not English words.
+    const auto rare = std::make_error_code(std::errc::protocol_error);
+    EXPECT_EQ(SystemReason(rare, false), "системная ошибка " + std::to_string(rare.value()));
+}
+
+TEST(Messages, ALocalFileErrorIsToldInBothLanguages) {
+    const auto missing = std::filesystem::temp_directory_path() / "qm-no-such-folder-here";
+    try {
+        (void)ReadResumeRecord(missing);
+        FAIL() << "read a record that is not there";
+    } catch (const FileError& e) {
+        const std::string path = PathText(missing / "Temp.bin");
+        EXPECT_EQ(e.Text(false), "Не удалось открыть «" + path + "»: нет такого файла или папки");
+        EXPECT_EQ(e.Text(true), std::string(e.what()));
+        EXPECT_EQ(e.Text(true).rfind("Cannot open \"" + path + "\": ", 0), 0u) << e.Text(true);
+    }
+    const auto refused = RefusedLocalName("a?b");
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->Text(false), "в имени есть символ ?");
+    EXPECT_EQ(refused->Text(true), "the name holds the character ?");
+}
+
+TEST(Messages, AReadOutMessageFollowsTheLanguageMenu) {
+    ScriptedDevice serialOnly;
+    Rig rig(serialOnly);
+    rig.controller.FormCreate(1024, 768);
+    // The catalogue refuses a directory name too long for a request.
+    const std::string name(300, 'x');
+    for (const bool english : {false, true}) {
+        rig.controller.Click(english ? "pmEng" : "pmRus");
+        rig.controller.MutableState().copy.directoryNames = {name};
+        rig.Model().ComboBox1.items = {name};
+        rig.Model().ComboBox1.itemIndex = 0;
+        rig.Model().ComboBox1.text = name;
+        rig.controller.Click("bAllData");
+    }
+    ASSERT_EQ(rig.ops.errors.size(), 2u);
+    EXPECT_EQ(rig.ops.errors[0], Message(Msg::DirectoryTooLongNotCopied, false, {name}));
+    EXPECT_NE(rig.ops.errors[0].find("ничего не скопировано"), std::string::npos);
+    EXPECT_EQ(rig.ops.errors[1], Message(Msg::DirectoryTooLongNotCopied, true, {name}));
 }
 
 }  // namespace

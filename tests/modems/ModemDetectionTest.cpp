@@ -70,7 +70,7 @@ TEST(ModemDetection, WithoutADeviceListTheModemStillEntersCommandMode) {
     rig.StartUsb();
     rig.RunFor(2000);
 
-    EXPECT_EQ(rig.ops.confirmations, std::vector<std::string>{"No Device.txt"});
+    EXPECT_EQ(rig.ops.confirmations, std::vector<std::string>{"Нет файла Device.txt"});
     EXPECT_FALSE(rig.Model().BTmodem.visible);
     EXPECT_TRUE(rig.Model().RadioGroup1.items.empty());
     EXPECT_TRUE(rig.State().TextMode);
@@ -121,7 +121,8 @@ TEST(DeviceList, MoreThanEightLinesKeepsTheFirstEightAndNamesTheRest) {
     EXPECT_EQ(rig.Model().RadioGroup1.items.back(), "8   ( ADDR8 )");
     EXPECT_EQ(rig.State().BluetoothAddresses[7], "ADDR8");
     ASSERT_EQ(rig.ops.warnings.size(), 1u);
-    EXPECT_NE(rig.ops.warnings[0].find("9 to 10"), std::string::npos) << rig.ops.warnings[0];
+    EXPECT_NE(rig.ops.warnings[0].find("строки с 9 по 10"), std::string::npos)
+        << rig.ops.warnings[0];
 }
 
 }  // namespace

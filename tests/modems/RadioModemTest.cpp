@@ -104,6 +104,36 @@ TEST(RadioModem, EverySecondModeRepeatsWithABeepUntilALoggerAnswers) {
     EXPECT_EQ(std::count(codes.begin(), codes.end(), 0), 3);
 }
 
+TEST(RadioModem, TheStartButtonStopsTheEverySecondIdentification) {
+    RadioRig t;
+    t.logger.On(0, {});  // nobody answers
+    t.StartWith("255", 1);
+    const Button& start = t.rig.Model().bRStart;
+    EXPECT_TRUE(start.enabled);
+    EXPECT_EQ(start.caption, "Стоп");
+    t.rig.controller.Click("pmEng");
+    EXPECT_EQ(start.caption, "Stop");
+    t.rig.RunFor(2000);
+    EXPECT_EQ(t.rig.ops.beeps, 2);
+
+    t.rig.controller.Click("bRStart");
+    EXPECT_FALSE(t.rig.Model().SysTimer.enabled);
+    EXPECT_EQ(start.caption, "Старт");
+    EXPECT_TRUE(start.enabled);
+    const std::size_t sent = t.rig.SentCodes().size();
+    t.rig.RunFor(5000);
+    EXPECT_EQ(t.rig.SentCodes().size(), sent);
+    EXPECT_EQ(t.rig.ops.beeps, 2);
+    t.rig.controller.Click("pmRus");
+    EXPECT_EQ(start.caption, "Старт");
+
+    // Stopped, it can be started again, once this time.
+    t.rig.controller.Selected("cbR_Modem", 0);
+    t.rig.controller.Click("bRStart");
+    EXPECT_EQ(t.rig.SentCodes().size(), sent + 1);
+    EXPECT_FALSE(start.enabled);
+}
+
 TEST(RadioModem, SingleModesSendOnce) {
     for (int mode : {-1, 0, 2}) {
         RadioRig t;

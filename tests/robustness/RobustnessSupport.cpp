@@ -132,7 +132,7 @@ std::vector<std::uint8_t> RandomReply(std::mt19937& rng) {
 std::size_t QueueSerialLink::Read(std::span<std::uint8_t> bytes) {
     if (failNextRead) {
         failNextRead = false;
-        throw SerialPortError("Read failed");
+        throw SerialFailed(SerialFailure::Read);
     }
     std::size_t n = 0;
     while (n < bytes.size() && !rx.empty()) {

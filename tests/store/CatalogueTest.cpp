@@ -102,13 +102,14 @@ TEST_F(CatalogueTest, DeviceListKeepsEightAndSaysWhichLinesWereLeftOut) {
     ASSERT_EQ(r.Model().RadioGroup1.items.size(), 8u);
     EXPECT_EQ(r.Model().RadioGroup1.items[7], "8   ( addr8 )");
     ASSERT_EQ(r.ops.warnings.size(), 1u);
-    EXPECT_NE(r.ops.warnings[0].find("lines 9 to 10"), std::string::npos) << r.ops.warnings[0];
+    EXPECT_NE(r.ops.warnings[0].find("не вошли: строки с 9 по 10."), std::string::npos)
+        << r.ops.warnings[0];
 }
 
 TEST_F(CatalogueTest, MissingOrEmptyDeviceList) {
     Rig& r = Connect();
     r.controller.LoadBluetoothDeviceList();
-    EXPECT_EQ(r.ops.confirmations, std::vector<std::string>{"No Device.txt"});
+    EXPECT_EQ(r.ops.confirmations, std::vector<std::string>{"Нет файла Device.txt"});
     EXPECT_FALSE(r.Model().BTmodem.visible);
     EXPECT_TRUE(r.Model().RadioGroup1.items.empty());
 

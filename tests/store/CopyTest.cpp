@@ -202,7 +202,7 @@ TEST_F(CopyTest, UnsafeNamesFromTheLoggerAreRefusedAndTheOthersCopied) {
     Rig& r = Connect();
     CopyAll();
     EXPECT_EQ(r.ops.errors.size(), 5u);
-    for (const auto& e : r.ops.errors) EXPECT_NE(e.find("skipped"), std::string::npos) << e;
+    for (const auto& e : r.ops.errors) EXPECT_NE(e.find("файл пропущен"), std::string::npos) << e;
     EXPECT_EQ(Files(start), (std::map<std::string, std::string>{
                                 {"DATA/D/good", "g\r\n"}, {"DATA/D/Temp.bin", "good\r\n1\r\n"}}));
     EXPECT_EQ(Requests(66).size(), 1u);
@@ -226,7 +226,7 @@ TEST_F(CopyTest, PathsTooLongForARequestAreRefusedNotCut) {
     Rig& r = Connect(300);
     CopyAll();
     ASSERT_EQ(r.ops.errors.size(), 1u);
-    EXPECT_NE(r.ops.errors[0].find("too long"), std::string::npos);
+    EXPECT_NE(r.ops.errors[0].find("слишком длинный"), std::string::npos);
     const auto open = Requests(66);
     ASSERT_EQ(open.size(), 1u);
     EXPECT_EQ(open[0][1], dir.size() + 2 + 3);

@@ -1,0 +1,235 @@
+#include "ui/model/Messages.h"
+
+#include <cerrno>
+
+namespace qm {
+
+namespace {
+using M = Msg;
+}
+
+// Russian quotes names with «», English with "". Names of files the program itself reads
+// (Device.txt, Temp.bin) and of the system's pieces (udev, hidraw, README) stay as they are.
+const std::array<MessageRow, kMessageCount> kMessageTable = {{
+    {M::SerialAdapterNoLogger,
+     "На последовательном порту {1} не ответил ни один логгер: устройство на нём называет себя "
+     "USB-модемом.",
+     "No logger answered on the serial port {1}: the device there reports itself as a USB modem "
+     "adapter."},
+    {M::PortOpenFailed,
+     "Не удалось открыть последовательный порт {1}: {2}. Выберите другой порт и снова нажмите "
+     "«{3}».",
+     "Cannot open the serial port {1}: {2}. Choose another port and press \"{3}\" again."},
+    {M::PortLost,
+     "Связь через последовательный порт {1} потеряна: устройство на другом конце отключилось. "
+     "Выберите порт и нажмите «{2}», чтобы подключиться снова.",
+     "The connection through the serial port {1} is lost: the device at the far end went away. "
+     "Choose a port and press \"{2}\" to connect again."},
+    {M::HidNoReadWrite,
+     "Логгер найден ({1}), но открыть его для чтения и записи не удалось. В Linux у пользователя "
+     "должен быть доступ к этому устройству hidraw: добавьте правило udev из README, затем "
+     "отключите и снова подключите логгер. Иначе устройство занято другой программой: закройте "
+     "её и снова подключите логгер.",
+     "The logger was found ({1}) but cannot be opened for reading and writing. On Linux the user "
+     "needs access to this hidraw device: add the udev rule of the README, then unplug the "
+     "logger and plug it in again. Otherwise another program holds the device: close it and "
+     "plug the logger in again."},
+    {M::SerialErrorSuffix, " (ошибка {1})", " (Error: {1})"},
+    {M::SerialOpen, "Не удалось открыть COM-порт", "Unable to open com port"},
+    {M::SerialWrite, "Не удалось записать в порт", "WriteFile function failed"},
+    {M::SerialRead, "Не удалось прочитать из порта", "ReadFile function failed"},
+    {M::SerialPurge, "Не удалось очистить очереди порта", "PurgeComm function failed"},
+    {M::SerialSetState, "Не удалось задать параметры линии", "SetCommState function failed"},
+    {M::SerialSetTimeouts, "Не удалось задать тайм-ауты порта", "SetCommTimeouts failed"},
+    {M::SerialSetupQueues, "Не удалось задать размеры очередей порта", "SetupComm function failed"},
+    {M::SerialCountBytes, "Не удалось узнать число принятых байтов",
+     "ClearCommError function failed"},
+    {M::SerialNotOpen, "Порт не открыт", "Port Not Open"},
+    {M::RadioStop, "Стоп", "Stop"},
+
+    {M::DirectoryTooLong, "Имя папки «{1}» слишком длинное, чтобы передать его логгеру.",
+     "The directory name \"{1}\" is too long to be sent to the logger."},
+    {M::DirectoryTooLongNotDeleted,
+     "Имя папки «{1}» слишком длинное, чтобы передать его логгеру; ничего не удалено.",
+     "The directory name \"{1}\" is too long to be sent to the logger; nothing was deleted."},
+    {M::DirectoryTooLongNotCopied,
+     "Имя папки «{1}» слишком длинное, чтобы передать его логгеру; ничего не скопировано.",
+     "The directory name \"{1}\" is too long to be sent to the logger; nothing was copied."},
+    {M::FolderNameRefused,
+     "Имя папки «{1}», полученное от логгера, нельзя сделать именем локальной папки ({2}); "
+     "ничего не скопировано.",
+     "The directory name \"{1}\" from the logger cannot be used as a local folder name ({2}); "
+     "nothing was copied."},
+    {M::ResumeFileGone,
+     "Файла «{1}», на котором закончилось прошлое копирование, на логгере больше нет. "
+     "Копируются все файлы папки «{2}».",
+     "The file \"{1}\", where the last copy ended, is no longer on the logger. All files of "
+     "\"{2}\" are copied."},
+    {M::ResumeTooManyLines,
+     "В локальной копии «{1}» больше строк ({2}), чем логгер может пропустить по запросу. Файл "
+     "копируется целиком.",
+     "The local copy of \"{1}\" holds {2} lines, more than the logger can be asked to skip. The "
+     "file is copied whole."},
+    {M::FileNameRefused,
+     "Имя файла «{1}» из папки «{2}» логгера нельзя сделать именем локального файла ({3}); файл "
+     "пропущен.",
+     "The file name \"{1}\" listed by the logger in \"{2}\" cannot be used as a local file name "
+     "({3}); the file is skipped."},
+    {M::PathTooLongSkipped,
+     "Путь «{1}» слишком длинный, чтобы передать его логгеру; файл пропущен.",
+     "The path \"{1}\" is too long to be sent to the logger; the file is skipped."},
+    {M::PathTooLongForResume,
+     "Путь «{1}» слишком длинный для запроса продолжения; файл копируется целиком.",
+     "The path \"{1}\" is too long for a resume request; the file is copied whole."},
+    {M::LocalCopyMissing,
+     "Локальной копии «{1}» от прошлого копирования нет; файл копируется целиком.",
+     "The local copy \"{1}\" of the last copy is missing; the file is copied whole."},
+    {M::PathTooLongNotCopied,
+     "Путь «{1}» слишком длинный, чтобы передать его логгеру; ничего не скопировано.",
+     "The path \"{1}\" is too long to be sent to the logger; nothing was copied."},
+
+    {M::NameEmpty, "имя пустое", "the name is empty"},
+    {M::NameDots, "имя обозначает папку, а не файл в ней",
+     "the name points to a folder, not into one"},
+    {M::NameControlCharacter, "в имени есть управляющий символ",
+     "the name holds a control character"},
+    {M::NameSeparator, "в имени есть разделитель пути", "the name holds a path separator"},
+    {M::NameCharacter, "в имени есть символ {1}", "the name holds the character {1}"},
+    {M::NameUnmappedByte, "в имени есть байт, которому не соответствует ни один символ",
+     "the name holds a byte that has no character"},
+    {M::NameTrailingDotOrBlank, "имя оканчивается точкой или пробелом, которые Windows отбрасывает",
+     "the name ends with a dot or a blank, which Windows drops"},
+    {M::NameDevice, "в Windows это имя устройства", "the name is a device name on Windows"},
+
+    {M::FileCreateStaging, "Не удалось начать новое содержимое файла «{1}»: {2}",
+     "Cannot create the new content of \"{1}\": {2}"},
+    {M::FileRead, "Не удалось прочитать «{1}»: {2}", "Cannot read \"{1}\": {2}"},
+    {M::FileCopyHeld, "Не удалось перенести строки, уже записанные в «{1}»: {2}",
+     "Cannot copy the lines already held by \"{1}\": {2}"},
+    {M::FileWrite, "Не удалось записать в «{1}»: {2}", "Cannot write to \"{1}\": {2}"},
+    {M::FileFinish, "Не удалось завершить запись «{1}»: {2}", "Cannot finish writing \"{1}\": {2}"},
+    {M::FileReplace, "Не удалось заменить «{1}» новым содержимым: {2}",
+     "Cannot replace \"{1}\" with its new content: {2}"},
+    {M::FileOpen, "Не удалось открыть «{1}»: {2}", "Cannot open \"{1}\": {2}"},
+    {M::FileCreateFolder, "Не удалось создать папку «{1}»: {2}",
+     "Cannot create the folder \"{1}\": {2}"},
+    {M::ResumeRecordBad, "В записи о продолжении «{1}» нет имени файла и числа строк",
+     "The resume record \"{1}\" does not hold a file name and a line count"},
+
+    {M::NoDeviceList, "Нет файла Device.txt", "No Device.txt"},
+    {M::DeviceListTooLong,
+     "В файле {1} адресов: {2}. Набрать можно только первые {3}; не вошли: {4}.",
+     "{1} holds {2} addresses; only the first {3} can be dialled, {4} were left out."},
+    {M::DeviceListLineLeftOut, "строка {1}", "line {1}"},
+    {M::DeviceListLinesLeftOut, "строки с {1} по {2}", "lines {1} to {2}"},
+    {M::ChooseDeviceFirst, "Сначала выберите в списке прибор для вызова.",
+     "Choose the device to dial from the list first."},
+    {M::DeviceLineTooLong,
+     "Строка {1} файла Device.txt («{2}») слишком длинная для вызова: строке вызова «{3}» нужно "
+     "байтов: {4}, а модем принимает за раз только {5}. Сократите строку или выберите другой "
+     "прибор.",
+     "Line {1} of Device.txt (\"{2}\") is too long to be dialled: the call \"{3}\" needs {4} "
+     "bytes, but the modem takes {5} bytes at a time. Shorten that line or choose another "
+     "device."},
+
+    {M::ScheduleInvalid,
+     "Логгер прислал в расписании измерений неверное значение: {1} ({2}); расписание показано "
+     "не полностью.",
+     "The logger sent an invalid {1} in its measurement schedule ({2}); the schedule shown is "
+     "incomplete."},
+    {M::ScheduleStartTime, "время начала", "start time"},
+    {M::ScheduleStopTime, "время окончания", "stop time"},
+    {M::ScheduleStartDate, "дата начала", "start date"},
+    {M::ScheduleStopDate, "дата окончания", "stop date"},
+
+    {M::CorrectionsLimited,
+     "Некоторые поправки выходят за пределы того, что может хранить логгер, и ограничены ими:",
+     "Some corrections are beyond what the logger can hold and are limited to it:"},
+    {M::CorrectionLimited, "показание {1}: {2} записывается как {3}",
+     "reading {1}: {2} is written as {3}"},
+
+    {M::ReasonNone, "система не сообщила причину", "the system gave no reason"},
+    {M::ReasonOther, "системная ошибка {1}", "system error {1}"},
+    {M::ReasonNoEntry, "нет такого файла или папки", "No such file or directory"},
+    {M::ReasonAccess, "доступ запрещён", "Permission denied"},
+    {M::ReasonPermission, "операция не разрешена", "Operation not permitted"},
+    {M::ReasonNoSpace, "на диске нет места", "No space left on device"},
+    {M::ReasonReadOnly, "файловая система доступна только для чтения", "Read-only file system"},
+    {M::ReasonExists, "файл уже существует", "File exists"},
+    {M::ReasonNotDirectory, "часть пути не является папкой", "Not a directory"},
+    {M::ReasonIsDirectory, "это папка", "Is a directory"},
+    {M::ReasonTooManyFiles, "открыто слишком много файлов", "Too many open files"},
+    {M::ReasonNameTooLong, "слишком длинное имя", "File name too long"},
+    {M::ReasonIo, "ошибка ввода-вывода", "Input/output error"},
+    {M::ReasonBusy, "устройство занято", "Device or resource busy"},
+    {M::ReasonNoDevice, "устройство не найдено", "No such device"},
+    {M::ReasonInvalid, "недопустимый аргумент", "Invalid argument"},
+    {M::ReasonNotEmpty, "папка не пуста", "Directory not empty"},
+    {M::ReasonCrossDevice, "перемещение между дисками невозможно", "Invalid cross-device link"},
+
+    {M::InternalError, "Внутренняя ошибка программы: {1}", "Internal error: {1}"},
+}};
+
+std::string Message(Msg id, bool english, std::initializer_list<std::string_view> args) {
+    const MessageRow& row = kMessageTable[static_cast<std::size_t>(id)];
+    const std::string_view text = english ? row.english : row.russian;
+    std::string out;
+    out.reserve(text.size() + 32);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '{' && i + 2 < text.size() && text[i + 1] >= '1' && text[i + 1] <= '9' &&
+            text[i + 2] == '}') {
+            const auto n = static_cast<std::size_t>(text[i + 1] - '1');
+            if (n < args.size()) out += *(args.begin() + n);
+            i += 2;
+            continue;
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+namespace {
+
+struct ReasonRow {
+    std::errc code;
+    Msg text;
+};
+
+constexpr ReasonRow kReasons[] = {
+    {std::errc::no_such_file_or_directory, M::ReasonNoEntry},
+    {std::errc::permission_denied, M::ReasonAccess},
+    {std::errc::operation_not_permitted, M::ReasonPermission},
+    {std::errc::no_space_on_device, M::ReasonNoSpace},
+    {std::errc::read_only_file_system, M::ReasonReadOnly},
+    {std::errc::file_exists, M::ReasonExists},
+    {std::errc::not_a_directory, M::ReasonNotDirectory},
+    {std::errc::is_a_directory, M::ReasonIsDirectory},
+    {std::errc::too_many_files_open, M::ReasonTooManyFiles},
+    {std::errc::filename_too_long, M::ReasonNameTooLong},
+    {std::errc::io_error, M::ReasonIo},
+    {std::errc::device_or_resource_busy, M::ReasonBusy},
+    {std::errc::no_such_device, M::ReasonNoDevice},
+    {std::errc::no_such_device_or_address, M::ReasonNoDevice},
+    {std::errc::invalid_argument, M::ReasonInvalid},
+    {std::errc::directory_not_empty, M::ReasonNotEmpty},
+    {std::errc::cross_device_link, M::ReasonCrossDevice},
+};
+
+}  // namespace
+
+std::string SystemReason(std::error_code ec, bool english) {
+    if (!ec) return Message(M::ReasonNone, english);
+    if (english) return ec.message();
+    // A platform code (a Windows error number, say) is compared through its portable condition.
+    for (const ReasonRow& r : kReasons)
+        if (ec == r.code) return Message(r.text, english);
+    return Message(M::ReasonOther, english, {std::to_string(ec.value())});
+}
+
+std::string SystemReason(int errnoValue, bool english) {
+    return SystemReason(
+        errnoValue != 0 ? std::error_code(errnoValue, std::generic_category()) : std::error_code(),
+        english);
+}
+
+}  // namespace qm

@@ -1,0 +1,121 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+namespace qm {
+
+// Every text the program shows in a message box or a run-time caption, beyond the window's
+// captions. Parameters (names, paths, numbers, reasons) are marked {1}..{9} in the text and
+// filled in by Message(), so that both languages word them in their own order.
+enum class Msg {
+    // Links.
+    SerialAdapterNoLogger,
+    PortOpenFailed,
+    PortLost,
+    HidNoReadWrite,
+    SerialErrorSuffix,
+    SerialOpen,
+    SerialWrite,
+    SerialRead,
+    SerialPurge,
+    SerialSetState,
+    SerialSetTimeouts,
+    SerialSetupQueues,
+    SerialCountBytes,
+    SerialNotOpen,
+    RadioStop,
+    // Catalogue and copies.
+    DirectoryTooLong,
+    DirectoryTooLongNotDeleted,
+    DirectoryTooLongNotCopied,
+    FolderNameRefused,
+    ResumeFileGone,
+    ResumeTooManyLines,
+    FileNameRefused,
+    PathTooLongSkipped,
+    PathTooLongForResume,
+    LocalCopyMissing,
+    PathTooLongNotCopied,
+    // Why a name from the logger cannot be a local name.
+    NameEmpty,
+    NameDots,
+    NameControlCharacter,
+    NameSeparator,
+    NameCharacter,
+    NameUnmappedByte,
+    NameTrailingDotOrBlank,
+    NameDevice,
+    // Local files.
+    FileCreateStaging,
+    FileRead,
+    FileCopyHeld,
+    FileWrite,
+    FileFinish,
+    FileReplace,
+    FileOpen,
+    FileCreateFolder,
+    ResumeRecordBad,
+    // Bluetooth device list.
+    NoDeviceList,
+    DeviceListTooLong,
+    DeviceListLineLeftOut,
+    DeviceListLinesLeftOut,
+    ChooseDeviceFirst,
+    DeviceLineTooLong,
+    // Schedule.
+    ScheduleInvalid,
+    ScheduleStartTime,
+    ScheduleStopTime,
+    ScheduleStartDate,
+    ScheduleStopDate,
+    // Calibration.
+    CorrectionsLimited,
+    CorrectionLimited,
+    // System reasons for a failed file or port operation.
+    ReasonNone,
+    ReasonOther,
+    ReasonNoEntry,
+    ReasonAccess,
+    ReasonPermission,
+    ReasonNoSpace,
+    ReasonReadOnly,
+    ReasonExists,
+    ReasonNotDirectory,
+    ReasonIsDirectory,
+    ReasonTooManyFiles,
+    ReasonNameTooLong,
+    ReasonIo,
+    ReasonBusy,
+    ReasonNoDevice,
+    ReasonInvalid,
+    ReasonNotEmpty,
+    ReasonCrossDevice,
+    // Anything else that ended a handler.
+    InternalError,
+};
+
+struct MessageRow {
+    Msg id;
+    std::string_view russian;
+    std::string_view english;
+};
+
+inline constexpr std::size_t kMessageCount = static_cast<std::size_t>(Msg::InternalError) + 1;
+
+// The table, one row per Msg in declaration order.
+extern const std::array<MessageRow, kMessageCount> kMessageTable;
+
+// The text of `id` in the chosen language with its parameters filled in.
+std::string Message(Msg id, bool english, std::initializer_list<std::string_view> args = {});
+
+// The operating system's reason for a failure, in the chosen language: the system's own words
+// in English, a Russian wording of the common reasons (and the number otherwise) in Russian.
+std::string SystemReason(std::error_code ec, bool english);
+std::string SystemReason(int errnoValue, bool english);
+
+}  // namespace qm
