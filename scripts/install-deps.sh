@@ -11,6 +11,9 @@ packages=(
     qt6-qpa-plugins libqt6opengl6-dev libgl-dev
     # USB HID
     libhidapi-dev libudev-dev
+    # the data viewer (plots, needs Qt print support) and the XLSX export; minizip reads the
+    # exported workbook back in the tests
+    libqcustomplot-dev libxlsxwriter-dev libminizip-dev
     # tests and benchmarks
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     # running the Qt program and its tests without a display
