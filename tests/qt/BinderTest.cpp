@@ -229,7 +229,8 @@ TEST(QtBinder, ContextMenuItemsClickByName) {
     EXPECT_FALSE(v.Find<QWidget>("GroupBox4")->isHidden());
     QStringList names;
     for (QAction* a : v.window.PopupMenu()->actions()) names << a->objectName();
-    EXPECT_EQ(names, QStringList({"pmBluetooth", "N1", "pmRus", "pmEng", "pmCalibration"}));
+    EXPECT_EQ(names, QStringList(
+                         {"pmBluetooth", "N1", "pmRus", "pmEng", "pmCalibration", "pmDataOnDisk"}));
 }
 
 TEST(QtBinder, TimersFollowTheModel) {
