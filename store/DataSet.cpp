@@ -108,6 +108,8 @@ std::optional<std::vector<std::int32_t>> ParseValues(std::string_view line) {
     return values;
 }
 
+constexpr std::size_t kDuplicateWindow = 8;
+
 void AddIssue(DataSet& set, const fs::path& file, std::size_t line, ReadProblem problem) {
     ++set.issueCount;
     if (set.issues.size() < kIssueLimit) set.issues.push_back({file, line, problem});
@@ -322,8 +324,13 @@ void Finish(DataSet& set) {
         Measurement& m = set.measurements[i];
         const auto mine = set.ValuesOf(m);
         if (!measurements.empty() && measurements.back().time == m.time) {
+            // A day file's copy lies next to its month's; looking further back would make a file
+            // of many headers of one time quadratic.
             bool duplicate = false;
-            for (std::size_t k = sameTimeFrom; k < measurements.size() && !duplicate; ++k) {
+            const std::size_t from = std::max(
+                sameTimeFrom,
+                measurements.size() - std::min<std::size_t>(measurements.size(), kDuplicateWindow));
+            for (std::size_t k = from; k < measurements.size() && !duplicate; ++k) {
                 const auto kept = std::span<const std::int32_t>(values).subspan(
                     measurements[k].first, measurements[k].count);
                 duplicate = std::equal(kept.begin(), kept.end(), mine.begin(), mine.end());

@@ -2,6 +2,7 @@
 // damage is reported and skipped without losing the rest.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -24,6 +25,13 @@ DataSet Read(std::string_view text, std::string_view fileName = "2024_3.dat") {
     ReadDataText(text, fs::path(fileName), FileDateOf(fileName), set);
     Finish(set);
     return set;
+}
+
+// One value line holding i / 100.
+std::string ValueLinesText(int i) {
+    char field[16];
+    std::snprintf(field, sizeof field, " %6.2f", i / 100.0);
+    return field;
 }
 
 std::vector<std::int32_t> ValuesOf(const DataSet& set, std::size_t i) {
@@ -181,6 +189,25 @@ TEST(DataSetReader, BinaryJunkNeverPassesForAMeasurement) {
         EXPECT_LE(m.count, kMaxSensors);
     }
     EXPECT_LE(set.issues.size(), kIssueLimit);
+}
+
+// Many measurements of one time (a damaged clock) are all kept and do not slow the merge down to
+// comparing each with every other.
+TEST(DataSetReader, ManyMeasurementsOfOneTimeAreKeptInOrder) {
+    std::string text;
+    for (int i = 0; i < 20000; ++i)
+        text += "10:00 01.03.2024\r\n" + std::string(i % 2 ? "   1.00" : "   2.00") +
+                std::string(i % 3 ? "" : "   3.00") + "\r\n";
+    const auto set = Read(text);
+    EXPECT_EQ(set.measurements.size(), 4u) << "duplicates among the neighbours are dropped";
+    DataSet distinct;
+    text.clear();
+    for (int i = 0; i < 20000; ++i)
+        text += "10:00 01.03.2024\r\n" + std::string(ValueLinesText(i)) + "\r\n";
+    distinct = Read(text);
+    EXPECT_EQ(distinct.measurements.size(), 20000u);
+    EXPECT_EQ(distinct.issueCount, 19999u);
+    EXPECT_EQ(ValuesOf(distinct, 19999), (std::vector<std::int32_t>{19999}));
 }
 
 TEST(DataSetReader, IssuesBeyondTheLimitAreCountedNotKept) {
