@@ -17,6 +17,7 @@
 #include <memory>
 #include <optional>
 
+#include "app/DataOptions.h"
 #include "app/InProcessDelivery.h"
 #include "app/Links.h"
 #include "app/QtTranslation.h"
@@ -140,6 +141,8 @@ void EnsureDemoDeviceList(const std::filesystem::path& startFolder) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // --export and --view work on copied data alone, without the main window.
+    if (const std::optional<int> status = qm::RunDataOptions(argc, argv)) return *status;
     QApplication app(argc, argv);
     QApplication::setApplicationName("QM Controller");
     const std::optional<Options> options = ParseOptions(app);
@@ -159,6 +162,7 @@ int main(int argc, char* argv[]) {
     qm::ParametersDialog parameters;
     ops.SetParent(&window);
     qm::Binder binder(controller, window, parameters);
+    qm::AttachDataViewer(window, controller);
 
     // The port group names a serial device: on Windows by its number (COMn); elsewhere the
     // operator may type or pick any serial device, offered from those present.

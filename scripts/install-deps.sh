@@ -13,6 +13,9 @@ packages=(
     qt6-translations-l10n
     # USB HID
     libhidapi-dev libudev-dev
+    # the data viewer (plots, needs Qt print support) and the XLSX export; minizip reads the
+    # exported workbook back in the tests
+    libqcustomplot-dev libxlsxwriter-dev libminizip-dev
     # tests and benchmarks
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     # running the Qt program and its tests without a display

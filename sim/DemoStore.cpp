@@ -38,13 +38,16 @@ struct MonthSpec {
     std::string title;
 };
 
-// One measurement's values in hundredths of a degree: an indoor temperature of 18 to 25 degrees
-// with a daily swing, sensor by sensor a little different, and now and then a sensor without a
-// value (one sensor of the first directory has failed for good).
+// One measurement's values in hundredths of a degree, as a string of sensors down a borehole
+// reads them: sensor 1 near the surface follows the daily swing and the seasons, deeper sensors
+// follow the seasons ever more weakly and later, around a mean that rises with depth. Now and
+// then a sensor gives no value, and one sensor of the first directory has failed for good.
 std::vector<StoredValue> DemoValues(int directory, std::int64_t minute, int sensors) {
+    constexpr double kTwoPi = 2.0 * 3.14159265358979;
     std::vector<StoredValue> values;
+    values.reserve(static_cast<std::size_t>(sensors));
+    const double day = static_cast<double>(minute) / (24.0 * 60.0);
     const double hourOfDay = static_cast<double>(minute % (24 * 60)) / 60.0;
-    const double daily = std::sin((hourOfDay - 9.0) / 24.0 * 2.0 * 3.14159265358979) * 150.0;
     for (int s = 0; s < sensors; ++s) {
         const std::uint64_t h =
             Mix((static_cast<std::uint64_t>(minute) << 16) ^
@@ -53,9 +56,14 @@ std::vector<StoredValue> DemoValues(int directory, std::int64_t minute, int sens
             values.emplace_back();
             continue;
         }
-        const int base = 1950 + (s * 37 % 30) * 10;
-        const int noise = static_cast<int>(h % 41) - 20;
-        values.emplace_back(base + static_cast<int>(daily) + noise);
+        // The warmest day of the year near the surface is late July; deeper it comes later.
+        const double seasonal =
+            900.0 * std::exp(-s / 12.0) * std::cos(kTwoPi * (day - 205.0 - 4.0 * s) / 365.2425);
+        const double daily =
+            250.0 * std::exp(-s / 2.5) * std::sin(kTwoPi * (hourOfDay - 9.0) / 24.0);
+        const double mean = 650.0 + 12.0 * s + 120.0 * directory;
+        const double noise = (static_cast<double>(h % 41) - 20.0) * (0.4 + std::exp(-s / 8.0));
+        values.emplace_back(static_cast<int>(std::lround(mean + seasonal + daily + noise)));
     }
     return values;
 }

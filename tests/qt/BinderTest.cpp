@@ -220,7 +220,18 @@ TEST(QtBinder, ContextMenuItemsClickByName) {
     EXPECT_FALSE(v.Find<QWidget>("GroupBox4")->isHidden());
     QStringList names;
     for (QAction* a : v.window.PopupMenu()->actions()) names << a->objectName();
-    EXPECT_EQ(names, QStringList({"pmBluetooth", "N1", "pmRus", "pmEng", "pmCalibration"}));
+    EXPECT_EQ(names, QStringList(
+                         {"pmBluetooth", "N1", "pmRus", "pmEng", "pmCalibration", "pmDataOnDisk"}));
+
+    // The viewer's entry follows the language switch both ways.
+    QAction* data = v.window.PopupMenu()->actions().back();
+    EXPECT_EQ(data->text(), QString::fromUtf8("Данные на диске"));
+    for (QAction* a : v.window.PopupMenu()->actions())
+        if (a->objectName() == "pmEng") a->trigger();
+    EXPECT_EQ(data->text(), "Data on disk");
+    for (QAction* a : v.window.PopupMenu()->actions())
+        if (a->objectName() == "pmRus") a->trigger();
+    EXPECT_EQ(data->text(), QString::fromUtf8("Данные на диске"));
 }
 
 TEST(QtBinder, TimersFollowTheModel) {

@@ -79,6 +79,7 @@ void ApplyCaptions(WindowModel& model, Language language) {
                             row.control);
         if (c) c->caption = text;
     }
+    model.pmDataOnDisk.caption = DataOnDiskCaption(language == Language::English);
 }
 
 bool IsEnglish(const WindowModel& model) {
@@ -91,6 +92,10 @@ std::string_view MeasurementsCaption(bool english) {
 
 std::string_view NoDataCaption(bool english) {
     return english ? "No data" : "Нет данных";
+}
+
+std::string_view DataOnDiskCaption(bool english) {
+    return english ? "Data on disk" : "Данные на диске";
 }
 
 std::string_view DeleteConfirmationText(bool english) {

@@ -43,5 +43,7 @@ std::string_view MeasurementsCaption(bool english);
 std::string_view NoDataCaption(bool english);
 // The question before a directory on the logger is deleted.
 std::string_view DeleteConfirmationText(bool english);
+// The context-menu item that opens the viewer of the copied data.
+std::string_view DataOnDiskCaption(bool english);
 
 }  // namespace qm

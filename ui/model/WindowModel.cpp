@@ -1,5 +1,7 @@
 #include "ui/model/WindowModel.h"
 
+#include "ui/model/Captions.h"
+
 namespace qm {
 namespace {
 
@@ -175,6 +177,7 @@ WindowModel::WindowModel() {
     pmRus.checked = true;
     pmEng.caption = "Eng";
     pmCalibration.caption = "Калибровка";
+    pmDataOnDisk.caption = DataOnDiskCaption(false);
 
     StartTimer.interval = 300;
     SysTimer.interval = 100;
@@ -270,7 +273,8 @@ std::vector<MenuItemRef> WindowModel::MenuItems() {
             {"N1", &N1},
             {"pmRus", &pmRus},
             {"pmEng", &pmEng},
-            {"pmCalibration", &pmCalibration}};
+            {"pmCalibration", &pmCalibration},
+            {"pmDataOnDisk", &pmDataOnDisk}};
 }
 
 std::optional<ControlPtr> WindowModel::Find(std::string_view name) {

@@ -221,8 +221,8 @@ struct WindowModel {
     CheckBox CheckBox3;
 
     // Context menu (opened by a right click on the window). pmCalibration shows the calibration
-    // group, which has no other way in.
-    MenuItem pmBluetooth, N1, pmRus, pmEng, pmCalibration;
+    // group, which has no other way in; pmDataOnDisk opens the viewer of the copied data.
+    MenuItem pmBluetooth, N1, pmRus, pmEng, pmCalibration, pmDataOnDisk;
 
     // Timers.
     Timer StartTimer, SysTimer, TimerBar, Timer1, Timer2, Timer3, Timer4, BTtimer;

@@ -54,6 +54,7 @@ MainWindow::MainWindow(QWidget* parent)
     add("pmRus", "Rus", true)->setChecked(true);
     add("pmEng", "Eng", true);
     add("pmCalibration", "Калибровка", false);
+    add("pmDataOnDisk", "Данные на диске", false);
 }
 
 MainWindow::~MainWindow() = default;

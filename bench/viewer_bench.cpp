@@ -1,0 +1,172 @@
+// A year of hourly measurements of 63 sensors (8,760 x 63), copied from the virtual logger by the
+// program's own copy, then: reading the folder, CSV and XLSX export, the viewer's first paint
+// (reading included) and one zoom step of its time axis redrawn. Prints resident memory too.
+// Runs on the offscreen platform. With --copy-demo-to DIR it only copies the demo directories
+// into DIR/DATA (for trying the viewer) and exits.
+#include <benchmark/benchmark.h>
+
+#include <qcustomplot.h>
+
+#include <QApplication>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+#include "protocol/Cp1251.h"
+#include "sim/VirtualLogger.h"
+#include "store/DataSet.h"
+#include "store/Export.h"
+#include "store/LocalFiles.h"
+#include "tests/support/Rig.h"
+#include "ui/viewer/DataViewer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace qm;
+
+// Resident memory of this process in KiB, now and at its peak (0 where /proc is not available).
+long StatusKiB(const char* key) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind(key, 0) == 0) return std::stol(line.substr(std::strlen(key)));
+    return 0;
+}
+
+// Copies every demo directory (all of the year 2023) into start/DATA through the controller.
+void CopyDemoYear(const fs::path& start, bool allDirectories) {
+    test::FakePcClock loggerClock;
+    loggerClock.start = *DateTime::FromCivil({2023, 12, 31, 23, 59, 0, 0});
+    sim::LoggerConfig config;
+    sim::VirtualLogger logger(config, [&loggerClock] { return loggerClock.Now(); });
+    test::Rig rig(logger);
+    rig.clock.start = loggerClock.start;
+    rig.controller.SetUpFolders(start);
+    rig.StartUsb();
+    rig.RunFor(5000);
+    const std::size_t count = allDirectories ? rig.State().copy.directoryNames.size() : 1;
+    for (std::size_t i = 0; i < count; ++i) {
+        rig.controller.Selected("ComboBox1", static_cast<int>(i));
+        rig.controller.Click("bAllData");
+        rig.RunUntilIdle();
+    }
+}
+
+struct YearFolder {
+    YearFolder() {
+        start = fs::temp_directory_path() /
+                ("qm_viewer_bench_" + std::to_string(std::random_device{}()));
+        fs::create_directories(start);
+        const auto began = std::chrono::steady_clock::now();
+        CopyDemoYear(start, false);
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - began);
+        folder = start / "DATA" / LocalName(Utf8ToCp1251("Котельная"));
+        const DataSet set = ReadDataSet(folder);
+        std::printf("copied %zu measurements of %zu sensors in %zu files (%lld ms)\n",
+                    set.measurements.size(), set.sensorCount, set.files.size(),
+                    static_cast<long long>(ms.count()));
+    }
+    ~YearFolder() {
+        std::error_code ec;
+        fs::remove_all(start, ec);
+    }
+    fs::path start;
+    fs::path folder;
+};
+
+const YearFolder& Year() {
+    static const YearFolder year;
+    return year;
+}
+
+void BM_ReadFolder(benchmark::State& state) {
+    const fs::path folder = Year().folder;
+    std::size_t n = 0;
+    for (auto _ : state) {
+        const DataSet set = ReadDataSet(folder);
+        n = set.measurements.size() * set.sensorCount;
+        benchmark::DoNotOptimize(n);
+    }
+    state.counters["values"] = static_cast<double>(n);
+}
+BENCHMARK(BM_ReadFolder)->Unit(benchmark::kMillisecond);
+
+void BM_ExportCsv(benchmark::State& state) {
+    const DataSet set = ReadDataSet(Year().folder);
+    const fs::path out = Year().start / "year.csv";
+    for (auto _ : state) ExportCsv(set, out);
+    state.counters["MB"] = static_cast<double>(fs::file_size(out)) / 1e6;
+}
+BENCHMARK(BM_ExportCsv)->Unit(benchmark::kMillisecond);
+
+void BM_ExportXlsx(benchmark::State& state) {
+    if (!XlsxExportAvailable()) {
+        state.SkipWithError("no XLSX export in this build");
+        return;
+    }
+    const DataSet set = ReadDataSet(Year().folder);
+    const fs::path out = Year().start / "year.xlsx";
+    for (auto _ : state) ExportXlsx(set, out);
+    state.counters["MB"] = static_cast<double>(fs::file_size(out)) / 1e6;
+}
+BENCHMARK(BM_ExportXlsx)->Unit(benchmark::kMillisecond);
+
+// From nothing to a painted window: reading the folder, building the plots, drawing them.
+void BM_ViewerFirstPaint(benchmark::State& state) {
+    const fs::path folder = Year().folder;
+    const long before = StatusKiB("VmRSS:");
+    long open = 0;
+    for (auto _ : state) {
+        DataViewer viewer(folder.parent_path(), false);
+        viewer.resize(1366, 768);
+        viewer.Open(folder);
+        viewer.show();
+        benchmark::DoNotOptimize(viewer.grab());
+        open = StatusKiB("VmRSS:");
+    }
+    state.counters["open_MB"] = static_cast<double>(open) / 1024.0;
+    state.counters["added_MB"] = static_cast<double>(open - before) / 1024.0;
+}
+BENCHMARK(BM_ViewerFirstPaint)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// One wheel step of the time axis (zoom in, then out again), redrawn at once.
+void BM_ViewerZoomStep(benchmark::State& state) {
+    DataViewer viewer(Year().folder.parent_path(), false);
+    viewer.resize(1366, 768);
+    viewer.Open(Year().folder);
+    viewer.show();
+    viewer.grab();
+    QCPAxis* time = viewer.Plot()->xAxis;
+    bool in = true;
+    for (auto _ : state) {
+        time->scaleRange(in ? 0.85 : 1 / 0.85, time->range().center());
+        viewer.Plot()->replot(QCustomPlot::rpImmediateRefresh);
+        in = !in;
+    }
+    state.counters["peak_MB"] = static_cast<double>(StatusKiB("VmHWM:")) / 1024.0;
+}
+BENCHMARK(BM_ViewerZoomStep)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--copy-demo-to") == 0) {
+        CopyDemoYear(argv[2], true);
+        std::printf("copied the demo directories into %s/DATA\n", argv[2]);
+        return 0;
+    }
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    Year();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,229 @@
+// The data viewer over a small data set with a missing value and a pause in the measurements,
+// and the program's --export command line.
+#include <gtest/gtest.h>
+
+#include <qcustomplot.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QProcess>
+#include <QTest>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "store/LocalFiles.h"
+#include "ui/viewer/DataViewer.h"
+
+namespace qm::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+void EnsureApp() {
+    static int argc = 1;
+    static char name[] = "qt_tests";
+    static char* argv[] = {name, nullptr};
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!QApplication::instance()) new QApplication(argc, argv);
+}
+
+// Four hourly measurements of three sensors, then a pause of three hours; sensor 2 has no value
+// at 11:00.
+constexpr const char* kMarch =
+    "OBJ  2024_3.dat\r\n"
+    "10:00 01.03.2024  A\r\n"
+    "   1.00   2.00   3.00\r\n"
+    "11:00 01.03.2024  B\r\n"
+    "   1.50    -     3.50\r\n"
+    "12:00 01.03.2024\r\n"
+    "   2.00   2.50   4.00\r\n"
+    "16:00 01.03.2024\r\n"
+    "   3.00   3.00   5.00\r\n";
+
+class ViewerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        EnsureApp();
+        data = fs::temp_directory_path() / ("qm_viewer_" + std::to_string(std::random_device{}()));
+        fs::create_directories(data / "OBJ");
+        fs::create_directories(data / "Empty");
+        std::ofstream(data / "OBJ" / "2024_3.dat", std::ios::binary) << kMarch;
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(data, ec);
+    }
+    // A viewer on screen with the data set open.
+    std::unique_ptr<DataViewer> Open(bool english = false) {
+        auto v = std::make_unique<DataViewer>(data, english);
+        v->resize(1000, 700);
+        EXPECT_TRUE(v->Open(data / "OBJ"));
+        v->show();
+        v->Plot()->replot(QCustomPlot::rpImmediateRefresh);
+        return v;
+    }
+    static double Key(int hour) {
+        return DataViewer::TimeKey(*DateTime::FromCivil({2024, 3, 1, hour, 0, 0, 0}));
+    }
+    fs::path data;
+};
+
+TEST_F(ViewerTest, HeatMapIsTimeBySensorWithSensorOneAtTheTopAndGapsEmpty) {
+    auto v = Open();
+    QCPColorMapData* cells = v->HeatMap()->data();
+    // Hourly columns from 10:00 to 16:00; the hours without a measurement stay empty.
+    ASSERT_EQ(cells->keySize(), 7);
+    ASSERT_EQ(cells->valueSize(), 3);
+    EXPECT_DOUBLE_EQ(cells->keyRange().lower, Key(10));
+    EXPECT_DOUBLE_EQ(cells->keyRange().upper, Key(16));
+    EXPECT_EQ(cells->cell(0, 0), 1.0);
+    EXPECT_EQ(cells->cell(1, 0), 1.5);
+    EXPECT_TRUE(std::isnan(cells->cell(1, 1))) << "the missing value";
+    EXPECT_TRUE(std::isnan(cells->cell(3, 0))) << "the pause";
+    EXPECT_EQ(cells->cell(6, 2), 5.0);
+    EXPECT_TRUE(v->Plot()->yAxis->rangeReversed());
+    EXPECT_EQ(v->HeatMap()->dataRange(), QCPRange(1.0, 5.0));
+    EXPECT_EQ(v->HeatMap()->gradient().nanHandling(), QCPColorGradient::nhTransparent);
+}
+
+TEST_F(ViewerTest, PickedSensorsAreDrawnAsSeriesWithGapsForMissingValuesAndPauses) {
+    auto v = Open();
+    EXPECT_EQ(v->PickedSensors(), (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(v->Plot()->graphCount(), 3);
+    v->PickSensors({1});
+    ASSERT_EQ(v->Plot()->graphCount(), 1);
+    QCPGraph* g = v->Plot()->graph(0);
+    EXPECT_EQ(g->name(), QString::fromUtf8("Датчик 2"));
+    EXPECT_EQ(g->keyAxis(), v->SeriesRect()->axis(QCPAxis::atBottom));
+    // Four measurements and one gap point inside the pause.
+    ASSERT_EQ(g->data()->size(), 5);
+    EXPECT_EQ(g->data()->at(0)->value, 2.0);
+    EXPECT_TRUE(std::isnan(g->data()->at(1)->value));
+    EXPECT_EQ(g->data()->at(2)->value, 2.5);
+    EXPECT_TRUE(std::isnan(g->data()->at(3)->value));
+    EXPECT_GT(g->data()->at(3)->key, Key(12));
+    EXPECT_LT(g->data()->at(3)->key, Key(16));
+    EXPECT_EQ(v->Plot()->legend->itemCount(), 1);
+}
+
+TEST_F(ViewerTest, AClickOnTheMapShowsTheProfileAtThatTimeAndADragDoesNot) {
+    auto v = Open();
+    EXPECT_EQ(v->ProfileIndex(), 3u) << "the latest measurement at first";
+    QCustomPlot* plot = v->Plot();
+    const int y = plot->axisRect()->rect().center().y();
+    const int x = static_cast<int>(plot->xAxis->coordToPixel(Key(11) + 600));
+    QTest::mouseClick(plot, Qt::LeftButton, {}, QPoint(x, y));
+    ASSERT_EQ(v->ProfileIndex(), 1u);
+    const auto* profile = v->ProfileCurve()->data().data();
+    ASSERT_EQ(profile->size(), 3);
+    EXPECT_EQ(profile->at(0)->key, 1.5);
+    EXPECT_EQ(profile->at(0)->value, 1.0) << "sensor numbers down the value axis";
+    EXPECT_TRUE(std::isnan(profile->at(1)->key));
+    EXPECT_EQ(profile->at(2)->value, 3.0);
+    EXPECT_TRUE(v->ProfilePlot()->yAxis->rangeReversed());
+
+    QTest::mousePress(plot, Qt::LeftButton, {}, QPoint(x + 100, y));
+    QTest::mouseRelease(plot, Qt::LeftButton, {}, QPoint(x + 160, y));
+    EXPECT_EQ(v->ProfileIndex(), 1u);
+}
+
+TEST_F(ViewerTest, ZoomAndPanOfTheTimeAxisAreSharedByMapAndSeries) {
+    auto v = Open();
+    QCPAxis* mapTime = v->Plot()->xAxis;
+    QCPAxis* seriesTime = v->SeriesRect()->axis(QCPAxis::atBottom);
+    const double before = mapTime->range().size();
+    EXPECT_EQ(seriesTime->range(), mapTime->range());
+    v->ZoomTime(0.5);
+    EXPECT_NEAR(mapTime->range().size(), before / 2, 1e-6);
+    EXPECT_EQ(seriesTime->range(), mapTime->range());
+    seriesTime->moveRange(1800);
+    EXPECT_EQ(mapTime->range(), seriesTime->range());
+    // The wheel zooms time only, on either plot area.
+    EXPECT_EQ(v->SeriesRect()->rangeZoom(), Qt::Horizontal);
+    EXPECT_EQ(v->Plot()->axisRect()->rangeDrag(), Qt::Horizontal);
+}
+
+TEST_F(ViewerTest, TextsFollowTheLanguage) {
+    auto v = Open(true);
+    EXPECT_EQ(v->windowTitle(), "Data on disk");
+    EXPECT_EQ(v->Plot()->graph(0)->name(), "Sensor 1");
+    auto* summary = v->findChild<QLabel*>("summary");
+    EXPECT_TRUE(summary->text().startsWith("Measurements: 4, sensors: 3, 2024-03-01 10:00"))
+        << summary->text().toStdString();
+    v->SetLanguage(false);
+    EXPECT_EQ(v->windowTitle(), QString::fromUtf8("Данные на диске"));
+    EXPECT_EQ(v->Plot()->graph(0)->name(), QString::fromUtf8("Датчик 1"));
+}
+
+TEST_F(ViewerTest, FoldersAreOfferedAndAMissingOneIsShownNotFatal) {
+    auto v = Open();
+    auto* folders = v->findChild<QComboBox*>("folders");
+    ASSERT_EQ(folders->count(), 2);
+    EXPECT_EQ(folders->itemText(0), "Empty");
+    EXPECT_EQ(folders->currentText(), "OBJ");
+
+    EXPECT_FALSE(v->Open(data / "absent"));
+    EXPECT_TRUE(v->Data().measurements.empty());
+    EXPECT_FALSE(v->HeatMap()->visible());
+    EXPECT_EQ(v->Plot()->graphCount(), 0);
+    EXPECT_FALSE(v->ProfileIndex());
+    v->Plot()->replot(QCustomPlot::rpImmediateRefresh);
+
+    // The DATA folder itself opens its first data set.
+    EXPECT_TRUE(v->Open(data));
+    EXPECT_EQ(v->Data().measurements.size(), 4u);
+}
+
+TEST_F(ViewerTest, DamagedLinesAreCountedWithTheirPlaceInTheTip) {
+    std::ofstream(data / "OBJ" / "2024_4.dat", std::ios::binary)
+        << "10:00 01.04.2024\r\n   1.00   2.x0   3.00\r\n1x:00 02.04.2024\r\n";
+    auto v = Open(true);
+    auto* issues = v->findChild<QLabel*>("issues");
+    EXPECT_FALSE(issues->isHidden());
+    EXPECT_EQ(issues->text(), "Lines skipped or damaged: 2");
+    EXPECT_TRUE(issues->toolTip().startsWith("2024_4.dat:2: damaged value line"))
+        << issues->toolTip().toStdString();
+    EXPECT_EQ(v->Data().measurements.size(), 5u);
+}
+
+#ifdef QMC_CONTROLLER
+// The command line: exit status and files as a script would see them.
+TEST_F(ViewerTest, ExportFromTheCommandLineWritesTheTableAndReportsDamage) {
+    const auto run = [](const QStringList& args) {
+        QProcess p;
+        p.start(QMC_CONTROLLER, args);
+        EXPECT_TRUE(p.waitForFinished(20000));
+        return std::pair{p.exitCode(), QString::fromUtf8(p.readAllStandardError())};
+    };
+    const QString folder = QString::fromStdString(PathText(data / "OBJ"));
+    const QString csv = QString::fromStdString(PathText(data / "out.csv"));
+    auto [status, err] = run({"--export", folder, "--csv", csv});
+    EXPECT_EQ(status, 0) << err.toStdString();
+    EXPECT_EQ(ReadWholeFile(data / "out.csv").substr(0, 45),
+              "time,1,2,3\r\n2024-03-01 10:00,1.00,2.00,3.00\r\n");
+
+    std::tie(status, err) =
+        run({"--export", QString::fromStdString(PathText(data / "absent")), "--csv", csv});
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(err.contains("does not exist")) << err.toStdString();
+
+    std::tie(status, err) = run({"--export", QString::fromStdString(PathText(data / "Empty")),
+                                 "--csv", QString::fromStdString(PathText(data / "e.csv"))});
+    EXPECT_EQ(status, 1);
+    EXPECT_FALSE(fs::exists(data / "e.csv"));
+
+    std::ofstream(data / "OBJ" / "2024_4.dat", std::ios::binary) << "1x:00 02.04.2024\r\n";
+    std::tie(status, err) = run({"--export", folder, "--csv", csv});
+    EXPECT_EQ(status, 3) << "written, but a line was skipped";
+    EXPECT_TRUE(err.contains("2024_4.dat:1: unreadable measurement header")) << err.toStdString();
+
+    std::tie(status, err) = run({"--export", folder});
+    EXPECT_EQ(status, 2);
+}
+#endif
+
+}  // namespace
+}  // namespace qm::test

@@ -1,0 +1,527 @@
+#include "ui/viewer/DataViewer.h"
+
+#include <qcustomplot.h>
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QSplitter>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "store/Export.h"
+#include "store/LocalFiles.h"
+#include "store/ValueLines.h"
+#include "ui/viewer/ViewerTexts.h"
+
+namespace qm {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+QString Q(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString T(ViewerText id, bool english) {
+    return Q(Text(id, english));
+}
+
+QString PathQ(const fs::path& p) {
+    return QString::fromStdString(PathText(p));
+}
+
+// Seconds from 30 December 1899 to 1 January 1970.
+constexpr double kUnixEpochSeconds = 25569.0 * 86400.0;
+
+double Reading(std::int32_t v) {
+    return v == kMissingValue ? std::numeric_limits<double>::quiet_NaN() : v / 100.0;
+}
+
+bool HasDataFiles(const fs::path& folder) {
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string ext = it->path().extension().string();
+        for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (ext == ".dat") return true;
+    }
+    return false;
+}
+
+const QColor kSeriesColours[] = {QColor(31, 119, 180),  QColor(214, 39, 40),   QColor(44, 160, 44),
+                                 QColor(255, 127, 14),  QColor(148, 103, 189), QColor(140, 86, 75),
+                                 QColor(227, 119, 194), QColor(23, 190, 207)};
+
+}  // namespace
+
+double DataViewer::TimeKey(DateTime t) {
+    return static_cast<double>(t.Milliseconds()) / 1000.0 - kUnixEpochSeconds;
+}
+
+DataViewer::DataViewer(fs::path dataFolder, bool english, QWidget* parent)
+    : QWidget(parent, Qt::Window), dataFolder_(std::move(dataFolder)), english_(english) {
+    setObjectName("DataViewer");
+    resize(1200, 760);
+
+    folderLabel_ = new QLabel(this);
+    folders_ = new QComboBox(this);
+    folders_->setObjectName("folders");
+    folders_->setMinimumContentsLength(18);
+    browse_ = new QPushButton(this);
+    exportCsv_ = new QPushButton(this);
+    exportXlsx_ = new QPushButton(this);
+    exportXlsx_->setVisible(XlsxExportAvailable());
+    summary_ = new QLabel(this);
+    summary_->setObjectName("summary");
+    issues_ = new QLabel(this);
+    issues_->setObjectName("issues");
+    issues_->setStyleSheet("color: #a00000;");
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(folderLabel_);
+    top->addWidget(folders_);
+    top->addWidget(browse_);
+    top->addSpacing(12);
+    top->addWidget(summary_, 1);
+    top->addWidget(issues_);
+    top->addWidget(exportCsv_);
+    top->addWidget(exportXlsx_);
+
+    sensorsLabel_ = new QLabel(this);
+    sensors_ = new QListWidget(this);
+    sensors_->setObjectName("sensors");
+    sensors_->setMaximumWidth(110);
+    auto* left = new QVBoxLayout;
+    left->addWidget(sensorsLabel_);
+    left->addWidget(sensors_, 1);
+
+    plot_ = new QCustomPlot(this);
+    plot_->setObjectName("plot");
+    profile_ = new QCustomPlot(this);
+    profile_->setObjectName("profile");
+    auto* splitter = new QSplitter(Qt::Horizontal, this);
+    splitter->addWidget(plot_);
+    splitter->addWidget(profile_);
+    splitter->setStretchFactor(0, 4);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({900, 260});
+
+    auto* body = new QHBoxLayout;
+    body->addLayout(left);
+    body->addWidget(splitter, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(body, 1);
+
+    BuildPlots();
+    Retranslate();
+
+    connect(folders_, &QComboBox::activated, this, [this](int index) {
+        Open(fs::path(folders_->itemData(index).toString().toStdU16String()));
+    });
+    connect(browse_, &QPushButton::clicked, this, [this] {
+        const QString start = PathQ(current_.empty() ? dataFolder_ : current_);
+        const QString chosen =
+            QFileDialog::getExistingDirectory(this, T(ViewerText::Title, english_), start);
+        if (!chosen.isEmpty()) Open(fs::path(chosen.toStdU16String()));
+    });
+    connect(exportCsv_, &QPushButton::clicked, this, [this] { ExportTo(false); });
+    connect(exportXlsx_, &QPushButton::clicked, this, [this] { ExportTo(true); });
+    connect(sensors_, &QListWidget::itemChanged, this, [this] {
+        if (!filling_) FillSeries(), plot_->replot();
+    });
+    ListFolders();
+}
+
+DataViewer::~DataViewer() = default;
+
+void DataViewer::BuildPlots() {
+    plot_->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
+    plot_->setAutoAddPlottableToLegend(false);
+    plot_->setNoAntialiasingOnDrag(true);
+
+    // Row 0: the heat map and its colour scale; row 1: the time series. The empty cell beside
+    // the series keeps both plot areas equally wide, so their time axes line up.
+    QCPAxisRect* mapRect = plot_->axisRect();
+    seriesRect_ = new QCPAxisRect(plot_);
+    scale_ = new QCPColorScale(plot_);
+    plot_->plotLayout()->addElement(0, 1, scale_);
+    plot_->plotLayout()->addElement(1, 0, seriesRect_);
+    plot_->plotLayout()->addElement(1, 1, new QCPLayoutElement(plot_));
+    plot_->plotLayout()->setRowStretchFactor(0, 1.3);
+    plot_->plotLayout()->setRowStretchFactor(1, 1.0);
+    auto* margins = new QCPMarginGroup(plot_);
+    mapRect->setMarginGroup(QCP::msLeft | QCP::msRight, margins);
+    seriesRect_->setMarginGroup(QCP::msLeft | QCP::msRight, margins);
+    scale_->setMarginGroup(QCP::msTop | QCP::msBottom, new QCPMarginGroup(plot_));
+    scale_->setType(QCPAxis::atRight);
+
+    QSharedPointer<QCPAxisTickerDateTime> ticker(new QCPAxisTickerDateTime);
+    ticker->setDateTimeSpec(Qt::UTC);
+    ticker->setDateTimeFormat("dd.MM.yy\nhh:mm");
+    for (QCPAxisRect* r : {mapRect, seriesRect_}) {
+        r->axis(QCPAxis::atBottom)->setTicker(ticker);
+        r->setRangeDrag(Qt::Horizontal);
+        r->setRangeZoom(Qt::Horizontal);
+        connect(r->axis(QCPAxis::atBottom), qOverload<const QCPRange&>(&QCPAxis::rangeChanged),
+                this, [this, axis = r->axis(QCPAxis::atBottom)] { OnTimeRangeChanged(axis); });
+    }
+    plot_->yAxis->setRangeReversed(true);
+
+    map_ = new QCPColorMap(plot_->xAxis, plot_->yAxis);
+    map_->setColorScale(scale_);
+    map_->setInterpolate(false);
+    QCPColorGradient gradient(QCPColorGradient::gpJet);
+    gradient.setNanHandling(QCPColorGradient::nhTransparent);
+    map_->setGradient(gradient);
+
+    for (QCPItemStraightLine** cursor : {&mapCursor_, &seriesCursor_}) {
+        *cursor = new QCPItemStraightLine(plot_);
+        (*cursor)->setPen(QPen(Qt::black, 1, Qt::DashLine));
+        (*cursor)->setVisible(false);
+    }
+    for (QCPItemPosition* p : {mapCursor_->point1, mapCursor_->point2}) {
+        p->setAxes(plot_->xAxis, plot_->yAxis);
+    }
+    mapCursor_->setClipAxisRect(mapRect);
+    for (QCPItemPosition* p : {seriesCursor_->point1, seriesCursor_->point2}) {
+        p->setAxes(seriesRect_->axis(QCPAxis::atBottom), seriesRect_->axis(QCPAxis::atLeft));
+    }
+    seriesCursor_->setClipAxisRect(seriesRect_);
+
+    // The legend lives in the series' plot area.
+    plot_->axisRect()->insetLayout()->take(plot_->legend);
+    seriesRect_->insetLayout()->addElement(plot_->legend, Qt::AlignTop | Qt::AlignRight);
+    plot_->legend->setLayer("legend");
+    plot_->legend->setVisible(true);
+    QFont small = font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    plot_->legend->setFont(small);
+
+    profile_->plotLayout()->insertRow(0);
+    profileTitle_ = new QCPTextElement(profile_, QString(), small);
+    profile_->plotLayout()->addElement(0, 0, profileTitle_);
+    profile_->yAxis->setRangeReversed(true);
+    profileCurve_ = new QCPCurve(profile_->xAxis, profile_->yAxis);
+    profileCurve_->setPen(QPen(QColor(31, 119, 180), 1.5));
+    profileCurve_->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCircle, 4));
+
+    plot_->installEventFilter(this);
+}
+
+void DataViewer::SetLanguage(bool english) {
+    if (english == english_) return;
+    english_ = english;
+    Retranslate();
+    ShowDataSet();
+}
+
+void DataViewer::Retranslate() {
+    setWindowTitle(T(ViewerText::Title, english_));
+    folderLabel_->setText(T(ViewerText::Folder, english_));
+    browse_->setText(T(ViewerText::Browse, english_));
+    exportCsv_->setText(T(ViewerText::ExportCsv, english_));
+    exportXlsx_->setText(T(ViewerText::ExportXlsx, english_));
+    sensorsLabel_->setText(T(ViewerText::Sensors, english_));
+    plot_->yAxis->setLabel(T(ViewerText::Sensor, english_));
+    seriesRect_->axis(QCPAxis::atLeft)->setLabel(T(ViewerText::Unit, english_));
+    scale_->axis()->setLabel(T(ViewerText::Unit, english_));
+    profile_->xAxis->setLabel(T(ViewerText::Unit, english_));
+    profile_->yAxis->setLabel(T(ViewerText::Sensor, english_));
+    if (!profileIndex_) profileTitle_->setText(T(ViewerText::ProfileHint, english_));
+}
+
+void DataViewer::ListFolders() {
+    folders_->clear();
+    std::vector<fs::path> found;
+    std::error_code ec;
+    for (fs::directory_iterator it(dataFolder_, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code typeError;
+        if (it->is_directory(typeError)) found.push_back(it->path());
+    }
+    std::sort(found.begin(), found.end());
+    for (const fs::path& p : found)
+        folders_->addItem(PathQ(p.filename()), QString::fromStdU16String(p.u16string()));
+    if (!current_.empty()) {
+        const int index = folders_->findData(QString::fromStdU16String(current_.u16string()));
+        if (index < 0)
+            folders_->addItem(PathQ(current_.filename()),
+                              QString::fromStdU16String(current_.u16string()));
+        folders_->setCurrentIndex(index < 0 ? folders_->count() - 1 : index);
+    }
+}
+
+bool DataViewer::Open(const fs::path& folder) {
+    // A folder of data-set folders (the DATA folder itself) opens its first one with data.
+    fs::path target = folder;
+    std::error_code ec;
+    if (fs::is_directory(folder, ec) && !HasDataFiles(folder)) {
+        std::vector<fs::path> inner;
+        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+            if (it->is_directory(ec) && HasDataFiles(it->path())) inner.push_back(it->path());
+        std::sort(inner.begin(), inner.end());
+        if (!inner.empty()) {
+            dataFolder_ = folder;
+            target = inner.front();
+        }
+    }
+    try {
+        set_ = ReadDataSet(target);
+    } catch (const FileError& e) {
+        set_ = DataSet{};
+        current_.clear();
+        ShowDataSet();
+        summary_->setText(Q(e.what()));
+        return false;
+    }
+    current_ = target;
+    ListFolders();
+    ShowDataSet();
+    return true;
+}
+
+void DataViewer::ShowDataSet() {
+    keys_.clear();
+    keys_.reserve(set_.measurements.size());
+    for (const Measurement& m : set_.measurements) keys_.push_back(TimeKey(m.time));
+
+    // The usual interval: the median of the steps, so that gaps and bursts do not set it.
+    std::vector<double> steps;
+    for (std::size_t i = 1; i < keys_.size(); ++i) steps.push_back(keys_[i] - keys_[i - 1]);
+    steps.erase(std::remove_if(steps.begin(), steps.end(), [](double s) { return s <= 0; }),
+                steps.end());
+    step_ = 3600;
+    if (!steps.empty()) {
+        std::nth_element(steps.begin(), steps.begin() + steps.size() / 2, steps.end());
+        step_ = steps[steps.size() / 2];
+    }
+
+    if (set_.measurements.empty()) {
+        summary_->setText(T(ViewerText::NoData, english_));
+    } else {
+        summary_->setText(T(ViewerText::Summary, english_)
+                              .arg(set_.measurements.size())
+                              .arg(set_.sensorCount)
+                              .arg(Q(TableTime(set_.measurements.front().time)))
+                              .arg(Q(TableTime(set_.measurements.back().time))));
+    }
+    issues_->setVisible(set_.issueCount > 0);
+    issues_->setText(T(ViewerText::Issues, english_).arg(set_.issueCount));
+    QStringList lines;
+    for (std::size_t i = 0; i < set_.issues.size() && i < 40; ++i)
+        lines << Q(IssueText(set_.issues[i], english_));
+    if (set_.issueCount > 40) lines << "…";
+    issues_->setToolTip(lines.join('\n'));
+    exportCsv_->setEnabled(!set_.measurements.empty());
+    exportXlsx_->setEnabled(!set_.measurements.empty());
+
+    // The picked sensors stay picked when they exist in the new set; otherwise the top, the
+    // middle and the bottom of the string.
+    std::vector<int> picked = PickedSensors();
+    const int n = static_cast<int>(set_.sensorCount);
+    picked.erase(std::remove_if(picked.begin(), picked.end(), [n](int s) { return s >= n; }),
+                 picked.end());
+    if (picked.empty() && n > 0) picked = n >= 3 ? std::vector{0, n / 2, n - 1} : std::vector{0};
+    filling_ = true;
+    sensors_->clear();
+    for (int s = 0; s < n; ++s) {
+        auto* item = new QListWidgetItem(QString::number(s + 1), sensors_);
+        item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled);
+        item->setCheckState(std::find(picked.begin(), picked.end(), s) != picked.end()
+                                ? Qt::Checked
+                                : Qt::Unchecked);
+    }
+    filling_ = false;
+
+    FillHeatMap();
+    FillSeries();
+    ClearProfile();
+    if (!keys_.empty()) {
+        const double pad = step_ / 2;
+        plot_->xAxis->setRange(keys_.front() - pad, keys_.back() + pad);
+        ShowProfileAt(keys_.back());
+    }
+    plot_->replot();
+}
+
+void DataViewer::FillHeatMap() {
+    const int sensors = static_cast<int>(set_.sensorCount);
+    QCPColorMapData* cells = map_->data();
+    if (keys_.empty() || sensors == 0) {
+        cells->clear();
+        map_->setVisible(false);
+        return;
+    }
+    map_->setVisible(true);
+    // One column per usual interval; a very long or dense set shares columns.
+    constexpr double kMaxColumns = 20000;
+    const double span = keys_.back() - keys_.front();
+    const double cell = std::max(step_, span / kMaxColumns);
+    const int columns = std::max(2, static_cast<int>(std::lround(span / cell)) + 1);
+    cells->setSize(columns, sensors);
+    cells->setRange(QCPRange(keys_.front(), keys_.front() + (columns - 1) * cell),
+                    QCPRange(1, std::max(1, sensors)));
+    cells->fill(std::numeric_limits<double>::quiet_NaN());
+    double low = std::numeric_limits<double>::max(), high = std::numeric_limits<double>::lowest();
+    for (std::size_t i = 0; i < set_.measurements.size(); ++i) {
+        const int column = static_cast<int>(std::lround((keys_[i] - keys_.front()) / cell));
+        const auto values = set_.ValuesOf(set_.measurements[i]);
+        for (int s = 0; s < sensors; ++s) {
+            const double v =
+                s < static_cast<int>(values.size()) ? Reading(values[s]) : std::nan("");
+            cells->setCell(column, s, v);
+            if (!std::isnan(v)) low = std::min(low, v), high = std::max(high, v);
+        }
+    }
+    if (low > high) low = 0, high = 1;
+    if (low == high) low -= 0.5, high += 0.5;
+    map_->setDataRange(QCPRange(low, high));
+    plot_->yAxis->setRange(0.5, sensors + 0.5);
+}
+
+void DataViewer::FillSeries() {
+    plot_->clearGraphs();
+    QCPAxis* x = seriesRect_->axis(QCPAxis::atBottom);
+    QCPAxis* y = seriesRect_->axis(QCPAxis::atLeft);
+    int colour = 0;
+    double low = std::numeric_limits<double>::max(), high = std::numeric_limits<double>::lowest();
+    for (int s : PickedSensors()) {
+        QVector<double> keys, values;
+        keys.reserve(static_cast<qsizetype>(keys_.size()));
+        values.reserve(static_cast<qsizetype>(keys_.size()));
+        for (std::size_t i = 0; i < keys_.size(); ++i) {
+            // A pause in the measurements is a gap too, not a straight line across it.
+            if (i > 0 && keys_[i] - keys_[i - 1] > 1.5 * step_) {
+                keys.push_back((keys_[i] + keys_[i - 1]) / 2);
+                values.push_back(std::nan(""));
+            }
+            const double v = Reading(set_.Value(i, static_cast<std::size_t>(s)));
+            keys.push_back(keys_[i]);
+            values.push_back(v);
+            if (!std::isnan(v)) low = std::min(low, v), high = std::max(high, v);
+        }
+        QCPGraph* g = plot_->addGraph(x, y);
+        g->setData(keys, values, true);
+        // A one-pixel pen: wider antialiased lines of a year of points redraw thirty times slower.
+        g->setPen(QPen(kSeriesColours[colour++ % std::size(kSeriesColours)], 1));
+        g->setName(T(ViewerText::SensorNumber, english_).arg(s + 1));
+        g->addToLegend();
+    }
+    if (low <= high) {
+        const double pad = std::max(0.1, (high - low) * 0.05);
+        y->setRange(low - pad, high + pad);
+    }
+    plot_->legend->setVisible(plot_->graphCount() > 0);
+}
+
+void DataViewer::ClearProfile() {
+    profileIndex_.reset();
+    profileCurve_->data()->clear();
+    mapCursor_->setVisible(false);
+    seriesCursor_->setVisible(false);
+    profileTitle_->setText(T(ViewerText::ProfileHint, english_));
+    profile_->replot();
+}
+
+void DataViewer::ShowProfileAt(double key) {
+    if (keys_.empty()) return;
+    auto it = std::lower_bound(keys_.begin(), keys_.end(), key);
+    if (it == keys_.end() || (it != keys_.begin() && key - *(it - 1) < *it - key)) --it;
+    const std::size_t i = static_cast<std::size_t>(it - keys_.begin());
+    profileIndex_ = i;
+    QVector<double> t, values, sensors;
+    double low = std::numeric_limits<double>::max(), high = std::numeric_limits<double>::lowest();
+    for (std::size_t s = 0; s < set_.sensorCount; ++s) {
+        const double v = Reading(set_.Value(i, s));
+        t.push_back(static_cast<double>(s));
+        values.push_back(v);
+        sensors.push_back(static_cast<double>(s + 1));
+        if (!std::isnan(v)) low = std::min(low, v), high = std::max(high, v);
+    }
+    profileCurve_->setData(t, values, sensors, true);
+    if (low <= high) {
+        const double pad = std::max(0.1, (high - low) * 0.08);
+        profile_->xAxis->setRange(low - pad, high + pad);
+    }
+    profile_->yAxis->setRange(0.5, static_cast<double>(set_.sensorCount) + 0.5);
+    const Measurement& m = set_.measurements[i];
+    QString title = Q(TableTime(m.time));
+    if (!m.text.empty()) title += "  " + Q(m.text);
+    profileTitle_->setText(title);
+    for (QCPItemStraightLine* cursor : {mapCursor_, seriesCursor_}) {
+        cursor->point1->setCoords(keys_[i], 0);
+        cursor->point2->setCoords(keys_[i], 1);
+        cursor->setVisible(true);
+    }
+    profile_->replot();
+    plot_->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void DataViewer::ZoomTime(double factor) {
+    plot_->xAxis->scaleRange(factor, plot_->xAxis->range().center());
+    plot_->replot();
+}
+
+std::vector<int> DataViewer::PickedSensors() const {
+    std::vector<int> picked;
+    for (int i = 0; i < sensors_->count(); ++i)
+        if (sensors_->item(i)->checkState() == Qt::Checked) picked.push_back(i);
+    return picked;
+}
+
+void DataViewer::PickSensors(const std::vector<int>& picked) {
+    filling_ = true;
+    for (int i = 0; i < sensors_->count(); ++i) {
+        const bool on = std::find(picked.begin(), picked.end(), i) != picked.end();
+        sensors_->item(i)->setCheckState(on ? Qt::Checked : Qt::Unchecked);
+    }
+    filling_ = false;
+    FillSeries();
+    plot_->replot();
+}
+
+void DataViewer::OnTimeRangeChanged(const QCPAxis* source) {
+    if (syncingRange_) return;
+    syncingRange_ = true;
+    for (QCPAxis* axis : {plot_->xAxis, seriesRect_->axis(QCPAxis::atBottom)})
+        if (axis != source) axis->setRange(source->range());
+    syncingRange_ = false;
+}
+
+bool DataViewer::eventFilter(QObject* watched, QEvent* event) {
+    // A click on the map (not the end of a drag) shows the profile at that time.
+    if (watched == plot_ && event->type() == QEvent::MouseButtonPress) {
+        pressAt_ = static_cast<QMouseEvent*>(event)->pos();
+    } else if (watched == plot_ && event->type() == QEvent::MouseButtonRelease) {
+        const QPoint at = static_cast<QMouseEvent*>(event)->pos();
+        if ((at - pressAt_).manhattanLength() <= 3 && plot_->axisRect()->rect().contains(at))
+            ShowProfileAt(plot_->xAxis->pixelToCoord(at.x()));
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void DataViewer::ExportTo(bool xlsx) {
+    const QString suffix = xlsx ? ".xlsx" : ".csv";
+    const QString proposal = PathQ(current_.parent_path() / current_.filename()) + suffix;
+    const QString file = QFileDialog::getSaveFileName(
+        this, T(xlsx ? ViewerText::ExportXlsx : ViewerText::ExportCsv, english_), proposal,
+        xlsx ? "XLSX (*.xlsx)" : "CSV (*.csv)");
+    if (file.isEmpty()) return;
+    try {
+        const fs::path target(file.toStdU16String());
+        xlsx ? ExportXlsx(set_, target) : ExportCsv(set_, target);
+        summary_->setText(T(ViewerText::Exported, english_).arg(file));
+    } catch (const FileError& e) {
+        QMessageBox::critical(this, T(ViewerText::Error, english_), Q(e.what()));
+    }
+}
+
+}  // namespace qm

@@ -1,0 +1,107 @@
+#pragma once
+
+#include <QWidget>
+#include <filesystem>
+#include <optional>
+#include <vector>
+
+#include "store/DataSet.h"
+
+class QCustomPlot;
+class QCPAxis;
+class QCPAxisRect;
+class QCPColorMap;
+class QCPColorScale;
+class QCPCurve;
+class QCPItemStraightLine;
+class QCPTextElement;
+class QComboBox;
+class QLabel;
+class QListWidget;
+class QPushButton;
+
+namespace qm {
+
+// The copied data of one data-set folder on screen: a heat map of time against sensor number
+// (sensor 1 at the top, as the first sensor of a string hanging down) with its colour scale, the
+// time series of the sensors picked in the list, and the profile of all sensors at the time
+// clicked on the map. The map and the series share their time axis: zoom (wheel) and pan (drag)
+// on either moves both. Missing values are gaps.
+class DataViewer : public QWidget {
+    Q_OBJECT
+public:
+    // `dataFolder` holds the data-set folders offered for choice (the program's DATA folder).
+    explicit DataViewer(std::filesystem::path dataFolder, bool english, QWidget* parent = nullptr);
+    ~DataViewer() override;
+
+    void SetLanguage(bool english);
+    // Offers the data-set folders of the data folder again.
+    void ListFolders();
+    // Reads and shows a data-set folder (or a single data file). False, with the reason shown,
+    // when it cannot be read.
+    bool Open(const std::filesystem::path& folder);
+
+    const DataSet& Data() const { return set_; }
+    // Sensors drawn as time series (0-based).
+    std::vector<int> PickedSensors() const;
+    void PickSensors(const std::vector<int>& sensors);
+    // The measurement whose profile is shown.
+    std::optional<std::size_t> ProfileIndex() const { return profileIndex_; }
+    // Shows the profile of the measurement nearest to a time key (seconds, see TimeKey).
+    void ShowProfileAt(double key);
+    // Zooms the shared time axis about its centre (factor < 1 zooms in).
+    void ZoomTime(double factor);
+
+    QCustomPlot* Plot() const { return plot_; }
+    QCustomPlot* ProfilePlot() const { return profile_; }
+    QCPColorMap* HeatMap() const { return map_; }
+    QCPAxisRect* SeriesRect() const { return seriesRect_; }
+    QCPCurve* ProfileCurve() const { return profileCurve_; }
+
+    // A time as the axes hold it: seconds since 1970 of the logger's clock (taken as UTC, so the
+    // axis shows the times the headers give, whatever the PC's time zone).
+    static double TimeKey(DateTime t);
+
+private:
+    void BuildPlots();
+    void Retranslate();
+    void ShowDataSet();
+    void FillHeatMap();
+    void FillSeries();
+    void ClearProfile();
+    void ExportTo(bool xlsx);
+    void OnTimeRangeChanged(const QCPAxis* source);
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    std::filesystem::path dataFolder_;
+    std::filesystem::path current_;
+    bool english_;
+    DataSet set_;
+    std::vector<double> keys_;  // TimeKey of each measurement
+    double step_ = 3600;        // the usual time between measurements, in seconds
+    std::optional<std::size_t> profileIndex_;
+
+    QLabel* folderLabel_;
+    QComboBox* folders_;
+    QPushButton* browse_;
+    QPushButton* exportCsv_;
+    QPushButton* exportXlsx_;
+    QLabel* summary_;
+    QLabel* issues_;
+    QLabel* sensorsLabel_;
+    QListWidget* sensors_;
+    QCustomPlot* plot_;
+    QCustomPlot* profile_;
+    QCPAxisRect* seriesRect_ = nullptr;
+    QCPColorMap* map_ = nullptr;
+    QCPColorScale* scale_ = nullptr;
+    QCPCurve* profileCurve_ = nullptr;
+    QCPTextElement* profileTitle_ = nullptr;
+    QCPItemStraightLine* mapCursor_ = nullptr;
+    QCPItemStraightLine* seriesCursor_ = nullptr;
+    QPoint pressAt_;
+    bool syncingRange_ = false;
+    bool filling_ = false;
+};
+
+}  // namespace qm
