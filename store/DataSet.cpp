@@ -354,13 +354,11 @@ DataSet ReadDataSet(const fs::path& folderOrFile) {
     DataSet set;
     std::error_code ec;
     const auto status = fs::status(folderOrFile, ec);
-    if (ec || !fs::exists(status))
-        throw FileError("\"" + PathText(folderOrFile) + "\" does not exist");
+    if (ec || !fs::exists(status)) throw FileError(Msg::DataSetMissing, folderOrFile);
     if (fs::is_regular_file(status)) {
         // A file named on its own must be readable: it is all there is.
         const auto size = fs::file_size(folderOrFile, ec);
-        if (!ec && size > kMaxDataFileBytes)
-            throw FileError("\"" + PathText(folderOrFile) + "\" is too large for a data file");
+        if (!ec && size > kMaxDataFileBytes) throw FileError(Msg::DataFileTooLarge, folderOrFile);
         const std::string text = ReadWholeFile(folderOrFile);
         const fs::path name = folderOrFile.filename();
         ReadDataText(text, name, FileDateOf(PathText(name)), set);
@@ -369,9 +367,9 @@ DataSet ReadDataSet(const fs::path& folderOrFile) {
     }
     std::vector<fs::path> files;
     fs::directory_iterator it(folderOrFile, ec);
-    if (ec) throw FileError("Cannot list \"" + PathText(folderOrFile) + "\": " + ec.message());
+    if (ec) throw FileError(Msg::FolderList, folderOrFile, ec);
     for (; it != fs::directory_iterator(); it.increment(ec)) {
-        if (ec) throw FileError("Cannot list \"" + PathText(folderOrFile) + "\": " + ec.message());
+        if (ec) throw FileError(Msg::FolderList, folderOrFile, ec);
         std::error_code typeError;
         if (it->is_regular_file(typeError) && HasDatExtension(it->path()))
             files.push_back(it->path());

@@ -1,8 +1,10 @@
 #include "store/Export.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <system_error>
 
 #include "store/LocalFiles.h"
 #include "store/ValueLines.h"
@@ -70,18 +72,21 @@ bool XlsxExportAvailable() {
 }
 
 void ExportXlsx(const DataSet& set, const fs::path& file) {
-    const auto fail = [&](const std::string& why) {
-        throw FileError("Cannot write \"" + PathText(file) + "\": " + why);
+    // The library leaves the system's reason, where there is one, in errno.
+    const auto fail = [&](std::error_code why = {}) {
+        if (!why && errno != 0) why = std::error_code(errno, std::generic_category());
+        throw FileError(Msg::WorkbookFailed, file, why);
     };
     // A sheet holds 1,048,576 rows, the header row among them.
-    if (set.measurements.size() >= 1'048'576u) fail("more measurements than a sheet has rows");
+    if (set.measurements.size() >= 1'048'576u) throw FileError(Msg::SheetTooManyRows, file);
+    errno = 0;
 
     const fs::path staging = StagedFile::StagingPath(file);
     const std::string stagingName = PathText(staging);
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;  // rows go straight to disk, in order
     lxw_workbook* book = workbook_new_opt(stagingName.c_str(), &options);
-    if (!book) fail("cannot create the workbook");
+    if (!book) fail();
     lxw_worksheet* sheet = workbook_add_worksheet(book, nullptr);
     lxw_format* timeFormat = workbook_add_format(book);
     format_set_num_format(timeFormat, "yyyy-mm-dd hh:mm");
@@ -110,12 +115,13 @@ void ExportXlsx(const DataSet& set, const fs::path& file) {
     std::error_code ec;
     if (error != LXW_NO_ERROR) {
         fs::remove(staging, ec);
-        fail(lxw_strerror(error));
+        fail();
     }
     fs::rename(staging, file, ec);
     if (ec) {
+        const std::error_code why = ec;
         fs::remove(staging, ec);
-        fail(ec.message());
+        throw FileError(Msg::FileReplace, file, why);
     }
 }
 
@@ -126,8 +132,7 @@ bool XlsxExportAvailable() {
 }
 
 void ExportXlsx(const DataSet&, const fs::path& file) {
-    throw FileError("Cannot write \"" + PathText(file) +
-                    "\": this build of the program has no XLSX export");
+    throw FileError(Msg::XlsxNotBuilt, file);
 }
 
 #endif

@@ -116,6 +116,17 @@ const std::array<MessageRow, kMessageCount> kMessageTable = {{
     {M::ResumeRecordBad, "В записи о продолжении «{1}» нет имени файла и числа строк",
      "The resume record \"{1}\" does not hold a file name and a line count"},
 
+    {M::DataSetMissing, "«{1}» не существует", "\"{1}\" does not exist"},
+    {M::DataFileTooLarge, "«{1}» слишком велик для файла данных",
+     "\"{1}\" is too large for a data file"},
+    {M::FolderList, "Не удалось прочитать содержимое папки «{1}»: {2}", "Cannot list \"{1}\": {2}"},
+    {M::SheetTooManyRows, "Не удалось записать «{1}»: измерений больше, чем строк в листе",
+     "Cannot write \"{1}\": more measurements than a sheet has rows"},
+    {M::WorkbookFailed, "Не удалось записать книгу «{1}»: {2}",
+     "Cannot write the workbook \"{1}\": {2}"},
+    {M::XlsxNotBuilt, "Не удалось записать «{1}»: в этой сборке программы нет экспорта XLSX",
+     "Cannot write \"{1}\": this build of the program has no XLSX export"},
+
     {M::NoDeviceList, "Нет файла Device.txt", "No Device.txt"},
     {M::DeviceListTooLong,
      "В файле {1} адресов: {2}. Набрать можно только первые {3}; не вошли: {4}.",

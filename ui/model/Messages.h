@@ -60,6 +60,13 @@ enum class Msg {
     FileOpen,
     FileCreateFolder,
     ResumeRecordBad,
+    // Copied data sets: reading and export.
+    DataSetMissing,
+    DataFileTooLarge,
+    FolderList,
+    SheetTooManyRows,
+    WorkbookFailed,
+    XlsxNotBuilt,
     // Bluetooth device list.
     NoDeviceList,
     DeviceListTooLong,

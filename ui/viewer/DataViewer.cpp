@@ -279,7 +279,7 @@ bool DataViewer::Open(const fs::path& folder) {
         set_ = DataSet{};
         current_.clear();
         ShowDataSet();
-        summary_->setText(Q(e.what()));
+        summary_->setText(Q(e.Text(english_)));
         return false;
     }
     current_ = target;
@@ -520,7 +520,7 @@ void DataViewer::ExportTo(bool xlsx) {
         xlsx ? ExportXlsx(set_, target) : ExportCsv(set_, target);
         summary_->setText(T(ViewerText::Exported, english_).arg(file));
     } catch (const FileError& e) {
-        QMessageBox::critical(this, T(ViewerText::Error, english_), Q(e.what()));
+        QMessageBox::critical(this, T(ViewerText::Error, english_), Q(e.Text(english_)));
     }
 }
 
