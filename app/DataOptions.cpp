@@ -151,9 +151,9 @@ void AttachDataViewer(MainWindow& window, const Controller& controller) {
     QObject::connect(entry, &QAction::triggered, entry, [viewer, &controller] {
         const bool english = controller.IsEnglish();
         if (!*viewer) {
-            const ControllerState& s = controller.State();
+            const std::filesystem::path& data = controller.Directories().DataFolder();
             *viewer = std::make_unique<DataViewer>(
-                s.DataFolder.empty() ? s.StartFolder : s.DataFolder, english);
+                data.empty() ? std::filesystem::current_path() : data, english);
         } else {
             (*viewer)->SetLanguage(english);
             (*viewer)->ListFolders();

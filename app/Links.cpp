@@ -41,7 +41,7 @@ std::unique_ptr<AppLinks> StartLinks(Controller& controller,
         controller.Click("pmBluetooth");
         controller.MutableModel().portDevice.text = *port;
         controller.Click("bSetPort");
-        if (!controller.State().PortOpen)
+        if (!controller.Link().PortOpen)
             std::cerr << "qm-controller: cannot open the serial port " << *port << "\n";
     }
     return links;

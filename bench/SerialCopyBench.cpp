@@ -293,7 +293,7 @@ int main(int argc, char** argv) {
     c.Click("pmBluetooth");
     c.MutableModel().portDevice.text = device;
     c.Click("bSetPort");
-    if (!c.State().PortOpen) {
+    if (!c.Link().PortOpen) {
         std::fprintf(stderr, "cannot open %s\n", device.c_str());
         return 1;
     }
@@ -325,7 +325,7 @@ int main(int argc, char** argv) {
 
     int rc = 0;
     if (!runUntil(
-            [&] { return !c.State().InitialSequence && !c.State().copy.directoryNames.empty(); },
+            [&] { return !c.Sequence().ReadingOut() && !c.Directories().DirectoryNames().empty(); },
             60'000)) {
         std::fprintf(stderr, "the read-out did not finish\n");
         rc = 1;
@@ -345,7 +345,8 @@ int main(int argc, char** argv) {
         } else {
             std::size_t files = 0;
             const std::size_t lines = CountLines(
-                qm::DataSetFolder(c.State().DataFolder, c.State().copy.copyDirectory), files);
+                qm::DataSetFolder(c.Directories().DataFolder(), c.Copy().Files().copyDirectory),
+                files);
             const double seconds = std::chrono::duration<double>(copyEnd - copyStart).count();
             const std::size_t bytes = counted.written + counted.read;
             std::printf("logger: %s\n", o.sim.empty() ? "forked, wire modelled both ways"

@@ -116,7 +116,7 @@ void RunCopies(benchmark::State& state, sim::Device& device, const std::string& 
     c.FormCreate(1024, 768);
     c.UsbLoggerFound(&link);
     // The root listing is not part of the measurement: the directory is selected directly.
-    c.MutableState().copy.directoryNames = {name};
+    c.MutableDirectories().SetDirectoryNames({name});
     ComboBox& combo = c.MutableModel().ComboBox1;
     combo.items = {name};
     combo.itemIndex = 0;

@@ -1,52 +1,120 @@
-// The logger's data catalogue: the selected directory, whether "Новые" can resume it, and
-// deleting a directory on the logger.
-#include "store/Catalogue.h"
-#include "core/Controller.h"
+#include "core/Catalogue.h"
+
+#include <system_error>
+
+#include "core/ConnectionSequence.h"
+#include "core/CopySession.h"
 #include "protocol/CommandCode.h"
 #include "protocol/Cp1251.h"
+#include "protocol/ReplyStatus.h"
+#include "store/Catalogue.h"
 #include "ui/model/Captions.h"
 
 namespace qm {
 
-void Controller::RegisterCopyHandlers() {
-    OnClick("bAllData", &Controller::bAllDataClick);
-    OnClick("bNewData", &Controller::bNewDataClick);
-    OnClick("bSelect", &Controller::bSelectClick);
-    OnClick("bCancel", &Controller::bCancelClick);
-    OnClick("bCopy", &Controller::bCopyClick);
-    OnClick("bDelete", &Controller::bDeleteClick);
-    OnChange("ComboBox1", &Controller::ComboBox1Change);
+namespace C = CommandCode;
+
+void Catalogue::Register(Handlers& h) {
+    h.OnClick("bDelete", [this] { bDeleteClick(); });
+    h.OnChange("ComboBox1", [this] { ComboBox1Change(); });
 }
 
-const std::string* Controller::SelectedDirectory() const {
-    const int i = m_.ComboBox1.itemIndex;
-    if (i < 0 || static_cast<std::size_t>(i) >= s_.copy.directoryNames.size()) return nullptr;
-    return &s_.copy.directoryNames[static_cast<std::size_t>(i)];
+void Catalogue::SetUpFolders(const std::filesystem::path& startFolder) {
+    const auto data = startFolder / "DATA";
+    std::error_code ec;
+    if (std::filesystem::is_directory(data, ec) || std::filesystem::create_directory(data, ec))
+        DataFolder_ = data;
+    else
+        DataFolder_.clear();  // copies then work relative to the start folder
 }
 
-void Controller::ComboBox1Change() {
-    UpdateNewDataButton(m_, s_.DataFolder);
+const std::string* Catalogue::SelectedDirectory() const {
+    const int i = ctx_.m.ComboBox1.itemIndex;
+    if (i < 0 || static_cast<std::size_t>(i) >= directoryNames_.size()) return nullptr;
+    return &directoryNames_[static_cast<std::size_t>(i)];
 }
 
-void Controller::bDeleteClick() {
-    Run([&] {
-        if (!SelectedDirectory()) return;
-        if (ops_.Confirm(std::string(DeleteConfirmationText(IsEnglish()))))
-            DeleteSelectedDirectory();
-    });
+void Catalogue::ComboBox1Change() {
+    UpdateNewDataButton(ctx_.m, DataFolder_);
 }
 
-void Controller::DeleteSelectedDirectory() {
+void Catalogue::bDeleteClick() {
+    if (!SelectedDirectory()) return;
+    if (ctx_.ops.Confirm(std::string(DeleteConfirmationText(ctx_.IsEnglish()))))
+        DeleteSelectedDirectory();
+}
+
+void Catalogue::DeleteSelectedDirectory() {
     const std::string name = *SelectedDirectory();
-    const auto count = BuildNameRequest(s_.PacketBuffer, CommandCode::DeleteDirectory, name);
-    if (!count) {
-        ops_.ShowError(Text(Msg::DirectoryTooLongNotDeleted, {Cp1251ToUtf8(name)}));
+    const auto request = requests::WithName(C::DeleteDirectory, name);
+    if (!request) {
+        ctx_.ops.ShowError(ctx_.Text(Msg::DirectoryTooLongNotDeleted, {Cp1251ToUtf8(name)}));
         return;
     }
-    s_.DirectoryName = name;
-    s_.CurrentCommand = CommandCode::DeleteDirectory;
-    s_.SendCount = *count;
-    SendPacket();
+    DirectoryName_ = name;
+    ctx_.x.Send(*request);
+}
+
+void Catalogue::ListRoot() {
+    DirectoryName_.clear();
+    RequestDirectoryList(DirectoryName_);
+}
+
+void Catalogue::RequestDirectoryList(const std::string& name) {
+    const auto request = requests::WithName(C::ListFirst, name);
+    if (!request) {
+        ctx_.ops.ShowError(ctx_.Text(Msg::DirectoryTooLong, {Cp1251ToUtf8(name)}));
+        return;
+    }
+    DirectoryName_ = name;
+    ctx_.x.Send(*request);
+}
+
+void Catalogue::ListingReply() {
+    const Reply r = ctx_.CurrentReply();
+    if (r.Status() != ReplyStatus::Complete) {
+        sequence_.EndInitialSequence();
+        return;
+    }
+    if (r.Data(0) != 0) {
+        const std::string entry = r.Text();
+        if (copy_.ListingFiles())
+            copy_.FileListingEntry(entry);
+        else
+            AddDirectoryEntry(directoryNames_, ctx_.m.ComboBox1, entry);
+        ctx_.x.Send(requests::Plain(C::ListNext));
+        return;
+    }
+    if (copy_.ListingFiles())
+        copy_.FileListingEnded();
+    else
+        DirectoryListingEnded();
+    sequence_.EndOfListing();
+}
+
+void Catalogue::DirectoryListingEnded() {
+    WindowModel& m = ctx_.m;
+    ComboBox& combo = m.ComboBox1;
+    if (combo.items.empty()) {
+        m.Label6.visible = true;
+        m.GroupBox1.visible = false;
+        ctx_.ArmSysTimer(SysTimerAction::HideNoDirectory, 3000);
+        return;
+    }
+    m.GroupBox1.visible = true;
+    combo.itemIndex = 0;
+    combo.text = combo.items[0];
+    UpdateNewDataButton(m, DataFolder_);
+}
+
+void Catalogue::DeleteReply() {
+    ComboBox& combo = ctx_.m.ComboBox1;
+    directoryNames_.clear();
+    combo.items.clear();
+    combo.itemIndex = -1;
+    combo.text.clear();
+    ++combo.focusRequests;
+    ListRoot();
 }
 
 }  // namespace qm

@@ -1,56 +1,83 @@
-// The connection sequence: identification, correction table, clock, schedule or remarks,
-// battery, root listing, and the line value in the title, with the timers that pace it.
-#include <optional>
-#include <string>
+#include "core/ConnectionSequence.h"
 
-#include "core/Controller.h"
+#include <optional>
+
+#include "core/BtModemDialogue.h"
+#include "core/CalibrationEditor.h"
+#include "core/Catalogue.h"
+#include "core/RadioModem.h"
 #include "measure/Battery.h"
-#include "measure/Calibration.h"
 #include "protocol/CommandCode.h"
-#include "protocol/Cp1251.h"
-#include "protocol/ReplyStatus.h"
-#include "store/Catalogue.h"
+#include "protocol/DeviceType.h"
 
 namespace qm {
 
 namespace C = CommandCode;
 
-// Row 0: who answered. A version byte of 0 is a USB modem adapter, not a logger.
-void Controller::IdentificationReply() {
-    const Reply r = CurrentReply();
-    s_.DeviceType = r.Data(0);
+void ConnectionSequence::ArmReadOut() {
+    InitialSequence_ = true;
+    FirstListing_ = true;
+}
+
+void ConnectionSequence::Restart() {
+    ArmReadOut();
+    PathrexDevice_ = false;
+    DeviceTitle_.clear();
+}
+
+// A version byte of 0 is a USB modem adapter, not a logger.
+void ConnectionSequence::IdentificationReply() {
+    WindowModel& m = ctx_.m;
+    const Reply r = ctx_.CurrentReply();
+    DeviceType_ = r.Data(0);
     const std::uint8_t version = r.Data(1);
     if (version == 0) {
-        if (s_.SerialLinkActive) {
+        if (ctx_.x.SerialLinkActive) {
             // The modem-kind question exists only on USB: on a serial port nothing can follow.
-            ops_.ShowError(Text(Msg::SerialAdapterNoLogger, {s_.PortName}));
+            ctx_.ops.ShowError(ctx_.Text(Msg::SerialAdapterNoLogger, {ctx_.x.PortName}));
             return;
         }
-        SendModemRequest(C::LinkKindQuery, 0, false);
+        ctx_.x.SendToAdapter(requests::Adapter(C::LinkKindQuery));
         return;
     }
-    m_.gbR_Modem.visible = false;
-    StopRadioRepeat();
-    m_.SysTimer.Stop();
+    m.gbR_Modem.visible = false;
+    radio_.StopRadioRepeat();
+    m.SysTimer.Stop();
 
-    const std::string t = std::to_string(s_.DeviceType) + "." + std::to_string(version);
-    if (s_.RadioModemLink) {
-        s_.DeviceTitle = "QM-Controller/R-modem [" + t + "]";
-    } else if (s_.BtModemLink) {
-        s_.DeviceTitle = "QM-Controller/BT-modem [" + t + "]";
-    } else if (s_.DeviceType == 88) {
-        s_.DeviceTitle = "Pathrex [ " + t + " ]";
-        s_.PathrexDevice = true;
+    const std::string t = std::to_string(DeviceType_) + "." + std::to_string(version);
+    if (radio_.RadioModemLink()) {
+        DeviceTitle_ = "QM-Controller/R-modem [" + t + "]";
+    } else if (bt_.BtModemLink()) {
+        DeviceTitle_ = "QM-Controller/BT-modem [" + t + "]";
+    } else if (DeviceType_ == device_type::kPathrex) {
+        DeviceTitle_ = "Pathrex [ " + t + " ]";
+        PathrexDevice_ = true;
     } else {
-        s_.DeviceTitle = "QM-Controller [ " + t + " ]";
+        DeviceTitle_ = "QM-Controller [ " + t + " ]";
     }
-    m_.window.title = s_.DeviceTitle;
+    m.window.title = DeviceTitle_;
 
-    for (Button* b : {&m_.bTest, &m_.bClock, &m_.bSynch}) {
+    for (Button* b : {&m.bTest, &m.bClock, &m.bSynch}) {
         b->visible = true;
         b->enabled = false;
     }
-    SendCommand(s_.DeviceType < 80 ? C::ReadClock : C::ReadCalibration);
+    ctx_.x.Send(requests::Plain(
+        DeviceType_ < device_type::kFirstWithCalibration ? C::ReadClock : C::ReadCalibration));
+}
+
+// The adapter says which modem it is. A radio modem waits for the operator's start; a Bluetooth
+// modem is taken through its first mode step at once. Other kinds end the sequence.
+void ConnectionSequence::LinkKindReply() {
+    switch (ctx_.CurrentReply().Data(0)) {
+        case 1:
+            radio_.Detected();
+            break;
+        case 2:
+            bt_.Detected();
+            break;
+        default:
+            break;
+    }
 }
 
 namespace {
@@ -69,229 +96,121 @@ std::optional<std::uint16_t> FirstLineWord(const Reply& r) {
 
 }  // namespace
 
-std::string Controller::LineText(const Reply& r) {
+std::string ConnectionSequence::LineText(const Reply& r) {
     const auto w = FirstLineWord(r);
     if (!w) return "-";
     if (*w < 0x8000) return std::to_string(*w / 16);
     return std::to_string((*w & 0x7F00) / 256) + "." + std::to_string(*w & 0x00FF);
 }
 
-// Row 16: the line value goes into the title.
-void Controller::LineValueReply() {
-    const Reply r = CurrentReply();
-    s_.LineValue = FirstLineWord(r).value_or(0);
-    m_.window.title = s_.DeviceTitle + "  Line  [" + LineText(r) + "]";
+void ConnectionSequence::LineValueReply() {
+    const Reply r = ctx_.CurrentReply();
+    LineValue_ = FirstLineWord(r).value_or(0);
+    ctx_.m.window.title = DeviceTitle_ + "  Line  [" + LineText(r) + "]";
 }
 
-// Row 60: entries 1..30; loggers of type 84 and up hold more, read in blocks by 62.
-void Controller::CalibrationReply() {
-    StoreCalibrationEntries(s_.calibration, CurrentReply(), 1, 30);
-    if (s_.DeviceType <= 83) {
-        SendCommand(C::ReadClock);
+// Entries 1..30; loggers from kFirstMultiBlock on hold more, read in blocks by 62.
+void ConnectionSequence::CalibrationReply() {
+    calibration_.StoreEntries(1, 30);
+    if (DeviceType_ < device_type::kFirstMultiBlock) {
+        ctx_.x.Send(requests::Plain(C::ReadClock));
         return;
     }
-    s_.CalBlockIndex = 0;
-    SendCommand(C::ReadCalibrationNext);
+    CalBlockIndex_ = 0;
+    ctx_.x.Send(requests::Plain(C::ReadCalibrationNext));
 }
 
-// Row 62: block k holds entries k*30+1 .. (k+1)*30; entries up to 90 are read.
-void Controller::CalibrationBlockReply() {
-    const int k = ++s_.CalBlockIndex;
+// Block k holds entries k*30+1 .. (k+1)*30; entries up to 90 are read.
+void ConnectionSequence::CalibrationBlockReply() {
+    const int k = ++CalBlockIndex_;
     const int last = CalibrationBlockEnd(k);
-    StoreCalibrationEntries(s_.calibration, CurrentReply(), k * 30 + 1, last);
-    SendCommand(last < 63 ? C::ReadCalibrationNext : C::ReadClock);
+    calibration_.StoreEntries(k * 30 + 1, last);
+    ctx_.x.Send(requests::Plain(last < 63 ? C::ReadCalibrationNext : C::ReadClock));
 }
 
-// Row 52: the battery; during the read-out the root listing follows, after a test measurement
-// the line value.
-void Controller::BatteryReply() {
-    s_.BatteryVolts = CurrentReply().Data(0) / 10.0;
-    ShowBattery(m_, s_.BatteryVolts, s_.BatteryShown);
-    if (s_.InitialSequence) {
-        s_.DirectoryName.clear();
-        RequestDirectoryList(s_.DirectoryName);
-    }
-    if (s_.LineQueryPending) {
-        s_.LineQueryPending = false;
-        SendCommand(C::LineValue);
+// During the read-out the root listing follows, after a test measurement the line value.
+void ConnectionSequence::BatteryReply() {
+    BatteryVolts_ = ctx_.CurrentReply().Data(0) / 10.0;
+    ShowBattery(ctx_.m, BatteryVolts_, BatteryShown_);
+    if (InitialSequence_ && catalogue_) catalogue_->ListRoot();
+    if (LineQueryPending_) {
+        LineQueryPending_ = false;
+        ctx_.x.Send(requests::Plain(C::LineValue));
     }
 }
 
-void Controller::ContinueWithBattery() {
-    if (s_.InitialSequence) SendCommand(C::ReadBattery);
+void ConnectionSequence::ClockShown() {
+    if (InitialSequence_)
+        ctx_.x.Send(requests::Plain(PathrexDevice_ ? C::ReadRemarks : C::ReadSchedule));
+    else
+        ctx_.m.bSynch.enabled = true;
 }
 
-void Controller::EndInitialSequence() {
-    if (!s_.InitialSequence) return;
-    s_.InitialSequence = false;
-    m_.Timer3.Start();
+void ConnectionSequence::ContinueWithBattery() {
+    if (InitialSequence_) ctx_.x.Send(requests::Plain(C::ReadBattery));
 }
 
-void Controller::StartBusyIndicator() {
-    m_.ProgressBar1.position = 0;
-    m_.ProgressBar1.visible = true;
-    m_.TimerBar.Start();
+void ConnectionSequence::EndInitialSequence() {
+    if (!InitialSequence_) return;
+    InitialSequence_ = false;
+    ctx_.m.Timer3.Start();
 }
 
-void Controller::StopBusyIndicator() {
-    m_.ProgressBar1.visible = false;
-    m_.TimerBar.Stop();
-}
-
-void Controller::ArmSysTimer(int action, int intervalMs) {
-    s_.SysTimerAction = action;
-    m_.SysTimer.SetInterval(intervalMs);
-    m_.SysTimer.Start();
-}
-
-void Controller::OnTimer(TimerId id) {
-    Run([&] {
-        switch (id) {
-            case TimerId::StartTimer:
-                StartTimerTimer();
-                break;
-            case TimerId::SysTimer:
-                SysTimerTimer();
-                break;
-            case TimerId::TimerBar:
-                TimerBarTimer();
-                break;
-            case TimerId::Timer3:
-                Timer3Timer();
-                break;
-            case TimerId::Timer1:
-                Timer1Timer();
-                break;
-            case TimerId::Timer2:
-                Timer2Timer();
-                break;
-            case TimerId::Timer4:
-                Timer4Timer();
-                break;
-            case TimerId::BTtimer:
-                BTtimerTimer();
-                break;
-        }
-    });
+void ConnectionSequence::EndOfListing() {
+    WindowModel& m = ctx_.m;
+    if (PathrexDevice_)
+        m.pComment.visible = true;
+    else
+        m.GroupBox2.visible = true;
+    if (FirstListing_) {
+        m.bSynch.enabled = true;
+        m.bClock.enabled = true;
+        m.bTest.enabled = true;
+        FirstListing_ = false;
+    }
+    m.window.width = 370;
+    EndInitialSequence();
+    m.Chart1.visible = false;
 }
 
 // The connection starts: identification with the adapter status, so that a USB modem answers
 // for itself.
-void Controller::StartTimerTimer() {
-    m_.StartTimer.Stop();
-    SendCommand(C::Identify, kModemRequestStatus);
-    if (!s_.SerialLinkActive) {
-        s_.UsbStarted = true;
-        m_.GroupBox4.visible = false;
+void ConnectionSequence::StartTimerTimer() {
+    ctx_.m.StartTimer.Stop();
+    ctx_.x.Send(requests::Plain(C::Identify, kModemRequestStatus));
+    if (!ctx_.x.SerialLinkActive) {
+        ctx_.x.UsbStarted = true;
+        ctx_.m.GroupBox4.visible = false;
     }
 }
 
-void Controller::SysTimerTimer() {
-    m_.SysTimer.Stop();
-    switch (s_.SysTimerAction) {
-        case 1:
-            m_.Label2.visible = false;
+void ConnectionSequence::SysTimerTimer() {
+    WindowModel& m = ctx_.m;
+    m.SysTimer.Stop();
+    switch (ctx_.sysTimerAction) {
+        case SysTimerAction::HideClock:
+            m.Label2.visible = false;
             break;
-        case 2:
-            m_.Label6.visible = false;
-            m_.Label2.visible = false;
+        case SysTimerAction::HideNoDirectory:
+            m.Label6.visible = false;
+            m.Label2.visible = false;
             break;
-        case 3:
-            // Radio modem, every-second mode: ask again until a logger answers.
-            SendCommand(C::Identify);
-            ops_.Beep();
-            m_.SysTimer.Start();
+        case SysTimerAction::RadioRepeat:
+            radio_.RepeatIdentification();
             break;
-        default:
+        case SysTimerAction::None:
             break;
     }
 }
 
-void Controller::Timer3Timer() {
-    m_.Timer3.Stop();
-    SendCommand(C::LineValue);
+void ConnectionSequence::Timer3Timer() {
+    ctx_.m.Timer3.Stop();
+    ctx_.x.Send(requests::Plain(C::LineValue));
 }
 
-void Controller::TimerBarTimer() {
-    ProgressBar& bar = m_.ProgressBar1;
+void ConnectionSequence::TimerBarTimer() {
+    ProgressBar& bar = ctx_.m.ProgressBar1;
     bar.position = bar.position + 1 > bar.maximum ? 0 : bar.position + 1;
-}
-
-// Rows 64/65: one entry of a listing, or its end.
-void Controller::RequestDirectoryList(const std::string& name) {
-    const auto count = BuildNameRequest(s_.PacketBuffer, C::ListFirst, name);
-    if (!count) {
-        ops_.ShowError(Text(Msg::DirectoryTooLong, {Cp1251ToUtf8(name)}));
-        return;
-    }
-    s_.CurrentCommand = C::ListFirst;
-    s_.SendCount = *count;
-    SendPacket();
-}
-
-void Controller::ListingReply() {
-    const Reply r = CurrentReply();
-    if (r.Status() != ReplyStatus::Complete) {
-        EndInitialSequence();
-        return;
-    }
-    if (r.Data(0) != 0) {
-        const std::string entry = r.Text();
-        if (s_.copy.ListingFiles)
-            FileListingEntry(entry);
-        else
-            AddDirectoryEntry(s_.copy, m_.ComboBox1, entry);
-        SendCommand(C::ListNext);
-        return;
-    }
-    if (s_.copy.ListingFiles) {
-        s_.copy.ListingFiles = false;
-        FileListingEnded();
-    } else {
-        DirectoryListingEnded();
-    }
-    EndOfListing();
-}
-
-void Controller::DirectoryListingEnded() {
-    ComboBox& combo = m_.ComboBox1;
-    if (combo.items.empty()) {
-        m_.Label6.visible = true;
-        m_.GroupBox1.visible = false;
-        ArmSysTimer(2, 3000);
-        return;
-    }
-    m_.GroupBox1.visible = true;
-    combo.itemIndex = 0;
-    combo.text = combo.items[0];
-    UpdateNewDataButton(m_, s_.DataFolder);
-}
-
-void Controller::EndOfListing() {
-    if (s_.PathrexDevice)
-        m_.pComment.visible = true;
-    else
-        m_.GroupBox2.visible = true;
-    if (s_.FirstListing) {
-        m_.bSynch.enabled = true;
-        m_.bClock.enabled = true;
-        m_.bTest.enabled = true;
-        s_.FirstListing = false;
-    }
-    m_.window.width = 370;
-    EndInitialSequence();
-    m_.Chart1.visible = false;
-}
-
-// Row 76: whatever the logger says, list the root again to show what is left.
-void Controller::DeleteReply() {
-    s_.DirectoryName.clear();
-    s_.copy.directoryNames.clear();
-    m_.ComboBox1.items.clear();
-    m_.ComboBox1.itemIndex = -1;
-    m_.ComboBox1.text.clear();
-    ++m_.ComboBox1.focusRequests;
-    RequestDirectoryList(s_.DirectoryName);
 }
 
 }  // namespace qm

@@ -1,7 +1,7 @@
-// The day copy: the measurements of one chosen day out of a monthly file on the logger into a
-// local day file "year_month_day.dat". It shares the value handling and the finishing step with
-// the full copy and never touches the resume record.
-#include "core/Controller.h"
+#include "core/DayCopy.h"
+
+#include "core/Catalogue.h"
+#include "core/CopySession.h"
 #include "protocol/CommandCode.h"
 #include "protocol/Cp1251.h"
 #include "protocol/ReplyStatus.h"
@@ -12,141 +12,125 @@ namespace qm {
 
 namespace C = CommandCode;
 
-void Controller::bSelectClick() {
-    Run([&] {
-        LockForCopy();
-        for (Button* b : {&m_.bAllData, &m_.bNewData, &m_.bSelect, &m_.bDelete}) b->visible = false;
-        m_.bCopy.visible = true;
-        m_.bCopy.enabled = true;
-        m_.bCancel.visible = true;
-        m_.DateData.visible = true;
-        s_.copy.DayCopyMode = true;
-        s_.copy.MeasurementCount = 0;
-    });
+void DayCopy::Register(Handlers& h) {
+    h.OnClick("bSelect", [this] { bSelectClick(); });
+    h.OnClick("bCancel", [this] { bCancelClick(); });
+    h.OnClick("bCopy", [this] { bCopyClick(); });
 }
 
-void Controller::bCancelClick() {
-    Run([&] {
-        m_.bCancel.visible = false;
-        m_.bCopy.visible = false;
-        m_.DateData.visible = false;
-        for (Button* b : {&m_.bAllData, &m_.bNewData, &m_.bSelect}) {
-            b->visible = true;
-            b->enabled = true;
-        }
-        m_.bDelete.visible = true;
-        UnlockAfterCopy();
-        s_.copy.DayCopyMode = false;
-    });
+void DayCopy::bSelectClick() {
+    WindowModel& m = ctx_.m;
+    copy_.LockForCopy();
+    for (Button* b : {&m.bAllData, &m.bNewData, &m.bSelect, &m.bDelete}) b->visible = false;
+    m.bCopy.visible = true;
+    m.bCopy.enabled = true;
+    m.bCancel.visible = true;
+    m.DateData.visible = true;
+    DayCopyMode_ = true;
+    copy_.ResetCount();
 }
 
-void Controller::bCopyClick() {
-    Run([&] {
-        const std::string* dir = SelectedDirectory();
-        if (!dir) return;
-        const CivilDateTime date = m_.DateData.value.ToCivil();
-        const std::string path = *dir + "\\" + MonthFileName(date.year, date.month);
-        // Refused names leave the mode armed: the operator can cancel it.
-        if (!UsableAsLocalFolder(*dir)) return;
-        if (!NameFitsRequest(path)) {
-            ops_.ShowError(Text(Msg::PathTooLongNotCopied, {Cp1251ToUtf8(path)}));
-            return;
-        }
-        m_.bCopy.enabled = false;
-        m_.bCancel.enabled = false;
-        CopyState& c = s_.copy;
-        c.SelectedDay = static_cast<std::uint16_t>(date.day);
-        c.dayYear = date.year;
-        c.dayMonth = date.month;
-        c.RequestPath = path;
-        c.copyDirectory = *dir;
-        c.copyFolder = DataSetFolder(s_.DataFolder, *dir);
-        StartBusyIndicator();
-        RequestOpenFile();
-    });
+void DayCopy::bCancelClick() {
+    WindowModel& m = ctx_.m;
+    m.bCancel.visible = false;
+    m.bCopy.visible = false;
+    m.DateData.visible = false;
+    for (Button* b : {&m.bAllData, &m.bNewData, &m.bSelect}) {
+        b->visible = true;
+        b->enabled = true;
+    }
+    m.bDelete.visible = true;
+    copy_.UnlockAfterCopy();
+    DayCopyMode_ = false;
 }
 
-// A reply to 66 or 67 during a day copy.
-void Controller::HandleDayLineReply() {
-    CopyState& c = s_.copy;
-    const Reply r = CurrentReply();
+void DayCopy::bCopyClick() {
+    WindowModel& m = ctx_.m;
+    const std::string* dir = catalogue_.SelectedDirectory();
+    if (!dir) return;
+    const CivilDateTime date = m.DateData.value.ToCivil();
+    const std::string path = *dir + "\\" + MonthFileName(date.year, date.month);
+    // Refused names leave the mode armed: the operator can cancel it.
+    if (!copy_.UsableAsLocalFolder(*dir)) return;
+    if (!requests::NameFits(path)) {
+        ctx_.ops.ShowError(ctx_.Text(Msg::PathTooLongNotCopied, {Cp1251ToUtf8(path)}));
+        return;
+    }
+    m.bCopy.enabled = false;
+    m.bCancel.enabled = false;
+    SelectedDay_ = static_cast<std::uint16_t>(date.day);
+    dayYear_ = date.year;
+    dayMonth_ = date.month;
+    copy_.Aim(*dir, path);
+    ctx_.StartBusyIndicator();
+    copy_.RequestOpenFile();
+}
+
+void DayCopy::HandleDayLineReply() {
+    const Reply r = ctx_.CurrentReply();
     const std::uint8_t status = r.Status();
     if (status == ReplyStatus::End) {
         // The monthly file has ended. After lines of the chosen day that is the day's end (the
         // last day of the month, or today), and the count stays shown.
-        if (c.MeasurementCount > 0)
+        if (copy_.MeasurementCount() > 0)
             FinishDayCopy();
         else
-            ShowNoData();
+            copy_.ShowNoData();
         return;
     }
     const std::string text = r.Text();
-    if (c.MeasurementCount == 0) {
+    if (copy_.MeasurementCount() == 0) {
         // The first line of the monthly file: the logger then looks for the day itself.
         if (status == ReplyStatus::Partial)
             RequestDay();
         else
-            m_.Timer2.Start();
+            ctx_.m.Timer2.Start();
         return;
     }
     if (IsHeaderLine(text)) {
-        if (HeaderDay(text) != static_cast<int>(c.SelectedDay)) {
+        if (HeaderDay(text) != static_cast<int>(SelectedDay_)) {
             FinishDayCopy();  // the chosen day's measurements are over
             return;
         }
-        CountMeasurement();
+        copy_.CountMeasurement();
     }
     WriteDayLine(text, status);
 }
 
-void Controller::WriteDayLine(const std::string& text, std::uint8_t status) {
-    s_.copy.DataFile.WriteLine(text);
+void DayCopy::WriteDayLine(const std::string& text, std::uint8_t status) {
+    copy_.WriteLine(text);
     if (status == ReplyStatus::Partial)
-        RequestFirstValues();
+        copy_.RequestFirstValues();
     else
         FinishDayCopy();
 }
 
-void Controller::RequestDay() {
-    PacketBuffer& b = s_.PacketBuffer;
-    b[1] = 3;
-    b[2] = 0;
-    b[3] = C::FindDay;
-    b[4] = static_cast<std::uint8_t>(s_.copy.SelectedDay);
-    s_.CurrentCommand = C::FindDay;
-    s_.SendCount = 5;
-    SendPacket();
+void DayCopy::RequestDay() {
+    ctx_.x.Send(requests::FindDay(static_cast<std::uint8_t>(SelectedDay_)));
 }
 
-// Row 70: the first header line of the chosen day, or no measurement that day.
-void Controller::DayFoundReply() {
+void DayCopy::DayFoundReply() {
     // Only the one search of a running day copy opens its file; a late or repeated reply does not.
-    if (!s_.copy.DayCopyMode || s_.copy.DataFileOpen) return;
-    const Reply r = CurrentReply();
+    if (!DayCopyMode_ || copy_.DataFileOpen()) return;
+    const Reply r = ctx_.CurrentReply();
     const std::uint8_t status = r.Status();
     if (status == ReplyStatus::Complete || status == ReplyStatus::End) {
-        ShowNoData();
+        copy_.ShowNoData();
         return;
     }
     const std::string text = r.Text();
-    GuardCopy([&] {
-        CopyState& c = s_.copy;
-        MakeCopyFolder();
-        c.DataFile.Begin(c.copyFolder / DayFileName(c.dayYear, c.dayMonth, c.SelectedDay), false);
-        c.DataFileOpen = true;
-        c.DataFile.WriteLine(text);
-        CountMeasurement();
-        RequestFirstValues();
+    copy_.GuardCopy([&] {
+        copy_.MakeCopyFolder();
+        copy_.BeginLocalFile(DayFileName(dayYear_, dayMonth_, SelectedDay_));
+        copy_.WriteLine(text);
+        copy_.CountMeasurement();
+        copy_.RequestFirstValues();
     });
 }
 
-// The day's lines are all written: the day file replaces any earlier one of that day.
-void Controller::FinishDayCopy() {
-    if (s_.copy.DataFileOpen) {
-        s_.copy.DataFileOpen = false;
-        s_.copy.DataFile.Commit();
-    }
-    m_.Timer2.Start();
+void DayCopy::FinishDayCopy() {
+    copy_.CommitLocalFile();
+    ctx_.m.Timer2.Start();
 }
 
 }  // namespace qm

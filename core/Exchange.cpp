@@ -1,84 +1,100 @@
-// The request/reply exchange: building plain requests, writing the packet buffer to the active
-// link, and taking replies in from the HID reader and the serial port.
+// The request/reply exchange: writing requests to the active link, and taking replies in from
+// the HID reader and the serial port.
+#include "core/Exchange.h"
+
 #include <algorithm>
 #include <array>
 
-#include "core/Controller.h"
-#include "protocol/CommandCode.h"
+#include "link/ModemText.h"
+#include "link/SerialPortOpener.h"
 
 namespace qm {
 
-void Controller::SendCommand(std::uint8_t code, std::uint8_t status) {
-    s_.CurrentCommand = code;
-    s_.PacketBuffer[1] = 2;
-    s_.PacketBuffer[2] = status;
-    s_.PacketBuffer[3] = code;
-    s_.SendCount = 4;
-    SendPacket();
+void Exchange::Place(const Request& r) {
+    CurrentCommand = r.code;
+    std::copy(r.bytes.begin(), r.bytes.end(), PacketBuffer.begin() + packet::kLength);
+    SendCount = r.sendCount;
 }
 
-void Controller::SendPacket() {
-    if (s_.SerialLinkActive) {
-        if (!s_.serialPort) throw SerialFailed(SerialFailure::NotOpen);
-        s_.serialPort->PurgeBuffers();
+void Exchange::Send(const Request& r) {
+    Place(r);
+    WritePacket();
+}
+
+void Exchange::SendToAdapter(const Request& r) {
+    Place(r);
+    WriteHidReport();
+}
+
+bool Exchange::SendText(std::string_view text) {
+    if (!LinkDevice) return false;
+    if (!modem::TextFitsReport(text.size(), LinkDevice->OutputReportLength())) return false;
+    const std::vector<std::uint8_t> b = requests::ModemText(text);
+    std::copy(b.begin(), b.end(), PacketBuffer.begin() + packet::kLength);
+    WriteHidReport();
+    return true;
+}
+
+void Exchange::WritePacket() {
+    if (SerialLinkActive) {
+        if (!serialPort) throw SerialFailed(SerialFailure::NotOpen);
+        serialPort->PurgeBuffers();
         // The purge drops what is left of an earlier reply: bytes of it gathered so far would
         // otherwise become the head of the next one, and no reply would complete again.
-        s_.serialReply.Reset();
-        const auto n = static_cast<std::size_t>(std::clamp(s_.SendCount, 0, int(kLargestPacket)));
-        s_.serialPort->Write(std::span(s_.PacketBuffer.data(), n));
+        serialReply.Reset();
+        const auto n = static_cast<std::size_t>(std::clamp(SendCount, 0, int(kLargestPacket)));
+        serialPort->Write(std::span(PacketBuffer.data(), n));
         return;
     }
     WriteHidReport();
 }
 
-void Controller::WriteHidReport() {
+void Exchange::WriteHidReport() {
     // One whole output report; the bytes after the packet go out as the buffer holds them.
-    if (!s_.LinkDevice) return;
-    s_.HidOutputLength = static_cast<int>(s_.LinkDevice->OutputReportLength());
+    if (!LinkDevice) return;
+    HidOutputLength = static_cast<int>(LinkDevice->OutputReportLength());
     const auto n =
-        std::min<std::size_t>(static_cast<std::size_t>(s_.HidOutputLength), s_.PacketBuffer.size());
+        std::min<std::size_t>(static_cast<std::size_t>(HidOutputLength), PacketBuffer.size());
     if (n == 0) return;
-    s_.PacketBuffer[0] = 0;
-    s_.LinkDevice->WriteReport(std::span(s_.PacketBuffer.data(), n));
+    PacketBuffer[packet::kLead] = 0;
+    LinkDevice->WriteReport(std::span(PacketBuffer.data(), n));
 }
 
-void Controller::SendModemRequest(std::uint8_t code, std::uint8_t dataByte, bool withData) {
-    s_.CurrentCommand = code;
-    s_.PacketBuffer[1] = withData ? 3 : 2;
-    s_.PacketBuffer[2] = kModemRequestStatus;
-    s_.PacketBuffer[3] = code;
-    if (withData) s_.PacketBuffer[4] = dataByte;
-    s_.SendCount = withData ? 5 : 4;
-    WriteHidReport();
+bool Exchange::TakeHidReport(std::string_view productString, std::span<const std::uint8_t> data) {
+    if (productString != kLoggerProductName) return false;
+    const std::size_t n = std::min(data.size(), PacketBuffer.size() - 1);
+    std::copy_n(data.begin(), n, PacketBuffer.begin() + 1);
+    ReceivedCount = n;
+    return true;
 }
 
-void Controller::HidCtlDeviceData(std::string_view productString,
-                                  std::span<const std::uint8_t> data) {
-    Run([&] {
-        if (productString != kLoggerProductName) return;
-        const std::size_t n = std::min(data.size(), s_.PacketBuffer.size() - 1);
-        std::copy_n(data.begin(), n, s_.PacketBuffer.begin() + 1);
-        s_.ReceivedCount = n;
-        if (s_.TextMode) {
-            HandleModemLine();
-            return;
-        }
-        DispatchReply();
-    });
+bool Exchange::TakeSerialBytes(std::size_t bytesWaiting) {
+    if (!serialPort) return false;
+    std::array<std::uint8_t, SerialReplyAssembler::kMaxRead> rx;
+    const std::size_t want = std::min(bytesWaiting, rx.size());
+    const std::size_t got = serialPort->Read(std::span(rx.data(), want));
+    if (serialReply.Feed(PacketBuffer, std::span(rx.data(), got)) !=
+        SerialReplyAssembler::Result::Complete)
+        return false;
+    ReceivedCount = serialReply.LastReplySize();
+    return true;
 }
 
-void Controller::ComPort1RxChar(std::size_t bytesWaiting) {
-    Run([&] {
-        if (!s_.serialPort) return;
-        std::array<std::uint8_t, SerialReplyAssembler::kMaxRead> rx;
-        const std::size_t want = std::min(bytesWaiting, rx.size());
-        const std::size_t got = s_.serialPort->Read(std::span(rx.data(), want));
-        const auto result = s_.serialReply.Feed(s_.PacketBuffer, std::span(rx.data(), got));
-        if (result == SerialReplyAssembler::Result::Complete) {
-            s_.ReceivedCount = s_.serialReply.LastReplySize();
-            DispatchReply();
-        }
-    });
+void Exchange::UseSerial(SerialLink* port, const std::string& portName) {
+    serialPort = port;
+    PortName = portName;
+    PortOpen = true;
+    SerialLinkActive = true;
+}
+
+void Exchange::ClosePort() {
+    if (!PortOpen) return;
+    if (serialPort) serialPort->Close();
+    PortOpen = false;
+}
+
+std::size_t Exchange::OutputReportLength() const {
+    return LinkDevice ? LinkDevice->OutputReportLength() : 0;
 }
 
 }  // namespace qm

@@ -1,43 +1,60 @@
-// The test measurement: the logger measures once and sends its readings in blocks.
-#include "core/Controller.h"
-#include "measure/Readings.h"
+#include "core/TestMeasurement.h"
+
+#include <initializer_list>
+
+#include "core/CalibrationEditor.h"
+#include "core/ConnectionSequence.h"
 #include "protocol/CommandCode.h"
 #include "protocol/ReplyStatus.h"
 
 namespace qm {
 
-void Controller::bTestClick() {
-    Run([&] {
-        for (Control* c : std::initializer_list<Control*>{&m_.bSynch, &m_.bClock, &m_.GroupBox2,
-                                                          &m_.pComment, &m_.GroupBox1, &m_.bTest})
-            c->enabled = false;
-        m_.Label6.visible = false;
-        SendCommand(CommandCode::StartTest);
-        StartBusyIndicator();
-        m_.GroupBox3.visible = false;
-        m_.window.title = s_.DeviceTitle;
-        s_.readings.ReadingCount = 0;
-    });
+void TestMeasurement::Register(Handlers& h) {
+    h.OnClick("bTest", [this] { bTestClick(); });
 }
 
-// Rows 32/68: 249 brings a block and more follows; 248 the last block.
-void Controller::ReadingsReply() {
-    m_.bTest.enabled = true;
-    const Reply r = CurrentReply();
+void TestMeasurement::ResetChart() {
+    readings_.ChartHasData = false;
+    readings_.AxisMin = 1e11;
+    readings_.AxisMax = -1e11;
+    ctx_.m.Chart1.leftMax = 1e11;
+    ctx_.m.Chart1.leftMin = -1e11;
+    readings_.PreviousAxisMin = readings_.AxisMin;
+    readings_.PreviousAxisMax = readings_.AxisMax;
+}
+
+void TestMeasurement::bTestClick() {
+    WindowModel& m = ctx_.m;
+    for (Control* c : std::initializer_list<Control*>{&m.bSynch, &m.bClock, &m.GroupBox2,
+                                                      &m.pComment, &m.GroupBox1, &m.bTest})
+        c->enabled = false;
+    m.Label6.visible = false;
+    ctx_.x.Send(requests::Plain(CommandCode::StartTest));
+    ctx_.StartBusyIndicator();
+    m.GroupBox3.visible = false;
+    m.window.title = sequence_.DeviceTitle();
+    readings_.ReadingCount = 0;
+}
+
+void TestMeasurement::ReadingsReply() {
+    WindowModel& m = ctx_.m;
+    m.bTest.enabled = true;
+    const Reply r = ctx_.CurrentReply();
     if (r.Status() == ReplyStatus::Partial) {
-        DecodeReadingsBlock(s_.readings, r);
-        SendCommand(CommandCode::NextReadings);
+        DecodeReadingsBlock(readings_, r);
+        ctx_.x.Send(requests::Plain(CommandCode::NextReadings));
         return;
     }
     if (r.Status() != ReplyStatus::Complete) return;
-    StopBusyIndicator();
-    for (Control* c : std::initializer_list<Control*>{&m_.bSynch, &m_.bClock, &m_.GroupBox2,
-                                                      &m_.pComment, &m_.GroupBox1, &m_.bTest})
+    ctx_.StopBusyIndicator();
+    for (Control* c : std::initializer_list<Control*>{&m.bSynch, &m.bClock, &m.GroupBox2,
+                                                      &m.pComment, &m.GroupBox1, &m.bTest})
         c->enabled = true;
-    DecodeReadingsBlock(s_.readings, r);
-    ShowReadings(s_.readings, s_.calibration, m_.CheckBox1.checked, m_);
-    s_.LineQueryPending = true;
-    SendCommand(CommandCode::ReadBattery);
+    DecodeReadingsBlock(readings_, r);
+    ShowReadings(readings_, calibration_.Table(), m.CheckBox1.checked, m);
+    // The battery, then the line value.
+    sequence_.QueryLineAfterBattery();
+    ctx_.x.Send(requests::Plain(CommandCode::ReadBattery));
 }
 
 }  // namespace qm

@@ -94,17 +94,13 @@ std::vector<ClampedCorrection> ComputeCorrections(CalibrationTable& table,
     return clamped;
 }
 
+Request CalibrationRequest(const CalibrationTable& table) {
+    return requests::WriteCalibration(
+        std::span(table).subspan(1, static_cast<std::size_t>(kWrittenCalibrationEntries)));
+}
+
 int BuildCalibrationRequest(const CalibrationTable& table, PacketBuffer& b) {
-    b[1] = 62;
-    b[2] = 0;
-    b[3] = CommandCode::WriteCalibration;
-    for (int i = 1; i <= kWrittenCalibrationEntries; ++i) {
-        const auto w = static_cast<std::uint16_t>(table[static_cast<std::size_t>(i)] & 0xFFFF);
-        const std::size_t lo = 4 + 2 * static_cast<std::size_t>(i - 1);
-        b[lo] = static_cast<std::uint8_t>(w & 0xFF);
-        b[lo + 1] = static_cast<std::uint8_t>(w >> 8);
-    }
-    return 64;
+    return PlaceRequest(CalibrationRequest(table), b);
 }
 
 }  // namespace qm

@@ -8,6 +8,7 @@
 
 #include "protocol/PacketBuffer.h"
 #include "protocol/Reply.h"
+#include "protocol/Requests.h"
 
 namespace qm {
 
@@ -58,6 +59,7 @@ std::vector<ClampedCorrection> ComputeCorrections(CalibrationTable& table,
 
 // Builds request 61 (entries 1..30, low byte first, each as its low 16 bits); returns the number
 // of bytes to send (64).
+Request CalibrationRequest(const CalibrationTable& table);
 int BuildCalibrationRequest(const CalibrationTable& table, PacketBuffer& buffer);
 
 }  // namespace qm

@@ -37,16 +37,12 @@ std::string NormalizeRemark(std::string bytes) {
     return bytes;
 }
 
+Request RemarksRequest(const RemarkBuffers& r) {
+    return requests::WriteRemarks(r.Remark1Buffer, r.Remark2Buffer, kRemarkLength);
+}
+
 int BuildRemarksRequest(const RemarkBuffers& r, PacketBuffer& b) {
-    b[1] = 42;
-    b[2] = 0;
-    b[3] = CommandCode::WriteRemarks;
-    for (std::size_t k = 0; k < kRemarkLength; ++k) {
-        b[4 + k] = static_cast<std::uint8_t>(k < r.Remark1Buffer.size() ? r.Remark1Buffer[k] : ' ');
-        b[24 + k] =
-            static_cast<std::uint8_t>(k < r.Remark2Buffer.size() ? r.Remark2Buffer[k] : ' ');
-    }
-    return 44;
+    return PlaceRequest(RemarksRequest(r), b);
 }
 
 }  // namespace qm

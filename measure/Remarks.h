@@ -4,6 +4,7 @@
 
 #include "protocol/PacketBuffer.h"
 #include "protocol/Reply.h"
+#include "protocol/Requests.h"
 
 namespace qm {
 
@@ -36,6 +37,7 @@ std::string RemarkFromScreen(const std::string& utf8);
 std::string NormalizeRemark(std::string bytes);
 
 // Builds request 145 from the two 20-byte buffers; returns the number of bytes to send (44).
+Request RemarksRequest(const RemarkBuffers& remarks);
 int BuildRemarksRequest(const RemarkBuffers& remarks, PacketBuffer& buffer);
 
 }  // namespace qm

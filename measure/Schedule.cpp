@@ -83,24 +83,26 @@ ScheduleDecodeResult DecodeSchedule(const Reply& r) {
     return result;
 }
 
+Request ScheduleRequest(const MeasurementSchedule& s) {
+    ScheduleFields f;
+    f.startMinute = static_cast<std::uint8_t>(s.StartMinute);
+    f.startHour = static_cast<std::uint8_t>(s.StartHour);
+    f.startDay = static_cast<std::uint8_t>(s.StartDay);
+    f.startMonth = static_cast<std::uint8_t>(s.StartMonth);
+    f.startYear = static_cast<std::uint8_t>((s.StartYear - 2000) & 0xFF);
+    f.stopMinute = static_cast<std::uint8_t>(s.StopMinute);
+    f.stopHour = static_cast<std::uint8_t>(s.StopHour);
+    f.stopDay = static_cast<std::uint8_t>(s.StopDay);
+    f.stopMonth = static_cast<std::uint8_t>(s.StopMonth);
+    f.stopYear = static_cast<std::uint8_t>((s.StopYear - 2000) & 0xFF);
+    f.intervalMinutes = LowByteOfTruncated(s.IntervalMinutes);
+    f.intervalHours = LowByteOfTruncated(s.IntervalHours);
+    f.intervalDays = LowByteOfTruncated(s.IntervalDays);
+    return requests::WriteSchedule(f);
+}
+
 int BuildScheduleRequest(const MeasurementSchedule& s, PacketBuffer& b) {
-    b[1] = 15;
-    b[2] = 0;
-    b[3] = CommandCode::WriteSchedule;
-    b[4] = static_cast<std::uint8_t>(s.StartMinute);
-    b[5] = static_cast<std::uint8_t>(s.StartHour);
-    b[6] = static_cast<std::uint8_t>(s.StartDay);
-    b[7] = static_cast<std::uint8_t>(s.StartMonth);
-    b[8] = static_cast<std::uint8_t>((s.StartYear - 2000) & 0xFF);
-    b[9] = static_cast<std::uint8_t>(s.StopMinute);
-    b[10] = static_cast<std::uint8_t>(s.StopHour);
-    b[11] = static_cast<std::uint8_t>(s.StopDay);
-    b[12] = static_cast<std::uint8_t>(s.StopMonth);
-    b[13] = static_cast<std::uint8_t>((s.StopYear - 2000) & 0xFF);
-    b[14] = LowByteOfTruncated(s.IntervalMinutes);
-    b[15] = LowByteOfTruncated(s.IntervalHours);
-    b[16] = LowByteOfTruncated(s.IntervalDays);
-    return 17;
+    return PlaceRequest(ScheduleRequest(s), b);
 }
 
 bool CaptureSchedule(MeasurementSchedule& s, const ScheduleEditors& e) {

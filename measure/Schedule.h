@@ -7,6 +7,7 @@
 #include "protocol/DateTime.h"
 #include "protocol/PacketBuffer.h"
 #include "protocol/Reply.h"
+#include "protocol/Requests.h"
 #include "ui/model/Messages.h"
 
 namespace qm {
@@ -43,6 +44,7 @@ struct ScheduleDecodeResult {
 ScheduleDecodeResult DecodeSchedule(const Reply& reply);
 
 // Builds request 51 in the buffer; returns the number of bytes to send (17).
+Request ScheduleRequest(const MeasurementSchedule& s);
 int BuildScheduleRequest(const MeasurementSchedule& s, PacketBuffer& buffer);
 
 // What the schedule editors hold when the operator presses bSet.

@@ -8,22 +8,19 @@
 namespace qm {
 
 bool NameFitsRequest(const std::string& name, std::size_t extra) {
-    return name.size() + 3 + extra <= 255;
+    return requests::NameFits(name, extra);
 }
 
 std::optional<int> BuildNameRequest(PacketBuffer& b, std::uint8_t code, const std::string& name) {
-    if (!NameFitsRequest(name)) return std::nullopt;
-    b[1] = static_cast<std::uint8_t>(name.size() + 3);
-    b[2] = 0;
-    b[3] = code;
-    for (std::size_t i = 0; i < name.size(); ++i) b[4 + i] = static_cast<std::uint8_t>(name[i]);
-    b[4 + name.size()] = 0;
-    return static_cast<int>(name.size() + 5);
+    const auto r = requests::WithName(code, name);
+    if (!r) return std::nullopt;
+    return PlaceRequest(*r, b);
 }
 
-void AddDirectoryEntry(CopyState& copy, ComboBox& selector, const std::string& nameBytes) {
+void AddDirectoryEntry(std::vector<std::string>& directoryNames, ComboBox& selector,
+                       const std::string& nameBytes) {
     if (nameBytes == kSystemDirectory) return;
-    copy.directoryNames.push_back(nameBytes);
+    directoryNames.push_back(nameBytes);
     selector.items.push_back(Cp1251ToUtf8(nameBytes));
 }
 

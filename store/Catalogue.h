@@ -4,8 +4,10 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "protocol/PacketBuffer.h"
+#include "protocol/Requests.h"
 #include "store/CopyState.h"
 #include "ui/model/WindowModel.h"
 
@@ -25,7 +27,8 @@ std::optional<int> BuildNameRequest(PacketBuffer& buffer, std::uint8_t code,
                                     const std::string& name);
 
 // Adds one listed directory to the selector, unless it is the logger's system directory.
-void AddDirectoryEntry(CopyState& copy, ComboBox& selector, const std::string& nameBytes);
+void AddDirectoryEntry(std::vector<std::string>& directoryNames, ComboBox& selector,
+                       const std::string& nameBytes);
 
 // Enables "Новые" exactly when the selected directory has a resume record locally.
 void UpdateNewDataButton(WindowModel& model, const std::filesystem::path& dataFolder);

@@ -9,17 +9,11 @@
 
 namespace qm {
 
-// State of the catalogue and of a running copy. Names are the logger's Windows-1251 bytes.
+// State of a running copy. Names are the logger's Windows-1251 bytes.
 struct CopyState {
-    // Directory names in the order the logger listed them, parallel to ComboBox1's items (which
-    // show them in Unicode).
-    std::vector<std::string> directoryNames;
-
     bool ListingFiles = false;
     bool ResumeRequested = false;
-    bool DayCopyMode = false;
     bool DataFileOpen = false;
-    std::uint16_t SelectedDay = 0;
     std::vector<std::string> FileNameTable;  // FileNameCount = size(); names kept whole
     std::size_t CurrentFileIndex = 0;        // 1-based
     std::int32_t LinesWritten = 0;
@@ -33,9 +27,6 @@ struct CopyState {
     std::string copyDirectory;
     std::filesystem::path copyFolder;
     StagedFile DataFile;
-    // The date chosen for a day copy.
-    int dayYear = 0;
-    int dayMonth = 0;
 };
 
 }  // namespace qm

@@ -61,7 +61,7 @@ TEST(Clock, SynchronisingSendsThePcClockAndShowsTheResultInRed) {
     EXPECT_EQ(std::vector<int>(t.dev.requests[0].begin(), t.dev.requests[0].begin() + 10),
               (std::vector<int>{0, 8, 0, 49, 3, 7, 9, 5, 3, 24}));
     EXPECT_EQ(t.rig.Model().Label2.fontColour, Colour::Red);
-    EXPECT_FALSE(t.rig.State().ClockJustSet);
+    EXPECT_FALSE(t.rig.State().Clock().ClockJustSet());
 }
 
 TEST(Clock, AClockReplyThatIsNot248SetsTheClockFromThePcAndReadsItAgain) {
@@ -76,7 +76,7 @@ TEST(Clock, AClockReplyThatIsNot248SetsTheClockFromThePcAndReadsItAgain) {
     EXPECT_EQ(std::vector<int>(codes.begin(), codes.begin() + 5),
               (std::vector<int>{0, 48, 49, 48, 50}));
     EXPECT_EQ(rig.Model().Label2.fontColour, Colour::Red);
-    EXPECT_TRUE(rig.State().ClockRead);
+    EXPECT_TRUE(rig.State().Clock().ClockRead());
 }
 
 TEST(Clock, TheYearTravelsAsYearMinus2000Modulo256) {
@@ -120,7 +120,7 @@ TEST(TestMeasurement, LocksTheControlsUntilTheLastBlockThenReadsBatteryAndLine) 
     t.rig.controller.bTestClick();
     t.rig.RunFor(10);
     EXPECT_EQ(t.dev.Codes(), (std::vector<int>{32, 68, 68, 52, 16}));
-    EXPECT_EQ(t.rig.State().readings.ReadingCount, 63);
+    EXPECT_EQ(t.rig.State().Test().Readings().ReadingCount, 63);
     for (const Control* c : std::initializer_list<const Control*>{
              &m.bSynch, &m.bClock, &m.GroupBox2, &m.pComment, &m.GroupBox1, &m.bTest})
         EXPECT_TRUE(c->enabled);
@@ -148,7 +148,7 @@ TEST(TestMeasurement, ReadingsBeyondSixtyThreeAreIgnored) {
     t.dev.On(68, {ReadingsBlock(248, 30, 300)});
     t.rig.controller.bTestClick();
     t.rig.RunFor(10);
-    EXPECT_EQ(t.rig.State().readings.ReadingCount, 63);
+    EXPECT_EQ(t.rig.State().Test().Readings().ReadingCount, 63);
 }
 
 }  // namespace

@@ -86,7 +86,7 @@ TEST(ConnectionSequence, FirstRequestIsIdentificationWithTheAdapterStatusAsAFull
     EXPECT_EQ(report.size(), 65u);
     EXPECT_EQ((std::vector<int>(report.begin(), report.begin() + 4)),
               (std::vector<int>{0, 2, 255, 0}));
-    EXPECT_TRUE(rig.State().UsbStarted);
+    EXPECT_TRUE(rig.State().Link().UsbStarted);
     EXPECT_EQ(rig.Model().window.title, "QM-Controller");
     EXPECT_FALSE(rig.Model().pmBluetooth.enabled);
 }
@@ -108,14 +108,15 @@ TEST(ConnectionSequence, ShowsTheScheduleInNavyAndThePathrexRemarksInsteadOfIt) 
                                                &m.DayEdit, &m.HourEdit, &m.MinEdit})
         EXPECT_EQ(c->fontColour, Colour::Navy);
     EXPECT_FALSE(m.bSet.enabled) << "values shown during the read-out are not edits";
-    EXPECT_EQ(rig.State().calibration[61], 1) << "entries 61..90 come from the second block";
+    EXPECT_EQ(rig.State().Calibration().Table()[61], 1)
+        << "entries 61..90 come from the second block";
 
     ScriptedDevice pathrex;
     ScriptReadOut(pathrex, 88, 3);
     Rig rig2(pathrex);
     rig2.StartUsb();
     rig2.RunFor(10'000);
-    EXPECT_TRUE(rig2.State().PathrexDevice);
+    EXPECT_TRUE(rig2.State().Sequence().PathrexDevice());
     EXPECT_TRUE(rig2.Model().pComment.visible);
     EXPECT_FALSE(rig2.Model().GroupBox2.visible);
     EXPECT_EQ(rig2.Model().pRemark1.text, "abcdefghijklmnopqrst");
@@ -162,7 +163,7 @@ TEST(ConnectionSequence, ARefusedListingEndsTheReadOutWithoutTheDataGroup) {
     rig.RunFor(10'000);
     EXPECT_EQ(dev.Codes(), (std::vector<int>{0, 48, 50, 52, 64, 16}));
     EXPECT_FALSE(rig.Model().GroupBox1.visible);
-    EXPECT_FALSE(rig.State().InitialSequence);
+    EXPECT_FALSE(rig.State().Sequence().ReadingOut());
     EXPECT_FALSE(rig.Model().bTest.enabled) << "only the end of a listing enables the buttons";
 }
 
@@ -188,8 +189,8 @@ TEST(ConnectionSequence, TheWindowIsNarrowAndAsHighAsTheScreenAllowsAtStart) {
     EXPECT_EQ(rig.Model().Label7.caption, "ver 5.1");
     EXPECT_FALSE(rig.Model().Chart1.visible);
     EXPECT_EQ(rig.Model().pComment.geometry.top, rig.Model().GroupBox2.geometry.top);
-    EXPECT_TRUE(rig.State().InitialSequence);
-    EXPECT_TRUE(rig.State().FirstListing);
+    EXPECT_TRUE(rig.State().Sequence().ReadingOut());
+    EXPECT_TRUE(rig.State().Sequence().FirstListing());
 }
 
 }  // namespace

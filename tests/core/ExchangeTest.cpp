@@ -60,17 +60,17 @@ TEST(SerialLink, APlainRequestIsPurgeThenExactlyItsFourBytes) {
     ASSERT_EQ(t.port.writes.size(), 1u);
     EXPECT_EQ(t.port.writes[0], (std::vector<std::uint8_t>{0, 2, 255, 0}));
     EXPECT_EQ(t.port.log, (std::vector<std::string>{"purge", "write"}));
-    EXPECT_FALSE(t.rig.State().UsbStarted);
+    EXPECT_FALSE(t.rig.State().Link().UsbStarted);
 }
 
 TEST(SerialLink, AReplyArrivingInPiecesIsDispatchedOnceComplete) {
     SerialRig t;
     t.rig.RunFor(3'000);
     t.Receive({3, 248});
-    EXPECT_EQ(t.rig.State().serialReply.RxCount(), 2);
+    EXPECT_EQ(t.rig.State().Link().serialReply.RxCount(), 2);
     EXPECT_EQ(t.port.writes.size(), 1u);
     t.Receive({79, 5});
-    EXPECT_EQ(t.rig.State().serialReply.RxCount(), 0);
+    EXPECT_EQ(t.rig.State().Link().serialReply.RxCount(), 0);
     ASSERT_EQ(t.port.writes.size(), 2u);
     EXPECT_EQ(t.port.writes[1], (std::vector<std::uint8_t>{0, 2, 0, 48}));
     EXPECT_EQ(t.rig.Model().window.title, "QM-Controller [ 79.5 ]");
@@ -150,11 +150,11 @@ TEST(HidLink, ReportsFromOtherDevicesAreIgnoredAndTextLinesBypassTheDispatcher) 
     EXPECT_EQ(rig.link.Written().size(), 1u);
     EXPECT_EQ(rig.Model().window.title, "QM-Controller");
 
-    rig.controller.MutableState().TextMode = true;
+    rig.controller.MutableLink().TextMode = true;
     rig.controller.HidCtlDeviceData("QM Controller", reply);
     EXPECT_EQ(rig.link.Written().size(), 1u) << "a text line is not a reply";
 
-    rig.controller.MutableState().TextMode = false;
+    rig.controller.MutableLink().TextMode = false;
     rig.controller.HidCtlDeviceData("QM Controller", reply);
     EXPECT_EQ(rig.link.Written().size(), 2u);
     EXPECT_EQ(rig.Model().window.title, "QM-Controller [ 79.5 ]");
@@ -164,7 +164,7 @@ TEST(HidLink, WritesWholeOutputReportsWithWhateverTheBufferHeldAfterThePacket) {
     ScriptedDevice dev;
     Rig rig(dev, 65);
     rig.StartUsb();
-    rig.controller.MutableState().PacketBuffer[10] = 0xAB;  // left over from an earlier packet
+    rig.controller.MutableLink().PacketBuffer[10] = 0xAB;  // left over from an earlier packet
     rig.controller.bClockClick();
     const auto& report = rig.link.Written().back();
     ASSERT_EQ(report.size(), 65u);
@@ -195,9 +195,9 @@ TEST(Close, PowersDownOnlyThroughTheLinkTheRulesName) {
         Rig rig(dev);
         rig.StartUsb();
         FakeSerial port;
-        ControllerState& s = rig.controller.MutableState();
-        s.BtModemLink = true;
-        s.ClockRead = true;
+        rig.controller.MutableBluetooth().SetBtModemLink(true);
+        rig.controller.MutableClock().SetClockRead(true);
+        Exchange& s = rig.controller.MutableLink();
         s.PortOpen = true;
         s.serialPort = &port;
         rig.controller.FormClose();
@@ -221,7 +221,7 @@ TEST(Close, PowersDownOnlyThroughTheLinkTheRulesName) {
     ScriptedDevice dev;
     Rig rig(dev);
     rig.StartUsb();
-    rig.controller.MutableState().ClockRead = true;
+    rig.controller.MutableClock().SetClockRead(true);
     rig.controller.FormClose();
     EXPECT_TRUE(dev.requests.empty());
 }

@@ -30,8 +30,8 @@ TEST(AppLinks, APortOnTheCommandLineIsOpenedAsIfChosenInThePortGroup) {
     EXPECT_EQ(ParsePort({"qm-controller"}), std::nullopt);
     const auto port = ParsePort({"qm-controller", "--port", QString::fromStdString(device.slave)});
     auto links = StartLinks(c, port);
-    EXPECT_TRUE(c.State().PortOpen);
-    EXPECT_TRUE(c.State().SerialLinkActive);
+    EXPECT_TRUE(c.Link().PortOpen);
+    EXPECT_TRUE(c.Link().SerialLinkActive);
     EXPECT_FALSE(c.Model().GroupBox4.visible);
     EXPECT_EQ(c.Model().StartTimer.interval, 3000);
 
@@ -51,7 +51,7 @@ TEST(AppLinks, APortThatCannotBeOpenedLeavesThePortGroupShown) {
     Controller c{clock, ops};
     c.FormCreate(1024, 768);
     auto links = StartLinks(c, std::string("/dev/qm-no-such-port"));
-    EXPECT_FALSE(c.State().PortOpen);
+    EXPECT_FALSE(c.Link().PortOpen);
     EXPECT_TRUE(c.Model().GroupBox4.visible);
     EXPECT_TRUE(c.Model().bSetPort.enabled);
     ASSERT_EQ(ops.errors.size(), 1u);

@@ -125,7 +125,7 @@ TEST_F(HidSession, AnotherDevicePluggedInOrOutLeavesTheConnectionAsItIs) {
     c.Click("bClock");
     Pump();
     EXPECT_EQ(Codes().back(), 48);
-    EXPECT_TRUE(c.State().ClockRead);
+    EXPECT_TRUE(c.Clock().ClockRead());
 }
 
 TEST_F(HidSession, ACopyRunsToItsEndWhileOtherDevicesComeAndGo) {
@@ -136,7 +136,7 @@ TEST_F(HidSession, ACopyRunsToItsEndWhileOtherDevicesComeAndGo) {
     ASSERT_FALSE(c.Model().ComboBox1.enabled);
     Replug([&] { backend.Plug("USB Keyboard", "k"); });
     Pump(6);
-    ASSERT_TRUE(c.State().copy.DataFileOpen);
+    ASSERT_TRUE(c.Copy().DataFileOpen());
     // A second logger plugged in mid-copy is not taken either: the copy keeps its logger.
     Replug([&] { backend.Plug("QM Controller", "other", "/dev/hid-other"); });
     Pump(3);
@@ -147,7 +147,7 @@ TEST_F(HidSession, ACopyRunsToItsEndWhileOtherDevicesComeAndGo) {
     EXPECT_TRUE(c.Model().bAllData.enabled);
     EXPECT_TRUE(c.Model().bTest.enabled);
     EXPECT_TRUE(backend.written["/dev/hid-other"].empty());
-    EXPECT_EQ(c.State().LinkDevice, &hid.Device(0));
+    EXPECT_EQ(c.Link().LinkDevice, &hid.Device(0));
     const std::string dir = c.Model().ComboBox1.text;
     bool copied = false;
     for (const auto& f : fs::recursive_directory_iterator(start / "DATA")) {
@@ -164,7 +164,7 @@ TEST_F(HidSession, ANewLoggerAfterTheFirstIsReadOutFromTheStart) {
         backend.Plug("QM Controller", "l2", kLoggerPath);
     });
     EXPECT_EQ(ops.quits, 0);
-    EXPECT_EQ(c.State().LinkDevice, &hid.Device(1));
+    EXPECT_EQ(c.Link().LinkDevice, &hid.Device(1));
     ASSERT_TRUE(c.Model().StartTimer.enabled);
     RunFor(10'000);
     EXPECT_TRUE(c.Model().bTest.enabled);  // the buttons come back after the new read-out
@@ -179,7 +179,7 @@ TEST_F(HidSession, ALoggerThatCannotBeOpenedForWritingIsReportedOnce) {
     EXPECT_NE(ops.errors[0].find("udev"), std::string::npos);
     EXPECT_NE(ops.errors[0].find("README"), std::string::npos);
     EXPECT_NE(ops.errors[0].find("записи"), std::string::npos);
-    EXPECT_EQ(c.State().LinkDevice, nullptr);
+    EXPECT_EQ(c.Link().LinkDevice, nullptr);
     EXPECT_FALSE(c.Model().StartTimer.enabled);
 
     backend.Plug("USB Mouse", "m");

@@ -23,7 +23,7 @@ struct UsbLink : ::testing::Test {
         c.AttachHidCtl(hid);
     }
     const WindowModel& M() { return c.Model(); }
-    const ControllerState& S() { return c.State(); }
+    const Controller& S() { return c; }
     void StartTimerTick() { c.OnTimer(TimerId::StartTimer); }
     void Deliver(const std::string& path, Bytes report) {
         auto* r = backend.RunningReader(path);
@@ -44,11 +44,11 @@ TEST_F(UsbLink, AnotherProductIsClaimedAndReadButIgnored) {
     EXPECT_EQ(M().window.title, "QM-Controller");
     EXPECT_FALSE(M().StartTimer.enabled);
     EXPECT_TRUE(M().pmBluetooth.enabled);
-    EXPECT_EQ(S().LinkDevice, nullptr);
+    EXPECT_EQ(S().Link().LinkDevice, nullptr);
 
     Deliver("/dev/hid-k", {3, 248, 79, 5});
-    EXPECT_EQ(S().DeviceType, 0);
-    EXPECT_EQ(S().PacketBuffer[1], 0);
+    EXPECT_EQ(S().Sequence().DeviceType(), 0);
+    EXPECT_EQ(S().Link().PacketBuffer[1], 0);
 }
 
 TEST_F(UsbLink, OfTwoLoggersTheLaterInTheListCarriesTheLink) {
@@ -57,7 +57,7 @@ TEST_F(UsbLink, OfTwoLoggersTheLaterInTheListCarriesTheLink) {
     backend.Plug("QM Controller", "b");
     hid.DevicesChanged(true);
 
-    EXPECT_EQ(S().LinkDevice, &hid.Device(2));
+    EXPECT_EQ(S().Link().LinkDevice, &hid.Device(2));
     EXPECT_TRUE(M().StartTimer.enabled);
     EXPECT_EQ(M().StartTimer.interval, 300);
     EXPECT_FALSE(M().pmBluetooth.enabled);
@@ -69,7 +69,7 @@ TEST_F(UsbLink, OfTwoLoggersTheLaterInTheListCarriesTheLink) {
     const Bytes& report = Written("b")[0];
     ASSERT_EQ(report.size(), 65u);
     EXPECT_EQ(Bytes(report.begin(), report.begin() + 4), (Bytes{0, 2, 255, 0}));
-    EXPECT_TRUE(S().UsbStarted);
+    EXPECT_TRUE(S().Link().UsbStarted);
 
     // Its reply comes through its reader and leads on to the next request.
     Deliver("/dev/hid-b", {3, 248, 79, 5});
@@ -82,7 +82,7 @@ TEST_F(UsbLink, ALoggerHeldByAnotherProgramIsNotChosenAndTheOperatorIsTold) {
     backend.Plug("QM Controller", "l").readWrite = false;
     hid.DevicesChanged(true);
 
-    EXPECT_EQ(S().LinkDevice, nullptr);
+    EXPECT_EQ(S().Link().LinkDevice, nullptr);
     EXPECT_FALSE(M().StartTimer.enabled);
     EXPECT_FALSE(hid.Device(0).HasReader());
     ASSERT_EQ(ops.errors.size(), 1u);
@@ -93,19 +93,19 @@ TEST_F(UsbLink, OnlyTheExactProductStringIsTheLogger) {
     backend.Plug("qm controller", "lower");
     backend.Plug("QM Controller ", "blank");
     hid.DevicesChanged(true);
-    EXPECT_EQ(S().LinkDevice, nullptr);
+    EXPECT_EQ(S().Link().LinkDevice, nullptr);
     EXPECT_FALSE(M().StartTimer.enabled);
     EXPECT_TRUE(M().pmBluetooth.enabled);
 
     Deliver("/dev/hid-blank", {3, 248, 79, 5});
-    EXPECT_EQ(S().DeviceType, 0);
+    EXPECT_EQ(S().Sequence().DeviceType(), 0);
 }
 
 TEST_F(UsbLink, ALoggerPluggedInAgainIsANewDeviceAtTheEndAndCarriesOn) {
     backend.Plug("QM Controller", "l");
     backend.Plug("USB Mouse", "m");
     hid.DevicesChanged(true);
-    HidDeviceLink* first = S().LinkDevice;
+    HidDeviceLink* first = S().Link().LinkDevice;
 
     backend.Unplug("l");
     hid.DevicesChanged();
@@ -114,8 +114,8 @@ TEST_F(UsbLink, ALoggerPluggedInAgainIsANewDeviceAtTheEndAndCarriesOn) {
 
     ASSERT_EQ(hid.Count(), 3);
     EXPECT_FALSE(hid.Device(0).PluggedIn());
-    EXPECT_EQ(S().LinkDevice, &hid.Device(2));
-    EXPECT_NE(S().LinkDevice, first);
+    EXPECT_EQ(S().Link().LinkDevice, &hid.Device(2));
+    EXPECT_NE(S().Link().LinkDevice, first);
     EXPECT_TRUE(M().StartTimer.enabled);
     EXPECT_EQ(ops.quits, 0);
 }
@@ -131,12 +131,12 @@ TEST_F(UsbLink, TheLoggerGoingAwayAfterTheStartEndsTheProgram) {
         devices.Plug("QM Controller", "l");
         ctl.DevicesChanged(true);
         other.OnTimer(TimerId::StartTimer);
-        other.MutableState().copy.DataFileOpen = true;  // a copy is running
+        other.MutableCopy().StateForTest().DataFileOpen = true;  // a copy is running
 
         devices.Unplug("l");
         ctl.DevicesChanged();
         EXPECT_EQ(quitter.quits, 1) << "keyboard present: " << keyboardToo;
-        EXPECT_FALSE(other.State().copy.DataFileOpen);  // its file was closed first
+        EXPECT_FALSE(other.Copy().DataFileOpen());  // its file was closed first
     }
 }
 
@@ -222,9 +222,9 @@ TEST_F(SerialLinkTest, OpeningThePortStartsTheSequenceOverItIn3Seconds) {
     c.Click("bSetPort");
 
     EXPECT_EQ(opener.names, (std::vector<std::string>{SerialPortName(3, "")}));
-    EXPECT_EQ(S().PortNumber, 3);
-    EXPECT_TRUE(S().PortOpen);
-    EXPECT_TRUE(S().SerialLinkActive);
+    EXPECT_EQ(S().Link().PortNumber, 3);
+    EXPECT_TRUE(S().Link().PortOpen);
+    EXPECT_TRUE(S().Link().SerialLinkActive);
     EXPECT_FALSE(M().GroupBox4.visible);
     EXPECT_FALSE(M().bSetPort.enabled);
     EXPECT_TRUE(M().StartTimer.enabled);
@@ -233,7 +233,7 @@ TEST_F(SerialLinkTest, OpeningThePortStartsTheSequenceOverItIn3Seconds) {
     StartTimerTick();
     EXPECT_EQ(opener.port.calls, (std::vector<std::string>{"purge", "write"}));
     EXPECT_EQ(opener.port.written, (Bytes{0, 2, 255, 0}));
-    EXPECT_FALSE(S().UsbStarted);
+    EXPECT_FALSE(S().Link().UsbStarted);
 
     // A logger plugged in on USB now re-arms the start, but requests stay on the port.
     backend.Plug("QM Controller", "l");
@@ -258,8 +258,8 @@ TEST_F(SerialLinkTest, APortThatCannotBeOpenedIsNamedAndTheOperatorCanTryAnother
     opener.fail = true;
     c.MutableModel().portDevice.text = "/dev/ttyUSB7";
     c.Click("bSetPort");
-    EXPECT_FALSE(S().PortOpen);
-    EXPECT_FALSE(S().SerialLinkActive);
+    EXPECT_FALSE(S().Link().PortOpen);
+    EXPECT_FALSE(S().Link().SerialLinkActive);
     EXPECT_TRUE(M().bSetPort.enabled);
     EXPECT_TRUE(M().GroupBox4.visible);
     EXPECT_FALSE(M().StartTimer.enabled);
@@ -281,7 +281,7 @@ TEST_F(SerialLinkTest, APortThatCannotBeOpenedIsNamedAndTheOperatorCanTryAnother
     c.MutableModel().portDevice.text = "/dev/rfcomm0";
     c.Click("bSetPort");
     EXPECT_EQ(opener.names.back(), "/dev/rfcomm0");
-    EXPECT_TRUE(S().PortOpen);
+    EXPECT_TRUE(S().Link().PortOpen);
     EXPECT_EQ(ops.errors.size(), 2u);
 }
 

@@ -37,11 +37,11 @@ TEST(LoggerSimOverPty, TheAutomaticReadOutRunsToTheLineValue) {
     c.Click("pmBluetooth");
     c.MutableModel().portDevice.text = device;
     c.Click("bSetPort");
-    ASSERT_TRUE(c.State().PortOpen) << device;
+    ASSERT_TRUE(c.Link().PortOpen) << device;
 
     WindowModel& m = c.MutableModel();
     const auto done = [&] {
-        return !c.State().InitialSequence && m.window.title.find("Line") != std::string::npos;
+        return !c.Sequence().ReadingOut() && m.window.title.find("Line") != std::string::npos;
     };
     time.RunUntil(done);
 
@@ -50,7 +50,7 @@ TEST(LoggerSimOverPty, TheAutomaticReadOutRunsToTheLineValue) {
     EXPECT_TRUE(m.GroupBox2.visible);
     EXPECT_TRUE(m.GroupBox1.visible);
     EXPECT_FALSE(m.ComboBox1.items.empty());
-    EXPECT_TRUE(c.State().ClockRead);
+    EXPECT_TRUE(c.Clock().ClockRead());
     EXPECT_TRUE(m.bTest.enabled);
     EXPECT_FALSE(m.GroupBox4.visible);
     EXPECT_TRUE(ops.errors.empty()) << ops.errors.front();

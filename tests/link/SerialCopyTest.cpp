@@ -68,9 +68,10 @@ protected:
         c.Click("pmBluetooth");
         c.MutableModel().portDevice.text = line->slave;
         c.Click("bSetPort");
-        ASSERT_TRUE(c.State().PortOpen) << line->slave;
-        ASSERT_TRUE(RunUntil(
-            [&] { return !c.State().InitialSequence && !c.State().copy.directoryNames.empty(); }));
+        ASSERT_TRUE(c.Link().PortOpen) << line->slave;
+        ASSERT_TRUE(RunUntil([&] {
+            return !c.Sequence().ReadingOut() && !c.Directories().DirectoryNames().empty();
+        }));
     }
     void TearDown() override {
         port.Close();
@@ -128,7 +129,7 @@ protected:
 };
 
 TEST_F(SerialCopyTest, FullCopyOfEveryDirectoryGivesTheLoggersFiles) {
-    const auto dirs = c.State().copy.directoryNames;
+    const auto dirs = c.Directories().DirectoryNames();
     ASSERT_EQ(dirs.size(), 4u);
     for (std::size_t i = 0; i < dirs.size(); ++i) {
         c.Selected("ComboBox1", static_cast<int>(i));
@@ -143,7 +144,7 @@ TEST_F(SerialCopyTest, FullCopyOfEveryDirectoryGivesTheLoggersFiles) {
 }
 
 TEST_F(SerialCopyTest, NewDataAfterTheLoggerMeasuredMoreAddsExactlyTheNewLines) {
-    const std::string dir = c.State().copy.directoryNames[1];
+    const std::string dir = c.Directories().DirectoryNames()[1];
     c.Selected("ComboBox1", 1);
     ASSERT_TRUE(RunCopy("bAllData"));
     ASSERT_EQ(LocalFiles(dir), LoggerFiles(dir));
@@ -167,7 +168,7 @@ TEST_F(SerialCopyTest, NewDataAfterTheLoggerMeasuredMoreAddsExactlyTheNewLines) 
 }
 
 TEST_F(SerialCopyTest, DayCopyHoldsThatDaysLinesOfTheMonthlyFile) {
-    const std::string dir = c.State().copy.directoryNames[0];
+    const std::string dir = c.Directories().DirectoryNames()[0];
     c.Selected("ComboBox1", 0);
     c.Click("bSelect");
     c.DateTimeEdited("DateData", *DateTime::FromDate(2024, 3, 2));

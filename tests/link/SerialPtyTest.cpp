@@ -49,7 +49,7 @@ struct SerialPty : ::testing::Test {
     void OpenPort() {
         c.MutableModel().portDevice.text = device.slave;
         c.Click("bSetPort");
-        ASSERT_TRUE(c.State().PortOpen) << device.slave;
+        ASSERT_TRUE(c.Link().PortOpen) << device.slave;
         ASSERT_TRUE(port.IsOpen());
     }
 };
@@ -62,9 +62,9 @@ TEST_F(SerialPty, RequestsGoOutAsTheirExactBytesAndRepliesInPiecesAreGathered) {
     EXPECT_TRUE(device.Receive(1, 50).empty());
 
     device.Send({3, 248});
-    ASSERT_TRUE(RunUntil([&] { return c.State().serialReply.RxCount() == 2; }));
+    ASSERT_TRUE(RunUntil([&] { return c.Link().serialReply.RxCount() == 2; }));
     device.Send({79});
-    ASSERT_TRUE(RunUntil([&] { return c.State().serialReply.RxCount() == 3; }));
+    ASSERT_TRUE(RunUntil([&] { return c.Link().serialReply.RxCount() == 3; }));
     device.Send({5});
     ASSERT_TRUE(RunUntil([&] { return c.Model().window.title == "QM-Controller [ 79.5 ]"; }));
     EXPECT_EQ(announced, (std::vector<std::size_t>{2, 1, 1}));
@@ -80,15 +80,15 @@ TEST_F(SerialPty, BytesLeftOnTheLineAreDiscardedBeforeARequest) {
     EXPECT_EQ(device.Receive(4), (Bytes{0, 2, 0, 48}));
 
     device.Send({7, 248, 3, 7, 9, 5, 3, 24});
-    ASSERT_TRUE(RunUntil([&] { return c.State().ClockRead; }));
+    ASSERT_TRUE(RunUntil([&] { return c.Clock().ClockRead(); }));
     EXPECT_EQ(c.Model().Label2.fontColour, Colour::Navy);
-    EXPECT_EQ(c.State().serialReply.RxCount(), 0);
+    EXPECT_EQ(c.Link().serialReply.RxCount(), 0);
 }
 
 TEST_F(SerialPty, APortThatCannotBeOpenedLeavesTheButtonForAnotherTry) {
     c.MutableModel().portDevice.text = "/dev/qm-no-such-port";
     c.Click("bSetPort");
-    EXPECT_FALSE(c.State().PortOpen);
+    EXPECT_FALSE(c.Link().PortOpen);
     EXPECT_TRUE(c.Model().bSetPort.enabled);
     // The operator is told which port and why.
     ASSERT_EQ(ops.errors.size(), 1u);
@@ -118,7 +118,7 @@ TEST_F(SerialPty, TheFarEndGoingAwayIsReportedAtOnceAndAnotherPortCanBeOpened) {
     ASSERT_EQ(ops.errors.size(), 1u);  // once, with no click
     EXPECT_NE(ops.errors[0].find(device.slave), std::string::npos) << ops.errors[0];
     EXPECT_NE(ops.errors[0].find("потеряна"), std::string::npos) << ops.errors[0];
-    EXPECT_FALSE(c.State().PortOpen);
+    EXPECT_FALSE(c.Link().PortOpen);
     EXPECT_TRUE(c.Model().GroupBox4.visible);
     EXPECT_TRUE(c.Model().bSetPort.enabled);
     // Nothing else follows by itself.
@@ -129,7 +129,7 @@ TEST_F(SerialPty, TheFarEndGoingAwayIsReportedAtOnceAndAnotherPortCanBeOpened) {
     PtyDevice second;
     c.MutableModel().portDevice.text = second.slave;
     c.Click("bSetPort");
-    ASSERT_TRUE(c.State().PortOpen);
+    ASSERT_TRUE(c.Link().PortOpen);
     EXPECT_FALSE(c.Model().GroupBox4.visible);
     EXPECT_TRUE(c.Model().StartTimer.enabled);
     c.OnTimer(TimerId::StartTimer);

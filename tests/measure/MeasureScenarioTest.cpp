@@ -85,7 +85,7 @@ TEST(ScheduleScenario, IntervalBeyondTheEditorsRangeIsShownAtItsLimit) {
     EXPECT_EQ(rig.Model().MinEdit.value, 59);
     EXPECT_EQ(rig.Model().HourEdit.value, 23);
     EXPECT_EQ(rig.Model().DayEdit.value, 100);
-    EXPECT_EQ(rig.State().schedule.IntervalMinutes, 200);
+    EXPECT_EQ(rig.State().Schedule().Schedule().IntervalMinutes, 200);
 }
 
 TEST(ScheduleScenario, InvalidReplyIsReportedAndTheReadOutGoesOn) {
@@ -120,7 +120,7 @@ protected:
         ScriptReadOut(dev, 79);
         rig.StartUsb();
         rig.RunFor(5000);
-        ASSERT_FALSE(rig.State().InitialSequence);
+        ASSERT_FALSE(rig.State().Sequence().ReadingOut());
     }
     WindowModel& M() { return rig.Model(); }
     ScriptedDevice dev;
@@ -204,7 +204,7 @@ TEST_F(ScheduleWrite, CancelAndCloseSendNothingAndKeepTheEdits) {
     rig.RunFor(1000);
     rig.controller.Click("Parameters.Activate");
     EXPECT_EQ(M().Parameters.Label4.caption, "09:08:10");
-    EXPECT_EQ(rig.State().CurrentDateTime, rig.clock.Now());
+    EXPECT_EQ(rig.State().Schedule().CurrentDateTime(), rig.clock.Now());
 }
 
 TEST_F(ScheduleWrite, SecondsOfTheEditorsAreDroppedOnTheWire) {
@@ -316,7 +316,7 @@ TEST(CalibrationReadOut, TypesFromEightyFourReadNinetyEntriesInThreeBlocks) {
     rig.StartUsb();
     rig.RunFor(5000);
     EXPECT_EQ(dev.Codes(), (std::vector<int>{0, 60, 62, 62, 48, 50, 52, 64, 65, 16}));
-    const CalibrationTable& t = rig.State().calibration;
+    const CalibrationTable& t = rig.State().Calibration().Table();
     EXPECT_EQ(t[1], -500);
     EXPECT_EQ(t[30], 3);
     EXPECT_EQ(t[31], 7);
@@ -440,7 +440,7 @@ TEST_F(RemarkScenario, EditedLinesAreNormalisedShownAndWritten) {
     EXPECT_EQ(r[0], 42);
     EXPECT_EQ(r[2], 145);
     EXPECT_EQ(std::string(r.begin() + 3, r.begin() + 23), "a b c " + std::string(14, ' '));
-    EXPECT_EQ(rig.State().remarks.Remark1Buffer, "a b c " + std::string(14, ' '));
+    EXPECT_EQ(rig.State().Remarks().Buffers().Remark1Buffer, "a b c " + std::string(14, ' '));
 
     rig.RunFor(100);  // a reply to 145 that is not complete leaves the colours
     EXPECT_EQ(M().pRemark1.fontColour, Colour::Red);

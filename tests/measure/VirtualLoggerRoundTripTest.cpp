@@ -58,7 +58,7 @@ TEST(VirtualLoggerRoundTrip, ACalibrationAfterATestMeasurementIsWrittenToTheLogg
     Controller& c = t.rig.controller;
     c.Click("bTest");
     t.rig.RunFor(10);
-    const ReadingsState& r = t.rig.State().readings;
+    const ReadingsState& r = t.rig.State().Test().Readings();
     ASSERT_EQ(r.ReadingCount, 63);
     c.Click("pmCalibration");
     EXPECT_TRUE(t.rig.Model().CalibrBox.visible);

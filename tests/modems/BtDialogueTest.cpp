@@ -43,11 +43,11 @@ TEST(BtDialogue, CommandModeStartsAfter300msAndTheReadyLineEnablesTheDialButton)
     BtRig t;
     t.rig.StartUsb();
     t.rig.RunFor(300 + 299);  // StartTimer, then BTtimer's 300 ms not yet over
-    EXPECT_FALSE(t.rig.State().TextMode);
+    EXPECT_FALSE(t.rig.State().Link().TextMode);
     EXPECT_FALSE(t.rig.Model().Button6.enabled);
     t.rig.RunFor(1);
-    EXPECT_TRUE(t.rig.State().TextMode);
-    EXPECT_EQ(t.rig.State().ModemMode, 1);
+    EXPECT_TRUE(t.rig.State().Link().TextMode);
+    EXPECT_EQ(static_cast<int>(t.rig.State().Bluetooth().ModemMode()), 1);
     const auto& last = t.rig.link.Written().back();
     EXPECT_EQ((std::vector<int>(last.begin(), last.begin() + 5)),
               (std::vector<int>{0, 3, 255, 130, 1}));
@@ -61,7 +61,7 @@ TEST(BtDialogue, TheAnswerToCommandModeIsATextLineNotADispatcherReply) {
     t.Start();
     // Read as a text line the answer is "\xF8\x01": not the ready line, and no dispatcher row
     // (which would enable the dial button for mode 1) runs.
-    EXPECT_TRUE(t.rig.State().TextMode);
+    EXPECT_TRUE(t.rig.State().Link().TextMode);
     EXPECT_FALSE(t.rig.Model().Button6.enabled);
 }
 
@@ -79,7 +79,7 @@ TEST(BtDialogue, AModeStepAnsweredWithoutSuccessStopsTheDialogue) {
     t.modem.modeStatus = 250;
     t.Start();
     EXPECT_FALSE(t.rig.Model().BTtimer.enabled);
-    EXPECT_FALSE(t.rig.State().TextMode);
+    EXPECT_FALSE(t.rig.State().Link().TextMode);
     EXPECT_EQ(t.rig.SentCodes(), (std::vector<int>{0, 1, 130}));
 }
 
@@ -118,8 +118,8 @@ TEST(BtDialogue, CallsEvery15SecondsUntilConnectThenIdentifiesTheLoggerThroughTh
     EXPECT_EQ(t.rig.Model().Label9.caption, "2");
     EXPECT_FALSE(t.rig.Model().Timer1.enabled);
     EXPECT_FALSE(t.rig.Model().BTmodem.visible);
-    EXPECT_FALSE(t.rig.State().TextMode);
-    EXPECT_EQ(t.rig.State().ModemMode, 2);
+    EXPECT_FALSE(t.rig.State().Link().TextMode);
+    EXPECT_EQ(static_cast<int>(t.rig.State().Bluetooth().ModemMode()), 2);
     EXPECT_TRUE(t.rig.Model().Timer4.enabled);  // the answer to mode 2 reached the dispatcher
 
     t.rig.RunFor(999);
@@ -130,7 +130,7 @@ TEST(BtDialogue, CallsEvery15SecondsUntilConnectThenIdentifiesTheLoggerThroughTh
               (std::vector<int>{0, 2, 0, 0}));
     EXPECT_EQ(t.rig.Model().window.title, "QM-Controller/BT-modem [79.5]");
     EXPECT_FALSE(t.rig.Model().Timer4.enabled);
-    EXPECT_TRUE(t.rig.State().ClockRead);
+    EXPECT_TRUE(t.rig.State().Clock().ClockRead());
     EXPECT_EQ(t.modem.textLines.size(), 4u);  // AT and three calls, nothing after CONNECT
 }
 
@@ -142,8 +142,8 @@ TEST(BtDialogue, ALineWithBothWordsCountsAsNoCarrier) {
     t.rig.RunFor(300);
     EXPECT_EQ(t.rig.Model().Label9.caption, "1");
     EXPECT_TRUE(t.rig.Model().Timer1.enabled);
-    EXPECT_TRUE(t.rig.State().TextMode);
-    EXPECT_EQ(t.rig.State().ModemMode, 1);
+    EXPECT_TRUE(t.rig.State().Link().TextMode);
+    EXPECT_EQ(static_cast<int>(t.rig.State().Bluetooth().ModemMode()), 1);
 }
 
 TEST(BtDialogue, TheCallReportCarriesTheTextAndALineFeed) {
@@ -178,7 +178,7 @@ TEST(BtDialogue, AnAddressLineTooLongForTheReportIsRefusedAndNamed) {
     EXPECT_NE(t.rig.ops.errors[0].find("Строка 2 файла Device.txt"), std::string::npos);
     EXPECT_TRUE(t.rig.Model().Button6.enabled);
     EXPECT_TRUE(t.rig.Model().RadioGroup1.enabled);
-    EXPECT_EQ(t.rig.State().DialState, 0);
+    EXPECT_EQ(static_cast<int>(t.rig.State().Bluetooth().DialState()), 0);
 
     t.rig.controller.Selected("RadioGroup1", 0);
     t.rig.controller.Click("Button6");
@@ -193,7 +193,7 @@ TEST(BtDialogue, PowerDownAtCloseFollowsCheckBox2OnceTheClockWasRead) {
         t.Start();
         t.rig.controller.Click("Button6");
         t.rig.RunFor(2000);
-        ASSERT_TRUE(t.rig.State().ClockRead);
+        ASSERT_TRUE(t.rig.State().Clock().ClockRead());
         t.rig.controller.Checked("CheckBox2", checked);
         t.rig.controller.MutableModel().CheckBox3.checked = true;  // the port box plays no part
         t.logger.requests.clear();

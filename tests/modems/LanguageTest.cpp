@@ -201,7 +201,7 @@ TEST(Messages, AReadOutMessageFollowsTheLanguageMenu) {
     const std::string name(300, 'x');
     for (const bool english : {false, true}) {
         rig.controller.Click(english ? "pmEng" : "pmRus");
-        rig.controller.MutableState().copy.directoryNames = {name};
+        rig.controller.MutableDirectories().SetDirectoryNames({name});
         rig.Model().ComboBox1.items = {name};
         rig.Model().ComboBox1.itemIndex = 0;
         rig.Model().ComboBox1.text = name;

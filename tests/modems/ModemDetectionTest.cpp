@@ -18,10 +18,10 @@ TEST(ModemDetection, RadioModemShowsItsGroupAndWaitsForTheOperator) {
               (std::vector<int>{0, 2, 255, 1}));
     const WindowModel& m = rig.Model();
     EXPECT_EQ(m.window.title, "QM-Controller  [ R-modem ]");
-    EXPECT_TRUE(rig.State().RadioModemLink);
-    EXPECT_FALSE(rig.State().BtModemLink);
+    EXPECT_TRUE(rig.State().Radio().RadioModemLink());
+    EXPECT_FALSE(rig.State().Bluetooth().BtModemLink());
     EXPECT_FALSE(m.pmBluetooth.enabled);
-    EXPECT_EQ(rig.State().RadioAddress, 255);
+    EXPECT_EQ(rig.State().Radio().RadioAddress(), 255);
     EXPECT_TRUE(m.gbR_Modem.visible);
     EXPECT_EQ(m.gbR_Modem.geometry.left, 32);
     EXPECT_EQ(m.gbR_Modem.geometry.top, 32);
@@ -42,14 +42,14 @@ TEST(ModemDetection, BluetoothModemListsTheDevicesAndTakesTheFirstModeStep) {
 
     const WindowModel& m = rig.Model();
     EXPECT_EQ(m.window.title, "QM-Controller  [ BT-modem ]");
-    EXPECT_TRUE(rig.State().BtModemLink);
-    EXPECT_FALSE(rig.State().RadioModemLink);
+    EXPECT_TRUE(rig.State().Bluetooth().BtModemLink());
+    EXPECT_FALSE(rig.State().Radio().RadioModemLink());
     EXPECT_FALSE(m.pmBluetooth.enabled);
     EXPECT_EQ(m.RadioGroup1.items,
               (std::vector<std::string>{"1   ( 001122334455 )", "2   ( 00AABBCCDDEE )",
                                         "3   ( 0123456789AB )"}));
     EXPECT_EQ(m.RadioGroup1.itemIndex, 0);
-    EXPECT_EQ(rig.State().BluetoothAddresses[1], "00AABBCCDDEE");
+    EXPECT_EQ(rig.State().Bluetooth().BluetoothAddress(1), "00AABBCCDDEE");
     EXPECT_TRUE(m.BTmodem.visible);
     EXPECT_EQ(m.BTmodem.geometry.left, 10);
     EXPECT_EQ(m.BTmodem.geometry.top, 10);
@@ -73,8 +73,8 @@ TEST(ModemDetection, WithoutADeviceListTheModemStillEntersCommandMode) {
     EXPECT_EQ(rig.ops.confirmations, std::vector<std::string>{"Нет файла Device.txt"});
     EXPECT_FALSE(rig.Model().BTmodem.visible);
     EXPECT_TRUE(rig.Model().RadioGroup1.items.empty());
-    EXPECT_TRUE(rig.State().TextMode);
-    EXPECT_EQ(rig.State().ModemMode, 1);
+    EXPECT_TRUE(rig.State().Link().TextMode);
+    EXPECT_EQ(static_cast<int>(rig.State().Bluetooth().ModemMode()), 1);
     EXPECT_TRUE(rig.Model().Button6.enabled);  // ready, though there is nothing to dial
 }
 
@@ -87,7 +87,8 @@ TEST(ModemDetection, AnotherModemKindEndsTheSequence) {
         rig.RunFor(5000);
         EXPECT_EQ(rig.SentCodes(), (std::vector<int>{0, 1})) << kind;
         EXPECT_EQ(rig.Model().window.title, "QM-Controller") << kind;
-        EXPECT_FALSE(rig.State().RadioModemLink || rig.State().BtModemLink) << kind;
+        EXPECT_FALSE(rig.State().Radio().RadioModemLink() || rig.State().Bluetooth().BtModemLink())
+            << kind;
         EXPECT_TRUE(rig.Model().gbR_Modem.geometry.left == 496) << kind;
     }
 }
@@ -102,7 +103,7 @@ TEST(DeviceList, AnEmptyFileGivesOneEmptyEntry) {
     rig.StartUsb();
     rig.RunFor(310);
     EXPECT_EQ(rig.Model().RadioGroup1.items, std::vector<std::string>{"1   (  )"});
-    EXPECT_EQ(rig.State().BluetoothAddressCount, 1);
+    EXPECT_EQ(rig.State().Bluetooth().BluetoothAddressCount(), 1);
 }
 
 TEST(DeviceList, MoreThanEightLinesKeepsTheFirstEightAndNamesTheRest) {
@@ -119,7 +120,7 @@ TEST(DeviceList, MoreThanEightLinesKeepsTheFirstEightAndNamesTheRest) {
 
     ASSERT_EQ(rig.Model().RadioGroup1.items.size(), 8u);
     EXPECT_EQ(rig.Model().RadioGroup1.items.back(), "8   ( ADDR8 )");
-    EXPECT_EQ(rig.State().BluetoothAddresses[7], "ADDR8");
+    EXPECT_EQ(rig.State().Bluetooth().BluetoothAddress(7), "ADDR8");
     ASSERT_EQ(rig.ops.warnings.size(), 1u);
     EXPECT_NE(rig.ops.warnings[0].find("строки с 9 по 10"), std::string::npos)
         << rig.ops.warnings[0];

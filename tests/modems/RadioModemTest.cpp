@@ -57,7 +57,7 @@ TEST(RadioModem, AnotherAddressIsSetFirstAndTheLoggerIdentifiedAfterSuccess) {
     EXPECT_EQ(t.Head(1, 4), (std::vector<int>{0, 2, 0, 0}));
     // A Pathrex logger behind a radio modem keeps the modem title and is read as any other.
     EXPECT_EQ(t.rig.Model().window.title, "QM-Controller/R-modem [88.3]");
-    EXPECT_FALSE(t.rig.State().PathrexDevice);
+    EXPECT_FALSE(t.rig.State().Sequence().PathrexDevice());
 }
 
 TEST(RadioModem, AnAddressRequestWithoutSuccessEndsTheAttempt) {

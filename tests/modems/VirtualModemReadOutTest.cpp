@@ -18,8 +18,8 @@ struct Logger {
 void ExpectReadOutDone(Rig& rig, const std::string& titleStart) {
     const WindowModel& m = rig.Model();
     EXPECT_EQ(m.window.title.rfind(titleStart + "  Line  [", 0), 0u) << m.window.title;
-    EXPECT_FALSE(rig.State().InitialSequence);
-    EXPECT_TRUE(rig.State().ClockRead);
+    EXPECT_FALSE(rig.State().Sequence().ReadingOut());
+    EXPECT_TRUE(rig.State().Clock().ClockRead());
     EXPECT_FALSE(m.ComboBox1.items.empty());
     EXPECT_TRUE(m.GroupBox1.visible);
     EXPECT_TRUE(m.bTest.enabled);

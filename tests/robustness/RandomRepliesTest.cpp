@@ -19,7 +19,7 @@ void Shake(Session& s, std::mt19937& rng, int steps, const std::string& where) {
         const int what = Pick(rng, 0, 9);
         if (what < 6) {
             if (Pick(rng, 0, 3) != 0)
-                c.MutableState().CurrentCommand =
+                c.MutableLink().CurrentCommand =
                     kCodes[static_cast<std::size_t>(Pick(rng, 0, int(kCodes.size()) - 1))];
             const auto reply = RandomReply(rng);
             c.HidCtlDeviceData("QM Controller", reply);
@@ -42,37 +42,37 @@ void ExpectNormalExchange(Session& s) {
     Controller& c = s.rig->controller;
     s.gate.budget = 1'000'000;
     s.rig->RunUntilIdle(20'000);
-    if (c.State().TextMode) return;  // the modem takes text lines, not requests
-    c.MutableState().ClockRead = false;
+    if (c.Link().TextMode) return;  // the modem takes text lines, not requests
+    c.MutableClock().SetClockRead(false);
     c.MutableModel().Label2.caption.clear();
     c.bClockClick();
     s.rig->RunFor(20);
-    EXPECT_TRUE(c.State().ClockRead);
+    EXPECT_TRUE(c.Clock().ClockRead());
     EXPECT_EQ(c.Model().Label2.caption, Controller::ClockText(9, 7, 3, 5, 3, 24));
 }
 
 // The session is where it was meant to be, so that the replies below meet that state.
 void ExpectInPhase(Session& s, Phase phase) {
-    const ControllerState& st = s.rig->State();
+    const Controller& st = s.rig->controller;
     switch (phase) {
         case Phase::Initial:
-            EXPECT_TRUE(st.InitialSequence);
+            EXPECT_TRUE(st.Sequence().ReadingOut());
             break;
         case Phase::Idle:
-            EXPECT_FALSE(st.InitialSequence);
+            EXPECT_FALSE(st.Sequence().ReadingOut());
             break;
         case Phase::FullCopy:
         case Phase::NewCopy:
-            EXPECT_TRUE(st.copy.ListingFiles || st.copy.DataFileOpen);
+            EXPECT_TRUE(st.Copy().ListingFiles() || st.Copy().DataFileOpen());
             break;
         case Phase::DayCopy:
-            EXPECT_TRUE(st.copy.DayCopyMode);
+            EXPECT_TRUE(st.Day().Active());
             break;
         case Phase::BtText:
-            EXPECT_TRUE(st.TextMode);
+            EXPECT_TRUE(st.Link().TextMode);
             break;
         case Phase::Radio:
-            EXPECT_TRUE(st.RadioModemLink);
+            EXPECT_TRUE(st.Radio().RadioModemLink());
             break;
     }
 }

@@ -30,15 +30,15 @@ TEST_F(StoreRegression, ALineReplyAfterADayCopyEndedIsIgnored) {
     c.DateTimeEdited("DateData", *DateTime::FromDate(2023, 1, 1));  // no such monthly file
     c.Click("bCopy");
     rig.RunUntilIdle();
-    ASSERT_EQ(c.State().CurrentCommand, CommandCode::OpenFile);
-    ASSERT_FALSE(c.State().copy.DayCopyMode);
+    ASSERT_EQ(c.Link().CurrentCommand, CommandCode::OpenFile);
+    ASSERT_FALSE(c.Day().Active());
     const std::size_t written = rig.link.Written().size();
     for (int status : {250, 248, 249}) {
         const std::vector<std::uint8_t> late = {4, static_cast<std::uint8_t>(status), 'a', 'b', 0};
         c.HidCtlDeviceData("QM Controller", late);
-        c.MutableState().CurrentCommand = CommandCode::NextValues;
+        c.MutableLink().CurrentCommand = CommandCode::NextValues;
         c.HidCtlDeviceData("QM Controller", late);
-        c.MutableState().CurrentCommand = CommandCode::OpenFile;
+        c.MutableLink().CurrentCommand = CommandCode::OpenFile;
     }
     EXPECT_EQ(rig.link.Written().size(), written);  // nothing asked for
     EXPECT_EQ(FilesUnder(box.Data()), (std::map<std::string, std::string>{}));
@@ -53,11 +53,11 @@ TEST_F(StoreRegression, ADaySearchReplyAfterTheDayCopyEndedIsIgnored) {
     c.DateTimeEdited("DateData", *DateTime::FromDate(2024, 3, 9));  // no measurement that day
     c.Click("bCopy");
     rig.RunUntilIdle();
-    ASSERT_EQ(c.State().CurrentCommand, CommandCode::FindDay);
-    ASSERT_FALSE(c.State().copy.DayCopyMode);
+    ASSERT_EQ(c.Link().CurrentCommand, CommandCode::FindDay);
+    ASSERT_FALSE(c.Day().Active());
     const std::size_t written = rig.link.Written().size();
     c.HidCtlDeviceData("QM Controller", std::vector<std::uint8_t>{4, 249, 'a', 'b', 0});
-    c.MutableState().CurrentCommand = CommandCode::FirstValues;
+    c.MutableLink().CurrentCommand = CommandCode::FirstValues;
     c.HidCtlDeviceData("QM Controller", std::vector<std::uint8_t>{4, 250, 1, 0, 0});
     EXPECT_EQ(rig.link.Written().size(), written);
     EXPECT_EQ(FilesUnder(box.Data()), (std::map<std::string, std::string>{}));
@@ -69,7 +69,7 @@ TEST_F(StoreRegression, ARepeatedEndOfFileAfterACopyChangesNoFile) {
     rig.RunUntilIdle();
     const auto files = FilesUnder(box.Data());
     ASSERT_TRUE(files.count("D1/Temp.bin"));
-    c.MutableState().copy.LinesWritten = 12345;
+    c.MutableCopy().StateForTest().LinesWritten = 12345;
     c.HidCtlDeviceData("QM Controller", std::vector<std::uint8_t>{2, 250});
     rig.RunUntilIdle();
     EXPECT_EQ(FilesUnder(box.Data()), files);
@@ -88,13 +88,13 @@ TEST(Regression, APartialSerialReplyDoesNotBlockTheNextExchange) {
     c.SerialPortOpened(&port, "COM3");
     port.rx = {9, 248, 1};  // three bytes of a ten-byte reply, then nothing
     c.ComPort1RxChar(3);
-    ASSERT_EQ(c.State().serialReply.RxCount(), 3);
+    ASSERT_EQ(c.Link().serialReply.RxCount(), 3);
     c.bClockClick();
     ASSERT_EQ(port.written.size(), 1u);
     for (const auto& frame : dev.Handle(port.written[0]))
         port.rx.insert(port.rx.end(), frame.begin(), frame.end());
     c.ComPort1RxChar(port.rx.size());
-    EXPECT_TRUE(c.State().ClockRead);
+    EXPECT_TRUE(c.Clock().ClockRead());
     EXPECT_EQ(c.Model().Label2.caption, Controller::ClockText(9, 7, 3, 5, 3, 24));
 }
 

@@ -81,13 +81,13 @@ TEST(SerialNoise, RandomStreamsInRandomChunksNeverCrashAndTheLineRecovers) {
         Answer(dev, port, rng, false);
         port.rx.clear();
         port.failNextRead = false;
-        c.MutableState().ClockRead = false;
+        c.MutableClock().SetClockRead(false);
         c.MutableModel().Label2.caption.clear();
-        const int stale = c.State().serialReply.RxCount();
+        const int stale = c.Link().serialReply.RxCount();
         c.bClockClick();
         Answer(dev, port, rng, false);
         c.ComPort1RxChar(port.rx.size());
-        EXPECT_TRUE(c.State().ClockRead) << stale << " bytes of an earlier reply were pending";
+        EXPECT_TRUE(c.Clock().ClockRead()) << stale << " bytes of an earlier reply were pending";
         EXPECT_EQ(c.Model().Label2.caption, Controller::ClockText(9, 7, 3, 5, 3, 24));
 
         c.FormClose();

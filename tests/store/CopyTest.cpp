@@ -287,7 +287,7 @@ TEST_F(CopyTest, ListingsAndMeasurementsLargerThanTheOldTablesAreKeptWhole) {
     // The listing, then the first file (open, 15 value replies); the link is cut after it.
     dev.repliesLeft = 4101 + 1 + 15;
     CopyAll();
-    const auto& table = r.State().copy.FileNameTable;
+    const auto& table = r.State().Copy().Files().FileNameTable;
     ASSERT_EQ(table.size(), 4100u);
     EXPECT_EQ(table.back(), "f4099");
     const std::string first = Local("D/f0");

@@ -274,7 +274,7 @@ TEST_F(DataSetFolder, ACopiedDemoDirectoryReadsBackWithoutIssues) {
         rig.controller.SetUpFolders(start);
         rig.StartUsb();
         rig.RunFor(5000);
-        ASSERT_EQ(Cp1251ToUtf8(rig.State().copy.directoryNames.at(0)), "Котельная");
+        ASSERT_EQ(Cp1251ToUtf8(rig.State().Directories().DirectoryNames().at(0)), "Котельная");
         rig.controller.Click("bAllData");
         rig.RunUntilIdle();
     }

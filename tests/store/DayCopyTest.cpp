@@ -34,7 +34,7 @@ TEST_F(DayCopyTest, SelectArmsTheModeAndCancelRestoresTheButtonsWithoutSending) 
     EXPECT_TRUE(r.Model().bCopy.enabled);
     EXPECT_TRUE(r.Model().DateData.visible);
     EXPECT_FALSE(r.Model().ComboBox1.enabled);
-    EXPECT_TRUE(r.State().copy.DayCopyMode);
+    EXPECT_TRUE(r.State().Day().Active());
     r.controller.Click("bCancel");
     r.RunUntilIdle();
     EXPECT_TRUE(dev.requests.empty());
@@ -43,7 +43,7 @@ TEST_F(DayCopyTest, SelectArmsTheModeAndCancelRestoresTheButtonsWithoutSending) 
     EXPECT_FALSE(r.Model().bCopy.visible);
     EXPECT_FALSE(r.Model().DateData.visible);
     EXPECT_TRUE(r.Model().ComboBox1.enabled);
-    EXPECT_FALSE(r.State().copy.DayCopyMode);
+    EXPECT_FALSE(r.State().Day().Active());
 }
 
 TEST_F(DayCopyTest, FifthOfMarchIsCopiedUntilALaterDayBegins) {
@@ -71,7 +71,7 @@ TEST_F(DayCopyTest, FifthOfMarchIsCopiedUntilALaterDayBegins) {
     EXPECT_TRUE(r.Model().lMeasureCounter.visible);
     r.RunFor(1000);
     EXPECT_FALSE(r.Model().lMeasureCounter.visible);
-    EXPECT_FALSE(r.State().copy.DayCopyMode);
+    EXPECT_FALSE(r.State().Day().Active());
     EXPECT_TRUE(r.Model().bAllData.visible);
     EXPECT_FALSE(r.Model().bCopy.visible);
     EXPECT_TRUE(r.Model().bCancel.enabled);
@@ -132,7 +132,7 @@ TEST_F(DayCopyTest, MonthlyFileOfOneLineEndsWithoutDaySearch) {
     EXPECT_FALSE(r.Model().lMeasureCounter.visible);
     EXPECT_FALSE(LocalExists("D"));
     r.RunFor(1000);
-    EXPECT_FALSE(r.State().copy.DayCopyMode);
+    EXPECT_FALSE(r.State().Day().Active());
 }
 
 TEST_F(DayCopyTest, MissingMonthlyFileShowsNoData) {

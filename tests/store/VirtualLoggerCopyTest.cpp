@@ -68,7 +68,7 @@ protected:
 
 TEST_F(VirtualLoggerCopyTest, FullCopyOfEveryDirectoryGivesTheLoggersFiles) {
     Rig& r = Connect();
-    const auto dirs = r.State().copy.directoryNames;
+    const auto dirs = r.State().Directories().DirectoryNames();
     ASSERT_EQ(dirs.size(), 4u);  // the system directory is not offered
     for (std::size_t i = 0; i < dirs.size(); ++i) {
         r.controller.Selected("ComboBox1", static_cast<int>(i));
@@ -82,7 +82,7 @@ TEST_F(VirtualLoggerCopyTest, FullCopyOfEveryDirectoryGivesTheLoggersFiles) {
 
 TEST_F(VirtualLoggerCopyTest, NewDataAfterTheLoggerMeasuredMoreAddsExactlyTheNewLines) {
     Rig& r = Connect();
-    const std::string dir = r.State().copy.directoryNames[0];
+    const std::string dir = r.State().Directories().DirectoryNames()[0];
     r.controller.Click("bAllData");
     r.RunUntilIdle();
     const std::string lastFile = logger->Store().FileNames(dir).back();
@@ -100,7 +100,7 @@ TEST_F(VirtualLoggerCopyTest, NewDataAfterTheLoggerMeasuredMoreAddsExactlyTheNew
 
 TEST_F(VirtualLoggerCopyTest, CopyCutAtAnyReplyThenNewDataGivesTheLoggersFiles) {
     Rig& first = Connect();
-    const std::string dir = first.State().copy.directoryNames[1];
+    const std::string dir = first.State().Directories().DirectoryNames()[1];
     const std::string lastFile = logger->Store().FileNames(dir).back();
     const std::vector<sim::StoredValue> values{11, 12, 13, 14, 15, 16};
     for (int cut = 1;; ++cut) {
@@ -142,7 +142,7 @@ TEST_F(VirtualLoggerCopyTest, CopyCutAtAnyReplyThenNewDataGivesTheLoggersFiles) 
 
 TEST_F(VirtualLoggerCopyTest, DayCopyHoldsThatDaysLinesOfTheMonthlyFile) {
     Rig& r = Connect();
-    const std::string dir = r.State().copy.directoryNames[0];
+    const std::string dir = r.State().Directories().DirectoryNames()[0];
     r.controller.Click("bSelect");
     r.controller.DateTimeEdited("DateData", *DateTime::FromDate(2024, 3, 2));
     r.controller.Click("bCopy");
@@ -162,12 +162,12 @@ TEST_F(VirtualLoggerCopyTest, DayCopyHoldsThatDaysLinesOfTheMonthlyFile) {
 
 TEST_F(VirtualLoggerCopyTest, DeletedDirectoryIsGoneFromTheLoggerAndTheSelector) {
     Rig& r = Connect();
-    const std::string dir = r.State().copy.directoryNames[2];
+    const std::string dir = r.State().Directories().DirectoryNames()[2];
     r.controller.Selected("ComboBox1", 2);
     r.controller.Click("bDelete");
     r.RunFor(100);
     EXPECT_FALSE(logger->Store().HasDirectory(dir));
-    EXPECT_EQ(r.State().copy.directoryNames.size(), 3u);
+    EXPECT_EQ(r.State().Directories().DirectoryNames().size(), 3u);
     EXPECT_EQ(r.Model().ComboBox1.itemIndex, 0);
 }
 

@@ -85,7 +85,7 @@ public:
     std::int64_t now = 0;
 
     WindowModel& Model() { return controller.MutableModel(); }
-    const ControllerState& State() const { return controller.State(); }
+    const Controller& State() const { return controller; }
 
     // FormCreate for a 1024 x 768 screen, then the logger is found on USB.
     void StartUsb();

@@ -7,11 +7,11 @@
 // of it, and the resume record advances after each completed file: afterwards every local file
 // is as it was or complete, and the record names a point up to which the local files are
 // complete, so the next "Новые" copy neither skips nor repeats a line.
-#include <system_error>
 
-#include <optional>
+#include "core/CopySession.h"
 
-#include "core/Controller.h"
+#include "core/Catalogue.h"
+#include "core/DayCopy.h"
 #include "protocol/CommandCode.h"
 #include "protocol/Cp1251.h"
 #include "protocol/ReplyStatus.h"
@@ -24,105 +24,112 @@ namespace qm {
 namespace C = CommandCode;
 namespace fs = std::filesystem;
 
-void Controller::GuardCopy(const std::function<void()>& step) {
+void CopySession::Register(Handlers& h) {
+    h.OnClick("bAllData", [this] { bAllDataClick(); });
+    h.OnClick("bNewData", [this] { bNewDataClick(); });
+}
+
+void CopySession::GuardCopy(const std::function<void()>& step) {
     try {
         step();
     } catch (const FileError& e) {
-        FailCopy(e.Text(IsEnglish()));
+        FailCopy(e.Text(ctx_.IsEnglish()));
     }
 }
 
-void Controller::FailCopy(const std::string& message) {
-    s_.copy.DataFile.Abandon();
-    s_.copy.DataFileOpen = false;
-    s_.copy.ListingFiles = false;
-    s_.copy.ResumeRequested = false;
-    StopBusyIndicator();
-    ops_.ShowError(message);
-    m_.Timer2.Start();
+void CopySession::FailCopy(const std::string& message) {
+    c_.DataFile.Abandon();
+    c_.DataFileOpen = false;
+    c_.ListingFiles = false;
+    c_.ResumeRequested = false;
+    ctx_.StopBusyIndicator();
+    ctx_.ops.ShowError(message);
+    ctx_.m.Timer2.Start();
 }
 
-bool Controller::UsableAsLocalFolder(const std::string& directory) {
+bool CopySession::UsableAsLocalFolder(const std::string& directory) {
     const auto why = RefusedLocalName(directory);
     if (!why) return true;
-    ops_.ShowError(Text(Msg::FolderNameRefused, {Cp1251ToUtf8(directory), why->Text(IsEnglish())}));
+    ctx_.ops.ShowError(
+        ctx_.Text(Msg::FolderNameRefused, {Cp1251ToUtf8(directory), why->Text(ctx_.IsEnglish())}));
     return false;
 }
 
-void Controller::bAllDataClick() {
-    Run([&] { StartCopy(false); });
+void CopySession::bAllDataClick() {
+    StartCopy(false);
 }
 
-void Controller::bNewDataClick() {
-    Run([&] { StartCopy(true); });
+void CopySession::bNewDataClick() {
+    StartCopy(true);
 }
 
-void Controller::LockForCopy() {
-    m_.bTest.enabled = false;
-    m_.PageControl1.visible = false;
-    m_.bClock.enabled = false;
-    m_.bSynch.enabled = false;
-    m_.ComboBox1.enabled = false;
-    m_.Chart1.visible = false;
+void CopySession::LockForCopy() {
+    ctx_.m.bTest.enabled = false;
+    ctx_.m.PageControl1.visible = false;
+    ctx_.m.bClock.enabled = false;
+    ctx_.m.bSynch.enabled = false;
+    ctx_.m.ComboBox1.enabled = false;
+    ctx_.m.Chart1.visible = false;
 }
 
 // Undoes LockForCopy; the chart stays hidden until test readings are shown again.
-void Controller::UnlockAfterCopy() {
-    m_.bTest.enabled = true;
-    m_.TabSheet1.visible = true;
-    m_.bClock.enabled = true;
-    m_.bSynch.enabled = true;
-    m_.ComboBox1.enabled = true;
-    m_.PageControl1.visible = true;
+void CopySession::UnlockAfterCopy() {
+    ctx_.m.bTest.enabled = true;
+    ctx_.m.TabSheet1.visible = true;
+    ctx_.m.bClock.enabled = true;
+    ctx_.m.bSynch.enabled = true;
+    ctx_.m.ComboBox1.enabled = true;
+    ctx_.m.PageControl1.visible = true;
 }
 
-void Controller::MakeCopyFolder() {
+void CopySession::MakeCopyFolder() {
     std::error_code ec;
-    if (fs::is_directory(s_.copy.copyFolder, ec)) return;
-    fs::create_directory(s_.copy.copyFolder, ec);
-    if (ec) throw FileError(Msg::FileCreateFolder, s_.copy.copyFolder, ec);
+    if (fs::is_directory(c_.copyFolder, ec)) return;
+    fs::create_directory(c_.copyFolder, ec);
+    if (ec) throw FileError(Msg::FileCreateFolder, c_.copyFolder, ec);
 }
 
-void Controller::StartCopy(bool resume) {
-    const std::string* dir = SelectedDirectory();
+void CopySession::StartCopy(bool resume) {
+    const std::string* dir = catalogue_.SelectedDirectory();
     if (!dir) return;
     // The name becomes a local folder and travels in the listing request: check both first,
     // before anything is locked.
     if (!UsableAsLocalFolder(*dir)) return;
     if (!NameFitsRequest(*dir)) {
-        ops_.ShowError(Text(Msg::DirectoryTooLongNotCopied, {Cp1251ToUtf8(*dir)}));
+        ctx_.ops.ShowError(ctx_.Text(Msg::DirectoryTooLongNotCopied, {Cp1251ToUtf8(*dir)}));
         return;
     }
     LockForCopy();
-    CopyState& c = s_.copy;
+    CopyState& c = c_;
     c.MeasurementCount = 0;
-    for (Button* b : {&m_.bAllData, &m_.bNewData, &m_.bSelect, &m_.bDelete}) b->enabled = false;
+    for (Button* b : {&ctx_.m.bAllData, &ctx_.m.bNewData, &ctx_.m.bSelect, &ctx_.m.bDelete})
+        b->enabled = false;
     c.ResumeRequested = resume;
     c.ListingFiles = true;
     c.FileNameTable.clear();
     c.copyDirectory = *dir;
-    c.copyFolder = DataSetFolder(s_.DataFolder, *dir);
+    c.copyFolder = DataSetFolder(catalogue_.DataFolder(), *dir);
     GuardCopy([&] {
         MakeCopyFolder();
-        if (resume) StartBusyIndicator();
-        s_.DirectoryName = c.copyDirectory;
-        RequestDirectoryList(s_.DirectoryName);
+        if (resume) ctx_.StartBusyIndicator();
+        catalogue_.RequestDirectoryList(c.copyDirectory);
     });
 }
 
-void Controller::FileListingEntry(const std::string& nameBytes) {
-    s_.copy.FileNameTable.push_back(nameBytes);
+void CopySession::FileListingEntry(const std::string& nameBytes) {
+    c_.FileNameTable.push_back(nameBytes);
 }
 
 // The file names are listed: start with the first file, or with the one where the last copy
 // ended.
-void Controller::FileListingEnded() {
-    CopyState& c = s_.copy;
+void CopySession::FileListingEnded() {
+    c_.ListingFiles = false;
+    CopyState& c = c_;
     c.CurrentFileIndex = 1;
     const bool resume = c.ResumeRequested;
     c.ResumeRequested = false;
     if (c.FileNameTable.empty()) {
-        StopBusyIndicator();
+        ctx_.StopBusyIndicator();
         ShowNoData();
         return;
     }
@@ -138,16 +145,17 @@ void Controller::FileListingEnded() {
         if (i > c.FileNameTable.size()) {
             // The file is gone from the logger (the directory was cleared, say): the files
             // there now are all new.
-            ops_.ShowWarning(Text(Msg::ResumeFileGone,
-                                  {Cp1251ToUtf8(c.ResumeName), Cp1251ToUtf8(c.copyDirectory)}));
+            ctx_.ops.ShowWarning(ctx_.Text(
+                Msg::ResumeFileGone, {Cp1251ToUtf8(c.ResumeName), Cp1251ToUtf8(c.copyDirectory)}));
             CopyFilesFrom(1, false);
             return;
         }
         c.LinesWritten = static_cast<std::int32_t>(record.lines);
         if (record.lines > 0xFFFF) {
             // Request 69 carries 16 bits of the position; a cut one would repeat or skip lines.
-            ops_.ShowWarning(Text(Msg::ResumeTooManyLines,
-                                  {Cp1251ToUtf8(c.ResumeName), std::to_string(record.lines)}));
+            ctx_.ops.ShowWarning(
+                ctx_.Text(Msg::ResumeTooManyLines,
+                          {Cp1251ToUtf8(c.ResumeName), std::to_string(record.lines)}));
             CopyFilesFrom(i, false);
             return;
         }
@@ -157,43 +165,43 @@ void Controller::FileListingEnded() {
 
 // Starts the first file from `index` on whose name can be used; when none is left, the copy
 // is complete.
-void Controller::CopyFilesFrom(std::size_t index, bool resumeFirst) {
-    CopyState& c = s_.copy;
+void CopySession::CopyFilesFrom(std::size_t index, bool resumeFirst) {
+    CopyState& c = c_;
     for (std::size_t i = index; i <= c.FileNameTable.size(); ++i)
         if (OpenCopyFile(i, resumeFirst && i == index)) return;
-    StopBusyIndicator();  // every name may have been refused before a line came in
+    ctx_.StopBusyIndicator();  // every name may have been refused before a line came in
     if (c.MeasurementCount == 0) ShowNoData();
-    m_.Timer2.Start();
+    ctx_.m.Timer2.Start();
 }
 
-void Controller::NextFileOrFinish() {
-    CopyFilesFrom(s_.copy.CurrentFileIndex + 1, false);
+void CopySession::NextFileOrFinish() {
+    CopyFilesFrom(c_.CurrentFileIndex + 1, false);
 }
 
-bool Controller::OpenCopyFile(std::size_t index, bool resume) {
-    CopyState& c = s_.copy;
+bool CopySession::OpenCopyFile(std::size_t index, bool resume) {
+    CopyState& c = c_;
     c.CurrentFileIndex = index;
     const std::string& name = c.FileNameTable[index - 1];
     if (const auto why = RefusedLocalName(name)) {
-        ops_.ShowError(
-            Text(Msg::FileNameRefused,
-                 {Cp1251ToUtf8(name), Cp1251ToUtf8(c.copyDirectory), why->Text(IsEnglish())}));
+        ctx_.ops.ShowError(ctx_.Text(
+            Msg::FileNameRefused,
+            {Cp1251ToUtf8(name), Cp1251ToUtf8(c.copyDirectory), why->Text(ctx_.IsEnglish())}));
         return false;
     }
     const std::string path = c.copyDirectory + "\\" + name;
     if (!NameFitsRequest(path)) {
-        ops_.ShowError(Text(Msg::PathTooLongSkipped, {Cp1251ToUtf8(path)}));
+        ctx_.ops.ShowError(ctx_.Text(Msg::PathTooLongSkipped, {Cp1251ToUtf8(path)}));
         return false;
     }
     c.RequestPath = path;
     const fs::path local = c.copyFolder / LocalName(name);
     if (resume && !NameFitsRequest(path, 2)) {
-        ops_.ShowWarning(Text(Msg::PathTooLongForResume, {Cp1251ToUtf8(path)}));
+        ctx_.ops.ShowWarning(ctx_.Text(Msg::PathTooLongForResume, {Cp1251ToUtf8(path)}));
         resume = false;
     }
     std::error_code ec;
     if (resume && !fs::exists(local, ec)) {
-        ops_.ShowWarning(Text(Msg::LocalCopyMissing, {Cp1251ToUtf8(name)}));
+        ctx_.ops.ShowWarning(ctx_.Text(Msg::LocalCopyMissing, {Cp1251ToUtf8(name)}));
         resume = false;
     }
     c.DataFile.Begin(local, resume);
@@ -209,8 +217,8 @@ bool Controller::OpenCopyFile(std::size_t index, bool resume) {
 
 // The logger has sent the whole file: it replaces the local one, and the resume record moves
 // on to it.
-void Controller::CompleteCopyFile() {
-    CopyState& c = s_.copy;
+void CopySession::CompleteCopyFile() {
+    CopyState& c = c_;
     // Both are written out before either is put in place, so that a full disk leaves the file
     // and the record as they were. A record that lagged behind its file would make the next
     // "Новые" copy append lines the file already holds.
@@ -224,50 +232,38 @@ void Controller::CompleteCopyFile() {
     if (record) record->Commit();
 }
 
-void Controller::RequestOpenFile() {
-    const auto count = BuildNameRequest(s_.PacketBuffer, C::OpenFile, s_.copy.RequestPath);
-    s_.CurrentCommand = C::OpenFile;
-    s_.SendCount = count.value_or(0);
-    SendPacket();
+void CopySession::RequestOpenFile() {
+    // The path has been checked against the request's room before.
+    Request r =
+        requests::WithName(C::OpenFile, c_.RequestPath).value_or(Request{C::OpenFile, 0, {}});
+    ctx_.x.Send(r);
 }
 
-void Controller::RequestResumeFile() {
-    const std::string& path = s_.copy.RequestPath;
-    const auto lines = static_cast<std::uint32_t>(s_.copy.LinesWritten);
-    PacketBuffer& b = s_.PacketBuffer;
-    b[1] = static_cast<std::uint8_t>(path.size() + 5);
-    b[2] = 0;
-    b[3] = C::ResumeFile;
-    b[4] = static_cast<std::uint8_t>(lines & 0xFF);
-    b[5] = static_cast<std::uint8_t>((lines >> 8) & 0xFF);
-    for (std::size_t i = 0; i < path.size(); ++i) b[6 + i] = static_cast<std::uint8_t>(path[i]);
-    b[6 + path.size()] = 0;
-    s_.CurrentCommand = C::ResumeFile;
-    s_.SendCount = static_cast<int>(path.size() + 7);
-    SendPacket();
+void CopySession::RequestResumeFile() {
+    ctx_.x.Send(requests::ResumeFile(c_.RequestPath, static_cast<std::uint32_t>(c_.LinesWritten)));
 }
 
-void Controller::RequestFirstValues() {
-    s_.copy.ValueBlock.clear();
-    SendCommand(C::FirstValues);
+void CopySession::RequestFirstValues() {
+    c_.ValueBlock.clear();
+    ctx_.x.Send(requests::Plain(C::FirstValues));
 }
 
 // Row 66/67/69.
-void Controller::LineReply() {
-    StopBusyIndicator();
+void CopySession::LineReply() {
+    ctx_.StopBusyIndicator();
     GuardCopy([&] {
-        if (s_.copy.DayCopyMode)
-            HandleDayLineReply();
+        if (day_ && day_->Active())
+            day_->HandleDayLineReply();
         else
             HandleLineReply();
     });
 }
 
-void Controller::HandleLineReply() {
-    CopyState& c = s_.copy;
+void CopySession::HandleLineReply() {
+    CopyState& c = c_;
     // A reply that comes when no file is being copied (late, repeated) belongs to no copy.
     if (!c.DataFileOpen) return;
-    const Reply r = CurrentReply();
+    const Reply r = ctx_.CurrentReply();
     // The next request reuses the packet buffer: take everything from the reply first.
     const std::uint8_t status = r.Status();
     if (status == ReplyStatus::End) {
@@ -282,7 +278,7 @@ void Controller::HandleLineReply() {
         CountMeasurement();
         if (status == ReplyStatus::Partial) RequestFirstValues();
     } else if (status == ReplyStatus::Partial) {
-        SendCommand(C::NextLine);
+        ctx_.x.Send(requests::Plain(C::NextLine));
     }
     if (status == ReplyStatus::Complete) {
         CompleteCopyFile();
@@ -291,25 +287,25 @@ void Controller::HandleLineReply() {
 }
 
 // Row 71/72.
-void Controller::ValuesReply() {
-    if (!s_.copy.DataFileOpen) return;  // values that belong to no file being copied
-    const std::uint8_t status = CurrentReply().Status();
+void CopySession::ValuesReply() {
+    if (!c_.DataFileOpen) return;  // values that belong to no file being copied
+    const std::uint8_t status = ctx_.CurrentReply().Status();
     GuardCopy([&] {
         switch (status) {
             case ReplyStatus::Complete:
                 CollectValues();
                 WriteValueLines();
-                SendCommand(C::NextLine);
+                ctx_.x.Send(requests::Plain(C::NextLine));
                 break;
             case ReplyStatus::Partial:
                 CollectValues();
-                SendCommand(C::NextValues);
+                ctx_.x.Send(requests::Plain(C::NextValues));
                 break;
             case ReplyStatus::End:
                 CollectValues();
                 WriteValueLines();
-                if (s_.copy.DayCopyMode) {
-                    FinishDayCopy();
+                if (day_ && day_->Active()) {
+                    day_->FinishDayCopy();
                 } else {
                     CompleteCopyFile();
                     NextFileOrFinish();
@@ -321,66 +317,91 @@ void Controller::ValuesReply() {
     });
 }
 
-void Controller::CollectValues() {
-    const Reply r = CurrentReply();
+void CopySession::CollectValues() {
+    const Reply r = ctx_.CurrentReply();
     const std::size_t n = r.Length() / 2;
     // A reply cut short holds fewer words than its length claims: keep only whole words that
     // arrived, rather than writing zeros the logger never sent.
     for (std::size_t i = 1; i <= n && r.Holds(2 + 2 * i); ++i) {
-        s_.copy.ValueBlock.push_back(SignedWord(r.WordLowFirst(1 + 2 * i)));
+        c_.ValueBlock.push_back(SignedWord(r.WordLowFirst(1 + 2 * i)));
     }
 }
 
-void Controller::WriteValueLines() {
-    CopyState& c = s_.copy;
+void CopySession::WriteValueLines() {
+    CopyState& c = c_;
     c.LinesWritten += ValueLineCount(c.ValueBlock.size());
     for (const std::string& line : ValueLines(c.ValueBlock)) c.DataFile.WriteLine(line);
 }
 
-void Controller::CountMeasurement() {
-    ++s_.copy.MeasurementCount;
-    Label& l = m_.lMeasureCounter;
+void CopySession::CountMeasurement() {
+    ++c_.MeasurementCount;
+    Label& l = ctx_.m.lMeasureCounter;
     l.caption =
-        std::string(MeasurementsCaption(IsEnglish())) + std::to_string(s_.copy.MeasurementCount);
+        std::string(MeasurementsCaption(ctx_.IsEnglish())) + std::to_string(c_.MeasurementCount);
     l.visible = true;
     l.fontColour = Colour::Red;
 }
 
-void Controller::ShowNoData() {
-    Label& l = m_.lMeasureCounter;
-    l.caption = NoDataCaption(IsEnglish());
+void CopySession::ShowNoData() {
+    Label& l = ctx_.m.lMeasureCounter;
+    l.caption = NoDataCaption(ctx_.IsEnglish());
     l.visible = true;
     l.fontColour = Colour::Red;
-    m_.Timer2.Start();
+    ctx_.m.Timer2.Start();
 }
 
 // The finishing step, one tick after the copy ended.
-void Controller::Timer2Timer() {
-    m_.Timer2.Stop();
+void CopySession::Timer2Timer() {
+    ctx_.m.Timer2.Stop();
     CloseLocalFiles();
-    m_.lMeasureCounter.visible = false;
-    m_.bSelect.visible = true;
-    m_.bCopy.visible = false;
-    m_.bCancel.visible = false;
-    m_.bDelete.visible = true;
-    m_.bDelete.enabled = true;
-    m_.DateData.visible = false;
-    m_.bNewData.visible = true;
-    m_.bAllData.visible = true;
-    m_.bSelect.enabled = true;
-    m_.bAllData.enabled = true;
+    ctx_.m.lMeasureCounter.visible = false;
+    ctx_.m.bSelect.visible = true;
+    ctx_.m.bCopy.visible = false;
+    ctx_.m.bCancel.visible = false;
+    ctx_.m.bDelete.visible = true;
+    ctx_.m.bDelete.enabled = true;
+    ctx_.m.DateData.visible = false;
+    ctx_.m.bNewData.visible = true;
+    ctx_.m.bAllData.visible = true;
+    ctx_.m.bSelect.enabled = true;
+    ctx_.m.bAllData.enabled = true;
     // "Новые" only where there is a record to resume from.
-    UpdateNewDataButton(m_, s_.DataFolder);
+    UpdateNewDataButton(ctx_.m, catalogue_.DataFolder());
     UnlockAfterCopy();
-    m_.bCancel.enabled = true;
-    s_.copy.DayCopyMode = false;
+    ctx_.m.bCancel.enabled = true;
+    if (day_) day_->End();
 }
 
 // Program end (or an unfinished copy at the finishing step): a file that is not complete is
 // dropped, so its local copy stays as it was.
-void Controller::CloseLocalFiles() {
-    s_.copy.DataFile.Abandon();
-    s_.copy.DataFileOpen = false;
+void CopySession::CloseLocalFiles() {
+    c_.DataFile.Abandon();
+    c_.DataFileOpen = false;
+}
+
+}  // namespace qm
+
+namespace qm {
+
+void CopySession::Aim(const std::string& directory, const std::string& requestPath) {
+    c_.RequestPath = requestPath;
+    c_.copyDirectory = directory;
+    c_.copyFolder = DataSetFolder(catalogue_.DataFolder(), directory);
+}
+
+void CopySession::BeginLocalFile(const std::filesystem::path& name) {
+    c_.DataFile.Begin(c_.copyFolder / name, false);
+    c_.DataFileOpen = true;
+}
+
+void CopySession::CommitLocalFile() {
+    if (!c_.DataFileOpen) return;
+    c_.DataFileOpen = false;
+    c_.DataFile.Commit();
+}
+
+bool CopySession::CopyRunning() const {
+    return c_.DataFileOpen || c_.ListingFiles || !ctx_.m.ComboBox1.enabled || ctx_.m.Timer2.enabled;
 }
 
 }  // namespace qm

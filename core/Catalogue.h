@@ -1,0 +1,58 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/Handlers.h"
+#include "core/PartContext.h"
+
+namespace qm {
+
+class ConnectionSequence;
+class CopySession;
+
+// The logger's data catalogue: listing its directories (rows 64/65, which also carry a copy's
+// file listing), the selected directory, and deleting a directory on the logger.
+class Catalogue {
+public:
+    Catalogue(PartContext& ctx, ConnectionSequence& sequence, CopySession& copy)
+        : ctx_(ctx), sequence_(sequence), copy_(copy) {}
+    void Register(Handlers& h);
+
+    // Makes sure a DATA folder exists in the start folder (the working directory at start).
+    void SetUpFolders(const std::filesystem::path& startFolder);
+    const std::filesystem::path& DataFolder() const { return DataFolder_; }
+
+    // Lists the logger's root directory.
+    void ListRoot();
+    // Lists a directory; the operator is told when its name cannot travel in a request.
+    void RequestDirectoryList(const std::string& name);
+    // Rows 64/65: one entry of a listing, or its end.
+    void ListingReply();
+    // Row 76: whatever the logger says, list the root again to show what is left.
+    void DeleteReply();
+
+    void ComboBox1Change();
+    void bDeleteClick();
+
+    // The logger's name of the selected directory, or nothing when none is selected.
+    const std::string* SelectedDirectory() const;
+    // Directory names in the order the logger listed them, parallel to ComboBox1's items (which
+    // show them in Unicode).
+    const std::vector<std::string>& DirectoryNames() const { return directoryNames_; }
+    void SetDirectoryNames(std::vector<std::string> names) { directoryNames_ = std::move(names); }
+
+private:
+    void DeleteSelectedDirectory();
+    void DirectoryListingEnded();
+
+    PartContext& ctx_;
+    ConnectionSequence& sequence_;
+    CopySession& copy_;
+    std::vector<std::string> directoryNames_;
+    std::string DirectoryName_;  // Windows-1251 bytes, as the logger lists it
+    std::filesystem::path DataFolder_;
+};
+
+}  // namespace qm

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/PartContext.h"
+#include "protocol/Reply.h"
+
+namespace qm {
+
+class BtModemDialogue;
+class CalibrationEditor;
+class Catalogue;
+class RadioModem;
+
+// The connection sequence: identification, correction table, clock, schedule or remarks,
+// battery, root listing, and the line value in the title, with the timers that pace it.
+class ConnectionSequence {
+public:
+    ConnectionSequence(PartContext& ctx, CalibrationEditor& calibration, RadioModem& radio,
+                       BtModemDialogue& bt)
+        : ctx_(ctx), calibration_(calibration), radio_(radio), bt_(bt) {}
+    // The catalogue lists the root at the end of the read-out and reports the listing's end.
+    void SetCatalogue(Catalogue& catalogue) { catalogue_ = &catalogue; }
+
+    // The next identification starts a read-out.
+    void ArmReadOut();
+    // Another logger (or the same one over another link) is to be read out from the start:
+    // what the last connection learnt about its device no longer holds.
+    void Restart();
+
+    // Row 0: who answered.
+    void IdentificationReply();
+    // Row 1: which USB modem adapter answered.
+    void LinkKindReply();
+    // Row 16: the line value goes into the title.
+    void LineValueReply();
+    // Rows 60 and 62: the correction table, in blocks by device type.
+    void CalibrationReply();
+    void CalibrationBlockReply();
+    // Row 52: the battery, then the root listing or the line value.
+    void BatteryReply();
+
+    // The clock is shown: during the read-out the schedule or the remarks follow.
+    void ClockShown();
+    // The schedule or the remarks are in: during the read-out the battery follows.
+    void ContinueWithBattery();
+    // A listing has ended: the groups of the device are shown and the read-out ends.
+    void EndOfListing();
+    void EndInitialSequence();
+    // After a test measurement the battery reply asks for the line value.
+    void QueryLineAfterBattery() { LineQueryPending_ = true; }
+
+    void StartTimerTimer();
+    void SysTimerTimer();
+    void Timer3Timer();
+    void TimerBarTimer();
+
+    std::uint8_t DeviceType() const { return DeviceType_; }
+    bool ReadingOut() const { return InitialSequence_; }
+    bool FirstListing() const { return FirstListing_; }
+    bool PathrexDevice() const { return PathrexDevice_; }
+    const std::string& DeviceTitle() const { return DeviceTitle_; }
+
+    // Text of the line value for the title from a reply to 16.
+    static std::string LineText(const Reply& reply);
+
+private:
+    PartContext& ctx_;
+    CalibrationEditor& calibration_;
+    RadioModem& radio_;
+    BtModemDialogue& bt_;
+    Catalogue* catalogue_ = nullptr;
+
+    std::uint8_t DeviceType_ = 0;
+    std::string DeviceTitle_;
+    bool PathrexDevice_ = false;
+    bool InitialSequence_ = false;
+    bool FirstListing_ = false;
+    bool LineQueryPending_ = false;
+    std::uint8_t CalBlockIndex_ = 0;
+    std::uint16_t LineValue_ = 0;
+    double BatteryVolts_ = 0;
+    bool BatteryShown_ = false;
+};
+
+}  // namespace qm

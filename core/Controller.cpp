@@ -1,0 +1,220 @@
+// The controller's wiring: parts and their handlers, the timers, widget events by name, the
+// language menu, and the start and close of the main window.
+#include "core/Controller.h"
+
+#include <variant>
+
+#include "protocol/CommandCode.h"
+#include "ui/model/Captions.h"
+
+namespace qm {
+
+Controller::Controller(PcClock& clock, OperatorServices& ops)
+    : ops_(ops), ctx_(m_, x_, ops, clock) {
+    ctx_.runChange = [this](std::string_view name) { RunChange(name); };
+    sequence_.SetCatalogue(catalogue_);
+    copy_.SetDayCopy(day_);
+    RegisterHandlers();
+}
+
+void Controller::RegisterHandlers() {
+    Handlers& h = handlers_;
+    clock_.Register(h);
+    test_.Register(h);
+    h.OnClick("pmBluetooth", [this] { m_.GroupBox4.visible = true; });
+    schedule_.Register(h);
+    calibration_.Register(h, test_.Readings());
+    remarks_.Register(h);
+    bt_.Register(h);
+    radio_.Register(h);
+    h.OnClick("pmRus", [this] { SetLanguage(false); });
+    h.OnClick("pmEng", [this] { SetLanguage(true); });
+    copy_.Register(h);
+    day_.Register(h);
+    catalogue_.Register(h);
+    h.OnClick("bSetPort", [this] { bSetPortClick(); });
+}
+
+void Controller::SetUpFolders(const std::filesystem::path& startFolder) {
+    bt_.SetStartFolder(startFolder);
+    catalogue_.SetUpFolders(startFolder);
+}
+
+void Controller::FormCreate(int screenWidth, int screenHeight) {
+    Run([&] {
+        m_.screenWidth = screenWidth;
+        m_.screenHeight = screenHeight;
+        m_.window.top = 8;
+        m_.window.left = 8;
+        m_.window.width = 370;
+        m_.window.height = screenHeight - 60;
+        m_.Chart1.geometry = {250, 10, m_.window.width - 250, m_.window.height - 100};
+        m_.Chart1.visible = false;
+        test_.ResetChart();
+        sequence_.ArmReadOut();
+        m_.GroupBox4.geometry.top = 10;
+        m_.GroupBox4.geometry.left = 100;
+        m_.GroupBox4.visible = false;
+        m_.PageControl1.activePage = 0;
+        x_.SerialLinkActive = false;
+        x_.ResetSerialReply();
+        bt_.ResetDial();
+        m_.DateData.value = ctx_.clock.Now().DatePart();
+        m_.pComment.geometry.top = m_.GroupBox2.geometry.top;
+        m_.pComment.geometry.left = m_.GroupBox2.geometry.left;
+        m_.Label7.caption = "ver 5.1";
+    });
+}
+
+void Controller::FormClose() {
+    // The window closes whatever happens here: a failed power-down is not reported.
+    try {
+        if (bt_.BtModemLink() && clock_.ClockRead() && m_.CheckBox2.checked) {
+            // Through the modem, over USB; the port box is not looked at then.
+            x_.Send(requests::Plain(CommandCode::PowerDown));
+        } else if (x_.PortOpen && m_.CheckBox3.checked) {
+            x_.Send(requests::Plain(CommandCode::PowerDown));
+            x_.ClosePort();
+        }
+    } catch (const std::exception&) {
+    }
+    copy_.CloseLocalFiles();
+}
+
+void Controller::OnTimer(TimerId id) {
+    Run([&] {
+        switch (id) {
+            case TimerId::StartTimer:
+                sequence_.StartTimerTimer();
+                break;
+            case TimerId::SysTimer:
+                sequence_.SysTimerTimer();
+                break;
+            case TimerId::TimerBar:
+                sequence_.TimerBarTimer();
+                break;
+            case TimerId::Timer3:
+                sequence_.Timer3Timer();
+                break;
+            case TimerId::Timer1:
+                bt_.Timer1Timer();
+                break;
+            case TimerId::Timer2:
+                copy_.Timer2Timer();
+                break;
+            case TimerId::Timer4:
+                bt_.Timer4Timer();
+                break;
+            case TimerId::BTtimer:
+                bt_.BTtimerTimer();
+                break;
+        }
+    });
+}
+
+void Controller::bClockClick() {
+    Run([&] { clock_.bClockClick(); });
+}
+void Controller::bSynchClick() {
+    Run([&] { clock_.bSynchClick(); });
+}
+void Controller::bTestClick() {
+    Run([&] { test_.bTestClick(); });
+}
+void Controller::pmBluetoothClick() {
+    Click("pmBluetooth");
+}
+void Controller::LoadBluetoothDeviceList() {
+    bt_.LoadBluetoothDeviceList();
+}
+void Controller::Button6Click() {
+    Run([&] { bt_.Button6Click(); });
+}
+void Controller::bRStartClick() {
+    Run([&] { radio_.bRStartClick(); });
+}
+void Controller::pmRusClick() {
+    Click("pmRus");
+}
+void Controller::pmEngClick() {
+    Click("pmEng");
+}
+
+// The language in force is the check mark of pmEng; both items set both marks themselves (they
+// are not a radio group), then assign their captions.
+void Controller::SetLanguage(bool english) {
+    m_.pmEng.checked = english;
+    m_.pmRus.checked = !english;
+    ApplyCaptions(m_, english ? Language::English : Language::Russian);
+    radio_.ShowCaptions();
+}
+
+bool Controller::IsEnglish() const {
+    return qm::IsEnglish(m_);
+}
+
+bool Controller::HasClickHandler(std::string_view name) const {
+    return handlers_.Click(name) != nullptr;
+}
+
+void Controller::RunChange(std::string_view name) {
+    if (const Handlers::Fn* f = handlers_.Change(name)) (*f)();
+}
+
+void Controller::Click(std::string_view name) {
+    if (const Handlers::Fn* f = handlers_.Click(name)) Run(*f);
+}
+
+namespace {
+template <typename T>
+T* As(WindowModel& m, std::string_view name) {
+    const auto p = m.Find(name);
+    if (!p) return nullptr;
+    T* const* c = std::get_if<T*>(&*p);
+    return c ? *c : nullptr;
+}
+}  // namespace
+
+void Controller::TextEdited(std::string_view name, const std::string& text) {
+    Run([&] {
+        if (EditBox* e = As<EditBox>(m_, name)) ctx_.ChangeValue(name, e->text, text);
+    });
+}
+
+void Controller::NumberEdited(std::string_view name, double value) {
+    Run([&] {
+        if (SpinEdit* e = As<SpinEdit>(m_, name)) ctx_.ChangeValue(name, e->value, value);
+    });
+}
+
+void Controller::DateTimeEdited(std::string_view name, DateTime value) {
+    Run([&] {
+        if (DateTimeEdit* e = As<DateTimeEdit>(m_, name)) ctx_.ChangeValue(name, e->value, value);
+    });
+}
+
+void Controller::Checked(std::string_view name, bool checked) {
+    Run([&] {
+        if (CheckBox* c = As<CheckBox>(m_, name)) ctx_.ChangeValue(name, c->checked, checked);
+    });
+}
+
+void Controller::Selected(std::string_view name, int index) {
+    Run([&] {
+        if (ComboBox* c = As<ComboBox>(m_, name)) {
+            if (c->itemIndex == index) return;
+            c->itemIndex = index;
+            c->text = index >= 0 && index < static_cast<int>(c->items.size())
+                          ? c->items[static_cast<std::size_t>(index)]
+                          : std::string();
+        } else if (RadioGroup* g = As<RadioGroup>(m_, name)) {
+            if (g->itemIndex == index) return;
+            g->itemIndex = index;
+        } else {
+            return;
+        }
+        RunChange(name);
+    });
+}
+
+}  // namespace qm

@@ -1,0 +1,92 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "core/Handlers.h"
+#include "core/PartContext.h"
+#include "store/CopyState.h"
+
+namespace qm {
+
+class Catalogue;
+class DayCopy;
+
+// Copies of a directory's files into its local data-set folder: "Копировать" copies every file
+// from its first line, "Новые" reopens the file where the last copy ended after the lines
+// already held locally and copies the files listed after it whole. It also holds what the day
+// copy shares with them: the local file being written, the value blocks, the measurement count
+// and the finishing step.
+class CopySession {
+public:
+    CopySession(PartContext& ctx, Catalogue& catalogue) : ctx_(ctx), catalogue_(catalogue) {}
+    void SetDayCopy(DayCopy& day) { day_ = &day; }
+    void Register(Handlers& h);
+
+    void bAllDataClick();
+    void bNewDataClick();
+
+    // A file listing of the copy is running (rows 64/65).
+    bool ListingFiles() const { return c_.ListingFiles; }
+    void FileListingEntry(const std::string& nameBytes);
+    void FileListingEnded();
+    // Rows 66/67/69 and 71/72.
+    void LineReply();
+    void ValuesReply();
+    // The finishing step, one tick after the copy ended.
+    void Timer2Timer();
+    // A copy (or its finishing step) is running.
+    bool CopyRunning() const;
+    // A local file failed or the link went: the operator is told, the unfinished file is
+    // dropped and the finishing step unlocks the data group.
+    void FailCopy(const std::string& message);
+    // Program end: a file that is not complete is dropped, so its local copy stays as it was.
+    void CloseLocalFiles();
+
+    // Shared with the day copy.
+    void LockForCopy();
+    void UnlockAfterCopy();
+    // Whether a logger directory's name can be its local data-set folder; when it cannot, the
+    // operator is told why.
+    bool UsableAsLocalFolder(const std::string& directory);
+    // The directory and the logger path of the file to open, and the local folder.
+    void Aim(const std::string& directory, const std::string& requestPath);
+    void ResetCount() { c_.MeasurementCount = 0; }
+    std::int32_t MeasurementCount() const { return c_.MeasurementCount; }
+    void RequestOpenFile();
+    void RequestFirstValues();
+    // Creates the data-set folder of the running copy when it does not exist yet.
+    void MakeCopyFolder();
+    // Starts the local file `name` of the data-set folder, from empty.
+    void BeginLocalFile(const std::filesystem::path& name);
+    void WriteLine(const std::string& text) { c_.DataFile.WriteLine(text); }
+    // Puts the local file in place, if one is being written.
+    void CommitLocalFile();
+    bool DataFileOpen() const { return c_.DataFileOpen; }
+    void CountMeasurement();
+    void ShowNoData();
+    void GuardCopy(const std::function<void()>& step);
+
+    // The running copy's file list, paths and counts, for tests that look at it or set it up.
+    const CopyState& Files() const { return c_; }
+    CopyState& StateForTest() { return c_; }
+
+private:
+    void StartCopy(bool resume);
+    void HandleLineReply();
+    void CollectValues();
+    void WriteValueLines();
+    void NextFileOrFinish();
+    void CopyFilesFrom(std::size_t index, bool resumeFirst);
+    bool OpenCopyFile(std::size_t index, bool resume);
+    void CompleteCopyFile();
+    void RequestResumeFile();
+
+    PartContext& ctx_;
+    Catalogue& catalogue_;
+    DayCopy* day_ = nullptr;
+    CopyState c_;
+};
+
+}  // namespace qm

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/Handlers.h"
+#include "core/PartContext.h"
+
+namespace qm {
+
+class Catalogue;
+class CopySession;
+
+// The day copy: the measurements of one chosen day out of a monthly file on the logger into a
+// local day file "year_month_day.dat". It shares the value handling and the finishing step with
+// the full copy and never touches the resume record.
+class DayCopy {
+public:
+    DayCopy(PartContext& ctx, const Catalogue& catalogue, CopySession& copy)
+        : ctx_(ctx), catalogue_(catalogue), copy_(copy) {}
+    void Register(Handlers& h);
+
+    void bSelectClick();
+    void bCancelClick();
+    void bCopyClick();
+    // A reply to 66 or 67 during a day copy.
+    void HandleDayLineReply();
+    // Row 70: the first header line of the chosen day, or no measurement that day.
+    void DayFoundReply();
+    // The day's lines are all written: the day file replaces any earlier one of that day.
+    void FinishDayCopy();
+
+    // The day copy mode is armed (bSelect) until the finishing step or bCancel.
+    bool Active() const { return DayCopyMode_; }
+    void End() { DayCopyMode_ = false; }
+
+private:
+    void WriteDayLine(const std::string& text, std::uint8_t status);
+    void RequestDay();
+
+    PartContext& ctx_;
+    const Catalogue& catalogue_;
+    CopySession& copy_;
+    bool DayCopyMode_ = false;
+    std::uint16_t SelectedDay_ = 0;
+    int dayYear_ = 0;
+    int dayMonth_ = 0;
+};
+
+}  // namespace qm

@@ -1,0 +1,79 @@
+#include "core/DeviceClock.h"
+
+#include <cstdio>
+
+#include "core/ConnectionSequence.h"
+#include "protocol/CommandCode.h"
+#include "protocol/ReplyStatus.h"
+
+namespace qm {
+
+void DeviceClock::Register(Handlers& h) {
+    h.OnClick("bClock", [this] { bClockClick(); });
+    h.OnClick("bSynch", [this] { bSynchClick(); });
+}
+
+void DeviceClock::bClockClick() {
+    ctx_.x.Send(requests::Plain(CommandCode::ReadClock));
+}
+
+void DeviceClock::bSynchClick() {
+    SendClockSet();
+    ctx_.m.bSynch.enabled = false;
+}
+
+// Request 49: second, minute, hour, day, month, year - 2000 of the PC clock.
+void DeviceClock::SendClockSet() {
+    const CivilDateTime c = ctx_.clock.Now().ToCivil();
+    ClockHour_ = static_cast<std::uint16_t>(c.hour);
+    ClockMinute_ = static_cast<std::uint16_t>(c.minute);
+    ClockSecond_ = static_cast<std::uint16_t>(c.second);
+    ClockMillisecond_ = static_cast<std::uint16_t>(c.millisecond);
+    ClockYear_ = static_cast<std::uint16_t>(c.year);
+    ClockMonth_ = static_cast<std::uint16_t>(c.month);
+    ClockDay_ = static_cast<std::uint16_t>(c.day);
+    const ClockFields f{static_cast<std::uint8_t>(ClockSecond_),
+                        static_cast<std::uint8_t>(ClockMinute_),
+                        static_cast<std::uint8_t>(ClockHour_),
+                        static_cast<std::uint8_t>(ClockDay_),
+                        static_cast<std::uint8_t>(ClockMonth_),
+                        static_cast<std::uint8_t>((ClockYear_ - 2000) & 0xFF)};
+    ClockJustSet_ = true;
+    ctx_.x.Send(requests::SetClock(f));
+}
+
+std::string DeviceClock::ClockText(int hour, int minute, int second, int day, int month, int year) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d %2d.%2d.20%02d", hour, minute, second, day,
+                  month, year);
+    return text;
+}
+
+void DeviceClock::ClockReply() {
+    if (ctx_.CurrentReply().Status() != ReplyStatus::Complete) {
+        SendClockSet();
+        return;
+    }
+    ShowDeviceClock();
+    sequence_.ClockShown();
+}
+
+void DeviceClock::ShowDeviceClock() {
+    const Reply r = ctx_.CurrentReply();
+    ClockRead_ = true;
+    ClockSecond_ = r.Data(0);
+    ClockMinute_ = r.Data(1);
+    ClockHour_ = r.Data(2);
+    ClockDay_ = r.Data(3);
+    ClockMonth_ = r.Data(4);
+    ClockYear_ = r.Data(5);
+    Label& l = ctx_.m.Label2;
+    l.caption =
+        ClockText(ClockHour_, ClockMinute_, ClockSecond_, ClockDay_, ClockMonth_, ClockYear_);
+    l.visible = true;
+    l.fontColour = ClockJustSet_ ? Colour::Red : Colour::Navy;
+    ClockJustSet_ = false;
+    ctx_.ArmSysTimer(SysTimerAction::HideClock, 1000);
+}
+
+}  // namespace qm

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/Handlers.h"
+#include "core/PartContext.h"
+
+namespace qm {
+
+class ConnectionSequence;
+
+// The logger's clock: read it, set it from the PC clock, show it for a second.
+class DeviceClock {
+public:
+    DeviceClock(PartContext& ctx, ConnectionSequence& sequence) : ctx_(ctx), sequence_(sequence) {}
+    void Register(Handlers& h);
+
+    void bClockClick();
+    void bSynchClick();
+    // Row 48: a valid clock is shown; any other status sets the clock from the PC and reads again.
+    void ClockReply();
+    // Row 49: whatever the status, the clock is read again.
+    void ClockSetReply() { bClockClick(); }
+
+    // The logger's clock has been read since the program started.
+    bool ClockRead() const { return ClockRead_; }
+    bool ClockJustSet() const { return ClockJustSet_; }
+    void SetClockRead(bool read) { ClockRead_ = read; }
+
+    // Text of the clock label for a device clock reply, e.g. "09:07:03  5. 3.2024".
+    static std::string ClockText(int hour, int minute, int second, int day, int month, int year);
+
+private:
+    void SendClockSet();
+    void ShowDeviceClock();
+
+    PartContext& ctx_;
+    ConnectionSequence& sequence_;
+    std::uint16_t ClockSecond_ = 0, ClockMinute_ = 0, ClockHour_ = 0;
+    std::uint16_t ClockDay_ = 0, ClockMonth_ = 0, ClockYear_ = 0, ClockMillisecond_ = 0;
+    bool ClockRead_ = false;
+    bool ClockJustSet_ = false;
+};
+
+}  // namespace qm

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <functional>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+#include "core/Exchange.h"
+#include "core/Services.h"
+#include "core/States.h"
+#include "ui/model/Captions.h"
+#include "ui/model/Messages.h"
+#include "ui/model/WindowModel.h"
+
+namespace qm {
+
+// What every part of the controller shares: the window model, the exchange with the logger, the
+// operator's services, the PC clock, and the two window-wide helpers every part uses (SysTimer's
+// next action and the busy bar). Everything else a part needs from another is an explicit call.
+class PartContext {
+public:
+    PartContext(WindowModel& model, Exchange& exchange, OperatorServices& services,
+                PcClock& pcClock)
+        : m(model), x(exchange), ops(services), clock(pcClock) {}
+
+    WindowModel& m;
+    Exchange& x;
+    OperatorServices& ops;
+    PcClock& clock;
+
+    // English is selected (the check mark of pmEng); run-time messages follow it.
+    bool IsEnglish() const { return qm::IsEnglish(m); }
+    std::string Text(Msg id, std::initializer_list<std::string_view> args = {}) const {
+        return Message(id, IsEnglish(), args);
+    }
+    Reply CurrentReply() const { return x.CurrentReply(); }
+
+    // Runs a control's change handler; set by the controller that holds the handler table.
+    std::function<void(std::string_view)> runChange;
+
+    // A control's value changes, by the operator's edit or by the controller itself: compare,
+    // assign, and run the control's change handler when the shown value differs.
+    template <typename V>
+    void ChangeValue(std::string_view name, V& field, const V& value) {
+        if (field == value) return;
+        field = value;
+        if (runChange) runChange(name);
+    }
+    void SetDateTimeValue(std::string_view name, DateTimeEdit& editor, DateTime value);
+    void SetSpinValue(std::string_view name, SpinEdit& editor, double value);
+    void SetEditText(std::string_view name, EditBox& edit, const std::string& text);
+
+    // SysTimer serves the clock label, the empty catalogue and the radio modem's repeat; its
+    // action says which.
+    SysTimerAction sysTimerAction = SysTimerAction::None;
+    void ArmSysTimer(SysTimerAction action, int intervalMs);
+
+    // The busy bar of the test measurement and the copies.
+    void StartBusyIndicator();
+    void StopBusyIndicator();
+};
+
+}  // namespace qm

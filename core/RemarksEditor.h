@@ -1,0 +1,34 @@
+#pragma once
+
+#include "core/Handlers.h"
+#include "core/PartContext.h"
+#include "measure/Remarks.h"
+
+namespace qm {
+
+// The two remark lines of the Pathrex model: read during the connection sequence (row 144),
+// edited in the remark group and written back (request 145).
+class RemarksEditor {
+public:
+    explicit RemarksEditor(PartContext& ctx) : ctx_(ctx) {}
+    void Register(Handlers& h);
+
+    // Row 144: only a complete reply is shown.
+    void RemarksReply();
+    // Row 145: a complete reply confirms both lines.
+    void RemarksWrittenReply();
+
+    void pRemark1Change();
+    void pRemark2Change();
+    void bRemarkClick();
+
+    const RemarkBuffers& Buffers() const { return remarks_; }
+
+private:
+    void ShowRemarks(Colour colour);
+
+    PartContext& ctx_;
+    RemarkBuffers remarks_;
+};
+
+}  // namespace qm

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "core/Handlers.h"
+#include "core/PartContext.h"
+#include "measure/Readings.h"
+
+namespace qm {
+
+class CalibrationEditor;
+class ConnectionSequence;
+
+// The test measurement: the logger measures once and sends its readings in blocks, which are
+// shown and plotted on the chart.
+class TestMeasurement {
+public:
+    TestMeasurement(PartContext& ctx, const CalibrationEditor& calibration,
+                    ConnectionSequence& sequence)
+        : ctx_(ctx), calibration_(calibration), sequence_(sequence) {}
+    void Register(Handlers& h);
+
+    // The chart starts empty, with axes that any reading widens.
+    void ResetChart();
+    void bTestClick();
+    // Rows 32/68: 249 brings a block and more follows; 248 the last block.
+    void ReadingsReply();
+
+    const ReadingsState& Readings() const { return readings_; }
+
+private:
+    PartContext& ctx_;
+    const CalibrationEditor& calibration_;
+    ConnectionSequence& sequence_;
+    ReadingsState readings_;
+};
+
+}  // namespace qm

@@ -1,0 +1,60 @@
+# Fails when a source file includes a header of a layer above its own. Layers from the top; a
+# file may include headers of its own layer and of any layer below it. The tests, benchmarks
+# and fuzz targets sit above everything and are not checked.
+#   cmake -DROOT=<source tree> -P CheckLayers.cmake
+set(layers app ui/viewer ui/qt core measure store link ui/model sim protocol)
+
+if(NOT ROOT)
+    message(FATAL_ERROR "ROOT (the source tree) is not set")
+endif()
+
+function(layer_of path out)
+    # The longest folder name that starts the path (link/backends belongs to link).
+    set(found "")
+    foreach(layer IN LISTS layers)
+        string(LENGTH "${layer}/" n)
+        string(SUBSTRING "${path}" 0 ${n} head)
+        if(head STREQUAL "${layer}/")
+            string(LENGTH "${found}" fn)
+            if(n GREATER fn)
+                set(found "${layer}")
+            endif()
+        endif()
+    endforeach()
+    set(${out} "${found}" PARENT_SCOPE)
+endfunction()
+
+set(violations 0)
+set(checked 0)
+foreach(layer IN LISTS layers)
+    list(FIND layers ${layer} own)
+    file(GLOB_RECURSE sources RELATIVE "${ROOT}" "${ROOT}/${layer}/*.h" "${ROOT}/${layer}/*.cpp")
+    foreach(source IN LISTS sources)
+        layer_of("${source}" home)
+        if(NOT home STREQUAL layer)
+            continue()  # a file of a deeper folder is checked with its own layer
+        endif()
+        math(EXPR checked "${checked} + 1")
+        file(STRINGS "${ROOT}/${source}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+        foreach(line IN LISTS includes)
+            string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"]+)\".*" "\\1" header "${line}")
+            layer_of("${header}" target)
+            if(target STREQUAL "")
+                continue()  # a header of the same folder by its bare name, or not ours
+            endif()
+            list(FIND layers ${target} theirs)
+            if(theirs LESS own)
+                message(SEND_ERROR "${source} (${layer}) includes ${header} of ${target}, a layer above it")
+                math(EXPR violations "${violations} + 1")
+            endif()
+        endforeach()
+    endforeach()
+endforeach()
+
+if(checked EQUAL 0)
+    message(FATAL_ERROR "no source file found under ${ROOT}")
+endif()
+if(violations GREATER 0)
+    message(FATAL_ERROR "${violations} include(s) reach a layer above")
+endif()
+message(STATUS "${checked} files: every include stays in its layer or below")
