@@ -77,6 +77,7 @@ void Controller::UnlockAfterCopy() {
 }
 
 void Controller::MakeCopyFolder() {
+    DropStagingLeftovers(s_.copy.copyFolder);
     std::error_code ec;
     if (fs::is_directory(s_.copy.copyFolder, ec)) return;
     fs::create_directory(s_.copy.copyFolder, ec);
@@ -143,11 +144,12 @@ void Controller::FileListingEnded() {
             CopyFilesFrom(1, false);
             return;
         }
-        c.LinesWritten = static_cast<std::int32_t>(record.lines);
-        if (record.lines > 0xFFFF) {
+        const std::int64_t lines = ResumeLines(c.copyFolder, c.ResumeName, record.lines);
+        c.LinesWritten = static_cast<std::int32_t>(lines);
+        if (lines > 0xFFFF) {
             // Request 69 carries 16 bits of the position; a cut one would repeat or skip lines.
-            ops_.ShowWarning(Text(Msg::ResumeTooManyLines,
-                                  {Cp1251ToUtf8(c.ResumeName), std::to_string(record.lines)}));
+            ops_.ShowWarning(
+                Text(Msg::ResumeTooManyLines, {Cp1251ToUtf8(c.ResumeName), std::to_string(lines)}));
             CopyFilesFrom(i, false);
             return;
         }
@@ -174,7 +176,7 @@ bool Controller::OpenCopyFile(std::size_t index, bool resume) {
     CopyState& c = s_.copy;
     c.CurrentFileIndex = index;
     const std::string& name = c.FileNameTable[index - 1];
-    if (const auto why = RefusedLocalName(name)) {
+    if (const auto why = RefusedFileName(name)) {
         ops_.ShowError(
             Text(Msg::FileNameRefused,
                  {Cp1251ToUtf8(name), Cp1251ToUtf8(c.copyDirectory), why->Text(IsEnglish())}));
