@@ -80,7 +80,7 @@ void SyncFolder(const fs::path& folder, std::error_code& ec) {
 #endif
 }
 
-void ReplaceFile(const fs::path& from, const fs::path& to, std::error_code& ec) {
+void MoveFileOver(const fs::path& from, const fs::path& to, std::error_code& ec) {
 #if defined(_WIN32)
     ec.clear();
     if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))

@@ -33,7 +33,7 @@ void SyncFile(const std::filesystem::path& file, std::error_code& ec);
 void SyncFolder(const std::filesystem::path& folder, std::error_code& ec);
 // Moves `from` over `to` in one step, replacing it, and on Windows writes the move through
 // before returning.
-void ReplaceFile(const std::filesystem::path& from, const std::filesystem::path& to,
-                 std::error_code& ec);
+void MoveFileOver(const std::filesystem::path& from, const std::filesystem::path& to,
+                  std::error_code& ec);
 
 }  // namespace qm

@@ -202,7 +202,7 @@ void StagedFile::Commit() {
         throw error;
     }
     if (!FileStepGoesAhead(FileStep::Replace, final_)) ec = Refused();
-    if (!ec) ReplaceFile(staging_, final_, ec);
+    if (!ec) MoveFileOver(staging_, final_, ec);
     if (ec) {
         FileError error(Msg::FileReplace, final_, ec);
         Abandon();
