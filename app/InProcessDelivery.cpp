@@ -15,8 +15,9 @@ InProcessDelivery::InProcessDelivery(sim::InProcessHidLink& link, Controller& co
 void InProcessDelivery::Schedule() {
     if (scheduled_) return;
     scheduled_ = true;
-    // Never inside the write that queued it: the controller is still in its handler.
-    QTimer::singleShot(0, this, [this] { DeliverOne(); });
+    // Never inside the write that queued it: the controller is still in its handler. A slow
+    // link holds the report back.
+    QTimer::singleShot(link_.NextReportDelay(), this, [this] { DeliverOne(); });
 }
 
 void InProcessDelivery::DeliverOne() {

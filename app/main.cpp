@@ -23,6 +23,7 @@
 #include "app/QtTranslation.h"
 #include "core/Controller.h"
 #include "link/backends/QtSerialPort.h"
+#include "sim/FaultyDevice.h"
 #include "sim/InProcessLink.h"
 #include "sim/Modems.h"
 #include "sim/VirtualLogger.h"
@@ -41,6 +42,7 @@ struct Options {
     int screenshotAfterMs = 6000;
     QString via;                      // "", "radio" or "bluetooth": a modem before the demo logger
     std::optional<std::string> port;  // --port DEVICE
+    qm::sim::LinkFaults faults;       // --faults SPEC: a lossy link to the demo logger
 };
 
 std::optional<Options> ParseOptions(const QApplication& app) {
@@ -57,7 +59,13 @@ std::optional<Options> ParseOptions(const QApplication& app) {
                                  "With --demo: reach the virtual logger through a virtual "
                                  "USB modem, \"radio\" or \"bluetooth\".",
                                  "MODEM");
-    parser.addOptions({demo, deviceType, screenshot, after, via});
+    const QCommandLineOption faults(
+        "faults",
+        QString("With --demo: a lossy link to the virtual logger, e.g. lose-reply=20,delay=50. "
+                "SPEC is a comma-separated list of:\n") +
+            qm::sim::kLinkFaultsHelp,
+        "SPEC");
+    parser.addOptions({demo, deviceType, screenshot, after, via, faults});
     qm::AddLinkOptions(parser);
     parser.process(app);
 
@@ -85,6 +93,14 @@ std::optional<Options> ParseOptions(const QApplication& app) {
         std::fprintf(stderr, "--via takes \"radio\" or \"bluetooth\"\n");
         return std::nullopt;
     }
+    if (parser.isSet(faults)) {
+        const auto parsed = qm::sim::ParseLinkFaults(parser.value(faults).toStdString());
+        if (!parsed) {
+            std::fprintf(stderr, "--faults: unknown key or value out of range\n");
+            return std::nullopt;
+        }
+        o.faults = *parsed;
+    }
     o.port = qm::PortOption(parser);
     if (o.demo && o.port) {
         std::fprintf(stderr, "--port and --demo exclude each other\n");
@@ -100,14 +116,18 @@ constexpr const char* kDemoBluetoothAddress = "0012F3A4B5C6";
 // loop, like a logger plugged into the PC; with a modem, the modem is what is plugged in and the
 // logger answers through it.
 struct DemoLogger {
-    DemoLogger(qm::Controller& controller, qm::PcClock& clock, int deviceType, const QString& via)
+    DemoLogger(qm::Controller& controller, qm::PcClock& clock, int deviceType, const QString& via,
+               const qm::sim::LinkFaults& faults)
         : logger(Config(deviceType), [&clock] { return clock.Now(); }),
           radio(logger, qm::sim::RadioModemConfig{.loggerAddress = 7, .loggerInRange = true}),
           bluetooth(logger, qm::sim::BtModemConfig{.noCarrierBeforeConnect = 2,
                                                    .echo = true,
                                                    .reachableAddresses = {kDemoBluetoothAddress}}),
-          link(Front(via)),
-          delivery(link, controller) {}
+          lossy(Front(via), faults),
+          link(lossy),
+          delivery(link, controller) {
+        link.SetReplyDelay(faults.replyDelay);
+    }
     static qm::sim::LoggerConfig Config(int deviceType) {
         qm::sim::LoggerConfig c;
         c.deviceType = static_cast<std::uint8_t>(deviceType);
@@ -121,6 +141,7 @@ struct DemoLogger {
     qm::sim::VirtualLogger logger;
     qm::sim::RadioModem radio;
     qm::sim::BtModem bluetooth;
+    qm::sim::FaultyDevice lossy;
     qm::sim::InProcessHidLink link;
     qm::InProcessDelivery delivery;
 };
@@ -204,7 +225,8 @@ int main(int argc, char* argv[]) {
     std::unique_ptr<DemoLogger> demo;
     std::unique_ptr<qm::AppLinks> links;
     if (options->demo) {
-        demo = std::make_unique<DemoLogger>(controller, clock, options->deviceType, options->via);
+        demo = std::make_unique<DemoLogger>(controller, clock, options->deviceType, options->via,
+                                            options->faults);
         controller.UsbLoggerFound(&demo->link);
     } else {
         links = qm::StartLinks(controller, options->port);

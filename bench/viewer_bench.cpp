@@ -49,7 +49,8 @@ void CopyDemoYear(const fs::path& start, bool allDirectories) {
     rig.controller.SetUpFolders(start);
     rig.StartUsb();
     rig.RunFor(5000);
-    const std::size_t count = allDirectories ? rig.State().Directories().DirectoryNames().size() : 1;
+    const std::size_t count =
+        allDirectories ? rig.State().Directories().DirectoryNames().size() : 1;
     for (std::size_t i = 0; i < count; ++i) {
         rig.controller.Selected("ComboBox1", static_cast<int>(i));
         rig.controller.Click("bAllData");

@@ -83,6 +83,7 @@ void CopySession::UnlockAfterCopy() {
 }
 
 void CopySession::MakeCopyFolder() {
+    DropStagingLeftovers(c_.copyFolder);
     std::error_code ec;
     if (fs::is_directory(c_.copyFolder, ec)) return;
     fs::create_directory(c_.copyFolder, ec);
@@ -150,12 +151,12 @@ void CopySession::FileListingEnded() {
             CopyFilesFrom(1, false);
             return;
         }
-        c.LinesWritten = static_cast<std::int32_t>(record.lines);
-        if (record.lines > 0xFFFF) {
+        const std::int64_t lines = ResumeLines(c.copyFolder, c.ResumeName, record.lines);
+        c.LinesWritten = static_cast<std::int32_t>(lines);
+        if (lines > 0xFFFF) {
             // Request 69 carries 16 bits of the position; a cut one would repeat or skip lines.
-            ctx_.ops.ShowWarning(
-                ctx_.Text(Msg::ResumeTooManyLines,
-                          {Cp1251ToUtf8(c.ResumeName), std::to_string(record.lines)}));
+            ctx_.ops.ShowWarning(ctx_.Text(Msg::ResumeTooManyLines,
+                                           {Cp1251ToUtf8(c.ResumeName), std::to_string(lines)}));
             CopyFilesFrom(i, false);
             return;
         }
@@ -182,7 +183,7 @@ bool CopySession::OpenCopyFile(std::size_t index, bool resume) {
     CopyState& c = c_;
     c.CurrentFileIndex = index;
     const std::string& name = c.FileNameTable[index - 1];
-    if (const auto why = RefusedLocalName(name)) {
+    if (const auto why = RefusedFileName(name)) {
         ctx_.ops.ShowError(ctx_.Text(
             Msg::FileNameRefused,
             {Cp1251ToUtf8(name), Cp1251ToUtf8(c.copyDirectory), why->Text(ctx_.IsEnglish())}));

@@ -27,6 +27,10 @@ struct HidReportLengths {
     friend bool operator==(const HidReportLengths&, const HidReportLengths&) = default;
 };
 
+// The longest report a HID device can have, report ID byte included: the kernel's HID layer
+// refuses a device that declares a longer one (and the logger's reports are 65 bytes).
+inline constexpr std::size_t kMaxHidReportLength = 16384;
+
 // An open HID interface: read/write when the platform allowed it, else for queries only.
 class HidHandle {
 public:

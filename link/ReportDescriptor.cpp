@@ -22,6 +22,8 @@ constexpr int kTagReportSize = 0x7, kTagReportId = 0x8, kTagReportCount = 0x9;
 constexpr int kTagPush = 0xA, kTagPop = 0xB;
 constexpr std::uint8_t kLongItem = 0xFE;
 
+constexpr std::uint64_t kMaxReportBits = (kMaxHidReportLength - 1) * 8;
+
 std::size_t LongestReport(const std::map<std::uint8_t, std::uint64_t>& bits) {
     std::size_t longest = 0;
     for (const auto& [id, n] : bits) longest = std::max<std::size_t>(longest, (n + 7) / 8 + 1);
@@ -79,7 +81,12 @@ std::optional<HidReportLengths> ReportLengthsFromDescriptor(std::span<const std:
             }
         } else if (type == kTypeMain && (tag == kTagInput || tag == kTagOutput)) {
             auto& bits = tag == kTagInput ? inputBits : outputBits;
-            bits[g.reportId] += std::uint64_t{g.reportSize} * g.reportCount;
+            // The report buffers are sized from this: a descriptor that declares a report no
+            // HID device can have is broken, not a reason to allocate gigabytes. Checked per
+            // item, so the sum cannot wrap either.
+            std::uint64_t& sum = bits[g.reportId];
+            sum += std::uint64_t{g.reportSize} * g.reportCount;
+            if (sum > kMaxReportBits) return std::nullopt;
         }
     }
     return HidReportLengths{LongestReport(inputBits), LongestReport(outputBits), numbered};

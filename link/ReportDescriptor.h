@@ -12,7 +12,7 @@ namespace qm {
 // report ID the bits of its Input (or Output) main items (report count x report size) rounded up
 // to bytes, plus one byte for the report ID, which is sent as 0 when the descriptor declares no
 // IDs; the largest report of each kind wins. None when the descriptor is malformed (an item
-// running past the end, a Pop without a Push).
+// running past the end, a Pop without a Push, a report longer than kMaxHidReportLength).
 std::optional<HidReportLengths> ReportLengthsFromDescriptor(
     std::span<const std::uint8_t> descriptor);
 

@@ -1,5 +1,6 @@
 #include "measure/Schedule.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "protocol/CommandCode.h"
@@ -8,7 +9,11 @@ namespace qm {
 namespace {
 
 std::uint8_t LowByteOfTruncated(double v) {
-    return static_cast<std::uint8_t>(static_cast<std::int64_t>(std::trunc(v)) & 0xFF);
+    // The editors' values are doubles that need not lie in the spin boxes' range: clamp them
+    // to what a 32-bit count holds before the conversion, which is undefined beyond it.
+    if (std::isnan(v)) return 0;
+    const double whole = std::clamp(std::trunc(v), -2147483648.0, 2147483647.0);
+    return static_cast<std::uint8_t>(static_cast<std::int64_t>(whole) & 0xFF);
 }
 
 ScheduleFault InvalidField(Msg field, int a, int b, int c, const char* form) {

@@ -4,23 +4,28 @@ namespace qm {
 
 SerialReplyAssembler::Result SerialReplyAssembler::Feed(PacketBuffer& packet,
                                                         std::span<const std::uint8_t> bytes) {
+    surplus_.clear();
     bool dropped = false;
-    for (std::uint8_t b : bytes) {
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
         // Byte rxCount_ + 1 of the buffer; a reply is never longer than 256 bytes after the
         // lead byte, so anything beyond that is a broken stream: forget the partial reply.
         if (rxCount_ >= static_cast<int>(kLargestPacket) - 1) {
             rxCount_ = 0;
             dropped = true;
         }
-        packet[static_cast<std::size_t>(rxCount_) + 1] = b;
+        packet[static_cast<std::size_t>(rxCount_) + 1] = bytes[i];
         ++rxCount_;
+        // Complete on the byte that makes it whole, wherever that falls in the step: what
+        // follows belongs to no reply yet (a stray byte, or the start of an unasked one).
+        if (rxCount_ >= 2 && packet[packet::kLength] == rxCount_ - 1) {
+            packet[packet::kLead] = 0;
+            lastSize_ = static_cast<std::size_t>(rxCount_);
+            rxCount_ = 0;
+            surplus_.assign(bytes.begin() + static_cast<std::ptrdiff_t>(i) + 1, bytes.end());
+            return Result::Complete;
+        }
     }
     packet[packet::kLead] = 0;
-    if (rxCount_ >= 2 && packet[packet::kLength] == rxCount_ - 1) {
-        lastSize_ = static_cast<std::size_t>(rxCount_);
-        rxCount_ = 0;
-        return Result::Complete;
-    }
     return dropped ? Result::Dropped : Result::Incomplete;
 }
 

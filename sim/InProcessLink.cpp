@@ -15,7 +15,7 @@ bool InProcessHidLink::WriteReport(std::span<const std::uint8_t> report) {
     for (const Frame& frame : device_.Handle(report)) {
         std::vector<std::uint8_t> data(inputLength_ > 0 ? inputLength_ - 1 : 0, 0);
         std::copy_n(frame.begin(), std::min(frame.size(), data.size()), data.begin());
-        pending_.push_back(std::move(data));
+        pending_.push_back({std::move(data), delay_});
         any = true;
     }
     if (any && queued_) queued_();
@@ -24,7 +24,7 @@ bool InProcessHidLink::WriteReport(std::span<const std::uint8_t> report) {
 
 std::optional<std::vector<std::uint8_t>> InProcessHidLink::TakeReport() {
     if (pending_.empty()) return std::nullopt;
-    auto report = std::move(pending_.front());
+    auto report = std::move(pending_.front().data);
     pending_.pop_front();
     return report;
 }

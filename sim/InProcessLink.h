@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -27,9 +28,16 @@ public:
     // Called after a write that queued at least one report (to schedule a delivery).
     void SetReportQueuedCallback(std::function<void()> callback) { queued_ = std::move(callback); }
     bool HasReport() const { return !pending_.empty(); }
+    // How long the next report waits before it may be delivered, counted from when it reached
+    // the front of the queue (a slow link).
+    std::chrono::milliseconds NextReportDelay() const {
+        return pending_.empty() ? std::chrono::milliseconds{0} : pending_.front().delay;
+    }
     // The next input report's data (the report ID split off): inputReportLength - 1 bytes, the
     // reply frame padded with zeros.
     std::optional<std::vector<std::uint8_t>> TakeReport();
+    // Every report queued from now on waits this long.
+    void SetReplyDelay(std::chrono::milliseconds delay) { delay_ = delay; }
 
     // Every report written, whole.
     const std::vector<std::vector<std::uint8_t>>& Written() const { return written_; }
@@ -41,7 +49,12 @@ private:
     Device& device_;
     std::size_t outputLength_;
     std::size_t inputLength_;
-    std::deque<std::vector<std::uint8_t>> pending_;
+    struct Pending {
+        std::vector<std::uint8_t> data;
+        std::chrono::milliseconds delay;
+    };
+    std::deque<Pending> pending_;
+    std::chrono::milliseconds delay_{0};
     std::vector<std::vector<std::uint8_t>> written_;
     std::function<void()> queued_;
     bool unplugged_ = false;

@@ -1,6 +1,6 @@
 // qm-logger-sim: a virtual logger on a pseudo-terminal, for trying the program's serial path
-// without hardware. Prints the device path to open on its first line, then serves requests
-// until it is stopped with SIGTERM or SIGINT.
+// without hardware, over a clean or a lossy line. Prints the device path to open on its first
+// line, then serves requests until it is stopped with SIGTERM or SIGINT.
 
 #include <algorithm>
 #include <csignal>
@@ -10,6 +10,7 @@
 #include <iostream>
 #include <string>
 
+#include "sim/FaultyDevice.h"
 #include "sim/PtyEndpoint.h"
 #include "sim/VirtualLogger.h"
 
@@ -30,10 +31,27 @@ qm::DateTime LocalNow() {
         .value_or(qm::DateTime{});
 }
 
+constexpr const char* kUsage =
+    "usage: qm-logger-sim --pty [--device-type N] [--version V] [--pace BAUD] [--small-store]"
+    " [--faults SPEC]\n";
+
 int Usage() {
-    std::cerr << "usage: qm-logger-sim --pty [--device-type N] [--version V] [--pace BAUD]"
-                 " [--small-store]\n";
+    std::cerr << kUsage;
     return 2;
+}
+
+int Help() {
+    std::cout << kUsage
+              << "A virtual logger on a pseudo-terminal; prints the device path, then serves it.\n"
+                 "  --pty            serve on a new pseudo-terminal (required)\n"
+                 "  --device-type N  the logger's device type (84 by default; 88 has remarks)\n"
+                 "  --version V      the logger's version byte\n"
+                 "  --pace BAUD      run the line at this rate, 10 bits a byte, both ways\n"
+                 "  --small-store    a small data store instead of the demo's year of data\n"
+                 "  --faults SPEC    a lossy line; SPEC is a comma-separated list of:\n"
+              << qm::sim::kLinkFaultsHelp
+              << "                   e.g. --faults lose-reply=50,stray=7,loss=2,seed=3\n";
+    return 0;
 }
 
 bool NumberArg(int& i, int argc, char** argv, int low, int high, int& value) {
@@ -51,9 +69,17 @@ int main(int argc, char** argv) {
     bool pty = false;
     int deviceType = 84, version = 5, pace = 0;
     qm::sim::LoggerConfig config;
+    qm::sim::LinkFaults faults;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--pty") {
+        if (arg == "--help" || arg == "-h") {
+            return Help();
+        } else if (arg == "--faults") {
+            if (i + 1 >= argc) return Usage();
+            const auto parsed = qm::sim::ParseLinkFaults(argv[++i]);
+            if (!parsed) return Usage();
+            faults = *parsed;
+        } else if (arg == "--pty") {
             pty = true;
         } else if (arg == "--small-store") {
             config.demoShape = qm::sim::DemoStoreShape::Small();
@@ -80,7 +106,9 @@ int main(int argc, char** argv) {
 
     try {
         qm::sim::VirtualLogger logger(config, LocalNow);
-        qm::sim::SerialEndpoint endpoint(logger);
+        qm::sim::FaultyDevice lossy(logger, faults);
+        qm::sim::SerialEndpoint endpoint(lossy);
+        endpoint.DelayEveryReply(faults.replyDelay);
         qm::sim::PtyEndpoint line;
         const std::string path = line.Open();
         std::cout << path << std::endl;  // endl flushes: the caller waits for this line

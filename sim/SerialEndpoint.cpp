@@ -30,8 +30,8 @@ void SerialEndpoint::SplitReply(int n, std::vector<std::size_t> pieces,
 
 void SerialEndpoint::Emit(const Frame& frame, std::vector<SerialChunk>& out) {
     const int n = ++replies_;
-    std::chrono::milliseconds delay{0};
-    if (auto d = delays_.find(n); d != delays_.end()) delay = d->second;
+    std::chrono::milliseconds delay = everyDelay_;
+    if (auto d = delays_.find(n); d != delays_.end()) delay += d->second;
     auto split = splits_.find(n);
     if (split == splits_.end()) {
         out.push_back({frame, delay});

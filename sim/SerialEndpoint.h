@@ -32,6 +32,8 @@ public:
     void SplitReply(int n, std::vector<std::size_t> pieces, std::chrono::milliseconds gap);
     // The nth reply waits this long before its first byte.
     void DelayReply(int n, std::chrono::milliseconds delay) { delays_[n] = delay; }
+    // Every reply waits this long before its first byte (a slow link); DelayReply adds to it.
+    void DelayEveryReply(std::chrono::milliseconds delay) { everyDelay_ = delay; }
 
     std::size_t SkippedBytes() const { return skipped_; }
     int Requests() const { return requests_; }
@@ -47,6 +49,7 @@ private:
     std::vector<std::uint8_t> pending_;
     std::map<int, Split> splits_;
     std::map<int, std::chrono::milliseconds> delays_;
+    std::chrono::milliseconds everyDelay_{0};
     std::size_t skipped_ = 0;
     int requests_ = 0;
     int replies_ = 0;

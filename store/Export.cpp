@@ -83,6 +83,19 @@ void ExportXlsx(const DataSet& set, const fs::path& file) {
 
     const fs::path staging = StagedFile::StagingPath(file);
     const std::string stagingName = PathText(staging);
+    {
+        std::error_code made;
+        fs::create_directory(staging.parent_path(), made);
+        if (made) throw FileError(Msg::FileCreateStaging, file, made);
+    }
+    // The staging folder goes again once the workbook has left it, whichever way.
+    struct FolderGoes {
+        fs::path folder;
+        ~FolderGoes() {
+            std::error_code ignored;
+            if (fs::is_empty(folder, ignored) && !ignored) fs::remove(folder, ignored);
+        }
+    } folderGoes{staging.parent_path()};
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;  // rows go straight to disk, in order
     lxw_workbook* book = workbook_new_opt(stagingName.c_str(), &options);

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "protocol/Cp1251.h"
+#include "store/FileSteps.h"
 
 namespace qm {
 
@@ -29,6 +30,42 @@ bool IsReservedDeviceName(const std::string& name) {
     if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL") return true;
     return stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) &&
            stem[3] >= '1' && stem[3] <= '9';
+}
+
+// Windows compares names without regard to letter case; the program's own names are ASCII, so
+// folding ASCII letters is enough.
+bool SameNameOnWindows(std::string_view a, std::string_view b) {
+    auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return fold(x) == fold(y); });
+}
+
+// A step that the test hook refused fails like the disk would.
+std::error_code Refused() {
+    return std::make_error_code(std::errc::io_error);
+}
+
+void RemoveStagingFolderIfEmpty(const fs::path& stagingFolder) noexcept {
+    std::error_code ec;
+    if (!fs::is_empty(stagingFolder, ec) || ec) return;
+    if (!FileStepGoesAhead(FileStep::RemoveStaging, stagingFolder)) return;
+    fs::remove(stagingFolder, ec);
+}
+
+// A line made of value fields: blanks and one number (or "-") in each field of seven.
+bool IsValueLine(std::string_view line) {
+    if (line.empty() || line.size() % 7 != 0) return false;
+    for (std::size_t i = 0; i < line.size(); i += 7) {
+        if (line[i] != ' ') return false;
+        bool any = false;
+        for (char c : line.substr(i + 1, 6)) {
+            if (c == ' ') continue;
+            if (!std::strchr("-.0123456789", c)) return false;
+            any = true;
+        }
+        if (!any) return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -71,14 +108,19 @@ std::optional<RefusedName> RefusedLocalName(const std::string& name) {
     return std::nullopt;
 }
 
+std::optional<RefusedName> RefusedFileName(const std::string& name) {
+    if (auto why = RefusedLocalName(name)) return why;
+    if (SameNameOnWindows(name, kResumeRecordName)) return RefusedName{Msg::NameResumeRecord};
+    if (SameNameOnWindows(name, kStagingFolderName)) return RefusedName{Msg::NameStagingFolder};
+    return std::nullopt;
+}
+
 fs::path LocalName(const std::string& nameBytes) {
     return Utf8Path(Cp1251ToUtf8(nameBytes));
 }
 
 fs::path StagedFile::StagingPath(const fs::path& finalPath) {
-    fs::path p = finalPath;
-    p += ".part";
-    return p;
+    return finalPath.parent_path() / kStagingFolderName / finalPath.filename();
 }
 
 void StagedFile::Fail(Msg what, int err) {
@@ -91,6 +133,11 @@ void StagedFile::Begin(const fs::path& finalPath, bool keepExisting) {
     Abandon();
     final_ = finalPath;
     staging_ = StagingPath(finalPath);
+    if (!FileStepGoesAhead(FileStep::CreateStaging, staging_))
+        throw FileError(Msg::FileCreateStaging, final_, Refused());
+    std::error_code ec;
+    fs::create_directory(staging_.parent_path(), ec);
+    if (ec) throw FileError(Msg::FileCreateStaging, final_, ec);
     buffer_ = std::make_unique<char[]>(kFileBufferSize);
     out_ = std::make_unique<std::ofstream>();
     out_->rdbuf()->pubsetbuf(buffer_.get(), kFileBufferSize);
@@ -99,7 +146,6 @@ void StagedFile::Begin(const fs::path& finalPath, bool keepExisting) {
     out_->open(staging_, std::ios::binary | std::ios::trunc);
     if (!*out_) Fail(Msg::FileCreateStaging, errno);
     if (!keepExisting) return;
-    std::error_code ec;
     if (!fs::exists(finalPath, ec)) return;
     errno = 0;
     std::ifstream in(finalPath, std::ios::binary);
@@ -132,6 +178,11 @@ StagedFile& StagedFile::operator=(StagedFile&& other) noexcept {
 
 void StagedFile::Close() {
     if (!out_) return;
+    if (!FileStepGoesAhead(FileStep::FinishStaging, staging_)) {
+        FileError error(Msg::FileFinish, final_, Refused());
+        Abandon();
+        throw error;
+    }
     errno = 0;
     out_->close();
     if (out_->fail()) Fail(Msg::FileFinish, errno);
@@ -143,13 +194,27 @@ void StagedFile::Commit() {
     if (!pending_) return;
     Close();
     std::error_code ec;
-    fs::rename(staging_, final_, ec);
-    pending_ = false;
+    if (!FileStepGoesAhead(FileStep::SyncFile, staging_)) ec = Refused();
+    if (!ec) SyncFile(staging_, ec);
     if (ec) {
-        FileError error(Msg::FileReplace, final_, ec);
-        fs::remove(staging_, ec);
+        FileError error(Msg::FileFinish, final_, ec);
+        Abandon();
         throw error;
     }
+    if (!FileStepGoesAhead(FileStep::Replace, final_)) ec = Refused();
+    if (!ec) MoveFileOver(staging_, final_, ec);
+    if (ec) {
+        FileError error(Msg::FileReplace, final_, ec);
+        Abandon();
+        throw error;
+    }
+    pending_ = false;
+    const fs::path folder = final_.parent_path();
+    if (!FileStepGoesAhead(FileStep::SyncFolder, folder)) ec = Refused();
+    if (!ec) SyncFolder(folder, ec);
+    // The new content is in place either way; the folder is tidied before the error is told.
+    RemoveStagingFolderIfEmpty(staging_.parent_path());
+    if (ec) throw FileError(Msg::FileReplace, final_, ec);
 }
 
 void StagedFile::Abandon() noexcept {
@@ -158,15 +223,17 @@ void StagedFile::Abandon() noexcept {
     buffer_.reset();
     if (!pending_) return;
     pending_ = false;
+    if (!FileStepGoesAhead(FileStep::RemoveStaging, staging_)) return;
     std::error_code ec;
     fs::remove(staging_, ec);
+    RemoveStagingFolderIfEmpty(staging_.parent_path());
 }
 
 std::optional<ResumeRecord> ParseResumeRecord(std::string_view text) {
     ResumeRecord r;
     std::size_t i = 0;
     while (i < text.size() && text[i] != '\r' && text[i] != '\n') ++i;
-    r.name = std::string(text.substr(0, std::min(i, kResumeNameLimit)));
+    r.name = std::string(text.substr(0, i));
     // Blanks, tabs and line ends before the number are skipped.
     while (i < text.size() &&
            (text[i] == '\r' || text[i] == '\n' || text[i] == ' ' || text[i] == '\t'))
@@ -183,6 +250,50 @@ std::optional<ResumeRecord> ParseResumeRecord(std::string_view text) {
     if (i < text.size() && !std::strchr(" \t\r\n", text[i])) return std::nullopt;
     r.lines = negative ? -value : value;
     return r;
+}
+
+CountedLines CountLinesAsRecorded(std::string_view text) {
+    std::vector<std::string_view> lines;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        std::size_t end = text.find("\r\n", i);
+        if (end == std::string_view::npos) end = text.size();
+        lines.push_back(text.substr(i, end - i));
+        i = end + 2;
+    }
+    CountedLines n;
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+        ++n.low;
+        const std::string_view line = lines[k];
+        if (!(line.size() >= 3 && line[2] == ':')) continue;
+        // A header line: the block of values that followed it counts at least one line.
+        if (k + 1 == lines.size()) {
+            n.high = n.low + 1;
+            return n;
+        }
+        if (!IsValueLine(lines[k + 1])) ++n.low;
+    }
+    n.high = n.low;
+    return n;
+}
+
+std::int64_t ResumeLines(const fs::path& folder, const std::string& nameBytes,
+                         std::int64_t recorded) {
+    if (RefusedFileName(nameBytes)) return recorded;
+    const fs::path file = folder / LocalName(nameBytes);
+    std::error_code ec;
+    if (!fs::is_regular_file(file, ec)) return recorded;
+    const CountedLines held = CountLinesAsRecorded(ReadWholeFile(file));
+    if (recorded >= held.low && recorded <= held.high) return recorded;
+    return held.low;
+}
+
+void DropStagingLeftovers(const fs::path& folder) {
+    const fs::path staging = folder / kStagingFolderName;
+    std::error_code ec;
+    if (!fs::exists(staging, ec)) return;
+    if (!FileStepGoesAhead(FileStep::RemoveStaging, staging)) return;
+    fs::remove_all(staging, ec);
 }
 
 std::string ReadWholeFile(const fs::path& path) {

@@ -46,12 +46,23 @@ struct RefusedName {
 // systems refuse, not empty).
 std::optional<RefusedName> RefusedLocalName(const std::string& nameBytes);
 
+// The same for a logger file name, which also may not be one of the program's own names in its
+// data-set folder (the resume record, the staging folder), in any letter case: Windows takes
+// "TEMP.BIN" for "Temp.bin".
+std::optional<RefusedName> RefusedFileName(const std::string& nameBytes);
+
 // The local name of a logger name (Windows-1251 bytes), in Unicode.
 std::filesystem::path LocalName(const std::string& nameBytes);
 
-// A local file that is written beside its final name and moved over it only when complete, so
-// that the final file is always either as it was before or complete. Lines go through a
-// buffered stream; nothing is flushed per line.
+// The folder inside a data-set folder where new content is written until it is complete. No
+// logger file may take its name, so nothing the logger lists can land on a staging file.
+inline constexpr const char* kStagingFolderName = ".qmc-staging";
+
+// A local file that is written in the staging folder beside its final name and moved over it
+// only when complete, so that the final file is always either as it was before or complete.
+// Lines go through a buffered stream; nothing is flushed per line. Before the move the new
+// content is synced to the disk, and after it the folder, so that a later move (the resume
+// record's) never reaches the disk before this one.
 class StagedFile {
 public:
     StagedFile() = default;
@@ -74,7 +85,8 @@ public:
     // New content is being written or waits for Commit.
     bool IsOpen() const { return pending_; }
     const std::filesystem::path& FinalPath() const { return final_; }
-    // The name of the new content while it is being written.
+    // The name of the new content while it is being written: the final name in the staging
+    // folder of the final file's folder.
     static std::filesystem::path StagingPath(const std::filesystem::path& finalPath);
 
 private:
@@ -93,10 +105,10 @@ struct ResumeRecord {
     std::int64_t lines = 0;
 };
 inline constexpr const char* kResumeRecordName = "Temp.bin";
-inline constexpr std::size_t kResumeNameLimit = 64;
 
-// Reads the record's text: the first line cut to 64 characters, then the number on the next
-// line (blanks and line ends before it are skipped). Nothing when there is no such number.
+// Reads the record's text: the first line, whole (the copy keeps listed names whole, and the
+// record must name the same file), then the number on the next line (blanks and line ends
+// before it are skipped). Nothing when there is no such number.
 std::optional<ResumeRecord> ParseResumeRecord(std::string_view text);
 // Reads "Temp.bin" of `folder`; throws FileError when it is missing or unreadable.
 ResumeRecord ReadResumeRecord(const std::filesystem::path& folder);
@@ -106,6 +118,29 @@ StagedFile StageResumeRecord(const std::filesystem::path& folder, const std::str
 // Replaces "Temp.bin" of `folder` in one step (written beside it, then renamed over it).
 void WriteResumeRecord(const std::filesystem::path& folder, const std::string& name,
                        std::int64_t lines);
+
+// The lines a local data file holds, counted as the resume record counts them: a text line one,
+// the values of a measurement the lines they fill and at least one. An empty value block leaves
+// no line behind, so a header line followed by a line that is not a value line counts for two;
+// after a header that ends the file nothing tells an empty block from none, so both counts are
+// given: `low` without one, `high` with one.
+struct CountedLines {
+    std::int64_t low = 0;
+    std::int64_t high = 0;
+};
+CountedLines CountLinesAsRecorded(std::string_view fileText);
+
+// Where a "Новые" copy reopens the file `nameBytes` of `folder` whose record says `recorded`.
+// The file and the record are moved into place one after the other, so a crash between the two
+// leaves one of them behind the other: when the record disagrees with the local file, the
+// local file wins, since it is complete and is what the new lines are appended to. The record
+// stands when the file is missing or its name is refused (the copy handles both). Throws
+// FileError when the file cannot be read.
+std::int64_t ResumeLines(const std::filesystem::path& folder, const std::string& nameBytes,
+                         std::int64_t recorded);
+
+// Drops what a copy that ended abruptly left in the staging folder of `folder`.
+void DropStagingLeftovers(const std::filesystem::path& folder);
 
 // The whole content of a file; throws FileError.
 std::string ReadWholeFile(const std::filesystem::path& path);

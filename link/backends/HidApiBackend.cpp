@@ -4,6 +4,7 @@
 #include <hidapi/hidapi.h>
 
 #include <QString>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -72,8 +73,12 @@ std::filesystem::path SysfsDevice(const std::string& path) {
 std::optional<std::vector<std::uint8_t>> DescriptorFromSysfs(const std::string& path) {
     std::ifstream in(SysfsDevice(path) / "report_descriptor", std::ios::binary);
     if (!in) return std::nullopt;
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                    std::istreambuf_iterator<char>());
+    // No longer than the node would give.
+    std::vector<std::uint8_t> bytes(HID_MAX_DESCRIPTOR_SIZE + 1);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    const auto n = static_cast<std::size_t>(in.gcount());
+    if (n > HID_MAX_DESCRIPTOR_SIZE) return std::nullopt;
+    bytes.resize(n);
     return bytes;
 }
 
@@ -155,7 +160,8 @@ private:
     void Run() {
         hid_device* device = nullptr;
         RetryPacing pacing;
-        std::vector<std::uint8_t> buffer(lengths_.input + 1);
+        // The lengths come from the device; a buffer is never larger than a HID report can be.
+        std::vector<std::uint8_t> buffer(std::min(lengths_.input, kMaxHidReportLength) + 1);
         while (!handOver_.Stopped()) {
             if (!device) {
                 device = OpenPath(path_);

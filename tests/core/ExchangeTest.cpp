@@ -76,6 +76,19 @@ TEST(SerialLink, AReplyArrivingInPiecesIsDispatchedOnceComplete) {
     EXPECT_EQ(t.rig.Model().window.title, "QM-Controller [ 79.5 ]");
 }
 
+TEST(SerialLink, AStrayByteAfterAReplyDoesNotSpoilTheNextReply) {
+    SerialRig t;
+    t.rig.RunFor(3'000);
+    t.Receive({3, 248, 79, 5, 0xAA});  // the identification and one byte of noise
+    EXPECT_EQ(t.rig.Model().window.title, "QM-Controller [ 79.5 ]");
+    ASSERT_EQ(t.port.writes.size(), 2u);
+    EXPECT_EQ(t.port.writes[1], (std::vector<std::uint8_t>{0, 2, 0, 48}));
+    t.Receive({7, 248, 3, 7, 9, 5, 3, 24});
+    EXPECT_EQ(t.rig.State().Link().serialReply.RxCount(), 0);
+    EXPECT_EQ(t.rig.Model().Label2.caption, Controller::ClockText(9, 7, 3, 5, 3, 24));
+    EXPECT_EQ(t.port.writes.size(), 3u) << "the read-out goes on after the clock";
+}
+
 TEST(SerialLink, AModemAnswerOnASerialPortIsReportedAsNoLogger) {
     SerialRig t;
     t.rig.RunFor(3'000);
@@ -115,13 +128,40 @@ TEST(SerialFraming, IsFramedByTheLengthByteAlone) {
         << "a length of 0 never completes";
 }
 
+TEST(SerialFraming, AReplyIsCompleteAtItsLastByteAndWhatFollowsIsHeldApart) {
+    PacketBuffer b{};
+    SerialReplyAssembler a;
+    const std::uint8_t replyAndStray[] = {2, 248, 9, 0x55};
+    ASSERT_EQ(a.Feed(b, replyAndStray), SerialReplyAssembler::Result::Complete);
+    EXPECT_EQ(a.LastReplySize(), 3u);
+    EXPECT_EQ(a.RxCount(), 0);
+    EXPECT_EQ(std::vector<std::uint8_t>(a.Surplus().begin(), a.Surplus().end()),
+              (std::vector<std::uint8_t>{0x55}));
+    // The next reply, on its own, is not appended to the stray byte.
+    const std::uint8_t next[] = {3, 248, 1, 2};
+    ASSERT_EQ(a.Feed(b, next), SerialReplyAssembler::Result::Complete);
+    EXPECT_TRUE(a.Surplus().empty());
+    EXPECT_EQ(b[1], 3);
+    EXPECT_EQ(b[4], 2);
+
+    // Two whole replies in one step: the first is taken, the second is surplus.
+    const std::uint8_t two[] = {1, 250, 2, 248, 7};
+    ASSERT_EQ(a.Feed(b, two), SerialReplyAssembler::Result::Complete);
+    EXPECT_EQ(a.LastReplySize(), 2u);
+    EXPECT_EQ(a.Surplus().size(), 3u);
+    // A reset (a new request) forgets the surplus as well as a partial reply.
+    a.Reset();
+    EXPECT_TRUE(a.Surplus().empty());
+}
+
 TEST(SerialFraming, AStreamThatNeverCompletesIsDroppedBeforeItOverrunsTheBuffer) {
     PacketBuffer b{};
     b.fill(0xEE);
     SerialReplyAssembler a;
-    std::vector<std::uint8_t> noise(5000, 0xFF);  // length 255 claimed, far more sent
+    // A length byte of 0 never completes a reply, so zeros only ever grow the partial one.
+    std::vector<std::uint8_t> noise(5000, 0x00);
     const auto r = a.Feed(b, noise);
-    EXPECT_NE(r, SerialReplyAssembler::Result::Complete);
+    EXPECT_EQ(r, SerialReplyAssembler::Result::Dropped);
     EXPECT_LE(a.RxCount(), 256);
     EXPECT_EQ(b[300], 0xEE) << "nothing past the largest packet is written";
     // After the garbage, a good reply still gets through once the partial one is dropped.

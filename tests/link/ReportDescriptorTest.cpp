@@ -91,6 +91,28 @@ TEST(ReportDescriptor, NoReportsGiveZeroAndBrokenDescriptorsGiveNothing) {
     EXPECT_FALSE(ReportLengthsFromDescriptor(Bytes{0xFE, 0x05, 0x10}));  // long item cut short
 }
 
+// A descriptor may claim a report of 2^32 fields of 2^32 bits; the reader would size its buffer
+// by it. No HID report can be that long: such a descriptor is refused.
+TEST(ReportDescriptor, AReportLongerThanAnyHidReportIsRefused) {
+    // clang-format off
+    const Bytes huge = {
+        0x77, 0xFF, 0xFF, 0xFF, 0xFF,  // Report Size (2^32 - 1 bits)
+        0x97, 0xFF, 0xFF, 0xFF, 0xFF,  // Report Count (2^32 - 1)
+        0x81, 0x02,                    // Input
+    };
+    // 16383 data bytes and the ID byte: the longest report there is.
+    const Bytes longest = {0x75, 0x08, 0x96, 0xFF, 0x3F, 0x91, 0x02};
+    const Bytes tooLong = {0x75, 0x08, 0x96, 0x00, 0x40, 0x91, 0x02};
+    // Many items that add up, each harmless alone.
+    Bytes summed;
+    for (int i = 0; i < 100; ++i) summed.insert(summed.end(), {0x75, 0x08, 0x96, 0x00, 0x10, 0x81, 0x02});
+    // clang-format on
+    EXPECT_FALSE(ReportLengthsFromDescriptor(huge));
+    EXPECT_EQ(ReportLengthsFromDescriptor(longest), (HidReportLengths{0, 16384, false}));
+    EXPECT_FALSE(ReportLengthsFromDescriptor(tooLong));
+    EXPECT_FALSE(ReportLengthsFromDescriptor(summed));
+}
+
 TEST(RetryPacing, DoublesFrom100msUpTo1sAndStartsOverAfterSuccess) {
     RetryPacing p;
     std::vector<long> waits;

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <initializer_list>
+#include <limits>
 
 #include "measure/Battery.h"
 #include "measure/Calibration.h"
@@ -97,6 +98,30 @@ TEST(ScheduleWire, ZeroIntervalBecomesOneMinute) {
     EXPECT_EQ(b[14], 1);
     EXPECT_EQ(b[15], 0);
     EXPECT_EQ(b[16], 0);
+}
+
+// An editor value can be far outside the spin box's range (typed into the model, not the
+// widget): the request still gets a byte, the nearest one, and no out-of-range conversion runs.
+TEST(ScheduleWire, IntervalsFarOutsideTheEditorsRangeGiveTheNearestByte) {
+    MeasurementSchedule s;
+    CaptureSchedule(s, {{},
+                        At(2026, 3, 5),
+                        {},
+                        At(2026, 3, 6),
+                        1e300,
+                        -1e300,
+                        std::numeric_limits<double>::quiet_NaN()});
+    PacketBuffer b{};
+    BuildScheduleRequest(s, b);
+    EXPECT_EQ(b[16], 255) << "days";
+    EXPECT_EQ(b[15], 0) << "hours";
+    EXPECT_EQ(b[14], 0) << "minutes";
+    // Within what a count can hold the low byte of the truncated value still travels.
+    CaptureSchedule(s, {{}, At(2026, 3, 5), {}, At(2026, 3, 6), 300.7, -1, 59.9});
+    BuildScheduleRequest(s, b);
+    EXPECT_EQ(b[16], 44);
+    EXPECT_EQ(b[15], 255);
+    EXPECT_EQ(b[14], 59);
 }
 
 // ---- Parameters dialog --------------------------------------------------------------------

@@ -259,7 +259,8 @@ void ClickIfAvailable(Controller& c, std::string_view name) {
 std::vector<std::string> BrokenFiles(const fs::path& data) {
     std::vector<std::string> broken;
     for (const auto& [name, bytes] : FilesUnder(data))
-        if (name.ends_with(".part") || (!bytes.empty() && !bytes.ends_with("\r\n")))
+        if (name.find(kStagingFolderName) != std::string::npos ||
+            (!bytes.empty() && !bytes.ends_with("\r\n")))
             broken.push_back(name);
     return broken;
 }

@@ -113,7 +113,8 @@ extern const std::vector<std::string> kButtons;
 // Clicks a button the way the operator can: only when it is visible and enabled.
 void ClickIfAvailable(Controller& c, std::string_view name);
 
-// Files of the DATA folder that are left half written (".part") or end in a half line.
+// Files of the DATA folder that are left half written (in a staging folder) or end in a half
+// line.
 std::vector<std::string> BrokenFiles(const fs::path& data);
 
 }  // namespace qm::test

@@ -5,6 +5,7 @@
 #include "sim/SerialEndpoint.h"
 #include "sim/VirtualLogger.h"
 #include "tests/sim/SimTestSupport.h"
+#include "tests/support/Rig.h"
 
 namespace qm::sim {
 namespace {
@@ -127,6 +128,123 @@ std::vector<std::uint8_t> Bytes(const std::vector<SerialChunk>& chunks) {
     std::vector<std::uint8_t> all;
     for (const auto& c : chunks) all.insert(all.end(), c.bytes.begin(), c.bytes.end());
     return all;
+}
+
+// Counts what reaches it and answers each request with its number.
+class CountingDevice : public Device {
+public:
+    int handled = 0;
+    std::vector<Frame> Handle(std::span<const std::uint8_t>) override {
+        ++handled;
+        return {Frame{2, 248, static_cast<std::uint8_t>(handled)}};
+    }
+};
+
+// The numbers of the requests (1..n) whose reply came through.
+std::vector<int> Answered(FaultyDevice& lossy, int n) {
+    std::vector<int> got;
+    for (int i = 1; i <= n; ++i)
+        if (!lossy.Handle(Request(52)).empty()) got.push_back(i);
+    return got;
+}
+
+TEST(LossyLink, LostRequestsNeverReachTheLoggerAndLostRepliesComeAfterItActed) {
+    CountingDevice logger;
+    LinkFaults f;
+    f.loseEveryNthRequest = 3;
+    FaultyDevice lossy(logger, f);
+    EXPECT_EQ(Answered(lossy, 7), (std::vector<int>{1, 2, 4, 5, 7}));
+    EXPECT_EQ(logger.handled, 5) << "a lost request does nothing on the logger";
+    EXPECT_EQ(lossy.RequestsLost(), 2);
+
+    CountingDevice logger2;
+    f = {};
+    f.loseEveryNthReply = 2;
+    FaultyDevice lossy2(logger2, f);
+    EXPECT_EQ(Answered(lossy2, 5), (std::vector<int>{1, 3, 5}));
+    EXPECT_EQ(logger2.handled, 5) << "the logger acted on every request";
+    EXPECT_EQ(lossy2.RepliesLost(), 2);
+}
+
+TEST(LossyLink, GarbledRepliesAndStrayBytesChangeOnlyTheChosenReplies) {
+    CountingDevice logger;
+    LinkFaults f;
+    f.garbleEveryNthReply = 2;
+    f.garbleAt = 0;  // the length byte: the framing of a serial reply goes wrong
+    f.strayAfterEveryNthReply = 3;
+    FaultyDevice lossy(logger, f);
+    EXPECT_EQ(AskOne(lossy, Request(52)), (Frame{2, 248, 1}));
+    EXPECT_EQ(AskOne(lossy, Request(52)), (Frame{2 ^ 0x55, 248, 2}));
+    EXPECT_EQ(AskOne(lossy, Request(52)), (Frame{2, 248, 3, FaultyDevice::kStrayByte}));
+    EXPECT_EQ(lossy.RepliesGarbled(), 1);
+    EXPECT_EQ(lossy.StrayBytes(), 1);
+    // On a serial line the stray byte follows the reply in the same write.
+    SerialEndpoint line(lossy);
+    for (int i = 4; i <= 8; ++i) line.Receive(Request(52));
+    EXPECT_EQ(Bytes(line.Receive(std::vector<std::uint8_t>{0, 2, 0, 52})),
+              (std::vector<std::uint8_t>{2, 248, 9, FaultyDevice::kStrayByte}));
+}
+
+TEST(LossyLink, RandomLossFollowsItsSeedAndItsRate) {
+    auto pattern = [](std::uint32_t seed, double rate) {
+        CountingDevice logger;
+        LinkFaults f;
+        f.lossRate = rate;
+        f.seed = seed;
+        FaultyDevice lossy(logger, f);
+        return Answered(lossy, 4000);
+    };
+    const auto a = pattern(7, 0.02);
+    EXPECT_EQ(a, pattern(7, 0.02)) << "the same seed loses the same exchanges";
+    EXPECT_NE(a, pattern(8, 0.02));
+    // Requests and replies each lost at 2 %: about 4 % of the exchanges, 160 of 4000.
+    const auto lost = 4000 - static_cast<int>(a.size());
+    EXPECT_GT(lost, 100);
+    EXPECT_LT(lost, 230);
+    EXPECT_EQ(pattern(7, 0).size(), 4000u);
+    EXPECT_TRUE(pattern(7, 1).empty());
+}
+
+TEST(LossyLink, ASlowLinkHoldsEveryReplyBack) {
+    CountingDevice logger;
+    SerialEndpoint line(logger);
+    line.DelayEveryReply(std::chrono::milliseconds(40));
+    const auto chunks = line.Receive(std::vector<std::uint8_t>{0, 2, 0, 52});
+    ASSERT_EQ(chunks.size(), 1u);
+    EXPECT_EQ(chunks[0].delayBefore, std::chrono::milliseconds(40));
+
+    // Over USB in virtual time: the identification is asked 300 ms after the logger is found
+    // and its answer arrives 250 ms later.
+    qm::test::ScriptedDevice dev;
+    dev.On(0, {Frame{3, 248, 79, 5}});
+    qm::test::Rig rig(dev);
+    rig.link.SetReplyDelay(std::chrono::milliseconds(250));
+    rig.StartUsb();
+    rig.RunFor(300);
+    ASSERT_EQ(rig.link.Written().size(), 1u);
+    EXPECT_EQ(rig.link.NextReportDelay(), std::chrono::milliseconds(250));
+    rig.RunFor(249);
+    EXPECT_EQ(rig.Model().window.title.find("79.5"), std::string::npos);
+    rig.RunFor(1);
+    EXPECT_EQ(rig.Model().window.title, "QM-Controller [ 79.5 ]");
+}
+
+TEST(LossyLink, FaultsAreReadFromTheirText) {
+    const auto f = ParseLinkFaults(
+        "lose-request=7,lose-reply=5,garble=11,garble-at=2,stray=3,loss=2.5,seed=9,delay=200");
+    ASSERT_TRUE(f);
+    EXPECT_EQ(f->loseEveryNthRequest, 7);
+    EXPECT_EQ(f->loseEveryNthReply, 5);
+    EXPECT_EQ(f->garbleEveryNthReply, 11);
+    EXPECT_EQ(f->garbleAt, 2u);
+    EXPECT_EQ(f->strayAfterEveryNthReply, 3);
+    EXPECT_DOUBLE_EQ(f->lossRate, 0.025);
+    EXPECT_EQ(f->seed, 9u);
+    EXPECT_EQ(f->replyDelay, std::chrono::milliseconds(200));
+    EXPECT_TRUE(ParseLinkFaults(""));
+    for (const char* bad : {"lose-reply", "lose-reply=0", "lose-reply=x", "loss=101", "loss=1.",
+                            "wobble=3", "delay=-1", "garble-at=300", "seed=4294967296"})
+        EXPECT_FALSE(ParseLinkFaults(bad)) << bad;
 }
 
 TEST_F(ModemTest, SerialEndpointFramesRequestsFromAnyPiecesAndSkipsNoise) {

@@ -2,6 +2,7 @@
 
 #include <fstream>
 
+#include "store/FileSteps.h"
 #include "tests/store/StoreFixture.h"
 
 namespace qm::test {
@@ -167,7 +168,10 @@ TEST_F(CopyTest, ResumeFileGoneFromTheLoggerCopiesEveryFile) {
 TEST_F(CopyTest, ResumePositionBeyond16BitsCopiesThatFileWhole) {
     dev.directories = {{"D", {{"X", {Text("x1"), Text("x2")}}}}};
     fs::create_directories(Data() / "D");
-    std::ofstream(Data() / "D" / "X", std::ios::binary) << "something\r\n";
+    {
+        std::ofstream x(Data() / "D" / "X", std::ios::binary);
+        for (int i = 0; i < 70000; ++i) x << "something\r\n";
+    }
     std::ofstream(Data() / "D" / "Temp.bin", std::ios::binary) << "X\r\n70000\r\n";
     Rig& r = Connect();
     CopyNew();
@@ -248,7 +252,11 @@ TEST_F(CopyTest, ResumePathTooLongForRequest69CopiesThatFileWhole) {
 
 TEST_F(CopyTest, FileThatCannotBeWrittenIsReportedAndCompleteFilesStay) {
     dev.directories = {{"D", {{"A", {Text("new a")}}, {"B", {Text("new b")}}}}};
-    fs::create_directories(Data() / "D" / "B.part");  // B cannot be created
+    // B cannot be created.
+    SetFileStepHook([](FileStep step, const fs::path& p) {
+        return !(step == FileStep::CreateStaging && p.filename() == "B");
+    });
+    fs::create_directories(Data() / "D");
     std::ofstream(Data() / "D" / "B", std::ios::binary) << "old b\r\n";
     Rig& r = Connect();
     CopyAll();
@@ -265,14 +273,18 @@ TEST_F(CopyTest, FileThatCannotBeWrittenIsReportedAndCompleteFilesStay) {
 
 TEST_F(CopyTest, ResumeRecordThatCannotBeWrittenLeavesTheFileAsItWas) {
     dev.directories = {{"D", {{"A", {Text("new a")}}}}};
-    fs::create_directories(Data() / "D" / "Temp.bin.part");  // the record cannot be replaced
+    // The record cannot be replaced.
+    SetFileStepHook([](FileStep step, const fs::path& p) {
+        return !(step == FileStep::CreateStaging && p.filename() == "Temp.bin");
+    });
+    fs::create_directories(Data() / "D");
     std::ofstream(Data() / "D" / "A", std::ios::binary) << "old a\r\n";
     Rig& r = Connect();
     CopyAll();
     ASSERT_EQ(r.ops.errors.size(), 1u);
     EXPECT_NE(r.ops.errors[0].find("Temp.bin"), std::string::npos) << r.ops.errors[0];
     EXPECT_EQ(Local("D/A"), "old a\r\n");
-    EXPECT_FALSE(LocalExists("D/A.part"));
+    EXPECT_FALSE(LocalExists(fs::path("D") / kStagingFolderName / "A"));
     EXPECT_TRUE(r.Model().ComboBox1.enabled);
 }
 
@@ -346,6 +358,147 @@ TEST_F(CopyTest, CopyCutAtAnyReplyThenNewDataGivesTheLoggersFiles) {
                 << "cut after " << cut << " replies" << (cutFullCopy ? " of a full copy" : "");
             EXPECT_TRUE(r.ops.errors.empty());
             if (finished) break;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace qm::test
+
+namespace qm::test {
+namespace {
+
+// ---- Names and crashes -------------------------------------------------------------------
+
+// A hostile logger lists names of the program's own files, and names that old staging names
+// ("x.part") would have collided with.
+TEST_F(CopyTest, LoggerNamesNeverLandOnTheProgramsOwnFiles) {
+    dev.directories = {{"D",
+                        {{"TEMP.bin", {Text("fake record")}},
+                         {"a.dat.part", {Text("part")}},
+                         {"a.dat", {Text("a")}},
+                         {"Temp.bin.part", {Text("tp")}},
+                         {".qmc-staging", {Text("st")}},
+                         {"B", {Text("b1"), Text("b2")}}}}};
+    Rig& r = Connect(300);
+    CopyAll();
+    ASSERT_EQ(r.ops.errors.size(), 2u);
+    EXPECT_NE(r.ops.errors[0].find("TEMP.bin"), std::string::npos) << r.ops.errors[0];
+    EXPECT_NE(r.ops.errors[0].find("(Temp.bin)"), std::string::npos) << r.ops.errors[0];
+    EXPECT_NE(r.ops.errors[1].find(".qmc-staging"), std::string::npos) << r.ops.errors[1];
+    EXPECT_EQ(Files(Data() / "D"),
+              (std::map<std::string, std::string>{{"a.dat.part", "part\r\n"},
+                                                  {"a.dat", "a\r\n"},
+                                                  {"Temp.bin.part", "tp\r\n"},
+                                                  {"B", "b1\r\nb2\r\n"},
+                                                  {"Temp.bin", "B\r\n2\r\n"}}));
+    EXPECT_FALSE(fs::exists(Data() / "D" / kStagingFolderName)) << "nothing left behind";
+    EXPECT_TRUE(r.Model().bAllData.enabled);
+
+    // The operator reads the refusal in the language chosen.
+    r.Model().pmEng.checked = true;
+    r.ops.errors.clear();
+    CopyAll();
+    ASSERT_EQ(r.ops.errors.size(), 2u);
+    EXPECT_NE(r.ops.errors[0].find("record of where a copy ended"), std::string::npos)
+        << r.ops.errors[0];
+}
+
+// A listed name longer than the old 64-character limit is copied under its whole name; the
+// record must give the same name back, or "Новые" starts over every time.
+TEST_F(CopyTest, NewDataResumesAFileWhoseNameIsLongerThan64Characters) {
+    const std::string name(100, 'n');
+    dev.directories = {{"D", {{name, {Text("one")}}}}};
+    Connect(300);
+    CopyAll();
+    dev.File("D\\" + name)->push_back(Text("two"));
+    Rig& r = Connect(300);
+    dev.requests.clear();
+    CopyNew();
+    EXPECT_TRUE(r.ops.warnings.empty()) << r.ops.warnings.front();
+    ASSERT_EQ(Requests(69).size(), 1u);
+    EXPECT_EQ(Requests(69)[0][4], 1);
+    EXPECT_EQ(Local("D/" + name), "one\r\ntwo\r\n");
+}
+
+// The data file and the record reach their names one after the other: a record left behind,
+// or one ahead of its file, is corrected by the lines the local file holds.
+TEST_F(CopyTest, NewDataResumesWhereTheLocalFileEndsWhenTheRecordDisagrees) {
+    dev.directories = {{"D", {{"A", {Text("1"), Text("2"), Text("3"), Text("4")}}}}};
+    for (const char* record : {"A\r\n2\r\n", "A\r\n9\r\n"}) {
+        fs::create_directories(Data() / "D");
+        std::ofstream(Data() / "D" / "A", std::ios::binary) << "1\r\n2\r\n3\r\n";
+        std::ofstream(Data() / "D" / "Temp.bin", std::ios::binary) << record;
+        Connect();
+        dev.requests.clear();
+        CopyNew();
+        ASSERT_EQ(Requests(69).size(), 1u) << record;
+        EXPECT_EQ(Requests(69)[0][4], 3) << record;
+        EXPECT_EQ(Local("D/A"), "1\r\n2\r\n3\r\n4\r\n") << record;
+        EXPECT_EQ(Local("D/Temp.bin"), "A\r\n4\r\n") << record;
+    }
+}
+
+// Ends a copy at one file-system step and refuses every step after it, as if the program had
+// been killed there (nothing after it reaches the disk, not even the clean-up).
+struct CrashAtStep {
+    int at = 0;
+    int seen = 0;
+    bool operator()(FileStep, const fs::path&) { return seen++ < at; }
+};
+
+TEST_F(CopyTest, AKillBetweenAnyTwoFileStepsLeavesTheNextNewDataCopyExact) {
+    // What the logger held at the last complete copy, and what it holds now: more lines in the
+    // file where that copy ended, and a new file after it.
+    dev.directories = {{"D",
+                        {{"A", {Text("a"), Measurement("10:00  5.03.2009", {1, 2, 3})}},
+                         {"B", {Text("b"), Measurement("11:00  5.03.2009", {4, 5, 6, 7, 8, 9})}}}}};
+    dev.wordsPerReply = 4;
+    Connect();
+    CopyAll();
+    const auto before = Files(Data() / "D");
+    dev.File("D\\B")->push_back(Measurement("12:00  5.03.2009", {10, 11}));
+    dev.File("D\\B")->push_back(Text("b end"));
+    dev.directories[0].files.push_back({"C", {Measurement("13:00  6.03.2009", {})}});
+
+    // The logger's files as a lossless full copy writes them.
+    fs::remove_all(Data() / "D");
+    Connect();
+    CopyAll();
+    auto expected = Files(Data() / "D");
+    expected.erase("Temp.bin");
+
+    for (bool crashFull : {false, true}) {
+        for (int at = 0;; ++at) {
+            fs::remove_all(Data() / "D");
+            fs::create_directories(Data() / "D");
+            for (const auto& [name, bytes] : before)
+                std::ofstream(Data() / "D" / name, std::ios::binary) << bytes;
+            Connect();
+            CrashAtStep crash{at};
+            SetFileStepHook(std::ref(crash));
+            if (crashFull)
+                CopyAll();
+            else
+                CopyNew();
+            rig->controller.FormClose();
+            rig.reset();
+            SetFileStepHook({});
+            const bool crashed = crash.seen > at;
+
+            Rig& r = Connect();
+            CopyNew();
+            auto files = Files(Data() / "D");
+            const std::string record = files["Temp.bin"];
+            files.erase("Temp.bin");
+            const std::string where =
+                (crashFull ? "full copy killed at step " : "new copy at step ") +
+                std::to_string(at);
+            EXPECT_EQ(files, expected) << where;
+            EXPECT_EQ(record, "C\r\n2\r\n") << where;
+            EXPECT_TRUE(r.ops.errors.empty()) << where << ": " << r.ops.errors.front();
+            if (!crashed) break;  // every step of the copy has been tried
+            ASSERT_LT(at, 200) << "a copy of three files takes far fewer steps";
         }
     }
 }

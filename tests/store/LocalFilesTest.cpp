@@ -50,11 +50,16 @@ TEST(ValueLines, HeaderLinesAndTheirDay) {
     EXPECT_EQ(MonthFileName(2009, 3), "2009_3.dat");
 }
 
-TEST(ResumeRecord, FirstLineCutTo64AndNumberAfterBlanksAndLineEnds) {
-    const std::string longName(70, 'x');
+TEST(ResumeRecord, FirstLineWholeAndNumberAfterBlanksAndLineEnds) {
+    // Names are listed and copied whole, so the record must give them back whole too: a cut one
+    // would match no listed name, and every later "Новые" would start over.
+    const std::string longName(200, 'x');
+    WriteResumeRecord(fs::temp_directory_path(), longName, 120);
+    EXPECT_EQ(ReadResumeRecord(fs::temp_directory_path()).name, longName);
+    fs::remove(fs::temp_directory_path() / "Temp.bin");
     auto r = ParseResumeRecord(longName + "\r\n120\r\n");
     ASSERT_TRUE(r);
-    EXPECT_EQ(r->name, std::string(64, 'x'));
+    EXPECT_EQ(r->name, longName);
     EXPECT_EQ(r->lines, 120);
 
     r = ParseResumeRecord("2009_3.dat\r\n\r\n   \t 42 rest of line\r\n");
@@ -81,6 +86,37 @@ TEST(LocalNames, NamesThatWouldLeaveTheirFolderAreRefused) {
     for (const std::string& good :
          std::vector<std::string>{"2009_3.dat", "A", "..x", "COM10", "CONSOLE", "\xc4\xe0\xed"})
         EXPECT_FALSE(RefusedLocalName(good)) << good;
+}
+
+TEST(LocalNames, FileNamesOfTheProgramsOwnFilesAreRefusedInAnyLetterCase) {
+    for (const char* own : {"Temp.bin", "TEMP.BIN", "temp.Bin", ".qmc-staging", ".QMC-Staging"})
+        EXPECT_TRUE(RefusedFileName(own)) << own;
+    EXPECT_EQ(RefusedFileName("tEmp.bin")->reason, Msg::NameResumeRecord);
+    for (const char* other : {"Temp.bin.part", "Temp.bi", "xTemp.bin", "a.dat.part"})
+        EXPECT_FALSE(RefusedFileName(other)) << other;
+    EXPECT_TRUE(RefusedFileName("../x")) << "and everything a local name may not be";
+    EXPECT_FALSE(RefusedLocalName("Temp.bin")) << "a directory of that name harms nothing";
+}
+
+TEST(ResumeRecord, LocalLinesAreCountedAsTheRecordCountsThem) {
+    auto counted = [](std::string_view text) {
+        const CountedLines n = CountLinesAsRecorded(text);
+        return std::pair<std::int64_t, std::int64_t>{n.low, n.high};
+    };
+    using P = std::pair<std::int64_t, std::int64_t>;
+    EXPECT_EQ(counted(""), (P{0, 0}));
+    EXPECT_EQ(counted("a\r\nb\r\n"), (P{2, 2}));
+    // A header and seven values on two lines: three, as written.
+    EXPECT_EQ(
+        counted("14:30  5.03.2009\r\n   0.01   0.02   0.03   0.04   0.05\r\n    -     0.07\r\n"
+                "end\r\n"),
+        (P{4, 4}));
+    // An empty block leaves no line but counts one.
+    EXPECT_EQ(counted("10:00  5.03.2009\r\n11:00  5.03.2009\r\n   1.00\r\n"), (P{4, 4}));
+    // A header that ends the file may or may not have had an empty block.
+    EXPECT_EQ(counted("a\r\n10:00  5.03.2009\r\n"), (P{2, 3}));
+    // A text line that only looks a little like values is text.
+    EXPECT_EQ(counted("10:00  5.03.2009\r\n  x.00\r\n"), (P{3, 3}));
 }
 
 TEST(DeviceList, LinesAreReadBeforeTheEndIsTested) {
@@ -112,7 +148,7 @@ TEST_F(StagedFileTest, FinalFileChangesOnlyOnCommit) {
 
 TEST_F(StagedFileTest, AFileThatCannotBeCreatedNamesThePathAndTheReason) {
     const fs::path f = start / "x.dat";
-    fs::create_directory(StagedFile::StagingPath(f));  // something in the way
+    fs::create_directories(StagedFile::StagingPath(f));  // something in the way
     StagedFile s;
     try {
         s.Begin(f, false);

@@ -4,6 +4,8 @@
 #include <iterator>
 #include <random>
 
+#include "store/FileSteps.h"
+
 namespace qm::test {
 
 void StoreTest::SetUp() {
@@ -16,6 +18,7 @@ void StoreTest::SetUp() {
 
 void StoreTest::TearDown() {
     rig.reset();
+    SetFileStepHook({});
     std::error_code ec;
     fs::remove_all(start, ec);
 }

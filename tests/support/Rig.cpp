@@ -57,8 +57,16 @@ void Rig::StartUsb() {
 }
 
 bool Rig::DeliverOne() {
+    if (!link.HasReport()) {
+        reportDue_.reset();
+        return false;
+    }
+    if (const auto delay = link.NextReportDelay().count(); delay > 0) {
+        if (!reportDue_) reportDue_ = now + delay;
+        if (now < *reportDue_) return false;
+    }
+    reportDue_.reset();
     auto report = link.TakeReport();
-    if (!report) return false;
     controller.HidCtlDeviceData("QM Controller", *report);
     timers_.Sync(Model(), now);
     return true;
@@ -70,6 +78,11 @@ void Rig::Advance(std::int64_t end) {
         while (DeliverOne()) {
         }
         const auto next = timers_.Next();
+        if (reportDue_ && *reportDue_ <= end && (!next || *reportDue_ <= next->first)) {
+            now = *reportDue_;
+            clock.elapsedMs = now;
+            continue;
+        }
         if (!next || next->first > end) return;
         now = next->first;
         clock.elapsedMs = now;

@@ -101,6 +101,8 @@ private:
     bool DeliverOne();
     void Advance(std::int64_t end);
     VirtualTimers timers_;
+    // When the report at the front of a slow link's queue may be delivered.
+    std::optional<std::int64_t> reportDue_;
 };
 
 }  // namespace qm::test

@@ -100,6 +100,11 @@ const std::array<MessageRow, kMessageCount> kMessageTable = {{
     {M::NameTrailingDotOrBlank, "имя оканчивается точкой или пробелом, которые Windows отбрасывает",
      "the name ends with a dot or a blank, which Windows drops"},
     {M::NameDevice, "в Windows это имя устройства", "the name is a device name on Windows"},
+    {M::NameResumeRecord,
+     "так называется запись, по которой программа продолжает копирование (Temp.bin)",
+     "the program keeps the record of where a copy ended under this name (Temp.bin)"},
+    {M::NameStagingFolder, "так называется папка, в которой программа собирает копируемые файлы",
+     "the program assembles the files it copies in a folder of this name"},
 
     {M::FileCreateStaging, "Не удалось начать новое содержимое файла «{1}»: {2}",
      "Cannot create the new content of \"{1}\": {2}"},

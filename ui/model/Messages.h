@@ -50,6 +50,8 @@ enum class Msg {
     NameUnmappedByte,
     NameTrailingDotOrBlank,
     NameDevice,
+    NameResumeRecord,
+    NameStagingFolder,
     // Local files.
     FileCreateStaging,
     FileRead,

@@ -239,13 +239,21 @@ void DataViewer::Retranslate() {
     if (!profileIndex_) profileTitle_->setText(T(ViewerText::ProfileHint, english_));
 }
 
+namespace {
+bool IsHidden(const fs::path& p) {
+    const auto name = p.filename().u8string();
+    return !name.empty() && name[0] == u8'.';
+}
+}  // namespace
+
 void DataViewer::ListFolders() {
     folders_->clear();
     std::vector<fs::path> found;
     std::error_code ec;
     for (fs::directory_iterator it(dataFolder_, ec), end; !ec && it != end; it.increment(ec)) {
         std::error_code typeError;
-        if (it->is_directory(typeError)) found.push_back(it->path());
+        // Hidden folders (a copy's staging folder among them) hold no data set.
+        if (it->is_directory(typeError) && !IsHidden(it->path())) found.push_back(it->path());
     }
     std::sort(found.begin(), found.end());
     for (const fs::path& p : found)
@@ -266,7 +274,8 @@ bool DataViewer::Open(const fs::path& folder) {
     if (fs::is_directory(folder, ec) && !HasDataFiles(folder)) {
         std::vector<fs::path> inner;
         for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-            if (it->is_directory(ec) && HasDataFiles(it->path())) inner.push_back(it->path());
+            if (it->is_directory(ec) && !IsHidden(it->path()) && HasDataFiles(it->path()))
+                inner.push_back(it->path());
         std::sort(inner.begin(), inner.end());
         if (!inner.empty()) {
             dataFolder_ = folder;
