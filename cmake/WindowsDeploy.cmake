@@ -25,11 +25,25 @@ endforeach()
 set(QMC_PLUGINS platforms/qwindows.dll styles/qwindowsvistastyle.dll)
 set(QMC_BUILD_ONLY_PLUGINS platforms/qoffscreen.dll)
 
+# Copied beside the executables, the GCC runtime stripped as Qt's DLLs are (libstdc++ shrinks
+# from 23 MB to 2 MB); the zip takes these copies.
+set(qmc_bin_dlls "")
 foreach(file IN LISTS QMC_RUNTIME_DLLS)
     if(NOT EXISTS "${file}")
         message(FATAL_ERROR "${file} is not there")
     endif()
-    file(COPY "${file}" DESTINATION "${qmc_bin}")
+    get_filename_component(name "${file}" NAME)
+    if(NOT EXISTS "${qmc_bin}/${name}" OR "${file}" IS_NEWER_THAN "${qmc_bin}/${name}")
+        file(COPY "${file}" DESTINATION "${qmc_bin}")
+        if(NOT name MATCHES "^Qt6")
+            execute_process(COMMAND ${CMAKE_STRIP} --strip-unneeded "${qmc_bin}/${name}"
+                            RESULT_VARIABLE stripped)
+            if(NOT stripped EQUAL 0)
+                message(FATAL_ERROR "Stripping ${name} failed")
+            endif()
+        endif()
+    endif()
+    list(APPEND qmc_bin_dlls "${qmc_bin}/${name}")
 endforeach()
 foreach(plugin IN LISTS QMC_PLUGINS QMC_BUILD_ONLY_PLUGINS)
     get_filename_component(dir "${plugin}" DIRECTORY)
@@ -39,10 +53,25 @@ foreach(plugin IN LISTS QMC_PLUGINS QMC_BUILD_ONLY_PLUGINS)
     file(COPY "${QMC_QT_PREFIX}/plugins/${plugin}" DESTINATION "${qmc_bin}/${dir}")
 endforeach()
 
+set(QMC_BIN_DLLS ${qmc_bin_dlls})
+
+# The offscreen plugin draws text only with fonts from Qt's library folder (wine passes it no
+# QT_QPA_FONTDIR): the build folder gets a qt.conf that makes that bin/, and DejaVu fonts in
+# bin/fonts. Neither goes into the zip, where the windows plugin uses the system's fonts.
+file(WRITE "${qmc_bin}/qt.conf" "[Paths]\nPrefix=.\nLibraries=.\n")
+file(GLOB qmc_fonts /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
+                    /usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf)
+if(qmc_fonts)
+    file(COPY ${qmc_fonts} DESTINATION "${qmc_bin}/fonts")
+else()
+    message(STATUS "DejaVu fonts (fonts-dejavu-core) not found: offscreen pictures under wine show no text")
+endif()
+
 # What the zip holds, under qm-controller-<version>-win64/.
 function(qmc_windows_package program)
+    set(qmc_bin_dlls ${QMC_BIN_DLLS})
     install(TARGETS ${program} RUNTIME DESTINATION .)
-    install(FILES ${QMC_RUNTIME_DLLS} DESTINATION .)
+    install(FILES ${qmc_bin_dlls} DESTINATION .)
     foreach(plugin IN LISTS QMC_PLUGINS)
         get_filename_component(dir "${plugin}" DIRECTORY)
         install(FILES "${QMC_QT_PREFIX}/plugins/${plugin}" DESTINATION ${dir})

@@ -1,13 +1,17 @@
 // qm-logger-sim: a virtual logger on a pseudo-terminal, for trying the program's serial path
 // without hardware. Prints the device path to open on its first line, then serves requests
-// until it is stopped with SIGTERM or SIGINT.
+// until it is stopped with SIGTERM or SIGINT. With --log FILE it writes each request it handles
+// to FILE, one line of hex bytes each, so that two runs of the program can be compared.
 
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <fstream>
 #include <iostream>
+#include <optional>
+#include <stdexcept>
 #include <string>
 
 #include "sim/PtyEndpoint.h"
@@ -30,9 +34,32 @@ qm::DateTime LocalNow() {
         .value_or(qm::DateTime{});
 }
 
+// Passes requests on to the logger and writes each to a log file as it comes.
+class RequestLog : public qm::sim::Device {
+public:
+    RequestLog(qm::sim::Device& device, const std::string& path) : device_(device), out_(path) {
+        if (!out_) throw std::runtime_error("cannot write the log " + path);
+    }
+    std::vector<qm::sim::Frame> Handle(std::span<const std::uint8_t> request) override {
+        static const char digits[] = "0123456789abcdef";
+        std::string line;
+        for (const std::uint8_t b : request) {
+            if (!line.empty()) line += ' ';
+            line += digits[b >> 4];
+            line += digits[b & 15];
+        }
+        out_ << line << std::endl;  // flushed: the log is read while the logger still runs
+        return device_.Handle(request);
+    }
+
+private:
+    qm::sim::Device& device_;
+    std::ofstream out_;
+};
+
 int Usage() {
     std::cerr << "usage: qm-logger-sim --pty [--device-type N] [--version V] [--pace BAUD]"
-                 " [--small-store]\n";
+                 " [--small-store] [--log FILE]\n";
     return 2;
 }
 
@@ -49,12 +76,16 @@ bool NumberArg(int& i, int argc, char** argv, int low, int high, int& value) {
 
 int main(int argc, char** argv) {
     bool pty = false;
+    std::string logPath;
     int deviceType = 84, version = 5, pace = 0;
     qm::sim::LoggerConfig config;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--pty") {
             pty = true;
+        } else if (arg == "--log") {
+            if (i + 1 >= argc) return Usage();
+            logPath = argv[++i];
         } else if (arg == "--small-store") {
             config.demoShape = qm::sim::DemoStoreShape::Small();
         } else if (arg == "--device-type") {
@@ -80,7 +111,9 @@ int main(int argc, char** argv) {
 
     try {
         qm::sim::VirtualLogger logger(config, LocalNow);
-        qm::sim::SerialEndpoint endpoint(logger);
+        std::optional<RequestLog> log;
+        if (!logPath.empty()) log.emplace(logger, logPath);
+        qm::sim::SerialEndpoint endpoint(log ? static_cast<qm::sim::Device&>(*log) : logger);
         qm::sim::PtyEndpoint line;
         const std::string path = line.Open();
         std::cout << path << std::endl;  // endl flushes: the caller waits for this line
