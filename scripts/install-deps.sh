@@ -20,8 +20,9 @@ packages=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     # running the Qt program and its tests without a display
     xvfb xauth fonts-dejavu-core
-    # the Windows build of the Qt-free layers and running its tests
-    g++-mingw-w64-x86-64-posix wine64 wine
+    # the Windows builds and running them under wine (fonts-wine: text in the windows plugin;
+    # dpkg-dev: apt-get source for hidapi's Windows backend; unzip: the zip check)
+    g++-mingw-w64-x86-64-posix wine64 wine fonts-wine dpkg-dev xz-utils unzip
     # used by the scripts themselves
     util-linux
 )

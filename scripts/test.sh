@@ -3,6 +3,9 @@
 #   release       the whole program and all tests (Qt tests on the offscreen platform)
 #   asan          the Qt-free layers and their tests with AddressSanitizer + UBSan
 #   windows-core  the Qt-free layers and their tests for Windows (mingw-w64), run under wine
+#   windows       the whole program for Windows against the Qt kit beside the clone, its tests
+#                 under wine, the Windows zip, and scripts/wine-checks.sh (the demo read-out
+#                 offscreen; the zip run in a new prefix with the windows plugin under Xvfb)
 # Each configuration lives in build/<name>. Every configuration runs even when an earlier one
 # fails; the exit status is non-zero when anything failed. Set QMC_PRESETS to run fewer,
 # e.g. QMC_PRESETS="asan" scripts/test.sh.
@@ -20,7 +23,7 @@ export QT_QPA_PLATFORM=offscreen
 export CTEST_OUTPUT_ON_FAILURE=1
 export GTEST_COLOR=no
 
-presets=(${QMC_PRESETS:-release asan windows-core})
+presets=(${QMC_PRESETS:-release asan windows-core windows})
 declare -A result tests seconds
 failed=0
 log_dir="$root/build/logs"
@@ -46,10 +49,22 @@ for preset in "${presets[@]}"; do
     elif ! step "$preset" test ctest --preset "$preset"; then
         status="tests failed"
     fi
-    if [ "$preset" = windows-core ] && [ -d build/windows-core/wine-prefix ]; then
+    if [ "$preset" = windows ] && [ "$status" = passed ]; then
+        if ! step "$preset" zip cmake --build --preset windows --target package; then
+            status="zip failed"
+        fi
+    fi
+    case $preset in windows*)
         # The tests' wineserver would otherwise linger for a minute after the last test.
-        WINEPREFIX="$root/build/windows-core/wine-prefix" /usr/lib/wine/wineserver64 -k \
-            2>/dev/null || true
+        if [ -d "build/$preset/wine-prefix" ]; then
+            WINEPREFIX="$root/build/$preset/wine-prefix" /usr/lib/wine/wineserver64 -k \
+                2>/dev/null || true
+        fi
+    esac
+    if [ "$preset" = windows ] && [ "$status" = passed ]; then
+        if ! step "$preset" "checks under wine" bash scripts/wine-checks.sh build/windows; then
+            status="wine checks failed"
+        fi
     fi
     result[$preset]=$status
     seconds[$preset]=$((SECONDS - start))

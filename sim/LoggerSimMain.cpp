@@ -1,13 +1,18 @@
 // qm-logger-sim: a virtual logger on a pseudo-terminal, for trying the program's serial path
 // without hardware, over a clean or a lossy line. Prints the device path to open on its first
-// line, then serves requests until it is stopped with SIGTERM or SIGINT.
+// line, then serves requests until it is stopped with SIGTERM or SIGINT. With --log FILE it
+// writes each request the logger handles to FILE, one line of hex bytes each, so that two runs
+// of the program can be compared.
 
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <fstream>
 #include <iostream>
+#include <optional>
+#include <stdexcept>
 #include <string>
 
 #include "sim/FaultyDevice.h"
@@ -31,9 +36,32 @@ qm::DateTime LocalNow() {
         .value_or(qm::DateTime{});
 }
 
+// Passes requests on to the logger and writes each to a log file as it comes.
+class RequestLog : public qm::sim::Device {
+public:
+    RequestLog(qm::sim::Device& device, const std::string& path) : device_(device), out_(path) {
+        if (!out_) throw std::runtime_error("cannot write the log " + path);
+    }
+    std::vector<qm::sim::Frame> Handle(std::span<const std::uint8_t> request) override {
+        static const char digits[] = "0123456789abcdef";
+        std::string line;
+        for (const std::uint8_t b : request) {
+            if (!line.empty()) line += ' ';
+            line += digits[b >> 4];
+            line += digits[b & 15];
+        }
+        out_ << line << std::endl;  // flushed: the log is read while the logger still runs
+        return device_.Handle(request);
+    }
+
+private:
+    qm::sim::Device& device_;
+    std::ofstream out_;
+};
+
 constexpr const char* kUsage =
     "usage: qm-logger-sim --pty [--device-type N] [--version V] [--pace BAUD] [--small-store]"
-    " [--faults SPEC]\n";
+    " [--faults SPEC] [--log FILE]\n";
 
 int Usage() {
     std::cerr << kUsage;
@@ -48,6 +76,7 @@ int Help() {
                  "  --version V      the logger's version byte\n"
                  "  --pace BAUD      run the line at this rate, 10 bits a byte, both ways\n"
                  "  --small-store    a small data store instead of the demo's year of data\n"
+                 "  --log FILE       write each request the logger handles to FILE, in hex\n"
                  "  --faults SPEC    a lossy line; SPEC is a comma-separated list of:\n"
               << qm::sim::kLinkFaultsHelp
               << "                   e.g. --faults lose-reply=50,stray=7,loss=2,seed=3\n";
@@ -67,6 +96,7 @@ bool NumberArg(int& i, int argc, char** argv, int low, int high, int& value) {
 
 int main(int argc, char** argv) {
     bool pty = false;
+    std::string logPath;
     int deviceType = 84, version = 5, pace = 0;
     qm::sim::LoggerConfig config;
     qm::sim::LinkFaults faults;
@@ -81,6 +111,9 @@ int main(int argc, char** argv) {
             faults = *parsed;
         } else if (arg == "--pty") {
             pty = true;
+        } else if (arg == "--log") {
+            if (i + 1 >= argc) return Usage();
+            logPath = argv[++i];
         } else if (arg == "--small-store") {
             config.demoShape = qm::sim::DemoStoreShape::Small();
         } else if (arg == "--device-type") {
@@ -106,7 +139,9 @@ int main(int argc, char** argv) {
 
     try {
         qm::sim::VirtualLogger logger(config, LocalNow);
-        qm::sim::FaultyDevice lossy(logger, faults);
+        std::optional<RequestLog> log;
+        if (!logPath.empty()) log.emplace(logger, logPath);
+        qm::sim::FaultyDevice lossy(log ? static_cast<qm::sim::Device&>(*log) : logger, faults);
         qm::sim::SerialEndpoint endpoint(lossy);
         endpoint.DelayEveryReply(faults.replyDelay);
         qm::sim::PtyEndpoint line;

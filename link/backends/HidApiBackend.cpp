@@ -22,10 +22,13 @@
 #include <unistd.h>
 #elif defined(_WIN32)
 #include <windows.h>
+// mingw-w64 declares the HID functions without C linkage.
+extern "C" {
 // clang-format off
 #include <hidsdi.h>
 #include <hidpi.h>
 // clang-format on
+}
 #endif
 
 namespace qm {

@@ -4,6 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <QProcess>
+#include <QTemporaryDir>
+#include <fstream>
+#include <string>
+#include <vector>
 
 #include "core/Controller.h"
 #include "link/backends/QtSerialPort.h"
@@ -16,8 +20,11 @@ namespace {
 
 TEST(LoggerSimOverPty, TheAutomaticReadOutRunsToTheLineValue) {
     (void)App();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString log = dir.filePath("requests.log");
     QProcess sim;
-    sim.start(QStringLiteral(QMC_LOGGER_SIM), {"--pty"});
+    sim.start(QStringLiteral(QMC_LOGGER_SIM), {"--pty", "--log", log});
     ASSERT_TRUE(sim.waitForStarted(5000));
     ASSERT_TRUE(sim.waitForReadyRead(5000));
     const std::string device = sim.readLine().trimmed().toStdString();
@@ -58,6 +65,22 @@ TEST(LoggerSimOverPty, TheAutomaticReadOutRunsToTheLineValue) {
     port.Close();
     sim.terminate();
     EXPECT_TRUE(sim.waitForFinished(5000));
+
+    // The log holds each request as it came, so that two runs can be compared line by line: the
+    // read-out opens with the identification and ends with the line value, and every line is a
+    // whole request (lead byte 0, then its length and that many bytes).
+    std::ifstream in(log.toStdString());
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    ASSERT_GE(lines.size(), 7u);
+    EXPECT_EQ(lines.front(), "00 02 ff 00");
+    EXPECT_EQ(lines.back(), "00 02 00 10");
+    for (const std::string& line : lines) {
+        ASSERT_EQ(line.size() % 3, 2u) << line;
+        const std::size_t bytes = (line.size() + 1) / 3;
+        EXPECT_EQ(line.substr(0, 3), "00 ") << line;
+        EXPECT_EQ(std::stoul(line.substr(3, 2), nullptr, 16) + 2, bytes) << line;
+    }
 }
 
 }  // namespace
