@@ -60,6 +60,9 @@ enum class Msg {
     FileOpen,
     FileCreateFolder,
     ResumeRecordBad,
+    // Where the data are kept.
+    DataInDocuments,
+    DataInDocumentsWhy,
     // Bluetooth device list.
     NoDeviceList,
     DeviceListTooLong,
