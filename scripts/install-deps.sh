@@ -22,6 +22,8 @@ packages=(
     xvfb xauth fonts-dejavu-core
     # the Windows build of the Qt-free layers and running its tests
     g++-mingw-w64-x86-64-posix wine64 wine
+    # the Debian package: its dependencies (dpkg-shlibdeps) and the checks of its desktop files
+    dpkg-dev desktop-file-utils appstream
     # used by the scripts themselves
     util-linux
 )

@@ -3,6 +3,8 @@
 #   release       the whole program and all tests (Qt tests on the offscreen platform)
 #   asan          the Qt-free layers and their tests with AddressSanitizer + UBSan
 #   windows-core  the Qt-free layers and their tests for Windows (mingw-w64), run under wine
+#   deb           the Debian package from the release build: its contents checked, and as root
+#                 installed with apt-get, the installed program run, and removed again
 # Each configuration lives in build/<name>. Every configuration runs even when an earlier one
 # fails; the exit status is non-zero when anything failed. Set QMC_PRESETS to run fewer,
 # e.g. QMC_PRESETS="asan" scripts/test.sh.
@@ -20,7 +22,7 @@ export QT_QPA_PLATFORM=offscreen
 export CTEST_OUTPUT_ON_FAILURE=1
 export GTEST_COLOR=no
 
-presets=(${QMC_PRESETS:-release asan windows-core})
+presets=(${QMC_PRESETS:-release asan windows-core deb})
 declare -A result tests seconds
 failed=0
 log_dir="$root/build/logs"
@@ -39,7 +41,18 @@ for preset in "${presets[@]}"; do
     : >"$log_dir/$preset.log"
     start=$SECONDS
     status=passed
-    if ! step "$preset" configure cmake --preset "$preset"; then
+    if [ "$preset" = deb ]; then
+        # Packs what the release configuration built; builds only the program when it has not.
+        if ! step deb build cmake --preset release ||
+            ! step deb build cmake --build --preset release --target qm-controller qm_manpage; then
+            status="build failed"
+        elif ! step deb package cpack --preset deb; then
+            status="package failed"
+        elif ! step deb check bash scripts/check-deb.sh \
+            "$(ls -t build/release/qm-controller_*.deb | head -1)"; then
+            status="check failed"
+        fi
+    elif ! step "$preset" configure cmake --preset "$preset"; then
         status="configure failed"
     elif ! step "$preset" build cmake --build --preset "$preset"; then
         status="build failed"
@@ -55,6 +68,10 @@ for preset in "${presets[@]}"; do
     seconds[$preset]=$((SECONDS - start))
     tests[$preset]=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' \
         "$log_dir/$preset.log" | tail -1 | sed -E 's/.*tests passed, ([0-9]+) tests failed out of ([0-9]+)/\2 tests, \1 failed/')
+    if [ "$preset" = deb ]; then
+        tests[$preset]=$(grep -oE 'check-deb: passed.*' "$log_dir/deb.log" | tail -1 |
+            sed 's/check-deb: passed/package/')
+    fi
     [ "$status" = passed ] || failed=1
 done
 
