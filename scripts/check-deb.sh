@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Checks a built Debian package: its contents and desktop files (always), then, as root, installs
-# it with apt-get, runs the installed program and removes the package again.
+# it with apt-get, runs the installed program and purges the package again.
 #   scripts/check-deb.sh build/release/qm-controller_<version>_<arch>.deb
 set -euo pipefail
 
@@ -71,9 +71,9 @@ width=$(od -An -tu1 -j16 -N4 "$work/read-out.png" | awk '{print $1*16777216+$2*6
     2>"$work/run.log" || { cat "$work/run.log"; fail "the program started in / failed"; }
 [ -d "$HOME/Documents/QM Controller/DATA" ] || fail "started in /, DATA is not in Documents"
 
-echo "check-deb: apt-get remove"
-DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq qm-controller >"$work/apt.log" 2>&1 ||
-    { cat "$work/apt.log"; fail "apt-get remove failed"; }
+echo "check-deb: apt-get purge"
+DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq qm-controller >"$work/apt.log" 2>&1 ||
+    { cat "$work/apt.log"; fail "apt-get purge failed"; }
 [ ! -e /usr/bin/qm-controller ] || fail "/usr/bin/qm-controller is still there after removal"
 [ ! -e "/$rule" ] || fail "the udev rule is still there after removal"
 echo "check-deb: passed (contents, installed and run)"
