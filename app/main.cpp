@@ -10,17 +10,20 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTimer>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <optional>
+#include <string_view>
 
 #include "app/DataOptions.h"
 #include "app/InProcessDelivery.h"
 #include "app/Links.h"
 #include "app/QtTranslation.h"
+#include "app/StartFolder.h"
 #include "core/Controller.h"
 #include "link/backends/QtSerialPort.h"
 #include "sim/FaultyDevice.h"
@@ -45,7 +48,7 @@ struct Options {
     qm::sim::LinkFaults faults;       // --faults SPEC: a lossy link to the demo logger
 };
 
-std::optional<Options> ParseOptions(const QApplication& app) {
+std::optional<Options> ParseOptions(const QCoreApplication& app) {
     QCommandLineParser parser;
     parser.setApplicationDescription("Controls one QM Controller data logger.");
     parser.addHelpOption();
@@ -159,11 +162,25 @@ void EnsureDemoDeviceList(const std::filesystem::path& startFolder) {
                      qm::PathText(list).c_str());
 }
 
+bool AsksForHelp(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view a = argv[i];
+        if (a == "-h" || a == "--help" || a == "-?" || a == "--help-all") return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
     // --export and --view work on copied data alone, without the main window.
     if (const std::optional<int> status = qm::RunDataOptions(argc, argv)) return *status;
+    // Help is text alone: printed without a display, e.g. in a terminal over SSH.
+    if (AsksForHelp(argc, argv)) {
+        QCoreApplication text(argc, argv);
+        ParseOptions(text);  // prints the help and ends the program
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName("QM Controller");
     const std::optional<Options> options = ParseOptions(app);
@@ -172,8 +189,13 @@ int main(int argc, char* argv[]) {
     qm::QtPcClock clock;
     qm::QtOperatorServices ops;
     qm::Controller controller(clock, ops);
-    // Qt gives the folder as UTF-8; the path is built from that on every platform.
-    const std::filesystem::path startFolder = qm::Utf8Path(QDir::currentPath().toStdString());
+    // Qt gives the folders as UTF-8; the paths are built from that on every platform.
+    const std::filesystem::path workingDirectory = qm::Utf8Path(QDir::currentPath().toStdString());
+    const qm::StartFolder start = qm::ChooseStartFolder(
+        workingDirectory,
+        qm::Utf8Path(
+            QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString()));
+    const std::filesystem::path& startFolder = start.path;
     controller.SetUpFolders(startFolder);
     if (options->demo && options->via == "bluetooth") EnsureDemoDeviceList(startFolder);
 
@@ -204,10 +226,15 @@ int main(int argc, char* argv[]) {
     // that the controller has handled the click before its choice is read.
     qm::QtTranslation qtTexts(&app);
     qtTexts.Follow(controller.IsEnglish());
+    qm::DataFolderNote dataNote(window, start, workingDirectory);
     for (QAction* a : window.PopupMenu()->actions()) {
         if (a->objectName() != "pmRus" && a->objectName() != "pmEng") continue;
         QObject::connect(
-            a, &QAction::triggered, &qtTexts, [&] { qtTexts.Follow(controller.IsEnglish()); },
+            a, &QAction::triggered, &qtTexts,
+            [&] {
+                qtTexts.Follow(controller.IsEnglish());
+                dataNote.Follow(controller.IsEnglish());
+            },
             Qt::QueuedConnection);
     }
 

@@ -23,6 +23,8 @@ packages=(
     # the Windows builds and running them under wine (fonts-wine: text in the windows plugin;
     # dpkg-dev: apt-get source for hidapi's Windows backend; unzip: the zip check)
     g++-mingw-w64-x86-64-posix wine64 wine fonts-wine dpkg-dev xz-utils unzip
+    # the Debian package: its dependencies (dpkg-shlibdeps) and the checks of its desktop files
+    desktop-file-utils appstream
     # used by the scripts themselves
     util-linux
 )

@@ -6,6 +6,8 @@
 #   windows       the whole program for Windows against the Qt kit beside the clone, its tests
 #                 under wine, the Windows zip, and scripts/wine-checks.sh (the demo read-out
 #                 offscreen; the zip run in a new prefix with the windows plugin under Xvfb)
+#   deb           the Debian package from the release build: its contents checked, and as root
+#                 installed with apt-get, the installed program run, and removed again
 # Each configuration lives in build/<name>. Every configuration runs even when an earlier one
 # fails; the exit status is non-zero when anything failed. Set QMC_PRESETS to run fewer,
 # e.g. QMC_PRESETS="asan" scripts/test.sh.
@@ -23,7 +25,7 @@ export QT_QPA_PLATFORM=offscreen
 export CTEST_OUTPUT_ON_FAILURE=1
 export GTEST_COLOR=no
 
-presets=(${QMC_PRESETS:-release asan windows-core windows})
+presets=(${QMC_PRESETS:-release asan windows-core windows deb})
 declare -A result tests seconds
 failed=0
 log_dir="$root/build/logs"
@@ -42,7 +44,18 @@ for preset in "${presets[@]}"; do
     : >"$log_dir/$preset.log"
     start=$SECONDS
     status=passed
-    if ! step "$preset" configure cmake --preset "$preset"; then
+    if [ "$preset" = deb ]; then
+        # Packs what the release configuration built; builds only the program when it has not.
+        if ! step deb build cmake --preset release ||
+            ! step deb build cmake --build --preset release --target qm-controller qm_manpage; then
+            status="build failed"
+        elif ! step deb package cpack --preset deb; then
+            status="package failed"
+        elif ! step deb check bash scripts/check-deb.sh \
+            "$(ls -t build/release/qm-controller_*.deb | head -1)"; then
+            status="check failed"
+        fi
+    elif ! step "$preset" configure cmake --preset "$preset"; then
         status="configure failed"
     elif ! step "$preset" build cmake --build --preset "$preset"; then
         status="build failed"
@@ -70,6 +83,10 @@ for preset in "${presets[@]}"; do
     seconds[$preset]=$((SECONDS - start))
     tests[$preset]=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' \
         "$log_dir/$preset.log" | tail -1 | sed -E 's/.*tests passed, ([0-9]+) tests failed out of ([0-9]+)/\2 tests, \1 failed/')
+    if [ "$preset" = deb ]; then
+        tests[$preset]=$(grep -oE 'check-deb: passed.*' "$log_dir/deb.log" | tail -1 |
+            sed 's/check-deb: passed/package/')
+    fi
     [ "$status" = passed ] || failed=1
 done
 

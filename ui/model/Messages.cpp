@@ -120,6 +120,12 @@ const std::array<MessageRow, kMessageCount> kMessageTable = {{
      "Cannot create the folder \"{1}\": {2}"},
     {M::ResumeRecordBad, "В записи о продолжении «{1}» нет имени файла и числа строк",
      "The resume record \"{1}\" does not hold a file name and a line count"},
+    {M::DataInDocuments, "Данные: {1}", "Data: {1}"},
+    {M::DataInDocumentsWhy,
+     "Программа запущена в папке {2}, где нельзя хранить данные, поэтому папка DATA и файл "
+     "Device.txt находятся в папке {1}.",
+     "The program was started in {2}, where it cannot keep data, so the DATA folder and "
+     "Device.txt are in {1}."},
 
     {M::DataSetMissing, "«{1}» не существует", "\"{1}\" does not exist"},
     {M::DataFileTooLarge, "«{1}» слишком велик для файла данных",

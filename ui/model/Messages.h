@@ -62,6 +62,9 @@ enum class Msg {
     FileOpen,
     FileCreateFolder,
     ResumeRecordBad,
+    // Where the data are kept.
+    DataInDocuments,
+    DataInDocumentsWhy,
     // Copied data sets: reading and export.
     DataSetMissing,
     DataFileTooLarge,
