@@ -31,8 +31,12 @@ dpkg-deb -x "$deb" "$work/root"
 for f in "${expected[@]}"; do
     [ -f "$work/root/$f" ] || fail "the package has no /$f"
 done
-dpkg-deb -f "$deb" Depends | grep -q 'libqt6widgets6' || fail "Depends does not name the Qt libraries"
-dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -q '^\./postinst$' || fail "no postinst script"
+# Each listing is taken whole before it is searched: grep -q stops reading at the first match,
+# and under pipefail the writer's broken pipe would fail the check.
+depends=$(dpkg-deb -f "$deb" Depends)
+grep -q 'libqt6widgets6' <<<"$depends" || fail "Depends does not name the Qt libraries"
+control=$(dpkg-deb --ctrl-tarfile "$deb" | tar -t)
+grep -q '^\./postinst$' <<<"$control" || fail "no postinst script"
 grep -Eq '^SUBSYSTEM=="hidraw", ATTRS\{product\}=="QM Controller", TAG\+="uaccess"$' \
     "$work/root/$rule" || fail "the udev rule does not give the logged-in user the loggers"
 desktop-file-validate "$work/root/usr/share/applications/$app_id.desktop"
