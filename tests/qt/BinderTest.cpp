@@ -2,10 +2,12 @@
 // the widgets, and what the binder sets never comes back as an edit.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -22,6 +24,7 @@
 #include "tests/support/Rig.h"
 #include "ui/qt/Binder.h"
 #include "ui/qt/ChartView.h"
+#include "ui/qt/Convert.h"
 #include "ui/qt/MainWindow.h"
 #include "ui/qt/ParametersDialog.h"
 
@@ -64,6 +67,74 @@ struct ViewRig {
     }
 };
 
+// The caption a widget shows for a control of the model's kind (for an edit box its text), and
+// whether that kind has one.
+std::pair<bool, QString> ShownCaption(const ControlPtr& control, QWidget* w) {
+    return std::visit(
+        [w](auto* c) -> std::pair<bool, QString> {
+            using T = std::remove_pointer_t<decltype(c)>;
+            if constexpr (std::is_same_v<T, Label>) return {true, qobject_cast<QLabel*>(w)->text()};
+            if constexpr (std::is_same_v<T, Button> || std::is_same_v<T, CheckBox>)
+                return {true, qobject_cast<QAbstractButton*>(w)->text()};
+            if constexpr (std::is_same_v<T, GroupBox> || std::is_same_v<T, RadioGroup>)
+                return {true, qobject_cast<QGroupBox*>(w)->title()};
+            if constexpr (std::is_same_v<T, EditBox>)
+                return {true, qobject_cast<QLineEdit*>(w)->text()};
+            if constexpr (std::is_same_v<T, TabSheet>) {
+                auto* tabs = qobject_cast<QTabWidget*>(w->parentWidget()->parentWidget());
+                return {true, tabs->tabText(tabs->indexOf(w))};
+            }
+            return {false, QString()};
+        },
+        control);
+}
+
+// Where the widgets of `form` differ from the model's captions, positions and sizes: one line
+// per difference. Tab pages are placed by their tab widget, and the chart is placed by the core
+// when the window is created; every other control must be placed by the model.
+std::vector<std::string> DifferencesFromTheModel(const std::vector<ControlRef>& controls,
+                                                 QWidget& form) {
+    std::vector<std::string> out;
+    for (const ControlRef& r : controls) {
+        const std::string name(r.name);
+        auto* w = form.findChild<QWidget*>(ToQString(r.name));
+        if (!w) {
+            out.push_back(name + ": no widget");
+            continue;
+        }
+        const Control& c = BaseOf(r.control);
+        const auto* editBox = std::get_if<EditBox*>(&r.control);
+        const QString caption = ToQString(editBox ? (*editBox)->text : c.caption);
+        if (auto [has, shown] = ShownCaption(r.control, w); has && shown != caption)
+            out.push_back(name + " shows \"" + shown.toStdString() + "\", the model says \"" +
+                          caption.toStdString() + "\"");
+        if (std::holds_alternative<TabSheet*>(r.control)) continue;
+        if (c.geometry == Rect{}) {
+            if (!std::holds_alternative<Chart*>(r.control))
+                out.push_back(name + ": no position and size in the model");
+            continue;
+        }
+        QRect expected(c.geometry.left, c.geometry.top, c.geometry.width, c.geometry.height);
+        if (auto* label = std::get_if<Label*>(&r.control); label && (*label)->autoSize)
+            expected.setSize(w->sizeHint());
+        if (w->geometry() != expected) {
+            const QRect g = w->geometry();
+            out.push_back(name + " lies at " + std::to_string(g.x()) + "," + std::to_string(g.y()) +
+                          " " + std::to_string(g.width()) + "x" + std::to_string(g.height()) +
+                          ", the model says " + std::to_string(expected.x()) + "," +
+                          std::to_string(expected.y()) + " " + std::to_string(expected.width()) +
+                          "x" + std::to_string(expected.height()));
+        }
+    }
+    return out;
+}
+
+std::string Lines(const std::vector<std::string>& lines) {
+    std::string all;
+    for (const std::string& l : lines) all += l + "\n";
+    return all;
+}
+
 TEST(QtForms, EveryControlOfTheModelHasAWidgetOfItsKindNamedAfterIt) {
     ViewRig v;
     EXPECT_TRUE(v.binder.Missing().empty()) << v.binder.Missing().front();
@@ -82,6 +153,65 @@ TEST(QtForms, WindowStartsNarrowAndHighAsTheScreenAllowsWithTheDesignCaptions) {
     const QFont f = v.Find<QPushButton>("bTest")->font();
     EXPECT_TRUE(f.bold());
     EXPECT_EQ(f.pointSize(), 8);
+}
+
+TEST(QtForms, EveryWidgetShowsTheModelsCaptionPositionAndSizeInEitherLanguage) {
+    ViewRig v;
+    const auto check = [&v](const char* when) {
+        SCOPED_TRACE(when);
+        WindowModel& m = v.Model();
+        EXPECT_EQ(Lines(DifferencesFromTheModel(m.Controls(), v.window)), "");
+        EXPECT_EQ(Lines(DifferencesFromTheModel(m.Parameters.Controls(), v.dialog)), "");
+        EXPECT_EQ(v.window.windowTitle(), ToQString(m.window.title));
+        EXPECT_EQ(v.window.size(), QSize(m.window.width, m.window.height));
+        EXPECT_EQ(v.dialog.windowTitle(), ToQString(m.Parameters.window.title));
+        EXPECT_EQ(v.dialog.size(), QSize(m.Parameters.window.width, m.Parameters.window.height));
+        for (const MenuItemRef& item : m.MenuItems()) {
+            if (item.name == "N1") continue;
+            auto* a = v.window.PopupMenu()->findChild<QAction*>(ToQString(item.name));
+            ASSERT_NE(a, nullptr) << item.name;
+            EXPECT_EQ(a->text(), ToQString(item.item->caption)) << item.name;
+            EXPECT_EQ(a->isChecked(), item.item->checked) << item.name;
+        }
+    };
+    check("before the window is created");
+    v.rig.controller.FormCreate(1024, 768);
+    check("after the window is created");
+    v.rig.controller.Click("pmEng");
+    ASSERT_EQ(v.Find<QPushButton>("bDelete")->text(), "Erase");
+    check("in English");
+    v.rig.controller.Click("pmRus");
+    check("back in Russian");
+}
+
+TEST(QtForms, TheFormsHoldNoCaptionsPositionsOrSizesOfTheirOwn) {
+    App();
+    MainWindow window;
+    ParametersDialog dialog;
+    WindowModel m;
+    const QWidget topLevel;
+    EXPECT_EQ(window.windowTitle(), "");
+    EXPECT_EQ(window.size(), topLevel.size());
+    EXPECT_EQ(dialog.windowTitle(), "");
+    EXPECT_EQ(dialog.size(), topLevel.size());
+    const auto check = [](const std::vector<ControlRef>& controls, QWidget& form) {
+        for (const ControlRef& r : controls) {
+            SCOPED_TRACE(std::string(r.name));
+            auto* w = form.findChild<QWidget*>(ToQString(r.name));
+            ASSERT_NE(w, nullptr);
+            EXPECT_EQ(ShownCaption(r.control, w).second, "");
+            // The chart is made in code, not in the form.
+            if (std::holds_alternative<TabSheet*>(r.control) ||
+                std::holds_alternative<Chart*>(r.control))
+                continue;
+            const QWidget unplaced(w->parentWidget());
+            EXPECT_EQ(w->geometry(), unplaced.geometry());
+        }
+    };
+    check(m.Controls(), window);
+    check(m.Parameters.Controls(), dialog);
+    for (QAction* a : window.PopupMenu()->actions())
+        EXPECT_EQ(a->text(), "") << a->objectName().toStdString();
 }
 
 TEST(QtBinder, ClickOnTheClockButtonSendsRequest48) {

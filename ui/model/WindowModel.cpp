@@ -12,6 +12,10 @@ void Design(C& c, const char* caption, Rect r, bool visible) {
     c.visible = visible;
 }
 
+void Place(Control& c, Rect r) {
+    c.geometry = r;
+}
+
 }  // namespace
 
 const char* TimerName(TimerId id) {
@@ -100,20 +104,29 @@ WindowModel::WindowModel() {
     Design(Shape1, "", {8, 14, 60, 14}, true);
 
     Design(GroupBox2, " Измерение ", {8, 136, 249, 201}, false);
+    Place(PageControl1, {8, 18, 233, 143});
     Design(TabSheet1, "Начало", {}, true);
     Design(TabSheet2, "Окончание", {}, true);
     Design(TabSheet3, "Интервал", {}, true);
-    Design(bCurrent1, "Установить текущие время и дату", {}, true);
-    Design(bCurrent2, "Установить текущие время и дату", {}, true);
-    Design(Label3, "Сутки:", {}, true);
-    Design(Label4, "Часы:", {}, true);
-    Design(Label5, "Минуты:", {}, true);
+    Place(TimeStart, {8, 12, 97, 22});
+    Place(DateStart, {112, 12, 105, 22});
+    Design(bCurrent1, "Установить текущие время и дату", {8, 52, 209, 25}, true);
+    Place(TimeStop, {8, 12, 97, 22});
+    Place(DateStop, {112, 12, 105, 22});
+    Design(bCurrent2, "Установить текущие время и дату", {8, 52, 209, 25}, true);
+    Design(Label3, "Сутки:", {16, 14, 70, 13}, true);
+    Design(Label4, "Часы:", {16, 44, 70, 13}, true);
+    Design(Label5, "Минуты:", {16, 74, 70, 13}, true);
+    for (Label* unit : {&Label3, &Label4, &Label5}) unit->autoSize = false;
+    Place(DayEdit, {96, 10, 65, 22});
+    Place(HourEdit, {96, 40, 65, 22});
+    Place(MinEdit, {96, 70, 65, 22});
     TimeStart.mode = DateTimeEdit::Mode::Time;
     TimeStop.mode = DateTimeEdit::Mode::Time;
     DayEdit.maximum = 100;
     HourEdit.maximum = 23;
     MinEdit.maximum = 59;
-    Design(bSet, "Установка", {}, true);
+    Design(bSet, "Установка", {64, 168, 120, 25}, true);
     bSet.enabled = false;
 
     Design(bTest, "Тест - измерение", {72, 352, 120, 25}, false);
@@ -121,54 +134,67 @@ WindowModel::WindowModel() {
     Design(Label6, "Двнных нет.", {102, 392, 75, 13}, false);
 
     Design(GroupBox1, " Данные ", {50, 408, 177, 257}, false);
-    Design(bAllData, "Копировать", {}, true);
-    Design(bNewData, "Новые", {}, true);
-    Design(bSelect, "Выбрать", {}, true);
-    Design(bDelete, "Удалить", {}, true);
-    Design(bCopy, "Копировать", {}, false);
-    Design(bCancel, "Отмена", {}, false);
-    Design(DateData, "", {}, false);
-    Design(lMeasureCounter, "", {}, false);
+    Place(ComboBox1, {8, 22, 161, 22});
+    Design(bAllData, "Копировать", {8, 56, 77, 25}, true);
+    Design(bNewData, "Новые", {92, 56, 77, 25}, true);
+    Design(bSelect, "Выбрать", {8, 90, 77, 25}, true);
+    Design(bDelete, "Удалить", {92, 90, 77, 25}, true);
+    Design(bCopy, "Копировать", {8, 160, 77, 25}, false);
+    Design(bCancel, "Отмена", {92, 160, 77, 25}, false);
+    Design(DateData, "", {8, 128, 161, 22}, false);
+    Design(lMeasureCounter, "", {8, 200, 161, 13}, false);
+    lMeasureCounter.autoSize = false;
     lMeasureCounter.fontColour = Colour::Red;
 
     Design(pComment, " Комментарий к измерению ", {8, 136, 249, 169}, false);
+    Place(pRemark1, {8, 28, 233, 22});
+    Place(pRemark2, {8, 60, 233, 22});
     pRemark1.text = "12345678901234567890";
     pRemark2.text = "12345678901234567890";
-    Design(bRemark, "Установка", {}, true);
+    Design(bRemark, "Установка", {64, 104, 120, 25}, true);
 
+    // The chart is placed when the window is created, from the window's size.
     Design(Chart1, "", {}, false);
 
     Design(CalibrBox, " Калибровка ", {272, 16, 169, 129}, false);
-    Design(Label1, "T_check:", {}, true);
-    Design(bCalibr, "Запись", {}, true);
+    Design(Label1, "T_check:", {8, 26, 64, 13}, true);
+    Label1.autoSize = false;
+    Place(Edit1, {76, 22, 85, 22});
+    Design(bCalibr, "Запись", {40, 56, 89, 25}, true);
     bCalibr.enabled = false;
-    Design(CheckBox1, "Исходные данные", {}, true);
+    Design(CheckBox1, "Исходные данные", {8, 96, 153, 19}, true);
 
     Design(gbR_Modem, " R-модем ", {496, 88, 241, 137}, true);
-    Design(cbRAddress, "R-адрес не установлен", {}, true);
+    Design(cbRAddress, "R-адрес не установлен", {8, 22, 225, 19}, true);
     cbRAddress.checked = true;
+    Design(eRAddress, "", {8, 46, 81, 22}, false);
     eRAddress.text = "255";
-    eRAddress.visible = false;
+    Place(cbR_Modem, {8, 76, 161, 22});
     cbR_Modem.items = {"Однократный", "Ежесекундный", "Программный"};
-    Design(bRStart, "Старт", {}, true);
+    Design(bRStart, "Старт", {8, 104, 81, 25}, true);
 
     Design(BTmodem, "BT-окружение", {416, 208, 305, 353}, false);
-    Design(RadioGroup1, " BT-приборы ", {}, true);
-    Design(Button6, "Установить связь", {}, true);
+    Design(RadioGroup1, " BT-приборы ", {8, 20, 289, 249}, true);
+    Design(Button6, "Установить связь", {8, 280, 145, 25}, true);
     Button6.enabled = false;
-    Design(Label10, "", {}, false);
-    Design(Label9, "", {}, false);
+    Design(Label10, "", {8, 314, 289, 13}, false);
+    Design(Label9, "", {8, 332, 289, 13}, false);
+    Label10.autoSize = false;
+    Label9.autoSize = false;
     Label9.fontColour = Colour::Maroon;
-    Design(CheckBox2, "PowerDown", {}, true);
+    Design(CheckBox2, "PowerDown", {176, 284, 121, 19}, true);
     CheckBox2.checked = true;
 
     Design(GroupBox4, " Bluetooth ", {100, 10, 153, 153}, false);
-    Design(Label8, "Com-порт:", {}, true);
+    Design(Label8, "Com-порт:", {8, 26, 70, 13}, true);
+    Label8.autoSize = false;
+    Place(SpinEdit1, {80, 22, 65, 22});
+    Place(portDevice, {8, 50, 137, 22});
     SpinEdit1.minimum = 1;
     SpinEdit1.maximum = 100;
     SpinEdit1.value = 1;
-    Design(bSetPort, "Установка", {}, true);
-    Design(CheckBox3, "PowerDown", {}, true);
+    Design(bSetPort, "Установка", {8, 80, 137, 25}, true);
+    Design(CheckBox3, "PowerDown", {8, 114, 137, 19}, true);
     CheckBox3.checked = true;
 
     pmBluetooth.caption = "Bluetooth";

@@ -17,6 +17,10 @@ namespace qm {
 // enabled, shown and in which colour. The core changes it; the Qt layer mirrors it into the
 // widgets (objectName = the member name) and turns widget events into controller calls. Texts are
 // UTF-8. Geometry is in client pixels of the owning window or group.
+//
+// The constructors below are the one description of the windows: every caption, position and
+// size starts here. The Qt forms hold only the widgets' kinds, names and nesting, and the look
+// the model has no word for (fonts, display formats, input limits).
 
 struct Rect {
     int left = 0;
@@ -31,11 +35,15 @@ struct Control {
     bool enabled = true;
     std::string caption;
     Colour fontColour = Colour::WindowText;
-    Rect geometry;
+    Rect geometry;  // empty: placed by its parent (a tab page) or by the core later (the chart)
 };
 
 struct Button : Control {};
-struct Label : Control {};
+// A label that sizes itself keeps only the position of its geometry and takes the size its
+// text needs; otherwise it keeps the designed box and its text may be cut off.
+struct Label : Control {
+    bool autoSize = true;
+};
 struct GroupBox : Control {};
 struct TabSheet : Control {};
 

@@ -289,7 +289,7 @@ void Binder::SyncCommon(const Control& c, QWidget* w, bool autoSize) {
             }
         ++changes_;
     }
-    // An empty rectangle leaves the designed place; labels size themselves to their text.
+    // An empty rectangle leaves the widget where its parent put it.
     if (c.geometry != Rect{}) {
         const QPoint at(c.geometry.left, c.geometry.top);
         const QSize size = autoSize ? w->sizeHint() : QSize(c.geometry.width, c.geometry.height);
@@ -392,7 +392,10 @@ void Binder::SyncControl(const ControlPtr& control, QWidget* w) {
             } else if constexpr (std::is_same_v<T, Chart>) {
                 qobject_cast<ChartView*>(w)->Apply(*c);
             }
-            SyncCommon(*c, w, std::is_same_v<T, Label>);
+            if constexpr (std::is_same_v<T, Label>)
+                SyncCommon(*c, w, c->autoSize);
+            else
+                SyncCommon(*c, w, false);
         },
         control);
 }
@@ -454,6 +457,10 @@ void Binder::SyncWindows() {
     Window& d = m.Parameters.window;
     const QString dialogTitle = ToQString(d.title);
     if (dialog_.windowTitle() != dialogTitle) dialog_.setWindowTitle(dialogTitle), ++changes_;
+    if (dialog_.size() != QSize(d.width, d.height)) {
+        dialog_.setFixedSize(d.width, d.height);
+        ++changes_;
+    }
     if (dialog_.pos() != QPoint(d.left, d.top)) dialog_.move(d.left, d.top), ++changes_;
     if (ExplicitlyEnabled(&dialog_) != d.enabled) dialog_.setEnabled(d.enabled), ++changes_;
     if (dialog_.isVisible() != d.visible) {

@@ -23,6 +23,8 @@ class ParametersDialog;
 // Mirrors the window model into the widgets after every controller event, and turns widget
 // events into controller calls by the control's name. While it mirrors, widget signals are
 // blocked, so nothing it sets comes back as an edit. It also runs one QTimer per model timer.
+// The forms carry no captions, positions or sizes: the first mirror, in the constructor, gives
+// the windows and every control their designed look from the model.
 //
 // Names it reports besides the controls' own: "Parameters.<control>" for the dialog's controls,
 // "Parameters.Activate" when the dialog becomes active, "Parameters.Close" for its close box, a

@@ -15,7 +15,6 @@ MainWindow::MainWindow(QWidget* parent)
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(size());
     // A narrow face of the sans-serif family where the platform has one: the captions were
     // measured for a narrow bold face.
     QFont f = font();
@@ -43,18 +42,18 @@ MainWindow::MainWindow(QWidget* parent)
 
     popup_ = new QMenu(this);
     popup_->setObjectName("PopupMenu1");
-    const auto add = [this](const char* name, const char* text, bool checkable) {
-        QAction* a = popup_->addAction(QString::fromUtf8(text));
+    // The items' captions and check marks come from the model, as the controls' do.
+    const auto add = [this](const char* name, bool checkable) {
+        QAction* a = popup_->addAction(QString());
         a->setObjectName(name);
         a->setCheckable(checkable);
-        return a;
     };
-    add("pmBluetooth", "Bluetooth", false);
+    add("pmBluetooth", false);
     popup_->addSeparator()->setObjectName("N1");
-    add("pmRus", "Rus", true)->setChecked(true);
-    add("pmEng", "Eng", true);
-    add("pmCalibration", "Калибровка", false);
-    add("pmDataOnDisk", "Данные на диске", false);
+    add("pmRus", true);
+    add("pmEng", true);
+    add("pmCalibration", false);
+    add("pmDataOnDisk", false);
 }
 
 MainWindow::~MainWindow() = default;

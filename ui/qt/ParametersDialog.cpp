@@ -13,7 +13,6 @@ ParametersDialog::ParametersDialog(QWidget* parent)
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(size());
 }
 
 ParametersDialog::~ParametersDialog() = default;
