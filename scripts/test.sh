@@ -68,7 +68,8 @@ for preset in "${presets[@]}"; do
         fi
     fi
     case $preset in windows*)
-        # The tests' wineserver would otherwise linger for a minute after the last test.
+        # ctest stops the tests' wineserver after the last test; this catches one left by a run
+        # that ended early (a failed build after discovery, an interrupted ctest).
         if [ -d "build/$preset/wine-prefix" ]; then
             WINEPREFIX="$root/build/$preset/wine-prefix" /usr/lib/wine/wineserver64 -k \
                 2>/dev/null || true
