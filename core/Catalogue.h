@@ -32,6 +32,8 @@ public:
     void ListingReply();
     // Row 76: whatever the logger says, list the root again to show what is left.
     void DeleteReply();
+    // The listing running starts over from its first entry.
+    void RestartListing();
 
     void ComboBox1Change();
     void bDeleteClick();
@@ -51,6 +53,8 @@ private:
     ConnectionSequence& sequence_;
     CopySession& copy_;
     std::vector<std::string> directoryNames_;
+    // Directory names of the listing running; the selector takes them once, at its end.
+    std::vector<std::string> listed_;
     std::string DirectoryName_;  // Windows-1251 bytes, as the logger lists it
     std::filesystem::path DataFolder_;
 };

@@ -128,6 +128,12 @@ void DayCopy::DayFoundReply() {
     });
 }
 
+void DayCopy::RestartDay() {
+    copy_.CloseLocalFiles();
+    copy_.ResetCount();
+    copy_.RequestOpenFile();
+}
+
 void DayCopy::FinishDayCopy() {
     copy_.CommitLocalFile();
     ctx_.m.Timer2.Start();

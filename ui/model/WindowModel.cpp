@@ -32,6 +32,8 @@ const char* TimerName(TimerId id) {
             return "Timer4";
         case TimerId::BTtimer:
             return "BTtimer";
+        case TimerId::ReplyTimer:
+            return "ReplyTimer";
     }
     return "";
 }
@@ -54,6 +56,8 @@ Timer& WindowModel::TimerById(TimerId id) {
             return Timer4;
         case TimerId::BTtimer:
             return BTtimer;
+        case TimerId::ReplyTimer:
+            return ReplyTimer;
     }
     return StartTimer;
 }
@@ -137,6 +141,8 @@ WindowModel::WindowModel() {
     Design(bRemark, "Установка", {}, true);
 
     Design(Chart1, "", {}, false);
+    Design(lRetry, "", {56, 396, 190, 13}, false);
+    lRetry.fontColour = Colour::Red;
 
     Design(CalibrBox, " Калибровка ", {272, 16, 169, 129}, false);
     Design(Label1, "T_check:", {}, true);
@@ -255,6 +261,7 @@ std::vector<ControlRef> WindowModel::Controls() {
         {"portDevice", &portDevice},
         {"bSetPort", &bSetPort},
         {"CheckBox3", &CheckBox3},
+        {"lRetry", &lRetry},
     };
 }
 
