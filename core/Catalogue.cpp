@@ -34,6 +34,10 @@ const std::string* Catalogue::SelectedDirectory() const {
     return &directoryNames_[static_cast<std::size_t>(i)];
 }
 
+bool Catalogue::ReadOutRunning() const {
+    return sequence_.ReadingOut() || ctx_.m.StartTimer.enabled;
+}
+
 void Catalogue::ComboBox1Change() {
     UpdateNewDataButton(ctx_.m, DataFolder_);
 }

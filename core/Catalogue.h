@@ -38,6 +38,9 @@ public:
     void ComboBox1Change();
     void bDeleteClick();
 
+    // The connection's read-out has not ended yet: no copy may start, its requests would cross.
+    bool ReadOutRunning() const;
+
     // The logger's name of the selected directory, or nothing when none is selected.
     const std::string* SelectedDirectory() const;
     // Directory names in the order the logger listed them, parallel to ComboBox1's items (which

@@ -92,7 +92,7 @@ void CopySession::MakeCopyFolder() {
 
 void CopySession::StartCopy(bool resume) {
     const std::string* dir = catalogue_.SelectedDirectory();
-    if (!dir) return;
+    if (!dir || catalogue_.ReadOutRunning()) return;
     // The name becomes a local folder and travels in the listing request: check both first,
     // before anything is locked.
     if (!UsableAsLocalFolder(*dir)) return;
