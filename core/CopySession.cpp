@@ -92,7 +92,7 @@ void CopySession::MakeCopyFolder() {
 
 void CopySession::StartCopy(bool resume) {
     const std::string* dir = catalogue_.SelectedDirectory();
-    if (!dir || catalogue_.ReadOutRunning()) return;
+    if (!dir) return;
     // The name becomes a local folder and travels in the listing request: check both first,
     // before anything is locked.
     if (!UsableAsLocalFolder(*dir)) return;
@@ -100,6 +100,8 @@ void CopySession::StartCopy(bool resume) {
         ctx_.ops.ShowError(ctx_.Text(Msg::DirectoryTooLongNotCopied, {Cp1251ToUtf8(*dir)}));
         return;
     }
+    // Its requests would cross the read-out's.
+    if (catalogue_.ReadOutRunning()) return;
     LockForCopy();
     CopyState& c = c_;
     c.MeasurementCount = 0;

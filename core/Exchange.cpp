@@ -48,19 +48,30 @@ void Exchange::Send(const Request& r) {
     Place(r);
     // Armed before the write: a reply can come in before the write returns.
     Await(true);
-    WritePacket();
+    WriteAwaited([this] { WritePacket(); });
 }
 
 void Exchange::SendUnwatched(const Request& r) {
     Place(r);
     Await(false);
-    WritePacket();
+    WriteAwaited([this] { WritePacket(); });
 }
 
 void Exchange::SendToAdapter(const Request& r) {
     Place(r);
     Await(true);
-    WriteHidReport();
+    WriteAwaited([this] { WriteHidReport(); });
+}
+
+template <typename F>
+void Exchange::WriteAwaited(F&& write) {
+    // A request that never went out is not awaited: its failure is reported once, as it is.
+    try {
+        write();
+    } catch (...) {
+        ForgetRequest();
+        throw;
+    }
 }
 
 bool Exchange::SendText(std::string_view text) {

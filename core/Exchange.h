@@ -87,6 +87,8 @@ public:
 private:
     void Place(const Request& request);
     void Await(bool watched);
+    template <typename F>
+    void WriteAwaited(F&& write);
     Timer* watchdog_ = nullptr;
     void WritePacket();
     void WriteHidReport();

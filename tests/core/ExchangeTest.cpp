@@ -105,6 +105,10 @@ TEST(SerialLink, AFailedWriteIsShownAndEndsTheStep) {
     t.rig.RunFor(3'000);
     ASSERT_EQ(t.rig.ops.errors.size(), 1u);
     EXPECT_EQ(t.rig.ops.errors[0], "Не удалось записать в порт (ошибка 5)");
+    // What never went out is not awaited: no retries, no second message.
+    EXPECT_FALSE(t.rig.State().Link().Outstanding);
+    t.rig.RunFor(20'000);
+    EXPECT_EQ(t.rig.ops.errors.size(), 1u);
 }
 
 TEST(SerialFraming, IsFramedByTheLengthByteAlone) {
