@@ -3,12 +3,13 @@
 // against the time its bytes need on that line (requests and replies, 10 bits a byte).
 //
 //   serial_copy_bench [--pace BAUD] [--months N] [--days N] [--sensors N] [--sim PATH]
+//                     [--faults SPEC]
 //
 // The logger runs in a child process (forked before Qt starts) and models the wire both ways: a
 // request has arrived only when its bytes have had their line time, and each piece of a reply is
 // written when its last byte would have arrived. With --sim PATH the logger is instead the
 // simulator program started with "--pty --small-store --pace BAUD" (a much smaller store, and
-// its ordinary sleeps).
+// its ordinary sleeps); --faults SPEC passes a lossy line to it, and the retries are counted.
 // --pace 0 runs unpaced and gives the exchanges per second the program and the pty manage.
 #include <fcntl.h>
 #include <poll.h>
@@ -51,7 +52,8 @@ struct Options {
     int months = 3;
     int days = 4;
     int sensors = 63;
-    std::string sim;  // the simulator program, when it plays the logger
+    std::string sim;     // the simulator program, when it plays the logger
+    std::string faults;  // its lossy line
 };
 
 volatile sig_atomic_t stopLogger = 0;
@@ -209,10 +211,12 @@ int main(int argc, char** argv) {
         } else if (arg == "--sensors" && more && Number(argv[i + 1], o.sensors)) {
         } else if (arg == "--sim" && more) {
             o.sim = argv[i + 1];
+        } else if (arg == "--faults" && more) {
+            o.faults = argv[i + 1];
         } else {
             std::fprintf(stderr,
                          "usage: serial_copy_bench [--pace BAUD] [--months N] [--days N] "
-                         "[--sensors N] [--sim PATH]\n");
+                         "[--sensors N] [--sim PATH] [--faults SPEC]\n");
             return 2;
         }
         ++i;
@@ -244,6 +248,7 @@ int main(int argc, char** argv) {
     if (!o.sim.empty()) {
         QStringList args{"--pty", "--small-store"};
         if (o.pace > 0) args << "--pace" << QString::number(o.pace);
+        if (!o.faults.empty()) args << "--faults" << QString::fromStdString(o.faults);
         sim.start(QString::fromStdString(o.sim), args);
         if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(5000)) return 1;
         device = sim.readLine().trimmed().toStdString();
@@ -260,12 +265,15 @@ int main(int argc, char** argv) {
     CountingPort counted(port);
     QElapsedTimer lastByte;
     lastByte.start();
+    QElapsedTimer sinceRx;  // real time since bytes last came in, for the reply watchdog
+    sinceRx.start();
     bool copying = false;
     Clock::time_point copyStart, copyEnd;
     std::chrono::nanoseconds inHandler{0}, down{0};
-    long announcements = 0, turns = 0;
+    long announcements = 0, turns = 0, retries = 0;
     port.SetRxHandler([&](std::size_t n) {
         lastByte.restart();
+        sinceRx.restart();
         const auto t = Clock::now();
         const std::int64_t replyWritten = moments->replyWritten;
         const std::size_t requests = counted.requests;
@@ -308,6 +316,11 @@ int main(int argc, char** argv) {
         if (lastByte.elapsed() < 20) return;
         const auto next = timers.Next();
         if (!next) return;
+        // The reply watchdog runs in real time: a slow line is quiet between bytes.
+        if (next->second == qm::TimerId::ReplyTimer &&
+            sinceRx.elapsed() < qm::Exchange::kReplyTimeoutMs)
+            return;
+        if (next->second == qm::TimerId::ReplyTimer) ++retries;
         now = std::max(now, next->first);
         clock.elapsedMs = now;
         c.OnTimer(next->second);
@@ -352,6 +365,7 @@ int main(int argc, char** argv) {
             std::printf("logger: %s\n", o.sim.empty() ? "forked, wire modelled both ways"
                                                       : "simulator program, replies paced");
             std::printf("copied: %zu files, %zu lines\n", files, lines);
+            std::printf("missed replies retried: %ld\n", retries);
             std::printf("exchanges: %zu, request bytes: %zu, reply bytes: %zu\n", counted.requests,
                         counted.written, counted.read);
             std::printf("copy time: %.3f s (%.0f exchanges/s, %.1f us per exchange)\n", seconds,

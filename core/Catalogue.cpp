@@ -34,6 +34,10 @@ const std::string* Catalogue::SelectedDirectory() const {
     return &directoryNames_[static_cast<std::size_t>(i)];
 }
 
+bool Catalogue::ReadOutRunning() const {
+    return sequence_.ReadingOut() || ctx_.m.StartTimer.enabled;
+}
+
 void Catalogue::ComboBox1Change() {
     UpdateNewDataButton(ctx_.m, DataFolder_);
 }
@@ -60,6 +64,14 @@ void Catalogue::ListRoot() {
     RequestDirectoryList(DirectoryName_);
 }
 
+void Catalogue::RestartListing() {
+    if (copy_.ListingFiles())
+        copy_.RestartFileListing();
+    else
+        listed_.clear();
+    RequestDirectoryList(DirectoryName_);
+}
+
 void Catalogue::RequestDirectoryList(const std::string& name) {
     const auto request = requests::WithName(C::ListFirst, name);
     if (!request) {
@@ -67,6 +79,7 @@ void Catalogue::RequestDirectoryList(const std::string& name) {
         return;
     }
     DirectoryName_ = name;
+    listed_.clear();
     ctx_.x.Send(*request);
 }
 
@@ -78,17 +91,30 @@ void Catalogue::ListingReply() {
     }
     if (r.Data(0) != 0) {
         const std::string entry = r.Text();
-        if (copy_.ListingFiles())
+        std::size_t held = 0;
+        if (copy_.ListingFiles()) {
             copy_.FileListingEntry(entry);
-        else
-            AddDirectoryEntry(directoryNames_, ctx_.m.ComboBox1, entry);
-        ctx_.x.Send(requests::Plain(C::ListNext));
-        return;
+            held = copy_.Files().FileNameTable.size();
+        } else {
+            listed_.push_back(entry);
+            held = listed_.size();
+        }
+        if (held < CopySession::kMaxFileNames) {
+            ctx_.x.Send(requests::Plain(C::ListNext));
+            return;
+        }
+        // A listing that does not end is taken as far as it can be held.
+        ctx_.ops.ShowWarning(
+            ctx_.Text(Msg::ListingTooLong, {QuotedName(DirectoryName_), std::to_string(held)}));
     }
-    if (copy_.ListingFiles())
+    if (copy_.ListingFiles()) {
         copy_.FileListingEnded();
-    else
+    } else {
+        for (const std::string& name : listed_)
+            AddDirectoryEntry(directoryNames_, ctx_.m.ComboBox1, name);
+        listed_.clear();
         DirectoryListingEnded();
+    }
     sequence_.EndOfListing();
 }
 

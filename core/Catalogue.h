@@ -32,9 +32,14 @@ public:
     void ListingReply();
     // Row 76: whatever the logger says, list the root again to show what is left.
     void DeleteReply();
+    // The listing running starts over from its first entry.
+    void RestartListing();
 
     void ComboBox1Change();
     void bDeleteClick();
+
+    // The connection's read-out has not ended yet: no copy may start, its requests would cross.
+    bool ReadOutRunning() const;
 
     // The logger's name of the selected directory, or nothing when none is selected.
     const std::string* SelectedDirectory() const;
@@ -51,6 +56,8 @@ private:
     ConnectionSequence& sequence_;
     CopySession& copy_;
     std::vector<std::string> directoryNames_;
+    // Directory names of the listing running; the selector takes them once, at its end.
+    std::vector<std::string> listed_;
     std::string DirectoryName_;  // Windows-1251 bytes, as the logger lists it
     std::filesystem::path DataFolder_;
 };

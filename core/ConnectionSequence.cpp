@@ -156,6 +156,16 @@ void ConnectionSequence::EndInitialSequence() {
     ctx_.m.Timer3.Start();
 }
 
+void ConnectionSequence::GiveUp() {
+    WindowModel& m = ctx_.m;
+    LineQueryPending_ = false;
+    if (!InitialSequence_) return;
+    InitialSequence_ = false;
+    FirstListing_ = false;
+    for (Button* b : {&m.bTest, &m.bClock, &m.bSynch})
+        if (b->visible) b->enabled = true;
+}
+
 void ConnectionSequence::EndOfListing() {
     WindowModel& m = ctx_.m;
     if (PathrexDevice_)

@@ -48,6 +48,9 @@ public:
     // A listing has ended: the groups of the device are shown and the read-out ends.
     void EndOfListing();
     void EndInitialSequence();
+    // The logger stopped answering during the read-out: it ends here, and the buttons it would
+    // have enabled at its end come back so the operator can try again.
+    void GiveUp();
     // After a test measurement the battery reply asks for the line value.
     void QueryLineAfterBattery() { LineQueryPending_ = true; }
 

@@ -12,6 +12,7 @@ namespace qm {
 Controller::Controller(PcClock& clock, OperatorServices& ops)
     : ops_(ops), ctx_(m_, x_, ops, clock) {
     ctx_.runChange = [this](std::string_view name) { RunChange(name); };
+    x_.SetWatchdog(&m_.ReplyTimer);
     sequence_.SetCatalogue(catalogue_);
     copy_.SetDayCopy(day_);
     RegisterHandlers();
@@ -107,6 +108,9 @@ void Controller::OnTimer(TimerId id) {
                 break;
             case TimerId::BTtimer:
                 bt_.BTtimerTimer();
+                break;
+            case TimerId::ReplyTimer:
+                ReplyTimerTimer();
                 break;
         }
     });

@@ -133,6 +133,9 @@ public:
     // The reply in the packet buffer has been received completely (indices 1..received).
     void DispatchReply();
 
+    // Attempts of a request before its step gives up.
+    static constexpr int kReplyAttempts = 3;
+
     // Text of the clock label for a device clock reply, e.g. "09:07:03  5. 3.2024".
     static std::string ClockText(int hour, int minute, int second, int day, int month, int year) {
         return DeviceClock::ClockText(hour, minute, second, day, month, year);
@@ -145,6 +148,16 @@ private:
     void Run(F&& handler);
 
     void RegisterHandlers();
+    // A reply to the outstanding request has come in.
+    void ReplyReceived();
+    // The reply watchdog fired: the request is tried again by its kind, or its step gives up.
+    void ReplyTimerTimer();
+    void RetryRequest(std::uint8_t code);
+    void GiveUpRequest(std::uint8_t code);
+    // The retry caption: attempt `attempt` of kReplyAttempts, hidden for 0.
+    void ShowRetry(int attempt);
+    std::string WhatDidNotAnswer(std::uint8_t code) const;
+    std::string LinkInWords() const;
     void RunChange(std::string_view name);
     void SetLanguage(bool english);
 

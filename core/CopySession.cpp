@@ -100,6 +100,8 @@ void CopySession::StartCopy(bool resume) {
         ctx_.ops.ShowError(ctx_.Text(Msg::DirectoryTooLongNotCopied, {Cp1251ToUtf8(*dir)}));
         return;
     }
+    // Its requests would cross the read-out's.
+    if (catalogue_.ReadOutRunning()) return;
     LockForCopy();
     CopyState& c = c_;
     c.MeasurementCount = 0;
@@ -207,6 +209,8 @@ bool CopySession::OpenCopyFile(std::size_t index, bool resume) {
     }
     c.DataFile.Begin(local, resume);
     c.DataFileOpen = true;
+    measurementOpen_ = false;
+    countAtFileStart_ = c.MeasurementCount;
     if (resume) {
         RequestResumeFile();
     } else {
@@ -231,6 +235,35 @@ void CopySession::CompleteCopyFile() {
     c.DataFileOpen = false;
     c.DataFile.Commit();
     if (record) record->Commit();
+}
+
+bool CopySession::ResumeAfterMissedReply() {
+    CopyState& c = c_;
+    if (!c.DataFileOpen) return false;
+    GuardCopy([&] {
+        if (measurementOpen_) {
+            c.DataFile.CutBack(bytesAtMeasurement_);
+            c.LinesWritten = linesAtMeasurement_;
+            measurementOpen_ = false;
+            if (c.MeasurementCount > 0) --c.MeasurementCount;
+        }
+        c.ValueBlock.clear();
+        if (c.LinesWritten == 0) {
+            RequestOpenFile();
+            return;
+        }
+        if (c.LinesWritten > 0xFFFF || !NameFitsRequest(c.RequestPath, 2)) {
+            // Request 69 cannot carry this position: the file is copied again whole.
+            const fs::path local = c.DataFile.FinalPath();
+            c.DataFile.Begin(local, false);
+            c.LinesWritten = 0;
+            c.MeasurementCount = countAtFileStart_;
+            RequestOpenFile();
+            return;
+        }
+        RequestResumeFile();
+    });
+    return true;
 }
 
 void CopySession::RequestOpenFile() {
@@ -273,9 +306,15 @@ void CopySession::HandleLineReply() {
         return;
     }
     const std::string text = r.Text();
+    const bool header = IsHeaderLine(text);
+    if (header && status == ReplyStatus::Partial) {
+        measurementOpen_ = true;
+        linesAtMeasurement_ = c.LinesWritten;
+        bytesAtMeasurement_ = c.DataFile.Size();
+    }
     ++c.LinesWritten;
     c.DataFile.WriteLine(text);
-    if (IsHeaderLine(text)) {
+    if (header) {
         CountMeasurement();
         if (status == ReplyStatus::Partial) RequestFirstValues();
     } else if (status == ReplyStatus::Partial) {
@@ -330,6 +369,7 @@ void CopySession::CollectValues() {
 
 void CopySession::WriteValueLines() {
     CopyState& c = c_;
+    measurementOpen_ = false;
     c.LinesWritten += ValueLineCount(c.ValueBlock.size());
     for (const std::string& line : ValueLines(c.ValueBlock)) c.DataFile.WriteLine(line);
 }

@@ -38,6 +38,14 @@ public:
     void Timer2Timer();
     // A copy (or its finishing step) is running.
     bool CopyRunning() const;
+    // The logger stopped answering in the middle of a file: the staged file is cut back to its
+    // last complete line or measurement and the file is reopened on the logger after it.
+    // False when no file is being copied.
+    bool ResumeAfterMissedReply();
+    // A listing of the copy starts over: the names listed so far go.
+    void RestartFileListing() { c_.FileNameTable.clear(); }
+    // How many names a listing can hold: files are counted by a 16-bit index.
+    static constexpr std::size_t kMaxFileNames = 0xFFFF;
     // A local file failed or the link went: the operator is told, the unfinished file is
     // dropped and the finishing step unlocks the data group.
     void FailCopy(const std::string& message);
@@ -87,6 +95,12 @@ private:
     Catalogue& catalogue_;
     DayCopy* day_ = nullptr;
     CopyState c_;
+    // Where the measurement whose values are being read began in the staged file, so that one
+    // whose values did not all arrive can be dropped whole.
+    bool measurementOpen_ = false;
+    std::int32_t linesAtMeasurement_ = 0;
+    std::uint64_t bytesAtMeasurement_ = 0;
+    std::int32_t countAtFileStart_ = 0;
 };
 
 }  // namespace qm

@@ -47,7 +47,7 @@ void DayCopy::bCancelClick() {
 void DayCopy::bCopyClick() {
     WindowModel& m = ctx_.m;
     const std::string* dir = catalogue_.SelectedDirectory();
-    if (!dir) return;
+    if (!dir || catalogue_.ReadOutRunning()) return;
     const CivilDateTime date = m.DateData.value.ToCivil();
     const std::string path = *dir + "\\" + MonthFileName(date.year, date.month);
     // Refused names leave the mode armed: the operator can cancel it.
@@ -126,6 +126,12 @@ void DayCopy::DayFoundReply() {
         copy_.CountMeasurement();
         copy_.RequestFirstValues();
     });
+}
+
+void DayCopy::RestartDay() {
+    copy_.CloseLocalFiles();
+    copy_.ResetCount();
+    copy_.RequestOpenFile();
 }
 
 void DayCopy::FinishDayCopy() {

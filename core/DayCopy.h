@@ -30,6 +30,9 @@ public:
     // The day's lines are all written: the day file replaces any earlier one of that day.
     void FinishDayCopy();
 
+    // The logger stopped answering: the day is copied again from its monthly file's start.
+    void RestartDay();
+
     // The day copy mode is armed (bSelect) until the finishing step or bCancel.
     bool Active() const { return DayCopyMode_; }
     void End() { DayCopyMode_ = false; }

@@ -51,9 +51,19 @@ std::string DeviceClock::ClockText(int hour, int minute, int second, int day, in
 
 void DeviceClock::ClockReply() {
     if (ctx_.CurrentReply().Status() != ReplyStatus::Complete) {
-        SendClockSet();
+        if (clockSets_ < kMaxClockSets) {
+            ++clockSets_;
+            SendClockSet();
+            return;
+        }
+        clockSets_ = 0;
+        ClockJustSet_ = false;
+        ctx_.ops.ShowError(ctx_.Text(Msg::ClockNotAccepted, {std::to_string(kMaxClockSets)}));
+        // The rest of the read-out does not depend on the clock.
+        sequence_.ClockShown();
         return;
     }
+    clockSets_ = 0;
     ShowDeviceClock();
     sequence_.ClockShown();
 }

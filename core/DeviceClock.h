@@ -35,6 +35,10 @@ private:
     void SendClockSet();
     void ShowDeviceClock();
 
+    // A logger that never reports a valid clock would otherwise be set for ever.
+    static constexpr int kMaxClockSets = 5;
+    int clockSets_ = 0;
+
     PartContext& ctx_;
     ConnectionSequence& sequence_;
     std::uint16_t ClockSecond_ = 0, ClockMinute_ = 0, ClockHour_ = 0;

@@ -7,23 +7,71 @@
 
 #include "link/ModemText.h"
 #include "link/SerialPortOpener.h"
+#include "protocol/CommandCode.h"
 
 namespace qm {
 
 void Exchange::Place(const Request& r) {
     CurrentCommand = r.code;
+    LastRequest = r;
     std::copy(r.bytes.begin(), r.bytes.end(), PacketBuffer.begin() + packet::kLength);
     SendCount = r.sendCount;
 }
 
+bool Exchange::Answered(std::uint8_t code) {
+    return code != CommandCode::PowerDown && code != CommandCode::WriteCalibration;
+}
+
+void Exchange::Await(bool watched) {
+    Outstanding = Answered(CurrentCommand);
+    if (!watchdog_) return;
+    if (Outstanding && watched) {
+        watchdog_->SetInterval(kReplyTimeoutMs);
+        watchdog_->Start();
+    } else {
+        watchdog_->Stop();
+    }
+}
+
+void Exchange::ReplyArrived() {
+    Outstanding = false;
+    MissedReplies = 0;
+    if (watchdog_) watchdog_->Stop();
+}
+
+void Exchange::ForgetRequest() {
+    Outstanding = false;
+    if (watchdog_) watchdog_->Stop();
+}
+
 void Exchange::Send(const Request& r) {
     Place(r);
-    WritePacket();
+    // Armed before the write: a reply can come in before the write returns.
+    Await(true);
+    WriteAwaited([this] { WritePacket(); });
+}
+
+void Exchange::SendUnwatched(const Request& r) {
+    Place(r);
+    Await(false);
+    WriteAwaited([this] { WritePacket(); });
 }
 
 void Exchange::SendToAdapter(const Request& r) {
     Place(r);
-    WriteHidReport();
+    Await(true);
+    WriteAwaited([this] { WriteHidReport(); });
+}
+
+template <typename F>
+void Exchange::WriteAwaited(F&& write) {
+    // A request that never went out is not awaited: its failure is reported once, as it is.
+    try {
+        write();
+    } catch (...) {
+        ForgetRequest();
+        throw;
+    }
 }
 
 bool Exchange::SendText(std::string_view text) {
@@ -73,6 +121,12 @@ bool Exchange::TakeSerialBytes(std::size_t bytesWaiting) {
     std::array<std::uint8_t, SerialReplyAssembler::kMaxRead> rx;
     const std::size_t want = std::min(bytesWaiting, rx.size());
     const std::size_t got = serialPort->Read(std::span(rx.data(), want));
+    if (!Outstanding) {
+        // Nothing is awaited: what came is noise or a reply given up on, and must not become the
+        // head of the next reply either.
+        serialReply.Reset();
+        return false;
+    }
     if (serialReply.Feed(PacketBuffer, std::span(rx.data(), got)) !=
         SerialReplyAssembler::Result::Complete)
         return false;
@@ -83,6 +137,9 @@ bool Exchange::TakeSerialBytes(std::size_t bytesWaiting) {
 void Exchange::UseSerial(SerialLink* port, const std::string& portName) {
     serialPort = port;
     PortName = portName;
+    // A reply left in the port by an earlier run is no answer to anything of this one.
+    if (port) port->PurgeBuffers();
+    serialReply.Reset();
     PortOpen = true;
     SerialLinkActive = true;
 }

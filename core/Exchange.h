@@ -11,6 +11,7 @@
 #include "protocol/Reply.h"
 #include "protocol/Requests.h"
 #include "protocol/SerialFraming.h"
+#include "ui/model/Timer.h"
 
 namespace qm {
 
@@ -19,10 +20,27 @@ namespace qm {
 // replies share one packet buffer, as the logger's protocol has it.
 class Exchange {
 public:
-    // Sets CurrentCommand and SendCount and writes the request to the active link.
+    // Sets CurrentCommand and SendCount and writes the request to the active link. A request
+    // that is answered becomes the outstanding one and arms the reply watchdog.
     void Send(const Request& request);
+    // The same without the watchdog, for a request something else repeats already (the radio
+    // modem's once-a-second identification).
+    void SendUnwatched(const Request& request);
     // A request of the USB modem adapter itself: always the HID device, whatever link is active.
     void SendToAdapter(const Request& request);
+
+    // Whether the logger answers a request of this code at all (power-down and the calibration
+    // write go unanswered).
+    static bool Answered(std::uint8_t code);
+    // A reply to the outstanding request has come: nothing is awaited any more.
+    void ReplyArrived();
+    // The watchdog fired: the outstanding request is given up.
+    void ForgetRequest();
+    // The reply watchdog: armed by every answered request, stopped by its reply.
+    void SetWatchdog(Timer* timer) { watchdog_ = timer; }
+    // Long enough for the slowest link (the radio modem), short enough that a dead link is
+    // noticed within seconds.
+    static constexpr int kReplyTimeoutMs = 2000;
     // A text line for the modem in command mode (HID only); false, and nothing written, when the
     // line cannot fit one output report.
     bool SendText(std::string_view text);
@@ -53,6 +71,13 @@ public:
     SerialLink* serialPort = nullptr;  // ComPort1 once opened
 
     std::uint8_t CurrentCommand = 0;
+    // A reply is awaited: only then is a received reply dispatched, so noise or a stale reply
+    // left in the port is never taken for an answer.
+    bool Outstanding = false;
+    // The last request sent, for the watchdog to repeat or read back.
+    Request LastRequest;
+    // Replies missed in a row.
+    int MissedReplies = 0;
     int SendCount = 0;
     int HidOutputLength = 0;
     std::size_t ReceivedCount = 0;     // bytes of the current reply at indices 1..
@@ -61,6 +86,10 @@ public:
 
 private:
     void Place(const Request& request);
+    void Await(bool watched);
+    template <typename F>
+    void WriteAwaited(F&& write);
+    Timer* watchdog_ = nullptr;
     void WritePacket();
     void WriteHidReport();
 };

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/Controller.h"
+#include "protocol/CommandCode.h"
 
 namespace qm {
 
@@ -25,17 +26,27 @@ void Controller::HidCtlDeviceData(std::string_view productString,
     Run([&] {
         if (!x_.TakeHidReport(productString, data)) return;
         if (x_.TextMode) {
+            // In command mode the modem answers with text lines, its mode request too.
+            if (x_.CurrentCommand == CommandCode::ModemMode) x_.ReplyArrived();
             bt_.HandleModemLine();
             return;
         }
-        DispatchReply();
+        // A report while nothing is awaited (a stale reply, one given up on) answers nothing.
+        if (!x_.Outstanding) return;
+        ReplyReceived();
     });
 }
 
 void Controller::ComPort1RxChar(std::size_t bytesWaiting) {
     Run([&] {
-        if (x_.TakeSerialBytes(bytesWaiting)) DispatchReply();
+        if (x_.TakeSerialBytes(bytesWaiting)) ReplyReceived();
     });
+}
+
+void Controller::ReplyReceived() {
+    x_.ReplyArrived();
+    ShowRetry(0);
+    DispatchReply();
 }
 
 void Controller::UsbLoggerFound(HidDeviceLink* device) {
@@ -108,6 +119,7 @@ void Controller::UsbLoggerPluggedIn(HidDevice& device) {
 // start: what the last connection learnt about its device no longer holds.
 void Controller::PrepareNewConnection() {
     sequence_.Restart();
+    x_.ForgetRequest();
     x_.TextMode = false;
     bt_.Reset();
     x_.ResetSerialReply();
@@ -152,6 +164,8 @@ void Controller::ComPort1Lost() {
         if (!x_.PortOpen) return;
         x_.ClosePort();
         x_.ResetSerialReply();
+        x_.ForgetRequest();
+        ShowRetry(0);
         m_.StartTimer.Stop();
         // The port group comes back for another port (or the same one once it is there again).
         m_.GroupBox4.visible = true;

@@ -73,7 +73,8 @@ void RadioModem::StopRadioRepeat() {
 
 // Ask again until a logger answers.
 void RadioModem::RepeatIdentification() {
-    ctx_.x.Send(requests::Plain(C::Identify));
+    // The repeat is its own retry: no watchdog on top of it.
+    ctx_.x.SendUnwatched(requests::Plain(C::Identify));
     ctx_.ops.Beep();
     ctx_.m.SysTimer.Start();
 }

@@ -32,8 +32,10 @@ public:
     bool RadioModemLink() const { return RadioModemLink_; }
     std::uint8_t RadioAddress() const { return RadioAddress_; }
 
-private:
+    // The every-second identification runs.
     bool Repeating() const;
+
+private:
     void ShowRadioStartCaption();
     void SelectRadioAddress(std::uint8_t address);
 

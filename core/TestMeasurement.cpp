@@ -36,6 +36,19 @@ void TestMeasurement::bTestClick() {
     readings_.ReadingCount = 0;
 }
 
+void TestMeasurement::RestartReadings() {
+    readings_.ReadingCount = 0;
+    ctx_.x.Send(requests::Plain(CommandCode::StartTest));
+}
+
+void TestMeasurement::GiveUp() {
+    WindowModel& m = ctx_.m;
+    ctx_.StopBusyIndicator();
+    for (Control* c : std::initializer_list<Control*>{&m.bSynch, &m.bClock, &m.GroupBox2,
+                                                      &m.pComment, &m.GroupBox1, &m.bTest})
+        c->enabled = true;
+}
+
 void TestMeasurement::ReadingsReply() {
     WindowModel& m = ctx_.m;
     m.bTest.enabled = true;

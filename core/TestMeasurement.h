@@ -23,6 +23,10 @@ public:
     void bTestClick();
     // Rows 32/68: 249 brings a block and more follows; 248 the last block.
     void ReadingsReply();
+    // The readings are asked for again from their first block.
+    void RestartReadings();
+    // The logger stopped answering: the controls come back.
+    void GiveUp();
 
     const ReadingsState& Readings() const { return readings_; }
 

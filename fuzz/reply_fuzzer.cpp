@@ -43,7 +43,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     ClickIfAvailable(c, kButtons[(op >> 3) % kButtons.size()]);
                     break;
                 default: {
-                    if (op & 0x80) c.MutableLink().CurrentCommand = next();
+                    if (op & 0x80) {
+                        // As if a request of that code had gone out and awaited its reply.
+                        c.MutableLink().CurrentCommand = next();
+                        c.MutableLink().Outstanding = true;
+                    }
                     std::size_t n = next();
                     if (op & 0x40) n *= 12;  // reports of other sizes, up to 3060 bytes
                     n = std::min(n, size - i);

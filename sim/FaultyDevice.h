@@ -49,6 +49,8 @@ public:
 
     // The nth reply is lost.
     void DropReply(int n) { drop_.insert(n); }
+    // Replies chosen by DropReply and not reached yet are delivered after all.
+    void KeepReplies() { drop_.clear(); }
     // The nth reply goes out with another status byte.
     void RefuseReply(int n, std::uint8_t status) { refuseReply_[n] = status; }
     // The next `times` replies to requests of this code go out with another status byte.

@@ -143,6 +143,7 @@ void StagedFile::Begin(const fs::path& finalPath, bool keepExisting) {
     out_->rdbuf()->pubsetbuf(buffer_.get(), kFileBufferSize);
     errno = 0;
     pending_ = true;
+    size_ = 0;
     out_->open(staging_, std::ios::binary | std::ios::trunc);
     if (!*out_) Fail(Msg::FileCreateStaging, errno);
     if (!keepExisting) return;
@@ -154,6 +155,7 @@ void StagedFile::Begin(const fs::path& finalPath, bool keepExisting) {
     while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
         out_->write(chunk, in.gcount());
         if (!*out_) Fail(Msg::FileCopyHeld, errno);
+        size_ += static_cast<std::uint64_t>(in.gcount());
     }
     if (in.bad()) Fail(Msg::FileRead, errno);
 }
@@ -163,6 +165,27 @@ void StagedFile::WriteLine(std::string_view bytes) {
     out_->write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     out_->write("\r\n", 2);
     if (!*out_) Fail(Msg::FileWrite, errno);
+    size_ += bytes.size() + 2;
+}
+
+std::uint64_t StagedFile::Size() const {
+    return out_ ? size_ : 0;
+}
+
+void StagedFile::CutBack(std::uint64_t size) {
+    if (!out_ || size >= size_) return;
+    errno = 0;
+    out_->close();
+    if (out_->fail()) Fail(Msg::FileWrite, errno);
+    std::error_code ec;
+    fs::resize_file(staging_, size, ec);
+    if (ec) Fail(Msg::FileWrite, ec.value());
+    out_ = std::make_unique<std::ofstream>();
+    out_->rdbuf()->pubsetbuf(buffer_.get(), kFileBufferSize);
+    errno = 0;
+    out_->open(staging_, std::ios::binary | std::ios::app);
+    if (!*out_) Fail(Msg::FileWrite, errno);
+    size_ = size;
 }
 
 StagedFile& StagedFile::operator=(StagedFile&& other) noexcept {
@@ -173,6 +196,7 @@ StagedFile& StagedFile::operator=(StagedFile&& other) noexcept {
     final_ = std::move(other.final_);
     staging_ = std::move(other.staging_);
     pending_ = std::exchange(other.pending_, false);
+    size_ = std::exchange(other.size_, 0);
     return *this;
 }
 

@@ -75,6 +75,10 @@ public:
     void Begin(const std::filesystem::path& finalPath, bool keepExisting);
     // One line as the logger sent it, ended by CR LF.
     void WriteLine(std::string_view bytes);
+    // Bytes of new content so far (kept lines included).
+    std::uint64_t Size() const;
+    // Drops the new content after its first `size` bytes: the lines of a step that did not end.
+    void CutBack(std::uint64_t size);
     // Writes everything out and closes the new content; it replaces the final file on Commit.
     void Close();
     // Writes everything out and moves the new content over the final file.
@@ -96,6 +100,7 @@ private:
     std::filesystem::path final_;
     std::filesystem::path staging_;
     bool pending_ = false;
+    std::uint64_t size_ = 0;
 };
 
 // The resume record of a data-set folder: the logger file name where the last full or "Новые"

@@ -59,7 +59,8 @@ TEST(SerialLink, APlainRequestIsPurgeThenExactlyItsFourBytes) {
     t.rig.RunFor(1);
     ASSERT_EQ(t.port.writes.size(), 1u);
     EXPECT_EQ(t.port.writes[0], (std::vector<std::uint8_t>{0, 2, 255, 0}));
-    EXPECT_EQ(t.port.log, (std::vector<std::string>{"purge", "write"}));
+    // The first purge is the port's opening.
+    EXPECT_EQ(t.port.log, (std::vector<std::string>{"purge", "purge", "write"}));
     EXPECT_FALSE(t.rig.State().Link().UsbStarted);
 }
 
@@ -104,6 +105,10 @@ TEST(SerialLink, AFailedWriteIsShownAndEndsTheStep) {
     t.rig.RunFor(3'000);
     ASSERT_EQ(t.rig.ops.errors.size(), 1u);
     EXPECT_EQ(t.rig.ops.errors[0], "Не удалось записать в порт (ошибка 5)");
+    // What never went out is not awaited: no retries, no second message.
+    EXPECT_FALSE(t.rig.State().Link().Outstanding);
+    t.rig.RunFor(20'000);
+    EXPECT_EQ(t.rig.ops.errors.size(), 1u);
 }
 
 TEST(SerialFraming, IsFramedByTheLengthByteAlone) {
@@ -254,7 +259,8 @@ TEST(Close, PowersDownOnlyThroughTheLinkTheRulesName) {
             EXPECT_EQ(t.port.writes[0], (std::vector<std::uint8_t>{0, 2, 0, 8}));
             EXPECT_EQ(t.port.log.back(), "close");
         } else {
-            EXPECT_TRUE(t.port.log.empty());
+            EXPECT_TRUE(t.port.writes.empty());
+            EXPECT_NE(t.port.log.back(), "close");
         }
     }
     // A direct USB logger is never powered down.

@@ -230,8 +230,10 @@ TEST_F(SerialLinkTest, OpeningThePortStartsTheSequenceOverItIn3Seconds) {
     EXPECT_TRUE(M().StartTimer.enabled);
     EXPECT_EQ(M().StartTimer.interval, 3000);
 
+    // Opened, the port is purged of what an earlier run left in it; each request purges again.
+    EXPECT_EQ(opener.port.calls, (std::vector<std::string>{"purge"}));
     StartTimerTick();
-    EXPECT_EQ(opener.port.calls, (std::vector<std::string>{"purge", "write"}));
+    EXPECT_EQ(opener.port.calls, (std::vector<std::string>{"purge", "purge", "write"}));
     EXPECT_EQ(opener.port.written, (Bytes{0, 2, 255, 0}));
     EXPECT_FALSE(S().Link().UsbStarted);
 
@@ -288,7 +290,7 @@ TEST_F(SerialLinkTest, APortThatCannotBeOpenedIsNamedAndTheOperatorCanTryAnother
 TEST_F(SerialLinkTest, ClosingTheWindowPowersTheLoggerDownOnlyWhenAsked) {
     c.Click("bSetPort");
     c.FormClose();
-    EXPECT_EQ(opener.port.calls, (std::vector<std::string>{"purge", "write", "close"}));
+    EXPECT_EQ(opener.port.calls, (std::vector<std::string>{"purge", "purge", "write", "close"}));
     EXPECT_EQ(opener.port.written, (Bytes{0, 2, 0, 8}));
 
     FakeOperator quiet;
@@ -298,7 +300,7 @@ TEST_F(SerialLinkTest, ClosingTheWindowPowersTheLoggerDownOnlyWhenAsked) {
     other.Click("bSetPort");
     other.Checked("CheckBox3", false);
     other.FormClose();
-    EXPECT_TRUE(second.port.calls.empty());
+    EXPECT_EQ(second.port.calls, std::vector<std::string>{"purge"});  // the opening's only
 }
 
 }  // namespace

@@ -189,6 +189,34 @@ const std::array<MessageRow, kMessageCount> kMessageTable = {{
     {M::ReasonNotEmpty, "папка не пуста", "Directory not empty"},
     {M::ReasonCrossDevice, "перемещение между дисками невозможно", "Invalid cross-device link"},
 
+    {M::NoReply,
+     "Логгер не ответил {2}: {1} — три попытки подряд остались без ответа. Проверьте связь и "
+     "повторите действие.",
+     "The logger did not answer {2}: {1} went unanswered three times in a row. Check the link and "
+     "try again."},
+    {M::RetryCaption, "Нет ответа, повтор {1} из {2}", "No answer, retry {1} of {2}"},
+    {M::ClockNotAccepted,
+     "Логгер не принимает установку часов: после {1} попыток часы всё ещё не читаются.",
+     "The logger does not accept the clock: after {1} attempts its clock still cannot be read."},
+    {M::ListingTooLong, "Список каталога {1} не кончается: показаны первые {2} записей.",
+     "The listing of {1} does not end: the first {2} entries are shown."},
+    {M::WhatIdentify, "опознание", "the identification"},
+    {M::WhatLineValue, "запрос значения линии", "the line value request"},
+    {M::WhatClock, "чтение или установка часов", "reading or setting the clock"},
+    {M::WhatSchedule, "чтение или запись расписания", "reading or writing the schedule"},
+    {M::WhatBattery, "запрос батареи", "the battery request"},
+    {M::WhatCalibration, "чтение калибровки", "reading the calibration"},
+    {M::WhatListing, "чтение списка данных", "reading the data list"},
+    {M::WhatCopy, "копирование файла {1}", "copying the file {1}"},
+    {M::WhatTest, "тест-измерение", "the test measurement"},
+    {M::WhatRemarks, "чтение или запись комментария", "reading or writing the remark"},
+    {M::WhatDelete, "удаление каталога", "deleting the directory"},
+    {M::WhatModem, "запрос модема", "the modem request"},
+    {M::LinkUsb, "по USB", "over USB"},
+    {M::LinkSerial, "через последовательный порт {1}", "through the serial port {1}"},
+    {M::LinkRadio, "через радиомодем", "through the radio modem"},
+    {M::LinkBluetooth, "через Bluetooth-модем", "through the Bluetooth modem"},
+
     {M::InternalError, "Внутренняя ошибка программы: {1}", "Internal error: {1}"},
 }};
 

@@ -36,6 +36,8 @@ const char* TimerName(TimerId id) {
             return "Timer4";
         case TimerId::BTtimer:
             return "BTtimer";
+        case TimerId::ReplyTimer:
+            return "ReplyTimer";
     }
     return "";
 }
@@ -58,6 +60,8 @@ Timer& WindowModel::TimerById(TimerId id) {
             return Timer4;
         case TimerId::BTtimer:
             return BTtimer;
+        case TimerId::ReplyTimer:
+            return ReplyTimer;
     }
     return StartTimer;
 }
@@ -155,6 +159,8 @@ WindowModel::WindowModel() {
 
     // The chart is placed when the window is created, from the window's size.
     Design(Chart1, "", {}, false);
+    Design(lRetry, "", {56, 396, 190, 13}, false);
+    lRetry.fontColour = Colour::Red;
 
     Design(CalibrBox, " Калибровка ", {272, 16, 169, 129}, false);
     Design(Label1, "T_check:", {8, 26, 64, 13}, true);
@@ -281,6 +287,7 @@ std::vector<ControlRef> WindowModel::Controls() {
         {"portDevice", &portDevice},
         {"bSetPort", &bSetPort},
         {"CheckBox3", &CheckBox3},
+        {"lRetry", &lRetry},
     };
 }
 

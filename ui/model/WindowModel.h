@@ -232,8 +232,13 @@ struct WindowModel {
     // group, which has no other way in; pmDataOnDisk opens the viewer of the copied data.
     MenuItem pmBluetooth, N1, pmRus, pmEng, pmCalibration, pmDataOnDisk;
 
+    // Shown while a request that went unanswered is tried again.
+    Label lRetry;
+
     // Timers.
     Timer StartTimer, SysTimer, TimerBar, Timer1, Timer2, Timer3, Timer4, BTtimer;
+    // The reply watchdog: armed by every request that is answered.
+    Timer ReplyTimer;
     Timer& TimerById(TimerId id);
 
     ParametersModel Parameters;
