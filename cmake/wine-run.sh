@@ -22,7 +22,9 @@ mkdir -p "$prefix" || exit 1
 WINEPREFIX="$(cd "$prefix" && pwd)" || exit 1
 export WINEPREFIX
 log="$WINEPREFIX.log"
-# Errors only, with the time and process of each line; WINEDEBUG from the caller wins.
+# Errors only, with the time and process of each line; WINEDEBUG from the caller wins, and then
+# wine's lines are the caller's to read: they go to standard error as wine writes them.
+caller_debug=${WINEDEBUG:+yes}
 export WINEDEBUG="${WINEDEBUG:--all,err+all,+timestamp,+pid}"
 # No Mono or Gecko installers: console programs need neither, and their prompts would block.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
@@ -118,6 +120,7 @@ stop_server() {
     esac
 ) 9>"$WINEPREFIX.lock" || exit 1
 [ "$mode" = run ] || exit 0
+[ -z "$caller_debug" ] || exec "$wine" "$@"
 
 # The program's standard error is passed on line by line as it comes; wine's lines are kept
 # aside in a file of this run.

@@ -78,7 +78,8 @@ else
     # Native DLLs the program loaded, relative to the unzipped folder; anything native from
     # elsewhere is listed with its full path and fails the check.
     # wine logs each as: Loaded L"Z:\\path\\to\\Qt6Core.dll" at 0000000123400000: native
-    grep -a ': native$' "$out/loaddll.log" |
+    # (No line at all must reach the comparison below, not end the script without a word.)
+    { grep -a ': native$' "$out/loaddll.log" || :; } |
         sed -nE 's/.*Loaded L"(.*)" at [0-9a-fA-F]+: native$/\1/p' | sed 's|\\\\|/|g' |
         awk -v dir="Z:$folder/" '{
             p = $0
