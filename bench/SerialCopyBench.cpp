@@ -33,6 +33,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <random>
 #include <string>
@@ -165,6 +166,7 @@ public:
         inner_->Write(bytes);
         written += bytes.size();
         ++requests;
+        if (onWrite) onWrite();
     }
     std::size_t Read(std::span<std::uint8_t> bytes) override {
         const std::size_t n = inner_->Read(bytes);
@@ -174,6 +176,7 @@ public:
     void Close() override { inner_->Close(); }
 
     std::size_t written = 0, read = 0, requests = 0;
+    std::function<void()> onWrite;
 
 private:
     qm::QtSerialPort& port_;
@@ -207,6 +210,7 @@ struct CopyRun {
     double seconds = 0;
     std::size_t exchanges = 0, requestBytes = 0, replyBytes = 0;
     long retries = 0;
+    int gaveUp = 0;            // copies that gave up and were carried on with "Новые"
     double handlerUs = 0;      // per exchange, in the receive handler
     double announcements = 0;  // per exchange
     double downUs = -1;        // from the reply's last byte written to its announcement
@@ -251,15 +255,17 @@ CopyRun CopyOnce(const std::string& device) {
     CountingPort counted(port);
     QElapsedTimer lastByte;
     lastByte.start();
-    QElapsedTimer sinceRx;  // real time since bytes last came in, for the reply watchdog
-    sinceRx.start();
+    // Real time since a request last went out or bytes last came in, for the reply watchdog.
+    QElapsedTimer sinceTraffic;
+    sinceTraffic.start();
+    counted.onWrite = [&] { sinceTraffic.restart(); };
     bool copying = false;
     Clock::time_point copyStart, copyEnd;
     std::chrono::nanoseconds inHandler{0}, down{0};
     long announcements = 0, turns = 0, retries = 0;
     port.SetRxHandler([&](std::size_t n) {
         lastByte.restart();
-        sinceRx.restart();
+        sinceTraffic.restart();
         const auto t = Clock::now();
         const std::int64_t replyWritten = moments->replyWritten;
         const std::size_t requests = counted.requests;
@@ -296,15 +302,31 @@ CopyRun CopyOnce(const std::string& device) {
     qm::test::VirtualTimers timers;
     std::int64_t now = 0;
     QTimer tick;
+    std::string stall;
     QObject::connect(&tick, &QTimer::timeout, [&] {
         qm::WindowModel& m = c.MutableModel();
         timers.Sync(m, now);
+        // A copy that gave up starts its finishing step from the watchdog, not from a reply.
+        if (copying && m.Timer2.enabled) {
+            copyEnd = Clock::now();
+            copying = false;
+        }
         if (lastByte.elapsed() < 20) return;
         const auto next = timers.Next();
+        if (!next && copying && lastByte.elapsed() > 10'000) {
+            // Nothing on the line, nothing awaited by a timer: the copy stands still.
+            char text[160];
+            std::snprintf(
+                text, sizeof text, "the copy stands still: last request %d, %s, no timer running",
+                c.Link().CurrentCommand, c.Link().Outstanding ? "awaited" : "not awaited");
+            stall = text;
+            copying = false;
+        }
         if (!next) return;
-        // The reply watchdog runs in real time: a slow line is quiet between bytes.
+        // The reply watchdog runs in real time: a slow line is quiet between bytes, and a
+        // retry must have its whole time too.
         if (next->second == qm::TimerId::ReplyTimer &&
-            sinceRx.elapsed() < qm::Exchange::kReplyTimeoutMs)
+            sinceTraffic.elapsed() < qm::Exchange::kReplyTimeoutMs)
             return;
         if (next->second == qm::TimerId::ReplyTimer && copying) ++retries;
         now = std::max(now, next->first);
@@ -330,12 +352,22 @@ CopyRun CopyOnce(const std::string& device) {
         c.Selected("ComboBox1", 0);
         counted.written = counted.read = counted.requests = 0;
         const std::int64_t lateBefore = moments->lateTotal;
-        copying = true;
         copyStart = Clock::now();
-        c.Click("bAllData");
-        const bool ended = runUntil([&] { return !copying; }, 3'600'000);
-        runUntil([&] { return c.Model().ComboBox1.enabled; }, 10'000);
-        if (!ended || !ops.errors.empty()) {
+        // A copy that gives up (three missed replies in a row) is carried on with "Новые", as
+        // the operator would.
+        bool ended = false;
+        for (int round = 0; round < 10; ++round) {
+            ops.errors.clear();
+            copying = true;
+            c.Click(round > 0 && c.Model().bNewData.enabled ? "bNewData" : "bAllData");
+            ended = runUntil([&] { return !copying; }, 3'600'000);
+            runUntil([&] { return c.Model().ComboBox1.enabled; }, 10'000);
+            if (!ended || !stall.empty() || ops.errors.empty()) break;
+            ++run.gaveUp;
+        }
+        if (!stall.empty()) {
+            run.error = stall;
+        } else if (!ended || !ops.errors.empty()) {
             run.error = "the copy did not finish";
             if (!ops.errors.empty()) run.error += ": " + ops.errors.front();
         } else {
@@ -363,7 +395,8 @@ CopyRun CopyOnce(const std::string& device) {
 
 void Print(const CopyRun& run, const Options& o, bool forked) {
     std::printf("copied: %zu files, %zu lines\n", run.files.size(), run.Lines());
-    std::printf("missed replies retried: %ld\n", run.retries);
+    std::printf("missed replies retried: %ld; gave up %d times, carried on with \"Новые\"\n",
+                run.retries, run.gaveUp);
     std::printf("exchanges: %zu, request bytes: %zu, reply bytes: %zu\n", run.exchanges,
                 run.requestBytes, run.replyBytes);
     const double exchanges = static_cast<double>(run.exchanges);
