@@ -10,7 +10,8 @@
 #               by one, those of the same read-out by the Linux program. Needs the release
 #               build (scripts/test.sh makes it first); skipped with a message when it has not
 #               been configured. QMC_WINE_SERIAL_RUNS (default 3) read-outs, each on a new
-#               pseudo-terminal with a new simulator.
+#               pseudo-terminal with a new simulator; then the serial port's own tests on a live
+#               line (link_tests.exe, WinSerialPortLine.*, which ctest skips for want of one).
 # Usage: wine-checks.sh BUILD-DIR (the windows preset's, after its build and package targets).
 # Output goes to BUILD-DIR/wine-checks/. QMC_WINE_CHECKS names the checks to run (default all:
 # "screenshot zip serial").
@@ -203,6 +204,28 @@ else
                 picture=${picture:-$log.png}
             fi
         done
+        # The port's own tests on a live line, against a new simulator.
+        tests_log="$out/serial/port-tests.log"
+        if [ ! -f "$build/bin/link_tests.exe" ]; then
+            fail "serial: no $build/bin/link_tests.exe for the port's tests on a live line"
+        elif ! start_sim "$out/serial/port-tests.requests"; then
+            stop_sim
+            fail "serial: the simulator printed no pseudo-terminal for the port's tests"
+        else
+            ln -sfn "$sim_pty" "$build/wine-prefix/dosdevices/$com"
+            if (cd "$out/serial" && QMC_TEST_SERIAL_PORT=${com^^} timeout 120 \
+                "$root/cmake/wine-run.sh" "$build/wine-prefix" "$build/bin/link_tests.exe" \
+                --gtest_filter='WinSerialPortLine.*') >"$tests_log" 2>&1 &&
+                ! grep -q SKIPPED "$tests_log"; then
+                echo "wine-checks: serial: the port's tests on a live line:" \
+                    "$(grep -a -E '^\[  PASSED  \]' "$tests_log")"
+            else
+                fail "serial: the port's tests on a live line failed or were skipped:"
+                grep -a -E '^\[  (FAILED|SKIPPED) |Failure|^wine-run' "$tests_log" || cat "$tests_log"
+            fi
+            rm -f "$build/wine-prefix/dosdevices/$com"
+            stop_sim
+        fi
         "$root/cmake/wine-run.sh" "$build/wine-prefix" --down
         [ -z "$picture" ] || check_picture "$picture" "serial (wine, ${com^^})"
         echo "wine-checks: serial: $passed of $serial_runs read-outs under wine through" \

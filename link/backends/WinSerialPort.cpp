@@ -89,7 +89,6 @@ SerialLink* WinSerialPort::Open(const std::string& name) {
     if (!SetCommTimeouts(h, &timeouts)) fail(SerialFailure::SetTimeouts);
 
     handle_ = h;
-    taken_ = 0;
     ++opened_;
     timeBeginPeriod(1);
     handOver_ = std::make_unique<UiHandOver>(this);
@@ -100,6 +99,7 @@ SerialLink* WinSerialPort::Open(const std::string& name) {
 
 void WinSerialPort::PurgeBuffers() {
     if (!handle_) Fail(SerialFailure::NotOpen, 0);
+    ++touches_;
     if (!PurgeComm(Handle(handle_), PURGE_RXCLEAR | PURGE_TXCLEAR))
         Fail(SerialFailure::Purge, GetLastError());
 }
@@ -121,7 +121,7 @@ std::size_t WinSerialPort::Read(std::span<std::uint8_t> bytes) {
     DWORD got = 0;
     if (n > 0 && !ReadFile(Handle(handle_), bytes.data(), n, &got, nullptr))
         Fail(SerialFailure::Read, GetLastError());
-    taken_ += got;
+    if (got > 0) ++touches_;
     return got;
 }
 
@@ -141,7 +141,12 @@ void WinSerialPort::Close() {
 
 void WinSerialPort::Watch(void* handle, UiHandOver& handOver, int opened) {
     RxAnnounceGate gate;
+    std::uint64_t seen = touches_.load();
     while (!handOver.Stopped()) {
+        // Taken before the count: a purge after it makes the next turn look again.
+        const std::uint64_t touches = touches_.load();
+        if (touches != seen) gate.Touched();
+        seen = touches;
         DWORD errors = 0;
         COMSTAT status{};
         if (!ClearCommError(Handle(handle), &errors, &status)) {
@@ -155,15 +160,13 @@ void WinSerialPort::Watch(void* handle, UiHandOver& handOver, int opened) {
             if (!handOver.Pause(kPollInterval)) return;
             continue;
         }
-        // Written on the UI thread, read here only when the call has run.
-        auto taken = std::make_shared<std::size_t>(0);
-        const bool ran = handOver.Run([this, waiting, taken, opened] {
-            const std::size_t before = taken_;
-            if (rx_) rx_(waiting);
-            if (opened == opened_) *taken = taken_ - before;
-        });
-        if (!ran) return;
-        gate.Handled(waiting, *taken);
+        if (!handOver.Run([this, waiting] {
+                if (rx_) rx_(waiting);
+            }))
+            return;
+        const std::uint64_t after = touches_.load();
+        gate.Handled(waiting, after != seen);
+        seen = after;
     }
 }
 

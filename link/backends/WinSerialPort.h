@@ -3,6 +3,7 @@
 #include <QObject>
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -57,8 +58,9 @@ private:
     std::function<void()> lost_;
     std::unique_ptr<UiHandOver> handOver_;
     std::thread watcher_;
-    std::size_t taken_ = 0;  // bytes read since the port opened, on the UI thread
-    int opened_ = 0;         // counts opens, so that a late notice cannot hit a port opened again
+    // Counts reads that took bytes and purges, so the watcher knows the queue was touched.
+    std::atomic<std::uint64_t> touches_ = 0;
+    int opened_ = 0;  // counts opens, so that a late notice cannot hit a port opened again
 };
 
 }  // namespace qm
