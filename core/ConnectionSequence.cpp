@@ -214,6 +214,9 @@ void ConnectionSequence::SysTimerTimer() {
 }
 
 void ConnectionSequence::Timer3Timer() {
+    // A test measurement or copy clicked since the read-out ended has its request out: the line
+    // value waits for the next tick rather than take that request's place.
+    if (ctx_.x.Outstanding) return;
     ctx_.m.Timer3.Stop();
     ctx_.x.Send(requests::Plain(C::LineValue));
 }

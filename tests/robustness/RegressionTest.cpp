@@ -75,6 +75,36 @@ TEST_F(StoreRegression, ARepeatedEndOfFileAfterACopyChangesNoFile) {
     EXPECT_EQ(FilesUnder(box.Data()), files);
 }
 
+// The line value is asked for a second after the read-out. On a slow link, a copy or test
+// measurement clicked within that second used to have its request replaced by the line value's:
+// its reply was taken for the line value and the window stayed locked.
+TEST(Regression, TheLineValueAfterTheReadOutWaitsForACopyOrTestClickedBeforeIt) {
+    for (const char* button : {"bAllData", "bTest"}) {
+        SCOPED_TRACE(button);
+        Sandbox box;
+        StoreDevice dev;
+        FillLogger(dev);
+        dev.connection.On(CommandCode::StartTest, {{2, 248}});
+        Rig rig(dev);
+        rig.link.SetReplyDelay(std::chrono::milliseconds(400));  // a slow link
+        Controller& c = rig.controller;
+        c.SetUpFolders(box.Start());
+        rig.StartUsb();
+        while (c.Sequence().ReadingOut() || rig.Model().StartTimer.enabled) rig.RunFor(10);
+        ASSERT_TRUE(rig.Model().Timer3.enabled);
+        c.Click(button);
+        rig.RunUntilIdle();
+        EXPECT_FALSE(rig.Model().ProgressBar1.visible);
+        EXPECT_TRUE(rig.Model().GroupBox1.enabled);
+        EXPECT_TRUE(rig.Model().bAllData.enabled);
+        EXPECT_TRUE(rig.Model().bTest.enabled);
+        EXPECT_TRUE(rig.ops.errors.empty()) << rig.ops.errors.front();
+        EXPECT_EQ(rig.SentCodes().back(), CommandCode::LineValue);
+        if (std::string_view(button) == "bAllData")
+            EXPECT_EQ(c.Copy().LastOutcome(), CopySession::Outcome::Complete);
+    }
+}
+
 // Bytes of a reply that never completed (noise, a cut line) used to stay at the head of the
 // receive buffer, so that no later reply on the serial line completed again.
 TEST(Regression, APartialSerialReplyDoesNotBlockTheNextExchange) {
