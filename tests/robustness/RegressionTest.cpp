@@ -105,6 +105,21 @@ TEST(Regression, TheLineValueAfterTheReadOutWaitsForACopyOrTestClickedBeforeIt) 
     }
 }
 
+// A copy whose file listing the logger refused (a status other than 248) used to stand still
+// with the data group locked: it stops with a message and the data group comes back.
+TEST_F(StoreRegression, ARefusedFileListingStopsTheCopyWithAMessage) {
+    c.Click("bAllData");
+    ASSERT_EQ(c.Link().CurrentCommand, CommandCode::ListFirst);
+    while (rig.link.HasReport()) rig.link.TakeReport();  // the logger's answer is a refusal
+    c.HidCtlDeviceData("QM Controller", std::vector<std::uint8_t>{2, 249, 0});
+    rig.RunUntilIdle();
+    EXPECT_EQ(c.Copy().LastOutcome(), CopySession::Outcome::Failed);
+    ASSERT_EQ(rig.ops.errors.size(), 1u);
+    EXPECT_NE(rig.ops.errors[0].find("D1"), std::string::npos) << rig.ops.errors[0];
+    EXPECT_TRUE(rig.Model().bAllData.enabled);
+    EXPECT_TRUE(rig.Model().ComboBox1.enabled);
+}
+
 // Bytes of a reply that never completed (noise, a cut line) used to stay at the head of the
 // receive buffer, so that no later reply on the serial line completed again.
 TEST(Regression, APartialSerialReplyDoesNotBlockTheNextExchange) {

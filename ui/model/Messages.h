@@ -112,6 +112,7 @@ enum class Msg {
     RetryCaption,
     ClockNotAccepted,
     ListingTooLong,
+    ListingRefused,
     WhatIdentify,
     WhatLineValue,
     WhatClock,
