@@ -105,6 +105,31 @@ TEST(Regression, TheLineValueAfterTheReadOutWaitsForACopyOrTestClickedBeforeIt) 
     }
 }
 
+// A copy clicked while another request was awaited (here the line value after the read-out)
+// used to send its listing request at once: the other request's reply was taken for the first
+// entry, and a file of the directory was never copied. The click now waits for that reply.
+TEST(Regression, ACopyClickedWhileARequestIsAwaitedWaitsForItsReply) {
+    Sandbox box;
+    StoreDevice dev;
+    FillLogger(dev);
+    Rig rig(dev);
+    rig.link.SetReplyDelay(std::chrono::milliseconds(400));
+    Controller& c = rig.controller;
+    c.SetUpFolders(box.Start());
+    rig.StartUsb();
+    while (c.Link().CurrentCommand != CommandCode::LineValue) rig.RunFor(10);
+    ASSERT_TRUE(c.Link().Outstanding);
+    c.Click("bAllData");
+    EXPECT_TRUE(c.ClickDeferred());
+    rig.RunUntilIdle();
+    EXPECT_EQ(c.Copy().LastOutcome(), CopySession::Outcome::Complete);
+    const auto files = FilesUnder(box.Data() / "D1");
+    for (const auto& [name, file] : dev.Directory("D1")->files) {
+        ASSERT_TRUE(files.count(name)) << name;
+        EXPECT_EQ(files.at(name), LocalCopyOf(file)) << name;
+    }
+}
+
 // A copy whose file listing the logger refused (a status other than 248) used to stand still
 // with the data group locked: it stops with a message and the data group comes back.
 TEST_F(StoreRegression, ARefusedFileListingStopsTheCopyWithAMessage) {
