@@ -286,9 +286,20 @@ void CopySession::RequestFirstValues() {
     ctx_.x.Send(requests::Plain(C::FirstValues));
 }
 
+bool CopySession::RefusedReply(std::uint8_t status) {
+    if (status == ReplyStatus::Complete || status == ReplyStatus::Partial ||
+        status == ReplyStatus::End)
+        return false;
+    if (c_.DataFileOpen || outcome_ == Outcome::Running)
+        FailCopy(ctx_.Text(Msg::CopyReplyRefused,
+                           {Cp1251ToUtf8(c_.RequestPath), std::to_string(status)}));
+    return true;
+}
+
 // Row 66/67/69.
 void CopySession::LineReply() {
     ctx_.StopBusyIndicator();
+    if (RefusedReply(ctx_.CurrentReply().Status())) return;
     GuardCopy([&] {
         if (day_ && day_->Active())
             day_->HandleDayLineReply();
@@ -334,6 +345,7 @@ void CopySession::HandleLineReply() {
 void CopySession::ValuesReply() {
     if (!c_.DataFileOpen) return;  // values that belong to no file being copied
     const std::uint8_t status = ctx_.CurrentReply().Status();
+    if (RefusedReply(status)) return;
     GuardCopy([&] {
         switch (status) {
             case ReplyStatus::Complete:

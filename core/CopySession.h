@@ -31,6 +31,9 @@ public:
     bool ListingFiles() const { return c_.ListingFiles; }
     void FileListingEntry(const std::string& nameBytes);
     void FileListingEnded();
+    // A reply of the copy whose status means nothing to it (garbled, or a refusal): nothing of it
+    // is written and a copy running stops with a message. False for the three statuses.
+    bool RefusedReply(std::uint8_t status);
     // Rows 66/67/69 and 71/72.
     void LineReply();
     void ValuesReply();

@@ -119,6 +119,7 @@ void DayCopy::DayFoundReply() {
     if (!DayCopyMode_ || copy_.DataFileOpen()) return;
     const Reply r = ctx_.CurrentReply();
     const std::uint8_t status = r.Status();
+    if (copy_.RefusedReply(status)) return;
     if (status == ReplyStatus::Complete || status == ReplyStatus::End) {
         copy_.CopyCompleted();
         copy_.ShowNoData();

@@ -130,6 +130,35 @@ TEST(Regression, ACopyClickedWhileARequestIsAwaitedWaitsForItsReply) {
     }
 }
 
+// A line or value reply of a copy with a status of no meaning (a garbled byte) used to be written
+// and then answered with no request: the copy stood still. It stops with a message, the file
+// being copied is left as it was and the files completed before it stay.
+TEST_F(StoreRegression, ACopyReplyWithAStatusOfNoMeaningStopsTheCopy) {
+    rig.link.SetReplyDelay(std::chrono::milliseconds(10));  // to stop at one request
+    // The values of the first file's first measurement, then the second line of the second file.
+    for (auto [code, index] : {std::pair{CommandCode::FirstValues, std::size_t{1}},
+                               std::pair{CommandCode::NextLine, std::size_t{2}}}) {
+        SCOPED_TRACE(int(code));
+        rig.ops.errors.clear();
+        c.Click("bAllData");
+        while (c.Link().CurrentCommand != code || c.Copy().Files().CurrentFileIndex != index)
+            rig.RunFor(1);
+        while (rig.link.HasReport()) rig.link.TakeReport();  // its reply comes garbled
+        c.HidCtlDeviceData("QM Controller", std::vector<std::uint8_t>{3, 61, 'z', 0});
+        rig.RunUntilIdle();
+        EXPECT_EQ(c.Copy().LastOutcome(), CopySession::Outcome::Failed);
+        EXPECT_EQ(rig.ops.errors.size(), 1u);
+        EXPECT_TRUE(rig.Model().bAllData.enabled);
+        const auto files = FilesUnder(box.Data() / "D1");
+        if (index == 1) {
+            EXPECT_FALSE(files.count("2024_3.dat"));
+        } else {
+            EXPECT_EQ(files.at("2024_3.dat"), LocalCopyOf(*dev.File("D1\\2024_3.dat")));
+            EXPECT_FALSE(files.count("b.dat"));
+        }
+    }
+}
+
 // A copy whose file listing the logger refused (a status other than 248) used to stand still
 // with the data group locked: it stops with a message and the data group comes back.
 TEST_F(StoreRegression, ARefusedFileListingStopsTheCopyWithAMessage) {

@@ -202,6 +202,11 @@ const std::array<MessageRow, kMessageCount> kMessageTable = {{
      "The listing of {1} does not end: the first {2} entries are shown."},
     {M::ListingRefused, "Логгер отказал в списке каталога {1} (ответ {2}): копирование прервано.",
      "The logger refused the listing of {1} (reply {2}): the copy has stopped."},
+    {M::CopyReplyRefused,
+     "Логгер ответил на копирование {1} кодом {2}: копирование прервано, скопированное "
+     "полностью сохранено.",
+     "The logger answered the copy of {1} with status {2}: the copy has stopped, what was copied "
+     "whole is kept."},
     {M::WhatIdentify, "опознание", "the identification"},
     {M::WhatLineValue, "запрос значения линии", "the line value request"},
     {M::WhatClock, "чтение или установка часов", "reading or setting the clock"},

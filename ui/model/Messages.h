@@ -113,6 +113,7 @@ enum class Msg {
     ClockNotAccepted,
     ListingTooLong,
     ListingRefused,
+    CopyReplyRefused,
     WhatIdentify,
     WhatLineValue,
     WhatClock,
