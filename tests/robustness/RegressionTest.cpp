@@ -159,6 +159,19 @@ TEST_F(StoreRegression, ACopyReplyWithAStatusOfNoMeaningStopsTheCopy) {
     }
 }
 
+// A test measurement answered with a status other than 248 or 249 used to leave the busy bar
+// running and the window locked with nothing awaited.
+TEST_F(StoreRegression, ARefusedTestMeasurementGivesTheWindowBack) {
+    dev.connection.On(CommandCode::StartTest, {{2, 250}});
+    c.Click("bTest");
+    rig.RunUntilIdle();
+    EXPECT_FALSE(rig.Model().ProgressBar1.visible);
+    EXPECT_TRUE(rig.Model().GroupBox1.enabled);
+    EXPECT_TRUE(rig.Model().bTest.enabled);
+    EXPECT_TRUE(rig.Model().bClock.enabled);
+    EXPECT_EQ(rig.ops.errors.size(), 1u);
+}
+
 // A copy whose file listing the logger refused (a status other than 248) used to stand still
 // with the data group locked: it stops with a message and the data group comes back.
 TEST_F(StoreRegression, ARefusedFileListingStopsTheCopyWithAMessage) {

@@ -202,6 +202,8 @@ const std::array<MessageRow, kMessageCount> kMessageTable = {{
      "The listing of {1} does not end: the first {2} entries are shown."},
     {M::ListingRefused, "Логгер отказал в списке каталога {1} (ответ {2}): копирование прервано.",
      "The logger refused the listing of {1} (reply {2}): the copy has stopped."},
+    {M::TestRefused, "Логгер ответил на тест-измерение кодом {1}: измерение прервано.",
+     "The logger answered the test measurement with status {1}: the measurement has stopped."},
     {M::CopyReplyRefused,
      "Логгер ответил на копирование {1} кодом {2}: копирование прервано, скопированное "
      "полностью сохранено.",

@@ -114,6 +114,7 @@ enum class Msg {
     ListingTooLong,
     ListingRefused,
     CopyReplyRefused,
+    TestRefused,
     WhatIdentify,
     WhatLineValue,
     WhatClock,
