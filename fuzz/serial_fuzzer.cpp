@@ -188,7 +188,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 }
                 default: {  // bytes from the input, announced as `claimed`
                     what = "noise";
-                    const std::size_t n = std::min<std::size_t>(next(), size - i);
+                    const std::size_t wanted = next();  // before `size - i`: next() moves i
+                    const std::size_t n = std::min(wanted, size - i);
                     port.Arrive(std::span(data + i, n), true);
                     i += n;
                     receive((op & 0x80) ? next() * 16u : port.rx.size());
