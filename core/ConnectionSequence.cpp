@@ -166,18 +166,27 @@ void ConnectionSequence::GiveUp() {
         if (b->visible) b->enabled = true;
 }
 
+void ConnectionSequence::EnableAfterFirstListing() {
+    if (!FirstListing_) return;
+    WindowModel& m = ctx_.m;
+    m.bSynch.enabled = true;
+    m.bClock.enabled = true;
+    m.bTest.enabled = true;
+    FirstListing_ = false;
+}
+
+void ConnectionSequence::ListingRefused() {
+    EnableAfterFirstListing();
+    EndInitialSequence();
+}
+
 void ConnectionSequence::EndOfListing() {
     WindowModel& m = ctx_.m;
     if (PathrexDevice_)
         m.pComment.visible = true;
     else
         m.GroupBox2.visible = true;
-    if (FirstListing_) {
-        m.bSynch.enabled = true;
-        m.bClock.enabled = true;
-        m.bTest.enabled = true;
-        FirstListing_ = false;
-    }
+    EnableAfterFirstListing();
     m.window.width = 370;
     EndInitialSequence();
     m.Chart1.visible = false;
@@ -214,6 +223,9 @@ void ConnectionSequence::SysTimerTimer() {
 }
 
 void ConnectionSequence::Timer3Timer() {
+    // A test measurement or copy clicked since the read-out ended has its request out: the line
+    // value waits for the next tick rather than take that request's place.
+    if (ctx_.x.Outstanding) return;
     ctx_.m.Timer3.Stop();
     ctx_.x.Send(requests::Plain(C::LineValue));
 }

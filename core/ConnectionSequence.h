@@ -47,6 +47,9 @@ public:
     void ContinueWithBattery();
     // A listing has ended: the groups of the device are shown and the read-out ends.
     void EndOfListing();
+    // The logger refused a listing: the read-out ends with the data group hidden, the clock and
+    // test buttons usable.
+    void ListingRefused();
     void EndInitialSequence();
     // The logger stopped answering during the read-out: it ends here, and the buttons it would
     // have enabled at its end come back so the operator can try again.
@@ -69,6 +72,8 @@ public:
     static std::string LineText(const Reply& reply);
 
 private:
+    // The clock and test buttons, once, at the end of the first listing.
+    void EnableAfterFirstListing();
     PartContext& ctx_;
     CalibrationEditor& calibration_;
     RadioModem& radio_;

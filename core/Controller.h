@@ -119,6 +119,8 @@ public:
     void Selected(std::string_view name, int index);
     // Names that have a click or change handler (views connect only these).
     bool HasClickHandler(std::string_view name) const;
+    // A click waits for the reply to the request outstanding (see deferredClick_).
+    bool ClickDeferred() const { return !deferredClick_.empty(); }
 
     // Language items of the context menu: each sets both check marks, then its captions.
     void pmRusClick();
@@ -159,6 +161,10 @@ private:
     std::string WhatDidNotAnswer(std::uint8_t code) const;
     std::string LinkInWords() const;
     void RunChange(std::string_view name);
+    // A button whose click sends a request to the logger.
+    static bool SendsRequest(std::string_view name);
+    // Runs the click that waited for the outstanding request, once none is.
+    void RunDeferredClick();
     void SetLanguage(bool english);
 
     // Links: the device or port that carries the packets from now on; the connection sequence
@@ -177,6 +183,9 @@ private:
     Exchange x_;
     PartContext ctx_;
     Handlers handlers_;
+    // A click that would send a request while another is awaited: its reply would be taken for
+    // the new request's. It runs as soon as nothing is awaited.
+    std::string deferredClick_;
 
     // A part may hold a reference to one declared after it; none uses it while being built.
     CalibrationEditor calibration_{ctx_};
@@ -209,6 +218,7 @@ void Controller::Run(F&& handler) {
     } catch (const std::exception& e) {
         ops_.ShowError(Message(Msg::InternalError, IsEnglish(), {e.what()}));
     }
+    RunDeferredClick();
     if (changed_) changed_();
 }
 

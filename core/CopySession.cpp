@@ -43,6 +43,7 @@ void CopySession::FailCopy(const std::string& message) {
     c_.ListingFiles = false;
     c_.ResumeRequested = false;
     ctx_.StopBusyIndicator();
+    outcome_ = Outcome::Failed;
     ctx_.ops.ShowError(message);
     ctx_.m.Timer2.Start();
 }
@@ -103,6 +104,7 @@ void CopySession::StartCopy(bool resume) {
     // Its requests would cross the read-out's.
     if (catalogue_.ReadOutRunning()) return;
     LockForCopy();
+    CopyStarted();
     CopyState& c = c_;
     c.MeasurementCount = 0;
     for (Button* b : {&ctx_.m.bAllData, &ctx_.m.bNewData, &ctx_.m.bSelect, &ctx_.m.bDelete})
@@ -133,6 +135,7 @@ void CopySession::FileListingEnded() {
     c.ResumeRequested = false;
     if (c.FileNameTable.empty()) {
         ctx_.StopBusyIndicator();
+        CopyCompleted();
         ShowNoData();
         return;
     }
@@ -173,6 +176,7 @@ void CopySession::CopyFilesFrom(std::size_t index, bool resumeFirst) {
     for (std::size_t i = index; i <= c.FileNameTable.size(); ++i)
         if (OpenCopyFile(i, resumeFirst && i == index)) return;
     ctx_.StopBusyIndicator();  // every name may have been refused before a line came in
+    CopyCompleted();
     if (c.MeasurementCount == 0) ShowNoData();
     ctx_.m.Timer2.Start();
 }
@@ -282,9 +286,20 @@ void CopySession::RequestFirstValues() {
     ctx_.x.Send(requests::Plain(C::FirstValues));
 }
 
+bool CopySession::RefusedReply(std::uint8_t status) {
+    if (status == ReplyStatus::Complete || status == ReplyStatus::Partial ||
+        status == ReplyStatus::End)
+        return false;
+    if (c_.DataFileOpen || outcome_ == Outcome::Running)
+        FailCopy(ctx_.Text(Msg::CopyReplyRefused,
+                           {Cp1251ToUtf8(c_.RequestPath), std::to_string(status)}));
+    return true;
+}
+
 // Row 66/67/69.
 void CopySession::LineReply() {
     ctx_.StopBusyIndicator();
+    if (RefusedReply(ctx_.CurrentReply().Status())) return;
     GuardCopy([&] {
         if (day_ && day_->Active())
             day_->HandleDayLineReply();
@@ -330,6 +345,7 @@ void CopySession::HandleLineReply() {
 void CopySession::ValuesReply() {
     if (!c_.DataFileOpen) return;  // values that belong to no file being copied
     const std::uint8_t status = ctx_.CurrentReply().Status();
+    if (RefusedReply(status)) return;
     GuardCopy([&] {
         switch (status) {
             case ReplyStatus::Complete:

@@ -149,6 +149,7 @@ std::string Controller::LinkInWords() const {
 
 void Controller::GiveUpRequest(std::uint8_t code) {
     const std::string text = ctx_.Text(Msg::NoReply, {WhatDidNotAnswer(code), LinkInWords()});
+    deferredClick_.clear();  // it would meet the same silence
     sequence_.GiveUp();
     if (RuleFor(code).retry == Retry::Copy || copy_.ListingFiles()) {
         // Drops the unfinished file; the finishing step gives the data group back. The resume

@@ -203,6 +203,15 @@ const std::array<MessageRow, kMessageCount> kMessageTable = {{
      "The logger does not accept the clock: after {1} attempts its clock still cannot be read."},
     {M::ListingTooLong, "Список каталога {1} не кончается: показаны первые {2} записей.",
      "The listing of {1} does not end: the first {2} entries are shown."},
+    {M::ListingRefused, "Логгер отказал в списке каталога {1} (ответ {2}): копирование прервано.",
+     "The logger refused the listing of {1} (reply {2}): the copy has stopped."},
+    {M::TestRefused, "Логгер ответил на тест-измерение кодом {1}: измерение прервано.",
+     "The logger answered the test measurement with status {1}: the measurement has stopped."},
+    {M::CopyReplyRefused,
+     "Логгер ответил на копирование {1} кодом {2}: копирование прервано, скопированное "
+     "полностью сохранено.",
+     "The logger answered the copy of {1} with status {2}: the copy has stopped, what was copied "
+     "whole is kept."},
     {M::WhatIdentify, "опознание", "the identification"},
     {M::WhatLineValue, "запрос значения линии", "the line value request"},
     {M::WhatClock, "чтение или установка часов", "reading or setting the clock"},
