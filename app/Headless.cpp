@@ -387,17 +387,17 @@ private:
         int index = -1;
         for (std::size_t i = 0; i < items.size(); ++i)
             if (items[i] == name) index = static_cast<int>(i);
-        if (index < 0) {
-            std::string all;
-            for (const std::string& item : items) all += (all.empty() ? "" : ", ") + item;
-            ops_.ShowError(Text(Msg::CliNoDirectory, {name, all.empty() ? "-" : all}));
-            failed_ = true;
-            return false;
-        }
         copy_ = CopyRun{
             name, controller_.Tally().Totals(), ops_.errors.size(), ops_.warnings.size(), {},
             false};
         copy_->elapsed.start();
+        if (index < 0) {
+            std::string all;
+            for (const std::string& item : items) all += (all.empty() ? "" : ", ") + item;
+            ops_.ShowError(Text(Msg::CliNoDirectory, {name, all.empty() ? "-" : all}));
+            EndCopy();
+            return false;
+        }
         controller_.Selected("ComboBox1", index);
         const WindowModel& m = M();
         if (o_.day) {
