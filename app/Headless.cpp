@@ -636,21 +636,21 @@ Parsed Parse(const QCoreApplication& app, bool english) {
 
 void AddHeadlessOptions(QCommandLineParser& parser) {
     parser.addOptions({
+        {kLang, "Language of the window and the messages: ru (the default) or en.", "LANG"},
+        {kUsb, "With a run without a window: the first logger on USB, instead of --port."},
         {kInfo, "Without a window: read the logger out and print what it holds as JSON."},
         {kCopy,
          "Without a window: copy the logger directory DIR into DATA of the working directory "
          "and print a summary as JSON.",
          "DIR"},
-        {kCopyAll, "Without a window: copy every directory of the logger, one after another."},
         {kNew,
          "With --copy or --copy-all: copy only what is new since the last copy (a directory "
          "never copied before is copied whole)."},
         {kDay, "With --copy: copy the measurements of that day only.", "YYYY-MM-DD"},
+        {kCopyAll, "Without a window: copy every directory of the logger, one after another."},
         {kSyncClock,
          "Without a window: set the logger's clock from the PC clock; print the offset before "
          "and after."},
-        {kUsb, "With a run without a window: the first logger on USB, instead of --port."},
-        {kLang, "Language of the window and the messages: ru (the default) or en.", "LANG"},
         {kTimeLimit,
          "End a run without a window after SECONDS at most (by default 120, and 21600 for "
          "copies).",
