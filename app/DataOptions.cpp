@@ -172,6 +172,7 @@ void AttachDataViewer(MainWindow& window, const Controller& controller) {
         (*viewer)->activateWindow();
     });
 #else
+    (void)controller;
     entry->setVisible(false);
 #endif
 }

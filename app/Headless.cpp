@@ -181,7 +181,7 @@ public:
         if (o_.english) controller_.Click("pmEng");
 
         limit_.setSingleShot(true);
-        QObject::connect(&limit_, &QTimer::timeout, [this] { TimeLimitReached(); });
+        QObject::connect(&limit_, &QTimer::timeout, &limit_, [this] { TimeLimitReached(); });
         limit_.start(o_.timeLimitSeconds * 1000);
 
         if (o_.port) {
@@ -195,7 +195,7 @@ public:
             if (!controller_.Link().PortOpen) return 2;  // the controller has said why
         } else {
             links_ = StartLinks(controller_, std::nullopt);
-            QTimer::singleShot(kUsbSearchMs, [this] {
+            QTimer::singleShot(kUsbSearchMs, &limit_, [this] {
                 if (phase_ != Phase::Connecting || LinkFound()) return;
                 err_.Line(Text(Msg::CliNoUsbLogger));
                 Finish(2);
@@ -252,7 +252,7 @@ private:
         timers_.Sync(controller_.MutableModel());
         if (stepQueued_ || phase_ == Phase::Done) return;
         stepQueued_ = true;
-        QTimer::singleShot(0, [this] {
+        QTimer::singleShot(0, &limit_, [this] {
             stepQueued_ = false;
             Step();
         });

@@ -174,6 +174,13 @@ TEST_F(HeadlessRunTest, InfoPrintsTheReadOutAsJson) {
     EXPECT_TRUE(r.errors.isEmpty()) << r.errors.toStdString();
     // A read-out writes nothing.
     EXPECT_TRUE(!fs::exists(Data()) || fs::is_empty(Data()));
+
+    // Setting the clock brings the offset to the PC's.
+    const Result sync = Run({"--port", QString::fromStdString(sim.device), "--sync-clock"});
+    ASSERT_EQ(sync.status, 0) << sync.errors.toStdString();
+    EXPECT_NEAR(sync.json["before"].toObject()["offsetSeconds"].toDouble(), -37, 1);
+    EXPECT_NEAR(sync.json["after"].toObject()["offsetSeconds"].toDouble(), 0, 1);
+    EXPECT_NE(sync.json["before"].toObject()["clock"], sync.json["after"].toObject()["clock"]);
 }
 
 TEST_F(HeadlessRunTest, FullAndNewCopiesGiveTheLoggersFiles) {
@@ -240,11 +247,15 @@ TEST_F(HeadlessRunTest, DayCopyWritesTheDayFile) {
 }
 
 TEST_F(HeadlessRunTest, NoLoggerReachedEndsWithStatusTwo) {
-    // A port that does not exist.
-    const Result missing = Run({"--port", "/dev/qm-no-such-port", "--info", "--lang", "en"});
+    // A port that does not exist; the message in Russian unless --lang asks for English.
+    Result missing = Run({"--port", "/dev/qm-no-such-port", "--info", "--lang", "en"});
     EXPECT_EQ(missing.status, 2);
     EXPECT_TRUE(missing.json.isEmpty());
     EXPECT_TRUE(missing.errors.contains("Cannot open the serial port /dev/qm-no-such-port"))
+        << missing.errors.toStdString();
+    missing = Run({"--port", "/dev/qm-no-such-port", "--info"});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_TRUE(missing.errors.contains("Не удалось открыть последовательный порт"))
         << missing.errors.toStdString();
 
     // A port nobody answers on: the identification is asked three times, then the run ends.
@@ -255,6 +266,15 @@ TEST_F(HeadlessRunTest, NoLoggerReachedEndsWithStatusTwo) {
     EXPECT_TRUE(quiet.errors.contains("the identification went unanswered"))
         << quiet.errors.toStdString();
     EXPECT_FALSE(fs::exists(Data() / "OBJ_A01"));
+
+    // The time limit ends a run that waits for a logger.
+    const auto start = std::chrono::steady_clock::now();
+    const Result limited = Run({"--port", QString::fromStdString(silent.slave), "--info",
+                                "--time-limit", "1", "--lang", "en"});
+    EXPECT_EQ(limited.status, 2);
+    EXPECT_TRUE(limited.errors.contains("The time limit (1 s) has run out"))
+        << limited.errors.toStdString();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
 
     // A command line that cannot be used reaches no logger either.
     EXPECT_EQ(Run({"--info"}).status, 2);
