@@ -174,7 +174,8 @@ public:
           timers_([this](TimerId id) { controller_.OnTimer(id); }) {}
 
     int Exec() {
-        ops_.onQuit = [this] { Finish(identified_ ? 1 : 2); };
+        // The controller ends the program when the USB logger it talks to is unplugged.
+        ops_.onQuit = [this] { Abort(Text(Msg::CliLoggerGone)); };
         controller_.SetChangedCallback([this] { Changed(); });
         controller_.SetUpFolders(Utf8Path(QDir::currentPath().toStdString()));
         controller_.FormCreate(1024, 768);
@@ -259,7 +260,7 @@ private:
     }
 
     void Step() {
-        if (identified_ != Identified()) identified_ = Identified();
+        identified_ = identified_ || Identified();
         switch (phase_) {
             case Phase::Connecting:
                 StepConnecting();
@@ -476,14 +477,19 @@ private:
     void ShowProgress() {}
 
     void TimeLimitReached() {
+        Abort(Text(Msg::CliTimeLimit, {std::to_string(o_.timeLimitSeconds)}));
+    }
+
+    // The run ends before its work is done: an unfinished file is dropped, and what was copied
+    // until then is reported.
+    void Abort(const std::string& why) {
         if (phase_ == Phase::Done) return;
-        const std::string text = Text(Msg::CliTimeLimit, {std::to_string(o_.timeLimitSeconds)});
-        err_.Line(text);
+        err_.Line(why);
         controller_.MutableCopy().CloseLocalFiles();
         if (phase_ == Phase::Copying && copy_) {
-            EndCopy(text);
+            EndCopy(why);
             pending_.clear();
-            NextCopy();  // prints what was done, and ends the run
+            NextCopy();
             return;
         }
         Finish(identified_ ? 1 : 2);

@@ -185,6 +185,8 @@ const std::array<MessageRow, kMessageCount> kMessageTable = {{
      "The directory \"{1}\" holds no measurements of {2}"},
     {M::CliTimeLimit, "Отведённое время ({1} с) истекло; работа прервана",
      "The time limit ({1} s) has run out; the work was stopped"},
+    {M::CliLoggerGone, "Логгер отключён от USB; работа прервана",
+     "The logger was unplugged from USB; the work was stopped"},
     {M::CliConfirmation, "{1} — ответ: «Отмена»", "{1} — answered Cancel"},
     {M::CliProgress, "Файл {1} из {2}, измерений: {3}", "File {1} of {2}, {3} measurements"},
     {M::CliProgressLeft, ", осталось {1}", ", {1} left"},

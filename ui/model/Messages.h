@@ -97,6 +97,7 @@ enum class Msg {
     CliCopiedWhole,
     CliNoDayData,
     CliTimeLimit,
+    CliLoggerGone,
     CliConfirmation,
     CliProgress,
     CliProgressLeft,
