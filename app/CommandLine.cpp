@@ -3,10 +3,7 @@
 #include <cstdio>
 
 #ifdef _WIN32
-#include <io.h>
 #include <windows.h>
-#else
-#include <unistd.h>
 #endif
 
 namespace qm {
@@ -47,14 +44,6 @@ void UseParentConsole() {
     if (!redirectedErr) std::freopen("CONOUT$", "w", stderr);
     // The program's texts are UTF-8.
     SetConsoleOutputCP(CP_UTF8);
-#endif
-}
-
-bool StandardErrorIsTerminal() {
-#ifdef _WIN32
-    return _isatty(_fileno(stderr)) != 0;
-#else
-    return isatty(STDERR_FILENO) != 0;
 #endif
 }
 

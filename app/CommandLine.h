@@ -21,7 +21,4 @@ bool EnglishAsked(int argc, char* argv[]);
 // console it was started from, if any. Nothing elsewhere.
 void UseParentConsole();
 
-// Standard error is a terminal (not a file or a pipe).
-bool StandardErrorIsTerminal();
-
 }  // namespace qm

@@ -90,35 +90,13 @@ std::string DayText(const DateTime& t) {
     return IsoText(t).substr(0, 10);
 }
 
-// Standard error: messages, and on a terminal a progress line that each message clears first.
+// Standard error: one message a line.
 class ErrorStream {
 public:
-    explicit ErrorStream(bool terminal) : terminal_(terminal) {}
-    ~ErrorStream() { ClearLine(); }
-
     void Line(const std::string& text) {
-        ClearLine();
         std::fprintf(stderr, "qm-controller: %s\n", text.c_str());
         std::fflush(stderr);
     }
-    bool Terminal() const { return terminal_; }
-    // Replaces the progress line (terminals only).
-    void Progress(const std::string& text) {
-        if (!terminal_ || text == progress_) return;
-        std::fprintf(stderr, "\r\033[K%s", text.c_str());
-        std::fflush(stderr);
-        progress_ = text;
-    }
-    void ClearLine() {
-        if (progress_.empty()) return;
-        std::fprintf(stderr, "\r\033[K");
-        std::fflush(stderr);
-        progress_.clear();
-    }
-
-private:
-    bool terminal_;
-    std::string progress_;
 };
 
 // The operator's services without a window: warnings and errors go to standard error, every
@@ -168,7 +146,6 @@ class HeadlessRun {
 public:
     explicit HeadlessRun(const RunOptions& o)
         : o_(o),
-          err_(StandardErrorIsTerminal()),
           ops_(err_, [this] { return controller_.IsEnglish(); }),
           controller_(clock_, ops_),
           timers_([this](TimerId id) { controller_.OnTimer(id); }) {}
@@ -205,7 +182,6 @@ public:
         const int status = finished_ ? status_ : QCoreApplication::exec();
         controller_.MutableCopy().CloseLocalFiles();
         serial_.Close();
-        err_.ClearLine();
         if (!result_.isEmpty())
             std::fputs(QJsonDocument(result_).toJson(QJsonDocument::Indented).constData(), stdout);
         std::fflush(stdout);
@@ -426,7 +402,6 @@ private:
 
     void StepCopying() {
         if (!copy_) return;
-        ShowProgress();
         if (o_.day && controller_.Day().Active() && Waiting() &&
             ops_.errors.size() > copy_->errorsAtStart) {
             // The day copy refused its directory or file name and stays armed: cancel it, as
@@ -445,7 +420,6 @@ private:
     }
 
     void EndCopy(const std::string& stopped = {}) {
-        err_.ClearLine();
         const CopyTotals done = controller_.Tally().Totals() - copy_->tallyAtStart;
         const std::int64_t measurements = controller_.Copy().MeasurementCount();
         if (o_.day && measurements == 0 && ops_.errors.size() == copy_->errorsAtStart &&
@@ -473,8 +447,6 @@ private:
         copies_.append(c);
         copy_.reset();
     }
-
-    void ShowProgress() {}
 
     void TimeLimitReached() {
         Abort(Text(Msg::CliTimeLimit, {std::to_string(o_.timeLimitSeconds)}));

@@ -188,8 +188,6 @@ const std::array<MessageRow, kMessageCount> kMessageTable = {{
     {M::CliLoggerGone, "Логгер отключён от USB; работа прервана",
      "The logger was unplugged from USB; the work was stopped"},
     {M::CliConfirmation, "{1} — ответ: «Отмена»", "{1} — answered Cancel"},
-    {M::CliProgress, "Файл {1} из {2}, измерений: {3}", "File {1} of {2}, {3} measurements"},
-    {M::CliProgressLeft, ", осталось {1}", ", {1} left"},
 
     {M::NoDeviceList, "Нет файла Device.txt", "No Device.txt"},
     {M::DeviceListTooLong,

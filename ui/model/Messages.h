@@ -99,8 +99,6 @@ enum class Msg {
     CliTimeLimit,
     CliLoggerGone,
     CliConfirmation,
-    CliProgress,
-    CliProgressLeft,
     // Bluetooth device list.
     NoDeviceList,
     DeviceListTooLong,
