@@ -25,7 +25,7 @@
 #include "app/CommandLine.h"
 #include "app/Links.h"
 #include "core/Controller.h"
-#include "link/backends/QtSerialPort.h"
+#include "link/backends/SerialPortBackend.h"
 #include "protocol/Cp1251.h"
 #include "store/Catalogue.h"
 #include "store/LocalFiles.h"
@@ -533,7 +533,7 @@ private:
     HeadlessServices ops_;
     Controller controller_;
     ModelTimers timers_;
-    QtSerialPort serial_;
+    SerialPortBackend serial_;
     std::unique_ptr<AppLinks> links_;
     QTimer limit_;
 
