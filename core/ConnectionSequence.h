@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "core/PartContext.h"
@@ -67,6 +68,13 @@ public:
     bool FirstListing() const { return FirstListing_; }
     bool PathrexDevice() const { return PathrexDevice_; }
     const std::string& DeviceTitle() const { return DeviceTitle_; }
+    // What this connection has learnt so far: the version byte of the identification, the
+    // battery voltage and the text of the line value (empty until their replies came).
+    std::uint8_t Version() const { return Version_; }
+    std::optional<double> BatteryVolts() const {
+        return BatteryRead_ ? std::optional<double>(BatteryVolts_) : std::nullopt;
+    }
+    const std::string& LineValueText() const { return LineValueText_; }
 
     // Text of the line value for the title from a reply to 16.
     static std::string LineText(const Reply& reply);
@@ -88,7 +96,10 @@ private:
     bool LineQueryPending_ = false;
     std::uint8_t CalBlockIndex_ = 0;
     std::uint16_t LineValue_ = 0;
+    std::string LineValueText_;
+    std::uint8_t Version_ = 0;
     double BatteryVolts_ = 0;
+    bool BatteryRead_ = false;
     bool BatteryShown_ = false;
 };
 

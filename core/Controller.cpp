@@ -15,6 +15,7 @@ Controller::Controller(PcClock& clock, OperatorServices& ops)
     x_.SetWatchdog(&m_.ReplyTimer);
     sequence_.SetCatalogue(catalogue_);
     copy_.SetDayCopy(day_);
+    copy_.SetTally(tally_);
     RegisterHandlers();
 }
 

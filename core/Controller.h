@@ -12,6 +12,7 @@
 #include "core/Catalogue.h"
 #include "core/ConnectionSequence.h"
 #include "core/CopySession.h"
+#include "core/CopyTally.h"
 #include "core/DayCopy.h"
 #include "core/DeviceClock.h"
 #include "core/Exchange.h"
@@ -64,6 +65,8 @@ public:
     const CopySession& Copy() const { return copy_; }
     CopySession& MutableCopy() { return copy_; }
     const DayCopy& Day() const { return day_; }
+    // Files, bytes and retries of the copies since the start.
+    const CopyTally& Tally() const { return tally_; }
 
     // Start-up and close.
     // Makes sure a DATA folder exists in the start folder (the working directory at start).
@@ -186,6 +189,7 @@ private:
     // A click that would send a request while another is awaited: its reply would be taken for
     // the new request's. It runs as soon as nothing is awaited.
     std::string deferredClick_;
+    CopyTally tally_;
 
     // A part may hold a reference to one declared after it; none uses it while being built.
     CalibrationEditor calibration_{ctx_};

@@ -11,6 +11,7 @@
 #include "core/CopySession.h"
 
 #include "core/Catalogue.h"
+#include "core/CopyTally.h"
 #include "core/DayCopy.h"
 #include "protocol/CommandCode.h"
 #include "protocol/Cp1251.h"
@@ -237,7 +238,7 @@ void CopySession::CompleteCopyFile() {
         record = StageResumeRecord(c.copyFolder, c.FileNameTable[c.CurrentFileIndex - 1],
                                    c.LinesWritten);
     c.DataFileOpen = false;
-    c.DataFile.Commit();
+    CommitDataFile();
     if (record) record->Commit();
 }
 
@@ -454,7 +455,13 @@ void CopySession::BeginLocalFile(const std::filesystem::path& name) {
 void CopySession::CommitLocalFile() {
     if (!c_.DataFileOpen) return;
     c_.DataFileOpen = false;
+    CommitDataFile();
+}
+
+void CopySession::CommitDataFile() {
+    const std::uint64_t bytes = c_.DataFile.Size();
     c_.DataFile.Commit();
+    if (tally_) tally_->FileWritten(bytes);
 }
 
 bool CopySession::CopyRunning() const {

@@ -11,6 +11,7 @@
 namespace qm {
 
 class Catalogue;
+class CopyTally;
 class DayCopy;
 
 // Copies of a directory's files into its local data-set folder: "Копировать" copies every file
@@ -22,6 +23,8 @@ class CopySession {
 public:
     CopySession(PartContext& ctx, Catalogue& catalogue) : ctx_(ctx), catalogue_(catalogue) {}
     void SetDayCopy(DayCopy& day) { day_ = &day; }
+    // Counts the files each copy puts in place.
+    void SetTally(CopyTally& tally) { tally_ = &tally; }
     void Register(Handlers& h);
 
     void bAllDataClick();
@@ -99,10 +102,13 @@ private:
     bool OpenCopyFile(std::size_t index, bool resume);
     void CompleteCopyFile();
     void RequestResumeFile();
+    // Puts the staged local file in place and counts it.
+    void CommitDataFile();
 
     PartContext& ctx_;
     Catalogue& catalogue_;
     DayCopy* day_ = nullptr;
+    CopyTally* tally_ = nullptr;
     CopyState c_;
     // Where the measurement whose values are being read began in the staged file, so that one
     // whose values did not all arrive can be dropped whole.

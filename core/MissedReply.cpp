@@ -96,6 +96,7 @@ void Controller::ReplyTimerTimer() {
         return;
     }
     ShowRetry(missed + 1);
+    if (RuleFor(code).retry == Retry::Copy || copy_.ListingFiles()) tally_.Retried();
     RetryRequest(code);
     // The retry counts on: the reply to it clears the count.
     x_.MissedReplies = missed;
