@@ -86,7 +86,14 @@ void Catalogue::RequestDirectoryList(const std::string& name) {
 void Catalogue::ListingReply() {
     const Reply r = ctx_.CurrentReply();
     if (r.Status() != ReplyStatus::Complete) {
-        sequence_.EndInitialSequence();
+        // A refusal. A copy cannot know its files and stops with a message; the read-out's
+        // listing leaves the data group hidden but gives the clock and test buttons back.
+        if (copy_.ListingFiles()) {
+            copy_.FailCopy(ctx_.Text(Msg::ListingRefused,
+                                     {QuotedName(DirectoryName_), std::to_string(r.Status())}));
+            return;
+        }
+        sequence_.ListingRefused();
         return;
     }
     if (r.Data(0) != 0) {

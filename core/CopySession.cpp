@@ -11,6 +11,7 @@
 #include "core/CopySession.h"
 
 #include "core/Catalogue.h"
+#include "core/CopyTally.h"
 #include "core/DayCopy.h"
 #include "protocol/CommandCode.h"
 #include "protocol/Cp1251.h"
@@ -43,6 +44,7 @@ void CopySession::FailCopy(const std::string& message) {
     c_.ListingFiles = false;
     c_.ResumeRequested = false;
     ctx_.StopBusyIndicator();
+    outcome_ = Outcome::Failed;
     ctx_.ops.ShowError(message);
     ctx_.m.Timer2.Start();
 }
@@ -103,6 +105,7 @@ void CopySession::StartCopy(bool resume) {
     // Its requests would cross the read-out's.
     if (catalogue_.CopyMustWait()) return;
     LockForCopy();
+    CopyStarted();
     CopyState& c = c_;
     c.MeasurementCount = 0;
     for (Button* b : {&ctx_.m.bAllData, &ctx_.m.bNewData, &ctx_.m.bSelect, &ctx_.m.bDelete})
@@ -133,6 +136,7 @@ void CopySession::FileListingEnded() {
     c.ResumeRequested = false;
     if (c.FileNameTable.empty()) {
         ctx_.StopBusyIndicator();
+        CopyCompleted();
         ShowNoData();
         return;
     }
@@ -173,6 +177,7 @@ void CopySession::CopyFilesFrom(std::size_t index, bool resumeFirst) {
     for (std::size_t i = index; i <= c.FileNameTable.size(); ++i)
         if (OpenCopyFile(i, resumeFirst && i == index)) return;
     ctx_.StopBusyIndicator();  // every name may have been refused before a line came in
+    CopyCompleted();
     if (c.MeasurementCount == 0) ShowNoData();
     ctx_.m.Timer2.Start();
 }
@@ -233,7 +238,7 @@ void CopySession::CompleteCopyFile() {
         record = StageResumeRecord(c.copyFolder, c.FileNameTable[c.CurrentFileIndex - 1],
                                    c.LinesWritten);
     c.DataFileOpen = false;
-    c.DataFile.Commit();
+    CommitDataFile();
     if (record) record->Commit();
 }
 
@@ -282,9 +287,20 @@ void CopySession::RequestFirstValues() {
     ctx_.x.Send(requests::Plain(C::FirstValues));
 }
 
+bool CopySession::RefusedReply(std::uint8_t status) {
+    if (status == ReplyStatus::Complete || status == ReplyStatus::Partial ||
+        status == ReplyStatus::End)
+        return false;
+    if (c_.DataFileOpen || outcome_ == Outcome::Running)
+        FailCopy(ctx_.Text(Msg::CopyReplyRefused,
+                           {Cp1251ToUtf8(c_.RequestPath), std::to_string(status)}));
+    return true;
+}
+
 // Row 66/67/69.
 void CopySession::LineReply() {
     ctx_.StopBusyIndicator();
+    if (RefusedReply(ctx_.CurrentReply().Status())) return;
     GuardCopy([&] {
         if (day_ && day_->Active())
             day_->HandleDayLineReply();
@@ -330,6 +346,7 @@ void CopySession::HandleLineReply() {
 void CopySession::ValuesReply() {
     if (!c_.DataFileOpen) return;  // values that belong to no file being copied
     const std::uint8_t status = ctx_.CurrentReply().Status();
+    if (RefusedReply(status)) return;
     GuardCopy([&] {
         switch (status) {
             case ReplyStatus::Complete:
@@ -438,7 +455,13 @@ void CopySession::BeginLocalFile(const std::filesystem::path& name) {
 void CopySession::CommitLocalFile() {
     if (!c_.DataFileOpen) return;
     c_.DataFileOpen = false;
+    CommitDataFile();
+}
+
+void CopySession::CommitDataFile() {
+    const std::uint64_t bytes = c_.DataFile.Size();
     c_.DataFile.Commit();
+    if (tally_) tally_->FileWritten(bytes);
 }
 
 bool CopySession::CopyRunning() const {
