@@ -155,9 +155,6 @@ private:
     void RegisterHandlers();
     // A reply to the outstanding request has come in.
     void ReplyReceived();
-    // The reply cannot be the answer to the copy or copy listing request awaited: its status is
-    // none the request is answered with (changed on the way). It is taken for a missed reply.
-    bool GarbledCopyReply() const;
     // The reply watchdog fired: the request is tried again by its kind, or its step gives up.
     void ReplyTimerTimer();
     void RetryRequest(std::uint8_t code);

@@ -44,9 +44,6 @@ void Controller::ComPort1RxChar(std::size_t bytesWaiting) {
 }
 
 void Controller::ReplyReceived() {
-    // Still awaited: the watchdog armed by the request retries it as for a lost reply, and
-    // counts it towards giving up.
-    if (GarbledCopyReply()) return;
     x_.ReplyArrived();
     ShowRetry(0);
     DispatchReply();

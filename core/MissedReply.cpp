@@ -7,7 +7,6 @@
 #include "core/Controller.h"
 #include "protocol/CommandCode.h"
 #include "protocol/Cp1251.h"
-#include "protocol/ReplyStatus.h"
 
 namespace qm {
 
@@ -70,19 +69,6 @@ MissRule RuleFor(std::uint8_t code) {
 }
 
 }  // namespace
-
-bool Controller::GarbledCopyReply() const {
-    const std::uint8_t code = x_.CurrentCommand;
-    const std::uint8_t status = x_.CurrentReply().Status();
-    // A copy's listing goes on with 248 only, an empty entry ending it; another status would
-    // leave the copy waiting for the rest of the names.
-    if (code == C::ListFirst || code == C::ListNext)
-        return copy_.ListingFiles() && status != ReplyStatus::Complete;
-    // The search for a day answers with any status; the line and value replies only with these.
-    if (RuleFor(code).retry != Retry::Copy || code == C::FindDay) return false;
-    return status != ReplyStatus::Complete && status != ReplyStatus::Partial &&
-           status != ReplyStatus::End;
-}
 
 void Controller::ShowRetry(int attempt) {
     Label& l = m_.lRetry;

@@ -168,17 +168,18 @@ TEST(NothingAwaited, TheLineValueAfterTheReadOutWaitsForACopyClickedBeforeIt) {
     EXPECT_NE(lastCopyRequest, codes.rend());
     EXPECT_NE(m.window.title.find("Line"), std::string::npos) << m.window.title;
 
-    // While the line value is awaited, a copy click starts nothing; once it has come, it does.
+    // While the line value is awaited, a copy click sends nothing; its requests follow the
+    // line value's reply.
     rig.controller.MutableModel().Timer3.Start();
     while (!rig.State().Link().Outstanding) rig.RunFor(1);
     const std::size_t before = rig.SentCodes().size();
     rig.controller.Click("bAllData");
     EXPECT_EQ(rig.SentCodes().size(), before);
-    EXPECT_TRUE(m.ComboBox1.enabled);
     rig.RunUntilIdle();
-    rig.controller.Click("bAllData");
-    EXPECT_EQ(rig.SentCodes().size(), before + 1);
-    rig.RunUntilIdle();
+    const std::vector<int> after = rig.SentCodes();
+    ASSERT_GT(after.size(), before + 3);
+    EXPECT_EQ(after[before], CommandCode::ListFirst);
+    EXPECT_EQ(Count(after, CommandCode::LineValue), 2);
     EXPECT_FALSE(rig.State().Copy().CopyRunning());
     EXPECT_TRUE(rig.ops.errors.empty());
 }

@@ -164,24 +164,6 @@ TEST_F(LossyLinkCopyTest, EveryKindOfCopyOverALossyLinkGivesTheFilesOfALosslessO
     EXPECT_GT(retries, runs);  // the link did lose things
 }
 
-TEST_F(LossyLinkCopyTest, AReplyWithAGarbledStatusIsTakenForAMissedOne) {
-    for (Kind kind : {Kind::Full, Kind::Day}) {
-        Fresh();
-        CopyUntilDone(kind, {});
-        const auto expected = DataFiles();
-        for (int at : {2, 5, 9, 30, 31}) {
-            Rig& r = Fresh();
-            // The status byte of one reply of the copy arrives changed (0xF9 ^ 0x55, 0xF8 ^ 0x55).
-            faults->RefuseReply(faults->RepliesSeen() + at, 0xAC);
-            faults->RefuseReply(faults->RepliesSeen() + at + 12, 0xAD);
-            EXPECT_EQ(CopyUntilDone(kind, {}), 0)
-                << "kind " << static_cast<int>(kind) << ", " << at;
-            EXPECT_FALSE(r.State().Link().Outstanding);
-            ASSERT_EQ(DataFiles(), expected) << "kind " << static_cast<int>(kind) << ", " << at;
-        }
-    }
-}
-
 // The tally that the command line reports: files put in place with their bytes, and the copy
 // requests asked again.
 TEST_F(LossyLinkCopyTest, TheTallyCountsTheFilesBytesAndRetriesOfTheCopies) {
