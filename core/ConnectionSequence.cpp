@@ -61,9 +61,11 @@ void ConnectionSequence::IdentificationReply() {
     }
     m.window.title = DeviceTitle_;
 
+    // The read-out gives them back after its first listing; an identification outside it (late,
+    // or repeated by the watchdog) leads to no listing and must not take them away.
     for (Button* b : {&m.bTest, &m.bClock, &m.bSynch}) {
         b->visible = true;
-        b->enabled = false;
+        if (InitialSequence_) b->enabled = false;
     }
     ctx_.x.Send(requests::Plain(
         DeviceType_ < device_type::kFirstWithCalibration ? C::ReadClock : C::ReadCalibration));
