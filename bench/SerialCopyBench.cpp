@@ -2,15 +2,17 @@
 // backend, against a virtual logger that plays a line of a given baud rate, and the time it took
 // against the time its bytes need on that line (requests and replies, 10 bits a byte).
 //
-//   serial_copy_bench [--pace BAUD] [--months N] [--days N] [--sensors N] [--sim PATH]
+//   serial_copy_bench [--pace BAUD] [--months N] [--days N] [--sensors N] [--sim [PATH]]
 //                     [--faults SPEC]
 //
 // The logger runs in a child process (forked before Qt starts) and models the wire both ways: a
 // request has arrived only when its bytes have had their line time, and each piece of a reply is
-// written when its last byte would have arrived. With --sim PATH the logger is instead the
-// simulator program started with "--pty --small-store --pace BAUD" (a much smaller store, and
-// its ordinary sleeps); --faults SPEC passes a lossy line to it, and the retries are counted.
-// --pace 0 runs unpaced and gives the exchanges per second the program and the pty manage.
+// written when its last byte would have arrived. With --sim the logger is instead the simulator
+// program (PATH, or the one built beside this benchmark) started with "--pty --store M,D,S
+// --pace BAUD", the same store, and its ordinary sleeps. --faults SPEC (with --sim) copies twice,
+// over a clean line and then over one with those faults, and gives the time the faults cost,
+// the retries, and whether both copies gave the same files. --pace 0 runs unpaced and gives the
+// exchanges per second the program and the pty manage.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -31,6 +33,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <map>
 #include <random>
 #include <string>
 #include <thread>
@@ -162,6 +166,7 @@ public:
         inner_->Write(bytes);
         written += bytes.size();
         ++requests;
+        if (onWrite) onWrite();
     }
     std::size_t Read(std::span<std::uint8_t> bytes) override {
         const std::size_t n = inner_->Read(bytes);
@@ -171,6 +176,7 @@ public:
     void Close() override { inner_->Close(); }
 
     std::size_t written = 0, read = 0, requests = 0;
+    std::function<void()> onWrite;
 
 private:
     qm::QtSerialPort& port_;
@@ -185,75 +191,59 @@ bool Number(const char* text, int& value) {
     return true;
 }
 
-std::size_t CountLines(const fs::path& folder, std::size_t& files) {
-    std::size_t lines = 0;
-    files = 0;
+// The data files of a data-set folder (the resume record left out), by name.
+std::map<std::string, std::string> DataFiles(const fs::path& folder) {
+    std::map<std::string, std::string> files;
     for (const auto& e : fs::directory_iterator(folder)) {
         if (!e.is_regular_file() || e.path().filename() == "Temp.bin") continue;
-        ++files;
         std::ifstream in(e.path(), std::ios::binary);
-        lines += static_cast<std::size_t>(
-            std::count(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>(), '\n'));
+        files[e.path().filename().string()] =
+            std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
-    return lines;
+    return files;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    Options o;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const bool more = i + 1 < argc;
-        if (arg == "--pace" && more && Number(argv[i + 1], o.pace)) {
-        } else if (arg == "--months" && more && Number(argv[i + 1], o.months)) {
-        } else if (arg == "--days" && more && Number(argv[i + 1], o.days)) {
-        } else if (arg == "--sensors" && more && Number(argv[i + 1], o.sensors)) {
-        } else if (arg == "--sim" && more) {
-            o.sim = argv[i + 1];
-        } else if (arg == "--faults" && more) {
-            o.faults = argv[i + 1];
-        } else {
-            std::fprintf(stderr,
-                         "usage: serial_copy_bench [--pace BAUD] [--months N] [--days N] "
-                         "[--sensors N] [--sim PATH] [--faults SPEC]\n");
-            return 2;
-        }
-        ++i;
+// What one copy took.
+struct CopyRun {
+    bool finished = false;
+    std::string error;
+    double seconds = 0;
+    std::size_t exchanges = 0, requestBytes = 0, replyBytes = 0;
+    long retries = 0;
+    int gaveUp = 0;            // copies that gave up and were carried on with "Новые"
+    double handlerUs = 0;      // per exchange, in the receive handler
+    double announcements = 0;  // per exchange
+    double downUs = -1;        // from the reply's last byte written to its announcement
+    double lateSeconds = 0;    // the forked logger's late wakes during the copy
+    std::map<std::string, std::string> files;
+    std::size_t Lines() const {
+        std::size_t n = 0;
+        for (const auto& [name, text] : files)
+            n += static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+        return n;
     }
+};
 
-    // The logger's side, before Qt starts any thread.
-    void* shared =
-        mmap(nullptr, sizeof(Moments), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
-    if (shared == MAP_FAILED) return 1;
-    moments = new (shared) Moments;
-    std::string device;
-    pid_t child = -1;
-    if (o.sim.empty()) {
-        const int master = posix_openpt(O_RDWR | O_NOCTTY);
-        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
-            std::perror("pseudo-terminal");
-            return 1;
-        }
-        device = ptsname(master);
-        child = fork();
-        if (child < 0) return 1;
-        if (child == 0) ServeLogger(master, o);
-        close(master);
-    }
+// The simulator program playing the logger on a pseudo-terminal; the device path, or empty.
+std::string StartSimulator(QProcess& sim, const Options& o, bool lossy) {
+    const QString store = QStringLiteral("%1,%2,%3").arg(o.months).arg(o.days).arg(o.sensors);
+    QStringList args{"--pty", "--store", store};
+    if (o.pace > 0) args << "--pace" << QString::number(o.pace);
+    if (lossy) args << "--faults" << QString::fromStdString(o.faults);
+    sim.start(QString::fromStdString(o.sim), args);
+    if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(5000)) return {};
+    return sim.readLine().trimmed().toStdString();
+}
 
-    int argcQt = 1;
-    QCoreApplication app(argcQt, argv);
-    QProcess sim;
-    if (!o.sim.empty()) {
-        QStringList args{"--pty", "--small-store"};
-        if (o.pace > 0) args << "--pace" << QString::number(o.pace);
-        if (!o.faults.empty()) args << "--faults" << QString::fromStdString(o.faults);
-        sim.start(QString::fromStdString(o.sim), args);
-        if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(5000)) return 1;
-        device = sim.readLine().trimmed().toStdString();
-    }
+void StopSimulator(QProcess& sim) {
+    sim.terminate();
+    sim.waitForFinished(5000);
+}
 
+// Connects the program to the logger on `device`, waits for the read-out, and copies the first
+// directory with "Копировать" into a start folder of its own.
+CopyRun CopyOnce(const std::string& device) {
+    CopyRun run;
     const fs::path start =
         fs::temp_directory_path() / ("qm_copy_bench_" + std::to_string(std::random_device{}()));
     fs::create_directories(start);
@@ -265,15 +255,17 @@ int main(int argc, char** argv) {
     CountingPort counted(port);
     QElapsedTimer lastByte;
     lastByte.start();
-    QElapsedTimer sinceRx;  // real time since bytes last came in, for the reply watchdog
-    sinceRx.start();
+    // Real time since a request last went out or bytes last came in, for the reply watchdog.
+    QElapsedTimer sinceTraffic;
+    sinceTraffic.start();
+    counted.onWrite = [&] { sinceTraffic.restart(); };
     bool copying = false;
     Clock::time_point copyStart, copyEnd;
     std::chrono::nanoseconds inHandler{0}, down{0};
     long announcements = 0, turns = 0, retries = 0;
     port.SetRxHandler([&](std::size_t n) {
         lastByte.restart();
-        sinceRx.restart();
+        sinceTraffic.restart();
         const auto t = Clock::now();
         const std::int64_t replyWritten = moments->replyWritten;
         const std::size_t requests = counted.requests;
@@ -302,25 +294,41 @@ int main(int argc, char** argv) {
     c.MutableModel().portDevice.text = device;
     c.Click("bSetPort");
     if (!c.Link().PortOpen) {
-        std::fprintf(stderr, "cannot open %s\n", device.c_str());
-        return 1;
+        run.error = "cannot open " + device;
+        return run;
     }
 
     // The window's timers in virtual time, advanced when the line has been quiet for 20 ms.
     qm::test::VirtualTimers timers;
     std::int64_t now = 0;
     QTimer tick;
+    std::string stall;
     QObject::connect(&tick, &QTimer::timeout, [&] {
         qm::WindowModel& m = c.MutableModel();
         timers.Sync(m, now);
+        // A copy that gave up starts its finishing step from the watchdog, not from a reply.
+        if (copying && m.Timer2.enabled) {
+            copyEnd = Clock::now();
+            copying = false;
+        }
         if (lastByte.elapsed() < 20) return;
         const auto next = timers.Next();
+        if (!next && copying && lastByte.elapsed() > 10'000) {
+            // Nothing on the line, nothing awaited by a timer: the copy stands still.
+            char text[160];
+            std::snprintf(
+                text, sizeof text, "the copy stands still: last request %d, %s, no timer running",
+                c.Link().CurrentCommand, c.Link().Outstanding ? "awaited" : "not awaited");
+            stall = text;
+            copying = false;
+        }
         if (!next) return;
-        // The reply watchdog runs in real time: a slow line is quiet between bytes.
+        // The reply watchdog runs in real time: a slow line is quiet between bytes, and a
+        // retry must have its whole time too.
         if (next->second == qm::TimerId::ReplyTimer &&
-            sinceRx.elapsed() < qm::Exchange::kReplyTimeoutMs)
+            sinceTraffic.elapsed() < qm::Exchange::kReplyTimeoutMs)
             return;
-        if (next->second == qm::TimerId::ReplyTimer) ++retries;
+        if (next->second == qm::TimerId::ReplyTimer && copying) ++retries;
         now = std::max(now, next->first);
         clock.elapsedMs = now;
         c.OnTimer(next->second);
@@ -336,80 +344,193 @@ int main(int argc, char** argv) {
         return done();
     };
 
-    int rc = 0;
     if (!runUntil(
             [&] { return !c.Sequence().ReadingOut() && !c.Directories().DirectoryNames().empty(); },
             60'000)) {
-        std::fprintf(stderr, "the read-out did not finish\n");
-        rc = 1;
+        run.error = "the read-out did not finish";
     } else {
         c.Selected("ComboBox1", 0);
         counted.written = counted.read = counted.requests = 0;
         const std::int64_t lateBefore = moments->lateTotal;
-        copying = true;
         copyStart = Clock::now();
-        c.Click("bAllData");
-        const bool ended = runUntil([&] { return !copying; }, 600'000);
-        runUntil([&] { return c.Model().ComboBox1.enabled; }, 10'000);
-        if (!ended || !ops.errors.empty()) {
-            std::fprintf(stderr, "the copy did not finish%s%s\n", ops.errors.empty() ? "" : ": ",
-                         ops.errors.empty() ? "" : ops.errors.front().c_str());
-            rc = 1;
+        // A copy that gives up (three missed replies in a row) is carried on with "Новые", as
+        // the operator would.
+        bool ended = false;
+        for (int round = 0; round < 10; ++round) {
+            ops.errors.clear();
+            copying = true;
+            c.Click(round > 0 && c.Model().bNewData.enabled ? "bNewData" : "bAllData");
+            ended = runUntil([&] { return !copying; }, 3'600'000);
+            runUntil([&] { return c.Model().ComboBox1.enabled; }, 10'000);
+            if (!ended || !stall.empty() || ops.errors.empty()) break;
+            ++run.gaveUp;
+        }
+        if (!stall.empty()) {
+            run.error = stall;
+        } else if (!ended || !ops.errors.empty()) {
+            run.error = "the copy did not finish";
+            if (!ops.errors.empty()) run.error += ": " + ops.errors.front();
         } else {
-            std::size_t files = 0;
-            const std::size_t lines = CountLines(
-                qm::DataSetFolder(c.Directories().DataFolder(), c.Copy().Files().copyDirectory),
-                files);
-            const double seconds = std::chrono::duration<double>(copyEnd - copyStart).count();
-            const std::size_t bytes = counted.written + counted.read;
-            std::printf("logger: %s\n", o.sim.empty() ? "forked, wire modelled both ways"
-                                                      : "simulator program, replies paced");
-            std::printf("copied: %zu files, %zu lines\n", files, lines);
-            std::printf("missed replies retried: %ld\n", retries);
-            std::printf("exchanges: %zu, request bytes: %zu, reply bytes: %zu\n", counted.requests,
-                        counted.written, counted.read);
-            std::printf("copy time: %.3f s (%.0f exchanges/s, %.1f us per exchange)\n", seconds,
-                        static_cast<double>(counted.requests) / seconds,
-                        1e6 * seconds / static_cast<double>(counted.requests));
-            std::printf(
-                "program: %.1f us per exchange in the receive handler (reply, file, next "
-                "request), %.2f announcements per exchange\n",
-                inHandler.count() / 1e3 / static_cast<double>(counted.requests),
-                static_cast<double>(announcements) / static_cast<double>(counted.requests));
-            if (o.sim.empty() && turns > 0)
-                std::printf(
-                    "program: %.1f us from the reply's last byte written to its "
-                    "announcement\n",
-                    static_cast<double>(down.count()) / 1e3 / static_cast<double>(turns));
-            if (o.pace > 0) {
-                const double wire = static_cast<double>(bytes) * 10.0 / o.pace;
-                std::printf(
-                    "wire time at %d baud: %.3f s; copy/wire = %.4f (%+.2f %%), "
-                    "%.1f us over the wire per exchange\n",
-                    o.pace, wire, seconds / wire, 100.0 * (seconds / wire - 1.0),
-                    1e6 * (seconds - wire) / static_cast<double>(counted.requests));
-                if (o.sim.empty()) {
-                    // The copy's share of the logger's lateness (the read-out's was before).
-                    const double late = static_cast<double>(moments->lateTotal - lateBefore) / 1e9;
-                    std::printf(
-                        "without the logger's own late wakes (%.3f s): copy/wire = %.4f "
-                        "(%+.2f %%)\n",
-                        late, (seconds - late) / wire, 100.0 * ((seconds - late) / wire - 1.0));
-                }
-            }
+            run.finished = true;
+            run.files = DataFiles(
+                qm::DataSetFolder(c.Directories().DataFolder(), c.Copy().Files().copyDirectory));
+            run.seconds = std::chrono::duration<double>(copyEnd - copyStart).count();
+            run.exchanges = counted.requests;
+            run.requestBytes = counted.written;
+            run.replyBytes = counted.read;
+            run.retries = retries;
+            const double exchanges = static_cast<double>(counted.requests);
+            run.handlerUs = static_cast<double>(inHandler.count()) / 1e3 / exchanges;
+            run.announcements = static_cast<double>(announcements) / exchanges;
+            if (turns > 0)
+                run.downUs = static_cast<double>(down.count()) / 1e3 / static_cast<double>(turns);
+            run.lateSeconds = static_cast<double>(moments->lateTotal - lateBefore) / 1e9;
         }
     }
-
     port.Close();
-    if (child > 0) {
-        kill(child, SIGTERM);
-        waitpid(child, nullptr, 0);
-    }
-    if (!o.sim.empty()) {
-        sim.terminate();
-        sim.waitForFinished(5000);
-    }
     std::error_code ec;
     fs::remove_all(start, ec);
+    return run;
+}
+
+void Print(const CopyRun& run, const Options& o, bool forked) {
+    std::printf("copied: %zu files, %zu lines\n", run.files.size(), run.Lines());
+    std::printf("missed replies retried: %ld; gave up %d times, carried on with \"Новые\"\n",
+                run.retries, run.gaveUp);
+    std::printf("exchanges: %zu, request bytes: %zu, reply bytes: %zu\n", run.exchanges,
+                run.requestBytes, run.replyBytes);
+    const double exchanges = static_cast<double>(run.exchanges);
+    std::printf("copy time: %.3f s (%.0f exchanges/s, %.1f us per exchange)\n", run.seconds,
+                exchanges / run.seconds, 1e6 * run.seconds / exchanges);
+    std::printf(
+        "program: %.1f us per exchange in the receive handler (reply, file, next request), "
+        "%.2f announcements per exchange\n",
+        run.handlerUs, run.announcements);
+    if (forked && run.downUs >= 0)
+        std::printf("program: %.1f us from the reply's last byte written to its announcement\n",
+                    run.downUs);
+    if (o.pace <= 0) return;
+    const double wire = static_cast<double>(run.requestBytes + run.replyBytes) * 10.0 / o.pace;
+    std::printf(
+        "wire time at %d baud: %.3f s; copy/wire = %.4f (%+.2f %%), %.1f us over the wire per "
+        "exchange\n",
+        o.pace, wire, run.seconds / wire, 100.0 * (run.seconds / wire - 1.0),
+        1e6 * (run.seconds - wire) / exchanges);
+    if (forked) {
+        // The copy's share of the logger's lateness (the read-out's was before).
+        std::printf("without the logger's own late wakes (%.3f s): copy/wire = %.4f (%+.2f %%)\n",
+                    run.lateSeconds, (run.seconds - run.lateSeconds) / wire,
+                    100.0 * ((run.seconds - run.lateSeconds) / wire - 1.0));
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool more = i + 1 < argc;
+        if (arg == "--pace" && more && Number(argv[i + 1], o.pace)) {
+        } else if (arg == "--months" && more && Number(argv[i + 1], o.months)) {
+        } else if (arg == "--days" && more && Number(argv[i + 1], o.days)) {
+        } else if (arg == "--sensors" && more && Number(argv[i + 1], o.sensors)) {
+        } else if (arg == "--sim") {
+            // The path is optional: the simulator built beside this benchmark by default.
+            if (more && argv[i + 1][0] != '-') {
+                o.sim = argv[++i];
+            } else {
+                o.sim = QMC_LOGGER_SIM;
+            }
+            continue;
+        } else if (arg == "--faults" && more) {
+            o.faults = argv[i + 1];
+        } else {
+            std::fprintf(stderr,
+                         "usage: serial_copy_bench [--pace BAUD] [--months N] [--days N] "
+                         "[--sensors N] [--sim [PATH]] [--faults SPEC]\n");
+            return 2;
+        }
+        ++i;
+    }
+    if (!o.faults.empty() && o.sim.empty()) {
+        std::fprintf(stderr, "serial_copy_bench: --faults needs --sim\n");
+        return 2;
+    }
+
+    // The logger's side, before Qt starts any thread.
+    void* shared =
+        mmap(nullptr, sizeof(Moments), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    if (shared == MAP_FAILED) return 1;
+    moments = new (shared) Moments;
+    std::string device;
+    pid_t child = -1;
+    if (o.sim.empty()) {
+        const int master = posix_openpt(O_RDWR | O_NOCTTY);
+        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
+            std::perror("pseudo-terminal");
+            return 1;
+        }
+        device = ptsname(master);
+        child = fork();
+        if (child < 0) return 1;
+        if (child == 0) ServeLogger(master, o);
+        close(master);
+    }
+
+    int argcQt = 1;
+    QCoreApplication app(argcQt, argv);
+    std::printf("store: %d months of %d days, %d sensors\n", o.months, o.days, o.sensors);
+    int rc = 0;
+    if (o.sim.empty()) {
+        std::printf("logger: forked, wire modelled both ways\n");
+        const CopyRun run = CopyOnce(device);
+        if (run.finished)
+            Print(run, o, true);
+        else
+            std::fprintf(stderr, "%s\n", run.error.c_str());
+        rc = run.finished ? 0 : 1;
+        kill(child, SIGTERM);
+        waitpid(child, nullptr, 0);
+        return rc;
+    }
+
+    // The simulator: a clean line, then, with faults, a lossy one.
+    std::vector<CopyRun> runs;
+    for (bool lossy : {false, true}) {
+        if (lossy && o.faults.empty()) break;
+        QProcess sim;
+        device = StartSimulator(sim, o, lossy);
+        if (device.empty()) {
+            std::fprintf(stderr, "cannot start %s\n", o.sim.c_str());
+            return 1;
+        }
+        std::printf("%slogger: simulator program, replies paced%s%s\n", lossy ? "\n" : "",
+                    lossy ? ", faults " : "", lossy ? o.faults.c_str() : "");
+        std::fflush(stdout);
+        runs.push_back(CopyOnce(device));
+        StopSimulator(sim);
+        if (!runs.back().finished) {
+            std::fprintf(stderr, "%s\n", runs.back().error.c_str());
+            return 1;
+        }
+        Print(runs.back(), o, false);
+    }
+    if (runs.size() == 2) {
+        const CopyRun &clean = runs[0], &lossy = runs[1];
+        std::printf("\nfaults %s against a clean line at %d baud:\n", o.faults.c_str(), o.pace);
+        std::printf("time: %.3f s against %.3f s, overhead %+.3f s (%+.1f %%)\n", lossy.seconds,
+                    clean.seconds, lossy.seconds - clean.seconds,
+                    100.0 * (lossy.seconds / clean.seconds - 1.0));
+        std::printf(
+            "retries: %ld (%.2f %% of %zu exchanges), exchanges %+ld, reply bytes %+ld\n",
+            lossy.retries,
+            100.0 * static_cast<double>(lossy.retries) / static_cast<double>(lossy.exchanges),
+            lossy.exchanges, static_cast<long>(lossy.exchanges - clean.exchanges),
+            static_cast<long>(lossy.replyBytes) - static_cast<long>(clean.replyBytes));
+        const bool same = lossy.files == clean.files;
+        std::printf("files: %s\n", same ? "the same, byte for byte" : "DIFFERENT");
+        if (!same) rc = 1;
+    }
     return rc;
 }

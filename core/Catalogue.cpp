@@ -34,8 +34,8 @@ const std::string* Catalogue::SelectedDirectory() const {
     return &directoryNames_[static_cast<std::size_t>(i)];
 }
 
-bool Catalogue::ReadOutRunning() const {
-    return sequence_.ReadingOut() || ctx_.m.StartTimer.enabled;
+bool Catalogue::CopyMustWait() const {
+    return sequence_.ReadingOut() || ctx_.m.StartTimer.enabled || ctx_.x.Outstanding;
 }
 
 void Catalogue::ComboBox1Change() {

@@ -38,8 +38,9 @@ public:
     void ComboBox1Change();
     void bDeleteClick();
 
-    // The connection's read-out has not ended yet: no copy may start, its requests would cross.
-    bool ReadOutRunning() const;
+    // No copy may start now, its requests would cross others: the connection's read-out has not
+    // ended yet, or a request is still awaited (the line value after the read-out, a test).
+    bool CopyMustWait() const;
 
     // The logger's name of the selected directory, or nothing when none is selected.
     const std::string* SelectedDirectory() const;

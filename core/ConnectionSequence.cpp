@@ -235,6 +235,12 @@ void ConnectionSequence::Timer3Timer() {
     // value waits for the next tick rather than take that request's place.
     if (ctx_.x.Outstanding) return;
     ctx_.m.Timer3.Stop();
+    // A copy or a button clicked before the tick may have a request out: a second one now would
+    // take its reply, and the step it belongs to would stand still. The line value waits.
+    if (ctx_.x.Outstanding) {
+        ctx_.m.Timer3.Start();
+        return;
+    }
     ctx_.x.Send(requests::Plain(C::LineValue));
 }
 

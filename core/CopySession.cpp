@@ -103,7 +103,7 @@ void CopySession::StartCopy(bool resume) {
         return;
     }
     // Its requests would cross the read-out's.
-    if (catalogue_.ReadOutRunning()) return;
+    if (catalogue_.CopyMustWait()) return;
     LockForCopy();
     CopyStarted();
     CopyState& c = c_;

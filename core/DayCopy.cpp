@@ -47,7 +47,7 @@ void DayCopy::bCancelClick() {
 void DayCopy::bCopyClick() {
     WindowModel& m = ctx_.m;
     const std::string* dir = catalogue_.SelectedDirectory();
-    if (!dir || catalogue_.ReadOutRunning()) return;
+    if (!dir || catalogue_.CopyMustWait()) return;
     const CivilDateTime date = m.DateData.value.ToCivil();
     const std::string path = *dir + "\\" + MonthFileName(date.year, date.month);
     // Refused names leave the mode armed: the operator can cancel it.

@@ -100,6 +100,7 @@ std::vector<Frame> FaultyDevice::Handle(std::span<const std::uint8_t> request) {
     const std::uint8_t code = request.size() > 3 ? request[3] : 0;
     for (Frame& frame : inner_.Handle(request)) {
         const int n = ++replies_;
+        if (silentFrom_ > 0 && n >= silentFrom_) silent_ = true;
         if (silent_) continue;
         if (auto g = garbage_.find(n); g != garbage_.end()) out.push_back(g->second);
         if (drop_.count(n)) continue;

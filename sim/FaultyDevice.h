@@ -60,7 +60,12 @@ public:
     // A frame of these bytes goes out before the nth reply.
     void InsertGarbage(int n, std::vector<std::uint8_t> bytes) { garbage_[n] = std::move(bytes); }
     // A silent device answers nothing (it went out of range).
-    void SetSilent(bool silent) { silent_ = silent; }
+    void SetSilent(bool silent) {
+        silent_ = silent;
+        if (!silent) silentFrom_ = 0;
+    }
+    // From the nth reply on the device is silent, until SetSilent(false).
+    void SilentFromReply(int n) { silentFrom_ = n; }
     // The faults of a lossy link, from the next request on; the random draw starts over.
     void SetFaults(const LinkFaults& faults);
 
@@ -90,6 +95,7 @@ private:
     LinkFaults faults_;
     std::mt19937 random_;
     bool silent_ = false;
+    int silentFrom_ = 0;
     int replies_ = 0;
     int requests_ = 0;
     int requestsLost_ = 0;

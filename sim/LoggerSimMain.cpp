@@ -61,7 +61,7 @@ private:
 
 constexpr const char* kUsage =
     "usage: qm-logger-sim --pty [--device-type N] [--version V] [--pace BAUD] [--small-store]"
-    " [--faults SPEC] [--log FILE]\n";
+    " [--store MONTHS,DAYS,SENSORS] [--faults SPEC] [--log FILE]\n";
 
 int Usage() {
     std::cerr << kUsage;
@@ -76,11 +76,26 @@ int Help() {
                  "  --version V      the logger's version byte\n"
                  "  --pace BAUD      run the line at this rate, 10 bits a byte, both ways\n"
                  "  --small-store    a small data store instead of the demo's year of data\n"
+                 "  --store M,D,S    a store of M monthly files of D days each (0: whole months),\n"
+                 "                   an hourly measurement of S sensors\n"
                  "  --log FILE       write each request the logger handles to FILE, in hex\n"
                  "  --faults SPEC    a lossy line; SPEC is a comma-separated list of:\n"
               << qm::sim::kLinkFaultsHelp
               << "                   e.g. --faults lose-reply=50,stray=7,loss=2,seed=3\n";
     return 0;
+}
+
+// "months,days,sensors", e.g. "3,4,63".
+bool StoreShapeArg(const char* text, qm::sim::DemoStoreShape& shape) {
+    int months = 0, days = 0, sensors = 0;
+    char end = 0;
+    if (std::sscanf(text, "%d,%d,%d%c", &months, &days, &sensors, &end) != 3) return false;
+    if (months < 1 || months > 120 || days < 0 || days > 31 || sensors < 1 || sensors > 63)
+        return false;
+    shape.months = months;
+    shape.daysPerMonth = days;
+    shape.sensors = sensors;
+    return true;
 }
 
 bool NumberArg(int& i, int argc, char** argv, int low, int high, int& value) {
@@ -116,6 +131,8 @@ int main(int argc, char** argv) {
             logPath = argv[++i];
         } else if (arg == "--small-store") {
             config.demoShape = qm::sim::DemoStoreShape::Small();
+        } else if (arg == "--store") {
+            if (i + 1 >= argc || !StoreShapeArg(argv[++i], config.demoShape)) return Usage();
         } else if (arg == "--device-type") {
             if (!NumberArg(i, argc, argv, 0, 255, deviceType)) return Usage();
         } else if (arg == "--version") {

@@ -10,6 +10,7 @@
 #include "protocol/CommandCode.h"
 #include "sim/FaultyDevice.h"
 #include "sim/VirtualLogger.h"
+#include "store/LocalFiles.h"
 #include "tests/support/Frames.h"
 #include "tests/support/Rig.h"
 
@@ -131,6 +132,55 @@ TEST(NothingAwaited, NoCopyStartsBeforeTheReadOutHasEnded) {
     EXPECT_FALSE(rig.State().Copy().CopyRunning());
     EXPECT_TRUE(m.bTest.enabled);
     EXPECT_TRUE(m.bClock.enabled);
+    EXPECT_TRUE(rig.ops.errors.empty());
+}
+
+TEST(NothingAwaited, TheLineValueAfterTheReadOutWaitsForACopyClickedBeforeIt) {
+    SmallLogger small;
+    Rig rig(small.logger);
+    small.Use(rig);
+    // A slow link: the line value's one-shot tick comes while the copy is under way.
+    rig.link.SetReplyDelay(std::chrono::milliseconds(150));
+    rig.StartUsb();
+    const WindowModel& m = rig.Model();
+    while (rig.State().Sequence().ReadingOut() || m.StartTimer.enabled) rig.RunFor(10);
+    ASSERT_TRUE(m.Timer3.enabled);
+    rig.controller.Selected("ComboBox1", 1);
+    rig.controller.Click("bAllData");
+    rig.RunUntilIdle();
+    EXPECT_TRUE(rig.ops.errors.empty()) << rig.ops.errors.front();
+    EXPECT_FALSE(rig.State().Copy().CopyRunning());
+    const std::string dir = rig.State().Directories().DirectoryNames()[1];
+    const auto files = small.logger.Store().FileNames(dir);
+    ASSERT_FALSE(files.empty());
+    for (const std::string& name : files)
+        EXPECT_TRUE(std::filesystem::exists(rig.State().Copy().Files().copyFolder /
+                                            PathText(LocalName(name))))
+            << name;
+    // The line value went out once, after the copy's last request.
+    const std::vector<int> codes = rig.SentCodes();
+    ASSERT_EQ(Count(codes, CommandCode::LineValue), 1);
+    const auto lastCopyRequest = std::find_if(codes.rbegin(), codes.rend(), [](int c) {
+        return c == CommandCode::NextLine || c == CommandCode::NextValues ||
+               c == CommandCode::OpenFile;
+    });
+    EXPECT_EQ(codes.back(), CommandCode::LineValue);
+    EXPECT_NE(lastCopyRequest, codes.rend());
+    EXPECT_NE(m.window.title.find("Line"), std::string::npos) << m.window.title;
+
+    // While the line value is awaited, a copy click sends nothing; its requests follow the
+    // line value's reply.
+    rig.controller.MutableModel().Timer3.Start();
+    while (!rig.State().Link().Outstanding) rig.RunFor(1);
+    const std::size_t before = rig.SentCodes().size();
+    rig.controller.Click("bAllData");
+    EXPECT_EQ(rig.SentCodes().size(), before);
+    rig.RunUntilIdle();
+    const std::vector<int> after = rig.SentCodes();
+    ASSERT_GT(after.size(), before + 3);
+    EXPECT_EQ(after[before], CommandCode::ListFirst);
+    EXPECT_EQ(Count(after, CommandCode::LineValue), 2);
+    EXPECT_FALSE(rig.State().Copy().CopyRunning());
     EXPECT_TRUE(rig.ops.errors.empty());
 }
 
