@@ -35,7 +35,10 @@ const std::string* Catalogue::SelectedDirectory() const {
 }
 
 bool Catalogue::ReadOutRunning() const {
-    return sequence_.ReadingOut() || ctx_.m.StartTimer.enabled;
+    // The line value is read a second after the listing (Timer3); until it has been answered a
+    // copy's first request would take its place.
+    return sequence_.ReadingOut() || ctx_.m.StartTimer.enabled || ctx_.m.Timer3.enabled ||
+           (ctx_.x.Outstanding && ctx_.x.CurrentCommand == C::LineValue);
 }
 
 void Catalogue::ComboBox1Change() {
