@@ -11,6 +11,7 @@
 #include "core/CalibrationEditor.h"
 #include "core/Catalogue.h"
 #include "core/ConnectionSequence.h"
+#include "core/CopyProgress.h"
 #include "core/CopySession.h"
 #include "core/DayCopy.h"
 #include "core/DeviceClock.h"
@@ -64,6 +65,8 @@ public:
     const CopySession& Copy() const { return copy_; }
     CopySession& MutableCopy() { return copy_; }
     const DayCopy& Day() const { return day_; }
+    // The progress of the running copy.
+    CopyProgressView Progress() const { return progress_.View(); }
 
     // Start-up and close.
     // Makes sure a DATA folder exists in the start folder (the working directory at start).
@@ -187,9 +190,10 @@ private:
     ScheduleEditor schedule_{ctx_, sequence_};
     DeviceClock clock_{ctx_, sequence_};
     TestMeasurement test_{ctx_, calibration_, sequence_};
-    CopySession copy_{ctx_, catalogue_};
+    CopyProgress progress_{ctx_};
+    CopySession copy_{ctx_, catalogue_, progress_};
     Catalogue catalogue_{ctx_, sequence_, copy_};
-    DayCopy day_{ctx_, catalogue_, copy_};
+    DayCopy day_{ctx_, catalogue_, copy_, progress_};
 };
 
 }  // namespace qm

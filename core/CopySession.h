@@ -11,6 +11,7 @@
 namespace qm {
 
 class Catalogue;
+class CopyProgress;
 class DayCopy;
 
 // Copies of a directory's files into its local data-set folder: "Копировать" copies every file
@@ -20,12 +21,21 @@ class DayCopy;
 // and the finishing step.
 class CopySession {
 public:
-    CopySession(PartContext& ctx, Catalogue& catalogue) : ctx_(ctx), catalogue_(catalogue) {}
+    CopySession(PartContext& ctx, Catalogue& catalogue, CopyProgress& progress)
+        : ctx_(ctx), catalogue_(catalogue), progress_(progress) {}
     void SetDayCopy(DayCopy& day) { day_ = &day; }
     void Register(Handlers& h);
 
     void bAllDataClick();
     void bNewDataClick();
+    // Stops a full or "Новые" copy: it ends with the reply now awaited, which is not used. The
+    // unfinished file is dropped; the files completed so far and the resume record stay, so
+    // the next "Новые" carries on exactly.
+    void bStopClick();
+    // The operator has stopped the copy and its last reply is awaited.
+    bool StopRequested() const { return stopRequested_; }
+    // The reply awaited by a stopped copy has come, or will not come: the copy ends.
+    void FinishStopped();
 
     // A file listing of the copy is running (rows 64/65).
     bool ListingFiles() const { return c_.ListingFiles; }
@@ -72,7 +82,8 @@ public:
     // Puts the local file in place, if one is being written.
     void CommitLocalFile();
     bool DataFileOpen() const { return c_.DataFileOpen; }
-    void CountMeasurement();
+    // A measurement's header line has been written.
+    void CountMeasurement(const std::string& header);
     void ShowNoData();
     void GuardCopy(const std::function<void()>& step);
 
@@ -93,7 +104,9 @@ private:
 
     PartContext& ctx_;
     Catalogue& catalogue_;
+    CopyProgress& progress_;
     DayCopy* day_ = nullptr;
+    bool stopRequested_ = false;
     CopyState c_;
     // Where the measurement whose values are being read began in the staged file, so that one
     // whose values did not all arrive can be dropped whole.
