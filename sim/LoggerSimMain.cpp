@@ -61,7 +61,7 @@ private:
 
 constexpr const char* kUsage =
     "usage: qm-logger-sim --pty [--device-type N] [--version V] [--pace BAUD] [--small-store]"
-    " [--faults SPEC] [--log FILE]\n";
+    " [--months N] [--faults SPEC] [--log FILE]\n";
 
 int Usage() {
     std::cerr << kUsage;
@@ -76,6 +76,7 @@ int Help() {
                  "  --version V      the logger's version byte\n"
                  "  --pace BAUD      run the line at this rate, 10 bits a byte, both ways\n"
                  "  --small-store    a small data store instead of the demo's year of data\n"
+                 "  --months N       the demo store's months of data in each directory (12)\n"
                  "  --log FILE       write each request the logger handles to FILE, in hex\n"
                  "  --faults SPEC    a lossy line; SPEC is a comma-separated list of:\n"
               << qm::sim::kLinkFaultsHelp
@@ -116,6 +117,8 @@ int main(int argc, char** argv) {
             logPath = argv[++i];
         } else if (arg == "--small-store") {
             config.demoShape = qm::sim::DemoStoreShape::Small();
+        } else if (arg == "--months") {
+            if (!NumberArg(i, argc, argv, 1, 240, config.demoShape.months)) return Usage();
         } else if (arg == "--device-type") {
             if (!NumberArg(i, argc, argv, 0, 255, deviceType)) return Usage();
         } else if (arg == "--version") {
