@@ -8,7 +8,7 @@
 #include "link/HidCtl.h"
 #include "link/backends/HidApiBackend.h"
 #include "link/backends/HidDeviceMonitor.h"
-#include "link/backends/QtSerialPort.h"
+#include "link/backends/SerialPortBackend.h"
 
 class QCommandLineParser;
 
@@ -26,13 +26,13 @@ public:
     AppLinks& operator=(const AppLinks&) = delete;
 
     HidCtl& Hid() { return hid_; }
-    QtSerialPort& SerialPort() { return serial_; }
+    SerialPortBackend& SerialPort() { return serial_; }
 
 private:
     QObject context_;  // reader hand-overs run on this object's (the UI) thread
     HidApiBackend backend_;
     HidCtl hid_;
-    QtSerialPort serial_;
+    SerialPortBackend serial_;
     HidDeviceMonitor monitor_;
 };
 

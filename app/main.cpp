@@ -25,7 +25,7 @@
 #include "app/QtTranslation.h"
 #include "app/StartFolder.h"
 #include "core/Controller.h"
-#include "link/backends/QtSerialPort.h"
+#include "link/backends/SerialPortBackend.h"
 #include "sim/FaultyDevice.h"
 #include "sim/InProcessLink.h"
 #include "sim/Modems.h"

@@ -2,7 +2,7 @@
 # these files beside qm-controller.exe (checked by scripts/wine-checks.sh from the unzipped folder
 # in a new wine prefix, with wine's log of loaded DLLs):
 #   the GCC runtime    libstdc++-6.dll, libgcc_s_seh-1.dll, libwinpthread-1.dll
-#   Qt                 Qt6Core, Qt6Gui, Qt6Widgets, Qt6Charts, Qt6SerialPort (.dll)
+#   Qt                 Qt6Core, Qt6Gui, Qt6Widgets, Qt6Charts (.dll)
 #   Qt plugins         platforms/qwindows.dll, styles/qwindowsvistastyle.dll
 # The build folder also holds platforms/qoffscreen.dll, for the tests and the headless
 # screenshot under wine; the zip leaves it out.
@@ -19,7 +19,7 @@ foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
     get_filename_component(path "${path}" REALPATH)
     list(APPEND QMC_RUNTIME_DLLS "${path}")
 endforeach()
-foreach(module Core Gui Widgets Charts SerialPort)
+foreach(module Core Gui Widgets Charts)
     list(APPEND QMC_RUNTIME_DLLS "${QMC_QT_PREFIX}/bin/Qt6${module}.dll")
 endforeach()
 set(QMC_PLUGINS platforms/qwindows.dll styles/qwindowsvistastyle.dll)
@@ -82,7 +82,6 @@ function(qmc_windows_package program)
     set(texts
         "/usr/share/doc/libqt6core6/copyright|Qt-base-copyright.txt"
         "/usr/share/doc/libqt6charts6/copyright|Qt-Charts-copyright.txt"
-        "/usr/share/doc/libqt6serialport6/copyright|Qt-SerialPort-copyright.txt"
         "/usr/share/common-licenses/LGPL-3|LGPL-3.0.txt"
         "/usr/share/doc/gcc-mingw-w64-base/copyright|GCC-runtime-copyright.txt"
         "/usr/share/doc/mingw-w64-common/copyright|mingw-w64-winpthreads-copyright.txt"

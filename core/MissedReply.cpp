@@ -13,19 +13,61 @@ namespace qm {
 namespace C = CommandCode;
 
 namespace {
-bool CopyRequest(std::uint8_t code) {
-    switch (code) {
-        case C::OpenFile:
-        case C::NextLine:
-        case C::ResumeFile:
-        case C::FindDay:
-        case C::FirstValues:
-        case C::NextValues:
-            return true;
-        default:
-            return false;
-    }
+
+// What is done again when a request of the kind is not answered.
+enum class Retry {
+    Resend,             // a read that changes nothing on the logger
+    ResendToAdapter,    // a question to the USB adapter or modem itself
+    CalibrationBlocks,  // the blocks are numbered by the logger: from the first again
+    Listing,            // the listing starts over
+    Readings,           // the test measurement's readings start over
+    ReadBack,           // a write: what it wrote is read back rather than written again
+    Relist,             // a delete: gone or not, the listing shows what is left
+    Copy,               // the copy reopens its file after the last complete line
+};
+
+struct MissRule {
+    std::uint8_t code;
+    Retry retry;
+    Msg what;                   // what did not answer, in the operator's words
+    std::uint8_t readBack = 0;  // for Retry::ReadBack
+};
+
+// Every request the logger or an adapter answers; a code missing here is a modem's.
+constexpr MissRule kMissRules[] = {
+    {C::Identify, Retry::Resend, Msg::WhatIdentify},
+    {C::LineValue, Retry::Resend, Msg::WhatLineValue},
+    {C::ReadClock, Retry::Resend, Msg::WhatClock},
+    // Whether the clock took is seen in the reading; a bad one is set again there.
+    {C::SetClock, Retry::ReadBack, Msg::WhatClock, C::ReadClock},
+    {C::ReadSchedule, Retry::Resend, Msg::WhatSchedule},
+    {C::WriteSchedule, Retry::ReadBack, Msg::WhatSchedule, C::ReadSchedule},
+    {C::ReadBattery, Retry::Resend, Msg::WhatBattery},
+    {C::ReadCalibration, Retry::Resend, Msg::WhatCalibration},
+    {C::ReadCalibrationNext, Retry::CalibrationBlocks, Msg::WhatCalibration},
+    {C::ListFirst, Retry::Listing, Msg::WhatListing},
+    {C::ListNext, Retry::Listing, Msg::WhatListing},
+    {C::StartTest, Retry::Readings, Msg::WhatTest},
+    {C::NextReadings, Retry::Readings, Msg::WhatTest},
+    {C::ReadRemarks, Retry::Resend, Msg::WhatRemarks},
+    {C::WriteRemarks, Retry::ReadBack, Msg::WhatRemarks, C::ReadRemarks},
+    {C::DeleteDirectory, Retry::Relist, Msg::WhatDelete},
+    {C::OpenFile, Retry::Copy, Msg::WhatCopy},
+    {C::NextLine, Retry::Copy, Msg::WhatCopy},
+    {C::ResumeFile, Retry::Copy, Msg::WhatCopy},
+    {C::FindDay, Retry::Copy, Msg::WhatCopy},
+    {C::FirstValues, Retry::Copy, Msg::WhatCopy},
+    {C::NextValues, Retry::Copy, Msg::WhatCopy},
+    {C::LinkKindQuery, Retry::ResendToAdapter, Msg::WhatModem},
+    {C::ModemMode, Retry::ResendToAdapter, Msg::WhatModem},
+};
+
+MissRule RuleFor(std::uint8_t code) {
+    for (const MissRule& rule : kMissRules)
+        if (rule.code == code) return rule;
+    return {code, Retry::Resend, Msg::WhatModem};
 }
+
 }  // namespace
 
 void Controller::ShowRetry(int attempt) {
@@ -67,93 +109,42 @@ void Controller::ReplyTimerTimer() {
 }
 
 void Controller::RetryRequest(std::uint8_t code) {
-    switch (code) {
-        case C::LinkKindQuery:
-        case C::ModemMode:
+    const MissRule rule = RuleFor(code);
+    switch (rule.retry) {
+        case Retry::Resend:
+            x_.Send(x_.LastRequest);
+            break;
+        case Retry::ResendToAdapter:
             x_.SendToAdapter(x_.LastRequest);
             break;
-        case C::ReadCalibrationNext:
-            // The blocks are numbered by the logger: start over from the first.
+        case Retry::CalibrationBlocks:
             x_.Send(requests::Plain(C::ReadCalibration));
             break;
-        case C::ListFirst:
-        case C::ListNext:
+        case Retry::Listing:
             catalogue_.RestartListing();
             break;
-        case C::StartTest:
-        case C::NextReadings:
+        case Retry::Readings:
             test_.RestartReadings();
             break;
-        case C::SetClock:
-            // Whether the clock took is seen in the reading; a bad one is set again there.
-            x_.Send(requests::Plain(C::ReadClock));
+        case Retry::ReadBack:
+            x_.Send(requests::Plain(rule.readBack));
             break;
-        case C::WriteSchedule:
-            x_.Send(requests::Plain(C::ReadSchedule));
-            break;
-        case C::WriteRemarks:
-            x_.Send(requests::Plain(C::ReadRemarks));
-            break;
-        case C::DeleteDirectory:
-            // Gone or not, the listing shows what is left.
+        case Retry::Relist:
             catalogue_.DeleteReply();
             break;
-        case C::OpenFile:
-        case C::NextLine:
-        case C::ResumeFile:
-        case C::FindDay:
-        case C::FirstValues:
-        case C::NextValues:
+        case Retry::Copy:
             if (day_.Active())
                 day_.RestartDay();
             else if (!copy_.ResumeAfterMissedReply())
                 GiveUpRequest(code);  // no file to resume: nothing can be asked again
             break;
-        default:
-            // Reads that change nothing on the logger: 0, 16, 48, 50, 52, 60, 131, 144.
-            x_.Send(x_.LastRequest);
-            break;
     }
 }
 
 std::string Controller::WhatDidNotAnswer(std::uint8_t code) const {
-    switch (code) {
-        case C::Identify:
-            return ctx_.Text(Msg::WhatIdentify);
-        case C::LineValue:
-            return ctx_.Text(Msg::WhatLineValue);
-        case C::ReadClock:
-        case C::SetClock:
-            return ctx_.Text(Msg::WhatClock);
-        case C::ReadSchedule:
-        case C::WriteSchedule:
-            return ctx_.Text(Msg::WhatSchedule);
-        case C::ReadBattery:
-            return ctx_.Text(Msg::WhatBattery);
-        case C::ReadCalibration:
-        case C::ReadCalibrationNext:
-            return ctx_.Text(Msg::WhatCalibration);
-        case C::ListFirst:
-        case C::ListNext:
-            return ctx_.Text(Msg::WhatListing);
-        case C::StartTest:
-        case C::NextReadings:
-            return ctx_.Text(Msg::WhatTest);
-        case C::ReadRemarks:
-        case C::WriteRemarks:
-            return ctx_.Text(Msg::WhatRemarks);
-        case C::DeleteDirectory:
-            return ctx_.Text(Msg::WhatDelete);
-        case C::OpenFile:
-        case C::NextLine:
-        case C::ResumeFile:
-        case C::FindDay:
-        case C::FirstValues:
-        case C::NextValues:
-            return ctx_.Text(Msg::WhatCopy, {Cp1251ToUtf8(copy_.Files().RequestPath)});
-        default:
-            return ctx_.Text(Msg::WhatModem);
-    }
+    const Msg what = RuleFor(code).what;
+    if (what == Msg::WhatCopy) return ctx_.Text(what, {Cp1251ToUtf8(copy_.Files().RequestPath)});
+    return ctx_.Text(what);
 }
 
 std::string Controller::LinkInWords() const {
@@ -166,7 +157,7 @@ std::string Controller::LinkInWords() const {
 void Controller::GiveUpRequest(std::uint8_t code) {
     const std::string text = ctx_.Text(Msg::NoReply, {WhatDidNotAnswer(code), LinkInWords()});
     sequence_.GiveUp();
-    if (CopyRequest(code) || copy_.ListingFiles()) {
+    if (RuleFor(code).retry == Retry::Copy || copy_.ListingFiles()) {
         // Drops the unfinished file; the finishing step gives the data group back. The resume
         // record still names the last file that was completed.
         copy_.FailCopy(text);

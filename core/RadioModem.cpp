@@ -67,6 +67,9 @@ void RadioModem::StopRadioRepeat() {
     if (ctx_.sysTimerAction != SysTimerAction::RadioRepeat) return;
     ctx_.m.SysTimer.Stop();
     ctx_.sysTimerAction = SysTimerAction::None;
+    // The identification sent last is no longer waited for: it went out without a watchdog, as
+    // the repeat was its retry, and would otherwise be awaited for ever.
+    if (ctx_.x.Outstanding && ctx_.x.CurrentCommand == C::Identify) ctx_.x.ForgetRequest();
     ShowRadioStartCaption();
     ctx_.m.bRStart.enabled = true;
 }

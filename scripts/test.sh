@@ -5,7 +5,9 @@
 #   windows-core  the Qt-free layers and their tests for Windows (mingw-w64), run under wine
 #   windows       the whole program for Windows against the Qt kit beside the clone, its tests
 #                 under wine, the Windows zip, and scripts/wine-checks.sh (the demo read-out
-#                 offscreen; the zip run in a new prefix with the windows plugin under Xvfb)
+#                 offscreen; the zip run in a new prefix with the windows plugin under Xvfb;
+#                 serial read-outs through a COM port of wine against the release build's
+#                 simulator, compared with the Linux program's)
 #   deb           the Debian package from the release build: its contents checked, and as root
 #                 installed with apt-get, the installed program run, and removed again
 # Each configuration lives in build/<name>. Every configuration runs even when an earlier one

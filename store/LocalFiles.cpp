@@ -32,6 +32,21 @@ bool IsReservedDeviceName(const std::string& name) {
            stem[3] >= '1' && stem[3] <= '9';
 }
 
+// Windows gives every long name a short alias of up to eight characters, a "~", a number and an
+// extension of up to three ("LONGFI~1.DAT") and opens a file by its alias too: a listed name of
+// that shape may be another file's or the staging folder's alias and land on it.
+bool ShapedLikeShortAlias(std::string_view name) {
+    const std::size_t dot = name.rfind('.');
+    const std::string_view base = name.substr(0, dot);
+    if (dot != std::string_view::npos && name.size() - dot - 1 > 3) return false;
+    if (base.size() < 3 || base.size() > 8) return false;
+    const std::size_t tilde = base.rfind('~');
+    if (tilde == std::string_view::npos || tilde == 0 || tilde + 1 == base.size()) return false;
+    if (base.find('.') != std::string_view::npos) return false;
+    return std::all_of(base.begin() + static_cast<long>(tilde) + 1, base.end(),
+                       [](char c) { return c >= '0' && c <= '9'; });
+}
+
 // Windows compares names without regard to letter case; the program's own names are ASCII, so
 // folding ASCII letters is enough.
 bool SameNameOnWindows(std::string_view a, std::string_view b) {
@@ -105,6 +120,7 @@ std::optional<RefusedName> RefusedLocalName(const std::string& name) {
     }
     if (name.back() == '.' || name.back() == ' ') return RefusedName{Msg::NameTrailingDotOrBlank};
     if (IsReservedDeviceName(name)) return RefusedName{Msg::NameDevice};
+    if (ShapedLikeShortAlias(name)) return RefusedName{Msg::NameShortAlias};
     return std::nullopt;
 }
 

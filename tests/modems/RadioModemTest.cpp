@@ -118,6 +118,8 @@ TEST(RadioModem, TheStartButtonStopsTheEverySecondIdentification) {
 
     t.rig.controller.Click("bRStart");
     EXPECT_FALSE(t.rig.Model().SysTimer.enabled);
+    // The last identification is not left awaited with nothing to end the wait.
+    EXPECT_FALSE(t.rig.controller.Link().Outstanding && !t.rig.Model().ReplyTimer.enabled);
     EXPECT_EQ(start.caption, "Старт");
     EXPECT_TRUE(start.enabled);
     const std::size_t sent = t.rig.SentCodes().size();

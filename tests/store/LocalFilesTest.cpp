@@ -98,6 +98,18 @@ TEST(LocalNames, FileNamesOfTheProgramsOwnFilesAreRefusedInAnyLetterCase) {
     EXPECT_FALSE(RefusedLocalName("Temp.bin")) << "a directory of that name harms nothing";
 }
 
+TEST(LocalNames, NamesShapedLikeAWindowsShortAliasAreRefused) {
+    // The staging folder's alias, another file's, the hashed kind, without an extension.
+    for (const char* alias :
+         {"QMC-ST~1", "qmc-st~1", "LONGFI~1.DAT", "2009_~12.d", "AB12C~1.TXT", "AB~9"})
+        EXPECT_EQ(RefusedLocalName(alias)->reason, Msg::NameShortAlias) << alias;
+    // A tilde alone does not make a short name: too long, no number, leading, an extension of
+    // four, a dot in the base.
+    for (const char* name : {"LONGFILE~1.DAT", "ABC~.DAT", "~1.dat", "~123", "ABC~1.DATA",
+                             "A~1x.dat", "2009_3.dat", "a~b", "A.B~1.C"})
+        EXPECT_FALSE(RefusedLocalName(name)) << name;
+}
+
 TEST(ResumeRecord, LocalLinesAreCountedAsTheRecordCountsThem) {
     auto counted = [](std::string_view text) {
         const CountedLines n = CountLinesAsRecorded(text);

@@ -50,6 +50,7 @@ enum class Msg {
     NameUnmappedByte,
     NameTrailingDotOrBlank,
     NameDevice,
+    NameShortAlias,
     NameResumeRecord,
     NameStagingFolder,
     // Local files.
