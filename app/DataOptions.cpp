@@ -10,6 +10,7 @@
 #include <memory>
 #include <string_view>
 
+#include "app/CommandLine.h"
 #include "core/Controller.h"
 #include "store/DataSet.h"
 #include "store/Export.h"
@@ -24,14 +25,13 @@ namespace qm {
 
 namespace {
 
-bool HasOption(int argc, char* argv[], std::string_view name) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view a = argv[i];
-        if (a == name ||
-            (a.size() > name.size() && a.substr(0, name.size()) == name && a[name.size()] == '='))
-            return true;
-    }
-    return false;
+void Say(const std::string& text) {
+    std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+// Accepts --lang, which the window and the runs without it share.
+void AddLanguageOption(QCommandLineParser& parser) {
+    parser.addOption({"lang", "Language of the messages: ru (the default) or en.", "LANG"});
 }
 
 std::filesystem::path PathOf(const QString& text) {
@@ -39,6 +39,7 @@ std::filesystem::path PathOf(const QString& text) {
 }
 
 int RunExport(int argc, char* argv[]) {
+    const bool en = EnglishAsked(argc, argv);
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
     parser.setApplicationDescription("Writes the measurements of a copied data folder as a table.");
@@ -48,13 +49,14 @@ int RunExport(int argc, char* argv[]) {
     const QCommandLineOption csv("csv", "Write the table as CSV to FILE.", "FILE");
     const QCommandLineOption xlsx("xlsx", "Write the table as XLSX to FILE.", "FILE");
     parser.addOptions({exportOption, csv, xlsx});
+    AddLanguageOption(parser);
     parser.process(app);
     if (!parser.isSet(csv) && !parser.isSet(xlsx)) {
-        std::fprintf(stderr, "--export needs --csv FILE or --xlsx FILE\n");
+        Say(Message(Msg::ExportNeedsOutput, en));
         return 2;
     }
     if (parser.isSet(xlsx) && !XlsxExportAvailable()) {
-        std::fprintf(stderr, "this build of the program has no XLSX export\n");
+        Say(Message(Msg::XlsxNotBuilt, en, {parser.value(xlsx).toStdString()}));
         return 2;
     }
 
@@ -63,32 +65,34 @@ int RunExport(int argc, char* argv[]) {
     try {
         set = ReadDataSet(folder);
     } catch (const FileError& e) {
-        std::fprintf(stderr, "%s\n", e.what());
+        Say(e.Text(en));
         return 1;
     }
-    for (const ReadIssue& issue : set.issues)
-        std::fprintf(stderr, "%s\n", IssueText(issue, true).c_str());
+    for (const ReadIssue& issue : set.issues) Say(IssueText(issue, en));
     if (set.issueCount > set.issues.size())
-        std::fprintf(stderr, "... and %zu more\n", set.issueCount - set.issues.size());
+        Say(Message(Msg::ExportMoreIssues, en,
+                    {std::to_string(set.issueCount - set.issues.size())}));
     if (set.measurements.empty()) {
-        std::fprintf(stderr, "no measurements in \"%s\"; nothing written\n",
-                     PathText(folder).c_str());
+        Say(Message(Msg::ExportNothing, en, {PathText(folder)}));
         return 1;
     }
     try {
         if (parser.isSet(csv)) ExportCsv(set, PathOf(parser.value(csv)));
         if (parser.isSet(xlsx)) ExportXlsx(set, PathOf(parser.value(xlsx)));
     } catch (const FileError& e) {
-        std::fprintf(stderr, "%s\n", e.what());
+        Say(e.Text(en));
         return 1;
     }
-    std::printf("%zu measurements of %zu sensors from %zu files\n", set.measurements.size(),
-                set.sensorCount, set.files.size());
+    std::printf("%s\n", Message(Msg::ExportWritten, en,
+                                {std::to_string(set.measurements.size()),
+                                 std::to_string(set.sensorCount), std::to_string(set.files.size())})
+                            .c_str());
     // Written, but not all of the folder could be read.
     return set.issueCount > 0 ? 3 : 0;
 }
 
 int RunView(int argc, char* argv[]) {
+    const bool en = EnglishAsked(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName("QM Controller");
     QCommandLineParser parser;
@@ -100,39 +104,44 @@ int RunView(int argc, char* argv[]) {
     const QCommandLineOption after("after", "Take the screenshot MS milliseconds after start.",
                                    "MS");
     parser.addOptions({view, screenshot, after});
+    AddLanguageOption(parser);
     parser.process(app);
 #ifdef QMC_HAVE_VIEWER
     const std::filesystem::path folder = PathOf(parser.value(view));
     std::error_code ec;
     if (!std::filesystem::exists(folder, ec)) {
-        std::fprintf(stderr, "\"%s\" does not exist\n", PathText(folder).c_str());
+        Say(Message(Msg::DataSetMissing, en, {PathText(folder)}));
         return 1;
     }
-    DataViewer viewer(folder.parent_path(), false);
+    DataViewer viewer(folder.parent_path(), en);
     viewer.Open(folder);
     viewer.show();
     if (parser.isSet(screenshot)) {
         bool ok = true;
         const int ms = parser.isSet(after) ? parser.value(after).toInt(&ok) : 1000;
         if (!ok || ms < 0) {
-            std::fprintf(stderr, "--after takes a number of milliseconds\n");
+            Say(Message(Msg::AfterNeedsMilliseconds, en));
             return 2;
         }
         const QString file = parser.value(screenshot);
-        QTimer::singleShot(ms, &viewer, [&viewer, file] {
+        QTimer::singleShot(ms, &viewer, [&viewer, file, en] {
             const bool saved = viewer.grab().save(file, "PNG");
-            if (!saved) std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+            if (!saved) Say(Message(Msg::ScreenshotNotWritten, en, {file.toStdString()}));
             QCoreApplication::exit(saved ? 0 : 1);
         });
     }
     return app.exec();
 #else
-    std::fprintf(stderr, "this build of the program has no data viewer\n");
+    Say(Message(Msg::ViewerNotBuilt, en));
     return 2;
 #endif
 }
 
 }  // namespace
+
+bool AsksForDataOptions(int argc, char* argv[]) {
+    return HasOption(argc, argv, "--export") || HasOption(argc, argv, "--view");
+}
 
 std::optional<int> RunDataOptions(int argc, char* argv[]) {
     if (HasOption(argc, argv, "--export")) return RunExport(argc, argv);
@@ -163,6 +172,7 @@ void AttachDataViewer(MainWindow& window, const Controller& controller) {
         (*viewer)->activateWindow();
     });
 #else
+    (void)controller;
     entry->setVisible(false);
 #endif
 }

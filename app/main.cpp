@@ -19,7 +19,9 @@
 #include <optional>
 #include <string_view>
 
+#include "app/CommandLine.h"
 #include "app/DataOptions.h"
+#include "app/Headless.h"
 #include "app/InProcessDelivery.h"
 #include "app/Links.h"
 #include "app/QtTranslation.h"
@@ -70,6 +72,7 @@ std::optional<Options> ParseOptions(const QCoreApplication& app) {
         "SPEC");
     parser.addOptions({demo, deviceType, screenshot, after, via, faults});
     qm::AddLinkOptions(parser);
+    qm::AddHeadlessOptions(parser);
     parser.process(app);
 
     Options o;
@@ -103,6 +106,12 @@ std::optional<Options> ParseOptions(const QCoreApplication& app) {
             return std::nullopt;
         }
         o.faults = *parsed;
+    }
+    if (const QString lang = parser.value("lang");
+        parser.isSet("lang") && lang != "ru" && lang != "en") {
+        std::fprintf(stderr, "%s\n",
+                     qm::Message(qm::Msg::CliBadLanguage, false, {lang.toStdString()}).c_str());
+        return std::nullopt;
     }
     o.port = qm::PortOption(parser);
     if (o.demo && o.port) {
@@ -173,6 +182,9 @@ bool AsksForHelp(int argc, char* argv[]) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    const bool commandLineRun = AsksForHelp(argc, argv) || qm::AsksForDataOptions(argc, argv) ||
+                                qm::AsksForHeadlessRun(argc, argv);
+    if (commandLineRun) qm::UseParentConsole();
     // --export and --view work on copied data alone, without the main window.
     if (const std::optional<int> status = qm::RunDataOptions(argc, argv)) return *status;
     // Help is text alone: printed without a display, e.g. in a terminal over SSH.
@@ -181,6 +193,8 @@ int main(int argc, char* argv[]) {
         ParseOptions(text);  // prints the help and ends the program
         return 0;
     }
+    // Unattended runs: the controller and its links without a window or a display.
+    if (qm::AsksForHeadlessRun(argc, argv)) return qm::RunHeadless(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName("QM Controller");
     const std::optional<Options> options = ParseOptions(app);
@@ -243,6 +257,12 @@ int main(int argc, char* argv[]) {
 
     const QSize screen = QGuiApplication::primaryScreen()->size();
     controller.FormCreate(screen.width(), screen.height());
+    // The window starts in Russian; --lang en starts it in English, as the menu would.
+    if (qm::EnglishAsked(argc, argv)) {
+        controller.Click("pmEng");
+        qtTexts.Follow(true);
+        dataNote.Follow(true);
+    }
     window.show();
 
     // The program ends with its main window, even while the parameters dialog is up.

@@ -35,10 +35,7 @@ const std::string* Catalogue::SelectedDirectory() const {
 }
 
 bool Catalogue::ReadOutRunning() const {
-    // The line value is read a second after the listing (Timer3); until it has been answered a
-    // copy's first request would take its place.
-    return sequence_.ReadingOut() || ctx_.m.StartTimer.enabled || ctx_.m.Timer3.enabled ||
-           (ctx_.x.Outstanding && ctx_.x.CurrentCommand == C::LineValue);
+    return sequence_.ReadingOut() || ctx_.m.StartTimer.enabled;
 }
 
 void Catalogue::ComboBox1Change() {
@@ -89,7 +86,14 @@ void Catalogue::RequestDirectoryList(const std::string& name) {
 void Catalogue::ListingReply() {
     const Reply r = ctx_.CurrentReply();
     if (r.Status() != ReplyStatus::Complete) {
-        sequence_.EndInitialSequence();
+        // A refusal. A copy cannot know its files and stops with a message; the read-out's
+        // listing leaves the data group hidden but gives the clock and test buttons back.
+        if (copy_.ListingFiles()) {
+            copy_.FailCopy(ctx_.Text(Msg::ListingRefused,
+                                     {QuotedName(DirectoryName_), std::to_string(r.Status())}));
+            return;
+        }
+        sequence_.ListingRefused();
         return;
     }
     if (r.Data(0) != 0) {

@@ -38,8 +38,7 @@ public:
     void ComboBox1Change();
     void bDeleteClick();
 
-    // The connection's read-out has not ended yet, its line value query included: no copy may
-    // start, its requests would cross.
+    // The connection's read-out has not ended yet: no copy may start, its requests would cross.
     bool ReadOutRunning() const;
 
     // The logger's name of the selected directory, or nothing when none is selected.

@@ -23,6 +23,9 @@ void ConnectionSequence::Restart() {
     ArmReadOut();
     PathrexDevice_ = false;
     DeviceTitle_.clear();
+    Version_ = 0;
+    LineValueText_.clear();
+    BatteryRead_ = false;
 }
 
 // A version byte of 0 is a USB modem adapter, not a logger.
@@ -40,6 +43,7 @@ void ConnectionSequence::IdentificationReply() {
         ctx_.x.SendToAdapter(requests::Adapter(C::LinkKindQuery));
         return;
     }
+    Version_ = version;
     m.gbR_Modem.visible = false;
     radio_.StopRadioRepeat();
     m.SysTimer.Stop();
@@ -57,9 +61,11 @@ void ConnectionSequence::IdentificationReply() {
     }
     m.window.title = DeviceTitle_;
 
+    // The read-out gives them back after its first listing; an identification outside it (late,
+    // or repeated by the watchdog) leads to no listing and must not take them away.
     for (Button* b : {&m.bTest, &m.bClock, &m.bSynch}) {
         b->visible = true;
-        b->enabled = false;
+        if (InitialSequence_) b->enabled = false;
     }
     ctx_.x.Send(requests::Plain(
         DeviceType_ < device_type::kFirstWithCalibration ? C::ReadClock : C::ReadCalibration));
@@ -106,7 +112,8 @@ std::string ConnectionSequence::LineText(const Reply& r) {
 void ConnectionSequence::LineValueReply() {
     const Reply r = ctx_.CurrentReply();
     LineValue_ = FirstLineWord(r).value_or(0);
-    ctx_.m.window.title = DeviceTitle_ + "  Line  [" + LineText(r) + "]";
+    LineValueText_ = LineText(r);
+    ctx_.m.window.title = DeviceTitle_ + "  Line  [" + LineValueText_ + "]";
 }
 
 // Entries 1..30; loggers from kFirstMultiBlock on hold more, read in blocks by 62.
@@ -131,6 +138,7 @@ void ConnectionSequence::CalibrationBlockReply() {
 // During the read-out the root listing follows, after a test measurement the line value.
 void ConnectionSequence::BatteryReply() {
     BatteryVolts_ = ctx_.CurrentReply().Data(0) / 10.0;
+    BatteryRead_ = true;
     ShowBattery(ctx_.m, BatteryVolts_, BatteryShown_);
     if (InitialSequence_ && catalogue_) catalogue_->ListRoot();
     if (LineQueryPending_) {
@@ -166,18 +174,27 @@ void ConnectionSequence::GiveUp() {
         if (b->visible) b->enabled = true;
 }
 
+void ConnectionSequence::EnableAfterFirstListing() {
+    if (!FirstListing_) return;
+    WindowModel& m = ctx_.m;
+    m.bSynch.enabled = true;
+    m.bClock.enabled = true;
+    m.bTest.enabled = true;
+    FirstListing_ = false;
+}
+
+void ConnectionSequence::ListingRefused() {
+    EnableAfterFirstListing();
+    EndInitialSequence();
+}
+
 void ConnectionSequence::EndOfListing() {
     WindowModel& m = ctx_.m;
     if (PathrexDevice_)
         m.pComment.visible = true;
     else
         m.GroupBox2.visible = true;
-    if (FirstListing_) {
-        m.bSynch.enabled = true;
-        m.bClock.enabled = true;
-        m.bTest.enabled = true;
-        FirstListing_ = false;
-    }
+    EnableAfterFirstListing();
     m.window.width = 370;
     EndInitialSequence();
     m.Chart1.visible = false;
@@ -214,6 +231,9 @@ void ConnectionSequence::SysTimerTimer() {
 }
 
 void ConnectionSequence::Timer3Timer() {
+    // A test measurement or copy clicked since the read-out ended has its request out: the line
+    // value waits for the next tick rather than take that request's place.
+    if (ctx_.x.Outstanding) return;
     ctx_.m.Timer3.Stop();
     ctx_.x.Send(requests::Plain(C::LineValue));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "core/PartContext.h"
@@ -47,6 +48,9 @@ public:
     void ContinueWithBattery();
     // A listing has ended: the groups of the device are shown and the read-out ends.
     void EndOfListing();
+    // The logger refused a listing: the read-out ends with the data group hidden, the clock and
+    // test buttons usable.
+    void ListingRefused();
     void EndInitialSequence();
     // The logger stopped answering during the read-out: it ends here, and the buttons it would
     // have enabled at its end come back so the operator can try again.
@@ -64,11 +68,20 @@ public:
     bool FirstListing() const { return FirstListing_; }
     bool PathrexDevice() const { return PathrexDevice_; }
     const std::string& DeviceTitle() const { return DeviceTitle_; }
+    // What this connection has learnt so far: the version byte of the identification, the
+    // battery voltage and the text of the line value (empty until their replies came).
+    std::uint8_t Version() const { return Version_; }
+    std::optional<double> BatteryVolts() const {
+        return BatteryRead_ ? std::optional<double>(BatteryVolts_) : std::nullopt;
+    }
+    const std::string& LineValueText() const { return LineValueText_; }
 
     // Text of the line value for the title from a reply to 16.
     static std::string LineText(const Reply& reply);
 
 private:
+    // The clock and test buttons, once, at the end of the first listing.
+    void EnableAfterFirstListing();
     PartContext& ctx_;
     CalibrationEditor& calibration_;
     RadioModem& radio_;
@@ -83,7 +96,10 @@ private:
     bool LineQueryPending_ = false;
     std::uint8_t CalBlockIndex_ = 0;
     std::uint16_t LineValue_ = 0;
+    std::string LineValueText_;
+    std::uint8_t Version_ = 0;
     double BatteryVolts_ = 0;
+    bool BatteryRead_ = false;
     bool BatteryShown_ = false;
 };
 

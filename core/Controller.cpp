@@ -15,6 +15,7 @@ Controller::Controller(PcClock& clock, OperatorServices& ops)
     x_.SetWatchdog(&m_.ReplyTimer);
     sequence_.SetCatalogue(catalogue_);
     copy_.SetDayCopy(day_);
+    copy_.SetTally(tally_);
     RegisterHandlers();
 }
 
@@ -166,8 +167,28 @@ void Controller::RunChange(std::string_view name) {
     if (const Handlers::Fn* f = handlers_.Change(name)) (*f)();
 }
 
+bool Controller::SendsRequest(std::string_view name) {
+    for (std::string_view n : {"bAllData", "bNewData", "bCopy", "bTest", "bClock", "bSynch",
+                               "bDelete", "bRemark", "bCalibr", "Parameters.Button1"})
+        if (n == name) return true;
+    return false;
+}
+
 void Controller::Click(std::string_view name) {
-    if (const Handlers::Fn* f = handlers_.Click(name)) Run(*f);
+    const Handlers::Fn* f = handlers_.Click(name);
+    if (!f) return;
+    if (x_.Outstanding && SendsRequest(name)) {
+        deferredClick_ = std::string(name);
+        return;
+    }
+    Run(*f);
+}
+
+void Controller::RunDeferredClick() {
+    if (deferredClick_.empty() || x_.Outstanding) return;
+    const std::string name = std::move(deferredClick_);
+    deferredClick_.clear();
+    Click(name);
 }
 
 namespace {

@@ -13,6 +13,7 @@
 #include "core/ConnectionSequence.h"
 #include "core/CopyProgress.h"
 #include "core/CopySession.h"
+#include "core/CopyTally.h"
 #include "core/DayCopy.h"
 #include "core/DeviceClock.h"
 #include "core/Exchange.h"
@@ -67,6 +68,8 @@ public:
     const DayCopy& Day() const { return day_; }
     // The progress of the running copy.
     CopyProgressView Progress() const { return progress_.View(); }
+    // Files, bytes and retries of the copies since the start.
+    const CopyTally& Tally() const { return tally_; }
 
     // Start-up and close.
     // Makes sure a DATA folder exists in the start folder (the working directory at start).
@@ -122,6 +125,8 @@ public:
     void Selected(std::string_view name, int index);
     // Names that have a click or change handler (views connect only these).
     bool HasClickHandler(std::string_view name) const;
+    // A click waits for the reply to the request outstanding (see deferredClick_).
+    bool ClickDeferred() const { return !deferredClick_.empty(); }
 
     // Language items of the context menu: each sets both check marks, then its captions.
     void pmRusClick();
@@ -162,6 +167,10 @@ private:
     std::string WhatDidNotAnswer(std::uint8_t code) const;
     std::string LinkInWords() const;
     void RunChange(std::string_view name);
+    // A button whose click sends a request to the logger.
+    static bool SendsRequest(std::string_view name);
+    // Runs the click that waited for the outstanding request, once none is.
+    void RunDeferredClick();
     void SetLanguage(bool english);
 
     // Links: the device or port that carries the packets from now on; the connection sequence
@@ -180,6 +189,10 @@ private:
     Exchange x_;
     PartContext ctx_;
     Handlers handlers_;
+    // A click that would send a request while another is awaited: its reply would be taken for
+    // the new request's. It runs as soon as nothing is awaited.
+    std::string deferredClick_;
+    CopyTally tally_;
 
     // A part may hold a reference to one declared after it; none uses it while being built.
     CalibrationEditor calibration_{ctx_};
@@ -213,6 +226,7 @@ void Controller::Run(F&& handler) {
     } catch (const std::exception& e) {
         ops_.ShowError(Message(Msg::InternalError, IsEnglish(), {e.what()}));
     }
+    RunDeferredClick();
     if (changed_) changed_();
 }
 

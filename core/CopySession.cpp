@@ -12,6 +12,7 @@
 
 #include "core/Catalogue.h"
 #include "core/CopyProgress.h"
+#include "core/CopyTally.h"
 #include "core/DayCopy.h"
 #include "protocol/CommandCode.h"
 #include "protocol/Cp1251.h"
@@ -47,6 +48,7 @@ void CopySession::FailCopy(const std::string& message) {
     stopRequested_ = false;
     ctx_.m.bStop.enabled = false;
     ctx_.StopBusyIndicator();
+    outcome_ = Outcome::Failed;
     ctx_.ops.ShowError(message);
     ctx_.m.Timer2.Start();
 }
@@ -129,6 +131,7 @@ void CopySession::StartCopy(bool resume) {
     // Its requests would cross the read-out's.
     if (catalogue_.ReadOutRunning()) return;
     LockForCopy();
+    CopyStarted();
     CopyState& c = c_;
     c.MeasurementCount = 0;
     for (Button* b : {&ctx_.m.bAllData, &ctx_.m.bNewData, &ctx_.m.bSelect, &ctx_.m.bDelete})
@@ -163,6 +166,7 @@ void CopySession::FileListingEnded() {
     c.ResumeRequested = false;
     if (c.FileNameTable.empty()) {
         ctx_.StopBusyIndicator();
+        CopyCompleted();
         ShowNoData();
         return;
     }
@@ -207,6 +211,7 @@ void CopySession::CopyFilesFrom(std::size_t index, bool resumeFirst) {
         if (OpenCopyFile(i, resumeFirst && i == index)) return;
     ctx_.StopBusyIndicator();      // every name may have been refused before a line came in
     ctx_.m.bStop.enabled = false;  // nothing is left to stop
+    CopyCompleted();
     if (c.MeasurementCount == 0) ShowNoData();
     ctx_.m.Timer2.Start();
 }
@@ -268,7 +273,7 @@ void CopySession::CompleteCopyFile() {
         record = StageResumeRecord(c.copyFolder, c.FileNameTable[c.CurrentFileIndex - 1],
                                    c.LinesWritten);
     c.DataFileOpen = false;
-    c.DataFile.Commit();
+    CommitDataFile();
     if (record) record->Commit();
 }
 
@@ -319,9 +324,20 @@ void CopySession::RequestFirstValues() {
     ctx_.x.Send(requests::Plain(C::FirstValues));
 }
 
+bool CopySession::RefusedReply(std::uint8_t status) {
+    if (status == ReplyStatus::Complete || status == ReplyStatus::Partial ||
+        status == ReplyStatus::End)
+        return false;
+    if (c_.DataFileOpen || outcome_ == Outcome::Running)
+        FailCopy(ctx_.Text(Msg::CopyReplyRefused,
+                           {Cp1251ToUtf8(c_.RequestPath), std::to_string(status)}));
+    return true;
+}
+
 // Row 66/67/69.
 void CopySession::LineReply() {
     ctx_.StopBusyIndicator();
+    if (RefusedReply(ctx_.CurrentReply().Status())) return;
     GuardCopy([&] {
         if (day_ && day_->Active())
             day_->HandleDayLineReply();
@@ -367,6 +383,7 @@ void CopySession::HandleLineReply() {
 void CopySession::ValuesReply() {
     if (!c_.DataFileOpen) return;  // values that belong to no file being copied
     const std::uint8_t status = ctx_.CurrentReply().Status();
+    if (RefusedReply(status)) return;
     GuardCopy([&] {
         switch (status) {
             case ReplyStatus::Complete:
@@ -479,7 +496,13 @@ void CopySession::BeginLocalFile(const std::filesystem::path& name) {
 void CopySession::CommitLocalFile() {
     if (!c_.DataFileOpen) return;
     c_.DataFileOpen = false;
+    CommitDataFile();
+}
+
+void CopySession::CommitDataFile() {
+    const std::uint64_t bytes = c_.DataFile.Size();
     c_.DataFile.Commit();
+    if (tally_) tally_->FileWritten(bytes);
 }
 
 bool CopySession::CopyRunning() const {

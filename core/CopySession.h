@@ -12,6 +12,7 @@ namespace qm {
 
 class Catalogue;
 class CopyProgress;
+class CopyTally;
 class DayCopy;
 
 // Copies of a directory's files into its local data-set folder: "Копировать" copies every file
@@ -24,6 +25,8 @@ public:
     CopySession(PartContext& ctx, Catalogue& catalogue, CopyProgress& progress)
         : ctx_(ctx), catalogue_(catalogue), progress_(progress) {}
     void SetDayCopy(DayCopy& day) { day_ = &day; }
+    // Counts the files each copy puts in place.
+    void SetTally(CopyTally& tally) { tally_ = &tally; }
     void Register(Handlers& h);
 
     void bAllDataClick();
@@ -41,6 +44,9 @@ public:
     bool ListingFiles() const { return c_.ListingFiles; }
     void FileListingEntry(const std::string& nameBytes);
     void FileListingEnded();
+    // A reply of the copy whose status means nothing to it (garbled, or a refusal): nothing of it
+    // is written and a copy running stops with a message. False for the three statuses.
+    bool RefusedReply(std::uint8_t status);
     // Rows 66/67/69 and 71/72.
     void LineReply();
     void ValuesReply();
@@ -48,6 +54,12 @@ public:
     void Timer2Timer();
     // A copy (or its finishing step) is running.
     bool CopyRunning() const;
+    // How the last copy of any kind ended: every file it was to copy is in place (Complete, also
+    // when there was nothing to copy), or it stopped with a message (Failed).
+    enum class Outcome { None, Running, Complete, Failed };
+    Outcome LastOutcome() const { return outcome_; }
+    void CopyStarted() { outcome_ = Outcome::Running; }
+    void CopyCompleted() { outcome_ = Outcome::Complete; }
     // The logger stopped answering in the middle of a file: the staged file is cut back to its
     // last complete line or measurement and the file is reopened on the logger after it.
     // False when no file is being copied.
@@ -101,12 +113,15 @@ private:
     bool OpenCopyFile(std::size_t index, bool resume);
     void CompleteCopyFile();
     void RequestResumeFile();
+    // Puts the staged local file in place and counts it.
+    void CommitDataFile();
 
     PartContext& ctx_;
     Catalogue& catalogue_;
     CopyProgress& progress_;
     DayCopy* day_ = nullptr;
     bool stopRequested_ = false;
+    CopyTally* tally_ = nullptr;
     CopyState c_;
     // Where the measurement whose values are being read began in the staged file, so that one
     // whose values did not all arrive can be dropped whole.
@@ -114,6 +129,7 @@ private:
     std::int32_t linesAtMeasurement_ = 0;
     std::uint64_t bytesAtMeasurement_ = 0;
     std::int32_t countAtFileStart_ = 0;
+    Outcome outcome_ = Outcome::None;
 };
 
 }  // namespace qm

@@ -64,6 +64,7 @@ void DayCopy::bCopyClick() {
     dayMonth_ = date.month;
     copy_.Aim(*dir, path);
     progress_.BeginDay(m.DateData.value);
+    copy_.CopyStarted();
     ctx_.StartBusyIndicator();
     copy_.RequestOpenFile();
 }
@@ -74,19 +75,23 @@ void DayCopy::HandleDayLineReply() {
     if (status == ReplyStatus::End) {
         // The monthly file has ended. After lines of the chosen day that is the day's end (the
         // last day of the month, or today), and the count stays shown.
-        if (copy_.MeasurementCount() > 0)
+        if (copy_.MeasurementCount() > 0) {
             FinishDayCopy();
-        else
+        } else {
+            copy_.CopyCompleted();
             copy_.ShowNoData();
+        }
         return;
     }
     const std::string text = r.Text();
     if (copy_.MeasurementCount() == 0) {
         // The first line of the monthly file: the logger then looks for the day itself.
-        if (status == ReplyStatus::Partial)
+        if (status == ReplyStatus::Partial) {
             RequestDay();
-        else
+        } else {
+            copy_.CopyCompleted();  // a file of one line holds no measurement of any day
             ctx_.m.Timer2.Start();
+        }
         return;
     }
     if (IsHeaderLine(text)) {
@@ -116,7 +121,9 @@ void DayCopy::DayFoundReply() {
     if (!DayCopyMode_ || copy_.DataFileOpen()) return;
     const Reply r = ctx_.CurrentReply();
     const std::uint8_t status = r.Status();
+    if (copy_.RefusedReply(status)) return;
     if (status == ReplyStatus::Complete || status == ReplyStatus::End) {
+        copy_.CopyCompleted();
         copy_.ShowNoData();
         return;
     }
@@ -139,6 +146,7 @@ void DayCopy::RestartDay() {
 
 void DayCopy::FinishDayCopy() {
     copy_.CommitLocalFile();
+    copy_.CopyCompleted();
     ctx_.m.Timer2.Start();
 }
 

@@ -77,6 +77,13 @@ void DeviceClock::ShowDeviceClock() {
     ClockDay_ = r.Data(3);
     ClockMonth_ = r.Data(4);
     ClockYear_ = r.Data(5);
+    const auto logger = DateTime::FromCivil(
+        {2000 + ClockYear_, ClockMonth_, ClockDay_, ClockHour_, ClockMinute_, ClockSecond_, 0});
+    ++readings_;
+    if (logger)
+        lastReading_ = ClockReading{*logger, ctx_.clock.Now(), readings_};
+    else
+        lastReading_.reset();
     Label& l = ctx_.m.Label2;
     l.caption =
         ClockText(ClockHour_, ClockMinute_, ClockSecond_, ClockDay_, ClockMonth_, ClockYear_);

@@ -126,6 +126,7 @@ void Controller::UsbLoggerPluggedIn(HidDevice& device) {
 void Controller::PrepareNewConnection() {
     sequence_.Restart();
     x_.ForgetRequest();
+    deferredClick_.clear();
     x_.TextMode = false;
     bt_.Reset();
     x_.ResetSerialReply();
@@ -171,6 +172,7 @@ void Controller::ComPort1Lost() {
         x_.ClosePort();
         x_.ResetSerialReply();
         x_.ForgetRequest();
+        deferredClick_.clear();
         ShowRetry(0);
         m_.StartTimer.Stop();
         // The port group comes back for another port (or the same one once it is there again).

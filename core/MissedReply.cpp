@@ -103,6 +103,7 @@ void Controller::ReplyTimerTimer() {
         return;
     }
     ShowRetry(missed + 1);
+    if (RuleFor(code).retry == Retry::Copy || copy_.ListingFiles()) tally_.Retried();
     RetryRequest(code);
     // The retry counts on: the reply to it clears the count.
     x_.MissedReplies = missed;
@@ -156,6 +157,7 @@ std::string Controller::LinkInWords() const {
 
 void Controller::GiveUpRequest(std::uint8_t code) {
     const std::string text = ctx_.Text(Msg::NoReply, {WhatDidNotAnswer(code), LinkInWords()});
+    deferredClick_.clear();  // it would meet the same silence
     sequence_.GiveUp();
     if (RuleFor(code).retry == Retry::Copy || copy_.ListingFiles()) {
         // Drops the unfinished file; the finishing step gives the data group back. The resume

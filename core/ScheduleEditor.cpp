@@ -11,15 +11,18 @@ namespace qm {
 
 void ScheduleEditor::Register(Handlers& h) {
     WindowModel& m = ctx_.m;
-    for (auto [name, editor] :
+    for (const auto& entry :
          std::initializer_list<std::pair<const char*, Control*>>{{"TimeStart", &m.TimeStart},
                                                                  {"DateStart", &m.DateStart},
                                                                  {"TimeStop", &m.TimeStop},
                                                                  {"DateStop", &m.DateStop},
                                                                  {"DayEdit", &m.DayEdit},
                                                                  {"HourEdit", &m.HourEdit},
-                                                                 {"MinEdit", &m.MinEdit}})
-        h.OnChange(name, [this, editor] { ScheduleEditorChanged(*editor); });
+                                                                 {"MinEdit", &m.MinEdit}}) {
+        // A plain variable: clang before 16 cannot capture a structured binding.
+        Control* editor = entry.second;
+        h.OnChange(entry.first, [this, editor] { ScheduleEditorChanged(*editor); });
+    }
     h.OnClick("bCurrent1", [this] { bCurrent1Click(); });
     h.OnClick("bCurrent2", [this] { bCurrent2Click(); });
     h.OnClick("bSet", [this] { bSetClick(); });

@@ -58,7 +58,12 @@ void TestMeasurement::ReadingsReply() {
         ctx_.x.Send(requests::Plain(CommandCode::NextReadings));
         return;
     }
-    if (r.Status() != ReplyStatus::Complete) return;
+    if (r.Status() != ReplyStatus::Complete) {
+        // Nothing more will come: the window is given back and the operator told why.
+        GiveUp();
+        ctx_.ops.ShowError(ctx_.Text(Msg::TestRefused, {std::to_string(r.Status())}));
+        return;
+    }
     ctx_.StopBusyIndicator();
     for (Control* c : std::initializer_list<Control*>{&m.bSynch, &m.bClock, &m.GroupBox2,
                                                       &m.pComment, &m.GroupBox1, &m.bTest})

@@ -130,15 +130,16 @@ TEST(TestMeasurement, LocksTheControlsUntilTheLastBlockThenReadsBatteryAndLine) 
     EXPECT_EQ(m.Chart1.series1.size(), 63u);
 }
 
-TEST(TestMeasurement, ARefusedBlockUnlocksOnlyTheTestButton) {
+TEST(TestMeasurement, ARefusedBlockEndsTheMeasurementAndGivesTheWindowBack) {
     IdleRig t;
     t.dev.On(32, {ReadingsBlock(250, 0, 0)});
     t.rig.controller.bTestClick();
     t.rig.RunFor(500);
     EXPECT_EQ(t.dev.Codes(), std::vector<int>{32});
     EXPECT_TRUE(t.rig.Model().bTest.enabled);
-    EXPECT_FALSE(t.rig.Model().bClock.enabled);
-    EXPECT_TRUE(t.rig.Model().ProgressBar1.visible) << "the busy bar keeps turning";
+    EXPECT_TRUE(t.rig.Model().bClock.enabled);
+    EXPECT_FALSE(t.rig.Model().ProgressBar1.visible) << "nothing more comes: the bar stops";
+    EXPECT_EQ(t.rig.ops.errors.size(), 1u);
 }
 
 TEST(TestMeasurement, ReadingsBeyondSixtyThreeAreIgnored) {

@@ -164,7 +164,11 @@ TEST(ConnectionSequence, ARefusedListingEndsTheReadOutWithoutTheDataGroup) {
     EXPECT_EQ(dev.Codes(), (std::vector<int>{0, 48, 50, 52, 64, 16}));
     EXPECT_FALSE(rig.Model().GroupBox1.visible);
     EXPECT_FALSE(rig.State().Sequence().ReadingOut());
-    EXPECT_FALSE(rig.Model().bTest.enabled) << "only the end of a listing enables the buttons";
+    // The clock and the test measurement do not need the listing: the window is not left
+    // without a control to use.
+    EXPECT_TRUE(rig.Model().bTest.enabled);
+    EXPECT_TRUE(rig.Model().bClock.enabled);
+    EXPECT_TRUE(rig.Model().bSynch.enabled);
 }
 
 TEST(ConnectionSequence, AModemAdapterIsAskedWhichModemItIsWithoutTouchingTheWindow) {

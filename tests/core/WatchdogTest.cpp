@@ -134,32 +134,6 @@ TEST(NothingAwaited, NoCopyStartsBeforeTheReadOutHasEnded) {
     EXPECT_TRUE(rig.ops.errors.empty());
 }
 
-TEST(NothingAwaited, NoCopyStartsBeforeTheLineValueOfTheReadOutIsAnswered) {
-    // The line value is asked a second after the listing: a copy started before would lose its
-    // first reply to it and stand still with nothing awaited.
-    SmallLogger small;
-    Rig rig(small.logger);
-    small.Use(rig);
-    rig.link.SetReplyDelay(std::chrono::milliseconds(50));
-    rig.StartUsb();
-    while (rig.State().Sequence().ReadingOut()) rig.RunFor(10);
-    ASSERT_TRUE(rig.Model().Timer3.enabled);
-    const std::size_t before = rig.SentCodes().size();
-    rig.controller.Click("bAllData");
-    EXPECT_EQ(rig.SentCodes().size(), before);
-    EXPECT_TRUE(rig.State().Directories().ReadOutRunning());
-    rig.RunFor(1000);  // the query goes out: its reply is still awaited
-    ASSERT_EQ(rig.SentCodes().back(), 16);
-    rig.controller.Click("bAllData");
-    EXPECT_EQ(rig.SentCodes().back(), 16);
-    rig.RunUntilIdle();
-    EXPECT_NE(rig.Model().window.title.find("Line"), std::string::npos);
-    rig.controller.Click("bAllData");
-    rig.RunUntilIdle();
-    EXPECT_TRUE(rig.Model().bNewData.enabled);
-    EXPECT_TRUE(rig.ops.errors.empty());
-}
-
 TEST(Watchdog, ArmedByEveryAnsweredRequestAndNeverFiringOnAHealthyLink) {
     // The same read-out and copy over a prompt link and over one slower than any real one.
     std::vector<int> prompt;

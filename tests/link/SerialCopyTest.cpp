@@ -70,7 +70,7 @@ protected:
         c.Click("bSetPort");
         ASSERT_TRUE(c.Link().PortOpen) << line->slave;
         ASSERT_TRUE(RunUntil([&] {
-            return !c.Directories().ReadOutRunning() && !c.Directories().DirectoryNames().empty();
+            return !c.Sequence().ReadingOut() && !c.Directories().DirectoryNames().empty();
         }));
     }
     void TearDown() override {

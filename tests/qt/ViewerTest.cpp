@@ -205,8 +205,12 @@ TEST_F(ViewerTest, ExportFromTheCommandLineWritesTheTableAndReportsDamage) {
     EXPECT_EQ(ReadWholeFile(data / "out.csv").substr(0, 45),
               "time,1,2,3\r\n2024-03-01 10:00,1.00,2.00,3.00\r\n");
 
-    std::tie(status, err) =
-        run({"--export", QString::fromStdString(PathText(data / "absent")), "--csv", csv});
+    // Messages are Russian unless --lang asks for English, as in the window.
+    const QString absent = QString::fromStdString(PathText(data / "absent"));
+    std::tie(status, err) = run({"--export", absent, "--csv", csv});
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(err.contains("не существует")) << err.toStdString();
+    std::tie(status, err) = run({"--export", absent, "--csv", csv, "--lang", "en"});
     EXPECT_EQ(status, 1);
     EXPECT_TRUE(err.contains("does not exist")) << err.toStdString();
 
@@ -216,7 +220,7 @@ TEST_F(ViewerTest, ExportFromTheCommandLineWritesTheTableAndReportsDamage) {
     EXPECT_FALSE(fs::exists(data / "e.csv"));
 
     std::ofstream(data / "OBJ" / "2024_4.dat", std::ios::binary) << "1x:00 02.04.2024\r\n";
-    std::tie(status, err) = run({"--export", folder, "--csv", csv});
+    std::tie(status, err) = run({"--export", folder, "--csv", csv, "--lang=en"});
     EXPECT_EQ(status, 3) << "written, but a line was skipped";
     EXPECT_TRUE(err.contains("2024_4.dat:1: unreadable measurement header")) << err.toStdString();
 

@@ -75,6 +75,106 @@ TEST_F(StoreRegression, ARepeatedEndOfFileAfterACopyChangesNoFile) {
     EXPECT_EQ(FilesUnder(box.Data()), files);
 }
 
+// The line value is asked for a second after the read-out. On a slow link, a copy or test
+// measurement clicked within that second used to have its request replaced by the line value's:
+// its reply was taken for the line value and the window stayed locked.
+TEST(Regression, TheLineValueAfterTheReadOutWaitsForACopyOrTestClickedBeforeIt) {
+    for (const char* button : {"bAllData", "bTest"}) {
+        SCOPED_TRACE(button);
+        Sandbox box;
+        StoreDevice dev;
+        FillLogger(dev);
+        dev.connection.On(CommandCode::StartTest, {{2, 248}});
+        Rig rig(dev);
+        rig.link.SetReplyDelay(std::chrono::milliseconds(400));  // a slow link
+        Controller& c = rig.controller;
+        c.SetUpFolders(box.Start());
+        rig.StartUsb();
+        while (c.Sequence().ReadingOut() || rig.Model().StartTimer.enabled) rig.RunFor(10);
+        ASSERT_TRUE(rig.Model().Timer3.enabled);
+        c.Click(button);
+        rig.RunUntilIdle();
+        EXPECT_FALSE(rig.Model().ProgressBar1.visible);
+        EXPECT_TRUE(rig.Model().GroupBox1.enabled);
+        EXPECT_TRUE(rig.Model().bAllData.enabled);
+        EXPECT_TRUE(rig.Model().bTest.enabled);
+        EXPECT_EQ(rig.ops.errors, std::vector<std::string>{});
+        EXPECT_EQ(rig.SentCodes().back(), CommandCode::LineValue);
+        if (std::string_view(button) == "bAllData") {
+            EXPECT_EQ(c.Copy().LastOutcome(), CopySession::Outcome::Complete);
+        }
+    }
+}
+
+// A copy clicked while another request was awaited (here the line value after the read-out)
+// used to send its listing request at once: the other request's reply was taken for the first
+// entry, and a file of the directory was never copied. The click now waits for that reply.
+TEST(Regression, ACopyClickedWhileARequestIsAwaitedWaitsForItsReply) {
+    Sandbox box;
+    StoreDevice dev;
+    FillLogger(dev);
+    Rig rig(dev);
+    rig.link.SetReplyDelay(std::chrono::milliseconds(400));
+    Controller& c = rig.controller;
+    c.SetUpFolders(box.Start());
+    rig.StartUsb();
+    while (c.Link().CurrentCommand != CommandCode::LineValue) rig.RunFor(10);
+    ASSERT_TRUE(c.Link().Outstanding);
+    c.Click("bAllData");
+    EXPECT_TRUE(c.ClickDeferred());
+    rig.RunUntilIdle();
+    EXPECT_EQ(c.Copy().LastOutcome(), CopySession::Outcome::Complete);
+    const auto files = FilesUnder(box.Data() / "D1");
+    for (const auto& [name, file] : dev.Directory("D1")->files) {
+        ASSERT_TRUE(files.count(name)) << name;
+        EXPECT_EQ(files.at(name), LocalCopyOf(file)) << name;
+    }
+}
+
+// A line or value reply of a copy with a status of no meaning (a garbled byte) used to be written
+// and then answered with no request: the copy stood still. It stops with a message, the file
+// being copied is left as it was and the files completed before it stay.
+TEST_F(StoreRegression, ACopyReplyWithAStatusOfNoMeaningStopsTheCopy) {
+    rig.link.SetReplyDelay(std::chrono::milliseconds(10));  // to stop at one request
+    // The values of the first file's first measurement, then the second line of the second file.
+    for (auto [code, index] : {std::pair{CommandCode::FirstValues, std::size_t{1}},
+                               std::pair{CommandCode::NextLine, std::size_t{2}}}) {
+        SCOPED_TRACE(int(code));
+        rig.ops.errors.clear();
+        c.Click("bAllData");
+        while (c.Link().CurrentCommand != code || c.Copy().Files().CurrentFileIndex != index)
+            rig.RunFor(1);
+        while (rig.link.HasReport()) rig.link.TakeReport();  // its reply comes garbled
+        c.HidCtlDeviceData("QM Controller", std::vector<std::uint8_t>{3, 61, 'z', 0});
+        rig.RunUntilIdle();
+        EXPECT_EQ(c.Copy().LastOutcome(), CopySession::Outcome::Failed);
+        EXPECT_EQ(rig.ops.errors.size(), 1u);
+        EXPECT_TRUE(rig.Model().bAllData.enabled);
+        const auto files = FilesUnder(box.Data() / "D1");
+        if (index == 1) {
+            EXPECT_FALSE(files.count("2024_3.dat"));
+        } else {
+            EXPECT_EQ(files.at("2024_3.dat"), LocalCopyOf(*dev.File("D1\\2024_3.dat")));
+            EXPECT_FALSE(files.count("b.dat"));
+        }
+    }
+}
+
+// A copy whose file listing the logger refused (a status other than 248) used to stand still
+// with the data group locked: it stops with a message and the data group comes back.
+TEST_F(StoreRegression, ARefusedFileListingStopsTheCopyWithAMessage) {
+    c.Click("bAllData");
+    ASSERT_EQ(c.Link().CurrentCommand, CommandCode::ListFirst);
+    while (rig.link.HasReport()) rig.link.TakeReport();  // the logger's answer is a refusal
+    c.HidCtlDeviceData("QM Controller", std::vector<std::uint8_t>{2, 249, 0});
+    rig.RunUntilIdle();
+    EXPECT_EQ(c.Copy().LastOutcome(), CopySession::Outcome::Failed);
+    ASSERT_EQ(rig.ops.errors.size(), 1u);
+    EXPECT_NE(rig.ops.errors[0].find("D1"), std::string::npos) << rig.ops.errors[0];
+    EXPECT_TRUE(rig.Model().bAllData.enabled);
+    EXPECT_TRUE(rig.Model().ComboBox1.enabled);
+}
+
 // Bytes of a reply that never completed (noise, a cut line) used to stay at the head of the
 // receive buffer, so that no later reply on the serial line completed again.
 TEST(Regression, APartialSerialReplyDoesNotBlockTheNextExchange) {

@@ -1,9 +1,14 @@
 #include "tests/robustness/RobustnessSupport.h"
 
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 
 #include "protocol/CommandCode.h"
+#include "protocol/Reply.h"
+#include "store/Catalogue.h"
+#include "store/LocalFiles.h"
+#include "store/ValueLines.h"
 
 namespace qm::test {
 
@@ -246,14 +251,318 @@ Session::Session(Sandbox& sandbox, Phase phase, std::mt19937& rng) : box(sandbox
     box.Snapshot();
 }
 
-const std::vector<std::string> kButtons = {"bAllData", "bNewData", "bSelect", "bCopy",   "bCancel",
-                                           "bClock",   "bSynch",   "bTest",   "Button6", "bRStart",
-                                           "bDelete",  "bSet",     "bRemark"};
+const std::vector<std::string> kButtons = {"bAllData",
+                                           "bNewData",
+                                           "bSelect",
+                                           "bCopy",
+                                           "bCancel",
+                                           "bClock",
+                                           "bSynch",
+                                           "bTest",
+                                           "Button6",
+                                           "bRStart",
+                                           "bDelete",
+                                           "bSet",
+                                           "bRemark",
+                                           "bCalibr",
+                                           "bCurrent1",
+                                           "bCurrent2",
+                                           "CalibrBox",
+                                           "pmCalibration",
+                                           "pmRus",
+                                           "pmEng",
+                                           "Parameters.Button1",
+                                           "Parameters.Button2"};
+
+namespace {
+
+// The groups and tab pages that hold a control, innermost first, as the main window's form
+// nests them.
+std::vector<std::string_view> Holders(std::string_view name) {
+    static const std::map<std::string_view, std::vector<std::string_view>> holders = [] {
+        std::map<std::string_view, std::vector<std::string_view>> h;
+        const auto put = [&h](std::initializer_list<std::string_view> names,
+                              std::vector<std::string_view> chain) {
+            for (auto n : names) h[n] = chain;
+        };
+        put({"TimeStart", "DateStart", "bCurrent1"}, {"TabSheet1", "PageControl1", "GroupBox2"});
+        put({"TimeStop", "DateStop", "bCurrent2"}, {"TabSheet2", "PageControl1", "GroupBox2"});
+        put({"DayEdit", "HourEdit", "MinEdit"}, {"TabSheet3", "PageControl1", "GroupBox2"});
+        put({"bSet"}, {"GroupBox2"});
+        put({"ComboBox1", "bAllData", "bNewData", "bSelect", "bDelete", "DateData", "bCopy",
+             "bCancel"},
+            {"GroupBox1"});
+        put({"pRemark1", "pRemark2", "bRemark"}, {"pComment"});
+        put({"Edit1", "bCalibr", "CheckBox1"}, {"CalibrBox"});
+        put({"cbRAddress", "eRAddress", "cbR_Modem", "bRStart"}, {"gbR_Modem"});
+        put({"RadioGroup1", "Button6", "CheckBox2"}, {"BTmodem"});
+        put({"SpinEdit1", "portDevice", "bSetPort", "CheckBox3"}, {"GroupBox4"});
+        return h;
+    }();
+    const auto it = holders.find(name);
+    return it == holders.end() ? std::vector<std::string_view>{} : it->second;
+}
+
+bool Shown(WindowModel& m, std::string_view name) {
+    const auto control = m.Find(name);
+    if (!control) return false;
+    const Control& base = BaseOf(*control);
+    return base.visible && base.enabled;
+}
+
+}  // namespace
+
+bool Available(Controller& c, std::string_view name) {
+    WindowModel& m = c.MutableModel();
+    if (name.starts_with("Parameters.")) return m.Parameters.window.visible;
+    if (!m.window.enabled) return false;  // the parameters dialog is up
+    for (const MenuItemRef& item : m.MenuItems())
+        if (item.name == name) return item.item->enabled;
+    if (!Shown(m, name)) return false;
+    for (std::string_view holder : Holders(name))
+        if (!Shown(m, holder)) return false;
+    return true;
+}
 
 void ClickIfAvailable(Controller& c, std::string_view name) {
-    const auto control = c.MutableModel().Find(name);
-    Button* const* button = control ? std::get_if<Button*>(&*control) : nullptr;
-    if (button && (*button)->visible && (*button)->enabled) c.Click(name);
+    if (Available(c, name)) c.Click(name);
+}
+
+namespace {
+
+enum class EditKind { Text, Number, Date, Time, Select, Check };
+struct EditTarget {
+    const char* name;
+    EditKind kind;
+};
+const EditTarget kEdits[] = {
+    {"Edit1", EditKind::Text},         {"pRemark1", EditKind::Text},
+    {"pRemark2", EditKind::Text},      {"eRAddress", EditKind::Text},
+    {"portDevice", EditKind::Text},    {"DayEdit", EditKind::Number},
+    {"HourEdit", EditKind::Number},    {"MinEdit", EditKind::Number},
+    {"SpinEdit1", EditKind::Number},   {"TimeStart", EditKind::Time},
+    {"TimeStop", EditKind::Time},      {"DateStart", EditKind::Date},
+    {"DateStop", EditKind::Date},      {"DateData", EditKind::Date},
+    {"ComboBox1", EditKind::Select},   {"cbR_Modem", EditKind::Select},
+    {"RadioGroup1", EditKind::Select}, {"CheckBox1", EditKind::Check},
+    {"CheckBox2", EditKind::Check},    {"CheckBox3", EditKind::Check},
+    {"cbRAddress", EditKind::Check},
+};
+
+std::string EditText(std::uint8_t v) {
+    static const std::vector<std::string> texts = {"",
+                                                   "0",
+                                                   "12.5",
+                                                   "-3,25",
+                                                   "abc",
+                                                   "255",
+                                                   "1e9",
+                                                   "\xD0\x96\xD0\xB0",
+                                                   "  7 ",
+                                                   "65535",
+                                                   "999999",
+                                                   "nan",
+                                                   "-0",
+                                                   "/dev/ttyS0",
+                                                   "../x",
+                                                   "a\tb",
+                                                   "1",
+                                                   "+412.35",
+                                                   "300",
+                                                   "-1",
+                                                   ".",
+                                                   "Temp.bin",
+                                                   "12345678901234567890"};
+    if (v >= 0xF0) return std::string(static_cast<std::size_t>(v - 0xEF) * 20, 'x');
+    return texts[v % texts.size()];
+}
+
+}  // namespace
+
+void EditIfAvailable(Controller& c, std::uint8_t which, std::uint8_t v) {
+    const EditTarget& e = kEdits[which % std::size(kEdits)];
+    if (!Available(c, e.name)) return;
+    WindowModel& m = c.MutableModel();
+    switch (e.kind) {
+        case EditKind::Text:
+            c.TextEdited(e.name, EditText(v));
+            break;
+        case EditKind::Number: {
+            const auto control = m.Find(e.name);
+            const SpinEdit* spin = std::get<SpinEdit*>(*control);
+            // Mostly values of the box's range, as the spin box gives them, sometimes far
+            // outside it.
+            double value = spin->minimum + v % static_cast<int>(spin->maximum - spin->minimum + 1);
+            if (v % 16 == 15) value = (v & 0x10) ? 1e12 : -1e12;
+            c.NumberEdited(e.name, value);
+            break;
+        }
+        case EditKind::Date: {
+            // The data selector's dates mostly fall on the logger's days of measurement.
+            const bool data = std::string_view(e.name) == "DateData";
+            const auto date = data && v < 0xC0
+                                  ? DateTime::FromDate(2024, 3, 1 + v % 9)
+                                  : DateTime::FromDate(2000 + v % 40, 1 + v % 12, 1 + v % 28);
+            c.DateTimeEdited(e.name, *date);
+            break;
+        }
+        case EditKind::Time:
+            c.DateTimeEdited(e.name, *DateTime::FromTime(v % 24, (v * 7) % 60, (v * 13) % 60));
+            break;
+        case EditKind::Select: {
+            const auto control = m.Find(e.name);
+            std::size_t items = 0;
+            if (const auto* combo = std::get_if<ComboBox*>(&*control))
+                items = (*combo)->items.size();
+            if (const auto* group = std::get_if<RadioGroup*>(&*control))
+                items = (*group)->items.size();
+            c.Selected(e.name, static_cast<int>(v % (items + 2)) - 1);
+            break;
+        }
+        case EditKind::Check:
+            c.Checked(e.name, (v & 1) != 0);
+            break;
+    }
+}
+
+std::string LocalCopyOf(const StoredFile& file) {
+    std::string bytes;
+    for (const StoredEntry& e : file) {
+        bytes += e.line + "\r\n";
+        if (!e.measurement) continue;
+        std::vector<std::int32_t> block;
+        for (std::uint16_t w : e.values) block.push_back(SignedWord(w));
+        for (const std::string& line : ValueLines(block)) bytes += line + "\r\n";
+    }
+    return bytes;
+}
+
+std::string DayCopyOf(const StoredFile& file, int day) {
+    // From the day's first measurement up to the next measurement of another day, the text
+    // lines between them included.
+    StoredFile part;
+    for (const StoredEntry& e : file) {
+        if (e.measurement) {
+            const bool ofDay = HeaderDay(e.line) == day;
+            if (!ofDay && !part.empty()) break;
+            if (!ofDay) continue;
+        } else if (part.empty()) {
+            continue;
+        }
+        part.push_back(e);
+    }
+    return LocalCopyOf(part);
+}
+
+std::string Oracles::Check(std::size_t writes, const StoreDevice* logger) {
+    const std::size_t written = writes - writes_;
+    const std::size_t events = events_;
+    writes_ = writes;
+    events_ = 0;
+    if (written > kWritesPerEvent * events)
+        return std::to_string(written) + " requests written for " + std::to_string(events) +
+               " events (last code " + std::to_string(c_.Link().CurrentCommand) + ")";
+    if (std::string hang = Hang(); !hang.empty()) return hang;
+    if (logger) return Exactness(*logger);
+    return {};
+}
+
+std::string Oracles::Hang() const {
+    WindowModel& m = c_.MutableModel();
+    const Exchange& x = c_.Link();
+    if (x.Outstanding && !m.ReplyTimer.enabled && !c_.Radio().Repeating())
+        return "request " + std::to_string(x.CurrentCommand) + " awaited with no watchdog";
+    if (x.Outstanding) return {};
+    for (TimerId id : kAllTimers)
+        if (id != TimerId::TimerBar && m.TimerById(id).enabled) return {};
+    if (m.Parameters.window.visible) return {};  // the dialog's own buttons lead on
+    bool dataOffers = false;
+    for (const char* b : {"bAllData", "bNewData", "bSelect", "bDelete", "bCopy", "bCancel"})
+        dataOffers = dataOffers || Available(c_, b);
+    std::string locked;
+    if (m.ProgressBar1.visible)
+        locked = "the busy bar";
+    else if (m.GroupBox1.visible && !dataOffers)
+        locked = "the data group";
+    else if (m.bTest.visible && !dataOffers && !Available(c_, "bTest") &&
+             !Available(c_, "bClock") && !Available(c_, "bSynch"))
+        locked = "the clock and test buttons";
+    if (locked.empty()) return {};
+    return locked + " locked with nothing pending (last request " +
+           std::to_string(x.CurrentCommand) + ")";
+}
+
+namespace {
+
+std::string FirstDifference(const std::string& name, const std::string& got,
+                            const std::string& want) {
+    std::size_t i = 0;
+    while (i < got.size() && i < want.size() && got[i] == want[i]) ++i;
+    return name + ": " + std::to_string(got.size()) + " bytes where the logger has " +
+           std::to_string(want.size()) + ", first difference at " + std::to_string(i);
+}
+
+// The local files of one data-set folder against the logger's directory: all of its files
+// (`all`), or those of the folder that are there.
+std::string CompareFolder(const fs::path& folder, const StoredDirectory& dir, bool all, bool days) {
+    const auto local = FilesUnder(folder);
+    for (const auto& [name, file] : dir.files) {
+        if (RefusedFileName(name)) continue;
+        const std::string key = LocalName(name).generic_string();
+        const auto it = local.find(key);
+        if (it == local.end()) {
+            if (all) return key + " missing after a complete copy";
+            continue;
+        }
+        if (it->second != LocalCopyOf(file))
+            return FirstDifference(key, it->second, LocalCopyOf(file));
+    }
+    if (!days) return {};
+    for (const auto& [name, bytes] : local) {
+        int year = 0, month = 0, day = 0;
+        char rest = 0;
+        if (std::sscanf(name.c_str(), "%d_%d_%d.da%c", &year, &month, &day, &rest) != 4) continue;
+        const StoredFile* month_file = nullptr;
+        for (const auto& [n, f] : dir.files)
+            if (n == MonthFileName(year, month)) month_file = &f;
+        const std::string want = month_file ? DayCopyOf(*month_file, day) : std::string("<none>");
+        if (bytes != want) return FirstDifference(name, bytes, want);
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string Oracles::Exactness(const StoreDevice& logger) {
+    const CopySession& copy = c_.Copy();
+    if (c_.Day().Active()) dayCopy_ = true;
+    if (copy.ListingFiles()) dayCopy_ = false;
+    const auto before = outcome_;
+    outcome_ = copy.LastOutcome();
+    if (outcome_ != CopySession::Outcome::Complete || before == outcome_) return {};
+    const std::string& directory = copy.Files().copyDirectory;
+    if (untruthful_.count(directory)) return {};
+    const StoredDirectory* dir = const_cast<StoreDevice&>(logger).Directory(directory);
+    if (!dir) return {};
+    const std::string fault = CompareFolder(copy.Files().copyFolder, *dir, !dayCopy_, dayCopy_);
+    return fault.empty()
+               ? fault
+               : std::string(dayCopy_ ? "day" : "full") + " copy ended complete, " + fault;
+}
+
+void Oracles::Untruthful() {
+    if (c_.Copy().CopyRunning() || c_.Day().Active())
+        untruthful_.insert(c_.Copy().Files().copyDirectory);
+}
+
+std::string Oracles::CheckFiles(const StoreDevice& logger) const {
+    for (const StoredDirectory& dir : logger.directories) {
+        if (untruthful_.count(dir.name)) continue;
+        const fs::path folder = DataSetFolder(data_, dir.name);
+        if (const std::string fault = CompareFolder(folder, dir, false, true); !fault.empty())
+            return fault;
+    }
+    return {};
 }
 
 std::vector<std::string> BrokenFiles(const fs::path& data) {

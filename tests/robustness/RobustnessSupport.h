@@ -9,6 +9,7 @@
 #include <memory>
 #include <ostream>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -56,10 +57,13 @@ class QueueSerialLink : public SerialLink {
 public:
     std::deque<std::uint8_t> rx;
     std::vector<std::vector<std::uint8_t>> written;
+    std::size_t writes = 0;  // every write, also those taken out of `written`
     bool failNextRead = false;
     bool closed = false;
-    void PurgeBuffers() override {}
+    // What has arrived is dropped, as a port's purge drops it.
+    void PurgeBuffers() override { rx.clear(); }
     void Write(std::span<const std::uint8_t> bytes) override {
+        ++writes;
         written.emplace_back(bytes.begin(), bytes.end());
     }
     std::size_t Read(std::span<std::uint8_t> bytes) override;
@@ -107,11 +111,75 @@ struct Session {
     std::unique_ptr<Rig> rig;
 };
 
-// Buttons the operator may press while replies come in.
+// Buttons and menu items the operator may press while replies come in.
 extern const std::vector<std::string> kButtons;
 
-// Clicks a button the way the operator can: only when it is visible and enabled.
+// Whether the operator can reach a control or menu item: the window that holds it takes input
+// (the parameters dialog is modal) and the control, its tab page and its groups are visible and
+// enabled.
+bool Available(Controller& c, std::string_view name);
+
+// Clicks a button or menu item the way the operator can: only when it is available.
 void ClickIfAvailable(Controller& c, std::string_view name);
+
+// One edit of the operator's, chosen by `which`, with a value made from `value`: a text, a
+// number, a date or time, a selection or a check mark of the calibration, remark, schedule,
+// data, modem and port controls. Nothing happens when the control is not available.
+void EditIfAvailable(Controller& c, std::uint8_t which, std::uint8_t value);
+
+// The local file a copy makes of a logger file, and the day file of `day` made from a monthly
+// file (empty when the day has no measurement).
+std::string LocalCopyOf(const StoredFile& file);
+std::string DayCopyOf(const StoredFile& file, int day);
+
+// What the fuzz targets and the randomized tests check after every step of a run:
+// - hang: a request awaited with no watchdog armed (the radio modem's every-second
+//   identification repeats by itself), or the window locked (the busy bar running, the data
+//   group or the clock and test buttons offering nothing to press) with nothing that will move
+//   it on (no request awaited, no timer armed);
+// - endless traffic: requests written in one step against the events that can cause one (see
+//   kWritesPerEvent);
+// - exactness: while the logger has answered truthfully, a copy that ended Complete left the
+//   data files equal to the logger's.
+class Oracles {
+public:
+    // At most this many requests per event. No event causes more than two (the battery reply of
+    // a test measurement asks for the line value as well as the listing; a missed reply sends
+    // the read-back of a write and its step may start over); twice that leaves a margin and
+    // still catches a loop that writes with no reply or tick to drive it.
+    static constexpr std::size_t kWritesPerEvent = 4;
+
+    // `writes`: requests written before the first step.
+    Oracles(Controller& c, const fs::path& data, std::size_t writes)
+        : c_(c),
+          data_(data),
+          writes_(writes),
+          dayCopy_(c.Day().Active()),
+          outcome_(c.Copy().LastOutcome()) {}
+    // Events of this step that can make the program write: replies and reports fed, timer
+    // ticks, clicks and edits.
+    void Events(std::size_t n) { events_ += n; }
+    // Something not from the logger reached the program as a reply: the data-set folder of a
+    // copy running then is not compared any more.
+    void Untruthful();
+    // Checks one step; `writes` counts every request written so far, `logger` is the logger
+    // when it answers truthfully (nullptr: no exactness check). Empty when all hold.
+    std::string Check(std::size_t writes, const StoreDevice* logger);
+    // What a finished run leaves: files of the copied directories equal the logger's.
+    std::string CheckFiles(const StoreDevice& logger) const;
+
+private:
+    std::string Hang() const;
+    std::string Exactness(const StoreDevice& logger);
+
+    Controller& c_;
+    fs::path data_;
+    std::size_t events_ = 0;
+    std::size_t writes_ = 0;
+    std::set<std::string> untruthful_;  // logger directories
+    bool dayCopy_ = false;
+    CopySession::Outcome outcome_ = CopySession::Outcome::None;
+};
 
 // Files of the DATA folder that are left half written (in a staging folder) or end in a half
 // line.

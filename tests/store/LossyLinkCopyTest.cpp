@@ -164,6 +164,38 @@ TEST_F(LossyLinkCopyTest, EveryKindOfCopyOverALossyLinkGivesTheFilesOfALosslessO
     EXPECT_GT(retries, runs);  // the link did lose things
 }
 
+// The tally that the command line reports: files put in place with their bytes, and the copy
+// requests asked again.
+TEST_F(LossyLinkCopyTest, TheTallyCountsTheFilesBytesAndRetriesOfTheCopies) {
+    const auto local = [this] {
+        CopyTotals t;
+        for (const auto& [path, text] : DataFiles()) {
+            if (path.ends_with(kResumeRecordName)) continue;
+            t.bytes += text.size();
+            ++t.files;
+        }
+        return t;
+    };
+    Rig& r = Fresh();
+    CopyUntilDone(Kind::Full, {});
+    const CopyTotals clean = r.State().Tally().Totals();
+    ASSERT_GT(clean.files, 0);
+    EXPECT_EQ(clean.files, local().files);
+    EXPECT_EQ(clean.bytes, local().bytes);
+    EXPECT_EQ(clean.retries, 0);
+
+    // Every 7th reply lost: each one is asked again once, and the files are written whole.
+    sim::LinkFaults lossy;
+    lossy.loseEveryNthReply = 7;
+    const int lostBefore = faults->RepliesLost();
+    EXPECT_EQ(CopyUntilDone(Kind::Full, lossy), 0);
+    const CopyTotals lossyCopy = r.State().Tally().Totals() - clean;
+    EXPECT_GT(lossyCopy.retries, 0);
+    EXPECT_EQ(lossyCopy.retries, faults->RepliesLost() - lostBefore);
+    EXPECT_EQ(lossyCopy.files, local().files);
+    EXPECT_EQ(lossyCopy.bytes, local().bytes);
+}
+
 TEST_F(LossyLinkCopyTest, ADeadLinkEndsEachCopyWithItsMessageAndLeavesTheFilesComplete) {
     int cuts = 0;
     for (Kind kind : {Kind::Full, Kind::New, Kind::Day}) {

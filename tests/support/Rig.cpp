@@ -67,6 +67,7 @@ bool Rig::DeliverOne() {
     }
     reportDue_.reset();
     auto report = link.TakeReport();
+    ++reportsDelivered;
     controller.HidCtlDeviceData("QM Controller", *report);
     timers_.Sync(Model(), now);
     return true;
@@ -86,6 +87,8 @@ void Rig::Advance(std::int64_t end) {
         if (!next || next->first > end) return;
         now = next->first;
         clock.elapsedMs = now;
+        ++timerTicks;
+        if (next->second == TimerId::ReplyTimer) ++watchdogTicks;
         controller.OnTimer(next->second);
         timers_.Fired(Model(), next->second, now);
     }

@@ -83,6 +83,11 @@ public:
     Controller controller{clock, ops};
     sim::InProcessHidLink link;
     std::int64_t now = 0;
+    // Events the rig has fed the controller: reports delivered, timer ticks (the watchdog's
+    // among them).
+    std::size_t reportsDelivered = 0;
+    std::size_t timerTicks = 0;
+    std::size_t watchdogTicks = 0;
 
     WindowModel& Model() { return controller.MutableModel(); }
     const Controller& State() const { return controller; }

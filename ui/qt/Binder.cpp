@@ -30,6 +30,7 @@
 #include "ui/qt/ChartView.h"
 #include "ui/qt/Convert.h"
 #include "ui/qt/MainWindow.h"
+#include "ui/qt/ModelTimers.h"
 #include "ui/qt/ParametersDialog.h"
 #include "ui/qt/ShapeWidget.h"
 
@@ -116,13 +117,7 @@ Binder::Binder(Controller& controller, MainWindow& window, ParametersDialog& dia
                 [this, name] { Send([&] { controller_.Click(name); }); });
     }
 
-    for (std::size_t i = 0; i < timers_.size(); ++i) {
-        const TimerId id = kAllTimers[i];
-        auto* t = new QTimer(this);
-        t->setObjectName(TimerName(id));
-        connect(t, &QTimer::timeout, this, [this, id] { controller_.OnTimer(id); });
-        timers_[i].timer = t;
-    }
+    timers_ = new ModelTimers([this](TimerId id) { controller_.OnTimer(id); }, this);
 
     window_.SetCloseHandler([this] { controller_.FormClose(); });
     // Activation is reported from the event loop: it can arrive while the binder is showing the
@@ -158,7 +153,7 @@ void Binder::ModelChanged() {
         return;
     }
     // Timers at once: a watchdog armed by a request must count from that request.
-    SyncTimers();
+    timers_->Sync(controller_.MutableModel());
     if (mirrorTimer_->isActive()) return;
     const qint64 since = sinceSync_.isValid() ? sinceSync_.elapsed() : mirrorIntervalMs_;
     mirrorTimer_->start(static_cast<int>(std::max<qint64>(0, mirrorIntervalMs_ - since)));
@@ -278,7 +273,7 @@ void Binder::Sync() {
                 SyncControl(r.control, it->second);
         SyncMenu();
         SyncWindows();
-        SyncTimers();
+        timers_->Sync(controller_.MutableModel());
     } while (syncAgain_ && ++rounds < 4);
     syncing_ = false;
 }
@@ -509,25 +504,6 @@ void Binder::SyncMenu() {
         if (a->text() != text) a->setText(text), ++changes_;
         if (a->isEnabled() != item.item->enabled) a->setEnabled(item.item->enabled), ++changes_;
         if (a->isChecked() != item.item->checked) a->setChecked(item.item->checked), ++changes_;
-    }
-}
-
-void Binder::SyncTimers() {
-    WindowModel& m = controller_.MutableModel();
-    for (std::size_t i = 0; i < timers_.size(); ++i) {
-        const Timer& t = m.TimerById(kAllTimers[i]);
-        TimerSlot& slot = timers_[i];
-        if (!t.enabled) {
-            if (slot.timer->isActive()) slot.timer->stop();
-            continue;
-        }
-        // A new generation counts the interval again from now.
-        if (!slot.timer->isActive() || slot.generation != t.generation ||
-            slot.interval != t.interval) {
-            slot.timer->start(t.interval);
-            slot.generation = t.generation;
-            slot.interval = t.interval;
-        }
     }
 }
 

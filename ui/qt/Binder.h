@@ -11,14 +11,15 @@
 
 #include "ui/model/WindowModel.h"
 
-class QTimer;
 class QWidget;
 class QAction;
+class QTimer;
 
 namespace qm {
 
 class Controller;
 class MainWindow;
+class ModelTimers;
 class ParametersDialog;
 
 // Mirrors the window model into the widgets after every controller event, and turns widget
@@ -68,7 +69,6 @@ private:
     void SyncRadioGroup(const RadioGroup& g, QWidget* w);
     void SyncWindows();
     void SyncMenu();
-    void SyncTimers();
     // A controller event has changed the model.
     void ModelChanged();
     // Runs a controller event unless the binder is mirroring (then the event is the binder's own).
@@ -83,12 +83,7 @@ private:
     std::map<std::string, QAction*, std::less<>> actions_;
     std::map<QWidget*, std::vector<std::string>> radioItems_;
     std::map<QObject*, QString> clickableGroups_;
-    struct TimerSlot {
-        QTimer* timer = nullptr;
-        std::uint32_t generation = 0;
-        int interval = 0;
-    };
-    std::array<TimerSlot, std::size(kAllTimers)> timers_;
+    ModelTimers* timers_ = nullptr;
     std::vector<std::string> missing_;
     int mainFocusRequests_ = 0;
     std::map<QWidget*, int> focusRequests_;

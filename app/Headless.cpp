@@ -1,0 +1,655 @@
+// Unattended runs: the controller with its links and timers on a QCoreApplication, no widget
+// anywhere. The run waits for the automatic read-out, then presses the window model's buttons
+// as an operator would, and watches the model (and the parts' read-only views) for the end of
+// each step. Messages go to standard error in the language chosen, the result as JSON to
+// standard output.
+#include "app/Headless.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTimer>
+#include <cmath>
+#include <cstdio>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/CommandLine.h"
+#include "app/Links.h"
+#include "core/Controller.h"
+#include "link/backends/SerialPortBackend.h"
+#include "protocol/Cp1251.h"
+#include "store/Catalogue.h"
+#include "store/LocalFiles.h"
+#include "ui/qt/ModelTimers.h"
+#include "ui/qt/QtServices.h"
+
+namespace qm {
+
+namespace {
+
+const QString kInfo = QStringLiteral("info");
+const QString kCopy = QStringLiteral("copy");
+const QString kCopyAll = QStringLiteral("copy-all");
+const QString kNew = QStringLiteral("new");
+const QString kDay = QStringLiteral("day");
+const QString kSyncClock = QStringLiteral("sync-clock");
+const QString kUsb = QStringLiteral("usb");
+const QString kLang = QStringLiteral("lang");
+const QString kTimeLimit = QStringLiteral("time-limit");
+
+// Reading out takes seconds; a copy of a year over a slow line takes minutes.
+constexpr int kReadOutLimitSeconds = 120;
+constexpr int kCopyLimitSeconds = 6 * 3600;
+// How long the first USB scan may take to find a logger.
+constexpr int kUsbSearchMs = 3000;
+
+enum class Command { Info, Copy, CopyAll, SyncClock };
+
+struct RunOptions {
+    Command command = Command::Info;
+    std::optional<std::string> port;
+    std::string directory;  // --copy DIR, as the selector shows it
+    bool newData = false;
+    std::optional<DateTime> day;
+    bool english = false;
+    int timeLimitSeconds = 0;
+};
+
+QString Q(const std::string& utf8) {
+    return QString::fromStdString(utf8);
+}
+
+std::optional<DateTime> ParseDay(const QString& text) {
+    const QStringList parts = text.split('-');
+    if (parts.size() != 3 || parts[0].size() != 4 || parts[1].size() != 2 || parts[2].size() != 2)
+        return std::nullopt;
+    bool y = false, m = false, d = false;
+    const int year = parts[0].toInt(&y), month = parts[1].toInt(&m), day = parts[2].toInt(&d);
+    if (!y || !m || !d) return std::nullopt;
+    return DateTime::FromDate(year, month, day);
+}
+
+std::string IsoText(const DateTime& t) {
+    const CivilDateTime c = t.ToCivil();
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", c.year, c.month, c.day,
+                  c.hour, c.minute, c.second);
+    return text;
+}
+
+std::string DayText(const DateTime& t) {
+    return IsoText(t).substr(0, 10);
+}
+
+// Standard error: one message a line.
+class ErrorStream {
+public:
+    void Line(const std::string& text) {
+        std::fprintf(stderr, "qm-controller: %s\n", text.c_str());
+        std::fflush(stderr);
+    }
+};
+
+// The operator's services without a window: warnings and errors go to standard error, every
+// confirmation is answered Cancel (none of these runs asks to delete anything), the beep is
+// left out, and ending the program ends the run.
+class HeadlessServices : public OperatorServices {
+public:
+    HeadlessServices(ErrorStream& err, std::function<bool()> english)
+        : err_(err), english_(std::move(english)) {}
+
+    void ShowWarning(const std::string& text) override {
+        err_.Line(text);
+        warnings.push_back(text);
+    }
+    bool Confirm(const std::string& text) override {
+        err_.Line(Message(Msg::CliConfirmation, english_(), {text}));
+        return false;
+    }
+    void ShowError(const std::string& text) override {
+        err_.Line(text);
+        errors.push_back(text);
+    }
+    void Beep() override {}
+    void Quit() override {
+        quitRequested = true;
+        if (onQuit) onQuit();
+    }
+
+    std::vector<std::string> errors;
+    std::vector<std::string> warnings;
+    bool quitRequested = false;
+    std::function<void()> onQuit;
+
+private:
+    ErrorStream& err_;
+    std::function<bool()> english_;
+};
+
+QJsonArray Texts(const std::vector<std::string>& texts, std::size_t from = 0) {
+    QJsonArray a;
+    for (std::size_t i = from; i < texts.size(); ++i) a.append(Q(texts[i]));
+    return a;
+}
+
+// One run of the controller from the command line.
+class HeadlessRun {
+public:
+    explicit HeadlessRun(const RunOptions& o)
+        : o_(o),
+          ops_(err_, [this] { return controller_.IsEnglish(); }),
+          controller_(clock_, ops_),
+          timers_([this](TimerId id) { controller_.OnTimer(id); }) {}
+
+    int Exec() {
+        // The controller ends the program when the USB logger it talks to is unplugged.
+        ops_.onQuit = [this] { Abort(Text(Msg::CliLoggerGone)); };
+        controller_.SetChangedCallback([this] { Changed(); });
+        controller_.SetUpFolders(Utf8Path(QDir::currentPath().toStdString()));
+        controller_.FormCreate(1024, 768);
+        if (o_.english) controller_.Click("pmEng");
+
+        limit_.setSingleShot(true);
+        QObject::connect(&limit_, &QTimer::timeout, &limit_, [this] { TimeLimitReached(); });
+        limit_.start(o_.timeLimitSeconds * 1000);
+
+        if (o_.port) {
+            // The named port alone: no USB logger plugged in meanwhile can take the run over.
+            controller_.SetSerialPortOpener(&serial_);
+            serial_.SetRxHandler([this](std::size_t n) { controller_.ComPort1RxChar(n); });
+            serial_.SetLostHandler([this] { controller_.ComPort1Lost(); });
+            controller_.Click("pmBluetooth");
+            controller_.MutableModel().portDevice.text = *o_.port;
+            controller_.Click("bSetPort");
+            if (!controller_.Link().PortOpen) return 2;  // the controller has said why
+        } else {
+            links_ = StartLinks(controller_, std::nullopt);
+            QTimer::singleShot(kUsbSearchMs, &limit_, [this] {
+                if (phase_ != Phase::Connecting || LinkFound()) return;
+                err_.Line(Text(Msg::CliNoUsbLogger));
+                Finish(2);
+            });
+        }
+        const int status = finished_ ? status_ : QCoreApplication::exec();
+        controller_.MutableCopy().CloseLocalFiles();
+        serial_.Close();
+        if (!result_.isEmpty())
+            std::fputs(QJsonDocument(result_).toJson(QJsonDocument::Indented).constData(), stdout);
+        std::fflush(stdout);
+        return status;
+    }
+
+private:
+    enum class Phase { Connecting, SettingClock, Copying, Done };
+
+    // A copy of one directory, from its click to its finishing step.
+    struct CopyRun {
+        std::string directory;
+        CopyTotals tallyAtStart;
+        std::size_t errorsAtStart = 0;
+        std::size_t warningsAtStart = 0;
+        QElapsedTimer elapsed;
+        bool wholeInstead = false;
+    };
+
+    std::string Text(Msg id, std::initializer_list<std::string_view> args = {}) const {
+        return Message(id, controller_.IsEnglish(), args);
+    }
+    const WindowModel& M() const { return controller_.Model(); }
+
+    bool LinkFound() const {
+        return controller_.Link().SerialLinkActive || controller_.Link().UsbStarted ||
+               M().StartTimer.enabled;
+    }
+    bool LinkUp() const { return !o_.port || controller_.Link().PortOpen; }
+    bool Identified() const { return controller_.Sequence().Version() != 0; }
+
+    // Nothing is asked of the logger and no timer will ask anything: the controller waits for
+    // the operator.
+    bool Waiting() const {
+        const WindowModel& m = M();
+        return !controller_.Link().Outstanding && !m.StartTimer.enabled && !m.Timer1.enabled &&
+               !m.Timer2.enabled && !m.Timer3.enabled && !m.Timer4.enabled && !m.BTtimer.enabled;
+    }
+    // The read-out has ended and the line value is in the title.
+    bool ReadOutOver() const { return !controller_.Sequence().ReadingOut() && Waiting(); }
+
+    // After every controller event: the timers follow the model, and the run looks at the
+    // model once the event has been handled (never inside the controller's handler).
+    void Changed() {
+        timers_.Sync(controller_.MutableModel());
+        if (stepQueued_ || phase_ == Phase::Done) return;
+        stepQueued_ = true;
+        QTimer::singleShot(0, &limit_, [this] {
+            stepQueued_ = false;
+            Step();
+        });
+    }
+
+    void Step() {
+        identified_ = identified_ || Identified();
+        switch (phase_) {
+            case Phase::Connecting:
+                StepConnecting();
+                break;
+            case Phase::SettingClock:
+                StepSettingClock();
+                break;
+            case Phase::Copying:
+                StepCopying();
+                break;
+            case Phase::Done:
+                break;
+        }
+    }
+
+    void StepConnecting() {
+        if (controller_.Radio().RadioModemLink() || controller_.Bluetooth().BtModemLink()) {
+            err_.Line(Text(Msg::CliModemAdapter));
+            Finish(2);
+            return;
+        }
+        if (!LinkUp()) {
+            Finish(identified_ ? 1 : 2);
+            return;
+        }
+        if (!LinkFound()) return;
+        if (!identified_) {
+            // The watchdog has given up on the identification, or what answered is no logger.
+            if (Waiting()) {
+                if (o_.port && ops_.errors.empty())
+                    err_.Line(Text(Msg::CliPortNoLogger, {*o_.port}));
+                Finish(2);
+            }
+            return;
+        }
+        if (!ReadOutOver()) return;
+        StartCommand();
+    }
+
+    void StartCommand() {
+        switch (o_.command) {
+            case Command::Info:
+                result_ = InfoJson();
+                Finish(ops_.errors.empty() ? 0 : 1);
+                break;
+            case Command::SyncClock:
+                clockBefore_ = controller_.Clock().LastReading();
+                errorsBefore_ = ops_.errors.size();
+                phase_ = Phase::SettingClock;
+                if (!M().bSynch.visible || !M().bSynch.enabled) {
+                    Finish(1);
+                    return;
+                }
+                controller_.Click("bSynch");
+                break;
+            case Command::Copy:
+                pending_.push_back(o_.directory);
+                phase_ = Phase::Copying;
+                NextCopy();
+                break;
+            case Command::CopyAll:
+                for (const std::string& name : M().ComboBox1.items) pending_.push_back(name);
+                if (pending_.empty()) err_.Line(Text(Msg::CliNoDirectories));
+                phase_ = Phase::Copying;
+                NextCopy();
+                break;
+        }
+    }
+
+    // Clock: bSynch is enabled again by the clock reading that follows the setting (or by the
+    // step giving up).
+    void StepSettingClock() {
+        if (!LinkUp()) {
+            Finish(1);
+            return;
+        }
+        if (!M().bSynch.enabled || controller_.Link().Outstanding) return;
+        const auto& after = controller_.Clock().LastReading();
+        QJsonObject o;
+        o["before"] = ClockJson(clockBefore_);
+        o["after"] = ClockJson(after);
+        o["errors"] = Texts(ops_.errors, errorsBefore_);
+        result_ = o;
+        const bool read = after && (!clockBefore_ || after->number > clockBefore_->number);
+        Finish(read && ops_.errors.size() == errorsBefore_ ? 0 : 1);
+    }
+
+    // Copies: one directory after another, each from its button to the finishing step.
+    void NextCopy() {
+        while (!pending_.empty()) {
+            const std::string name = pending_.front();
+            pending_.pop_front();
+            if (StartCopy(name)) return;
+        }
+        QJsonObject o;
+        if (o_.command == Command::Copy && copies_.size() == 1) {
+            o = copies_.first().toObject();
+        } else {
+            QJsonArray list;
+            qint64 files = 0, measurements = 0, retries = 0;
+            double bytes = 0, seconds = 0;
+            for (const auto& v : copies_) {
+                const QJsonObject c = v.toObject();
+                files += c["files"].toInteger();
+                measurements += c["measurements"].toInteger();
+                retries += c["retries"].toInteger();
+                bytes += c["bytes"].toDouble();
+                seconds += c["seconds"].toDouble();
+                list.append(c);
+            }
+            o["copies"] = list;
+            o["files"] = files;
+            o["measurements"] = measurements;
+            o["bytes"] = bytes;
+            o["seconds"] = std::round(seconds * 10) / 10;
+            o["retries"] = retries;
+            o["errors"] = Texts(ops_.errors);
+        }
+        result_ = o;
+        Finish(failed_ || !ops_.errors.empty() ? 1 : 0);
+    }
+
+    bool StartCopy(const std::string& name) {
+        const std::vector<std::string>& items = M().ComboBox1.items;
+        int index = -1;
+        for (std::size_t i = 0; i < items.size(); ++i)
+            if (items[i] == name) index = static_cast<int>(i);
+        copy_ = CopyRun{
+            name, controller_.Tally().Totals(), ops_.errors.size(), ops_.warnings.size(), {},
+            false};
+        copy_->elapsed.start();
+        if (index < 0) {
+            std::string all;
+            for (const std::string& item : items) all += (all.empty() ? "" : ", ") + item;
+            ops_.ShowError(Text(Msg::CliNoDirectory, {name, all.empty() ? "-" : all}));
+            EndCopy();
+            return false;
+        }
+        controller_.Selected("ComboBox1", index);
+        const WindowModel& m = M();
+        if (o_.day) {
+            controller_.Click("bSelect");
+            controller_.DateTimeEdited("DateData", *o_.day);
+            controller_.Click("bCopy");
+        } else if (o_.newData && m.bNewData.enabled) {
+            controller_.Click("bNewData");
+        } else {
+            if (o_.newData) {
+                err_.Line(Text(Msg::CliCopiedWhole, {name}));
+                copy_->wholeInstead = true;
+            }
+            controller_.Click("bAllData");
+        }
+        return true;
+    }
+
+    bool CopyOver() const {
+        const WindowModel& m = M();
+        if (controller_.Copy().CopyRunning() || m.Timer2.enabled) return false;
+        if (o_.day) return !controller_.Day().Active();
+        return m.bAllData.enabled;
+    }
+
+    void StepCopying() {
+        if (!copy_) return;
+        if (o_.day && controller_.Day().Active() && Waiting() &&
+            ops_.errors.size() > copy_->errorsAtStart) {
+            // The day copy refused its directory or file name and stays armed: cancel it, as
+            // the operator would.
+            controller_.Click("bCancel");
+            return;
+        }
+        if (!CopyOver()) return;
+        EndCopy();
+        if (!LinkUp()) {
+            // The far end has gone: the other directories cannot be reached.
+            pending_.clear();
+            failed_ = true;
+        }
+        NextCopy();
+    }
+
+    void EndCopy(const std::string& stopped = {}) {
+        const CopyTotals done = controller_.Tally().Totals() - copy_->tallyAtStart;
+        const std::int64_t measurements = controller_.Copy().MeasurementCount();
+        if (o_.day && measurements == 0 && ops_.errors.size() == copy_->errorsAtStart &&
+            stopped.empty())
+            err_.Line(Text(Msg::CliNoDayData, {copy_->directory, DayText(*o_.day)}));
+        QJsonObject c;
+        c["directory"] = Q(copy_->directory);
+        c["folder"] = Q(PathText(
+            DataSetFolder(controller_.Directories().DataFolder(), Utf8ToCp1251(copy_->directory))));
+        c["mode"] = o_.day                               ? QStringLiteral("day")
+                    : o_.newData && !copy_->wholeInstead ? QStringLiteral("new")
+                                                         : QStringLiteral("all");
+        if (o_.day) c["day"] = Q(DayText(*o_.day));
+        c["files"] = static_cast<qint64>(done.files);
+        c["measurements"] = static_cast<qint64>(measurements);
+        c["bytes"] = static_cast<double>(done.bytes);
+        c["seconds"] = std::round(copy_->elapsed.elapsed() / 100.0) / 10;
+        c["retries"] = static_cast<qint64>(done.retries);
+        std::vector<std::string> errors(ops_.errors.begin() + copy_->errorsAtStart,
+                                        ops_.errors.end());
+        if (!stopped.empty()) errors.push_back(stopped);
+        c["errors"] = Texts(errors);
+        c["warnings"] = Texts(ops_.warnings, copy_->warningsAtStart);
+        if (!errors.empty()) failed_ = true;
+        copies_.append(c);
+        copy_.reset();
+    }
+
+    void TimeLimitReached() {
+        Abort(Text(Msg::CliTimeLimit, {std::to_string(o_.timeLimitSeconds)}));
+    }
+
+    // The run ends before its work is done: an unfinished file is dropped, and what was copied
+    // until then is reported.
+    void Abort(const std::string& why) {
+        if (phase_ == Phase::Done) return;
+        err_.Line(why);
+        controller_.MutableCopy().CloseLocalFiles();
+        if (phase_ == Phase::Copying && copy_) {
+            EndCopy(why);
+            pending_.clear();
+            NextCopy();
+            return;
+        }
+        Finish(identified_ ? 1 : 2);
+    }
+
+    void Finish(int status) {
+        if (phase_ == Phase::Done) return;
+        phase_ = Phase::Done;
+        limit_.stop();
+        status_ = status;
+        finished_ = true;
+        QCoreApplication::exit(status);
+    }
+
+    QJsonValue ClockJson(const std::optional<ClockReading>& r) const {
+        if (!r) return QJsonValue();
+        QJsonObject o;
+        o["clock"] = Q(IsoText(r->logger));
+        o["pc"] = Q(IsoText(r->pc));
+        // The logger counts whole seconds: its reading stands for the middle of its second.
+        const double ms =
+            static_cast<double>(r->logger.Milliseconds() + 500 - r->pc.Milliseconds());
+        o["offsetSeconds"] = static_cast<qint64>(std::llround(ms / 1000.0));
+        return o;
+    }
+
+    QJsonObject InfoJson() const {
+        const WindowModel& m = M();
+        const ConnectionSequence& s = controller_.Sequence();
+        QJsonObject o;
+        o["deviceType"] = static_cast<int>(s.DeviceType());
+        o["version"] = static_cast<int>(s.Version());
+        o["title"] = Q(s.DeviceTitle());
+        o["link"] = o_.port ? Q(*o_.port) : QStringLiteral("usb");
+        const auto& reading = controller_.Clock().LastReading();
+        const QJsonValue clock = ClockJson(reading);
+        o["clock"] = clock.isObject() ? clock.toObject()["clock"] : QJsonValue();
+        o["clockOffsetSeconds"] =
+            clock.isObject() ? clock.toObject()["offsetSeconds"] : QJsonValue();
+        if (const auto volts = s.BatteryVolts())
+            o["batteryVolts"] = std::round(*volts * 10) / 10;
+        else
+            o["batteryVolts"] = QJsonValue();
+        if (s.PathrexDevice()) {
+            o["remarks"] = QJsonArray{Q(m.pRemark1.text), Q(m.pRemark2.text)};
+        } else {
+            // The schedule as the schedule group shows it.
+            QJsonObject schedule;
+            schedule["start"] =
+                Q(IsoText(m.DateStart.value.DatePart() + m.TimeStart.value.TimeOfDay()));
+            schedule["stop"] =
+                Q(IsoText(m.DateStop.value.DatePart() + m.TimeStop.value.TimeOfDay()));
+            schedule["intervalDays"] = m.DayEdit.value;
+            schedule["intervalHours"] = m.HourEdit.value;
+            schedule["intervalMinutes"] = m.MinEdit.value;
+            o["schedule"] = schedule;
+        }
+        o["line"] = s.LineValueText().empty() ? QJsonValue() : Q(s.LineValueText());
+        QJsonArray directories;
+        for (const std::string& name : m.ComboBox1.items) directories.append(Q(name));
+        o["directories"] = directories;
+        o["errors"] = Texts(ops_.errors);
+        return o;
+    }
+
+    RunOptions o_;
+    ErrorStream err_;
+    QtPcClock clock_;
+    HeadlessServices ops_;
+    Controller controller_;
+    ModelTimers timers_;
+    SerialPortBackend serial_;
+    std::unique_ptr<AppLinks> links_;
+    QTimer limit_;
+
+    Phase phase_ = Phase::Connecting;
+    bool stepQueued_ = false;
+    bool identified_ = false;
+    bool finished_ = false;
+    bool failed_ = false;
+    int status_ = 0;
+    QJsonObject result_;
+
+    std::optional<ClockReading> clockBefore_;
+    std::size_t errorsBefore_ = 0;
+
+    std::deque<std::string> pending_;
+    std::optional<CopyRun> copy_;
+    QJsonArray copies_;
+};
+
+struct Parsed {
+    std::optional<RunOptions> options;
+    int status = 0;
+};
+
+Parsed Parse(const QCoreApplication& app, bool english) {
+    QCommandLineParser parser;
+    AddHeadlessOptions(parser);
+    AddLinkOptions(parser);
+    const auto fail = [&](Msg id, std::initializer_list<std::string_view> args = {}) {
+        std::fprintf(stderr, "qm-controller: %s\n", Message(id, english, args).c_str());
+        return Parsed{std::nullopt, 2};
+    };
+    if (!parser.parse(app.arguments())) {
+        std::fprintf(stderr, "qm-controller: %s\n", qPrintable(parser.errorText()));
+        return Parsed{std::nullopt, 2};
+    }
+    if (parser.isSet(kLang)) {
+        const QString lang = parser.value(kLang);
+        if (lang != "ru" && lang != "en") return fail(Msg::CliBadLanguage, {lang.toStdString()});
+    }
+    RunOptions o;
+    o.english = english;
+    const int commands = parser.isSet(kInfo) + parser.isSet(kCopy) + parser.isSet(kCopyAll) +
+                         parser.isSet(kSyncClock);
+    if (commands != 1) return fail(Msg::CliOneCommand);
+    if (parser.isSet(kInfo)) o.command = Command::Info;
+    if (parser.isSet(kCopy)) o.command = Command::Copy;
+    if (parser.isSet(kCopyAll)) o.command = Command::CopyAll;
+    if (parser.isSet(kSyncClock)) o.command = Command::SyncClock;
+    const bool copies = o.command == Command::Copy || o.command == Command::CopyAll;
+    if (parser.isSet(kNew) && !copies)
+        return fail(Msg::CliNeedsCopy, {"--new", "--copy, --copy-all"});
+    if (parser.isSet(kDay) && o.command != Command::Copy)
+        return fail(Msg::CliNeedsCopy, {"--day", "--copy"});
+    if (parser.isSet(kNew) && parser.isSet(kDay)) return fail(Msg::CliNewAndDay);
+    o.newData = parser.isSet(kNew);
+    if (parser.isSet(kDay)) {
+        o.day = ParseDay(parser.value(kDay));
+        if (!o.day) return fail(Msg::CliBadDay, {parser.value(kDay).toStdString()});
+    }
+    o.directory = parser.value(kCopy).toStdString();
+    o.port = PortOption(parser);
+    if (o.port && parser.isSet(kUsb)) return fail(Msg::CliPortAndUsb);
+    if (!o.port && !parser.isSet(kUsb)) return fail(Msg::CliNeedsLink);
+    if (o.port && o.port->empty()) return fail(Msg::CliNeedsLink);
+    o.timeLimitSeconds = copies ? kCopyLimitSeconds : kReadOutLimitSeconds;
+    if (parser.isSet(kTimeLimit)) {
+        bool ok = false;
+        const int seconds = parser.value(kTimeLimit).toInt(&ok);
+        if (!ok || seconds <= 0 || seconds > 7 * 24 * 3600)
+            return fail(Msg::CliBadTimeLimit, {parser.value(kTimeLimit).toStdString()});
+        o.timeLimitSeconds = seconds;
+    }
+    return Parsed{o, 0};
+}
+
+}  // namespace
+
+void AddHeadlessOptions(QCommandLineParser& parser) {
+    parser.addOptions({
+        {kLang, "Language of the window and the messages: ru (the default) or en.", "LANG"},
+        {kUsb, "With a run without a window: the first logger on USB, instead of --port."},
+        {kInfo, "Without a window: read the logger out and print what it holds as JSON."},
+        {kCopy,
+         "Without a window: copy the logger directory DIR into DATA of the working directory "
+         "and print a summary as JSON.",
+         "DIR"},
+        {kNew,
+         "With --copy or --copy-all: copy only what is new since the last copy (a directory "
+         "never copied before is copied whole)."},
+        {kDay, "With --copy: copy the measurements of that day only.", "YYYY-MM-DD"},
+        {kCopyAll, "Without a window: copy every directory of the logger, one after another."},
+        {kSyncClock,
+         "Without a window: set the logger's clock from the PC clock; print the offset before "
+         "and after."},
+        {kTimeLimit,
+         "End a run without a window after SECONDS at most (by default 120, and 21600 for "
+         "copies).",
+         "SECONDS"},
+    });
+}
+
+bool AsksForHeadlessRun(int argc, char* argv[]) {
+    for (const char* name : {"--info", "--copy", "--copy-all", "--sync-clock", "--new", "--day",
+                             "--usb", "--time-limit"})
+        if (HasOption(argc, argv, name)) return true;
+    return false;
+}
+
+int RunHeadless(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("QM Controller");
+    const Parsed parsed = Parse(app, EnglishAsked(argc, argv));
+    if (!parsed.options) return parsed.status;
+    HeadlessRun run(*parsed.options);
+    return run.Exec();
+}
+
+}  // namespace qm
