@@ -219,6 +219,9 @@ int main(int argc, char* argv[]) {
     qm::ParametersDialog parameters;
     ops.SetParent(&window);
     qm::Binder binder(controller, window, parameters);
+    // A copy's replies come far faster than the eye can follow: the window shows them at a
+    // steady pace instead of after each one.
+    binder.SetMirrorInterval(qm::Binder::kMirrorIntervalMs);
     qm::AttachDataViewer(window, controller);
 
     // The port group names a serial device: on Windows by its number (COMn); elsewhere the

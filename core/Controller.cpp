@@ -152,6 +152,7 @@ void Controller::SetLanguage(bool english) {
     m_.pmRus.checked = !english;
     ApplyCaptions(m_, english ? Language::English : Language::Russian);
     radio_.ShowCaptions();
+    progress_.Show();
 }
 
 bool Controller::IsEnglish() const {

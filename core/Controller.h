@@ -11,6 +11,7 @@
 #include "core/CalibrationEditor.h"
 #include "core/Catalogue.h"
 #include "core/ConnectionSequence.h"
+#include "core/CopyProgress.h"
 #include "core/CopySession.h"
 #include "core/CopyTally.h"
 #include "core/DayCopy.h"
@@ -65,6 +66,8 @@ public:
     const CopySession& Copy() const { return copy_; }
     CopySession& MutableCopy() { return copy_; }
     const DayCopy& Day() const { return day_; }
+    // The progress of the running copy.
+    CopyProgressView Progress() const { return progress_.View(); }
     // Files, bytes and retries of the copies since the start.
     const CopyTally& Tally() const { return tally_; }
 
@@ -200,9 +203,10 @@ private:
     ScheduleEditor schedule_{ctx_, sequence_};
     DeviceClock clock_{ctx_, sequence_};
     TestMeasurement test_{ctx_, calibration_, sequence_};
-    CopySession copy_{ctx_, catalogue_};
+    CopyProgress progress_{ctx_};
+    CopySession copy_{ctx_, catalogue_, progress_};
     Catalogue catalogue_{ctx_, sequence_, copy_};
-    DayCopy day_{ctx_, catalogue_, copy_};
+    DayCopy day_{ctx_, catalogue_, copy_, progress_};
 };
 
 }  // namespace qm

@@ -11,6 +11,7 @@
 #include "core/CopySession.h"
 
 #include "core/Catalogue.h"
+#include "core/CopyProgress.h"
 #include "core/CopyTally.h"
 #include "core/DayCopy.h"
 #include "protocol/CommandCode.h"
@@ -28,6 +29,7 @@ namespace fs = std::filesystem;
 void CopySession::Register(Handlers& h) {
     h.OnClick("bAllData", [this] { bAllDataClick(); });
     h.OnClick("bNewData", [this] { bNewDataClick(); });
+    h.OnClick("bStop", [this] { bStopClick(); });
 }
 
 void CopySession::GuardCopy(const std::function<void()>& step) {
@@ -43,9 +45,33 @@ void CopySession::FailCopy(const std::string& message) {
     c_.DataFileOpen = false;
     c_.ListingFiles = false;
     c_.ResumeRequested = false;
+    stopRequested_ = false;
+    ctx_.m.bStop.enabled = false;
     ctx_.StopBusyIndicator();
     outcome_ = Outcome::Failed;
     ctx_.ops.ShowError(message);
+    ctx_.m.Timer2.Start();
+}
+
+void CopySession::bStopClick() {
+    const bool running = (c_.ListingFiles || c_.DataFileOpen) && !(day_ && day_->Active());
+    if (!running || stopRequested_ || ctx_.m.Timer2.enabled) return;
+    stopRequested_ = true;
+    ctx_.m.bStop.enabled = false;
+    progress_.Stopping();
+    // A copy always awaits a reply; were none awaited, nothing could end it later.
+    if (!ctx_.x.Outstanding) FinishStopped();
+}
+
+void CopySession::FinishStopped() {
+    stopRequested_ = false;
+    c_.DataFile.Abandon();
+    c_.DataFileOpen = false;
+    c_.ListingFiles = false;
+    c_.ResumeRequested = false;
+    measurementOpen_ = false;
+    c_.ValueBlock.clear();
+    ctx_.StopBusyIndicator();
     ctx_.m.Timer2.Start();
 }
 
@@ -110,6 +136,10 @@ void CopySession::StartCopy(bool resume) {
     c.MeasurementCount = 0;
     for (Button* b : {&ctx_.m.bAllData, &ctx_.m.bNewData, &ctx_.m.bSelect, &ctx_.m.bDelete})
         b->enabled = false;
+    ctx_.m.bStop.visible = true;
+    ctx_.m.bStop.enabled = true;
+    stopRequested_ = false;
+    progress_.BeginListing();
     c.ResumeRequested = resume;
     c.ListingFiles = true;
     c.FileNameTable.clear();
@@ -142,6 +172,7 @@ void CopySession::FileListingEnded() {
     }
     GuardCopy([&] {
         if (!resume) {
+            progress_.FilesChosen(c.FileNameTable, 1);
             CopyFilesFrom(1, false);
             return;
         }
@@ -154,9 +185,11 @@ void CopySession::FileListingEnded() {
             // there now are all new.
             ctx_.ops.ShowWarning(ctx_.Text(
                 Msg::ResumeFileGone, {Cp1251ToUtf8(c.ResumeName), Cp1251ToUtf8(c.copyDirectory)}));
+            progress_.FilesChosen(c.FileNameTable, 1);
             CopyFilesFrom(1, false);
             return;
         }
+        progress_.FilesChosen(c.FileNameTable, i);
         const std::int64_t lines = ResumeLines(c.copyFolder, c.ResumeName, record.lines);
         c.LinesWritten = static_cast<std::int32_t>(lines);
         if (lines > 0xFFFF) {
@@ -176,7 +209,8 @@ void CopySession::CopyFilesFrom(std::size_t index, bool resumeFirst) {
     CopyState& c = c_;
     for (std::size_t i = index; i <= c.FileNameTable.size(); ++i)
         if (OpenCopyFile(i, resumeFirst && i == index)) return;
-    ctx_.StopBusyIndicator();  // every name may have been refused before a line came in
+    ctx_.StopBusyIndicator();      // every name may have been refused before a line came in
+    ctx_.m.bStop.enabled = false;  // nothing is left to stop
     CopyCompleted();
     if (c.MeasurementCount == 0) ShowNoData();
     ctx_.m.Timer2.Start();
@@ -216,6 +250,7 @@ bool CopySession::OpenCopyFile(std::size_t index, bool resume) {
     c.DataFileOpen = true;
     measurementOpen_ = false;
     countAtFileStart_ = c.MeasurementCount;
+    progress_.FileOpened(index);
     if (resume) {
         RequestResumeFile();
     } else {
@@ -251,6 +286,7 @@ bool CopySession::ResumeAfterMissedReply() {
             c.LinesWritten = linesAtMeasurement_;
             measurementOpen_ = false;
             if (c.MeasurementCount > 0) --c.MeasurementCount;
+            progress_.Recount(c.MeasurementCount);
         }
         c.ValueBlock.clear();
         if (c.LinesWritten == 0) {
@@ -263,6 +299,7 @@ bool CopySession::ResumeAfterMissedReply() {
             c.DataFile.Begin(local, false);
             c.LinesWritten = 0;
             c.MeasurementCount = countAtFileStart_;
+            progress_.Recount(c.MeasurementCount);
             RequestOpenFile();
             return;
         }
@@ -331,7 +368,7 @@ void CopySession::HandleLineReply() {
     ++c.LinesWritten;
     c.DataFile.WriteLine(text);
     if (header) {
-        CountMeasurement();
+        CountMeasurement(text);
         if (status == ReplyStatus::Partial) RequestFirstValues();
     } else if (status == ReplyStatus::Partial) {
         ctx_.x.Send(requests::Plain(C::NextLine));
@@ -391,8 +428,9 @@ void CopySession::WriteValueLines() {
     for (const std::string& line : ValueLines(c.ValueBlock)) c.DataFile.WriteLine(line);
 }
 
-void CopySession::CountMeasurement() {
+void CopySession::CountMeasurement(const std::string& header) {
     ++c_.MeasurementCount;
+    progress_.Measurement(header, c_.MeasurementCount);
     Label& l = ctx_.m.lMeasureCounter;
     l.caption =
         std::string(MeasurementsCaption(ctx_.IsEnglish())) + std::to_string(c_.MeasurementCount);
@@ -416,6 +454,7 @@ void CopySession::Timer2Timer() {
     ctx_.m.bSelect.visible = true;
     ctx_.m.bCopy.visible = false;
     ctx_.m.bCancel.visible = false;
+    ctx_.m.bStop.visible = false;
     ctx_.m.bDelete.visible = true;
     ctx_.m.bDelete.enabled = true;
     ctx_.m.DateData.visible = false;
@@ -428,6 +467,8 @@ void CopySession::Timer2Timer() {
     UnlockAfterCopy();
     ctx_.m.bCancel.enabled = true;
     if (day_) day_->End();
+    stopRequested_ = false;
+    progress_.End();
 }
 
 // Program end (or an unfinished copy at the finishing step): a file that is not complete is

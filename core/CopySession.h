@@ -11,6 +11,7 @@
 namespace qm {
 
 class Catalogue;
+class CopyProgress;
 class CopyTally;
 class DayCopy;
 
@@ -21,7 +22,8 @@ class DayCopy;
 // and the finishing step.
 class CopySession {
 public:
-    CopySession(PartContext& ctx, Catalogue& catalogue) : ctx_(ctx), catalogue_(catalogue) {}
+    CopySession(PartContext& ctx, Catalogue& catalogue, CopyProgress& progress)
+        : ctx_(ctx), catalogue_(catalogue), progress_(progress) {}
     void SetDayCopy(DayCopy& day) { day_ = &day; }
     // Counts the files each copy puts in place.
     void SetTally(CopyTally& tally) { tally_ = &tally; }
@@ -29,6 +31,14 @@ public:
 
     void bAllDataClick();
     void bNewDataClick();
+    // Stops a full or "Новые" copy: it ends with the reply now awaited, which is not used. The
+    // unfinished file is dropped; the files completed so far and the resume record stay, so
+    // the next "Новые" carries on exactly.
+    void bStopClick();
+    // The operator has stopped the copy and its last reply is awaited.
+    bool StopRequested() const { return stopRequested_; }
+    // The reply awaited by a stopped copy has come, or will not come: the copy ends.
+    void FinishStopped();
 
     // A file listing of the copy is running (rows 64/65).
     bool ListingFiles() const { return c_.ListingFiles; }
@@ -84,7 +94,8 @@ public:
     // Puts the local file in place, if one is being written.
     void CommitLocalFile();
     bool DataFileOpen() const { return c_.DataFileOpen; }
-    void CountMeasurement();
+    // A measurement's header line has been written.
+    void CountMeasurement(const std::string& header);
     void ShowNoData();
     void GuardCopy(const std::function<void()>& step);
 
@@ -107,7 +118,9 @@ private:
 
     PartContext& ctx_;
     Catalogue& catalogue_;
+    CopyProgress& progress_;
     DayCopy* day_ = nullptr;
+    bool stopRequested_ = false;
     CopyTally* tally_ = nullptr;
     CopyState c_;
     // Where the measurement whose values are being read began in the staged file, so that one

@@ -1,6 +1,7 @@
 #include "core/DayCopy.h"
 
 #include "core/Catalogue.h"
+#include "core/CopyProgress.h"
 #include "core/CopySession.h"
 #include "protocol/CommandCode.h"
 #include "protocol/Cp1251.h"
@@ -62,6 +63,7 @@ void DayCopy::bCopyClick() {
     dayYear_ = date.year;
     dayMonth_ = date.month;
     copy_.Aim(*dir, path);
+    progress_.BeginDay(m.DateData.value);
     copy_.CopyStarted();
     ctx_.StartBusyIndicator();
     copy_.RequestOpenFile();
@@ -97,7 +99,7 @@ void DayCopy::HandleDayLineReply() {
             FinishDayCopy();  // the chosen day's measurements are over
             return;
         }
-        copy_.CountMeasurement();
+        copy_.CountMeasurement(text);
     }
     WriteDayLine(text, status);
 }
@@ -130,7 +132,7 @@ void DayCopy::DayFoundReply() {
         copy_.MakeCopyFolder();
         copy_.BeginLocalFile(DayFileName(dayYear_, dayMonth_, SelectedDay_));
         copy_.WriteLine(text);
-        copy_.CountMeasurement();
+        copy_.CountMeasurement(text);
         copy_.RequestFirstValues();
     });
 }
@@ -138,6 +140,7 @@ void DayCopy::DayFoundReply() {
 void DayCopy::RestartDay() {
     copy_.CloseLocalFiles();
     copy_.ResetCount();
+    progress_.BeginDay(ctx_.m.DateData.value);
     copy_.RequestOpenFile();
 }
 

@@ -9,6 +9,7 @@
 namespace qm {
 
 class Catalogue;
+class CopyProgress;
 class CopySession;
 
 // The day copy: the measurements of one chosen day out of a monthly file on the logger into a
@@ -16,8 +17,8 @@ class CopySession;
 // the full copy and never touches the resume record.
 class DayCopy {
 public:
-    DayCopy(PartContext& ctx, const Catalogue& catalogue, CopySession& copy)
-        : ctx_(ctx), catalogue_(catalogue), copy_(copy) {}
+    DayCopy(PartContext& ctx, const Catalogue& catalogue, CopySession& copy, CopyProgress& progress)
+        : ctx_(ctx), catalogue_(catalogue), copy_(copy), progress_(progress) {}
     void Register(Handlers& h);
 
     void bSelectClick();
@@ -44,6 +45,7 @@ private:
     PartContext& ctx_;
     const Catalogue& catalogue_;
     CopySession& copy_;
+    CopyProgress& progress_;
     bool DayCopyMode_ = false;
     std::uint16_t SelectedDay_ = 0;
     int dayYear_ = 0;

@@ -46,6 +46,12 @@ void Controller::ComPort1RxChar(std::size_t bytesWaiting) {
 void Controller::ReplyReceived() {
     x_.ReplyArrived();
     ShowRetry(0);
+    // While a stopped copy awaits its last reply nothing else can have been asked: the reply is
+    // that one, and it is not used.
+    if (copy_.StopRequested()) {
+        copy_.FinishStopped();
+        return;
+    }
     DispatchReply();
 }
 

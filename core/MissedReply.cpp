@@ -88,6 +88,13 @@ void Controller::ReplyTimerTimer() {
     if (radio_.Repeating()) return;
     const std::uint8_t code = x_.CurrentCommand;
     x_.ForgetRequest();
+    if (copy_.StopRequested()) {
+        // The stopped copy's last reply did not come: nothing is asked again.
+        x_.MissedReplies = 0;
+        ShowRetry(0);
+        copy_.FinishStopped();
+        return;
+    }
     const int missed = ++x_.MissedReplies;
     if (missed >= kReplyAttempts) {
         x_.MissedReplies = 0;

@@ -61,7 +61,7 @@ private:
 
 constexpr const char* kUsage =
     "usage: qm-logger-sim --pty [--device-type N] [--version V] [--pace BAUD] [--small-store]"
-    " [--store MONTHS,DAYS,SENSORS] [--faults SPEC] [--log FILE]\n";
+    " [--store MONTHS,DAYS,SENSORS] [--months N] [--faults SPEC] [--log FILE]\n";
 
 int Usage() {
     std::cerr << kUsage;
@@ -78,6 +78,7 @@ int Help() {
                  "  --small-store    a small data store instead of the demo's year of data\n"
                  "  --store M,D,S    a store of M monthly files of D days each (0: whole months),\n"
                  "                   an hourly measurement of S sensors\n"
+                 "  --months N       the demo store's months of data in each directory (12)\n"
                  "  --log FILE       write each request the logger handles to FILE, in hex\n"
                  "  --faults SPEC    a lossy line; SPEC is a comma-separated list of:\n"
               << qm::sim::kLinkFaultsHelp
@@ -133,6 +134,8 @@ int main(int argc, char** argv) {
             config.demoShape = qm::sim::DemoStoreShape::Small();
         } else if (arg == "--store") {
             if (i + 1 >= argc || !StoreShapeArg(argv[++i], config.demoShape)) return Usage();
+        } else if (arg == "--months") {
+            if (!NumberArg(i, argc, argv, 1, 240, config.demoShape.months)) return Usage();
         } else if (arg == "--device-type") {
             if (!NumberArg(i, argc, argv, 0, 255, deviceType)) return Usage();
         } else if (arg == "--version") {

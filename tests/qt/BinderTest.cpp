@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -376,6 +377,32 @@ TEST(QtBinder, TimersFollowTheModel) {
     v.Model().StartTimer.Stop();
     v.binder.Sync();
     EXPECT_FALSE(start->isActive());
+}
+
+TEST(QtBinder, QuickEventsAreMirroredAtMostOncePerIntervalAndTheLastStateAlways) {
+    ViewRig v;
+    v.ReadOut();
+    v.binder.SetMirrorInterval(50);
+    auto* bar = v.Find<QProgressBar>("ProgressBar1");
+    auto* watchdog = v.binder.findChild<QTimer*>("ReplyTimer");
+    ASSERT_NE(watchdog, nullptr);
+    QTest::qWait(60);
+    const long before = v.binder.SyncCount();
+    // A burst of events, as a copy's replies come: the busy bar steps on each.
+    v.Model().ProgressBar1.maximum = 1000;
+    for (int i = 0; i < 200; ++i) v.rig.controller.OnTimer(TimerId::TimerBar);
+    EXPECT_LE(v.binder.SyncCount() - before, 1);
+    EXPECT_NE(bar->value(), 200);
+    // Timers are mirrored at once: a watchdog counts from its request.
+    v.rig.controller.bClockClick();
+    EXPECT_TRUE(watchdog->isActive());
+    QTest::qWait(80);
+    EXPECT_EQ(bar->value(), 200);
+    EXPECT_LE(v.binder.SyncCount() - before, 3);
+    // The operator's own events are mirrored at once.
+    v.Model().ProgressBar1.position = 7;
+    QTest::mouseClick(v.Find<QPushButton>("bClock"), Qt::LeftButton);
+    EXPECT_EQ(bar->value(), 7);
 }
 
 TEST(QtChart, LatestMeasurementIsRebuiltAndHistoryOnlyGrows) {

@@ -14,7 +14,7 @@ constexpr auto PD = CaptionOwner::ParametersDialog;
 // Texts exactly as the window shows them, blanks included. "Tect" in row 11 is written in Latin
 // letters, and rows 12, 18, 20, 22, 26 to 29, 35 to 37 and 39 differ from the design captions;
 // both are how the program has always shown them.
-const std::array<CaptionRow, 39> kCaptionTable = {{
+const std::array<CaptionRow, 40> kCaptionTable = {{
     {MW, "bSynch", "Синхронизация", "Synchronizing"},
     {MW, "bClock", "Текущее время", "Current time"},
     {MW, "GroupBox2", " Измерение ", " Measurement "},
@@ -54,6 +54,7 @@ const std::array<CaptionRow, 39> kCaptionTable = {{
     {MW, "Label5", "минуты:", "minutes:"},
     {MW, "GroupBox3", " Батарея ", " Battery "},
     {MW, "bRemark", "Установить", "Set"},
+    {MW, "bStop", "Стоп", "Stop"},
 }};
 
 namespace {

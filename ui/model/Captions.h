@@ -27,7 +27,7 @@ inline constexpr std::string_view kParametersTitle = "Parameters";
 // Every caption that follows the language switch, in the order it is assigned. The Russian
 // column is not the design text everywhere: after the first switch to Russian a few controls
 // show the column's text instead of their design caption (a start shows the design captions).
-extern const std::array<CaptionRow, 39> kCaptionTable;
+extern const std::array<CaptionRow, 40> kCaptionTable;
 
 // Assigns one column of the table to the main window and the parameters dialog. Only captions
 // change; sizes, positions and everything else stay.

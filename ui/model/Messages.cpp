@@ -276,6 +276,13 @@ const std::array<MessageRow, kMessageCount> kMessageTable = {{
     {M::LinkSerial, "через последовательный порт {1}", "through the serial port {1}"},
     {M::LinkRadio, "через радиомодем", "through the radio modem"},
     {M::LinkBluetooth, "через Bluetooth-модем", "through the Bluetooth modem"},
+    {M::ProgressListing, "Чтение списка файлов…", "Reading the list of files…"},
+    {M::ProgressFile, "Файл {1} из {2} · измерений: {3}", "File {1} of {2} · measurements: {3}"},
+    {M::ProgressTimeLeft, "Осталось около {1}", "About {1} left"},
+    {M::ProgressStopping, "Копирование останавливается…", "Stopping the copy…"},
+    {M::DurationHours, "{1} ч {2} мин", "{1} h {2} min"},
+    {M::DurationMinutes, "{1} мин {2} с", "{1} min {2} s"},
+    {M::DurationSeconds, "{1} с", "{1} s"},
 
     {M::InternalError, "Внутренняя ошибка программы: {1}", "Internal error: {1}"},
 }};

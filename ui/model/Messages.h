@@ -158,6 +158,14 @@ enum class Msg {
     LinkSerial,
     LinkRadio,
     LinkBluetooth,
+    // The progress line of a copy.
+    ProgressListing,
+    ProgressFile,
+    ProgressTimeLeft,
+    ProgressStopping,
+    DurationHours,
+    DurationMinutes,
+    DurationSeconds,
     // Anything else that ended a handler.
     InternalError,
 };

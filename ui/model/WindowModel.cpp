@@ -149,6 +149,10 @@ WindowModel::WindowModel() {
     Design(lMeasureCounter, "", {8, 200, 161, 13}, false);
     lMeasureCounter.autoSize = false;
     lMeasureCounter.fontColour = Colour::Red;
+    Design(bStop, "Стоп", {92, 160, 77, 25}, false);
+    Design(lProgress, "", {8, 670, 354, 30}, false);
+    lProgress.autoSize = false;
+    lProgress.fontColour = Colour::Navy;
 
     Design(pComment, " Комментарий к измерению ", {8, 136, 249, 169}, false);
     Place(pRemark1, {8, 28, 233, 22});
@@ -260,6 +264,8 @@ std::vector<ControlRef> WindowModel::Controls() {
         {"bCancel", &bCancel},
         {"DateData", &DateData},
         {"lMeasureCounter", &lMeasureCounter},
+        {"bStop", &bStop},
+        {"lProgress", &lProgress},
         {"pComment", &pComment},
         {"pRemark1", &pRemark1},
         {"pRemark2", &pRemark2},

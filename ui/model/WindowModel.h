@@ -189,6 +189,10 @@ struct WindowModel {
     Button bAllData, bNewData, bSelect, bDelete, bCopy, bCancel;
     DateTimeEdit DateData;
     Label lMeasureCounter;
+    // Stops a full or "Новые" copy; shown while one runs.
+    Button bStop;
+    // The progress line below the data group: file i of n, measurements, time left.
+    Label lProgress;
 
     // Remark group.
     GroupBox pComment;

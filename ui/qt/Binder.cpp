@@ -22,6 +22,7 @@
 #include <QTimeEdit>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 #include <type_traits>
 
@@ -135,8 +136,27 @@ Binder::Binder(Controller& controller, MainWindow& window, ParametersDialog& dia
         return false;
     });
 
-    controller_.SetChangedCallback([this] { Sync(); });
+    mirrorTimer_ = new QTimer(this);
+    mirrorTimer_->setSingleShot(true);
+    connect(mirrorTimer_, &QTimer::timeout, this, [this] { Sync(); });
+    controller_.SetChangedCallback([this] { ModelChanged(); });
     Sync();
+}
+
+void Binder::SetMirrorInterval(int ms) {
+    mirrorIntervalMs_ = std::max(0, ms);
+}
+
+void Binder::ModelChanged() {
+    if (mirrorIntervalMs_ == 0 || syncing_) {
+        Sync();
+        return;
+    }
+    // Timers at once: a watchdog armed by a request must count from that request.
+    timers_->Sync(controller_.MutableModel());
+    if (mirrorTimer_->isActive()) return;
+    const qint64 since = sinceSync_.isValid() ? sinceSync_.elapsed() : mirrorIntervalMs_;
+    mirrorTimer_->start(static_cast<int>(std::max<qint64>(0, mirrorIntervalMs_ - since)));
 }
 
 Binder::~Binder() {
@@ -237,6 +257,9 @@ void Binder::Sync() {
         return;
     }
     syncing_ = true;
+    ++syncCount_;
+    mirrorTimer_->stop();
+    sinceSync_.start();
     changes_ = 0;
     int rounds = 0;
     do {

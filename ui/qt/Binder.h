@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <array>
@@ -12,6 +13,7 @@
 
 class QWidget;
 class QAction;
+class QTimer;
 
 namespace qm {
 
@@ -21,10 +23,12 @@ class ModelTimers;
 class ParametersDialog;
 
 // Mirrors the window model into the widgets after every controller event, and turns widget
-// events into controller calls by the control's name. While it mirrors, widget signals are
-// blocked, so nothing it sets comes back as an edit. It also runs one QTimer per model timer.
-// The forms carry no captions, positions or sizes: the first mirror, in the constructor, gives
-// the windows and every control their designed look from the model.
+// events into controller calls by the control's name. With a mirror interval, the controls are
+// mirrored at most once per interval while events come faster (a copy's replies), and always
+// after the last one; the timers and the operator's own events are mirrored at once. While it
+// mirrors, widget signals are blocked, so nothing it sets comes back as an edit. It also runs one
+// QTimer per model timer. The forms carry no captions, positions or sizes: the first mirror, in the
+// constructor, gives the windows and every control their designed look from the model.
 //
 // Names it reports besides the controls' own: "Parameters.<control>" for the dialog's controls,
 // "Parameters.Activate" when the dialog becomes active, "Parameters.Close" for its close box, a
@@ -37,6 +41,12 @@ public:
 
     // Shows the model. Runs by itself after every controller event.
     void Sync();
+    // Mirrors the controls of events that come in quick succession at most once per `ms`
+    // (0: after every event).
+    void SetMirrorInterval(int ms);
+    // The interval the program uses: far more often than the eye can follow a count, far less
+    // often than the replies of a copy come in.
+    static constexpr int kMirrorIntervalMs = 50;
 
     // The widget of a main-window control (nullptr for an unknown name).
     QWidget* Widget(std::string_view name) const;
@@ -45,6 +55,8 @@ public:
     // How many widget properties the last Sync changed (0 when the widgets already showed the
     // model).
     int LastSyncChanges() const { return changes_; }
+    // How many times the window has been mirrored.
+    long SyncCount() const { return syncCount_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -57,6 +69,8 @@ private:
     void SyncRadioGroup(const RadioGroup& g, QWidget* w);
     void SyncWindows();
     void SyncMenu();
+    // A controller event has changed the model.
+    void ModelChanged();
     // Runs a controller event unless the binder is mirroring (then the event is the binder's own).
     template <typename F>
     void Send(F&& f);
@@ -76,6 +90,10 @@ private:
     bool syncing_ = false;
     bool syncAgain_ = false;
     int changes_ = 0;
+    long syncCount_ = 0;
+    int mirrorIntervalMs_ = 0;
+    QTimer* mirrorTimer_ = nullptr;  // a mirror that waits for its interval
+    QElapsedTimer sinceSync_;
 };
 
 }  // namespace qm
