@@ -22,6 +22,12 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 #include "app/CommandLine.h"
 #include "app/Links.h"
 #include "core/Controller.h"
@@ -90,13 +96,47 @@ std::string DayText(const DateTime& t) {
     return IsoText(t).substr(0, 10);
 }
 
-// Standard error: one message a line.
+bool ErrorIsTerminal() {
+#ifdef _WIN32
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return isatty(fileno(stderr)) != 0;
+#endif
+}
+
+// Standard error: one message a line; on a terminal also a progress line that is written over
+// in place and cleared before the next message.
 class ErrorStream {
 public:
     void Line(const std::string& text) {
+        ClearProgress();
         std::fprintf(stderr, "qm-controller: %s\n", text.c_str());
         std::fflush(stderr);
     }
+    // Shows `text` as the progress line, at most a few times a second; nothing when standard
+    // error is not a terminal.
+    void Progress(const std::string& text) {
+        if (!terminal_ || text == progress_) return;
+        if (progressShown_ && sinceProgress_.isValid() && sinceProgress_.elapsed() < 200) return;
+        sinceProgress_.start();
+        progress_ = text;
+        progressShown_ = true;
+        std::fprintf(stderr, "\r%s\033[K", text.c_str());
+        std::fflush(stderr);
+    }
+    void ClearProgress() {
+        if (!progressShown_) return;
+        progressShown_ = false;
+        progress_.clear();
+        std::fputs("\r\033[K", stderr);
+        std::fflush(stderr);
+    }
+
+private:
+    bool terminal_ = ErrorIsTerminal();
+    bool progressShown_ = false;
+    std::string progress_;
+    QElapsedTimer sinceProgress_;
 };
 
 // The operator's services without a window: warnings and errors go to standard error, every
@@ -402,6 +442,7 @@ private:
 
     void StepCopying() {
         if (!copy_) return;
+        ShowProgress();
         if (o_.day && controller_.Day().Active() && Waiting() &&
             ops_.errors.size() > copy_->errorsAtStart) {
             // The day copy refused its directory or file name and stays armed: cancel it, as
@@ -419,7 +460,19 @@ private:
         NextCopy();
     }
 
+    // The window's progress line, on one line: the directory, file i of n, the measurements
+    // and the time left.
+    void ShowProgress() {
+        const Label& l = M().lProgress;
+        if (!controller_.Progress().active || !l.visible) return;
+        std::string text = copy_->directory + ": " + l.caption;
+        for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n'))
+            text.replace(at, 1, " · ");
+        err_.Progress(text);
+    }
+
     void EndCopy(const std::string& stopped = {}) {
+        err_.ClearProgress();
         const CopyTotals done = controller_.Tally().Totals() - copy_->tallyAtStart;
         const std::int64_t measurements = controller_.Copy().MeasurementCount();
         if (o_.day && measurements == 0 && ops_.errors.size() == copy_->errorsAtStart &&

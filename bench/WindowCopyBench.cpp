@@ -195,8 +195,7 @@ int main(int argc, char** argv) {
     int rc = 0;
     if (!runUntil(
             [&] {
-                return !c.Directories().ReadOutRunning() &&
-                       !c.Directories().DirectoryNames().empty();
+                return !c.Directories().CopyMustWait() && !c.Directories().DirectoryNames().empty();
             },
             60'000)) {
         std::fprintf(stderr, "the read-out did not finish\n");
