@@ -168,8 +168,10 @@ void Controller::RunChange(std::string_view name) {
 }
 
 bool Controller::SendsRequest(std::string_view name) {
-    for (std::string_view n : {"bAllData", "bNewData", "bCopy", "bTest", "bClock", "bSynch",
-                               "bDelete", "bRemark", "bCalibr", "Parameters.Button1"})
+    // The day copy's "select" sends nothing yet, but locks the window for a copy: armed while a
+    // listing runs, it would be left locked when that listing replaces the data group.
+    for (std::string_view n : {"bAllData", "bNewData", "bSelect", "bCopy", "bTest", "bClock",
+                               "bSynch", "bDelete", "bRemark", "bCalibr", "Parameters.Button1"})
         if (n == name) return true;
     return false;
 }

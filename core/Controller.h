@@ -167,7 +167,7 @@ private:
     std::string WhatDidNotAnswer(std::uint8_t code) const;
     std::string LinkInWords() const;
     void RunChange(std::string_view name);
-    // A button whose click sends a request to the logger.
+    // A button whose click sends a request to the logger or locks the window for a copy.
     static bool SendsRequest(std::string_view name);
     // Runs the click that waited for the outstanding request, once none is.
     void RunDeferredClick();
