@@ -44,6 +44,7 @@
 #include "sim/SerialEndpoint.h"
 #include "sim/VirtualLogger.h"
 #include "store/Catalogue.h"
+#include "tests/link/CountingPort.h"
 #include "tests/support/Rig.h"
 
 namespace {
@@ -152,37 +153,6 @@ Moments* moments = nullptr;
     }
 }
 
-// The program's port, counting what goes over the line.
-class CountingPort : public qm::SerialLink, public qm::SerialPortOpener {
-public:
-    explicit CountingPort(qm::QtSerialPort& port) : port_(port) {}
-    qm::SerialLink* Open(const std::string& name) override {
-        inner_ = port_.Open(name);
-        return this;
-    }
-    void PurgeBuffers() override { inner_->PurgeBuffers(); }
-    void Write(std::span<const std::uint8_t> bytes) override {
-        moments->requestWritten = Ticks();
-        inner_->Write(bytes);
-        written += bytes.size();
-        ++requests;
-        if (onWrite) onWrite();
-    }
-    std::size_t Read(std::span<std::uint8_t> bytes) override {
-        const std::size_t n = inner_->Read(bytes);
-        read += n;
-        return n;
-    }
-    void Close() override { inner_->Close(); }
-
-    std::size_t written = 0, read = 0, requests = 0;
-    std::function<void()> onWrite;
-
-private:
-    qm::QtSerialPort& port_;
-    qm::SerialLink* inner_ = nullptr;
-};
-
 bool Number(const char* text, int& value) {
     char* end = nullptr;
     const long v = std::strtol(text, &end, 10);
@@ -252,13 +222,16 @@ CopyRun CopyOnce(const std::string& device) {
     qm::test::FakeOperator ops;
     qm::Controller c{clock, ops};
     qm::QtSerialPort port;
-    CountingPort counted(port);
+    qm::test::CountingPort counted(port);
     QElapsedTimer lastByte;
     lastByte.start();
     // Real time since a request last went out or bytes last came in, for the reply watchdog.
     QElapsedTimer sinceTraffic;
     sinceTraffic.start();
-    counted.onWrite = [&] { sinceTraffic.restart(); };
+    counted.beforeWrite = [&] {
+        moments->requestWritten = Ticks();
+        sinceTraffic.restart();
+    };
     bool copying = false;
     Clock::time_point copyStart, copyEnd;
     std::chrono::nanoseconds inHandler{0}, down{0};

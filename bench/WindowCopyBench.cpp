@@ -28,6 +28,7 @@
 #include "core/Controller.h"
 #include "link/backends/QtSerialPort.h"
 #include "store/Catalogue.h"
+#include "tests/link/CountingPort.h"
 #include "tests/support/Rig.h"
 #include "ui/qt/Binder.h"
 #include "ui/qt/MainWindow.h"
@@ -47,34 +48,6 @@ struct Options {
     QString screenshot;
     int atPercent = 30;
     int mirrorMs = qm::Binder::kMirrorIntervalMs;
-};
-
-// The program's port, counting what goes over the line.
-class CountingPort : public qm::SerialLink, public qm::SerialPortOpener {
-public:
-    explicit CountingPort(qm::QtSerialPort& port) : port_(port) {}
-    qm::SerialLink* Open(const std::string& name) override {
-        inner_ = port_.Open(name);
-        return this;
-    }
-    void PurgeBuffers() override { inner_->PurgeBuffers(); }
-    void Write(std::span<const std::uint8_t> bytes) override {
-        inner_->Write(bytes);
-        written += bytes.size();
-        ++requests;
-    }
-    std::size_t Read(std::span<std::uint8_t> bytes) override {
-        const std::size_t n = inner_->Read(bytes);
-        read += n;
-        return n;
-    }
-    void Close() override { inner_->Close(); }
-
-    std::size_t written = 0, read = 0, requests = 0;
-
-private:
-    qm::QtSerialPort& port_;
-    qm::SerialLink* inner_ = nullptr;
 };
 
 // Counts the paints of every widget while `counting` is set.
@@ -154,7 +127,7 @@ int main(int argc, char** argv) {
     app.installEventFilter(&paints);
 
     qm::QtSerialPort port;
-    CountingPort counted(port);
+    qm::test::CountingPort counted(port);
     bool copying = false;
     long syncs = 0;
     Clock::time_point copyStart, copyEnd;

@@ -26,6 +26,7 @@
 #include "sim/VirtualLogger.h"
 #include "store/LocalFiles.h"
 #include "store/ValueLines.h"
+#include "tests/link/CountingPort.h"
 #include "tests/link/PtyDevice.h"
 #include "tests/link/QtApp.h"
 #include "tests/link/QuietLineTime.h"
@@ -49,29 +50,6 @@ const char* KindName(Kind kind) {
     }
     return "?";
 }
-
-// The program's port, counting the bytes it writes.
-class CountingPort : public SerialLink, public SerialPortOpener {
-public:
-    explicit CountingPort(QtSerialPort& port) : port_(port) {}
-    SerialLink* Open(const std::string& name) override {
-        inner_ = port_.Open(name);
-        return this;
-    }
-    void PurgeBuffers() override { inner_->PurgeBuffers(); }
-    void Write(std::span<const std::uint8_t> bytes) override {
-        inner_->Write(bytes);
-        written += bytes.size();
-    }
-    std::size_t Read(std::span<std::uint8_t> bytes) override { return inner_->Read(bytes); }
-    void Close() override { inner_->Close(); }
-
-    std::size_t written = 0;
-
-private:
-    QtSerialPort& port_;
-    SerialLink* inner_ = nullptr;
-};
 
 // One program run against one logger over a fresh pseudo-terminal, in its own start folder.
 class Session {
