@@ -70,6 +70,15 @@ struct SmallLogger {
     std::filesystem::path start;
 };
 
+// The small logger behind a faulty link, and the program using its start folder; the test
+// starts the link when its faults are set.
+struct FaultyRig {
+    SmallLogger small;
+    sim::FaultyDevice faults{small.logger};
+    Rig rig{faults};
+    FaultyRig() { small.Use(rig); }
+};
+
 int Count(const std::vector<int>& codes, int code) {
     return static_cast<int>(std::count(codes.begin(), codes.end(), code));
 }
@@ -225,10 +234,9 @@ TEST(Watchdog, IsStoppedByTheReplyAndNotArmedByAnUnansweredRequest) {
 }
 
 TEST(Watchdog, AMissedReadIsAskedAgainWithTheRetryShownInTheOperatorsLanguage) {
-    SmallLogger small;
-    sim::FaultyDevice faults(small.logger);
-    Rig rig(faults);
-    small.Use(rig);
+    FaultyRig t;
+    sim::FaultyDevice& faults = t.faults;
+    Rig& rig = t.rig;
     rig.StartUsb();
     rig.RunUntilIdle();
     const std::size_t before = rig.SentCodes().size();
@@ -259,10 +267,9 @@ TEST(Watchdog, WritesAreReadBackAndSequencesStartOverFromTheirAnchor) {
         int next;  // what the watchdog sends then
     };
     for (const Case& k : {Case{"bSynch", 49, 48}, Case{"bTest", 32, 32}, Case{"bDelete", 76, 64}}) {
-        SmallLogger small;
-        sim::FaultyDevice faults(small.logger);
-        Rig rig(faults);
-        small.Use(rig);
+        FaultyRig t;
+        sim::FaultyDevice& faults = t.faults;
+        Rig& rig = t.rig;
         rig.StartUsb();
         rig.RunUntilIdle();
         const std::size_t before = rig.SentCodes().size();
@@ -277,11 +284,10 @@ TEST(Watchdog, WritesAreReadBackAndSequencesStartOverFromTheirAnchor) {
         EXPECT_TRUE(rig.ops.errors.empty()) << k.click;
     }
     // Calibration blocks are numbered by the logger: a missed 62 starts over from 60.
-    SmallLogger small;  // type 84 reads its table in blocks
-    sim::FaultyDevice faults(small.logger);
+    FaultyRig t;  // type 84 reads its table in blocks
+    sim::FaultyDevice& faults = t.faults;
+    Rig& rig = t.rig;
     faults.DropReply(3);  // 0, 60, then the first 62
-    Rig rig(faults);
-    small.Use(rig);
     rig.StartUsb();
     rig.RunUntilIdle();
     const auto codes = rig.SentCodes();
@@ -299,10 +305,9 @@ TEST(DeadLink, EachStepEndsWithItsMessageWithinThreeWatchdogTimesAndUnlocks) {
     };
     for (const Case& k : {Case{nullptr, "опознание"}, Case{"bClock", "часов"},
                           Case{"bSynch", "часов"}, Case{"bTest", "тест-измерение"}}) {
-        SmallLogger small;
-        sim::FaultyDevice faults(small.logger);
-        Rig rig(faults);
-        small.Use(rig);
+        FaultyRig t;
+        sim::FaultyDevice& faults = t.faults;
+        Rig& rig = t.rig;
         const std::string name = k.click ? k.click : "read-out";
         if (k.click) {
             rig.StartUsb();
