@@ -36,6 +36,26 @@ else
     wineserver=wineserver
 fi
 
+# Every wine process runs with address-space randomisation off. Debian's wine has no preloader:
+# wine64 is linked at 0x7d000000 and the kernel starts its heap (brk) at a random page up to 1 GB
+# above it. When that heap covers 0x7ffe0000, where wine has to map the shared user data page,
+# wine gives up before the program starts ("failed to map the shared user data: c0000018"),
+# about once in 8,000 starts. Without randomisation the heap starts right after wine64, 48 MB
+# below that page. Wine's own children (wineboot's services, a program's child processes)
+# inherit the setting.
+# Where setarch may not turn it off (a seccomp filter that refuses the personality call), wine
+# runs with randomisation and every run says so: failing every run there would cost far more
+# than the rare failed start this prevents, and a start that does fail still fails.
+arch=$(uname -m)
+if norandom_error=$(setarch "$arch" -R true 2>&1); then
+    norandom="setarch $arch -R"
+else
+    norandom=
+    echo "wine-run.sh: WARNING: address-space randomisation cannot be turned off for wine" \
+        "(setarch $arch -R: ${norandom_error:-refused}); about 1 start in 8,000 will fail with" \
+        "\"failed to map the shared user data\"" >&2
+fi
+
 now() { date +%H:%M:%S.%N | cut -c1-12; }
 note() { echo "$(now) [$$] $*" >>"$log"; }
 # The prefix's wineserver: wine keeps the name of its socket directory in the prefix, and the
@@ -59,7 +79,7 @@ boot() {
     note "boot: start"
     "$wineserver" -k </dev/null >/dev/null 2>&1 9>&-
     "$wineserver" -w </dev/null >/dev/null 2>&1 9>&-
-    if ! "$wine" wineboot --init </dev/null >/dev/null 2>>"$log" 9>&-; then
+    if ! $norandom "$wine" wineboot --init </dev/null >/dev/null 2>>"$log" 9>&-; then
         note "boot: wineboot --init failed"
         echo "wine-run.sh: wineboot --init failed in $WINEPREFIX (see $log)" >&2
         return 1
@@ -81,7 +101,7 @@ boot() {
 start_server() {
     "$wineserver" "$1" </dev/null >/dev/null 2>>"$log" 9>&- || return 1
     note "server $(server_id): started ($1)"
-    "$wine" wineboot </dev/null >/dev/null 2>>"$log" 9>&-
+    $norandom "$wine" wineboot </dev/null >/dev/null 2>>"$log" 9>&-
     note "server $(server_id): wineboot exited with $?"
 }
 
@@ -120,20 +140,22 @@ stop_server() {
     esac
 ) 9>"$WINEPREFIX.lock" || exit 1
 [ "$mode" = run ] || exit 0
-[ -z "$caller_debug" ] || exec "$wine" "$@"
+[ -z "$caller_debug" ] || exec $norandom "$wine" "$@"
 
 # The program's standard error is passed on line by line as it comes; wine's lines are kept
-# aside in a file of this run.
+# aside in a file of this run, with those wine writes before its debug output is set up (no time
+# and process in front), such as a failure to lay out the address space.
 wine_lines=$(mktemp "$WINEPREFIX.run.XXXXXX") || exit 1
 status_file="$wine_lines.status"
 started=$(now)
 server_before=$(server_id)
 {
     {
-        "$wine" "$@" 2>&1 1>&3 3>&-
+        $norandom "$wine" "$@" 2>&1 1>&3 3>&-
         echo $? >"$status_file"
     } | awk -v keep="$wine_lines" '
         /^[0-9a-f.:]*:(err|fixme|warn|trace):/ { print >>keep; fflush(keep); next }
+        /^(err|fixme|warn|trace):[a-z0-9_]+:[A-Za-z0-9_]+ / { print >>keep; fflush(keep); next }
         { print; fflush() }' >&2
 } 3>&1
 status=$(cat "$status_file" 2>/dev/null || echo "unknown")
@@ -145,6 +167,15 @@ if [ "$status" != 0 ]; then
         sed 's/^/  /' "$wine_lines"
     } | tee -a "$log" >&2
     echo "wine-run.sh: exit status $status; wine's error lines above, every failed run in $log" >&2
+    if grep -q 'failed to map the shared user data' "$wine_lines"; then
+        if [ -n "$norandom" ]; then
+            echo "wine-run.sh: wine's shared user data page was taken although address-space" \
+                "randomisation was off" >&2
+        else
+            echo "wine-run.sh: the randomised heap covered wine's shared user data page" \
+                "(setarch could not turn randomisation off, see the warning above)" >&2
+        fi
+    fi
 fi
 rm -f "$wine_lines"
 case $status in
