@@ -21,7 +21,8 @@ work=$root/build/wine-start-check
 mkdir -p "$work"
 rm -rf "$work/failed"
 mkdir "$work/failed"
-x86_64-w64-mingw32-gcc-posix -O2 -static -o "$work/probe.exe" "$root/scripts/wine-start-probe.c"
+x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -static -o "$work/probe.exe" \
+    "$root/tests/wine/StartProbe.cpp"
 
 prefix=$work/wine-prefix
 if ! sh "$wrapper" "$prefix" --up; then
