@@ -141,7 +141,7 @@ void DayCopy::DayFoundReply() {
 void DayCopy::RestartDay() {
     copy_.CloseLocalFiles();
     copy_.ResetCount();
-    progress_.BeginDay(ctx_.m.DateData.value);
+    progress_.RestartDay();
     copy_.RequestOpenFile();
 }
 
