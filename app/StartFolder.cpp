@@ -44,15 +44,14 @@ bool CanHoldData(const fs::path& folder) {
     return CanWriteIn(folder);
 }
 
-StartFolder ChooseStartFolder(const fs::path& workingDirectory, const fs::path& documents) {
-    const bool isRoot =
-        !workingDirectory.empty() && workingDirectory == workingDirectory.root_path();
-    if (!isRoot && CanHoldData(workingDirectory)) return {workingDirectory, false};
+StartFolder ChooseStartFolder(const fs::path& workingDirectory, const fs::path& documents,
+                              const std::function<bool(const fs::path&)>& canHoldData) {
+    if (canHoldData(workingDirectory)) return {workingDirectory, false};
     if (!documents.empty()) {
         const fs::path own = documents / "QM Controller";
         std::error_code ec;
         fs::create_directories(own, ec);
-        if (CanHoldData(own)) return {own, true};
+        if (canHoldData(own)) return {own, true};
     }
     return {workingDirectory, false};
 }

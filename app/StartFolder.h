@@ -4,6 +4,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <filesystem>
+#include <functional>
 
 namespace qm {
 
@@ -13,17 +14,19 @@ struct StartFolder {
     bool inDocuments = false;  // the working directory could not hold the data
 };
 
-// The working directory, as the program has always used it, unless it is a file system's root
-// or cannot hold a DATA folder: then "QM Controller" in the user's documents folder (made when
-// missing). A program started from a desktop menu usually runs in such a folder. When the
-// documents folder cannot be used either, the working directory stays, and the copies report
-// what fails there.
-StartFolder ChooseStartFolder(const std::filesystem::path& workingDirectory,
-                              const std::filesystem::path& documents);
-
 // Whether `folder` has, or can have, a DATA folder that files can be written in. Leaves nothing
 // behind in it.
 bool CanHoldData(const std::filesystem::path& folder);
+
+// The working directory, as the program has always used it, unless it cannot hold a DATA folder:
+// then "QM Controller" in the user's documents folder (made when missing). A program started from
+// a desktop menu usually runs in such a folder (the Linux "/", where a user cannot write). The
+// root of a writable drive (a USB stick, "E:\") keeps its DATA and Device.txt. When the
+// documents folder cannot be used either, the working directory stays, and the copies report
+// what fails there. `canHoldData` decides for both folders.
+StartFolder ChooseStartFolder(
+    const std::filesystem::path& workingDirectory, const std::filesystem::path& documents,
+    const std::function<bool(const std::filesystem::path&)>& canHoldData = CanHoldData);
 
 // A status line on the main window that names the data folder when it is not the working
 // directory, in the window's language.

@@ -139,6 +139,7 @@ struct DemoLogger {
           link(lossy),
           delivery(link, controller) {
         link.SetReplyDelay(faults.replyDelay);
+        for (const auto& [code, delay] : faults.commandDelays) link.SetCommandDelay(code, delay);
     }
     static qm::sim::LoggerConfig Config(int deviceType) {
         qm::sim::LoggerConfig c;

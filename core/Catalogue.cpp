@@ -140,13 +140,25 @@ void Catalogue::DirectoryListingEnded() {
     UpdateNewDataButton(m, DataFolder_);
 }
 
-void Catalogue::DeleteReply() {
+void Catalogue::ClearDirectories() {
     ComboBox& combo = ctx_.m.ComboBox1;
     directoryNames_.clear();
+    listed_.clear();
     combo.items.clear();
     combo.itemIndex = -1;
     combo.text.clear();
-    ++combo.focusRequests;
+}
+
+void Catalogue::Forget() {
+    ClearDirectories();
+    DirectoryName_.clear();
+    ctx_.m.GroupBox1.visible = false;
+    UpdateNewDataButton(ctx_.m, DataFolder_);
+}
+
+void Catalogue::DeleteReply() {
+    ClearDirectories();
+    ++ctx_.m.ComboBox1.focusRequests;
     ListRoot();
 }
 

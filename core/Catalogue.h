@@ -34,6 +34,9 @@ public:
     void DeleteReply();
     // The listing running starts over from its first entry.
     void RestartListing();
+    // Another logger is to be read out: the directories listed so far are not its own, and the
+    // data group waits for its listing.
+    void Forget();
 
     void ComboBox1Change();
     void bDeleteClick();
@@ -51,6 +54,7 @@ public:
 
 private:
     void DeleteSelectedDirectory();
+    void ClearDirectories();
     void DirectoryListingEnded();
 
     PartContext& ctx_;

@@ -21,6 +21,11 @@ void ConnectionSequence::ArmReadOut() {
 
 void ConnectionSequence::Restart() {
     ArmReadOut();
+    // The read-out starts from an empty directory list and shows the group of the model it finds
+    // (the schedule, or the remarks of type 88) at its end.
+    ctx_.m.GroupBox2.visible = false;
+    ctx_.m.pComment.visible = false;
+    if (catalogue_) catalogue_->Forget();
     PathrexDevice_ = false;
     DeviceTitle_.clear();
     Version_ = 0;

@@ -112,6 +112,8 @@ void Controller::OnTimer(TimerId id) {
                 break;
             case TimerId::ReplyTimer:
                 ReplyTimerTimer();
+                // A copy that waits on a retry has taken longer than its time left said.
+                progress_.Show();
                 break;
         }
     });

@@ -115,6 +115,16 @@ void CopyProgress::BeginDay(DateTime day) {
     FileOpened(1);
 }
 
+void CopyProgress::RestartDay() {
+    if (!active_ || !dayBeginMs_) return;
+    shownBeforeRestart_ = std::max(shownBeforeRestart_, measurements_);
+    measurements_ = 0;
+    fileMeasurements_ = 0;
+    fileFirstMs_.reset();
+    fileLastMs_.reset();
+    Show();
+}
+
 void CopyProgress::FileOpened(std::size_t index) {
     if (!active_) return;
     if (current_ != 0 && current_ <= spans_.size()) CloseFile();
@@ -210,6 +220,12 @@ double CopyProgress::Fill() const {
     return fillSpan_ > 0 ? std::clamp(fillCovered_ / fillSpan_, 0.05, 1.0) : 1.0;
 }
 
+double CopyProgress::SpanEndMs(const FileSpan& span) const {
+    // The span running now holds data up to about now.
+    return std::min(static_cast<double>(*span.endMs),
+                    std::max(static_cast<double>(chartedMs_), static_cast<double>(*span.beginMs)));
+}
+
 double CopyProgress::ExpectedEndMs(const FileSpan& span) const {
     const double begin = static_cast<double>(*span.beginMs);
     const double end = begin + Fill() * static_cast<double>(*span.endMs - *span.beginMs);
@@ -242,7 +258,12 @@ std::optional<double> CopyProgress::SecondsLeft() const {
     if (current.beginMs) {
         const double from =
             fileLastMs_ ? static_cast<double>(*fileLastMs_) : static_cast<double>(*current.beginMs);
-        left += perMs * std::max(0.0, ExpectedEndMs(current) - from);
+        double end = ExpectedEndMs(current);
+        // This file's data run on well past where the files before it ended (by more than a
+        // tenth of its span, more than months of other lengths explain): they may fill it.
+        if (from > end + 0.1 * static_cast<double>(*current.endMs - *current.beginMs))
+            end = SpanEndMs(current);
+        left += perMs * std::max(0.0, end - from);
     } else {
         left += std::max(0.0, perFile - static_cast<double>(fileMeasurements_));
     }
@@ -255,14 +276,19 @@ std::optional<double> CopyProgress::SecondsLeft() const {
     }
     const double elapsedMs = static_cast<double>(ctx_->clock.Now().Milliseconds() - *startedMs_);
     if (elapsedMs <= 0) return std::nullopt;
-    return elapsedMs / static_cast<double>(measurements_) * left / 1000.0;
+    const double seconds = elapsedMs / static_cast<double>(measurements_) * left / 1000.0;
+    // Less than a measurement or half a second to come while the copy goes on: the data are about
+    // to outrun the estimate, or the last lines are awaited. How long that takes is not known; it
+    // is not "0 s".
+    if (left < 1 || seconds < 0.5) return std::nullopt;
+    return seconds;
 }
 
 CopyProgressView CopyProgress::View() const {
     CopyProgressView v;
     v.active = active_;
     if (!active_) return v;
-    v.measurements = measurements_;
+    v.measurements = std::max(measurements_, shownBeforeRestart_);
     if (!listing_) {
         v.files = static_cast<int>(names_.size() >= first_ ? names_.size() - first_ + 1 : 0);
         v.file = current_ >= first_ ? static_cast<int>(current_ - first_ + 1) : 0;

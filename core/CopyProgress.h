@@ -39,6 +39,9 @@ public:
     void FileOpened(std::size_t index);
     // A day copy of the day that starts at `day` (00:00).
     void BeginDay(DateTime day);
+    // The day copy starts over from its monthly file's start after a missed reply. The
+    // measurements shown stay until the new pass has copied more of them: the count only goes up.
+    void RestartDay();
     // A header line has been copied; `measurements` is the copy's count with it.
     void Measurement(const std::string& headerText, std::int64_t measurements);
     // The count went back (a measurement whose values did not all arrive was dropped).
@@ -76,6 +79,8 @@ private:
     // Where the data of a named file are expected to end: as far into its span as data filled
     // the files copied so far, and no later than now.
     double ExpectedEndMs(const FileSpan& span) const;
+    // Where the span ends, or now for the span running now.
+    double SpanEndMs(const FileSpan& span) const;
     void CloseFile();
 
     PartContext* ctx_;  // a pointer, so that a new copy starts from a fresh value
@@ -92,6 +97,7 @@ private:
     std::size_t current_ = 0;  // 1-based index into names_, 0 before the first file opens
     std::optional<std::int64_t> dayBeginMs_;
     std::int64_t measurements_ = 0;
+    std::int64_t shownBeforeRestart_ = 0;    // the day copy's count when it last started over
     std::optional<std::int64_t> startedMs_;  // when the first file was opened (PC clock)
 
     // The current file: its measurements and their first and last header times.

@@ -76,7 +76,8 @@ void CopySession::FinishStopped() {
 }
 
 bool CopySession::UsableAsLocalFolder(const std::string& directory) {
-    const auto why = RefusedLocalName(directory);
+    auto why = RefusedLocalName(directory);
+    if (!why) why = RefusedBesideEntries(catalogue_.DataFolder(), directory);
     if (!why) return true;
     ctx_.ops.ShowError(
         ctx_.Text(Msg::FolderNameRefused, {Cp1251ToUtf8(directory), why->Text(ctx_.IsEnglish())}));
@@ -224,7 +225,9 @@ bool CopySession::OpenCopyFile(std::size_t index, bool resume) {
     CopyState& c = c_;
     c.CurrentFileIndex = index;
     const std::string& name = c.FileNameTable[index - 1];
-    if (const auto why = RefusedFileName(name)) {
+    auto why = RefusedFileName(name);
+    if (!why) why = RefusedBesideEntries(c.copyFolder, name);
+    if (why) {
         ctx_.ops.ShowError(ctx_.Text(
             Msg::FileNameRefused,
             {Cp1251ToUtf8(name), Cp1251ToUtf8(c.copyDirectory), why->Text(ctx_.IsEnglish())}));

@@ -121,7 +121,8 @@ void DayCopy::DayFoundReply() {
     if (!DayCopyMode_ || copy_.DataFileOpen()) return;
     const Reply r = ctx_.CurrentReply();
     const std::uint8_t status = r.Status();
-    if (copy_.RefusedReply(status)) return;
+    // Only these two say the day holds nothing; with any other status (the logger sends 249) the
+    // text is the day's first header line.
     if (status == ReplyStatus::Complete || status == ReplyStatus::End) {
         copy_.CopyCompleted();
         copy_.ShowNoData();
@@ -140,7 +141,7 @@ void DayCopy::DayFoundReply() {
 void DayCopy::RestartDay() {
     copy_.CloseLocalFiles();
     copy_.ResetCount();
-    progress_.BeginDay(ctx_.m.DateData.value);
+    progress_.RestartDay();
     copy_.RequestOpenFile();
 }
 

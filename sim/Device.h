@@ -11,6 +11,12 @@ namespace qm::sim {
 // exactly these bytes.
 using Frame = std::vector<std::uint8_t>;
 
+// The command code of a request as the program wrote it (lead byte, length, address, code...);
+// 0 for a request too short to carry one.
+inline std::uint8_t RequestCode(std::span<const std::uint8_t> request) {
+    return request.size() > 3 ? request[3] : 0;
+}
+
 // A device at the far end of a link: the virtual logger, or a modem in front of one.
 class Device {
 public:

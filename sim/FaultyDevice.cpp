@@ -28,6 +28,22 @@ bool PercentValue(std::string_view text, double& rate) {
     return rate <= 1.0;
 }
 
+constexpr long long kMaxDelayMs = 600'000;
+
+// "code:ms", e.g. "67:2200".
+bool CommandDelayValue(std::string_view text, std::uint8_t& code,
+                       std::chrono::milliseconds& delay) {
+    const auto colon = text.find(':');
+    if (colon == std::string_view::npos) return false;
+    long long c = 0, ms = 0;
+    if (!IntValue(text.substr(0, colon), 0, 255, c) ||
+        !IntValue(text.substr(colon + 1), 0, kMaxDelayMs, ms))
+        return false;
+    code = static_cast<std::uint8_t>(c);
+    delay = std::chrono::milliseconds(ms);
+    return true;
+}
+
 }  // namespace
 
 const char* const kLinkFaultsHelp =
@@ -38,7 +54,9 @@ const char* const kLinkFaultsHelp =
     "    stray=N         one byte of noise follows every Nth reply\n"
     "    loss=P          each request and each reply is lost with P percent chance\n"
     "    seed=S          the seed of those chances (1 by default)\n"
-    "    delay=MS        every reply waits MS milliseconds\n";
+    "    delay=MS        every reply waits MS milliseconds\n"
+    "    delay-on=C:MS   replies to requests of command code C wait MS milliseconds instead\n"
+    "                    (once for each code; e.g. delay-on=67:2200,delay-on=69:500)\n";
 
 std::optional<LinkFaults> ParseLinkFaults(std::string_view text) {
     LinkFaults f;
@@ -55,7 +73,17 @@ std::optional<LinkFaults> ParseLinkFaults(std::string_view text) {
             if (!PercentValue(value, f.lossRate)) return std::nullopt;
             continue;
         }
-        const long long high = key == "seed" ? 0xFFFFFFFFLL : key == "delay" ? 600'000 : kMaxPeriod;
+        if (key == "delay-on") {
+            std::uint8_t code = 0;
+            std::chrono::milliseconds delay{0};
+            if (!CommandDelayValue(value, code, delay) ||
+                !f.commandDelays.emplace(code, delay).second)
+                return std::nullopt;
+            continue;
+        }
+        const long long high = key == "seed"    ? 0xFFFFFFFFLL
+                               : key == "delay" ? kMaxDelayMs
+                                                : kMaxPeriod;
         if (!IntValue(value, key == "garble-at" || key == "delay" || key == "seed" ? 0 : 1, high,
                       n))
             return std::nullopt;
@@ -97,7 +125,7 @@ std::vector<Frame> FaultyDevice::Handle(std::span<const std::uint8_t> request) {
         ++requestsLost_;
         return out;
     }
-    const std::uint8_t code = request.size() > 3 ? request[3] : 0;
+    const std::uint8_t code = RequestCode(request);
     for (Frame& frame : inner_.Handle(request)) {
         const int n = ++replies_;
         if (silentFrom_ > 0 && n >= silentFrom_) silent_ = true;

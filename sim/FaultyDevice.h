@@ -30,11 +30,15 @@ struct LinkFaults {
     std::uint32_t seed = 1;
     // Every reply waits this long; played by the link (InProcessHidLink, SerialEndpoint).
     std::chrono::milliseconds replyDelay{0};
+    // Replies to requests of these command codes wait this long instead of replyDelay; played
+    // the same way.
+    std::map<std::uint8_t, std::chrono::milliseconds> commandDelays;
 };
 
 // Reads faults from text such as "lose-request=7,lose-reply=5,garble=11,garble-at=0,stray=3,
-// loss=2.5,seed=9,delay=200" (loss in percent, delay in ms). Nothing when a key is unknown or
-// a value out of range.
+// loss=2.5,seed=9,delay=200,delay-on=67:2200" (loss in percent, delays in ms; delay-on may be
+// given once for each command code). Nothing when a key is unknown, a value out of range or a
+// code given a delay twice.
 std::optional<LinkFaults> ParseLinkFaults(std::string_view text);
 // What the keys of ParseLinkFaults mean, for a --help text.
 extern const char* const kLinkFaultsHelp;

@@ -11,11 +11,13 @@ InProcessHidLink::InProcessHidLink(Device& device, std::size_t outputReportLengt
 bool InProcessHidLink::WriteReport(std::span<const std::uint8_t> report) {
     written_.emplace_back(report.begin(), report.end());
     if (unplugged_) return false;
+    const auto byCode = commandDelays_.find(RequestCode(report));
+    const auto delay = byCode == commandDelays_.end() ? delay_ : byCode->second;
     bool any = false;
     for (const Frame& frame : device_.Handle(report)) {
         std::vector<std::uint8_t> data(inputLength_ > 0 ? inputLength_ - 1 : 0, 0);
         std::copy_n(frame.begin(), std::min(frame.size(), data.size()), data.begin());
-        pending_.push_back({std::move(data), delay_});
+        pending_.push_back({std::move(data), delay});
         any = true;
     }
     if (any && queued_) queued_();

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -38,6 +39,10 @@ public:
     std::optional<std::vector<std::uint8_t>> TakeReport();
     // Every report queued from now on waits this long.
     void SetReplyDelay(std::chrono::milliseconds delay) { delay_ = delay; }
+    // Reports answering requests of this command code wait this long instead.
+    void SetCommandDelay(std::uint8_t code, std::chrono::milliseconds delay) {
+        commandDelays_[code] = delay;
+    }
 
     // Every report written, whole.
     const std::vector<std::vector<std::uint8_t>>& Written() const { return written_; }
@@ -55,6 +60,7 @@ private:
     };
     std::deque<Pending> pending_;
     std::chrono::milliseconds delay_{0};
+    std::map<std::uint8_t, std::chrono::milliseconds> commandDelays_;
     std::vector<std::vector<std::uint8_t>> written_;
     std::function<void()> queued_;
     bool unplugged_ = false;

@@ -82,7 +82,8 @@ int Help() {
                  "  --log FILE       write each request the logger handles to FILE, in hex\n"
                  "  --faults SPEC    a lossy line; SPEC is a comma-separated list of:\n"
               << qm::sim::kLinkFaultsHelp
-              << "                   e.g. --faults lose-reply=50,stray=7,loss=2,seed=3\n";
+              << "                   e.g. --faults lose-reply=50,stray=7,loss=2,seed=3\n"
+                 "                   or --faults delay-on=67:2200\n";
     return 0;
 }
 
@@ -164,6 +165,7 @@ int main(int argc, char** argv) {
         qm::sim::FaultyDevice lossy(log ? static_cast<qm::sim::Device&>(*log) : logger, faults);
         qm::sim::SerialEndpoint endpoint(lossy);
         endpoint.DelayEveryReply(faults.replyDelay);
+        for (const auto& [code, delay] : faults.commandDelays) endpoint.DelayRepliesTo(code, delay);
         qm::sim::PtyEndpoint line;
         const std::string path = line.Open();
         std::cout << path << std::endl;  // endl flushes: the caller waits for this line

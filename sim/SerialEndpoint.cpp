@@ -18,7 +18,9 @@ std::vector<SerialChunk> SerialEndpoint::Receive(std::span<const std::uint8_t> b
         const std::vector<std::uint8_t> request(pending_.begin(), pending_.begin() + total);
         pending_.erase(pending_.begin(), pending_.begin() + total);
         ++requests_;
-        for (const Frame& frame : device_.Handle(request)) Emit(frame, out);
+        const auto byCode = commandDelays_.find(RequestCode(request));
+        const auto delay = byCode == commandDelays_.end() ? everyDelay_ : byCode->second;
+        for (const Frame& frame : device_.Handle(request)) Emit(frame, delay, out);
     }
     return out;
 }
@@ -28,9 +30,9 @@ void SerialEndpoint::SplitReply(int n, std::vector<std::size_t> pieces,
     splits_[n] = Split{std::move(pieces), gap};
 }
 
-void SerialEndpoint::Emit(const Frame& frame, std::vector<SerialChunk>& out) {
+void SerialEndpoint::Emit(const Frame& frame, std::chrono::milliseconds delay,
+                          std::vector<SerialChunk>& out) {
     const int n = ++replies_;
-    std::chrono::milliseconds delay = everyDelay_;
     if (auto d = delays_.find(n); d != delays_.end()) delay += d->second;
     auto split = splits_.find(n);
     if (split == splits_.end()) {

@@ -34,6 +34,11 @@ public:
     void DelayReply(int n, std::chrono::milliseconds delay) { delays_[n] = delay; }
     // Every reply waits this long before its first byte (a slow link); DelayReply adds to it.
     void DelayEveryReply(std::chrono::milliseconds delay) { everyDelay_ = delay; }
+    // Replies to requests of this command code wait this long instead of DelayEveryReply's
+    // delay; DelayReply adds to it.
+    void DelayRepliesTo(std::uint8_t code, std::chrono::milliseconds delay) {
+        commandDelays_[code] = delay;
+    }
 
     std::size_t SkippedBytes() const { return skipped_; }
     int Requests() const { return requests_; }
@@ -43,13 +48,14 @@ private:
         std::vector<std::size_t> pieces;
         std::chrono::milliseconds gap;
     };
-    void Emit(const Frame& frame, std::vector<SerialChunk>& out);
+    void Emit(const Frame& frame, std::chrono::milliseconds delay, std::vector<SerialChunk>& out);
 
     Device& device_;
     std::vector<std::uint8_t> pending_;
     std::map<int, Split> splits_;
     std::map<int, std::chrono::milliseconds> delays_;
     std::chrono::milliseconds everyDelay_{0};
+    std::map<std::uint8_t, std::chrono::milliseconds> commandDelays_;
     std::size_t skipped_ = 0;
     int requests_ = 0;
     int replies_ = 0;

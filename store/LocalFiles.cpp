@@ -32,19 +32,26 @@ bool IsReservedDeviceName(const std::string& name) {
            stem[3] >= '1' && stem[3] <= '9';
 }
 
-// Windows gives every long name a short alias of up to eight characters, a "~", a number and an
-// extension of up to three ("LONGFI~1.DAT") and opens a file by its alias too: a listed name of
-// that shape may be another file's or the staging folder's alias and land on it.
-bool ShapedLikeShortAlias(std::string_view name) {
-    const std::size_t dot = name.rfind('.');
-    const std::string_view base = name.substr(0, dot);
-    if (dot != std::string_view::npos && name.size() - dot - 1 > 3) return false;
-    if (base.size() < 3 || base.size() > 8) return false;
-    const std::size_t tilde = base.rfind('~');
-    if (tilde == std::string_view::npos || tilde == 0 || tilde + 1 == base.size()) return false;
-    if (base.find('.') != std::string_view::npos) return false;
-    return std::all_of(base.begin() + static_cast<long>(tilde) + 1, base.end(),
-                       [](char c) { return c >= '0' && c <= '9'; });
+char32_t UpperAscii(char32_t c) {
+    return c >= U'a' && c <= U'z' ? c - U'a' + U'A' : c;
+}
+
+// One character of a long name as Windows puts it in a short alias; 0 for one outside ASCII,
+// which becomes a character of the OEM code page or "_".
+char32_t AliasCharacter(char32_t c) {
+    if (c >= 0x80) return 0;
+    if (c == U'+' || c == U',' || c == U';' || c == U'=' || c == U'[' || c == U']') return U'_';
+    return UpperAscii(c);
+}
+
+bool AliasCharacterMatches(char32_t inAlias, char32_t inLongName) {
+    const char32_t wanted = AliasCharacter(inLongName);
+    if (wanted == 0) return inAlias >= 0x80 || inAlias == U'_';
+    return UpperAscii(inAlias) == wanted;
+}
+
+bool IsHexDigit(char32_t c) {
+    return (c >= U'0' && c <= U'9') || (UpperAscii(c) >= U'A' && UpperAscii(c) <= U'F');
 }
 
 // Windows compares names without regard to letter case; the program's own names are ASCII, so
@@ -120,14 +127,69 @@ std::optional<RefusedName> RefusedLocalName(const std::string& name) {
     }
     if (name.back() == '.' || name.back() == ' ') return RefusedName{Msg::NameTrailingDotOrBlank};
     if (IsReservedDeviceName(name)) return RefusedName{Msg::NameDevice};
-    if (ShapedLikeShortAlias(name)) return RefusedName{Msg::NameShortAlias};
     return std::nullopt;
 }
 
 std::optional<RefusedName> RefusedFileName(const std::string& name) {
     if (auto why = RefusedLocalName(name)) return why;
-    if (SameNameOnWindows(name, kResumeRecordName)) return RefusedName{Msg::NameResumeRecord};
-    if (SameNameOnWindows(name, kStagingFolderName)) return RefusedName{Msg::NameStagingFolder};
+    for (const char* own : kOwnNames) {
+        if (!SameNameOnWindows(name, own)) continue;
+        if (own == kResumeRecordName) return RefusedName{Msg::NameResumeRecord};
+        if (own == kStagingFolderName) return RefusedName{Msg::NameStagingFolder};
+        return RefusedName{Msg::NameOwnFile};
+    }
+    return std::nullopt;
+}
+
+bool MayBeShortAliasOf(const fs::path& alias, const fs::path& longName) {
+    const std::u32string a = alias.u32string();
+    const std::size_t dot = a.rfind(U'.');
+    const std::u32string base = a.substr(0, dot);
+    const std::u32string ext = dot == std::u32string::npos ? U"" : a.substr(dot + 1);
+    const std::size_t tilde = base.rfind(U'~');
+    if (base.size() > 8 || ext.size() > 3 || tilde == std::u32string::npos || tilde == 0 ||
+        tilde + 1 == base.size() || base.find(U'.') != std::u32string::npos)
+        return false;
+    for (std::size_t i = tilde + 1; i < base.size(); ++i)
+        if (base[i] < U'0' || base[i] > U'9') return false;
+    const std::u32string prefix = base.substr(0, tilde);
+
+    // The long name as Windows shortens it: leading dots go (".qmc-staging" is "QMC-ST~1"), the
+    // last dot left starts the extension, blanks and the other dots go.
+    std::u32string l = longName.u32string();
+    if (std::equal(l.begin(), l.end(), a.begin(), a.end(),
+                   [](char32_t x, char32_t y) { return UpperAscii(x) == UpperAscii(y); }))
+        return false;  // the name itself
+    l.erase(0, l.find_first_not_of(U'.'));
+    const std::size_t longDot = l.rfind(U'.');
+    std::u32string longBase = l.substr(0, longDot);
+    std::u32string longExt = longDot == std::u32string::npos ? U"" : l.substr(longDot + 1);
+    std::erase_if(longBase, [](char32_t c) { return c == U' ' || c == U'.'; });
+    std::erase(longExt, U' ');
+    longExt.resize(std::min<std::size_t>(longExt.size(), 3));
+
+    if (ext.size() != longExt.size() ||
+        !std::equal(ext.begin(), ext.end(), longExt.begin(), AliasCharacterMatches))
+        return false;
+    auto leads = [&](std::size_t n) {
+        return longBase.size() >= n &&
+               std::equal(prefix.begin(), prefix.begin() + static_cast<std::ptrdiff_t>(n),
+                          longBase.begin(), AliasCharacterMatches);
+    };
+    if (leads(prefix.size())) return true;
+    // The hashed kind: two characters of the long name, then four hexadecimal digits.
+    return prefix.size() == 6 && std::all_of(prefix.begin() + 2, prefix.end(), IsHexDigit) &&
+           leads(std::min<std::size_t>(2, longBase.size()));
+}
+
+std::optional<RefusedName> RefusedBesideEntries(const fs::path& folder,
+                                                const std::string& nameBytes, bool shortAliases) {
+    if (!shortAliases) return std::nullopt;
+    const fs::path name = LocalName(nameBytes);
+    if (name.u32string().find(U'~') == std::u32string::npos) return std::nullopt;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        if (MayBeShortAliasOf(name, it->path().filename())) return RefusedName{Msg::NameShortAlias};
     return std::nullopt;
 }
 

@@ -47,9 +47,30 @@ struct RefusedName {
 std::optional<RefusedName> RefusedLocalName(const std::string& nameBytes);
 
 // The same for a logger file name, which also may not be one of the program's own names in its
-// data-set folder (the resume record, the staging folder), in any letter case: Windows takes
-// "TEMP.BIN" for "Temp.bin".
+// data-set folder (kOwnNames), in any letter case: Windows takes "TEMP.BIN" for "Temp.bin".
 std::optional<RefusedName> RefusedFileName(const std::string& nameBytes);
+
+// Windows gives a long name a short alias ("LONGFI~1.DAT") and opens the file by it too.
+#ifdef _WIN32
+inline constexpr bool kShortAliases = true;
+#else
+inline constexpr bool kShortAliases = false;
+#endif
+
+// Whether Windows may have given `longName` the short alias `alias`: the alias is a base of up
+// to eight characters ending in "~" and a number, with an extension of up to three; its
+// characters before the "~" are the first ones of the long name's base (blanks and dots dropped,
+// letters in upper case, "+,;=[]" as "_"), or its first two and four hexadecimal digits (the
+// hashed kind), and its extension the first three of the long name's. A character outside
+// ASCII may stand for any such one or "_". In doubt the answer is yes.
+bool MayBeShortAliasOf(const std::filesystem::path& alias, const std::filesystem::path& longName);
+
+// Why the logger name `nameBytes` may not become a name in `folder` because of what the folder
+// holds already: where names have short aliases, one that may be the alias of another entry
+// would open that entry. Nothing when it is safe (or the folder is not there yet).
+std::optional<RefusedName> RefusedBesideEntries(const std::filesystem::path& folder,
+                                                const std::string& nameBytes,
+                                                bool shortAliases = kShortAliases);
 
 // The local name of a logger name (Windows-1251 bytes), in Unicode.
 std::filesystem::path LocalName(const std::string& nameBytes);
@@ -110,6 +131,13 @@ struct ResumeRecord {
     std::int64_t lines = 0;
 };
 inline constexpr const char* kResumeRecordName = "Temp.bin";
+
+// The log of the network collection and the sensor table a data set may carry.
+inline constexpr const char* kCollectionLogName = "collection.jsonl";
+inline constexpr const char* kSensorTableName = "sensors.csv";
+// The names the program itself keeps in a data-set folder: no logger file may take one.
+inline constexpr const char* kOwnNames[] = {kResumeRecordName, kStagingFolderName,
+                                            kCollectionLogName, kSensorTableName};
 
 // Reads the record's text: the first line, whole (the copy keeps listed names whole, and the
 // record must name the same file), then the number on the next line (blanks and line ends

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <set>
 
+#include <poll.h>
+
 namespace qm {
 
 namespace {
@@ -16,6 +18,18 @@ constexpr qint64 kReceiveQueue = 1024;
 
 [[noreturn]] void Fail(SerialFailure what, int systemError) {
     throw SerialFailed(what, systemError);
+}
+
+// Whether the device behind an open descriptor has gone: the other side of a pseudo-terminal
+// closed, a USB adapter pulled, the node removed. The system keeps such a descriptor hung up
+// (or in error) for as long as it stays open; one that merely has nothing to read is neither.
+bool HungUp(qintptr descriptor) {
+    pollfd p{static_cast<int>(descriptor), POLLIN, 0};
+    int ready = 0;
+    do {
+        ready = ::poll(&p, 1, 0);
+    } while (ready < 0 && errno == EINTR);
+    return ready < 0 || (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 
 }  // namespace
@@ -54,7 +68,7 @@ SerialLink* QtSerialPort::Open(const std::string& name) {
     port_.setDataTerminalReady(false);
     port_.setRequestToSend(false);
     port_.clearError();
-    closing_ = false;
+    checking_ = false;
     ++opened_;
     return this;
 }
@@ -122,21 +136,35 @@ void QtSerialPort::Announce() {
 }
 
 void QtSerialPort::OnError(QSerialPort::SerialPortError error) {
-    // A read that fails means the far end has gone (a pseudo-terminal's other side closed, a
-    // USB adapter pulled); Qt would report it again on every turn of the event loop. Close the
-    // port once, from the event loop rather than inside the port's own notification.
+    // Qt reports a read of the port that returned nothing as ReadError, or as ResourceError when
+    // errno happens to hold EAGAIN or EIO from an earlier call. The far end having gone reads
+    // like that (a pseudo-terminal whose other side closed reads 0 bytes, and Qt would report it
+    // again on every turn of the event loop), but so does a port that had nothing to read after
+    // all: the event loop saw a reply's bytes arrive, and before the port's read notifier ran, a
+    // handler earlier in the same turn purged the port for its next request (or took the bytes).
+    // So the system is asked, from the event loop rather than inside the port's own
+    // notification, whether the device has hung up; only then is the port closed, once.
     if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError) return;
-    if (closing_) return;
-    closing_ = true;
+    if (checking_) return;
+    checking_ = true;
     QMetaObject::invokeMethod(
-        this,
-        [this, opened = opened_] {
-            port_.clearError();
-            if (opened != opened_ || !port_.isOpen()) return;
-            Close();
-            if (lost_) lost_();
-        },
-        Qt::QueuedConnection);
+        this, [this, opened = opened_] { CheckFarEnd(opened); }, Qt::QueuedConnection);
+}
+
+void QtSerialPort::CheckFarEnd(int opened) {
+    if (opened != opened_) return;  // a check for a port closed since; the new one has its own
+    checking_ = false;
+    port_.clearError();
+    if (!port_.isOpen()) return;
+    if (!HungUp(port_.handle())) {
+        ++readErrorsOutlived_;
+        // After a ResourceError Qt stops watching the port for bytes; setting the receive queue
+        // starts it again (and does nothing when it still watches).
+        port_.setReadBufferSize(kReceiveQueue);
+        return;
+    }
+    Close();
+    if (lost_) lost_();
 }
 
 std::vector<std::string> SerialPortCandidates() {

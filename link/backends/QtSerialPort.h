@@ -25,6 +25,8 @@ public:
     // Called from the event loop once the port has been closed because its far end went away.
     void SetLostHandler(std::function<void()> handler) { lost_ = std::move(handler); }
     bool IsOpen() const { return port_.isOpen(); }
+    // Read errors the port came through because its device was still there (see OnError).
+    int ReadErrorsOutlived() const { return readErrorsOutlived_; }
 
     // SerialPortOpener: exclusive, 115200 8N1, no flow control, DTR and RTS off, a 1024-byte
     // receive queue. Throws SerialPortError.
@@ -39,12 +41,14 @@ public:
 private:
     void Announce();
     void OnError(QSerialPort::SerialPortError error);
+    void CheckFarEnd(int opened);
 
     QSerialPort port_;
     RxHandler rx_;
     std::function<void()> lost_;
-    bool closing_ = false;
-    int opened_ = 0;  // counts opens, so that a late close cannot hit a port opened again
+    bool checking_ = false;  // a check of the far end is queued
+    int opened_ = 0;         // counts opens, so that a late check cannot hit a port opened again
+    int readErrorsOutlived_ = 0;
 };
 
 // Serial devices the operator may pick in the port group: the ports the system lists and, on

@@ -27,6 +27,7 @@ struct HidSession : ::testing::Test {
     FakeHidBackend backend;
     HidCtl hid{backend};
     sim::VirtualLogger logger{Config(), [this] { return clock.Now(); }};
+    sim::Device* answering = &logger;  // the logger behind kLoggerPath now
     VirtualTimers timers;
     std::map<std::string, std::size_t> answered;  // reports of each path passed to the logger
     std::int64_t now = 0;
@@ -60,7 +61,7 @@ struct HidSession : ::testing::Test {
         std::size_t& done = answered[kLoggerPath];
         for (; limit > 0 && done < written.size(); --limit) {
             const std::vector<std::uint8_t> report = written[done++];
-            for (sim::Frame frame : logger.Handle(report)) {
+            for (sim::Frame frame : answering->Handle(report)) {
                 frame.resize(64, 0);
                 if (auto* reader = backend.RunningReader(kLoggerPath)) reader->deliver(frame);
             }
@@ -169,6 +170,47 @@ TEST_F(HidSession, ANewLoggerAfterTheFirstIsReadOutFromTheStart) {
     RunFor(10'000);
     EXPECT_TRUE(c.Model().bTest.enabled);  // the buttons come back after the new read-out
     EXPECT_NE(c.Model().window.title.find("Line"), std::string::npos) << c.Model().window.title;
+}
+
+TEST_F(HidSession, EachNewLoggerListsOnlyItsOwnDirectoriesAndShowsOnlyItsModelsGroup) {
+    Connect();
+    const std::vector<std::string> first = c.Model().ComboBox1.items;
+    ASSERT_FALSE(first.empty());
+    EXPECT_TRUE(c.Model().GroupBox2.visible);
+    EXPECT_FALSE(c.Model().pComment.visible);
+
+    // The remark-line model, with directories of its own.
+    sim::LoggerConfig config;
+    config.deviceType = 88;
+    config.demoData = false;
+    sim::VirtualLogger pathrex{config, [this] { return clock.Now(); }};
+    pathrex.Store().AddDirectory("P1");
+    pathrex.Store().AddDirectory("P2");
+    answering = &pathrex;
+    Replug([&] {
+        backend.Unplug("l");
+        backend.Plug("QM Controller", "l2", kLoggerPath);
+    });
+    RunFor(10'000);
+    EXPECT_TRUE(c.Sequence().PathrexDevice());
+    EXPECT_EQ(c.Model().ComboBox1.items, (std::vector<std::string>{"P1", "P2"}));
+    EXPECT_EQ(c.Directories().DirectoryNames(), (std::vector<std::string>{"P1", "P2"}));
+    EXPECT_EQ(c.Model().ComboBox1.text, "P1");
+    EXPECT_TRUE(c.Model().pComment.visible);
+    EXPECT_FALSE(c.Model().GroupBox2.visible);
+
+    // The first logger again: its directories once, and the schedule group alone.
+    answering = &logger;
+    Replug([&] {
+        backend.Unplug("l2");
+        backend.Plug("QM Controller", "l3", kLoggerPath);
+    });
+    RunFor(10'000);
+    EXPECT_FALSE(c.Sequence().PathrexDevice());
+    EXPECT_EQ(c.Model().ComboBox1.items, first);
+    EXPECT_TRUE(c.Model().GroupBox2.visible);
+    EXPECT_FALSE(c.Model().pComment.visible);
+    EXPECT_TRUE(ops.errors.empty());
 }
 
 TEST_F(HidSession, ALoggerThatCannotBeOpenedForWritingIsReportedOnce) {

@@ -3,12 +3,14 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace qm::test {
@@ -23,7 +25,10 @@ public:
             throw std::runtime_error("no pseudo-terminal");
         slave = ptsname(master_);
     }
-    ~PtyDevice() { CloseMaster(); }
+    ~PtyDevice() {
+        if (watch_ >= 0) ::close(watch_);
+        CloseMaster();
+    }
     PtyDevice(const PtyDevice&) = delete;
     PtyDevice& operator=(const PtyDevice&) = delete;
 
@@ -50,6 +55,24 @@ public:
         }
         return out;
     }
+    // Opens a descriptor of the slave side that only looks at its receive queue, before the
+    // program opens the slave exclusively.
+    void WatchSlave() {
+        watch_ = ::open(slave.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+        if (watch_ < 0) throw std::runtime_error("cannot watch the slave side");
+    }
+    // Whether the slave's receive queue holds at least `n` bytes, waiting at most `timeoutMs`
+    // for them to come through the pseudo-terminal. Needs WatchSlave.
+    bool SlaveHolds(std::size_t n, int timeoutMs = 2000) const {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        for (;;) {
+            int queued = 0;
+            if (::ioctl(watch_, FIONREAD, &queued) != 0) return false;
+            if (queued >= 0 && static_cast<std::size_t>(queued) >= n) return true;
+            if (std::chrono::steady_clock::now() >= end) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
     void CloseMaster() {
         if (master_ >= 0) ::close(master_);
         master_ = -1;
@@ -58,6 +81,7 @@ public:
 
 private:
     int master_ = -1;
+    int watch_ = -1;
 };
 
 }  // namespace qm::test

@@ -2,8 +2,10 @@
 // playing the logger byte by byte on the other.
 #include <gtest/gtest.h>
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <cerrno>
 #include <thread>
 
 #include "core/Controller.h"
@@ -138,6 +140,63 @@ TEST_F(SerialPty, TheFarEndGoingAwayIsReportedAtOnceAndAnotherPortCanBeOpened) {
     ASSERT_TRUE(RunUntil([&] { return c.Model().window.title == "QM-Controller [ 79.5 ]"; }));
     EXPECT_EQ(second.Receive(4), (Bytes{0, 2, 0, 48}));
     EXPECT_EQ(ops.errors.size(), 1u);
+}
+
+// A late reply comes in while the controller purges the port for its next request, in one
+// turn of the event loop: the loop's poll sees the reply's bytes, a posted event (here the
+// click; in a copy the handling of the reply before) purges the port and writes the request,
+// and then the port's read notifier runs and reads nothing. That is no lost port: the logger
+// is still there and answers the request.
+struct PurgeRace : SerialPty {
+    // With `staleErrno` set, errno holds it when the notifier reads, as an earlier failed call
+    // may leave it; Qt then reports a ResourceError and stops watching the port.
+    void PurgeWhileAReplyArrives(int staleErrno) {
+        // The dispatcher runs posted events after its poll and before the socket notifiers.
+        if (!QAbstractEventDispatcher::instance()->inherits("QEventDispatcherGlib"))
+            GTEST_SKIP() << "the race is staged through the GLib event loop's order";
+        device.WatchSlave();
+        OpenPort();
+        const Bytes lateReply{7, 248, 3, 7, 9, 5, 3, 24};
+        device.Send(lateReply);
+        ASSERT_TRUE(device.SlaveHolds(lateReply.size()));
+        QMetaObject::invokeMethod(
+            &App(),
+            [this, staleErrno] {
+                c.Click("bClock");
+                if (staleErrno != 0) errno = staleErrno;
+            },
+            Qt::QueuedConnection);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(device.Receive(4), (Bytes{0, 2, 0, 48}));
+
+        // The logger answers the request.
+        device.Send(lateReply);
+        ASSERT_TRUE(RunUntil([&] { return c.Clock().ClockRead() || !ops.errors.empty(); }));
+        EXPECT_TRUE(ops.errors.empty()) << ops.errors[0];
+        EXPECT_TRUE(port.IsOpen());
+        EXPECT_TRUE(c.Link().PortOpen);
+        EXPECT_TRUE(c.Clock().ClockRead());
+        EXPECT_EQ(port.ReadErrorsOutlived(), 1) << "the staged read error happened";
+    }
+};
+
+TEST_F(PurgeRace, AReplyPurgedBeforeThePortReadsItIsNoLostPort) {
+    PurgeWhileAReplyArrives(0);
+}
+
+TEST_F(PurgeRace, AfterAResourceErrorThePortIsWatchedAgain) {
+    PurgeWhileAReplyArrives(EAGAIN);
+}
+
+TEST_F(PurgeRace, TheFarEndGoingAwayAfterAPurgedReplyIsStillReportedOnce) {
+    PurgeWhileAReplyArrives(0);
+    if (IsSkipped() || HasFailure()) return;
+    device.CloseMaster();
+    ASSERT_TRUE(RunUntil([&] { return !ops.errors.empty(); }, 1000));
+    RunUntil([] { return false; }, 100);
+    ASSERT_EQ(ops.errors.size(), 1u);
+    EXPECT_NE(ops.errors[0].find("потеряна"), std::string::npos) << ops.errors[0];
+    EXPECT_FALSE(port.IsOpen());
 }
 
 TEST_F(SerialPty, ClosingTheWindowSendsPowerDownAndClosesThePort) {

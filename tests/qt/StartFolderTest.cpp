@@ -43,13 +43,32 @@ TEST_F(StartFolderTest, WritableWorkingDirectoryIsKeptAndLeftUntouched) {
     EXPECT_EQ(ChooseStartFolder(work, docs).path, work);
 }
 
-TEST_F(StartFolderTest, RootGoesToTheDocumentsFolder) {
+TEST_F(StartFolderTest, ARootKeepsDataWhenDataCanBeMadeThereAndGoesToDocumentsOtherwise) {
+    // Whether DATA can be made in a root depends on who runs the program (root may write in "/"):
+    // the check is given, the real one still decides for the documents folder.
     const fs::path docs = Dir("docs");
     const fs::path root = fs::path(tmp_.path().toStdString()).root_path();
-    const StartFolder s = ChooseStartFolder(root, docs);
+    auto rootIs = [&](bool writable) {
+        return [&, writable](const fs::path& p) { return p == root ? writable : CanHoldData(p); };
+    };
+
+    // The root of a USB stick: its DATA and Device.txt stay where they are.
+    StartFolder s = ChooseStartFolder(root, docs, rootIs(true));
+    EXPECT_EQ(s.path, root);
+    EXPECT_FALSE(s.inDocuments);
+    EXPECT_FALSE(fs::exists(docs / "QM Controller"));
+
+    // "/" of a desktop menu, where a user cannot make DATA.
+    s = ChooseStartFolder(root, docs, rootIs(false));
     EXPECT_EQ(s.path, docs / "QM Controller");
     EXPECT_TRUE(s.inDocuments);
     EXPECT_TRUE(fs::is_directory(docs / "QM Controller"));
+
+    // Any other folder where DATA cannot be made goes the same way.
+    const fs::path work = Dir("work");
+    s = ChooseStartFolder(work, docs, [&](const fs::path& p) { return p != work; });
+    EXPECT_EQ(s.path, docs / "QM Controller");
+    EXPECT_TRUE(s.inDocuments);
 }
 
 TEST_F(StartFolderTest, FolderThatCannotHoldDataGoesToTheDocumentsFolder) {

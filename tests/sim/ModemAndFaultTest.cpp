@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <map>
+
 #include "sim/FaultyDevice.h"
+#include "sim/InProcessLink.h"
 #include "sim/Modems.h"
 #include "sim/SerialEndpoint.h"
 #include "sim/VirtualLogger.h"
@@ -229,6 +233,39 @@ TEST(LossyLink, ASlowLinkHoldsEveryReplyBack) {
     EXPECT_EQ(rig.Model().window.title, "QM-Controller [ 79.5 ]");
 }
 
+TEST(LossyLink, ADelayOnOneCommandHoldsBackOnlyTheRepliesToThatCommand) {
+    using std::chrono::milliseconds;
+    CountingDevice logger;
+    SerialEndpoint line(logger);
+    line.DelayEveryReply(milliseconds(40));
+    line.DelayRepliesTo(67, milliseconds(2200));
+    line.DelayReply(3, milliseconds(5));  // a one-off delay still adds to the command's
+    const auto delayOf = [&line](std::uint8_t code) {
+        const auto chunks = line.Receive(std::vector<std::uint8_t>{0, 2, 0, code});
+        return chunks.size() == 1 ? chunks[0].delayBefore : milliseconds(-1);
+    };
+    EXPECT_EQ(delayOf(67), milliseconds(2200));
+    EXPECT_EQ(delayOf(52), milliseconds(40));
+    EXPECT_EQ(delayOf(67), milliseconds(2205));
+    EXPECT_EQ(delayOf(68), milliseconds(40)) << "a neighbouring code";
+
+    // Over USB: the report answering a 67 waits, the others keep the link's own delay.
+    CountingDevice usbLogger;
+    InProcessHidLink usb(usbLogger);
+    usb.SetCommandDelay(67, milliseconds(2200));
+    const auto reportDelayOf = [&usb](std::uint8_t code) {
+        usb.WriteReport(Request(code));
+        const auto delay = usb.NextReportDelay();
+        usb.TakeReport();
+        return delay;
+    };
+    EXPECT_EQ(reportDelayOf(67), milliseconds(2200));
+    EXPECT_EQ(reportDelayOf(48), milliseconds(0));
+    usb.SetReplyDelay(milliseconds(30));
+    EXPECT_EQ(reportDelayOf(67), milliseconds(2200));
+    EXPECT_EQ(reportDelayOf(48), milliseconds(30));
+}
+
 TEST(LossyLink, FaultsAreReadFromTheirText) {
     const auto f = ParseLinkFaults(
         "lose-request=7,lose-reply=5,garble=11,garble-at=2,stray=3,loss=2.5,seed=9,delay=200");
@@ -241,7 +278,20 @@ TEST(LossyLink, FaultsAreReadFromTheirText) {
     EXPECT_DOUBLE_EQ(f->lossRate, 0.025);
     EXPECT_EQ(f->seed, 9u);
     EXPECT_EQ(f->replyDelay, std::chrono::milliseconds(200));
+    EXPECT_TRUE(f->commandDelays.empty());
     EXPECT_TRUE(ParseLinkFaults(""));
+
+    const auto perCode = ParseLinkFaults("delay-on=67:2200,delay=10,delay-on=0:0,delay-on=255:9");
+    ASSERT_TRUE(perCode);
+    EXPECT_EQ(perCode->replyDelay, std::chrono::milliseconds(10));
+    EXPECT_EQ(perCode->commandDelays, (std::map<std::uint8_t, std::chrono::milliseconds>{
+                                          {0, std::chrono::milliseconds(0)},
+                                          {67, std::chrono::milliseconds(2200)},
+                                          {255, std::chrono::milliseconds(9)}}));
+    for (const char* bad :
+         {"delay-on=67", "delay-on=67:", "delay-on=:5", "delay-on=256:1", "delay-on=67:-1",
+          "delay-on=67:600001", "delay-on=67:1:2", "delay-on=67:1,delay-on=67:2"})
+        EXPECT_FALSE(ParseLinkFaults(bad)) << bad;
     for (const char* bad : {"lose-reply", "lose-reply=0", "lose-reply=x", "loss=101", "loss=1.",
                             "wobble=3", "delay=-1", "garble-at=300", "seed=4294967296"})
         EXPECT_FALSE(ParseLinkFaults(bad)) << bad;

@@ -2,11 +2,15 @@
 // the virtual logger over a link whose replies take time in proportion to their bytes.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <random>
+#include <set>
 
 #include "core/CopyProgress.h"
 #include "protocol/CommandCode.h"
 #include "protocol/Cp1251.h"
+#include "sim/DemoStore.h"
+#include "sim/ValueLines.h"
 #include "sim/VirtualLogger.h"
 #include "store/LocalFiles.h"
 #include "tests/store/StoreFixture.h"
@@ -21,7 +25,7 @@ public:
     explicit PacedDevice(sim::Device& inner) : inner_(inner) {}
     std::vector<sim::Frame> Handle(std::span<const std::uint8_t> request) override {
         ++requests;
-        if (silent) return {};
+        if (silent || dropAt.count(requests)) return {};
         auto frames = inner_.Handle(request);
         std::size_t bytes = request.size();
         for (const auto& f : frames) bytes += f.size();
@@ -33,6 +37,7 @@ public:
     sim::InProcessHidLink* link = nullptr;
     int fixedDelayMs = 0;
     bool silent = false;
+    std::set<int> dropAt;  // numbers of requests that go unanswered
     int requests = 0;
 
 private:
@@ -113,6 +118,31 @@ protected:
         EXPECT_TRUE(r.ops.errors.empty());
     }
 
+    // A logger whose directory "D" holds hourly measurements of seven sensors from `firstDay` to
+    // `lastDay` of each month given.
+    struct LoggedMonth {
+        int year, month, firstDay, lastDay;
+    };
+    void HourlyLogger(const std::vector<LoggedMonth>& months) {
+        sim::LoggerConfig config;
+        config.demoData = false;
+        logger = std::make_unique<sim::VirtualLogger>(config, [this] { return clock.Now(); });
+        paced = std::make_unique<PacedDevice>(*logger);
+        const std::vector<sim::StoredValue> values{1, 2, 3, 4, 5, 6, 7};
+        for (const LoggedMonth& m : months) {
+            sim::LoggerStore::Lines lines{"QM-Controller"};
+            for (int day = m.firstDay; day <= m.lastDay; ++day)
+                for (int hour = 0; hour < 24; ++hour) {
+                    char header[32];
+                    std::snprintf(header, sizeof header, "%02d:00 %02d.%02d.%04d", hour, day,
+                                  m.month, m.year);
+                    lines.emplace_back(header);
+                    for (auto& line : sim::FormatValueLines(values)) lines.push_back(line);
+                }
+            logger->Store().AddFile("D", sim::MonthlyFileName(m.year, m.month), lines);
+        }
+    }
+
     FakePcClock clock;
     fs::path start;
     std::unique_ptr<sim::VirtualLogger> logger;
@@ -175,6 +205,74 @@ TEST_F(CopyProgressTest, ProgressLineShowsFileCountAndTimeLeftInBothLanguages) {
     EXPECT_EQ(r.Model().lProgress.caption.rfind("File 1 of 1", 0), 0u);
     r.RunUntilIdle();
     EXPECT_FALSE(r.Model().lProgress.visible);
+    EXPECT_TRUE(r.ops.errors.empty());
+}
+
+TEST_F(CopyProgressTest, TimeLeftNeverClaimsNothingIsLeftWhileTheCopyGoesOnOrWaits) {
+    // January holds data on its first three days only, February on every day: once February's
+    // data run past the share of the month January filled, the estimate has run out.
+    HourlyLogger({{2009, 1, 1, 3}, {2009, 2, 1, 28}});
+    Rig& r = Connect({});
+    r.controller.Click("bAllData");
+    const std::int64_t begin = r.now;
+    auto expectNoZero = [&] {
+        const CopyProgressView v = r.State().Progress();
+        if (!v.active) return;
+        EXPECT_TRUE(!v.secondsLeft || *v.secondsLeft >= 0.5)
+            << *v.secondsLeft << " s at " << v.measurements << " measurements";
+        EXPECT_EQ(r.Model().lProgress.caption.find("около 0 с"), std::string::npos)
+            << r.Model().lProgress.caption;
+    };
+    while (r.State().Progress().file < 2 || r.State().Progress().measurements < 72 + 10 * 24) {
+        r.RunFor(100);
+        expectNoZero();
+        ASSERT_LT(r.now - begin, 600'000) << "the copy did not reach February's 11th";
+    }
+    // Past where January's share ended, February's data may fill their month: an estimate again.
+    EXPECT_TRUE(r.State().Progress().secondsLeft);
+    // The logger falls silent for two requests: the line stands while they are asked again.
+    paced->silent = true;
+    const int sent = paced->requests;
+    while (paced->requests < sent + 2) {
+        r.RunFor(50);
+        expectNoZero();
+    }
+    paced->silent = false;
+    while (!r.Model().Timer2.enabled) {
+        r.RunFor(100);
+        expectNoZero();
+        ASSERT_LT(r.now - begin, 600'000) << "the copy did not end";
+    }
+    EXPECT_TRUE(r.ops.errors.empty());
+    EXPECT_EQ(LocalFiles("D"), LoggerFiles("D"));
+}
+
+TEST_F(CopyProgressTest, DayCopyCountsUpOnlyAndEndsWithTheSummarysCount) {
+    Rig& r = Connect({3, 60, 7, 0, true});
+    const std::string dir = r.State().Directories().DirectoryNames()[0];
+    r.controller.Click("bSelect");
+    r.Model().DateData.value = *DateTime::FromDate(2024, 2, 10);
+    // Two replies go missing: the day is copied again from its start, twice.
+    paced->dropAt = {paced->requests + 20, paced->requests + 45};
+    r.controller.Click("bCopy");
+    std::int64_t shown = 0;
+    int fallbacks = 0;
+    const std::int64_t begin = r.now;
+    while (r.State().Progress().active) {
+        r.RunFor(5);
+        const CopyProgressView v = r.State().Progress();
+        if (!v.active) break;
+        if (v.measurements < shown) ++fallbacks;
+        shown = v.measurements;
+        const std::string& caption = r.Model().lProgress.caption;
+        EXPECT_NE(caption.find("измерений: " + std::to_string(shown)), std::string::npos)
+            << caption;
+        ASSERT_LT(r.now - begin, 600'000) << "the day copy did not end";
+    }
+    EXPECT_GT(paced->requests, *paced->dropAt.rbegin()) << "both replies went missing";
+    EXPECT_EQ(fallbacks, 0);
+    EXPECT_EQ(shown, 24);
+    EXPECT_EQ(r.State().Copy().MeasurementCount(), 24);
     EXPECT_TRUE(r.ops.errors.empty());
 }
 

@@ -78,6 +78,41 @@ TEST_F(DayCopyTest, FifthOfMarchIsCopiedUntilALaterDayBegins) {
     EXPECT_FALSE(LocalExists("D/Temp.bin"));
 }
 
+TEST_F(DayCopyTest, OnlyCompleteAndEndMeanNoDataAnyOtherDaySearchStatusStartsTheDayFile) {
+    const std::string day5 =
+        "10:00  5.03.2009\r\n   1.00   2.00\r\na note\r\n11:00 05.03.2009\r\n   3.00\r\n";
+    for (int status : {249, 251, 0, 255}) {
+        MarchFile(dev);
+        dev.dayFoundStatus = static_cast<std::uint8_t>(status);
+        Rig& r = Connect();
+        dev.requests.clear();
+        ChooseDay(r, 2009, 3, 5);
+        r.controller.Click("bCopy");
+        r.RunFor(10);
+        ASSERT_GE(dev.requests.size(), 3u) << status;
+        EXPECT_EQ(dev.requests[2][3], 71) << status;
+        EXPECT_EQ(Local("D/2009_3_5.dat"), day5) << status;
+        EXPECT_EQ(r.Model().lMeasureCounter.caption, "Измерений: 2") << status;
+        EXPECT_TRUE(r.ops.errors.empty()) << status;
+        r.RunFor(1000);
+    }
+    for (int status : {248, 250}) {
+        MarchFile(dev);
+        dev.dayFoundStatus = static_cast<std::uint8_t>(status);
+        fs::remove_all(Data() / "D");
+        Rig& r = Connect();
+        dev.requests.clear();
+        ChooseDay(r, 2009, 3, 5);
+        r.controller.Click("bCopy");
+        r.RunFor(10);
+        EXPECT_EQ(dev.requests.size(), 2u) << status;
+        EXPECT_EQ(r.Model().lMeasureCounter.caption, "Нет данных") << status;
+        EXPECT_FALSE(LocalExists("D")) << status;
+        EXPECT_TRUE(r.ops.errors.empty()) << status;
+        r.RunFor(1000);
+    }
+}
+
 TEST_F(DayCopyTest, TwoDigitDayAndTheEndOfTheMonthlyFile) {
     dev.directories = {{"D",
                         {{"2010_11.dat",

@@ -77,6 +77,8 @@ TEST(ResumeRecord, FirstLineWholeAndNumberAfterBlanksAndLineEnds) {
     EXPECT_FALSE(ParseResumeRecord("B\r\n99999999999\r\n"));
 }
 
+class StagedFileTest : public StoreTest {};
+
 TEST(LocalNames, NamesThatWouldLeaveTheirFolderAreRefused) {
     for (const std::string& bad : std::vector<std::string>{
              "",      ".",     "..",   "../x",    "a/b",  "a\\b",    "C:x",
@@ -89,25 +91,64 @@ TEST(LocalNames, NamesThatWouldLeaveTheirFolderAreRefused) {
 }
 
 TEST(LocalNames, FileNamesOfTheProgramsOwnFilesAreRefusedInAnyLetterCase) {
-    for (const char* own : {"Temp.bin", "TEMP.BIN", "temp.Bin", ".qmc-staging", ".QMC-Staging"})
+    for (const char* own : {"Temp.bin", "TEMP.BIN", "temp.Bin", ".qmc-staging", ".QMC-Staging",
+                            "collection.jsonl", "Collection.JSONL", "sensors.csv", "SENSORS.CSV"})
         EXPECT_TRUE(RefusedFileName(own)) << own;
     EXPECT_EQ(RefusedFileName("tEmp.bin")->reason, Msg::NameResumeRecord);
-    for (const char* other : {"Temp.bin.part", "Temp.bi", "xTemp.bin", "a.dat.part"})
+    EXPECT_EQ(RefusedFileName(".QMC-STAGING")->reason, Msg::NameStagingFolder);
+    EXPECT_EQ(RefusedFileName("Sensors.csv")->reason, Msg::NameOwnFile);
+    for (const char* other : {"Temp.bin.part", "Temp.bi", "xTemp.bin", "a.dat.part",
+                              "collection.json", "sensors.csv.bak"})
         EXPECT_FALSE(RefusedFileName(other)) << other;
     EXPECT_TRUE(RefusedFileName("../x")) << "and everything a local name may not be";
     EXPECT_FALSE(RefusedLocalName("Temp.bin")) << "a directory of that name harms nothing";
 }
 
-TEST(LocalNames, NamesShapedLikeAWindowsShortAliasAreRefused) {
-    // The staging folder's alias, another file's, the hashed kind, without an extension.
-    for (const char* alias :
-         {"QMC-ST~1", "qmc-st~1", "LONGFI~1.DAT", "2009_~12.d", "AB12C~1.TXT", "AB~9"})
-        EXPECT_EQ(RefusedLocalName(alias)->reason, Msg::NameShortAlias) << alias;
-    // A tilde alone does not make a short name: too long, no number, leading, an extension of
-    // four, a dot in the base.
-    for (const char* name : {"LONGFILE~1.DAT", "ABC~.DAT", "~1.dat", "~123", "ABC~1.DATA",
-                             "A~1x.dat", "2009_3.dat", "a~b", "A.B~1.C"})
+TEST(LocalNames, NamesWithATildePassWhereverTheyAreNoOtherNamesAlias) {
+    for (const char* name : {"QMC-ST~1", "LONGFI~1.DAT", "AB12C~1.TXT", "AB~9", "SYSTEM~1",
+                             "LONGFILE~1.DAT", "~1.dat", "a~b"}) {
         EXPECT_FALSE(RefusedLocalName(name)) << name;
+        EXPECT_FALSE(RefusedFileName(name)) << name;
+    }
+}
+
+TEST(LocalNames, ShortAliasesAreTheLeadOfTheBaseAndOfTheExtension) {
+    // The lead of the base, blanks and inner dots dropped, in upper case.
+    EXPECT_TRUE(MayBeShortAliasOf("LONGFI~1.DAT", "longfilename.dat"));
+    EXPECT_TRUE(MayBeShortAliasOf("longfi~2.dat", "Long File Name.data"));
+    EXPECT_TRUE(MayBeShortAliasOf("AB_CD~1.TXT", "ab+cd efgh.txt"));
+    EXPECT_TRUE(MayBeShortAliasOf("2009_~12.d", "2009_3_five.d"));
+    EXPECT_TRUE(MayBeShortAliasOf("REPOR~10", "report of march"));
+    // Leading dots go: the staging folder's alias.
+    EXPECT_TRUE(MayBeShortAliasOf("QMC-ST~1", kStagingFolderName));
+    // The hashed kind: two characters, then four hexadecimal digits.
+    EXPECT_TRUE(MayBeShortAliasOf("LO3F2A~1.DAT", "longfilename.dat"));
+    // Outside ASCII a character may stand for any such one or "_".
+    EXPECT_TRUE(MayBeShortAliasOf(Utf8Path("ДАННЫ~1.DAT"), Utf8Path("данные марта.dat")));
+    EXPECT_TRUE(MayBeShortAliasOf(Utf8Path("______~1.DAT"), Utf8Path("данные марта.dat")));
+
+    // Not an alias of it: another lead, another extension, the name itself, not alias-shaped.
+    EXPECT_FALSE(MayBeShortAliasOf("LONGFX~1.DAT", "longfilename.dat"));
+    EXPECT_FALSE(MayBeShortAliasOf("LONGFI~1.TXT", "longfilename.dat"));
+    EXPECT_FALSE(MayBeShortAliasOf("LONGFI~1", "longfilename.dat"));
+    EXPECT_FALSE(MayBeShortAliasOf("LONGFI~1.DAT", "LONGFI~1.dat"));
+    EXPECT_FALSE(MayBeShortAliasOf("LO3G2A~1.DAT", "longfilename.dat"));
+    for (const char* shape :
+         {"LONGFILE~1.DAT", "LONGFI~1.DATA", "~1.DAT", "LONGFI~.DAT", "LONG~1X.DAT", "L.NG~1.DAT"})
+        EXPECT_FALSE(MayBeShortAliasOf(shape, "longfilename.dat")) << shape;
+}
+
+TEST_F(StagedFileTest, ANameThatMayAliasAnotherInTheFolderIsRefusedWhereNamesHaveAliases) {
+    { std::ofstream(start / "longfilename.dat") << "kept"; }
+    fs::create_directory(start / kStagingFolderName);
+    for (const char* alias : {"LONGFI~1.DAT", "longfi~2.dat", "QMC-ST~1"}) {
+        EXPECT_EQ(RefusedBesideEntries(start, alias, true)->reason, Msg::NameShortAlias) << alias;
+        EXPECT_FALSE(RefusedBesideEntries(start, alias, false)) << alias;
+    }
+    for (const char* name : {"OTHERF~1.DAT", "LONGFI~1.TXT", "longfilename.dat", "2009_3.dat"})
+        EXPECT_FALSE(RefusedBesideEntries(start, name, true)) << name;
+    EXPECT_FALSE(RefusedBesideEntries(start / "not there", "LONGFI~1.DAT", true));
+    EXPECT_EQ(RefusedBesideEntries(start, "LONGFI~1.DAT").has_value(), kShortAliases);
 }
 
 TEST(ResumeRecord, LocalLinesAreCountedAsTheRecordCountsThem) {
@@ -137,8 +178,6 @@ TEST(DeviceList, LinesAreReadBeforeTheEndIsTested) {
     EXPECT_EQ(DeviceListLines("a\r\nb"), (std::vector<std::string>{"a", "b"}));
     EXPECT_EQ(DeviceListLines("a\n\nc\n"), (std::vector<std::string>{"a", "", "c"}));
 }
-
-class StagedFileTest : public StoreTest {};
 
 TEST_F(StagedFileTest, FinalFileChangesOnlyOnCommit) {
     const fs::path f = start / "x.dat";

@@ -128,8 +128,11 @@ std::vector<sim::Frame> StoreDevice::Answer(std::span<const std::uint8_t> r) {
             for (entry_ = 0; open_ && entry_ < open_->size(); ++entry_) {
                 const std::string& l = (*open_)[entry_].line;
                 if ((*open_)[entry_].measurement && l.size() >= 8 &&
-                    (l[6] == ' ' ? 0 : l[6] - '0') * 10 + (l[7] - '0') == day)
-                    return {CurrentLine()};
+                    (l[6] == ' ' ? 0 : l[6] - '0') * 10 + (l[7] - '0') == day) {
+                    sim::Frame found = CurrentLine();
+                    found[1] = dayFoundStatus;
+                    return {found};
+                }
             }
             return {{2, 250}};
         }

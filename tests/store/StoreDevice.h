@@ -37,6 +37,8 @@ public:
     // The last value block of a file says "lines follow" (248); the next line request then
     // gets the end of the file (250).
     bool lastValuesSay248 = false;
+    // The status a found day's first header line comes with (the logger sends 249).
+    std::uint8_t dayFoundStatus = 249;
     // When set, only this many more store replies are sent; later requests get none.
     std::optional<int> repliesLeft;
     std::vector<std::vector<std::uint8_t>> requests;  // store requests, as written

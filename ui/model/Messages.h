@@ -53,6 +53,7 @@ enum class Msg {
     NameShortAlias,
     NameResumeRecord,
     NameStagingFolder,
+    NameOwnFile,
     // Local files.
     FileCreateStaging,
     FileRead,
