@@ -53,7 +53,7 @@ const QString kLang = QStringLiteral("lang");
 const QString kTimeLimit = QStringLiteral("time-limit");
 
 // Reading out takes seconds; a copy of a year over a slow line takes minutes.
-constexpr int kReadOutLimitSeconds = 120;
+constexpr int kReadOutLimitSeconds = 600;
 constexpr int kCopyLimitSeconds = 6 * 3600;
 // How long the first USB scan may take to find a logger.
 constexpr int kUsbSearchMs = 3000;
@@ -683,7 +683,7 @@ void AddHeadlessOptions(QCommandLineParser& parser) {
          "Without a window: set the logger's clock from the PC clock; print the offset before "
          "and after."},
         {kTimeLimit,
-         "End a run without a window after SECONDS at most (by default 120, and 21600 for "
+         "End a run without a window after SECONDS at most (by default 600, and 21600 for "
          "copies).",
          "SECONDS"},
     });

@@ -172,6 +172,9 @@ void ConnectionSequence::EndInitialSequence() {
 void ConnectionSequence::GiveUp() {
     WindowModel& m = ctx_.m;
     LineQueryPending_ = false;
+    // The line value waiting for its tick would meet the same silence, and tell the operator
+    // a second time of one failure.
+    m.Timer3.Stop();
     if (!InitialSequence_) return;
     InitialSequence_ = false;
     FirstListing_ = false;

@@ -193,6 +193,28 @@ TEST(NothingAwaited, TheLineValueAfterTheReadOutWaitsForACopyClickedBeforeIt) {
     EXPECT_TRUE(rig.ops.errors.empty());
 }
 
+// A copy clicked before the read-out's line value, and the logger goes silent: the copy ends
+// with its message, and the line value that was waiting does not ask the silent logger again
+// for a second message about the same failure.
+TEST(NothingAwaited, ALinkThatDiedInACopyIsReportedOnceNotAgainByTheLineValue) {
+    FaultyRig t;
+    Rig& rig = t.rig;
+    rig.link.SetReplyDelay(std::chrono::milliseconds(150));
+    rig.StartUsb();
+    const WindowModel& m = rig.Model();
+    while (rig.State().Sequence().ReadingOut() || m.StartTimer.enabled) rig.RunFor(10);
+    ASSERT_TRUE(m.Timer3.enabled);
+    rig.controller.Selected("ComboBox1", 1);
+    rig.controller.Click("bAllData");
+    rig.RunFor(400);
+    t.faults.SetSilent(true);
+    rig.RunFor(120'000);
+    ASSERT_EQ(rig.ops.errors.size(), 1u) << rig.ops.errors.back();
+    EXPECT_NE(rig.ops.errors[0].find("копирование"), std::string::npos) << rig.ops.errors[0];
+    EXPECT_FALSE(rig.State().Copy().CopyRunning());
+    EXPECT_FALSE(m.Timer3.enabled);
+}
+
 TEST(Watchdog, ArmedByEveryAnsweredRequestAndNeverFiringOnAHealthyLink) {
     // The same read-out and copy over a prompt link and over one slower than any real one.
     std::vector<int> prompt;
