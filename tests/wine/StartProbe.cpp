@@ -11,10 +11,12 @@
 
 namespace {
 
-long unixSyscall(long number, long argument)
-{
+long unixSyscall(long number, long argument) {
     long result;
-    __asm__ volatile("syscall" : "=a"(result) : "a"(number), "D"(argument) : "rcx", "r11", "memory");
+    __asm__ volatile("syscall"
+                     : "=a"(result)
+                     : "a"(number), "D"(argument)
+                     : "rcx", "r11", "memory");
     return result;
 }
 
@@ -22,10 +24,9 @@ constexpr long getpidCall = 39;
 constexpr long personalityCall = 135;
 constexpr long queryPersonality = 0xffffffff;
 
-} // namespace
+}  // namespace
 
-int main()
-{
+int main() {
     std::printf("personality 0x%lx\n", unixSyscall(personalityCall, queryPersonality));
     const std::string path = "Z:\\proc\\" + std::to_string(unixSyscall(getpidCall, 0)) + "\\maps";
     std::FILE* maps = std::fopen(path.c_str(), "r");
@@ -39,8 +40,7 @@ int main()
     while (std::fgets(line, sizeof line, maps)) {
         const char* dash = std::strchr(line, '-');
         const char* space = std::strchr(line, ' ');
-        if (!dash || !space || space < dash)
-            continue;
+        if (!dash || !space || space < dash) continue;
         if (std::strstr(line, "[heap]") && heap == "?")
             heap.assign(line, static_cast<std::size_t>(space - line));
         else if (std::strstr(line, "/wine64\n"))
