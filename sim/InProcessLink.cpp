@@ -11,10 +11,12 @@ InProcessHidLink::InProcessHidLink(Device& device, std::size_t outputReportLengt
 bool InProcessHidLink::WriteReport(std::span<const std::uint8_t> report) {
     written_.emplace_back(report.begin(), report.end());
     if (unplugged_) return false;
+    // The device may set the delay of its own replies while it handles the request.
+    const std::vector<Frame> frames = device_.Handle(report);
     const auto byCode = commandDelays_.find(RequestCode(report));
     const auto delay = byCode == commandDelays_.end() ? delay_ : byCode->second;
     bool any = false;
-    for (const Frame& frame : device_.Handle(report)) {
+    for (const Frame& frame : frames) {
         std::vector<std::uint8_t> data(inputLength_ > 0 ? inputLength_ - 1 : 0, 0);
         std::copy_n(frame.begin(), std::min(frame.size(), data.size()), data.begin());
         pending_.push_back({std::move(data), delay});
