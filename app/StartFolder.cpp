@@ -44,9 +44,14 @@ bool CanHoldData(const fs::path& folder) {
     return CanWriteIn(folder);
 }
 
+bool IsSystemRoot(const fs::path& folder) {
+    return !folder.has_root_name() && folder.has_root_directory() && folder.relative_path().empty();
+}
+
 StartFolder ChooseStartFolder(const fs::path& workingDirectory, const fs::path& documents,
                               const std::function<bool(const fs::path&)>& canHoldData) {
-    if (canHoldData(workingDirectory)) return {workingDirectory, false};
+    if (!IsSystemRoot(workingDirectory) && canHoldData(workingDirectory))
+        return {workingDirectory, false};
     if (!documents.empty()) {
         const fs::path own = documents / "QM Controller";
         std::error_code ec;

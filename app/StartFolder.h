@@ -18,12 +18,16 @@ struct StartFolder {
 // behind in it.
 bool CanHoldData(const std::filesystem::path& folder);
 
-// The working directory, as the program has always used it, unless it cannot hold a DATA folder:
-// then "QM Controller" in the user's documents folder (made when missing). A program started from
-// a desktop menu usually runs in such a folder (the Linux "/", where a user cannot write). The
-// root of a writable drive (a USB stick, "E:\") keeps its DATA and Device.txt. When the
-// documents folder cannot be used either, the working directory stays, and the copies report
-// what fails there. `canHoldData` decides for both folders.
+// The system's own root ("/"), where a desktop menu starts a program; a drive's root ("E:\") is
+// not one.
+bool IsSystemRoot(const std::filesystem::path& folder);
+
+// The working directory, as the program has always used it, unless it cannot hold a DATA folder
+// or is the system's root: then "QM Controller" in the user's documents folder (made when
+// missing). A program started from a desktop menu runs in "/", whose DATA would be the system's
+// even where it can be written. The root of a writable drive (a USB stick, "E:\") keeps its
+// DATA and Device.txt. When the documents folder cannot be used either, the working directory
+// stays, and the copies report what fails there. `canHoldData` decides for both folders.
 StartFolder ChooseStartFolder(
     const std::filesystem::path& workingDirectory, const std::filesystem::path& documents,
     const std::function<bool(const std::filesystem::path&)>& canHoldData = CanHoldData);

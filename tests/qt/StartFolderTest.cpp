@@ -43,30 +43,34 @@ TEST_F(StartFolderTest, WritableWorkingDirectoryIsKeptAndLeftUntouched) {
     EXPECT_EQ(ChooseStartFolder(work, docs).path, work);
 }
 
-TEST_F(StartFolderTest, ARootKeepsDataWhenDataCanBeMadeThereAndGoesToDocumentsOtherwise) {
-    // Whether DATA can be made in a root depends on who runs the program (root may write in "/"):
-    // the check is given, the real one still decides for the documents folder.
+TEST_F(StartFolderTest, ADrivesRootKeepsDataTheSystemsRootAndFoldersWithoutDataGoToDocuments) {
+    // Whether DATA can be made in a folder depends on who runs the program (root may write in
+    // "/"): the check is given, the real one still decides for the documents folder.
     const fs::path docs = Dir("docs");
-    const fs::path root = fs::path(tmp_.path().toStdString()).root_path();
-    auto rootIs = [&](bool writable) {
-        return [&, writable](const fs::path& p) { return p == root ? writable : CanHoldData(p); };
-    };
+    const auto only = [](fs::path no) { return [no](const fs::path& p) { return p != no; }; };
 
-    // The root of a USB stick: its DATA and Device.txt stay where they are.
-    StartFolder s = ChooseStartFolder(root, docs, rootIs(true));
-    EXPECT_EQ(s.path, root);
+    // The root of a USB stick, or any folder where DATA can be made: DATA and Device.txt stay.
+#ifdef _WIN32
+    EXPECT_FALSE(IsSystemRoot(fs::path("E:\\")));
+#endif
+    const fs::path stick = Dir("stick");
+    StartFolder s = ChooseStartFolder(stick, docs, only({}));
+    EXPECT_EQ(s.path, stick);
     EXPECT_FALSE(s.inDocuments);
     EXPECT_FALSE(fs::exists(docs / "QM Controller"));
 
-    // "/" of a desktop menu, where a user cannot make DATA.
-    s = ChooseStartFolder(root, docs, rootIs(false));
+    // "/" of a desktop menu goes to the documents folder, even where DATA could be made there.
+    const fs::path root = fs::path("/");
+    ASSERT_TRUE(IsSystemRoot(root));
+    EXPECT_FALSE(IsSystemRoot(stick));
+    s = ChooseStartFolder(root, docs, only({}));
     EXPECT_EQ(s.path, docs / "QM Controller");
     EXPECT_TRUE(s.inDocuments);
     EXPECT_TRUE(fs::is_directory(docs / "QM Controller"));
 
     // Any other folder where DATA cannot be made goes the same way.
     const fs::path work = Dir("work");
-    s = ChooseStartFolder(work, docs, [&](const fs::path& p) { return p != work; });
+    s = ChooseStartFolder(work, docs, only(work));
     EXPECT_EQ(s.path, docs / "QM Controller");
     EXPECT_TRUE(s.inDocuments);
 }
