@@ -144,11 +144,9 @@ TEST(NothingAwaited, NoCopyStartsBeforeTheReadOutHasEnded) {
     EXPECT_TRUE(rig.ops.errors.empty());
 }
 
-TEST(NothingAwaited, TheLineValueAfterTheReadOutWaitsForACopyClickedBeforeIt) {
-    SmallLogger small;
-    Rig rig(small.logger);
-    small.Use(rig);
-    // A slow link: the line value's one-shot tick comes while the copy is under way.
+// Over a slow link, a copy of the second directory clicked once the read-out has ended and
+// before the line value's one-shot tick, which then comes while the copy is under way.
+void ClickCopyBeforeTheLineValue(Rig& rig) {
     rig.link.SetReplyDelay(std::chrono::milliseconds(150));
     rig.StartUsb();
     const WindowModel& m = rig.Model();
@@ -156,6 +154,14 @@ TEST(NothingAwaited, TheLineValueAfterTheReadOutWaitsForACopyClickedBeforeIt) {
     ASSERT_TRUE(m.Timer3.enabled);
     rig.controller.Selected("ComboBox1", 1);
     rig.controller.Click("bAllData");
+}
+
+TEST(NothingAwaited, TheLineValueAfterTheReadOutWaitsForACopyClickedBeforeIt) {
+    SmallLogger small;
+    Rig rig(small.logger);
+    small.Use(rig);
+    ASSERT_NO_FATAL_FAILURE(ClickCopyBeforeTheLineValue(rig));
+    const WindowModel& m = rig.Model();
     rig.RunUntilIdle();
     EXPECT_TRUE(rig.ops.errors.empty()) << rig.ops.errors.front();
     EXPECT_FALSE(rig.State().Copy().CopyRunning());
@@ -199,13 +205,8 @@ TEST(NothingAwaited, TheLineValueAfterTheReadOutWaitsForACopyClickedBeforeIt) {
 TEST(NothingAwaited, ALinkThatDiedInACopyIsReportedOnceNotAgainByTheLineValue) {
     FaultyRig t;
     Rig& rig = t.rig;
-    rig.link.SetReplyDelay(std::chrono::milliseconds(150));
-    rig.StartUsb();
+    ASSERT_NO_FATAL_FAILURE(ClickCopyBeforeTheLineValue(rig));
     const WindowModel& m = rig.Model();
-    while (rig.State().Sequence().ReadingOut() || m.StartTimer.enabled) rig.RunFor(10);
-    ASSERT_TRUE(m.Timer3.enabled);
-    rig.controller.Selected("ComboBox1", 1);
-    rig.controller.Click("bAllData");
     rig.RunFor(400);
     t.faults.SetSilent(true);
     rig.RunFor(120'000);
