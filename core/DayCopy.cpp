@@ -21,6 +21,9 @@ void DayCopy::Register(Handlers& h) {
 
 void DayCopy::bSelectClick() {
     WindowModel& m = ctx_.m;
+    // A click that waited for a reply can come after a relisting found no directory: the data
+    // group is hidden with its cancel button, and the mode would leave the window locked.
+    if (!catalogue_.SelectedDirectory()) return;
     copy_.LockForCopy();
     for (Button* b : {&m.bAllData, &m.bNewData, &m.bSelect, &m.bDelete}) b->visible = false;
     m.bCopy.visible = true;

@@ -1,6 +1,8 @@
 // Reading and setting the logger's clock, and the test measurement's locking of the controls.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "tests/support/Frames.h"
 #include "tests/support/Rig.h"
 
@@ -150,6 +152,29 @@ TEST(TestMeasurement, ReadingsBeyondSixtyThreeAreIgnored) {
     t.rig.controller.bTestClick();
     t.rig.RunFor(10);
     EXPECT_EQ(t.rig.State().Test().Readings().ReadingCount, 63);
+}
+
+// The day copy's mode, clicked while the deletion of the last directory is awaited, waits for
+// the reply; by then the relisting has found no directory and hidden the data group with its
+// cancel button. Armed then, the mode would lock the clock and test buttons with nothing left
+// to unlock them.
+TEST(ClockAndTestButtons, StayUsableWhenADayCopyClickedDuringADeleteFindsNoDirectoryLeft) {
+    IdleRig t;
+    t.dev.On(76, {F({1, 248})});
+    t.dev.script[64] = {{F({3, 248, 0, 0})}};  // the root is empty after the deletion
+    Controller& c = t.rig.controller;
+    const WindowModel& m = t.rig.Model();
+    ASSERT_TRUE(m.GroupBox1.visible);
+    t.rig.link.SetReplyDelay(std::chrono::milliseconds(100));
+    c.Click("bDelete");
+    c.Click("bSelect");
+    ASSERT_TRUE(c.ClickDeferred());
+    t.rig.RunFor(1'000);
+    EXPECT_EQ(t.dev.Codes(), (std::vector<int>{76, 64}));
+    EXPECT_FALSE(m.GroupBox1.visible);
+    EXPECT_FALSE(t.rig.State().Day().Active());
+    for (const Button* b : {&m.bTest, &m.bClock, &m.bSynch}) EXPECT_TRUE(b->enabled);
+    EXPECT_TRUE(t.rig.ops.errors.empty());
 }
 
 }  // namespace
