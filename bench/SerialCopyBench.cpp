@@ -218,7 +218,10 @@ CopyRun CopyOnce(const std::string& device) {
         fs::temp_directory_path() / ("qm_copy_bench_" + std::to_string(std::random_device{}()));
     fs::create_directories(start);
 
-    qm::test::FakePcClock clock;
+    // The window's clock in virtual time; round trips in real time.
+    struct BenchClock : qm::test::FakePcClock {
+        std::int64_t SteadyMs() override { return PcClock::SteadyMs(); }
+    } clock;
     qm::test::FakeOperator ops;
     qm::Controller c{clock, ops};
     qm::QtSerialPort port;
@@ -299,7 +302,7 @@ CopyRun CopyOnce(const std::string& device) {
         // The reply watchdog runs in real time: a slow line is quiet between bytes, and a
         // retry must have its whole time too.
         if (next->second == qm::TimerId::ReplyTimer &&
-            sinceTraffic.elapsed() < qm::Exchange::kReplyTimeoutMs)
+            sinceTraffic.elapsed() < c.Model().ReplyTimer.interval)
             return;
         if (next->second == qm::TimerId::ReplyTimer && copying) ++retries;
         now = std::max(now, next->first);

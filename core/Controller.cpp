@@ -13,6 +13,7 @@ Controller::Controller(PcClock& clock, OperatorServices& ops)
     : ops_(ops), ctx_(m_, x_, ops, clock) {
     ctx_.runChange = [this](std::string_view name) { RunChange(name); };
     x_.SetWatchdog(&m_.ReplyTimer);
+    x_.SetClock(&clock);
     sequence_.SetCatalogue(catalogue_);
     copy_.SetDayCopy(day_);
     copy_.SetTally(tally_);

@@ -141,8 +141,13 @@ public:
     // The reply in the packet buffer has been received completely (indices 1..received).
     void DispatchReply();
 
-    // Attempts of a request before its step gives up.
-    static constexpr int kReplyAttempts = 3;
+    // Retries of a request before its step gives up, and the least time it is given.
+    static constexpr int kReplyRetries = 3;
+    static constexpr std::int64_t kGiveUpAfterMs = 10'000;
+    // The longest a step can wait on a silent logger before it gives up: the first wait of a
+    // link and three retries at the longest wait.
+    static constexpr std::int64_t kGiveUpWithinMs =
+        ReplyWait::kInitialMs + kReplyRetries * ReplyWait::kCeilingMs;
 
     // Text of the clock label for a device clock reply, e.g. "09:07:03  5. 3.2024".
     static std::string ClockText(int hour, int minute, int second, int day, int month, int year) {
@@ -162,7 +167,7 @@ private:
     void ReplyTimerTimer();
     void RetryRequest(std::uint8_t code);
     void GiveUpRequest(std::uint8_t code);
-    // The retry caption: attempt `attempt` of kReplyAttempts, hidden for 0.
+    // The retry caption: retry `attempt` of kReplyRetries, hidden for 0.
     void ShowRetry(int attempt);
     std::string WhatDidNotAnswer(std::uint8_t code) const;
     std::string LinkInWords() const;

@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <array>
 
+#include "core/Services.h"
 #include "link/ModemText.h"
 #include "link/SerialPortOpener.h"
+#include "protocol/Answers.h"
 #include "protocol/CommandCode.h"
 
 namespace qm {
@@ -22,45 +24,231 @@ bool Exchange::Answered(std::uint8_t code) {
     return code != CommandCode::PowerDown && code != CommandCode::WriteCalibration;
 }
 
+std::int64_t Exchange::FloorMs(int baud) {
+    // A USB report crosses in a few polls of the bus; the logger's own reads of its memory take
+    // tens of milliseconds.
+    if (baud <= 0) return 100;
+    // The longest request and the longest reply, 10 bits a byte, and 10 ms to turn round.
+    constexpr std::int64_t kBits = 10 * (64 + static_cast<std::int64_t>(kLargestPacket));
+    return (kBits * 1000 + baud - 1) / baud + 10;
+}
+
+std::int64_t Exchange::Now() const {
+    return clock_ ? clock_->SteadyMs() : 0;
+}
+
+ReplyWait& Exchange::WaitFor(std::uint8_t code) {
+    const auto it = waits_.find(code);
+    if (it != waits_.end()) return it->second;
+    ReplyWait first = link_;
+    first.Raise(FirstWaitMs());
+    return waits_.emplace(code, first).first->second;
+}
+
+std::int64_t Exchange::FirstWaitMs() const {
+    // A request the logger has not answered yet may take it longer than the reads it has (a
+    // test measurement, a delete): before the link's first answer, its first wait.
+    return link_.Sampled() ? std::max(link_.WaitMs(), kFirstOfCodeMs) : link_.WaitMs();
+}
+
+std::int64_t Exchange::WaitMs(std::uint8_t code) const {
+    const auto it = waits_.find(code);
+    return it != waits_.end() ? it->second.WaitMs() : FirstWaitMs();
+}
+
+void Exchange::Arm(std::int64_t ms) {
+    if (!watchdog_) return;
+    watchdog_->SetInterval(
+        static_cast<int>(std::clamp<std::int64_t>(ms, 1, ReplyWait::kCeilingMs)));
+    watchdog_->Start();
+}
+
 void Exchange::Await(bool watched) {
     Outstanding = Answered(CurrentCommand);
     if (!watchdog_) return;
-    if (Outstanding && watched) {
-        watchdog_->SetInterval(kReplyTimeoutMs);
-        watchdog_->Start();
-    } else {
+    if (Outstanding && watched)
+        // A retry waits at least as long as the doubled wait of the request it replaces.
+        Arm(retried_ && !WaitFor(CurrentCommand).Sampled()
+                ? retryWaitMs_
+                : std::max(WaitMs(CurrentCommand), retried_ ? retryWaitMs_ : 0));
+    else
         watchdog_->Stop();
-    }
 }
 
 void Exchange::ReplyArrived() {
     Outstanding = false;
     MissedReplies = 0;
+    extended_ = false;
     if (watchdog_) watchdog_->Stop();
 }
 
 void Exchange::ForgetRequest() {
     Outstanding = false;
+    owed_.clear();
+    held_.reset();
+    retrying_ = retried_ = extended_ = false;
     if (watchdog_) watchdog_->Stop();
 }
 
-void Exchange::Send(const Request& r) {
+std::int64_t Exchange::QuietLeftMs() const {
+    if (owed_.empty()) return 0;
+    // Twice as long as the owed request's code may take now, or as replies given up on have
+    // been seen to take, from the last byte, request or miss.
+    const std::int64_t wait = 2 * std::max(WaitMs(owed_.back().code), lateMs_);
+    return lastTraffic_ + std::min(wait, ReplyWait::kCeilingMs) - Now();
+}
+
+void Exchange::Transmit(const Request& r, bool toAdapter, bool watched) {
     Place(r);
+    const bool answered = Answered(r.code);
+    if (watched && answered && !owed_.empty() &&
+        answers::Group(owed_.back().code) != answers::Group(r.code)) {
+        const std::int64_t left = QuietLeftMs();
+        if (left > 0) {
+            held_ = r;
+            heldToAdapter_ = toAdapter;
+            Outstanding = true;
+            ++counts_.held;
+            Arm(left);
+            return;
+        }
+        owed_.clear();  // the line has been quiet long enough: they were lost
+    }
+    if (retrying_) ++counts_.resent;
+    retried_ = retrying_;
+    if (!retrying_) {
+        firstSentAt_ = Now();
+        extended_ = false;
+    }
+    sentAt_ = lastTraffic_ = Now();
     // Armed before the write: a reply can come in before the write returns.
-    Await(true);
-    WriteAwaited([this] { WritePacket(); });
+    Await(watched);
+    retrying_ = false;
+    if (toAdapter)
+        WriteAwaited([this] { WriteHidReport(); });
+    else
+        WriteAwaited([this] { WritePacket(); });
+}
+
+void Exchange::DropHeld() {
+    if (!held_) return;
+    held_.reset();
+    Outstanding = false;
+    if (watchdog_) watchdog_->Stop();
+}
+
+void Exchange::Release() {
+    const Request r = *held_;
+    held_.reset();
+    owed_.clear();
+    Transmit(r, heldToAdapter_, true);
+}
+
+void Exchange::Send(const Request& r) {
+    Transmit(r, false, true);
 }
 
 void Exchange::SendUnwatched(const Request& r) {
-    Place(r);
-    Await(false);
-    WriteAwaited([this] { WritePacket(); });
+    Transmit(r, false, false);
 }
 
 void Exchange::SendToAdapter(const Request& r) {
-    Place(r);
-    Await(true);
-    WriteAwaited([this] { WriteHidReport(); });
+    Transmit(r, true, true);
+}
+
+std::vector<std::uint8_t> Exchange::ReplyBytes() const {
+    const Reply r = CurrentReply();
+    std::vector<std::uint8_t> bytes;
+    for (std::size_t i = 1; i <= r.LastIndex(); ++i) bytes.push_back(r.At(i));
+    return bytes;
+}
+
+Exchange::Verdict Exchange::Judge() {
+    const std::int64_t now = Now();
+    lastTraffic_ = now;
+    // Replies come in the order their requests went out: those owed come first.
+    while (!owed_.empty()) {
+        OwedReply& owed = owed_.front();
+        if (held_) {
+            // Nothing of the held request is on the line yet: the reply is an owed one.
+            lateMs_ = std::max(lateMs_, now - owed.sentAt);
+            owed_.pop_front();
+            ++counts_.late;
+            if (owed_.empty()) Release();
+            return Verdict::Late;
+        }
+        if (!owed.sameAs) break;  // the awaited request is its retry: either reply answers it
+        if (*owed.sameAs == ReplyBytes()) {
+            lateMs_ = std::max(lateMs_, now - owed.sentAt);
+            owed_.pop_front();
+            ++counts_.late;
+            return Verdict::Late;
+        }
+        owed_.pop_front();  // lost: had it come, it would have come before this one
+    }
+    if (!Outstanding || !answers::For(CurrentCommand).Accept(CurrentReply())) {
+        ++counts_.dropped;
+        return Verdict::Dropped;
+    }
+    ReplyWait& wait = WaitFor(CurrentCommand);
+    if (!retried_ && owed_.empty()) {
+        if (!wait.Sampled()) wait = link_;  // the first answer replaces the first wait
+        wait.Sample(now - sentAt_);
+        link_.Sample(now - sentAt_);
+        lateMs_ /= 2;  // what was seen of late replies counts for less with every prompt one
+    } else {
+        // It may answer the first send of the exchange: replies may take that long.
+        wait.AtLeast(now - sentAt_);
+        lateMs_ = std::max(lateMs_, now - firstSentAt_);
+    }
+    if (!owed_.empty()) {
+        const std::vector<std::uint8_t> bytes = ReplyBytes();
+        for (OwedReply& owed : owed_)
+            if (!owed.sameAs) owed.sameAs = bytes;
+    }
+    ++counts_.answers;
+    retried_ = false;
+    ReplyArrived();
+    return Verdict::Answer;
+}
+
+Exchange::Tick Exchange::WatchdogFired() {
+    if (watchdog_) watchdog_->Stop();
+    if (!Outstanding) return Tick::None;
+    if (held_) {
+        const std::int64_t left = QuietLeftMs();
+        if (left > 0 && !owed_.empty()) {
+            Arm(left);  // a late reply restarted the quiet time
+            return Tick::None;
+        }
+        Release();
+        return Tick::Quiet;
+    }
+    return Tick::Missed;
+}
+
+void Exchange::Abandon() {
+    if (Outstanding && Answered(CurrentCommand)) {
+        owed_.push_back({CurrentCommand, sentAt_, std::nullopt});
+        ReplyWait& wait = WaitFor(CurrentCommand);
+        wait.Backoff();
+        retryWaitMs_ = wait.WaitMs();
+        lastTraffic_ = Now();  // a request held from now waits one doubled wait more
+    }
+    Outstanding = false;
+    retrying_ = true;
+    if (watchdog_) watchdog_->Stop();
+}
+
+bool Exchange::ExtendWait(std::int64_t ms) {
+    if (extended_ || ms <= 0) return false;
+    extended_ = true;
+    Arm(ms);
+    return true;
+}
+
+std::int64_t Exchange::SinceFirstSendMs() const {
+    return Now() - firstSentAt_;
 }
 
 template <typename F>
@@ -137,11 +325,24 @@ bool Exchange::TakeSerialBytes(std::size_t bytesWaiting) {
 void Exchange::UseSerial(SerialLink* port, const std::string& portName) {
     serialPort = port;
     PortName = portName;
+    NewLink(FloorMs(kSerialBaud));
     // A reply left in the port by an earlier run is no answer to anything of this one.
     if (port) port->PurgeBuffers();
     serialReply.Reset();
     PortOpen = true;
     SerialLinkActive = true;
+}
+
+void Exchange::UseUsb(HidDeviceLink* device) {
+    LinkDevice = device;
+    NewLink(FloorMs(0));
+}
+
+void Exchange::NewLink(std::int64_t floorMs) {
+    // Nothing learnt of another link holds for this one.
+    link_ = ReplyWait(floorMs);
+    waits_.clear();
+    lateMs_ = 0;
 }
 
 void Exchange::ClosePort() {

@@ -2,9 +2,15 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <map>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "core/ReplyWait.h"
 
 #include "protocol/Links.h"
 #include "protocol/PacketBuffer.h"
@@ -15,11 +21,47 @@
 
 namespace qm {
 
+class PcClock;
+
 // The one path requests go out and replies come in, and the active link that carries them: the
 // logger's HID device (or its USB modem) or the serial port the operator opened. Requests and
 // replies share one packet buffer, as the logger's protocol has it.
+//
+// Every request is a transaction. The logger answers its requests one by one, in the order they
+// came, so a reply that comes while earlier requests are still owed a reply (requests the
+// watchdog gave up on) is theirs first:
+// - while such replies are owed, a request of another kind is held back until they have come or
+//   the line has stayed quiet for as long as one could still take; its reply could be taken
+//   for theirs otherwise (a delete's reply for the end of a listing, one block of readings for
+//   the next);
+// - a request of the same kind (the same request sent again; the line a reopened file gives
+//   after the last line copied, which is the line a missed 67 asked for) is sent at once:
+//   whichever reply comes first answers it, and an owed reply that comes after is recognised as
+//   the same bytes and dropped, so no answer is ever used twice;
+// - a reply the awaited request cannot have (answers::For) is dropped.
+// How long to wait for a reply is learnt per request code from the round trips (ReplyWait).
 class Exchange {
 public:
+    // What became of a complete reply.
+    enum class Verdict {
+        Answer,   // the awaited request's answer: dispatch it
+        Dropped,  // nothing awaited, or a reply the awaited request cannot have
+        Late,     // the reply of a request given up on
+    };
+    // What the reply watchdog's tick means.
+    enum class Tick {
+        None,    // nothing awaited
+        Quiet,   // the line stayed quiet: the held request has gone out
+        Missed,  // the awaited reply did not come in time
+    };
+    struct Counts {
+        long answers = 0;
+        long dropped = 0;
+        long late = 0;
+        long held = 0;
+        long resent = 0;
+    };
+
     // Sets CurrentCommand and SendCount and writes the request to the active link. A request
     // that is answered becomes the outstanding one and arms the reply watchdog.
     void Send(const Request& request);
@@ -34,13 +76,39 @@ public:
     static bool Answered(std::uint8_t code);
     // A reply to the outstanding request has come: nothing is awaited any more.
     void ReplyArrived();
-    // The watchdog fired: the outstanding request is given up.
+    // Nothing is awaited or owed any more (a new connection, a lost port).
     void ForgetRequest();
     // The reply watchdog: armed by every answered request, stopped by its reply.
     void SetWatchdog(Timer* timer) { watchdog_ = timer; }
-    // Long enough for the slowest link (the radio modem), short enough that a dead link is
-    // noticed within seconds.
-    static constexpr int kReplyTimeoutMs = 2000;
+    void SetClock(PcClock* clock) { clock_ = clock; }
+
+    // A complete reply is in the packet buffer: whose it is.
+    Verdict Judge();
+    // The reply watchdog fired.
+    Tick WatchdogFired();
+    // The awaited request is given up on: its reply, should it still come, is owed; the wait
+    // for its code doubles. The next request sent is its retry.
+    void Abandon();
+    // Waits `ms` more for the awaited reply (once a request; false if it has had its wait).
+    bool ExtendWait(std::int64_t ms);
+    // Milliseconds since the request awaited first went out (its retries not counted).
+    std::int64_t SinceFirstSendMs() const;
+    // The wait for a reply to a request of this code now.
+    std::int64_t WaitMs(std::uint8_t code) const;
+    // Whether a request is held back until owed replies have come.
+    bool Holding() const { return held_.has_value(); }
+    // The held request is not sent after all; the replies owed stay owed.
+    void DropHeld();
+    // Requests given up on whose replies may still come.
+    std::size_t Owed() const { return owed_.size(); }
+    const Counts& Tally() const { return counts_; }
+    // The longest reply's time on a line of `baud` plus room for the logger to turn round.
+    static std::int64_t FloorMs(int baud);
+    // The serial port's rate (the port is always opened at it).
+    static constexpr int kSerialBaud = 115200;
+    // The least first wait of a code the logger has not answered yet, once the link has
+    // answered others.
+    static constexpr std::int64_t kFirstOfCodeMs = 1000;
     // A text line for the modem in command mode (HID only); false, and nothing written, when the
     // line cannot fit one output report.
     bool SendText(std::string_view text);
@@ -52,7 +120,7 @@ public:
     Reply CurrentReply() const { return Reply(PacketBuffer, ReceivedCount); }
 
     // The active link.
-    void UseUsb(HidDeviceLink* device) { LinkDevice = device; }
+    void UseUsb(HidDeviceLink* device);
     void UseSerial(SerialLink* port, const std::string& portName);
     // Closes the serial port if it is open.
     void ClosePort();
@@ -85,13 +153,44 @@ public:
     qm::PacketBuffer PacketBuffer{};
 
 private:
+    // A request given up on, and the answer its retry got: its own reply would be the same.
+    struct OwedReply {
+        std::uint8_t code = 0;
+        std::int64_t sentAt = 0;
+        std::optional<std::vector<std::uint8_t>> sameAs;
+    };
     void Place(const Request& request);
     void Await(bool watched);
+    void Transmit(const Request& request, bool toAdapter, bool watched);
+    void Release();
+    void NewLink(std::int64_t floorMs);
+    std::int64_t FirstWaitMs() const;
+    void Arm(std::int64_t ms);
+    std::int64_t Now() const;
+    std::int64_t QuietLeftMs() const;
+    ReplyWait& WaitFor(std::uint8_t code);
+    std::vector<std::uint8_t> ReplyBytes() const;
     template <typename F>
     void WriteAwaited(F&& write);
     Timer* watchdog_ = nullptr;
+    PcClock* clock_ = nullptr;
     void WritePacket();
     void WriteHidReport();
+
+    std::deque<OwedReply> owed_;
+    std::optional<Request> held_;
+    bool heldToAdapter_ = false;
+    bool retrying_ = false;  // the next request sent is a retry
+    bool retried_ = false;   // the awaited request is a retry: its round trip is no sample
+    bool extended_ = false;  // the awaited request has had its extra wait
+    std::int64_t sentAt_ = 0;
+    std::int64_t firstSentAt_ = 0;
+    std::int64_t lastTraffic_ = 0;
+    std::int64_t retryWaitMs_ = 0;
+    std::int64_t lateMs_ = 0;  // how late replies of requests given up on have come
+    ReplyWait link_;
+    std::map<std::uint8_t, ReplyWait> waits_;
+    Counts counts_;
 };
 
 }  // namespace qm

@@ -44,7 +44,7 @@ void Controller::ComPort1RxChar(std::size_t bytesWaiting) {
 }
 
 void Controller::ReplyReceived() {
-    x_.ReplyArrived();
+    if (x_.Judge() != Exchange::Verdict::Answer) return;
     ShowRetry(0);
     // While a stopped copy awaits its last reply nothing else can have been asked: the reply is
     // that one, and it is not used.

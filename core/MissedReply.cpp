@@ -1,9 +1,9 @@
 // What a missed reply does. Each request that is answered arms the reply watchdog; when it fires,
 // the request is tried again in the way its kind allows, never losing or repeating data: reads
 // are sent again, sequences start over from their first request, a copy reopens its file after
-// the last complete line, and writes are read back rather than repeated. After kReplyAttempts
-// attempts in a row the step gives up, tells the operator what did not answer, and leaves the
-// window usable and the local files complete.
+// the last complete line, and writes are read back rather than repeated. After kReplyRetries
+// retries, and not before kGiveUpAfterMs since the request first went out, the step gives up, tells
+// the operator what did not answer, and leaves the window usable and the local files complete.
 #include "core/Controller.h"
 #include "protocol/CommandCode.h"
 #include "protocol/Cp1251.h"
@@ -77,32 +77,44 @@ void Controller::ShowRetry(int attempt) {
         return;
     }
     l.caption =
-        ctx_.Text(Msg::RetryCaption, {std::to_string(attempt), std::to_string(kReplyAttempts)});
+        ctx_.Text(Msg::RetryCaption, {std::to_string(attempt), std::to_string(kReplyRetries)});
     l.visible = true;
 }
 
 void Controller::ReplyTimerTimer() {
     m_.ReplyTimer.Stop();
-    if (!x_.Outstanding) return;
     // The once-a-second identification of the radio modem repeats by itself.
-    if (radio_.Repeating()) return;
+    if (x_.Outstanding && radio_.Repeating()) return;
+    if (copy_.StopRequested() && x_.Holding()) {
+        // The stopped copy's next request has not gone out: it never will.
+        x_.DropHeld();
+        ShowRetry(0);
+        copy_.FinishStopped();
+        return;
+    }
+    if (x_.WatchdogFired() != Exchange::Tick::Missed) return;
     const std::uint8_t code = x_.CurrentCommand;
-    x_.ForgetRequest();
     if (copy_.StopRequested()) {
         // The stopped copy's last reply did not come: nothing is asked again.
+        x_.Abandon();
         x_.MissedReplies = 0;
         ShowRetry(0);
         copy_.FinishStopped();
         return;
     }
-    const int missed = ++x_.MissedReplies;
-    if (missed >= kReplyAttempts) {
+    const int missed = x_.MissedReplies + 1;
+    if (missed > kReplyRetries) {
+        // A logger that pauses for a few seconds is not given up on by quick misses: the last
+        // retry is waited for until the request has had kGiveUpAfterMs.
+        if (x_.ExtendWait(kGiveUpAfterMs - x_.SinceFirstSendMs())) return;
+        x_.Abandon();
         x_.MissedReplies = 0;
         ShowRetry(0);
         GiveUpRequest(code);
         return;
     }
-    ShowRetry(missed + 1);
+    x_.Abandon();
+    ShowRetry(missed);
     if (RuleFor(code).retry == Retry::Copy || copy_.ListingFiles()) tally_.Retried();
     RetryRequest(code);
     // The retry counts on: the reply to it clears the count.

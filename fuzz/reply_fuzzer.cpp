@@ -77,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                         c.MutableLink().LastRequest = requests::Plain(code);
                         c.MutableLink().Outstanding = Exchange::Answered(code);
                         if (c.Link().Outstanding) {
-                            c.MutableModel().ReplyTimer.SetInterval(Exchange::kReplyTimeoutMs);
+                            c.MutableModel().ReplyTimer.SetInterval(2000);
                             c.MutableModel().ReplyTimer.Start();
                         }
                     }
@@ -101,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // Time passes with the logger answering: whatever was under way ends or goes on, never
         // stands still.
         s.gate.budget = 1'000'000;
-        run(3 * Exchange::kReplyTimeoutMs + 1000);
+        run(Controller::kGiveUpWithinMs + 1000);
         check("the end of the input");
         if (const auto changed = box->Changed(); !changed.empty())
             Fail("written outside DATA: " + changed.front());

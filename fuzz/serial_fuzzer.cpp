@@ -204,7 +204,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             receive(port.rx.size());
         }
         const std::size_t before = rig.timerTicks;
-        rig.RunFor(3 * Exchange::kReplyTimeoutMs + 1000);
+        rig.RunFor(Controller::kGiveUpWithinMs + 1000);
         oracles.Events(rig.timerTicks - before);
         check("the end of the input");
         if (const std::string fault = oracles.CheckFiles(dev); !fault.empty())

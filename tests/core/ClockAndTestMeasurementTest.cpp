@@ -165,7 +165,7 @@ TEST(ClockAndTestButtons, StayUsableWhenADayCopyClickedDuringADeleteFindsNoDirec
     Controller& c = t.rig.controller;
     const WindowModel& m = t.rig.Model();
     ASSERT_TRUE(m.GroupBox1.visible);
-    t.rig.link.SetReplyDelay(std::chrono::milliseconds(100));
+    t.rig.link.SetReplyDelay(std::chrono::milliseconds(10));
     c.Click("bDelete");
     c.Click("bSelect");
     ASSERT_TRUE(c.ClickDeferred());

@@ -174,6 +174,7 @@ TEST(ConnectionSequence, ARefusedListingEndsTheReadOutWithoutTheDataGroup) {
 TEST(ConnectionSequence, AModemAdapterIsAskedWhichModemItIsWithoutTouchingTheWindow) {
     ScriptedDevice dev;
     dev.On(0, {F({3, 248, 7, 0})});
+    dev.On(1, {F({2, 248, 0})});  // a kind the program does not know
     Rig rig(dev);
     rig.StartUsb();
     rig.RunFor(1'000);

@@ -258,12 +258,13 @@ TEST_F(HeadlessRunTest, NoLoggerReachedEndsWithStatusTwo) {
     EXPECT_TRUE(missing.errors.contains("Не удалось открыть последовательный порт"))
         << missing.errors.toStdString();
 
-    // A port nobody answers on: the identification is asked three times, then the run ends.
+    // A port nobody answers on: the identification is asked again three times, then the run
+    // ends.
     PtyDevice silent;
     const Result quiet =
         Run({"--port", QString::fromStdString(silent.slave), "--copy", "OBJ_A01", "--lang", "en"});
     EXPECT_EQ(quiet.status, 2);
-    EXPECT_TRUE(quiet.errors.contains("the identification went unanswered"))
+    EXPECT_TRUE(quiet.errors.contains("the identification — the request and three retries"))
         << quiet.errors.toStdString();
     EXPECT_FALSE(fs::exists(Data() / "OBJ_A01"));
 

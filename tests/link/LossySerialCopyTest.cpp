@@ -319,7 +319,7 @@ TEST_F(LossySerialCopyTest, ALoggerThatStopsAnsweringEndsEachCopyWithItsMessage)
             EXPECT_NE(s.ops.errors[0].find(s.line.slave), std::string::npos) << s.ops.errors[0];
             // Three watchdog times from the copy's start at most (it ran in no time before the
             // cut), and the finishing step's tick.
-            EXPECT_LE(s.time.Now() - cut, 3 * Exchange::kReplyTimeoutMs + 1000) << what;
+            EXPECT_LE(s.time.Now() - cut, Controller::kGiveUpWithinMs + 1000) << what;
 
             const WindowModel& m = s.c.Model();
             EXPECT_TRUE(m.bAllData.enabled && m.bSelect.enabled && m.bDelete.enabled) << what;

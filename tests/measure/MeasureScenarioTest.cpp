@@ -235,7 +235,7 @@ protected:
         rig.RunFor(3000);
     }
     static sim::Frame Block(int status, std::initializer_list<int> words) {
-        sim::Frame f{static_cast<std::uint8_t>(2 * words.size()),
+        sim::Frame f{static_cast<std::uint8_t>(2 * words.size() + 1),
                      static_cast<std::uint8_t>(status)};
         for (int w : words) {
             f.push_back(static_cast<std::uint8_t>(w >> 8));

@@ -221,7 +221,7 @@ TEST_F(LossyLinkCopyTest, ADeadLinkEndsEachCopyWithItsMessageAndLeavesTheFilesCo
             faults->SetSilent(true);
             // The message within three watchdog times of the last request (one reply in flight
             // may still come), the data group back after the finishing step's tick.
-            r.RunFor(3 * Exchange::kReplyTimeoutMs + 50);
+            r.RunFor(Controller::kGiveUpWithinMs + 50);
             const std::string what = "kind " + std::to_string(static_cast<int>(kind)) +
                                      ", cut after " + std::to_string(cutAfter);
             if (r.ops.errors.empty() && !r.State().Link().Outstanding) {

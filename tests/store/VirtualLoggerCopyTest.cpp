@@ -121,8 +121,8 @@ TEST_F(VirtualLoggerCopyTest, CopyCutAtAnyReplyThenNewDataGivesTheLoggersFiles) 
         logger->Store().AddMeasurement(dir, "2024_4.dat", "00:10 01.04.2024", values);
 
         const int seen = faults->RepliesSeen();
-        // Three replies lost in a row: the copy gives up there.
-        for (int k = 0; k < 3; ++k) faults->DropReply(seen + cut + k);
+        // The reply and those of its three retries lost: the copy gives up there.
+        for (int k = 0; k < 4; ++k) faults->DropReply(seen + cut + k);
         r.controller.Click("bNewData");
         r.RunUntilIdle();
         // A copy that got every reply has finished without a word and unlocked the selector.

@@ -20,6 +20,7 @@ public:
     DateTime start = *DateTime::FromCivil({2024, 3, 5, 9, 7, 3, 0});
     std::int64_t elapsedMs = 0;
     DateTime Now() override { return DateTime::FromMilliseconds(start.Milliseconds() + elapsedMs); }
+    std::int64_t SteadyMs() override { return elapsedMs; }
 };
 
 // Records what the operator would have seen; answers confirmations with `confirmAnswer`.

@@ -243,10 +243,10 @@ const std::array<MessageRow, kMessageCount> kMessageTable = {{
     {M::ReasonCrossDevice, "перемещение между дисками невозможно", "Invalid cross-device link"},
 
     {M::NoReply,
-     "Логгер не ответил {2}: {1} — три попытки подряд остались без ответа. Проверьте связь и "
+     "Логгер не ответил {2}: {1} — запрос и три повтора остались без ответа. Проверьте связь и "
      "повторите действие.",
-     "The logger did not answer {2}: {1} went unanswered three times in a row. Check the link and "
-     "try again."},
+     "The logger did not answer {2}: {1} — the request and three retries went unanswered. Check "
+     "the link and try again."},
     {M::RetryCaption, "Нет ответа, повтор {1} из {2}", "No answer, retry {1} of {2}"},
     {M::ClockNotAccepted,
      "Логгер не принимает установку часов: после {1} попыток часы всё ещё не читаются.",

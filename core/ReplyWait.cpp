@@ -1,0 +1,41 @@
+#include "core/ReplyWait.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace qm {
+
+void ReplyWait::Sample(std::int64_t roundTripMs) {
+    const double r = static_cast<double>(std::max<std::int64_t>(0, roundTripMs));
+    if (!sampled_) {
+        smoothed_ = r;
+        variation_ = r / 2;
+        sampled_ = true;
+    } else {
+        variation_ = 0.75 * variation_ + 0.25 * std::abs(smoothed_ - r);
+        smoothed_ = 0.875 * smoothed_ + 0.125 * r;
+    }
+    waitMs_ = static_cast<std::int64_t>(std::ceil(smoothed_ + 4 * variation_));
+    Clamp();
+}
+
+void ReplyWait::Backoff() {
+    waitMs_ = std::min(kCeilingMs, 2 * waitMs_);
+}
+
+void ReplyWait::AtLeast(std::int64_t ms) {
+    waitMs_ = std::max(waitMs_, 2 * ms);
+    Clamp();
+}
+
+void ReplyWait::SetFloor(std::int64_t floorMs) {
+    floorMs_ = floorMs;
+    Clamp();
+}
+
+void ReplyWait::Clamp() {
+    waitMs_ = std::clamp(waitMs_, std::min(floorMs_, kCeilingMs), kCeilingMs);
+}
+
+}  // namespace qm
