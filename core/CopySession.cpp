@@ -284,6 +284,8 @@ bool CopySession::ResumeAfterMissedReply() {
     CopyState& c = c_;
     if (!c.DataFileOpen) return false;
     GuardCopy([&] {
+        // Reopened at the measurement's header, the logger answers with that header again.
+        const bool headerAgain = measurementOpen_;
         if (measurementOpen_) {
             c.DataFile.CutBack(bytesAtMeasurement_);
             c.LinesWritten = linesAtMeasurement_;
@@ -306,6 +308,7 @@ bool CopySession::ResumeAfterMissedReply() {
             RequestOpenFile();
             return;
         }
+        if (headerAgain) ctx_.x.ExpectAnswer(headerReply_);
         RequestResumeFile();
     });
     return true;
@@ -367,6 +370,7 @@ void CopySession::HandleLineReply() {
         measurementOpen_ = true;
         linesAtMeasurement_ = c.LinesWritten;
         bytesAtMeasurement_ = c.DataFile.Size();
+        headerReply_ = ctx_.x.ReplyBytes();
     }
     ++c.LinesWritten;
     c.DataFile.WriteLine(text);

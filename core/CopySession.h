@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "core/Handlers.h"
 #include "core/PartContext.h"
@@ -128,6 +129,7 @@ private:
     bool measurementOpen_ = false;
     std::int32_t linesAtMeasurement_ = 0;
     std::uint64_t bytesAtMeasurement_ = 0;
+    std::vector<std::uint8_t> headerReply_;  // the open measurement's header as it came
     std::int32_t countAtFileStart_ = 0;
     Outcome outcome_ = Outcome::None;
 };

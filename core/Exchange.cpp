@@ -24,13 +24,13 @@ bool Exchange::Answered(std::uint8_t code) {
     return code != CommandCode::PowerDown && code != CommandCode::WriteCalibration;
 }
 
-std::int64_t Exchange::FloorMs(int baud) {
+std::int64_t Exchange::FloorMs(int baud, std::size_t requestBytes, std::size_t replyBytes) {
     // A USB report crosses in a few polls of the bus; the logger's own reads of its memory take
     // tens of milliseconds.
     if (baud <= 0) return 100;
-    // The longest request and the longest reply, 10 bits a byte, and 10 ms to turn round.
-    constexpr std::int64_t kBits = 10 * (64 + static_cast<std::int64_t>(kLargestPacket));
-    return (kBits * 1000 + baud - 1) / baud + 10;
+    // The request and the reply, 10 bits a byte, and 10 ms for the logger to turn round.
+    const auto bits = 10 * static_cast<std::int64_t>(requestBytes + replyBytes);
+    return (bits * 1000 + baud - 1) / baud + 10;
 }
 
 std::int64_t Exchange::Now() const {
@@ -86,6 +86,8 @@ void Exchange::ForgetRequest() {
     Outstanding = false;
     owed_.clear();
     held_.reset();
+    expected_.reset();
+    expectNext_.reset();
     retrying_ = retried_ = extended_ = false;
     if (watchdog_) watchdog_->Stop();
 }
@@ -98,11 +100,23 @@ std::int64_t Exchange::QuietLeftMs() const {
     return lastTraffic_ + std::min(wait, ReplyWait::kCeilingMs) - Now();
 }
 
+bool Exchange::MustWaitForQuiet(std::uint8_t code) const {
+    for (const OwedReply& owed : owed_) {
+        if (answers::Group(owed.code) == answers::Group(code)) continue;
+        // A repeatable reply already answered is known by its bytes when it comes.
+        if (owed.sameAs && answers::Repeatable(owed.code)) continue;
+        return true;
+    }
+    return false;
+}
+
 void Exchange::Transmit(const Request& r, bool toAdapter, bool watched) {
     Place(r);
     const bool answered = Answered(r.code);
-    if (watched && answered && !owed_.empty() &&
-        answers::Group(owed_.back().code) != answers::Group(r.code)) {
+    // A request whose answer is known cannot take another's reply for it.
+    expected_ = std::move(expectNext_);
+    expectNext_.reset();
+    if (watched && answered && !expected_ && MustWaitForQuiet(r.code)) {
         const std::int64_t left = QuietLeftMs();
         if (left > 0) {
             held_ = r;
@@ -177,7 +191,7 @@ Exchange::Verdict Exchange::Judge() {
             if (owed_.empty()) Release();
             return Verdict::Late;
         }
-        if (!owed.sameAs) break;  // the awaited request is its retry: either reply answers it
+        if (expected_ || !owed.sameAs) break;
         if (*owed.sameAs == ReplyBytes()) {
             lateMs_ = std::max(lateMs_, now - owed.sentAt);
             owed_.pop_front();
@@ -187,12 +201,30 @@ Exchange::Verdict Exchange::Judge() {
         owed_.pop_front();  // lost: had it come, it would have come before this one
     }
     if (!Outstanding || !answers::For(CurrentCommand).Accept(CurrentReply())) {
+        if (!owed_.empty() && answers::For(owed_.front().code).Accept(CurrentReply())) {
+            // It cannot answer the awaited request, and can the oldest owed one.
+            lateMs_ = std::max(lateMs_, now - owed_.front().sentAt);
+            owed_.pop_front();
+            ++counts_.late;
+            return Verdict::Late;
+        }
         ++counts_.dropped;
         return Verdict::Dropped;
     }
+    if (expected_ && ReplyBytes() != *expected_) {
+        // Not the answer known in advance: a reply owed to a request given up on.
+        if (!owed_.empty()) owed_.pop_front();
+        ++counts_.late;
+        return Verdict::Late;
+    }
+    expected_.reset();
     ReplyWait& wait = WaitFor(CurrentCommand);
+    // The floor of a code's wait: its longest reply so far on the line.
+    std::size_t& longest = longest_[CurrentCommand];
+    longest = std::max(longest, CurrentReply().LastIndex() + 1);
     if (!retried_ && owed_.empty()) {
         if (!wait.Sampled()) wait = link_;  // the first answer replaces the first wait
+        wait.SetFloor(FloorMs(baud_, static_cast<std::size_t>(std::max(SendCount, 0)), longest));
         wait.Sample(now - sentAt_);
         link_.Sample(now - sentAt_);
         lateMs_ /= 2;  // what was seen of late replies counts for less with every prompt one
@@ -203,8 +235,10 @@ Exchange::Verdict Exchange::Judge() {
     }
     if (!owed_.empty()) {
         const std::vector<std::uint8_t> bytes = ReplyBytes();
+        // Owed requests of the same kind would have had the same answer.
         for (OwedReply& owed : owed_)
-            if (!owed.sameAs) owed.sameAs = bytes;
+            if (!owed.sameAs && answers::Group(owed.code) == answers::Group(CurrentCommand))
+                owed.sameAs = bytes;
     }
     ++counts_.answers;
     retried_ = false;
@@ -325,7 +359,8 @@ bool Exchange::TakeSerialBytes(std::size_t bytesWaiting) {
 void Exchange::UseSerial(SerialLink* port, const std::string& portName) {
     serialPort = port;
     PortName = portName;
-    NewLink(FloorMs(kSerialBaud));
+    baud_ = kSerialBaud;
+    NewLink();
     // A reply left in the port by an earlier run is no answer to anything of this one.
     if (port) port->PurgeBuffers();
     serialReply.Reset();
@@ -335,13 +370,15 @@ void Exchange::UseSerial(SerialLink* port, const std::string& portName) {
 
 void Exchange::UseUsb(HidDeviceLink* device) {
     LinkDevice = device;
-    NewLink(FloorMs(0));
+    baud_ = 0;
+    NewLink();
 }
 
-void Exchange::NewLink(std::int64_t floorMs) {
+void Exchange::NewLink() {
     // Nothing learnt of another link holds for this one.
-    link_ = ReplyWait(floorMs);
+    link_ = ReplyWait(FloorMs(baud_));
     waits_.clear();
+    longest_.clear();
     lateMs_ = 0;
 }
 

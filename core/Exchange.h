@@ -95,6 +95,11 @@ public:
     std::int64_t SinceFirstSendMs() const;
     // The wait for a reply to a request of this code now.
     std::int64_t WaitMs(std::uint8_t code) const;
+    // The next request's answer is known: these reply bytes (a line asked for again). Any other
+    // reply to it is an owed one, so the request need not wait for a quiet line.
+    void ExpectAnswer(std::vector<std::uint8_t> reply) { expectNext_ = std::move(reply); }
+    // The complete reply in the packet buffer, from its length byte on.
+    std::vector<std::uint8_t> ReplyBytes() const;
     // Whether a request is held back until owed replies have come.
     bool Holding() const { return held_.has_value(); }
     // The held request is not sent after all; the replies owed stay owed.
@@ -102,8 +107,10 @@ public:
     // Requests given up on whose replies may still come.
     std::size_t Owed() const { return owed_.size(); }
     const Counts& Tally() const { return counts_; }
-    // The longest reply's time on a line of `baud` plus room for the logger to turn round.
-    static std::int64_t FloorMs(int baud);
+    // The least wait for a reply: the request's and the reply's time on a line of `baud` (0 for
+    // USB) plus room for the logger to turn round; by default the longest of both.
+    static std::int64_t FloorMs(int baud, std::size_t requestBytes = 64,
+                                std::size_t replyBytes = kLargestPacket);
     // The serial port's rate (the port is always opened at it).
     static constexpr int kSerialBaud = 115200;
     // The least first wait of a code the logger has not answered yet, once the link has
@@ -163,13 +170,13 @@ private:
     void Await(bool watched);
     void Transmit(const Request& request, bool toAdapter, bool watched);
     void Release();
-    void NewLink(std::int64_t floorMs);
+    void NewLink();
     std::int64_t FirstWaitMs() const;
     void Arm(std::int64_t ms);
     std::int64_t Now() const;
     std::int64_t QuietLeftMs() const;
     ReplyWait& WaitFor(std::uint8_t code);
-    std::vector<std::uint8_t> ReplyBytes() const;
+    bool MustWaitForQuiet(std::uint8_t code) const;
     template <typename F>
     void WriteAwaited(F&& write);
     Timer* watchdog_ = nullptr;
@@ -179,6 +186,7 @@ private:
 
     std::deque<OwedReply> owed_;
     std::optional<Request> held_;
+    std::optional<std::vector<std::uint8_t>> expected_, expectNext_;
     bool heldToAdapter_ = false;
     bool retrying_ = false;  // the next request sent is a retry
     bool retried_ = false;   // the awaited request is a retry: its round trip is no sample
@@ -190,6 +198,8 @@ private:
     std::int64_t lateMs_ = 0;  // how late replies of requests given up on have come
     ReplyWait link_;
     std::map<std::uint8_t, ReplyWait> waits_;
+    std::map<std::uint8_t, std::size_t> longest_;  // the longest reply of each code, in bytes
+    int baud_ = 0;
     Counts counts_;
 };
 

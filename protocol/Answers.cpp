@@ -75,4 +75,10 @@ std::uint8_t Group(std::uint8_t code) {
     return code;
 }
 
+bool Repeatable(std::uint8_t code) {
+    // The first block of a measurement's values is the same block each time it is asked for;
+    // a next block depends on how many were asked before.
+    return Group(code) == C::NextLine || code == C::FirstValues;
+}
+
 }  // namespace qm::answers

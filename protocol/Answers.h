@@ -34,5 +34,10 @@ Answers For(std::uint8_t code);
 // is a group of its own.
 std::uint8_t Group(std::uint8_t code);
 
+// Whether a request of this code asked again at the same place gets the same bytes: a line of
+// a file and the first block of a measurement's values do; a clock or a battery reading need
+// not.
+bool Repeatable(std::uint8_t code);
+
 }  // namespace answers
 }  // namespace qm
