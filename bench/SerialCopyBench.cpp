@@ -180,11 +180,12 @@ struct CopyRun {
     double seconds = 0;
     std::size_t exchanges = 0, requestBytes = 0, replyBytes = 0;
     long retries = 0;
-    int gaveUp = 0;            // copies that gave up and were carried on with "Новые"
-    double handlerUs = 0;      // per exchange, in the receive handler
-    double announcements = 0;  // per exchange
-    double downUs = -1;        // from the reply's last byte written to its announcement
-    double lateSeconds = 0;    // the forked logger's late wakes during the copy
+    qm::Exchange::Counts counts;  // the exchange's tally over the copy
+    int gaveUp = 0;               // copies that gave up and were carried on with "Новые"
+    double handlerUs = 0;         // per exchange, in the receive handler
+    double announcements = 0;     // per exchange
+    double downUs = -1;           // from the reply's last byte written to its announcement
+    double lateSeconds = 0;       // the forked logger's late wakes during the copy
     std::map<std::string, std::string> files;
     std::size_t Lines() const {
         std::size_t n = 0;
@@ -329,6 +330,7 @@ CopyRun CopyOnce(const std::string& device) {
         counted.written = counted.read = counted.requests = 0;
         const std::int64_t lateBefore = moments->lateTotal;
         copyStart = Clock::now();
+        const qm::Exchange::Counts before = c.Link().Tally();
         // A copy that gives up (three missed replies in a row) is carried on with "Новые", as
         // the operator would.
         bool ended = false;
@@ -355,6 +357,10 @@ CopyRun CopyOnce(const std::string& device) {
             run.requestBytes = counted.written;
             run.replyBytes = counted.read;
             run.retries = retries;
+            const qm::Exchange::Counts& after = c.Link().Tally();
+            run.counts = {after.answers - before.answers, after.dropped - before.dropped,
+                          after.late - before.late, after.held - before.held,
+                          after.resent - before.resent};
             const double exchanges = static_cast<double>(counted.requests);
             run.handlerUs = static_cast<double>(inHandler.count()) / 1e3 / exchanges;
             run.announcements = static_cast<double>(announcements) / exchanges;
@@ -373,6 +379,11 @@ void Print(const CopyRun& run, const Options& o, bool forked) {
     std::printf("copied: %zu files, %zu lines\n", run.files.size(), run.Lines());
     std::printf("missed replies retried: %ld; gave up %d times, carried on with \"Новые\"\n",
                 run.retries, run.gaveUp);
+    // A retry whose original reply came after all was not needed: its reply is counted late.
+    std::printf(
+        "requests sent again: %ld, spurious (their first reply came late): %ld, held for a "
+        "quiet line: %ld, replies dropped: %ld\n",
+        run.counts.resent, run.counts.late, run.counts.held, run.counts.dropped);
     std::printf("exchanges: %zu, request bytes: %zu, reply bytes: %zu\n", run.exchanges,
                 run.requestBytes, run.replyBytes);
     const double exchanges = static_cast<double>(run.exchanges);

@@ -80,10 +80,15 @@ void DeviceClock::ShowDeviceClock() {
     const auto logger = DateTime::FromCivil(
         {2000 + ClockYear_, ClockMonth_, ClockDay_, ClockHour_, ClockMinute_, ClockSecond_, 0});
     ++readings_;
-    if (logger)
-        lastReading_ = ClockReading{*logger, ctx_.clock.Now(), readings_};
-    else
+    if (logger) {
+        // The logger read its clock somewhere between the request and the reply: on a slow
+        // link the middle of the round trip, not its end, is the PC's time of the reading.
+        const DateTime pc = DateTime::FromMilliseconds(ctx_.clock.Now().Milliseconds() -
+                                                       ctx_.x.SinceFirstSendMs() / 2);
+        lastReading_ = ClockReading{*logger, pc, readings_};
+    } else {
         lastReading_.reset();
+    }
     Label& l = ctx_.m.Label2;
     l.caption =
         ClockText(ClockHour_, ClockMinute_, ClockSecond_, ClockDay_, ClockMonth_, ClockYear_);

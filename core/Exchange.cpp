@@ -308,10 +308,14 @@ bool Exchange::SendText(std::string_view text) {
 void Exchange::WritePacket() {
     if (SerialLinkActive) {
         if (!serialPort) throw SerialFailed(SerialFailure::NotOpen);
-        serialPort->PurgeBuffers();
         // The purge drops what is left of an earlier reply: bytes of it gathered so far would
-        // otherwise become the head of the next one, and no reply would complete again.
-        serialReply.Reset();
+        // otherwise become the head of the next one, and no reply would complete again. While
+        // replies are owed it is left out: it would cut one that is on its way in two, and its
+        // tail would be read as a reply of its own.
+        if (owed_.empty()) {
+            serialPort->PurgeBuffers();
+            serialReply.Reset();
+        }
         const auto n = static_cast<std::size_t>(std::clamp(SendCount, 0, int(kLargestPacket)));
         serialPort->Write(std::span(PacketBuffer.data(), n));
         return;

@@ -91,7 +91,8 @@ public:
     void Abandon();
     // Waits `ms` more for the awaited reply (once a request; false if it has had its wait).
     bool ExtendWait(std::int64_t ms);
-    // Milliseconds since the request awaited first went out (its retries not counted).
+    // Milliseconds since the request awaited (or the one just answered) first went out, its
+    // retries not counted.
     std::int64_t SinceFirstSendMs() const;
     // The wait for a reply to a request of this code now.
     std::int64_t WaitMs(std::uint8_t code) const;

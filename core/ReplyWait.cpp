@@ -16,7 +16,10 @@ void ReplyWait::Sample(std::int64_t roundTripMs) {
         variation_ = 0.75 * variation_ + 0.25 * std::abs(smoothed_ - r);
         smoothed_ = 0.875 * smoothed_ + 0.125 * r;
     }
-    waitMs_ = static_cast<std::int64_t>(std::ceil(smoothed_ + 4 * variation_));
+    // Room for the jitter of the timers and the line even when the round trips have been
+    // alike for long: an eighth of the round trip and 10 ms at least.
+    const double margin = std::max(4 * variation_, smoothed_ / 8 + 10);
+    waitMs_ = static_cast<std::int64_t>(std::ceil(smoothed_ + margin));
     Clamp();
 }
 

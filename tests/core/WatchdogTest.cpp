@@ -119,6 +119,34 @@ TEST(NothingAwaited, AStaleOrNoisyReplyIsNeverTakenForAnAnswer) {
     EXPECT_EQ(s.Model().window.title, "QM-Controller [ 79.5 ]");
 }
 
+// A retry over a serial port leaves the first reply, which may be on its way, whole; the retry's
+// own reply, a duplicate, is not taken for the next request's.
+TEST(LateOverSerial, ARetryKeepsTheFirstReplyWholeAndItsDuplicateAnswersNothing) {
+    ScriptedDevice unused;
+    Rig s(unused);
+    s.controller.FormCreate(1024, 768);
+    QueuedPort port;
+    s.controller.SerialPortOpened(&port, "/dev/ttyUSB0");
+    s.RunFor(3000);
+    ASSERT_EQ(port.writes.size(), 1u);
+    const int purges = port.purges;
+    s.RunFor(ReplyWait::kInitialMs);
+    ASSERT_EQ(port.writes.size(), 2u) << "missed: asked again";
+    EXPECT_EQ(port.purges, purges) << "the first reply may be on its way";
+    port.Put({3, 248});
+    s.controller.ComPort1RxChar(2);
+    port.Put({79, 5});
+    s.controller.ComPort1RxChar(2);
+    EXPECT_EQ(s.Model().window.title, "QM-Controller [ 79.5 ]");
+    EXPECT_EQ(port.writes.size(), 2u) << "the clock waits until the duplicate has come";
+    port.Put({3, 248, 79, 5});
+    s.controller.ComPort1RxChar(4);
+    EXPECT_EQ(s.State().Link().Tally().late, 1);
+    ASSERT_EQ(port.writes.size(), 3u);
+    EXPECT_EQ(port.writes[2][3], CommandCode::ReadClock);
+    EXPECT_TRUE(s.Model().Label2.caption.empty());
+}
+
 TEST(NothingAwaited, NoCopyStartsBeforeTheReadOutHasEnded) {
     SmallLogger small;
     Rig rig(small.logger);

@@ -186,6 +186,20 @@ TEST_F(LateRepliesTest, ALateFirstBlockOfReadingsIsNotMixedWithAnotherMeasuremen
     EXPECT_NE(r.Model().window.title.find("Line  ["), std::string::npos);
 }
 
+// The logger read its clock somewhere in the round trip: the reading stands for its middle, not
+// for when the reply came in.
+TEST_F(LateRepliesTest, ASlowClockReadingStandsForTheMiddleOfItsRoundTrip) {
+    Rig& r = Connect();
+    late.byCode[C::ReadClock] = 4'000;
+    const std::int64_t sent = r.now;
+    r.controller.Click("bClock");
+    r.RunUntilIdle(30'000);
+    const auto& reading = r.State().Clock().LastReading();
+    ASSERT_TRUE(reading);
+    EXPECT_EQ(reading->pc.Milliseconds(), r.clock.start.Milliseconds() + sent + 2'000);
+    EXPECT_TRUE(r.ops.errors.empty());
+}
+
 // A logger that takes seconds over every reply is served from its first exchange.
 TEST_F(LateRepliesTest, ALoggerSlowOnEveryReplyIsReadOutAndCopiedWithoutARetry) {
     for (std::int64_t ms : {2'500, 8'000}) {
@@ -201,6 +215,25 @@ TEST_F(LateRepliesTest, ALoggerSlowOnEveryReplyIsReadOutAndCopiedWithoutARetry) 
         EXPECT_EQ(LocalFiles(dir), LoggerFiles(dir)) << ms;
         EXPECT_TRUE(r.ops.errors.empty()) << ms;
         EXPECT_EQ(Tally().resent, 0) << ms;
+        fs::remove_all(start / "DATA");
+    }
+}
+
+// Every reply seconds late, give or take the few milliseconds a real line and its timers add.
+TEST_F(LateRepliesTest, SlowRepliesThatJitterAreNeverTakenForEachOther) {
+    for (std::int64_t ms : {2'500, 8'000}) {
+        // Alike for long, then one a little slower.
+        int n = 0;
+        late.delay = [&n, ms](std::uint8_t) { return ms + (++n % 25 == 0 ? 40 : 0); };
+        Rig& r = Connect(60 * ms);
+        ASSERT_EQ(r.State().Directories().DirectoryNames().size(), 4u) << ms;
+        const std::string dir = r.State().Directories().DirectoryNames()[3];
+        r.controller.Selected("ComboBox1", 3);
+        r.controller.Click("bAllData");
+        r.RunUntilIdle(4'000 * ms);
+        EXPECT_EQ(LocalFiles(dir), LoggerFiles(dir)) << ms;
+        EXPECT_TRUE(r.ops.errors.empty()) << ms;
+        EXPECT_EQ(Tally().resent, 0) << ms << ": the wait has room for the jitter";
         fs::remove_all(start / "DATA");
     }
 }
