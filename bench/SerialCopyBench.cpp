@@ -232,6 +232,15 @@ CopyRun CopyOnce(const std::string& device) {
     // Real time since a request last went out or bytes last came in, for the reply watchdog.
     QElapsedTimer sinceTraffic;
     sinceTraffic.start();
+    // When the reply watchdog was last armed, in real time.
+    QElapsedTimer armedAt;
+    armedAt.start();
+    std::uint32_t armedGeneration = c.Model().ReplyTimer.generation;
+    const auto noteArming = [&] {
+        if (c.Model().ReplyTimer.generation == armedGeneration) return;
+        armedGeneration = c.Model().ReplyTimer.generation;
+        armedAt.restart();
+    };
     counted.beforeWrite = [&] {
         moments->requestWritten = Ticks();
         sinceTraffic.restart();
@@ -247,6 +256,7 @@ CopyRun CopyOnce(const std::string& device) {
         const std::int64_t replyWritten = moments->replyWritten;
         const std::size_t requests = counted.requests;
         c.ComPort1RxChar(n);
+        noteArming();
         if (copying) {
             inHandler += Clock::now() - t;
             ++announcements;
@@ -288,8 +298,11 @@ CopyRun CopyOnce(const std::string& device) {
             copyEnd = Clock::now();
             copying = false;
         }
-        if (lastByte.elapsed() < 20) return;
+        noteArming();
         const auto next = timers.Next();
+        // The reply watchdog runs in real time from when it was armed, as a QTimer would.
+        const bool watchdog = next && next->second == qm::TimerId::ReplyTimer;
+        if (!watchdog && lastByte.elapsed() < 20) return;
         if (!next && copying && lastByte.elapsed() > 10'000) {
             // Nothing on the line, nothing awaited by a timer: the copy stands still.
             char text[160];
@@ -300,19 +313,17 @@ CopyRun CopyOnce(const std::string& device) {
             copying = false;
         }
         if (!next) return;
-        // The reply watchdog runs in real time: a slow line is quiet between bytes, and a
-        // retry must have its whole time too.
-        if (next->second == qm::TimerId::ReplyTimer &&
-            sinceTraffic.elapsed() < c.Model().ReplyTimer.interval)
-            return;
-        if (next->second == qm::TimerId::ReplyTimer && copying) ++retries;
+        if (watchdog && armedAt.elapsed() < c.Model().ReplyTimer.interval) return;
+        if (watchdog && copying) ++retries;
         now = std::max(now, next->first);
         clock.elapsedMs = now;
         c.OnTimer(next->second);
         timers.Fired(m, next->second, now);
-        lastByte.restart();
+        noteArming();
+        if (!watchdog) lastByte.restart();
     });
-    tick.start(5);
+    tick.setTimerType(Qt::PreciseTimer);
+    tick.start(1);
     const auto runUntil = [&](auto done, int limitMs) {
         QElapsedTimer wall;
         wall.start();

@@ -69,7 +69,7 @@ void CopySession::FinishStopped() {
     c_.DataFileOpen = false;
     c_.ListingFiles = false;
     c_.ResumeRequested = false;
-    measurementOpen_ = false;
+    measurementOpen_ = headerAsked_ = false;
     c_.ValueBlock.clear();
     ctx_.StopBusyIndicator();
     ctx_.m.Timer2.Start();
@@ -251,7 +251,7 @@ bool CopySession::OpenCopyFile(std::size_t index, bool resume) {
     }
     c.DataFile.Begin(local, resume);
     c.DataFileOpen = true;
-    measurementOpen_ = false;
+    measurementOpen_ = headerAsked_ = false;
     countAtFileStart_ = c.MeasurementCount;
     progress_.FileOpened(index);
     if (resume) {
@@ -285,7 +285,7 @@ bool CopySession::ResumeAfterMissedReply() {
     if (!c.DataFileOpen) return false;
     GuardCopy([&] {
         // Reopened at the measurement's header, the logger answers with that header again.
-        const bool headerAgain = measurementOpen_;
+        const bool headerAgain = measurementOpen_ || headerAsked_;
         if (measurementOpen_) {
             c.DataFile.CutBack(bytesAtMeasurement_);
             c.LinesWritten = linesAtMeasurement_;
@@ -308,6 +308,7 @@ bool CopySession::ResumeAfterMissedReply() {
             RequestOpenFile();
             return;
         }
+        headerAsked_ = headerAgain;
         if (headerAgain) ctx_.x.ExpectAnswer(headerReply_);
         RequestResumeFile();
     });
@@ -366,6 +367,7 @@ void CopySession::HandleLineReply() {
     }
     const std::string text = r.Text();
     const bool header = IsHeaderLine(text);
+    headerAsked_ = false;
     if (header && status == ReplyStatus::Partial) {
         measurementOpen_ = true;
         linesAtMeasurement_ = c.LinesWritten;

@@ -130,6 +130,7 @@ private:
     std::int32_t linesAtMeasurement_ = 0;
     std::uint64_t bytesAtMeasurement_ = 0;
     std::vector<std::uint8_t> headerReply_;  // the open measurement's header as it came
+    bool headerAsked_ = false;               // the file was reopened at that header
     std::int32_t countAtFileStart_ = 0;
     Outcome outcome_ = Outcome::None;
 };

@@ -28,9 +28,9 @@ std::int64_t Exchange::FloorMs(int baud, std::size_t requestBytes, std::size_t r
     // A USB report crosses in a few polls of the bus; the logger's own reads of its memory take
     // tens of milliseconds.
     if (baud <= 0) return 100;
-    // The request and the reply, 10 bits a byte, and 10 ms for the logger to turn round.
+    // The request and the reply, 10 bits a byte, and 5 ms for the logger to turn round.
     const auto bits = 10 * static_cast<std::int64_t>(requestBytes + replyBytes);
-    return (bits * 1000 + baud - 1) / baud + 10;
+    return (bits * 1000 + baud - 1) / baud + 5;
 }
 
 std::int64_t Exchange::Now() const {
@@ -66,12 +66,11 @@ void Exchange::Arm(std::int64_t ms) {
 void Exchange::Await(bool watched) {
     Outstanding = Answered(CurrentCommand);
     if (!watchdog_) return;
-    if (Outstanding && watched)
-        // A retry waits at least as long as the doubled wait of the request it replaces.
-        Arm(retried_ && !WaitFor(CurrentCommand).Sampled()
-                ? retryWaitMs_
-                : std::max(WaitMs(CurrentCommand), retried_ ? retryWaitMs_ : 0));
-    else
+    if (Outstanding && watched) {
+        // A retry waits twice as long as the request it replaces waited.
+        armedMs_ = retried_ ? retryWaitMs_ : WaitMs(CurrentCommand);
+        Arm(armedMs_);
+    } else
         watchdog_->Stop();
 }
 
@@ -94,9 +93,9 @@ void Exchange::ForgetRequest() {
 
 std::int64_t Exchange::QuietLeftMs() const {
     if (owed_.empty()) return 0;
-    // Twice as long as the owed request's code may take now, or as replies given up on have
-    // been seen to take, from the last byte, request or miss.
-    const std::int64_t wait = 2 * std::max(WaitMs(owed_.back().code), lateMs_);
+    // Twice the doubled wait of the last request given up on, or twice as long as replies given
+    // up on have been seen to take, from the last byte, request or miss.
+    const std::int64_t wait = 2 * std::max(retryWaitMs_, lateMs_);
     return lastTraffic_ + std::min(wait, ReplyWait::kCeilingMs) - Now();
 }
 
@@ -217,7 +216,15 @@ Exchange::Verdict Exchange::Judge() {
         ++counts_.late;
         return Verdict::Late;
     }
-    expected_.reset();
+    if (expected_) {
+        // The answer known in advance came: replies owed to requests of another kind would
+        // have come before it. Those of the same kind (a reopening asked again) give the same
+        // bytes and are known by them below.
+        std::erase_if(owed_, [this](const OwedReply& owed) {
+            return answers::Group(owed.code) != answers::Group(CurrentCommand);
+        });
+        expected_.reset();
+    }
     ReplyWait& wait = WaitFor(CurrentCommand);
     // The floor of a code's wait: its longest reply so far on the line.
     std::size_t& longest = longest_[CurrentCommand];
@@ -261,16 +268,16 @@ Exchange::Tick Exchange::WatchdogFired() {
     return Tick::Missed;
 }
 
-void Exchange::Abandon() {
+void Exchange::Abandon(bool retry) {
     if (Outstanding && Answered(CurrentCommand)) {
         owed_.push_back({CurrentCommand, sentAt_, std::nullopt});
-        ReplyWait& wait = WaitFor(CurrentCommand);
-        wait.Backoff();
-        retryWaitMs_ = wait.WaitMs();
+        // The code's own wait stays doubled until its next sample, as TCP's timer does.
+        if (!retried_) WaitFor(CurrentCommand).Backoff();
+        retryWaitMs_ = std::min(2 * armedMs_, ReplyWait::kCeilingMs);
         lastTraffic_ = Now();  // a request held from now waits one doubled wait more
     }
     Outstanding = false;
-    retrying_ = true;
+    retrying_ = retry;
     if (watchdog_) watchdog_->Stop();
 }
 

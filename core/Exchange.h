@@ -87,8 +87,8 @@ public:
     // The reply watchdog fired.
     Tick WatchdogFired();
     // The awaited request is given up on: its reply, should it still come, is owed; the wait
-    // for its code doubles. The next request sent is its retry.
-    void Abandon();
+    // for its code doubles. With `retry`, the next request sent is its retry.
+    void Abandon(bool retry = true);
     // Waits `ms` more for the awaited reply (once a request; false if it has had its wait).
     bool ExtendWait(std::int64_t ms);
     // Milliseconds since the request awaited (or the one just answered) first went out, its
@@ -196,7 +196,8 @@ private:
     std::int64_t firstSentAt_ = 0;
     std::int64_t lastTraffic_ = 0;
     std::int64_t retryWaitMs_ = 0;
-    std::int64_t lateMs_ = 0;  // how late replies of requests given up on have come
+    std::int64_t armedMs_ = 0;  // what the request awaited was given
+    std::int64_t lateMs_ = 0;   // how late replies of requests given up on have come
     ReplyWait link_;
     std::map<std::uint8_t, ReplyWait> waits_;
     std::map<std::uint8_t, std::size_t> longest_;  // the longest reply of each code, in bytes

@@ -96,7 +96,7 @@ void Controller::ReplyTimerTimer() {
     const std::uint8_t code = x_.CurrentCommand;
     if (copy_.StopRequested()) {
         // The stopped copy's last reply did not come: nothing is asked again.
-        x_.Abandon();
+        x_.Abandon(false);
         x_.MissedReplies = 0;
         ShowRetry(0);
         copy_.FinishStopped();
@@ -107,7 +107,7 @@ void Controller::ReplyTimerTimer() {
         // A logger that pauses for a few seconds is not given up on by quick misses: the last
         // retry is waited for until the request has had kGiveUpAfterMs.
         if (x_.ExtendWait(kGiveUpAfterMs - x_.SinceFirstSendMs())) return;
-        x_.Abandon();
+        x_.Abandon(false);
         x_.MissedReplies = 0;
         ShowRetry(0);
         GiveUpRequest(code);

@@ -17,8 +17,8 @@ void ReplyWait::Sample(std::int64_t roundTripMs) {
         smoothed_ = 0.875 * smoothed_ + 0.125 * r;
     }
     // Room for the jitter of the timers and the line even when the round trips have been
-    // alike for long: an eighth of the round trip and 10 ms at least.
-    const double margin = std::max(4 * variation_, smoothed_ / 8 + 10);
+    // alike for long: an eighth of the round trip and 5 ms at least.
+    const double margin = std::max(4 * variation_, smoothed_ / 8 + 5);
     waitMs_ = static_cast<std::int64_t>(std::ceil(smoothed_ + margin));
     Clamp();
 }

@@ -156,8 +156,10 @@ TEST_F(LateRepliesTest, ALateBlockOfValuesIsNotTakenForTheHeaderGivenAgain) {
     r.RunUntilIdle(60'000);
     EXPECT_EQ(LocalFiles(dir), LoggerFiles(dir));
     EXPECT_TRUE(r.ops.errors.empty());
-    EXPECT_EQ(Tally().resent, 2);
-    EXPECT_EQ(Tally().late, 2);
+    // Each block, and each reopening while it was still to come, was asked again; every one
+    // of their replies was known for a late one.
+    EXPECT_GE(Tally().resent, 2);
+    EXPECT_EQ(Tally().late, Tally().resent);
     EXPECT_EQ(Tally().held, 0) << "the header is known: no wait for a quiet line";
 }
 
