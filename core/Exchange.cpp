@@ -176,6 +176,12 @@ std::vector<std::uint8_t> Exchange::ReplyBytes() const {
     return bytes;
 }
 
+void Exchange::NoteLate(const OwedReply& owed, std::int64_t now) {
+    // The reply of a request given up on: its code takes at least that long now.
+    lateMs_ = std::max(lateMs_, now - owed.sentAt);
+    WaitFor(owed.code).AtLeast(now - owed.sentAt);
+}
+
 Exchange::Verdict Exchange::Judge() {
     const std::int64_t now = Now();
     lastTraffic_ = now;
@@ -184,7 +190,7 @@ Exchange::Verdict Exchange::Judge() {
         OwedReply& owed = owed_.front();
         if (held_) {
             // Nothing of the held request is on the line yet: the reply is an owed one.
-            lateMs_ = std::max(lateMs_, now - owed.sentAt);
+            NoteLate(owed, now);
             owed_.pop_front();
             ++counts_.late;
             if (owed_.empty()) Release();
@@ -192,7 +198,7 @@ Exchange::Verdict Exchange::Judge() {
         }
         if (expected_ || !owed.sameAs) break;
         if (*owed.sameAs == ReplyBytes()) {
-            lateMs_ = std::max(lateMs_, now - owed.sentAt);
+            NoteLate(owed, now);
             owed_.pop_front();
             ++counts_.late;
             return Verdict::Late;
@@ -202,7 +208,7 @@ Exchange::Verdict Exchange::Judge() {
     if (!Outstanding || !answers::For(CurrentCommand).Accept(CurrentReply())) {
         if (!owed_.empty() && answers::For(owed_.front().code).Accept(CurrentReply())) {
             // It cannot answer the awaited request, and can the oldest owed one.
-            lateMs_ = std::max(lateMs_, now - owed_.front().sentAt);
+            NoteLate(owed_.front(), now);
             owed_.pop_front();
             ++counts_.late;
             return Verdict::Late;
@@ -212,7 +218,10 @@ Exchange::Verdict Exchange::Judge() {
     }
     if (expected_ && ReplyBytes() != *expected_) {
         // Not the answer known in advance: a reply owed to a request given up on.
-        if (!owed_.empty()) owed_.pop_front();
+        if (!owed_.empty()) {
+            NoteLate(owed_.front(), now);
+            owed_.pop_front();
+        }
         ++counts_.late;
         return Verdict::Late;
     }
@@ -322,6 +331,7 @@ void Exchange::WritePacket() {
         if (owed_.empty()) {
             serialPort->PurgeBuffers();
             serialReply.Reset();
+            surplus_.clear();
         }
         const auto n = static_cast<std::size_t>(std::clamp(SendCount, 0, int(kLargestPacket)));
         serialPort->Write(std::span(PacketBuffer.data(), n));
@@ -354,17 +364,31 @@ bool Exchange::TakeSerialBytes(std::size_t bytesWaiting) {
     std::array<std::uint8_t, SerialReplyAssembler::kMaxRead> rx;
     const std::size_t want = std::min(bytesWaiting, rx.size());
     const std::size_t got = serialPort->Read(std::span(rx.data(), want));
+    return Gather(std::span(rx.data(), got));
+}
+
+bool Exchange::Gather(std::span<const std::uint8_t> bytes) {
+    surplus_.clear();
     if (!Outstanding) {
         // Nothing is awaited: what came is noise or a reply given up on, and must not become the
         // head of the next reply either.
         serialReply.Reset();
         return false;
     }
-    if (serialReply.Feed(PacketBuffer, std::span(rx.data(), got)) !=
-        SerialReplyAssembler::Result::Complete)
+    if (serialReply.Feed(PacketBuffer, bytes) != SerialReplyAssembler::Result::Complete)
         return false;
     ReceivedCount = serialReply.LastReplySize();
+    // Replies owed to requests given up on come one after another: what followed this one in
+    // the same read is the next.
+    const auto rest = serialReply.Surplus();
+    surplus_.assign(rest.begin(), rest.end());
     return true;
+}
+
+bool Exchange::TakeSurplus() {
+    if (surplus_.empty()) return false;
+    const std::vector<std::uint8_t> bytes = std::move(surplus_);
+    return Gather(bytes);
 }
 
 void Exchange::UseSerial(SerialLink* port, const std::string& portName) {

@@ -125,6 +125,9 @@ public:
     bool TakeHidReport(std::string_view productString, std::span<const std::uint8_t> data);
     // Reads what the serial port holds; true when a whole reply has arrived.
     bool TakeSerialBytes(std::size_t bytesWaiting);
+    // The bytes that followed the last whole reply in the same read; true when they hold
+    // another whole reply.
+    bool TakeSurplus();
     Reply CurrentReply() const { return Reply(PacketBuffer, ReceivedCount); }
 
     // The active link.
@@ -134,7 +137,10 @@ public:
     void ClosePort();
     // The HID device's output report length, 0 without one.
     std::size_t OutputReportLength() const;
-    void ResetSerialReply() { serialReply.Reset(); }
+    void ResetSerialReply() {
+        serialReply.Reset();
+        surplus_.clear();
+    }
 
     // Every report is a modem text line while set, and goes to the modem dialogue.
     bool TextMode = false;
@@ -178,6 +184,8 @@ private:
     std::int64_t QuietLeftMs() const;
     ReplyWait& WaitFor(std::uint8_t code);
     bool MustWaitForQuiet(std::uint8_t code) const;
+    bool Gather(std::span<const std::uint8_t> bytes);
+    void NoteLate(const OwedReply& owed, std::int64_t now);
     template <typename F>
     void WriteAwaited(F&& write);
     Timer* watchdog_ = nullptr;
@@ -187,6 +195,7 @@ private:
 
     std::deque<OwedReply> owed_;
     std::optional<Request> held_;
+    std::vector<std::uint8_t> surplus_;
     std::optional<std::vector<std::uint8_t>> expected_, expectNext_;
     bool heldToAdapter_ = false;
     bool retrying_ = false;  // the next request sent is a retry

@@ -39,7 +39,9 @@ void Controller::HidCtlDeviceData(std::string_view productString,
 
 void Controller::ComPort1RxChar(std::size_t bytesWaiting) {
     Run([&] {
-        if (x_.TakeSerialBytes(bytesWaiting)) ReplyReceived();
+        if (!x_.TakeSerialBytes(bytesWaiting)) return;
+        ReplyReceived();
+        while (x_.TakeSurplus()) ReplyReceived();
     });
 }
 

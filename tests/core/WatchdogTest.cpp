@@ -147,6 +147,24 @@ TEST(LateOverSerial, ARetryKeepsTheFirstReplyWholeAndItsDuplicateAnswersNothing)
     EXPECT_TRUE(s.Model().Label2.caption.empty());
 }
 
+// The first reply and the retry's come in one read: each is judged, neither is lost.
+TEST(LateOverSerial, TwoRepliesInOneReadAreEachJudged) {
+    ScriptedDevice unused;
+    Rig s(unused);
+    s.controller.FormCreate(1024, 768);
+    QueuedPort port;
+    s.controller.SerialPortOpened(&port, "/dev/ttyUSB0");
+    s.RunFor(3000 + ReplyWait::kInitialMs);
+    ASSERT_EQ(port.writes.size(), 2u);
+    port.Put({3, 248, 79, 5, 3, 248, 79, 5});
+    s.controller.ComPort1RxChar(8);
+    EXPECT_EQ(s.Model().window.title, "QM-Controller [ 79.5 ]");
+    EXPECT_EQ(s.State().Link().Tally().answers, 1);
+    EXPECT_EQ(s.State().Link().Tally().late, 1);
+    ASSERT_EQ(port.writes.size(), 3u) << "the clock is asked at once";
+    EXPECT_EQ(port.writes[2][3], CommandCode::ReadClock);
+}
+
 TEST(NothingAwaited, NoCopyStartsBeforeTheReadOutHasEnded) {
     SmallLogger small;
     Rig rig(small.logger);
