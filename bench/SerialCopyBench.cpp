@@ -334,7 +334,7 @@ CopyRun CopyOnce(const std::string& device) {
 
     if (!runUntil(
             [&] { return !c.Sequence().ReadingOut() && !c.Directories().DirectoryNames().empty(); },
-            60'000)) {
+            1'200'000)) {  // a logger that answers in seconds takes minutes
         run.error = "the read-out did not finish";
     } else {
         c.Selected("ComboBox1", 0);
