@@ -105,8 +105,6 @@ public:
     bool Holding() const { return held_.has_value(); }
     // The held request is not sent after all; the replies owed stay owed.
     void DropHeld();
-    // Requests given up on whose replies may still come.
-    std::size_t Owed() const { return owed_.size(); }
     const Counts& Tally() const { return counts_; }
     // The least wait for a reply: the request's and the reply's time on a line of `baud` (0 for
     // USB) plus room for the logger to turn round; by default the longest of both.

@@ -23,11 +23,6 @@ public:
     // A reply came `ms` after the last send of a retried exchange: whichever send it answers,
     // the round trip was at least that long, and the next wait makes room for it.
     void AtLeast(std::int64_t ms);
-    // Waits `ms` until the next sample or miss.
-    void Set(std::int64_t ms) {
-        waitMs_ = ms;
-        Clamp();
-    }
     // Waits at least `ms` until the next sample.
     void Raise(std::int64_t ms) {
         waitMs_ = std::max(waitMs_, ms);
