@@ -57,6 +57,7 @@ std::int64_t Exchange::WaitMs(std::uint8_t code) const {
 }
 
 void Exchange::Arm(std::int64_t ms) {
+    armedAt_ = Now();
     if (!watchdog_) return;
     watchdog_->SetInterval(
         static_cast<int>(std::clamp<std::int64_t>(ms, 1, ReplyWait::kCeilingMs)));
@@ -274,6 +275,16 @@ Exchange::Tick Exchange::WatchdogFired() {
         Release();
         return Tick::Quiet;
     }
+    if (SerialLinkActive && serialReply.RxCount() > 0 && lastByteAt_ >= armedAt_ &&
+        Now() - sentAt_ < ReplyWait::kCeilingMs) {
+        // A reply is on its way: bytes of it came since the wait was last armed. A line that
+        // pauses within a reply (a USB adapter's packets, a busy PC) does not make it a miss;
+        // the rest is given its time on the line and a few milliseconds, as long as it keeps
+        // coming, within the longest wait.
+        const auto rest = static_cast<std::size_t>(serialReply.Missing());
+        Arm(FloorMs(baud_, 0, rest));
+        return Tick::None;
+    }
     return Tick::Missed;
 }
 
@@ -369,6 +380,7 @@ bool Exchange::TakeSerialBytes(std::size_t bytesWaiting) {
 
 bool Exchange::Gather(std::span<const std::uint8_t> bytes) {
     surplus_.clear();
+    if (!bytes.empty()) lastByteAt_ = Now();
     if (!Outstanding) {
         // Nothing is awaited: what came is noise or a reply given up on, and must not become the
         // head of the next reply either.

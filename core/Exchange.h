@@ -202,6 +202,8 @@ private:
     std::int64_t sentAt_ = 0;
     std::int64_t firstSentAt_ = 0;
     std::int64_t lastTraffic_ = 0;
+    std::int64_t lastByteAt_ = -1;  // bytes of a reply last came in
+    std::int64_t armedAt_ = 0;
     std::int64_t retryWaitMs_ = 0;
     std::int64_t armedMs_ = 0;  // what the request awaited was given
     std::int64_t lateMs_ = 0;   // how late replies of requests given up on have come

@@ -1,5 +1,7 @@
 #include "protocol/SerialFraming.h"
 
+#include <algorithm>
+
 namespace qm {
 
 SerialReplyAssembler::Result SerialReplyAssembler::Feed(PacketBuffer& packet,
@@ -13,11 +15,12 @@ SerialReplyAssembler::Result SerialReplyAssembler::Feed(PacketBuffer& packet,
             rxCount_ = 0;
             dropped = true;
         }
-        packet[static_cast<std::size_t>(rxCount_) + 1] = bytes[i];
+        partial_[static_cast<std::size_t>(rxCount_) + 1] = bytes[i];
         ++rxCount_;
         // Complete on the byte that makes it whole, wherever that falls in the step: what
         // follows belongs to no reply yet (a stray byte, or the start of an unasked one).
-        if (rxCount_ >= 2 && packet[packet::kLength] == rxCount_ - 1) {
+        if (rxCount_ >= 2 && partial_[packet::kLength] == rxCount_ - 1) {
+            std::copy_n(partial_.begin() + 1, rxCount_, packet.begin() + 1);
             packet[packet::kLead] = 0;
             lastSize_ = static_cast<std::size_t>(rxCount_);
             rxCount_ = 0;
@@ -25,7 +28,6 @@ SerialReplyAssembler::Result SerialReplyAssembler::Feed(PacketBuffer& packet,
             return Result::Complete;
         }
     }
-    packet[packet::kLead] = 0;
     return dropped ? Result::Dropped : Result::Incomplete;
 }
 

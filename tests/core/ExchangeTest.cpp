@@ -4,6 +4,7 @@
 
 #include <deque>
 
+#include "core/ReplyWait.h"
 #include "protocol/SerialFraming.h"
 #include "tests/support/Frames.h"
 #include "tests/support/Rig.h"
@@ -75,6 +76,57 @@ TEST(SerialLink, AReplyArrivingInPiecesIsDispatchedOnceComplete) {
     ASSERT_EQ(t.port.writes.size(), 2u);
     EXPECT_EQ(t.port.writes[1], (std::vector<std::uint8_t>{0, 2, 0, 48}));
     EXPECT_EQ(t.rig.Model().window.title, "QM-Controller [ 79.5 ]");
+}
+
+TEST(SerialLink, AReplyCutByARetryIsStillWholeWhenItsTailComes) {
+    // The wait ends while the identification is on its way; the retry goes out over the same
+    // buffer the reply is gathered in.
+    SerialRig t;
+    t.rig.RunFor(3'000);
+    t.Receive({3, 248});
+    t.rig.RunFor(ReplyWait::kInitialMs + 50);
+    ASSERT_EQ(t.port.writes.size(), 2u);
+    EXPECT_EQ(t.port.writes[1], t.port.writes[0]) << "the identification is asked again";
+    t.Receive({79, 5});
+    EXPECT_EQ(t.rig.Model().window.title, "QM-Controller [ 79.5 ]");
+    // The answer to the retry is still to come: the clock is asked once it has.
+    EXPECT_EQ(t.port.writes.size(), 2u);
+    t.Receive({3, 248, 79, 5});
+    ASSERT_EQ(t.port.writes.size(), 3u);
+    EXPECT_EQ(t.port.writes[2], (std::vector<std::uint8_t>{0, 2, 0, 48}));
+    EXPECT_TRUE(t.rig.ops.errors.empty());
+}
+
+TEST(SerialLink, AReplyOnItsWayWhenTheWaitEndsIsWaitedForAndNoiseIsNotWaitedForEver) {
+    {
+        SerialRig t;
+        t.rig.RunFor(3'000);
+        t.rig.RunFor(ReplyWait::kInitialMs - 1);
+        t.Receive({3, 248});  // the line pauses within the reply as the wait ends
+        t.rig.RunFor(2);
+        EXPECT_EQ(t.port.writes.size(), 1u) << "no retry while the reply is coming";
+        t.Receive({79, 5});
+        EXPECT_EQ(t.rig.Model().window.title, "QM-Controller [ 79.5 ]");
+        EXPECT_EQ(t.port.writes.size(), 2u) << "nothing is owed: the clock is asked at once";
+    }
+    {
+        // A reply that stops half-way is a miss once its rest has had its time.
+        SerialRig t;
+        t.rig.RunFor(3'000 + ReplyWait::kInitialMs - 1);
+        t.Receive({3, 248});
+        t.rig.RunFor(50);
+        EXPECT_EQ(t.port.writes.size(), 2u) << "the identification is asked again";
+    }
+    {
+        // Noise that never makes a reply keeps the wait going only up to its ceiling.
+        SerialRig t;
+        t.rig.RunFor(3'000);
+        for (int ms = 0; ms < ReplyWait::kCeilingMs + 100 && t.port.writes.size() == 1; ms += 2) {
+            t.Receive({200});
+            t.rig.RunFor(2);
+        }
+        EXPECT_EQ(t.port.writes.size(), 2u);
+    }
 }
 
 TEST(SerialLink, AStrayByteAfterAReplyDoesNotSpoilTheNextReply) {
