@@ -248,7 +248,7 @@ CopyRun CopyOnce(const std::string& device) {
     bool copying = false;
     Clock::time_point copyStart, copyEnd;
     std::chrono::nanoseconds inHandler{0}, down{0};
-    long announcements = 0, turns = 0, retries = 0;
+    long announcements = 0, turns = 0;
     port.SetRxHandler([&](std::size_t n) {
         lastByte.restart();
         sinceTraffic.restart();
@@ -314,7 +314,6 @@ CopyRun CopyOnce(const std::string& device) {
         }
         if (!next) return;
         if (watchdog && armedAt.elapsed() < c.Model().ReplyTimer.interval) return;
-        if (watchdog && copying) ++retries;
         now = std::max(now, next->first);
         clock.elapsedMs = now;
         c.OnTimer(next->second);
@@ -353,6 +352,7 @@ CopyRun CopyOnce(const std::string& device) {
             runUntil([&] { return c.Model().ComboBox1.enabled; }, 10'000);
             if (!ended || !stall.empty() || ops.errors.empty()) break;
             ++run.gaveUp;
+            std::fprintf(stderr, "carried on after: %s\n", ops.errors.front().c_str());
         }
         if (!stall.empty()) {
             run.error = stall;
@@ -367,11 +367,11 @@ CopyRun CopyOnce(const std::string& device) {
             run.exchanges = counted.requests;
             run.requestBytes = counted.written;
             run.replyBytes = counted.read;
-            run.retries = retries;
             const qm::Exchange::Counts& after = c.Link().Tally();
             run.counts = {after.answers - before.answers, after.dropped - before.dropped,
                           after.late - before.late, after.held - before.held,
                           after.resent - before.resent};
+            run.retries = run.counts.resent;
             const double exchanges = static_cast<double>(counted.requests);
             run.handlerUs = static_cast<double>(inHandler.count()) / 1e3 / exchanges;
             run.announcements = static_cast<double>(announcements) / exchanges;

@@ -236,14 +236,15 @@ Exchange::Verdict Exchange::Judge() {
         expected_.reset();
     }
     ReplyWait& wait = WaitFor(CurrentCommand);
-    // The floor of a code's wait: its longest reply so far on the line.
-    std::size_t& longest = longest_[CurrentCommand];
-    longest = std::max(longest, CurrentReply().LastIndex() + 1);
     if (!retried_ && owed_.empty()) {
+        // Over the serial line the wait is for the reply to start: one that has started is
+        // given the time its rest takes on the line (WatchdogFired). Its floor is the request's
+        // time on the line, the first byte's, and the logger's turn.
+        const std::int64_t started = SerialLinkActive ? std::min(replyStartAt_, now) : now;
         if (!wait.Sampled()) wait = link_;  // the first answer replaces the first wait
-        wait.SetFloor(FloorMs(baud_, static_cast<std::size_t>(std::max(SendCount, 0)), longest));
-        wait.Sample(now - sentAt_);
-        link_.Sample(now - sentAt_);
+        wait.SetFloor(FloorMs(baud_, static_cast<std::size_t>(std::max(SendCount, 0)), 1));
+        wait.Sample(started - sentAt_);
+        link_.Sample(started - sentAt_);
         lateMs_ /= 2;  // what was seen of late replies counts for less with every prompt one
     } else {
         // It may answer the first send of the exchange: replies may take that long.
@@ -380,7 +381,10 @@ bool Exchange::TakeSerialBytes(std::size_t bytesWaiting) {
 
 bool Exchange::Gather(std::span<const std::uint8_t> bytes) {
     surplus_.clear();
-    if (!bytes.empty()) lastByteAt_ = Now();
+    if (!bytes.empty()) {
+        lastByteAt_ = Now();
+        if (serialReply.RxCount() == 0) replyStartAt_ = lastByteAt_;
+    }
     if (!Outstanding) {
         // Nothing is awaited: what came is noise or a reply given up on, and must not become the
         // head of the next reply either.
@@ -425,7 +429,6 @@ void Exchange::NewLink() {
     // Nothing learnt of another link holds for this one.
     link_ = ReplyWait(FloorMs(baud_));
     waits_.clear();
-    longest_.clear();
     lateMs_ = 0;
 }
 

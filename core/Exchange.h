@@ -202,14 +202,14 @@ private:
     std::int64_t sentAt_ = 0;
     std::int64_t firstSentAt_ = 0;
     std::int64_t lastTraffic_ = 0;
-    std::int64_t lastByteAt_ = -1;  // bytes of a reply last came in
+    std::int64_t lastByteAt_ = -1;   // bytes of a reply last came in
+    std::int64_t replyStartAt_ = 0;  // the first byte of the reply being gathered came in
     std::int64_t armedAt_ = 0;
     std::int64_t retryWaitMs_ = 0;
     std::int64_t armedMs_ = 0;  // what the request awaited was given
     std::int64_t lateMs_ = 0;   // how late replies of requests given up on have come
     ReplyWait link_;
     std::map<std::uint8_t, ReplyWait> waits_;
-    std::map<std::uint8_t, std::size_t> longest_;  // the longest reply of each code, in bytes
     int baud_ = 0;
     Counts counts_;
 };
