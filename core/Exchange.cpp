@@ -279,11 +279,12 @@ Exchange::Tick Exchange::WatchdogFired() {
     if (SerialLinkActive && serialReply.RxCount() > 0 && lastByteAt_ >= armedAt_ &&
         Now() - sentAt_ < ReplyWait::kCeilingMs) {
         // A reply is on its way: bytes of it came since the wait was last armed. A line that
-        // pauses within a reply (a USB adapter's packets, a busy PC) does not make it a miss;
-        // the rest is given its time on the line and a few milliseconds, as long as it keeps
-        // coming, within the longest wait.
+        // pauses within a reply (a USB adapter's packets, a busy PC, a radio hop slower than the
+        // port) does not make it a miss: the rest is given its time on the line and a few
+        // milliseconds, and no less than the reply took to start, as long as it keeps coming,
+        // within the longest wait.
         const auto rest = static_cast<std::size_t>(serialReply.Missing());
-        Arm(FloorMs(baud_, 0, rest));
+        Arm(std::max(FloorMs(baud_, 0, rest), WaitMs(CurrentCommand)));
         return Tick::None;
     }
     return Tick::Missed;

@@ -84,7 +84,8 @@ TEST(SerialLink, AReplyCutByARetryIsStillWholeWhenItsTailComes) {
     SerialRig t;
     t.rig.RunFor(3'000);
     t.Receive({3, 248});
-    t.rig.RunFor(ReplyWait::kInitialMs + 50);
+    // The wait, and as long again for the rest of a reply that had started.
+    t.rig.RunFor(2 * ReplyWait::kInitialMs + 50);
     ASSERT_EQ(t.port.writes.size(), 2u);
     EXPECT_EQ(t.port.writes[1], t.port.writes[0]) << "the identification is asked again";
     t.Receive({79, 5});
@@ -110,10 +111,26 @@ TEST(SerialLink, AReplyOnItsWayWhenTheWaitEndsIsWaitedForAndNoiseIsNotWaitedForE
         EXPECT_EQ(t.port.writes.size(), 2u) << "nothing is owed: the clock is asked at once";
     }
     {
-        // A reply that stops half-way is a miss once its rest has had its time.
+        // A reply that trickles in, slower than the port (a radio hop at a low rate).
+        SerialRig t;
+        t.rig.RunFor(3'000 + ReplyWait::kInitialMs - 1);
+        for (int b : {3, 248, 79}) {
+            t.Receive({b});
+            t.rig.RunFor(8);
+        }
+        EXPECT_EQ(t.port.writes.size(), 1u) << "no retry while the reply is coming";
+        t.Receive({5});
+        EXPECT_EQ(t.rig.Model().window.title, "QM-Controller [ 79.5 ]");
+        EXPECT_EQ(t.port.writes.size(), 2u);
+    }
+    {
+        // A reply that stops half-way is a miss once its rest has had its time: as long as
+        // the reply took to start.
         SerialRig t;
         t.rig.RunFor(3'000 + ReplyWait::kInitialMs - 1);
         t.Receive({3, 248});
+        t.rig.RunFor(ReplyWait::kInitialMs - 10);
+        EXPECT_EQ(t.port.writes.size(), 1u);
         t.rig.RunFor(50);
         EXPECT_EQ(t.port.writes.size(), 2u) << "the identification is asked again";
     }
