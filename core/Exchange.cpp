@@ -243,8 +243,16 @@ Exchange::Verdict Exchange::Judge() {
         const std::int64_t started = SerialLinkActive ? std::min(replyStartAt_, now) : now;
         if (!wait.Sampled()) wait = link_;  // the first answer replaces the first wait
         wait.SetFloor(FloorMs(baud_, static_cast<std::size_t>(std::max(SendCount, 0)), 1));
-        wait.Sample(started - sentAt_);
-        link_.Sample(started - sentAt_);
+        const std::size_t bytes = CurrentReply().LastIndex();
+        if (SerialLinkActive && bytes >= kPaceFromBytes) {
+            // The line's pace: how long the reply's bytes took to come after its first.
+            const double byteMs =
+                static_cast<double>(now - started) / static_cast<double>(bytes - 1);
+            byteMs_ = byteMs_ < 0 ? byteMs : 0.875 * byteMs_ + 0.125 * byteMs;
+        }
+        const double byteMs = std::max(byteMs_, 0.0);
+        wait.Sample(started - sentAt_, byteMs);
+        link_.Sample(started - sentAt_, byteMs);
         lateMs_ /= 2;  // what was seen of late replies counts for less with every prompt one
     } else {
         // It may answer the first send of the exchange: replies may take that long.
@@ -429,6 +437,7 @@ void Exchange::UseUsb(HidDeviceLink* device) {
 void Exchange::NewLink() {
     // Nothing learnt of another link holds for this one.
     link_ = ReplyWait(FloorMs(baud_));
+    byteMs_ = -1;
     waits_.clear();
     lateMs_ = 0;
 }

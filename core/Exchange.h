@@ -115,6 +115,8 @@ public:
     // The least first wait of a code the logger has not answered yet, once the link has
     // answered others.
     static constexpr std::int64_t kFirstOfCodeMs = 1000;
+    // Replies at least this long show the line's pace.
+    static constexpr std::size_t kPaceFromBytes = 8;
     // A text line for the modem in command mode (HID only); false, and nothing written, when the
     // line cannot fit one output report.
     bool SendText(std::string_view text);
@@ -204,6 +206,7 @@ private:
     std::int64_t lastTraffic_ = 0;
     std::int64_t lastByteAt_ = -1;   // bytes of a reply last came in
     std::int64_t replyStartAt_ = 0;  // the first byte of the reply being gathered came in
+    double byteMs_ = -1;             // a byte's time on the line, as replies showed; -1: unknown
     std::int64_t armedAt_ = 0;
     std::int64_t retryWaitMs_ = 0;
     std::int64_t armedMs_ = 0;  // what the request awaited was given

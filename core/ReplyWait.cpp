@@ -6,7 +6,7 @@
 
 namespace qm {
 
-void ReplyWait::Sample(std::int64_t roundTripMs) {
+void ReplyWait::Sample(std::int64_t roundTripMs, double byteMs) {
     const double r = static_cast<double>(std::max<std::int64_t>(0, roundTripMs));
     if (!sampled_) {
         smoothed_ = r;
@@ -17,8 +17,8 @@ void ReplyWait::Sample(std::int64_t roundTripMs) {
         smoothed_ = 0.875 * smoothed_ + 0.125 * r;
     }
     // Room for the jitter of the timers and the line even when the round trips have been
-    // alike for long: an eighth of the round trip and 5 ms at least.
-    const double margin = std::max(4 * variation_, smoothed_ / 8 + 5);
+    // alike for long: an eighth of the round trip, 5 ms and ten bytes' time at least.
+    const double margin = std::max(4 * variation_, smoothed_ / 8 + 5 + kHeldBackBytes * byteMs);
     waitMs_ = static_cast<std::int64_t>(std::ceil(smoothed_ + margin));
     Clamp();
 }

@@ -13,11 +13,16 @@ class ReplyWait {
 public:
     static constexpr std::int64_t kInitialMs = 10'000;
     static constexpr std::int64_t kCeilingMs = 12'000;
+    // How many bytes' time a line may hold a reply back by.
+    static constexpr double kHeldBackBytes = 10;
 
     explicit ReplyWait(std::int64_t floorMs = 0) : floorMs_(floorMs) {}
 
-    // A round trip of an exchange that was sent once and answered.
-    void Sample(std::int64_t roundTripMs);
+    // A round trip of an exchange that was sent once and answered. `byteMs` is how long a byte
+    // takes on the line as the replies' own bytes have shown (0 when a reply comes whole): a
+    // line that slow holds bytes back by a few of them now and then (a modem's buffer, a radio
+    // hop), and the wait makes room for that.
+    void Sample(std::int64_t roundTripMs, double byteMs = 0);
     // A miss: the wait doubles, up to the ceiling.
     void Backoff();
     // A reply came `ms` after the last send of a retried exchange: whichever send it answers,

@@ -67,6 +67,14 @@ TEST(ReplyWait, LearnsFromRoundTripsBacksOffOnMissesAndKeepsToItsBounds) {
     ReplyWait j(40);
     for (int i = 0; i < 50; ++i) j.Sample(i % 2 ? 50 : 450);
     EXPECT_GT(j.WaitMs(), 450);
+    // A reply that starts after 42 ms every time on a line of 8.3 ms a byte (1200 Bd behind a
+    // faster port) may be held back by a few bytes' time now and then.
+    ReplyWait slow(6);
+    for (int i = 0; i < 50; ++i) slow.Sample(42, 8.3);
+    EXPECT_GT(slow.WaitMs(), 42 + 80);
+    ReplyWait fast(6);
+    for (int i = 0; i < 50; ++i) fast.Sample(42, 0.09);
+    EXPECT_LT(fast.WaitMs(), 60);
     // A reply that came late to a retried exchange lifts the wait above what it took.
     ReplyWait late(40);
     late.Sample(10);
