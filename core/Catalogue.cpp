@@ -8,7 +8,7 @@
 #include "protocol/Cp1251.h"
 #include "protocol/ReplyStatus.h"
 #include "store/Catalogue.h"
-#include "ui/model/Captions.h"
+#include "text/Captions.h"
 
 namespace qm {
 

@@ -19,7 +19,7 @@
 #include "protocol/ReplyStatus.h"
 #include "store/Catalogue.h"
 #include "store/ValueLines.h"
-#include "ui/model/Captions.h"
+#include "text/Captions.h"
 
 namespace qm {
 
