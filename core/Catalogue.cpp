@@ -4,6 +4,7 @@
 
 #include "core/ConnectionSequence.h"
 #include "core/CopySession.h"
+#include "core/DirectoryView.h"
 #include "protocol/CommandCode.h"
 #include "protocol/Cp1251.h"
 #include "protocol/ReplyStatus.h"

@@ -14,6 +14,7 @@
 #include "core/CopyProgress.h"
 #include "core/CopyTally.h"
 #include "core/DayCopy.h"
+#include "core/DirectoryView.h"
 #include "protocol/CommandCode.h"
 #include "protocol/Cp1251.h"
 #include "protocol/ReplyStatus.h"
