@@ -6,7 +6,7 @@
 #include <system_error>
 
 #include "store/LocalFiles.h"
-#include "ui/model/Messages.h"
+#include "text/Messages.h"
 
 namespace qm {
 

@@ -4,11 +4,12 @@
 
 #include "core/ConnectionSequence.h"
 #include "core/CopySession.h"
+#include "core/DirectoryView.h"
 #include "protocol/CommandCode.h"
 #include "protocol/Cp1251.h"
 #include "protocol/ReplyStatus.h"
 #include "store/Catalogue.h"
-#include "ui/model/Captions.h"
+#include "text/Captions.h"
 
 namespace qm {
 

@@ -2,11 +2,11 @@
 
 #include <optional>
 
+#include "core/BatteryView.h"
 #include "core/BtModemDialogue.h"
 #include "core/CalibrationEditor.h"
 #include "core/Catalogue.h"
 #include "core/RadioModem.h"
-#include "measure/Battery.h"
 #include "protocol/CommandCode.h"
 #include "protocol/DeviceType.h"
 

@@ -5,7 +5,8 @@
 #include <variant>
 
 #include "protocol/CommandCode.h"
-#include "ui/model/Captions.h"
+#include "text/Captions.h"
+#include "ui/model/WindowCaptions.h"
 
 namespace qm {
 

@@ -14,12 +14,13 @@
 #include "core/CopyProgress.h"
 #include "core/CopyTally.h"
 #include "core/DayCopy.h"
+#include "core/DirectoryView.h"
 #include "protocol/CommandCode.h"
 #include "protocol/Cp1251.h"
 #include "protocol/ReplyStatus.h"
 #include "store/Catalogue.h"
 #include "store/ValueLines.h"
-#include "ui/model/Captions.h"
+#include "text/Captions.h"
 
 namespace qm {
 

@@ -8,8 +8,9 @@
 #include "core/Exchange.h"
 #include "core/Services.h"
 #include "core/States.h"
-#include "ui/model/Captions.h"
-#include "ui/model/Messages.h"
+#include "text/Captions.h"
+#include "text/Messages.h"
+#include "ui/model/WindowCaptions.h"
 #include "ui/model/WindowModel.h"
 
 namespace qm {

@@ -3,6 +3,7 @@
 #include <initializer_list>
 
 #include "core/ConnectionSequence.h"
+#include "core/ParametersView.h"
 #include "measure/ParametersDialog.h"
 #include "protocol/CommandCode.h"
 #include "protocol/ReplyStatus.h"

@@ -4,6 +4,7 @@
 
 #include "core/CalibrationEditor.h"
 #include "core/ConnectionSequence.h"
+#include "core/ReadingsView.h"
 #include "protocol/CommandCode.h"
 #include "protocol/ReplyStatus.h"
 

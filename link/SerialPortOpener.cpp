@@ -1,6 +1,6 @@
 #include "link/SerialPortOpener.h"
 
-#include "ui/model/Messages.h"
+#include "text/Messages.h"
 
 namespace qm {
 

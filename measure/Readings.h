@@ -3,9 +3,7 @@
 #include <array>
 #include <cstdint>
 
-#include "measure/Calibration.h"
 #include "protocol/Reply.h"
-#include "ui/model/WindowModel.h"
 
 namespace qm {
 
@@ -44,13 +42,5 @@ void DecodeReadingsBlock(ReadingsState& s, const Reply& reply);
 // Rounds to two decimals the logger's way: away from zero once the third and fourth decimals
 // reach 49 (21.235 -> 21.24, -0.005 -> -0.01).
 double RoundReading(double v);
-
-// Corrects, rounds and plots the readings of a finished test measurement, moving the earlier
-// one into the history series; widens the window to the screen when the chart has data.
-void ShowReadings(ReadingsState& s, const CalibrationTable& table, bool rawData,
-                  WindowModel& model);
-
-// Widens the value axis to the new readings, to whole units plus a 0.05 margin.
-void ScaleValueAxis(ReadingsState& s, Chart& chart);
 
 }  // namespace qm

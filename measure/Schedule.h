@@ -8,7 +8,7 @@
 #include "protocol/PacketBuffer.h"
 #include "protocol/Reply.h"
 #include "protocol/Requests.h"
-#include "ui/model/Messages.h"
+#include "text/Messages.h"
 
 namespace qm {
 

@@ -4,12 +4,10 @@
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "protocol/PacketBuffer.h"
 #include "protocol/Requests.h"
 #include "store/CopyState.h"
-#include "ui/model/WindowModel.h"
 
 namespace qm {
 
@@ -25,13 +23,6 @@ bool NameFitsRequest(const std::string& name, std::size_t extra = 0);
 // in a request (its length byte).
 std::optional<int> BuildNameRequest(PacketBuffer& buffer, std::uint8_t code,
                                     const std::string& name);
-
-// Adds one listed directory to the selector, unless it is the logger's system directory.
-void AddDirectoryEntry(std::vector<std::string>& directoryNames, ComboBox& selector,
-                       const std::string& nameBytes);
-
-// Enables "Новые" exactly when the selected directory has a resume record locally.
-void UpdateNewDataButton(WindowModel& model, const std::filesystem::path& dataFolder);
 
 // A logger name (Windows-1251 bytes) as a message shows it: in Unicode, in double quotes.
 std::string QuotedName(const std::string& nameBytes);

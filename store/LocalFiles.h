@@ -11,7 +11,7 @@
 #include <system_error>
 #include <vector>
 
-#include "ui/model/Messages.h"
+#include "text/Messages.h"
 
 namespace qm {
 

@@ -5,7 +5,9 @@
 #include <initializer_list>
 #include <limits>
 
-#include "measure/Battery.h"
+#include "core/BatteryView.h"
+#include "core/ParametersView.h"
+#include "core/ReadingsView.h"
 #include "measure/Calibration.h"
 #include "measure/ParametersDialog.h"
 #include "measure/Readings.h"

@@ -4,8 +4,8 @@
 
 #include "store/LocalFiles.h"
 #include "tests/support/Rig.h"
-#include "ui/model/Captions.h"
-#include "ui/model/Messages.h"
+#include "text/Captions.h"
+#include "text/Messages.h"
 
 namespace qm::test {
 namespace {

@@ -1,6 +1,6 @@
 #include "ui/model/WindowModel.h"
 
-#include "ui/model/Captions.h"
+#include "text/Captions.h"
 
 namespace qm {
 namespace {

@@ -5,8 +5,6 @@
 
 namespace qm {
 
-struct WindowModel;
-
 // The two caption languages. Russian is the design language and the one every start shows.
 enum class Language { Russian, English };
 
@@ -28,13 +26,6 @@ inline constexpr std::string_view kParametersTitle = "Parameters";
 // column is not the design text everywhere: after the first switch to Russian a few controls
 // show the column's text instead of their design caption (a start shows the design captions).
 extern const std::array<CaptionRow, 40> kCaptionTable;
-
-// Assigns one column of the table to the main window and the parameters dialog. Only captions
-// change; sizes, positions and everything else stay.
-void ApplyCaptions(WindowModel& model, Language language);
-
-// The language in force: the check mark of the context menu's "Eng" item.
-bool IsEnglish(const WindowModel& model);
 
 // Run-time texts that follow the language, so that every feature words them from one place.
 // The caption before the number of measurements copied, e.g. "Measurements: 12".

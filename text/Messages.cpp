@@ -1,4 +1,4 @@
-#include "ui/model/Messages.h"
+#include "text/Messages.h"
 
 #include <cerrno>
 

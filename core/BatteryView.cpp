@@ -1,4 +1,4 @@
-#include "measure/Battery.h"
+#include "core/BatteryView.h"
 
 #include <string>
 

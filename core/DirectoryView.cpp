@@ -1,0 +1,35 @@
+#include "core/DirectoryView.h"
+
+#include <system_error>
+
+#include "protocol/Cp1251.h"
+#include "store/Catalogue.h"
+#include "store/LocalFiles.h"
+
+namespace qm {
+
+void AddDirectoryEntry(std::vector<std::string>& directoryNames, ComboBox& selector,
+                       const std::string& nameBytes) {
+    if (nameBytes == kSystemDirectory) return;
+    directoryNames.push_back(nameBytes);
+    selector.items.push_back(Cp1251ToUtf8(nameBytes));
+}
+
+void UpdateNewDataButton(WindowModel& model, const std::filesystem::path& dataFolder) {
+    const ComboBox& c = model.ComboBox1;
+    if (c.itemIndex < 0 || c.text.empty()) {
+        model.bNewData.enabled = false;
+        return;
+    }
+    // The selector shows the logger's name in Unicode; it is checked as the logger's bytes.
+    const std::string nameBytes = Utf8ToCp1251(c.text);
+    if (RefusedLocalName(nameBytes)) {
+        model.bNewData.enabled = false;
+        return;
+    }
+    std::error_code ec;
+    const auto record = DataSetFolder(dataFolder, nameBytes) / kResumeRecordName;
+    model.bNewData.enabled = std::filesystem::exists(record, ec);
+}
+
+}  // namespace qm
