@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Builds and tests everything the project checks, the way CI does:
+#   format        every C++ source formatted as .clang-format says (scripts/format.sh --check)
 #   release       the whole program and all tests (Qt tests on the offscreen platform)
 #   asan          the Qt-free layers and their tests with AddressSanitizer + UBSan
 #   windows-core  the Qt-free layers and their tests for Windows (mingw-w64), run under wine
@@ -27,7 +28,7 @@ export QT_QPA_PLATFORM=offscreen
 export CTEST_OUTPUT_ON_FAILURE=1
 export GTEST_COLOR=no
 
-presets=(${QMC_PRESETS:-release asan windows-core windows deb})
+presets=(${QMC_PRESETS:-format release asan windows-core windows deb})
 declare -A result tests seconds
 failed=0
 warnings=()
@@ -57,7 +58,11 @@ for preset in "${presets[@]}"; do
             warnings+=("$preset: $warning")
         fi
     esac
-    if [ "$preset" = deb ]; then
+    if [ "$preset" = format ]; then
+        if ! step format check bash scripts/format.sh --check; then
+            status="unformatted files"
+        fi
+    elif [ "$preset" = deb ]; then
         # Packs what the release configuration built; builds only the program when it has not.
         if ! step deb build cmake --preset release ||
             ! step deb build cmake --build --preset release --target qm-controller qm_manpage; then
