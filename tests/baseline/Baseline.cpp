@@ -92,6 +92,13 @@ std::string DumpWindow(WindowModel& model, const std::string& folder) {
         std::visit(Extra{out}, ref.control);
         out << "\n";
     }
+    const Window& d = model.Parameters.window;
+    out << "Parameters visible=" << d.visible << " at=" << d.left << "," << d.top << "\n";
+    for (const ControlRef& ref : model.Parameters.Controls()) {
+        const Control& c = BaseOf(ref.control);
+        out << "Parameters." << ref.name << " visible=" << c.visible << " caption=[" << c.caption
+            << "] colour=" << static_cast<std::uint32_t>(c.fontColour) << "\n";
+    }
     for (const MenuItemRef& ref : model.MenuItems())
         out << ref.name << " caption=[" << ref.item->caption << "] enabled=" << ref.item->enabled
             << " checked=" << ref.item->checked << "\n";

@@ -22,12 +22,13 @@ namespace fs = std::filesystem;
 
 class Baseline {
 public:
-    explicit Baseline(const sim::LinkFaults& faults = {}) {
+    explicit Baseline(const sim::LinkFaults& faults = {}, std::uint8_t deviceType = 84) {
         start =
             fs::temp_directory_path() / ("qm_baseline_" + std::to_string(std::random_device{}()));
         fs::create_directories(start);
         sim::LoggerConfig config;
         config.demoShape = sim::DemoStoreShape::Small();
+        config.deviceType = deviceType;
         // The logger's clock runs with the rig's virtual time.
         logger = std::make_unique<sim::VirtualLogger>(
             config, [this] { return rig ? rig->clock.Now() : FakePcClock{}.Now(); });
@@ -133,6 +134,36 @@ TEST(Baseline, ACopyOverALossyLink) {
     b.rig->controller.Selected("ComboBox1", 1);
     b.Click("bAllData", "full copy, 5 % lost");
     b.Check("lossy-copy");
+}
+
+TEST(Baseline, ScheduleCalibrationAndAStoppedCopy) {
+    Baseline b;
+    b.ReadOut();
+    Controller& c = b.rig->controller;
+    c.Click("bCurrent1");
+    c.NumberEdited("MinEdit", 30);
+    c.Click("bSet");
+    b.Point("schedule edited");
+    b.Click("Parameters.Button1", "schedule written");
+    c.Click("pmCalibration");
+    b.Click("bTest", "test measurement with the calibration group");
+    c.TextEdited("Edit1", "21.5");
+    b.Click("bCalibr", "calibration written");
+    c.Selected("ComboBox1", 0);
+    c.Click("bAllData");
+    b.rig->RunFor(300);
+    b.Point("copy running");
+    b.Click("bStop", "copy stopped");
+    b.Check("schedule-calibration-stop");
+}
+
+TEST(Baseline, RemarkLinesOfALoggerThatKeepsThem) {
+    Baseline b({}, 88);
+    b.ReadOut();
+    b.rig->controller.TextEdited("pRemark1", "Скважина 7");
+    b.Point("remark edited");
+    b.Click("bRemark", "remarks written");
+    b.Check("remarks");
 }
 
 }  // namespace
