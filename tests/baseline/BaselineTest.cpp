@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "sim/FaultyDevice.h"
+#include "sim/Modems.h"
 #include "sim/VirtualLogger.h"
 #include "tests/baseline/Baseline.h"
 #include "tests/support/Rig.h"
@@ -22,7 +23,10 @@ namespace fs = std::filesystem;
 
 class Baseline {
 public:
-    explicit Baseline(const sim::LinkFaults& faults = {}, std::uint8_t deviceType = 84) {
+    // The logger reached through `link` (a modem in front of it), or directly.
+    using Front = std::function<std::unique_ptr<sim::Device>(sim::Device& logger)>;
+    explicit Baseline(const sim::LinkFaults& faults = {}, std::uint8_t deviceType = 84,
+                      const Front& link = {}) {
         start =
             fs::temp_directory_path() / ("qm_baseline_" + std::to_string(std::random_device{}()));
         fs::create_directories(start);
@@ -33,7 +37,8 @@ public:
         logger = std::make_unique<sim::VirtualLogger>(
             config, [this] { return rig ? rig->clock.Now() : FakePcClock{}.Now(); });
         faulty = std::make_unique<sim::FaultyDevice>(*logger, faults);
-        wire = std::make_unique<WireLog>(*faulty);
+        if (link) front = link(*faulty);
+        wire = std::make_unique<WireLog>(front ? *front : *faulty);
         rig = std::make_unique<Rig>(*wire);
         rig->controller.SetUpFolders(start);
     }
@@ -93,6 +98,7 @@ public:
     fs::path start;
     std::unique_ptr<sim::VirtualLogger> logger;
     std::unique_ptr<sim::FaultyDevice> faulty;
+    std::unique_ptr<sim::Device> front;
     std::unique_ptr<WireLog> wire;
     std::unique_ptr<Rig> rig;
     std::string text;
@@ -164,6 +170,41 @@ TEST(Baseline, RemarkLinesOfALoggerThatKeepsThem) {
     b.Point("remark edited");
     b.Click("bRemark", "remarks written");
     b.Check("remarks");
+}
+
+TEST(Baseline, TheLoggerThroughTheRadioModem) {
+    Baseline b({}, 84, [](sim::Device& logger) {
+        return std::make_unique<sim::RadioModem>(
+            logger, sim::RadioModemConfig{.loggerAddress = 7, .loggerInRange = true});
+    });
+    b.rig->StartUsb();
+    b.rig->RunFor(1000);
+    b.Point("radio modem found");
+    b.rig->controller.Checked("cbRAddress", false);
+    b.rig->controller.TextEdited("eRAddress", "7");
+    b.Click("bRStart", "read out through the radio modem");
+    b.Check("radio-modem");
+}
+
+TEST(Baseline, TheLoggerThroughTheBluetoothModem) {
+    Baseline b({}, 84, [](sim::Device& logger) {
+        return std::make_unique<sim::BtModem>(
+            logger,
+            sim::BtModemConfig{
+                .noCarrierBeforeConnect = 2, .echo = true, .reachableAddresses = {"00AABBCCDDEE"}});
+    });
+    std::ofstream(b.start / "Device.txt", std::ios::binary) << "0012F3A4B5C6\r\n00AABBCCDDEE\r\n";
+    b.rig->controller.SetUpFolders(b.start);
+    b.rig->StartUsb();
+    b.rig->RunFor(1000);
+    b.Point("Bluetooth modem found");
+    b.rig->controller.Selected("RadioGroup1", 1);
+    b.rig->controller.Click("Button6");
+    b.rig->RunFor(300 + 2 * 15000);
+    b.Point("third call connected");
+    b.rig->RunUntilIdle();
+    b.Point("read out through the Bluetooth modem");
+    b.Check("bluetooth-modem");
 }
 
 }  // namespace
