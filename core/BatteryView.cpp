@@ -1,5 +1,6 @@
 #include "core/BatteryView.h"
 
+#include <cmath>
 #include <string>
 
 namespace qm {
@@ -8,7 +9,7 @@ void ShowBattery(WindowModel& model, double volts, bool& batteryShown) {
     model.GroupBox3.visible = batteryShown;
     batteryShown = true;
     // The reply carries tenths of a volt; compare in tenths so 6.0 and 4.5 fall exactly.
-    const long tenths = static_cast<long>(volts * 10.0 + 0.5);
+    const long tenths = std::lround(volts * 10.0);
     if (tenths >= 60) {
         model.Shape1.brush = Colour::Lime;
         model.Shape1.pen = Colour::Green;

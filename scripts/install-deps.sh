@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     # build tools
-    cmake ninja-build g++ clang-format
+    cmake ninja-build g++ clang-format clang-tidy
     # Qt 6: widgets, serial port, charts, translations tools, offscreen/xcb platform plugins
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-charts-dev qt6-l10n-tools
     qt6-qpa-plugins libqt6opengl6-dev libgl-dev

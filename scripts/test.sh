@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and tests everything the project checks, the way CI does:
 #   format        every C++ source formatted as .clang-format says (scripts/format.sh --check)
-#   release       the whole program and all tests (Qt tests on the offscreen platform)
+#   release       the whole program and all tests (Qt tests on the offscreen platform), then
+#                 clang-tidy over the program's sources (scripts/tidy.sh)
 #   asan          the Qt-free layers and their tests with AddressSanitizer + UBSan
 #   windows-core  the Qt-free layers and their tests for Windows (mingw-w64), run under wine
 #   windows       the whole program for Windows against the Qt kit beside the clone, its tests
@@ -79,6 +80,8 @@ for preset in "${presets[@]}"; do
         status="build failed"
     elif ! step "$preset" test ctest --preset "$preset"; then
         status="tests failed"
+    elif [ "$preset" = release ] && ! step release tidy bash scripts/tidy.sh build/release; then
+        status="clang-tidy findings"
     fi
     if [ "$preset" = windows ] && [ "$status" = passed ]; then
         if ! step "$preset" zip cmake --build --preset windows --target package; then

@@ -9,7 +9,7 @@ namespace qm {
 
 namespace {
 
-Control* FindIn(std::vector<ControlRef> controls, std::string_view name) {
+Control* FindIn(const std::vector<ControlRef>& controls, std::string_view name) {
     for (const ControlRef& r : controls)
         if (r.name == name) return &BaseOf(r.control);
     return nullptr;

@@ -16,8 +16,8 @@ namespace qm {
 // are drawn here; the item's origin is the point.
 class ValueMark : public QGraphicsItem {
 public:
-    ValueMark(QGraphicsItem* parent, QString text, QFont font)
-        : QGraphicsItem(parent), text_(std::move(text)), font_(std::move(font)) {
+    ValueMark(QGraphicsItem* parent, QString text, const QFont& font)
+        : QGraphicsItem(parent), text_(std::move(text)), font_(font) {
         const QFontMetricsF fm(font_);
         const qreal w = fm.horizontalAdvance(text_) + 6;
         const qreal h = fm.height() + 2;

@@ -4,7 +4,8 @@
 
 namespace qm {
 
-ModelTimers::ModelTimers(std::function<void(TimerId)> tick, QObject* parent) : QObject(parent) {
+ModelTimers::ModelTimers(const std::function<void(TimerId)>& tick, QObject* parent)
+    : QObject(parent) {
     for (std::size_t i = 0; i < slots_.size(); ++i) {
         const TimerId id = kAllTimers[i];
         auto* t = new QTimer(this);

@@ -15,7 +15,7 @@ namespace qm {
 // re-times them to match the model; a tick is handed to `tick` with the timer's id.
 class ModelTimers : public QObject {
 public:
-    ModelTimers(std::function<void(TimerId)> tick, QObject* parent = nullptr);
+    explicit ModelTimers(const std::function<void(TimerId)>& tick, QObject* parent = nullptr);
 
     void Sync(WindowModel& m);
 
