@@ -240,7 +240,7 @@ Exchange::Verdict Exchange::Judge() {
         // Over the serial line the wait is for the reply to start: one that has started is
         // given the time its rest takes on the line (WatchdogFired). Its floor is the request's
         // time on the line, the first byte's, and the logger's turn.
-        const std::int64_t started = SerialLinkActive ? std::min(replyStartAt_, now) : now;
+        const std::int64_t started = SerialLinkActive ? replyStartAt_ : now;
         if (!wait.Sampled()) wait = link_;  // the first answer replaces the first wait
         wait.SetFloor(FloorMs(baud_, static_cast<std::size_t>(std::max(SendCount, 0)), 1));
         const std::size_t bytes = CurrentReply().LastIndex();

@@ -207,7 +207,7 @@ private:
     std::int64_t lastByteAt_ = -1;   // bytes of a reply last came in
     std::int64_t replyStartAt_ = 0;  // the first byte of the reply being gathered came in
     double byteMs_ = -1;             // a byte's time on the line, as replies showed; -1: unknown
-    std::int64_t armedAt_ = 0;
+    std::int64_t armedAt_ = 0;       // the watchdog was last armed
     std::int64_t retryWaitMs_ = 0;
     std::int64_t armedMs_ = 0;  // what the request awaited was given
     std::int64_t lateMs_ = 0;   // how late replies of requests given up on have come

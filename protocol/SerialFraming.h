@@ -14,21 +14,19 @@ namespace qm {
 // Gathers serial bytes into one reply and puts it in the packet buffer when it is whole. The
 // partial reply is kept apart: the packet buffer also carries the requests, and a request sent
 // while a reply is on its way (a retry after a reply that came late) must not become the head of
-// that reply. The serial line has no framing but
-// the length byte: the first byte of a reply is its length, and the reply is complete as soon as
-// length + 1 bytes have arrived. Bytes that come after it in the same receive step are not part
-// of it; they are held apart as the surplus, and whoever feeds the assembler decides whether
-// they may start the next reply. A partial reply that grows past the largest possible packet is
-// dropped, so no byte stream can overrun the buffer.
+// that reply. The serial line has no framing but the length byte: the first byte of a reply is
+// its length, and the reply is complete as soon as length + 1 bytes have arrived. Bytes that come
+// after it in the same receive step are not part of it; they are held apart as the surplus, and
+// whoever feeds the assembler decides whether they may start the next reply. A partial reply that
+// grows past the largest possible packet is dropped, so no byte stream can overrun the buffer.
 class SerialReplyAssembler {
 public:
     enum class Result { Incomplete, Complete, Dropped };
 
     // Appends the bytes of one receive step to the reply being gathered. Returns Complete when
     // the reply is whole and has been copied into `packet` (indices 1..); `RxCount()` is then 0
-    // again,
-    // `LastReplySize()` tells how many bytes it had and `Surplus()` holds the bytes of the step
-    // that followed it. The surplus of an earlier step is forgotten.
+    // again, `LastReplySize()` tells how many bytes it had and `Surplus()` holds the bytes of
+    // the step that followed it. The surplus of an earlier step is forgotten.
     Result Feed(PacketBuffer& packet, std::span<const std::uint8_t> bytes);
 
     int RxCount() const { return rxCount_; }
