@@ -207,5 +207,24 @@ TEST(Baseline, TheLoggerThroughTheBluetoothModem) {
     b.Check("bluetooth-modem");
 }
 
+TEST(Baseline, TheLoggerOnASerialPort) {
+    Baseline b;
+    InProcessSerial port(*b.wire);
+    b.rig->serial = &port;
+    Controller& c = b.rig->controller;
+    c.SetSerialPortOpener(&port);
+    c.FormCreate(1024, 768);
+    c.Click("pmBluetooth");
+    c.TextEdited("portDevice", "/dev/ttyQM0");
+    b.Point("port group shown");
+    c.Click("bSetPort");
+    b.rig->RunFor(5'000);
+    b.Point("read out over the serial port");
+    c.Selected("ComboBox1", 1);
+    b.Click("bAllData", "full copy over the serial port");
+    b.Click("bSynch", "clock set over the serial port");
+    b.Check("serial-port");
+}
+
 }  // namespace
 }  // namespace qm::test

@@ -57,6 +57,13 @@ void Rig::StartUsb() {
 }
 
 bool Rig::DeliverOne() {
+    if (serial) {
+        if (const std::size_t waiting = serial->Announce(); waiting > 0) {
+            controller.ComPort1RxChar(waiting);
+            timers_.Sync(Model(), now);
+            return true;
+        }
+    }
     if (!link.HasReport()) {
         reportDue_.reset();
         return false;

@@ -11,6 +11,7 @@
 #include "core/Services.h"
 #include "sim/Device.h"
 #include "sim/InProcessLink.h"
+#include "tests/support/InProcessSerial.h"
 
 namespace qm::test {
 
@@ -89,6 +90,9 @@ public:
     std::size_t reportsDelivered = 0;
     std::size_t timerTicks = 0;
     std::size_t watchdogTicks = 0;
+    // A serial port the rig also serves (set by a test that opens one): bytes it has received
+    // are announced to the controller like reports.
+    InProcessSerial* serial = nullptr;
 
     WindowModel& Model() { return controller.MutableModel(); }
     const Controller& State() const { return controller; }
