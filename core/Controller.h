@@ -16,7 +16,6 @@
 #include "core/CopyTally.h"
 #include "core/DayCopy.h"
 #include "core/DeviceClock.h"
-#include "core/Exchange.h"
 #include "core/Handlers.h"
 #include "core/PartContext.h"
 #include "core/RadioModem.h"
@@ -27,6 +26,7 @@
 #include "link/HidCtl.h"
 #include "link/SerialPortOpener.h"
 #include "protocol/Links.h"
+#include "session/Exchange.h"
 #include "ui/model/WindowModel.h"
 
 namespace qm {

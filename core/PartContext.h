@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
-#include "core/Exchange.h"
 #include "core/Services.h"
 #include "core/States.h"
+#include "session/Exchange.h"
 #include "text/Captions.h"
 #include "text/Messages.h"
 #include "ui/model/WindowCaptions.h"

@@ -4,8 +4,8 @@
 
 #include <deque>
 
-#include "core/ReplyWait.h"
 #include "protocol/SerialFraming.h"
+#include "session/ReplyWait.h"
 #include "tests/support/Frames.h"
 #include "tests/support/Rig.h"
 

@@ -1,10 +1,10 @@
 // What can answer a request, and how long its reply is waited for.
 #include <gtest/gtest.h>
 
-#include "core/Exchange.h"
-#include "core/ReplyWait.h"
 #include "protocol/Answers.h"
 #include "protocol/CommandCode.h"
+#include "session/Exchange.h"
+#include "session/ReplyWait.h"
 
 namespace qm {
 namespace {

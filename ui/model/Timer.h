@@ -2,28 +2,9 @@
 
 #include <cstdint>
 
+#include "session/Timer.h"
+
 namespace qm {
-
-// A window timer as data. The core starts, stops and re-times it; the Qt layer runs a QTimer for
-// it and tests advance virtual time. Every Start() (and every change of interval while running)
-// bumps `generation`, which tells the driver to count the interval again from now. Timers repeat
-// until stopped; the one-shot timers stop themselves in their tick handler.
-struct Timer {
-    int interval = 100;  // ms
-    bool enabled = false;
-    std::uint32_t generation = 0;
-
-    void Start() {
-        enabled = true;
-        ++generation;
-    }
-    void Stop() { enabled = false; }
-    void SetInterval(int ms) {
-        if (ms == interval) return;
-        interval = ms;
-        if (enabled) ++generation;
-    }
-};
 
 enum class TimerId {
     StartTimer,

@@ -1,4 +1,4 @@
-#include "core/ReplyWait.h"
+#include "session/ReplyWait.h"
 
 #include <algorithm>
 #include <cmath>

@@ -10,14 +10,14 @@
 #include <string_view>
 #include <vector>
 
-#include "core/ReplyWait.h"
+#include "session/ReplyWait.h"
 
 #include "protocol/Links.h"
 #include "protocol/PacketBuffer.h"
 #include "protocol/Reply.h"
 #include "protocol/Requests.h"
 #include "protocol/SerialFraming.h"
-#include "ui/model/Timer.h"
+#include "session/Timer.h"
 
 namespace qm {
 

@@ -1,15 +1,15 @@
 // The request/reply exchange: writing requests to the active link, and taking replies in from
 // the HID reader and the serial port.
-#include "core/Exchange.h"
+#include "session/Exchange.h"
 
 #include <algorithm>
 #include <array>
 
-#include "core/Services.h"
 #include "link/ModemText.h"
 #include "link/SerialPortOpener.h"
 #include "protocol/Answers.h"
 #include "protocol/CommandCode.h"
+#include "session/PcClock.h"
 
 namespace qm {
 
