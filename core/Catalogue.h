@@ -60,7 +60,8 @@ private:
     PartContext& ctx_;
     ConnectionSequence& sequence_;
     CopySession& copy_;
-    std::vector<std::string> directoryNames_;
+    // The session's list of the logger's directories.
+    std::vector<std::string>& directoryNames_ = ctx_.session.MutableLogger().directories;
     // Directory names of the listing running; the selector takes them once, at its end.
     std::vector<std::string> listed_;
     std::string DirectoryName_;  // Windows-1251 bytes, as the logger lists it

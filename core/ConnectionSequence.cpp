@@ -26,11 +26,7 @@ void ConnectionSequence::Restart() {
     ctx_.m.GroupBox2.visible = false;
     ctx_.m.pComment.visible = false;
     if (catalogue_) catalogue_->Forget();
-    PathrexDevice_ = false;
-    DeviceTitle_.clear();
-    Version_ = 0;
-    LineValueText_.clear();
-    BatteryRead_ = false;
+    ctx_.session.MutableLogger().Forget();
 }
 
 // A version byte of 0 is a USB modem adapter, not a logger.
@@ -48,23 +44,24 @@ void ConnectionSequence::IdentificationReply() {
         ctx_.x.SendToAdapter(requests::Adapter(C::LinkKindQuery));
         return;
     }
-    Version_ = version;
+    LoggerIdentity id{DeviceType_, version, {}, false};
     m.gbR_Modem.visible = false;
     radio_.StopRadioRepeat();
     m.SysTimer.Stop();
 
     const std::string t = std::to_string(DeviceType_) + "." + std::to_string(version);
     if (radio_.RadioModemLink()) {
-        DeviceTitle_ = "QM-Controller/R-modem [" + t + "]";
+        id.title = "QM-Controller/R-modem [" + t + "]";
     } else if (bt_.BtModemLink()) {
-        DeviceTitle_ = "QM-Controller/BT-modem [" + t + "]";
+        id.title = "QM-Controller/BT-modem [" + t + "]";
     } else if (DeviceType_ == device_type::kPathrex) {
-        DeviceTitle_ = "Pathrex [ " + t + " ]";
-        PathrexDevice_ = true;
+        id.title = "Pathrex [ " + t + " ]";
+        id.keepsRemarks = true;
     } else {
-        DeviceTitle_ = "QM-Controller [ " + t + " ]";
+        id.title = "QM-Controller [ " + t + " ]";
     }
-    m.window.title = DeviceTitle_;
+    m.window.title = id.title;
+    ctx_.session.MutableLogger().identity = std::move(id);
 
     // The read-out gives them back after its first listing; an identification outside it (late,
     // or repeated by the watchdog) leads to no listing and must not take them away.
@@ -117,8 +114,9 @@ std::string ConnectionSequence::LineText(const Reply& r) {
 void ConnectionSequence::LineValueReply() {
     const Reply r = ctx_.CurrentReply();
     LineValue_ = FirstLineWord(r).value_or(0);
-    LineValueText_ = LineText(r);
-    ctx_.m.window.title = DeviceTitle_ + "  Line  [" + LineValueText_ + "]";
+    std::string& line = ctx_.session.MutableLogger().line;
+    line = LineText(r);
+    ctx_.m.window.title = DeviceTitle() + "  Line  [" + line + "]";
 }
 
 // Entries 1..30; loggers from kFirstMultiBlock on hold more, read in blocks by 62.
@@ -142,9 +140,9 @@ void ConnectionSequence::CalibrationBlockReply() {
 
 // During the read-out the root listing follows, after a test measurement the line value.
 void ConnectionSequence::BatteryReply() {
-    BatteryVolts_ = ctx_.CurrentReply().Data(0) / 10.0;
-    BatteryRead_ = true;
-    ShowBattery(ctx_.m, BatteryVolts_, BatteryShown_);
+    const double volts = ctx_.CurrentReply().Data(0) / 10.0;
+    ctx_.session.MutableLogger().batteryVolts = volts;
+    ShowBattery(ctx_.m, volts, BatteryShown_);
     if (InitialSequence_ && catalogue_) catalogue_->ListRoot();
     if (LineQueryPending_) {
         LineQueryPending_ = false;
@@ -154,7 +152,7 @@ void ConnectionSequence::BatteryReply() {
 
 void ConnectionSequence::ClockShown() {
     if (InitialSequence_)
-        ctx_.x.Send(requests::Plain(PathrexDevice_ ? C::ReadRemarks : C::ReadSchedule));
+        ctx_.x.Send(requests::Plain(PathrexDevice() ? C::ReadRemarks : C::ReadSchedule));
     else
         ctx_.m.bSynch.enabled = true;
 }
@@ -167,6 +165,7 @@ void ConnectionSequence::EndInitialSequence() {
     if (!InitialSequence_) return;
     InitialSequence_ = false;
     ctx_.m.Timer3.Start();
+    ctx_.session.Report([](SessionEvents& e) { e.ReadOutEnded(); });
 }
 
 void ConnectionSequence::GiveUp() {
@@ -180,6 +179,7 @@ void ConnectionSequence::GiveUp() {
     FirstListing_ = false;
     for (Button* b : {&m.bTest, &m.bClock, &m.bSynch})
         if (b->visible) b->enabled = true;
+    ctx_.session.Report([](SessionEvents& e) { e.ReadOutEnded(); });
 }
 
 void ConnectionSequence::EnableAfterFirstListing() {
@@ -198,7 +198,7 @@ void ConnectionSequence::ListingRefused() {
 
 void ConnectionSequence::EndOfListing() {
     WindowModel& m = ctx_.m;
-    if (PathrexDevice_)
+    if (PathrexDevice())
         m.pComment.visible = true;
     else
         m.GroupBox2.visible = true;

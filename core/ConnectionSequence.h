@@ -66,15 +66,23 @@ public:
     std::uint8_t DeviceType() const { return DeviceType_; }
     bool ReadingOut() const { return InitialSequence_; }
     bool FirstListing() const { return FirstListing_; }
-    bool PathrexDevice() const { return PathrexDevice_; }
-    const std::string& DeviceTitle() const { return DeviceTitle_; }
+    bool PathrexDevice() const {
+        const auto& id = ctx_.session.Logger().identity;
+        return id && id->keepsRemarks;
+    }
+    // The title the identification gave; empty before it.
+    std::string DeviceTitle() const {
+        const auto& id = ctx_.session.Logger().identity;
+        return id ? id->title : std::string();
+    }
     // What this connection has learnt so far: the version byte of the identification, the
     // battery voltage and the text of the line value (empty until their replies came).
-    std::uint8_t Version() const { return Version_; }
-    std::optional<double> BatteryVolts() const {
-        return BatteryRead_ ? std::optional<double>(BatteryVolts_) : std::nullopt;
+    std::uint8_t Version() const {
+        const auto& id = ctx_.session.Logger().identity;
+        return id ? id->version : 0;
     }
-    const std::string& LineValueText() const { return LineValueText_; }
+    std::optional<double> BatteryVolts() const { return ctx_.session.Logger().batteryVolts; }
+    const std::string& LineValueText() const { return ctx_.session.Logger().line; }
 
     // Text of the line value for the title from a reply to 16.
     static std::string LineText(const Reply& reply);
@@ -89,17 +97,11 @@ private:
     Catalogue* catalogue_ = nullptr;
 
     std::uint8_t DeviceType_ = 0;
-    std::string DeviceTitle_;
-    bool PathrexDevice_ = false;
     bool InitialSequence_ = false;
     bool FirstListing_ = false;
     bool LineQueryPending_ = false;
     std::uint8_t CalBlockIndex_ = 0;
     std::uint16_t LineValue_ = 0;
-    std::string LineValueText_;
-    std::uint8_t Version_ = 0;
-    double BatteryVolts_ = 0;
-    bool BatteryRead_ = false;
     bool BatteryShown_ = false;
 };
 

@@ -11,10 +11,9 @@
 namespace qm {
 
 Controller::Controller(PcClock& clock, OperatorServices& ops)
-    : ops_(ops), ctx_(m_, x_, ops, clock) {
+    : ops_(ops), session_(clock), ctx_(m_, session_, ops) {
     ctx_.runChange = [this](std::string_view name) { RunChange(name); };
     x_.SetWatchdog(&m_.ReplyTimer);
-    x_.SetClock(&clock);
     sequence_.SetCatalogue(catalogue_);
     copy_.SetDayCopy(day_);
     copy_.SetTally(tally_);

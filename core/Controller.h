@@ -26,7 +26,7 @@
 #include "link/HidCtl.h"
 #include "link/SerialPortOpener.h"
 #include "protocol/Links.h"
-#include "session/Exchange.h"
+#include "session/Session.h"
 #include "ui/model/WindowModel.h"
 
 namespace qm {
@@ -47,6 +47,10 @@ public:
     const WindowModel& Model() const { return m_; }
     // Direct access for the view layer and tests that set up a situation.
     WindowModel& MutableModel() { return m_; }
+
+    // The session below the window: the link, what is known of the logger, the events.
+    const Session& LoggerSession() const { return session_; }
+    Session& MutableSession() { return session_; }
 
     // The parts, for tests that look at (or set up) what one of them holds.
     const Exchange& Link() const { return x_; }
@@ -191,7 +195,8 @@ private:
     SerialPortOpener* portOpener_ = nullptr;
     std::function<void()> changed_;
     WindowModel m_;
-    Exchange x_;
+    Session session_;
+    Exchange& x_ = session_.Link();
     PartContext ctx_;
     Handlers handlers_;
     // A click that would send a request while another is awaited: its reply would be taken for

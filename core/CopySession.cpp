@@ -66,6 +66,7 @@ void CopySession::bStopClick() {
 
 void CopySession::FinishStopped() {
     stopRequested_ = false;
+    outcome_ = Outcome::Stopped;
     c_.DataFile.Abandon();
     c_.DataFileOpen = false;
     c_.ListingFiles = false;
@@ -479,6 +480,14 @@ void CopySession::Timer2Timer() {
     if (day_) day_->End();
     stopRequested_ = false;
     progress_.End();
+    if (outcome_ == Outcome::None) return;
+    CopyResult result;
+    result.end = outcome_ == Outcome::Complete  ? CopyResult::End::Done
+                 : outcome_ == Outcome::Stopped ? CopyResult::End::Stopped
+                                                : CopyResult::End::Failed;
+    result.directory = c_.copyDirectory;
+    result.measurements = c_.MeasurementCount;
+    ctx_.session.Report([&](SessionEvents& e) { e.CopyEnded(result); });
 }
 
 // Program end (or an unfinished copy at the finishing step): a file that is not complete is

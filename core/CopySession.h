@@ -56,8 +56,9 @@ public:
     // A copy (or its finishing step) is running.
     bool CopyRunning() const;
     // How the last copy of any kind ended: every file it was to copy is in place (Complete, also
-    // when there was nothing to copy), or it stopped with a message (Failed).
-    enum class Outcome { None, Running, Complete, Failed };
+    // when there was nothing to copy), it stopped with a message (Failed), or the operator
+    // stopped it (Stopped).
+    enum class Outcome { None, Running, Complete, Failed, Stopped };
     Outcome LastOutcome() const { return outcome_; }
     void CopyStarted() { outcome_ = Outcome::Running; }
     void CopyCompleted() { outcome_ = Outcome::Complete; }

@@ -59,6 +59,7 @@ void DeviceClock::ClockReply() {
         clockSets_ = 0;
         ClockJustSet_ = false;
         ctx_.ops.ShowError(ctx_.Text(Msg::ClockNotAccepted, {std::to_string(kMaxClockSets)}));
+        ctx_.session.Report([](SessionEvents& e) { e.ClockNotAccepted(); });
         // The rest of the read-out does not depend on the clock.
         sequence_.ClockShown();
         return;
@@ -85,9 +86,9 @@ void DeviceClock::ShowDeviceClock() {
         // link the middle of the round trip, not its end, is the PC's time of the reading.
         const DateTime pc = DateTime::FromMilliseconds(ctx_.clock.Now().Milliseconds() -
                                                        ctx_.x.SinceFirstSendMs() / 2);
-        lastReading_ = ClockReading{*logger, pc, readings_};
+        ctx_.session.MutableLogger().clock = ClockReading{*logger, pc, readings_};
     } else {
-        lastReading_.reset();
+        ctx_.session.MutableLogger().clock.reset();
     }
     Label& l = ctx_.m.Label2;
     l.caption =
@@ -96,6 +97,7 @@ void DeviceClock::ShowDeviceClock() {
     l.fontColour = ClockJustSet_ ? Colour::Red : Colour::Navy;
     ClockJustSet_ = false;
     ctx_.ArmSysTimer(SysTimerAction::HideClock, 1000);
+    ctx_.session.Report([this](SessionEvents& e) { e.ClockRead(LastReading()); });
 }
 
 }  // namespace qm

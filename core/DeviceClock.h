@@ -12,14 +12,6 @@ namespace qm {
 
 class ConnectionSequence;
 
-// One reading of the logger's clock: what it said, the PC clock when its reply came, and how
-// many readings this run has made up to this one.
-struct ClockReading {
-    DateTime logger;
-    DateTime pc;
-    int number = 0;
-};
-
 // The logger's clock: read it, set it from the PC clock, show it for a second.
 class DeviceClock {
 public:
@@ -39,7 +31,7 @@ public:
     void SetClockRead(bool read) { ClockRead_ = read; }
     // The last reading shown; nothing before the first, or when the logger sent a clock that is
     // no date.
-    const std::optional<ClockReading>& LastReading() const { return lastReading_; }
+    const std::optional<ClockReading>& LastReading() const { return ctx_.session.Logger().clock; }
 
     // Text of the clock label for a device clock reply, e.g. "09:07:03  5. 3.2024".
     static std::string ClockText(int hour, int minute, int second, int day, int month, int year);
@@ -58,7 +50,6 @@ private:
     std::uint16_t ClockDay_ = 0, ClockMonth_ = 0, ClockYear_ = 0, ClockMillisecond_ = 0;
     bool ClockRead_ = false;
     bool ClockJustSet_ = false;
-    std::optional<ClockReading> lastReading_;
     int readings_ = 0;
 };
 

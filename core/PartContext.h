@@ -7,7 +7,7 @@
 
 #include "core/Services.h"
 #include "core/States.h"
-#include "session/Exchange.h"
+#include "session/Session.h"
 #include "text/Captions.h"
 #include "text/Messages.h"
 #include "ui/model/WindowCaptions.h"
@@ -15,16 +15,21 @@
 
 namespace qm {
 
-// What every part of the controller shares: the window model, the exchange with the logger, the
-// operator's services, the PC clock, and the two window-wide helpers every part uses (SysTimer's
-// next action and the busy bar). Everything else a part needs from another is an explicit call.
+// What every part of the controller shares: the window model, the session (the exchange with the
+// logger, what is known of it, its events), the operator's services, the PC clock, and the two
+// window-wide helpers every part uses (SysTimer's next action and the busy bar). Everything else a
+// part needs from another is an explicit call.
 class PartContext {
 public:
-    PartContext(WindowModel& model, Exchange& exchange, OperatorServices& services,
-                PcClock& pcClock)
-        : m(model), x(exchange), ops(services), clock(pcClock) {}
+    PartContext(WindowModel& model, Session& loggerSession, OperatorServices& services)
+        : m(model),
+          session(loggerSession),
+          x(loggerSession.Link()),
+          ops(services),
+          clock(loggerSession.Clock()) {}
 
     WindowModel& m;
+    Session& session;
     Exchange& x;
     OperatorServices& ops;
     PcClock& clock;

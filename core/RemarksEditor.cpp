@@ -17,6 +17,8 @@ void RemarksEditor::RemarksReply() {
 
 void RemarksEditor::RemarksWrittenReply() {
     if (ctx_.CurrentReply().Status() != ReplyStatus::Complete) return;
+    ctx_.session.MutableLogger().remarks = {RemarkToScreen(remarks_.Remark1Buffer),
+                                            RemarkToScreen(remarks_.Remark2Buffer)};
     ctx_.m.pRemark1.fontColour = Colour::Navy;
     ctx_.m.pRemark2.fontColour = Colour::Navy;
 }
@@ -24,6 +26,8 @@ void RemarksEditor::RemarksWrittenReply() {
 void RemarksEditor::ShowRemarks(Colour colour) {
     WindowModel& m = ctx_.m;
     const RemarkLines lines = DecodeRemarks(ctx_.CurrentReply());
+    ctx_.session.MutableLogger().remarks = {RemarkToScreen(lines.first),
+                                            RemarkToScreen(lines.second)};
     ctx_.SetEditText("pRemark1", m.pRemark1, RemarkToScreen(lines.first));
     m.pRemark1.fontColour = colour;
     ctx_.SetEditText("pRemark2", m.pRemark2, RemarkToScreen(lines.second));

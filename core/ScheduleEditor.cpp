@@ -55,6 +55,7 @@ void ScheduleEditor::ShowSchedule(Colour colour) {
         return;
     }
     const DecodedSchedule& d = *decoded.schedule;
+    ctx_.session.MutableLogger().schedule = d;
     // The values captured by bSet belong to the dialog, not to the reply.
     MeasurementSchedule& s = schedule_;
     const DateTime startTime = s.StartTime, startDate = s.StartDate;

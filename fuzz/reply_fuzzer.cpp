@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto phase = static_cast<Phase>(data[0] % kPhaseCount);
     std::mt19937 rng(data[1]);
     {
-        Session s(*box, phase, rng);
+        ProgramRun s(*box, phase, rng);
         Rig& rig = *s.rig;
         Controller& c = rig.controller;
         Oracles oracles(c, box->Data(), rig.link.Written().size());

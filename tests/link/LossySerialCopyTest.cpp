@@ -52,9 +52,9 @@ const char* KindName(Kind kind) {
 }
 
 // One program run against one logger over a fresh pseudo-terminal, in its own start folder.
-class Session {
+class ProgramRun {
 public:
-    explicit Session(const fs::path& start) : start_(start) {
+    explicit ProgramRun(const fs::path& start) : start_(start) {
         sim::LoggerConfig config;
         config.demoShape = sim::DemoStoreShape::Small();
         logger = std::make_unique<sim::VirtualLogger>(config, [this] { return clock.Now(); });
@@ -85,7 +85,7 @@ public:
         c.SetUpFolders(start_);
         c.FormCreate(1024, 768);
     }
-    ~Session() {
+    ~ProgramRun() {
         port.Close();
         notifier.reset();
     }
@@ -209,13 +209,13 @@ protected:
 
     // A new logger, program and line in an empty start folder, connected; for "Новые" the
     // directory has been copied once over the clean line and the logger has measured on.
-    Session& Fresh(Kind kind) {
+    ProgramRun& Fresh(Kind kind) {
         session.reset();
         std::error_code ec;
         fs::remove_all(start, ec);
         fs::create_directories(start);
-        session = std::make_unique<Session>(start);
-        Session& s = *session;
+        session = std::make_unique<ProgramRun>(start);
+        ProgramRun& s = *session;
         EXPECT_TRUE(s.Connect()) << s.line.slave;
         s.MakeLastFileLong();
         if (kind == Kind::New) {
@@ -229,7 +229,7 @@ protected:
 
     // Copies until a copy ends without a message, clicking again after each one that gave up.
     // Returns how many gave up.
-    int CopyUntilDone(Session& s, Kind kind) {
+    int CopyUntilDone(ProgramRun& s, Kind kind) {
         for (int round = 0; round < 8; ++round) {
             s.ops.errors.clear();
             s.Click(kind, round > 0);
@@ -246,7 +246,7 @@ protected:
     }
 
     // The local copy of the directory holds each logger file whole.
-    static void ExpectTheLoggersFiles(const Session& s, const std::string& what) {
+    static void ExpectTheLoggersFiles(const ProgramRun& s, const std::string& what) {
         const auto files = s.DataFiles();
         const std::string dir = Cp1251ToUtf8(s.Directory()) + "/";
         for (const std::string& name : s.logger->Store().FileNames(s.Directory())) {
@@ -257,13 +257,13 @@ protected:
     }
 
     fs::path start;
-    std::unique_ptr<Session> session;
+    std::unique_ptr<ProgramRun> session;
 };
 
 TEST_F(LossySerialCopyTest, EveryKindOfCopyOverALossyLineGivesTheFilesOfACleanOne) {
     int runs = 0, lost = 0, strays = 0, gaveUp = 0;
     for (Kind kind : {Kind::Full, Kind::New, Kind::Day}) {
-        Session& clean = Fresh(kind);
+        ProgramRun& clean = Fresh(kind);
         CopyUntilDone(clean, kind);
         const auto expected = clean.DataFiles();
         ASSERT_FALSE(expected.empty()) << KindName(kind);
@@ -271,7 +271,7 @@ TEST_F(LossySerialCopyTest, EveryKindOfCopyOverALossyLineGivesTheFilesOfACleanOn
 
         for (int percent = 1; percent <= 5; ++percent) {
             for (std::uint32_t seed = 1; seed <= 2; ++seed) {
-                Session& s = Fresh(kind);
+                ProgramRun& s = Fresh(kind);
                 sim::LinkFaults lossy;
                 lossy.lossRate = percent / 100.0;
                 lossy.seed = seed * 104729 + static_cast<std::uint32_t>(percent * 10) +
@@ -300,7 +300,7 @@ TEST_F(LossySerialCopyTest, ALoggerThatStopsAnsweringEndsEachCopyWithItsMessage)
     int cuts = 0;
     for (Kind kind : {Kind::Full, Kind::New, Kind::Day}) {
         for (int cutAfter : {2, 6, 40}) {
-            Session& s = Fresh(kind);
+            ProgramRun& s = Fresh(kind);
             const std::string what =
                 std::string(KindName(kind)) + ", cut after " + std::to_string(cutAfter);
             const auto before = s.DataFiles();
@@ -350,7 +350,7 @@ TEST_F(LossySerialCopyTest, ALoggerThatStopsAnsweringEndsEachCopyWithItsMessage)
 }
 
 TEST_F(LossySerialCopyTest, TheFarEndGoingAwayInACopyEndsItWithItsMessage) {
-    Session& s = Fresh(Kind::Full);
+    ProgramRun& s = Fresh(Kind::Full);
     const auto before = s.DataFiles();
     // The far end goes away in the middle of the copy.
     s.closeAtRequest = s.endpoint->Requests() + 20;

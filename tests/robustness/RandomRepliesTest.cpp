@@ -12,7 +12,7 @@ namespace {
 
 // Feeds `steps` random events: replies under a chosen code, reports from other devices, time
 // passing (timers fire, the logger answers what it is asked while the gate lets it).
-void Shake(Session& s, std::mt19937& rng, int steps, const std::string& where) {
+void Shake(ProgramRun& s, std::mt19937& rng, int steps, const std::string& where) {
     Controller& c = s.rig->controller;
     for (int step = 0; step < steps; ++step) {
         SCOPED_TRACE(where + " step " + std::to_string(step));
@@ -38,7 +38,7 @@ void Shake(Session& s, std::mt19937& rng, int steps, const std::string& where) {
 }
 
 // A clock read-out goes through and is shown.
-void ExpectNormalExchange(Session& s) {
+void ExpectNormalExchange(ProgramRun& s) {
     Controller& c = s.rig->controller;
     s.gate.budget = 1'000'000;
     s.rig->RunUntilIdle(20'000);
@@ -52,7 +52,7 @@ void ExpectNormalExchange(Session& s) {
 }
 
 // The session is where it was meant to be, so that the replies below meet that state.
-void ExpectInPhase(Session& s, Phase phase) {
+void ExpectInPhase(ProgramRun& s, Phase phase) {
     const Controller& st = s.rig->controller;
     switch (phase) {
         case Phase::Initial:
@@ -86,7 +86,7 @@ TEST_P(RandomReplies, NeverCrashNorWriteOutsideDataAndLeaveTheLinkUsable) {
         const std::string where = std::string(PhaseName(phase)) + " seed " + std::to_string(seed);
         SCOPED_TRACE(where);
         Sandbox box;
-        Session s(box, phase, rng);
+        ProgramRun s(box, phase, rng);
         ExpectInPhase(s, phase);
         Shake(s, rng, 300, where);
         EXPECT_EQ(s.box.Changed(), std::vector<std::string>{});

@@ -202,7 +202,7 @@ void FillLogger(StoreDevice& dev) {
     dev.directories[0].files.reserve(8);
 }
 
-Session::Session(Sandbox& sandbox, Phase phase, std::mt19937& rng) : box(sandbox) {
+ProgramRun::ProgramRun(Sandbox& sandbox, Phase phase, std::mt19937& rng) : box(sandbox) {
     FillLogger(dev);
     sim::Device* device = &gate;
     if (phase == Phase::BtText) {

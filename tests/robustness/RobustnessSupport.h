@@ -102,8 +102,8 @@ void FillLogger(StoreDevice& dev);
 
 // One program run in the sandbox's start folder, brought into a phase (random choices drawn
 // from rng); the sandbox snapshot is taken at the end.
-struct Session {
-    Session(Sandbox& box, Phase phase, std::mt19937& rng);
+struct ProgramRun {
+    ProgramRun(Sandbox& box, Phase phase, std::mt19937& rng);
     Sandbox& box;
     StoreDevice dev;
     Gate gate{dev};
