@@ -289,9 +289,9 @@ const std::array<MessageRow, kMessageCount> kMessageTable = {{
     {M::InternalError, "Внутренняя ошибка программы: {1}", "Internal error: {1}"},
 }};
 
-std::string Message(Msg id, bool english, std::initializer_list<std::string_view> args) {
+std::string Message(Msg id, Language language, std::initializer_list<std::string_view> args) {
     const MessageRow& row = kMessageTable[static_cast<std::size_t>(id)];
-    const std::string_view text = english ? row.english : row.russian;
+    const std::string_view text = language == Language::English ? row.english : row.russian;
     std::string out;
     out.reserve(text.size() + 32);
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -336,19 +336,27 @@ constexpr ReasonRow kReasons[] = {
 
 }  // namespace
 
-std::string SystemReason(std::error_code ec, bool english) {
-    if (!ec) return Message(M::ReasonNone, english);
-    if (english) return ec.message();
+std::string SystemReason(std::error_code ec, Language language) {
+    if (!ec) return Message(M::ReasonNone, language);
+    if (language == Language::English) return ec.message();
     // A platform code (a Windows error number, say) is compared through its portable condition.
     for (const ReasonRow& r : kReasons)
-        if (ec == r.code) return Message(r.text, english);
-    return Message(M::ReasonOther, english, {std::to_string(ec.value())});
+        if (ec == r.code) return Message(r.text, language);
+    return Message(M::ReasonOther, language, {std::to_string(ec.value())});
+}
+
+std::string SystemReason(int errnoValue, Language language) {
+    return SystemReason(
+        errnoValue != 0 ? std::error_code(errnoValue, std::generic_category()) : std::error_code(),
+        language);
+}
+
+std::string Message(Msg id, bool english, std::initializer_list<std::string_view> args) {
+    return Message(id, LanguageOf(english), args);
 }
 
 std::string SystemReason(int errnoValue, bool english) {
-    return SystemReason(
-        errnoValue != 0 ? std::error_code(errnoValue, std::generic_category()) : std::error_code(),
-        english);
+    return SystemReason(errnoValue, LanguageOf(english));
 }
 
 }  // namespace qm

@@ -98,12 +98,12 @@ TEST(Language, EveryRowNamesAControlOfItsWindow) {
 }
 
 TEST(Language, RunTimeMessagesFollowTheLanguage) {
-    EXPECT_EQ(MeasurementsCaption(false), "Измерений: ");
-    EXPECT_EQ(MeasurementsCaption(true), "Measurements: ");
-    EXPECT_EQ(NoDataCaption(false), "Нет данных");
-    EXPECT_EQ(NoDataCaption(true), "No data");
-    EXPECT_EQ(DeleteConfirmationText(false), "Вы уверены?");
-    EXPECT_EQ(DeleteConfirmationText(true), "Are You sure?");
+    EXPECT_EQ(MeasurementsCaption(Language::Russian), "Измерений: ");
+    EXPECT_EQ(MeasurementsCaption(Language::English), "Measurements: ");
+    EXPECT_EQ(NoDataCaption(Language::Russian), "Нет данных");
+    EXPECT_EQ(NoDataCaption(Language::English), "No data");
+    EXPECT_EQ(DeleteConfirmationText(Language::Russian), "Вы уверены?");
+    EXPECT_EQ(DeleteConfirmationText(Language::English), "Are You sure?");
 }
 
 // ---- Run-time messages ----------------------------------------------------------------------
@@ -165,22 +165,26 @@ TEST(Messages, EveryRowHasBothLanguagesWithTheSameParameters) {
 }
 
 TEST(Messages, ParametersAreFilledInTheirPlaces) {
-    EXPECT_EQ(Message(Msg::DeviceListLinesLeftOut, false, {"9", "10"}), "строки с 9 по 10");
-    EXPECT_EQ(Message(Msg::DeviceListLinesLeftOut, true, {"9", "10"}), "lines 9 to 10");
+    EXPECT_EQ(Message(Msg::DeviceListLinesLeftOut, Language::Russian, {"9", "10"}),
+              "строки с 9 по 10");
+    EXPECT_EQ(Message(Msg::DeviceListLinesLeftOut, Language::English, {"9", "10"}),
+              "lines 9 to 10");
     // A parameter that holds braces is taken as it is.
-    EXPECT_EQ(Message(Msg::FileOpen, true, {"{2}", "x"}), "Cannot open \"{2}\": x");
+    EXPECT_EQ(Message(Msg::FileOpen, Language::English, {"{2}", "x"}), "Cannot open \"{2}\": x");
     // Missing parameters are left empty rather than read past the list.
-    EXPECT_EQ(Message(Msg::CorrectionLimited, false, {"1"}), "показание 1:  записывается как ");
+    EXPECT_EQ(Message(Msg::CorrectionLimited, Language::Russian, {"1"}),
+              "показание 1:  записывается как ");
 }
 
 TEST(Messages, SystemReasonsAreWordedInTheLanguageChosen) {
     const auto noEntry = std::make_error_code(std::errc::no_such_file_or_directory);
-    EXPECT_EQ(SystemReason(noEntry, false), "нет такого файла или папки");
-    EXPECT_EQ(SystemReason(noEntry, true), noEntry.message());
-    EXPECT_EQ(SystemReason(std::error_code(), false), "система не сообщила причину");
+    EXPECT_EQ(SystemReason(noEntry, Language::Russian), "нет такого файла или папки");
+    EXPECT_EQ(SystemReason(noEntry, Language::English), noEntry.message());
+    EXPECT_EQ(SystemReason(std::error_code(), Language::Russian), "система не сообщила причину");
     // A reason without a Russian wording of its own still names the number, not English words.
     const auto rare = std::make_error_code(std::errc::protocol_error);
-    EXPECT_EQ(SystemReason(rare, false), "системная ошибка " + std::to_string(rare.value()));
+    EXPECT_EQ(SystemReason(rare, Language::Russian),
+              "системная ошибка " + std::to_string(rare.value()));
 }
 
 TEST(Messages, ALocalFileErrorIsToldInBothLanguages) {
@@ -190,14 +194,16 @@ TEST(Messages, ALocalFileErrorIsToldInBothLanguages) {
         FAIL() << "read a record that is not there";
     } catch (const FileError& e) {
         const std::string path = PathText(missing / "Temp.bin");
-        EXPECT_EQ(e.Text(false), "Не удалось открыть «" + path + "»: нет такого файла или папки");
-        EXPECT_EQ(e.Text(true), std::string(e.what()));
-        EXPECT_EQ(e.Text(true).rfind("Cannot open \"" + path + "\": ", 0), 0u) << e.Text(true);
+        EXPECT_EQ(e.Text(Language::Russian),
+                  "Не удалось открыть «" + path + "»: нет такого файла или папки");
+        EXPECT_EQ(e.Text(Language::English), std::string(e.what()));
+        EXPECT_EQ(e.Text(Language::English).rfind("Cannot open \"" + path + "\": ", 0), 0u)
+            << e.Text(Language::English);
     }
     const auto refused = RefusedLocalName("a?b");
     ASSERT_TRUE(refused);
-    EXPECT_EQ(refused->Text(false), "в имени есть символ ?");
-    EXPECT_EQ(refused->Text(true), "the name holds the character ?");
+    EXPECT_EQ(refused->Text(Language::Russian), "в имени есть символ ?");
+    EXPECT_EQ(refused->Text(Language::English), "the name holds the character ?");
 }
 
 TEST(Messages, AReadOutMessageFollowsTheLanguageMenu) {
@@ -215,9 +221,11 @@ TEST(Messages, AReadOutMessageFollowsTheLanguageMenu) {
         rig.controller.Click("bAllData");
     }
     ASSERT_EQ(rig.ops.errors.size(), 2u);
-    EXPECT_EQ(rig.ops.errors[0], Message(Msg::DirectoryTooLongNotCopied, false, {name}));
+    EXPECT_EQ(rig.ops.errors[0],
+              Message(Msg::DirectoryTooLongNotCopied, Language::Russian, {name}));
     EXPECT_NE(rig.ops.errors[0].find("ничего не скопировано"), std::string::npos);
-    EXPECT_EQ(rig.ops.errors[1], Message(Msg::DirectoryTooLongNotCopied, true, {name}));
+    EXPECT_EQ(rig.ops.errors[1],
+              Message(Msg::DirectoryTooLongNotCopied, Language::English, {name}));
 }
 
 }  // namespace
