@@ -83,6 +83,22 @@ enum class Msg {
     AfterNeedsMilliseconds,
     ViewerNotBuilt,
     ScreenshotNotWritten,
+    // The viewer of copied data.
+    ViewerTitle,
+    ViewerFolder,
+    ViewerBrowse,
+    ViewerSensors,
+    ViewerSensor,
+    ViewerSensorNumber,  // {1} the number
+    ViewerUnit,          // the same in both languages
+    ViewerSummary,       // {1} measurements, {2} sensors, {3} the first and {4} the last time
+    ViewerNoData,
+    ViewerIssues,  // {1} lines
+    ViewerProfileHint,
+    ViewerExportCsv,
+    ViewerExportXlsx,
+    ViewerError,
+    ViewerExported,  // {1} the file
     // Runs from the command line, without the window.
     CliNeedsLink,
     CliPortAndUsb,
