@@ -38,11 +38,15 @@ Msg FailureText(SerialFailure failure) {
 
 }  // namespace
 
-std::string SerialErrorText(SerialFailure failure, int systemError, bool english) {
-    std::string text = Message(FailureText(failure), english);
+std::string SerialErrorText(SerialFailure failure, int systemError, Language language) {
+    std::string text = Message(FailureText(failure), language);
     if (systemError > 0)
-        text += Message(Msg::SerialErrorSuffix, english, {std::to_string(systemError)});
+        text += Message(Msg::SerialErrorSuffix, language, {std::to_string(systemError)});
     return text;
+}
+
+std::string SerialErrorText(SerialFailure failure, int systemError, bool english) {
+    return SerialErrorText(failure, systemError, LanguageOf(english));
 }
 
 SerialPortError SerialFailed(SerialFailure failure, int systemError) {

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "protocol/Links.h"
+#include "text/Language.h"
 
 namespace qm {
 
@@ -30,7 +31,10 @@ std::string SerialPortName(int portNumber, std::string_view device,
 
 // The text of a serial port error in the chosen language: what failed, and the system's error
 // number when it gave one.
-std::string SerialErrorText(SerialFailure failure, int systemError = 0, bool english = true);
+std::string SerialErrorText(SerialFailure failure, int systemError = 0,
+                            Language language = Language::English);
+// For callers not yet passing a Language.
+std::string SerialErrorText(SerialFailure failure, int systemError, bool english);
 // The error to raise for a failed port operation.
 SerialPortError SerialFailed(SerialFailure failure, int systemError = 0);
 

@@ -37,8 +37,12 @@ void SplitRunEnd(const DateTime& time, const DateTime& date, std::uint16_t& minu
 
 }  // namespace
 
+std::string ScheduleFault::Text(Language language) const {
+    return Message(Msg::ScheduleInvalid, language, {Message(field, language), value});
+}
+
 std::string ScheduleFault::Text(bool english) const {
-    return Message(Msg::ScheduleInvalid, english, {Message(field, english), value});
+    return Text(LanguageOf(english));
 }
 
 ScheduleDecodeResult DecodeSchedule(const Reply& r) {

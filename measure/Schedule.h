@@ -32,6 +32,8 @@ struct ScheduleFault {
     Msg field;          // which one: Msg::ScheduleStartTime .. Msg::ScheduleStopDate
     std::string value;  // as the logger sent it, e.g. "25:61" or "31.2.2024"
     // The operator's message naming the field.
+    std::string Text(Language language) const;
+    // For callers not yet passing a Language.
     std::string Text(bool english) const;
 };
 

@@ -380,7 +380,8 @@ DataSet ReadDataSet(const fs::path& folderOrFile) {
     return set;
 }
 
-std::string IssueText(const ReadIssue& issue, bool english) {
+std::string IssueText(const ReadIssue& issue, Language language) {
+    const bool english = language == Language::English;
     std::string_view what;
     switch (issue.problem) {
         case ReadProblem::BadHeader:
@@ -433,6 +434,10 @@ std::string IssueText(const ReadIssue& issue, bool english) {
     if (!text.empty()) text += ' ';
     text += what;
     return text;
+}
+
+std::string IssueText(const ReadIssue& issue, bool english) {
+    return IssueText(issue, LanguageOf(english));
 }
 
 }  // namespace qm

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "protocol/DateTime.h"
+#include "text/Language.h"
 
 namespace qm {
 
@@ -49,6 +50,8 @@ struct ReadIssue {
 };
 
 // One line of text for an issue: "2024_3.dat:17: ...", in either language (UTF-8).
+std::string IssueText(const ReadIssue& issue, Language language);
+// For callers not yet passing a Language.
 std::string IssueText(const ReadIssue& issue, bool english);
 
 struct DataSet {

@@ -93,17 +93,26 @@ bool IsValueLine(std::string_view line) {
 }  // namespace
 
 FileError::FileError(Msg what, fs::path path, std::error_code reason)
-    : std::runtime_error(Message(what, true, {PathText(path), SystemReason(reason, true)})),
+    : std::runtime_error(Message(what, Language::English,
+                                 {PathText(path), SystemReason(reason, Language::English)})),
       what_(what),
       path_(std::move(path)),
       reason_(reason) {}
 
+std::string FileError::Text(Language language) const {
+    return Message(what_, language, {PathText(path_), SystemReason(reason_, language)});
+}
+
 std::string FileError::Text(bool english) const {
-    return Message(what_, english, {PathText(path_), SystemReason(reason_, english)});
+    return Text(LanguageOf(english));
+}
+
+std::string RefusedName::Text(Language language) const {
+    return Message(reason, language, {std::string(1, character)});
 }
 
 std::string RefusedName::Text(bool english) const {
-    return Message(reason, english, {std::string(1, character)});
+    return Text(LanguageOf(english));
 }
 
 std::string PathText(const fs::path& path) {

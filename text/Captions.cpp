@@ -53,20 +53,36 @@ const std::array<CaptionRow, 40> kCaptionTable = {{
     {MW, "bStop", "Стоп", "Stop"},
 }};
 
+std::string_view MeasurementsCaption(Language language) {
+    return language == Language::English ? "Measurements: " : "Измерений: ";
+}
+
+std::string_view NoDataCaption(Language language) {
+    return language == Language::English ? "No data" : "Нет данных";
+}
+
+std::string_view DataOnDiskCaption(Language language) {
+    return language == Language::English ? "Data on disk" : "Данные на диске";
+}
+
+std::string_view DeleteConfirmationText(Language language) {
+    return language == Language::English ? "Are You sure?" : "Вы уверены?";
+}
+
 std::string_view MeasurementsCaption(bool english) {
-    return english ? "Measurements: " : "Измерений: ";
+    return MeasurementsCaption(LanguageOf(english));
 }
 
 std::string_view NoDataCaption(bool english) {
-    return english ? "No data" : "Нет данных";
+    return NoDataCaption(LanguageOf(english));
 }
 
 std::string_view DataOnDiskCaption(bool english) {
-    return english ? "Data on disk" : "Данные на диске";
+    return DataOnDiskCaption(LanguageOf(english));
 }
 
 std::string_view DeleteConfirmationText(bool english) {
-    return english ? "Are You sure?" : "Вы уверены?";
+    return DeleteConfirmationText(LanguageOf(english));
 }
 
 }  // namespace qm

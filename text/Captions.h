@@ -3,10 +3,9 @@
 #include <array>
 #include <string_view>
 
-namespace qm {
+#include "text/Language.h"
 
-// The two caption languages. Russian is the design language and the one every start shows.
-enum class Language { Russian, English };
+namespace qm {
 
 // Which window a caption belongs to.
 enum class CaptionOwner { MainWindow, ParametersDialog };
@@ -29,12 +28,18 @@ extern const std::array<CaptionRow, 40> kCaptionTable;
 
 // Run-time texts that follow the language, so that every feature words them from one place.
 // The caption before the number of measurements copied, e.g. "Measurements: 12".
-std::string_view MeasurementsCaption(bool english);
+std::string_view MeasurementsCaption(Language language);
 // The caption shown when a copy found no measurement.
-std::string_view NoDataCaption(bool english);
+std::string_view NoDataCaption(Language language);
 // The question before a directory on the logger is deleted.
-std::string_view DeleteConfirmationText(bool english);
+std::string_view DeleteConfirmationText(Language language);
 // The context-menu item that opens the viewer of the copied data.
+std::string_view DataOnDiskCaption(Language language);
+
+// For callers not yet passing a Language.
+std::string_view MeasurementsCaption(bool english);
+std::string_view NoDataCaption(bool english);
+std::string_view DeleteConfirmationText(bool english);
 std::string_view DataOnDiskCaption(bool english);
 
 }  // namespace qm

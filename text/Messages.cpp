@@ -155,6 +155,24 @@ const std::array<MessageRow, kMessageCount> kMessageTable = {{
      "This build of the program has no data viewer"},
     {M::ScreenshotNotWritten, "Не удалось записать снимок окна в «{1}»",
      "Cannot write the screenshot to \"{1}\""},
+
+    {M::ViewerTitle, "Данные на диске", "Data on disk"},
+    {M::ViewerFolder, "Папка:", "Folder:"},
+    {M::ViewerBrowse, "Обзор…", "Browse…"},
+    {M::ViewerSensors, "Датчики", "Sensors"},
+    {M::ViewerSensor, "Датчик", "Sensor"},
+    {M::ViewerSensorNumber, "Датчик {1}", "Sensor {1}"},
+    {M::ViewerUnit, "°C", "°C"},
+    {M::ViewerSummary, "Измерений: {1}, датчиков: {2}, {3} – {4}",
+     "Measurements: {1}, sensors: {2}, {3} – {4}"},
+    {M::ViewerNoData, "Нет данных", "No data"},
+    {M::ViewerIssues, "Пропущено или повреждено строк: {1}", "Lines skipped or damaged: {1}"},
+    {M::ViewerProfileHint, "Профиль: щёлкните по карте", "Profile: click the map"},
+    {M::ViewerExportCsv, "Экспорт CSV…", "Export CSV…"},
+    {M::ViewerExportXlsx, "Экспорт XLSX…", "Export XLSX…"},
+    {M::ViewerError, "Ошибка", "Error"},
+    {M::ViewerExported, "Записан: {1}", "Written: {1}"},
+
     {M::CliNeedsLink, "Укажите, где логгер: --port УСТРОЙСТВО или --usb",
      "Say where the logger is: --port DEVICE or --usb"},
     {M::CliPortAndUsb, "--port и --usb исключают друг друга",
@@ -289,9 +307,9 @@ const std::array<MessageRow, kMessageCount> kMessageTable = {{
     {M::InternalError, "Внутренняя ошибка программы: {1}", "Internal error: {1}"},
 }};
 
-std::string Message(Msg id, bool english, std::initializer_list<std::string_view> args) {
+std::string Message(Msg id, Language language, std::initializer_list<std::string_view> args) {
     const MessageRow& row = kMessageTable[static_cast<std::size_t>(id)];
-    const std::string_view text = english ? row.english : row.russian;
+    const std::string_view text = language == Language::English ? row.english : row.russian;
     std::string out;
     out.reserve(text.size() + 32);
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -336,19 +354,27 @@ constexpr ReasonRow kReasons[] = {
 
 }  // namespace
 
-std::string SystemReason(std::error_code ec, bool english) {
-    if (!ec) return Message(M::ReasonNone, english);
-    if (english) return ec.message();
+std::string SystemReason(std::error_code ec, Language language) {
+    if (!ec) return Message(M::ReasonNone, language);
+    if (language == Language::English) return ec.message();
     // A platform code (a Windows error number, say) is compared through its portable condition.
     for (const ReasonRow& r : kReasons)
-        if (ec == r.code) return Message(r.text, english);
-    return Message(M::ReasonOther, english, {std::to_string(ec.value())});
+        if (ec == r.code) return Message(r.text, language);
+    return Message(M::ReasonOther, language, {std::to_string(ec.value())});
+}
+
+std::string SystemReason(int errnoValue, Language language) {
+    return SystemReason(
+        errnoValue != 0 ? std::error_code(errnoValue, std::generic_category()) : std::error_code(),
+        language);
+}
+
+std::string Message(Msg id, bool english, std::initializer_list<std::string_view> args) {
+    return Message(id, LanguageOf(english), args);
 }
 
 std::string SystemReason(int errnoValue, bool english) {
-    return SystemReason(
-        errnoValue != 0 ? std::error_code(errnoValue, std::generic_category()) : std::error_code(),
-        english);
+    return SystemReason(errnoValue, LanguageOf(english));
 }
 
 }  // namespace qm

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "text/Language.h"
+
 namespace qm {
 
 // Every text the program shows in a message box or a run-time caption, beyond the window's
@@ -81,6 +83,22 @@ enum class Msg {
     AfterNeedsMilliseconds,
     ViewerNotBuilt,
     ScreenshotNotWritten,
+    // The viewer of copied data.
+    ViewerTitle,
+    ViewerFolder,
+    ViewerBrowse,
+    ViewerSensors,
+    ViewerSensor,
+    ViewerSensorNumber,  // {1} the number
+    ViewerUnit,          // the same in both languages
+    ViewerSummary,       // {1} measurements, {2} sensors, {3} the first and {4} the last time
+    ViewerNoData,
+    ViewerIssues,  // {1} lines
+    ViewerProfileHint,
+    ViewerExportCsv,
+    ViewerExportXlsx,
+    ViewerError,
+    ViewerExported,  // {1} the file
     // Runs from the command line, without the window.
     CliNeedsLink,
     CliPortAndUsb,
@@ -183,11 +201,15 @@ inline constexpr std::size_t kMessageCount = static_cast<std::size_t>(Msg::Inter
 extern const std::array<MessageRow, kMessageCount> kMessageTable;
 
 // The text of `id` in the chosen language with its parameters filled in.
-std::string Message(Msg id, bool english, std::initializer_list<std::string_view> args = {});
+std::string Message(Msg id, Language language, std::initializer_list<std::string_view> args = {});
 
 // The operating system's reason for a failure, in the chosen language: the system's own words
 // in English, a Russian wording of the common reasons (and the number otherwise) in Russian.
-std::string SystemReason(std::error_code ec, bool english);
+std::string SystemReason(std::error_code ec, Language language);
+std::string SystemReason(int errnoValue, Language language);
+
+// For callers not yet passing a Language.
+std::string Message(Msg id, bool english, std::initializer_list<std::string_view> args = {});
 std::string SystemReason(int errnoValue, bool english);
 
 }  // namespace qm

@@ -213,7 +213,7 @@ TEST(SerialPortName, NumbersAndDevices) {
     EXPECT_EQ(SerialPortName(3, "/dev/rfcomm0", true), "/dev/rfcomm0");
     EXPECT_EQ(SerialErrorText(SerialFailure::Write, 31), "WriteFile function failed (Error: 31)");
     EXPECT_EQ(SerialErrorText(SerialFailure::NotOpen), "Port Not Open");
-    EXPECT_EQ(SerialErrorText(SerialFailure::Write, 31, false),
+    EXPECT_EQ(SerialErrorText(SerialFailure::Write, 31, Language::Russian),
               "Не удалось записать в порт (ошибка 31)");
 }
 

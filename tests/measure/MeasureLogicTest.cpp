@@ -36,7 +36,7 @@ DateTime At(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
 TEST(ScheduleWire, ReplyDecodesIntoFieldsAndEditorValues) {
     const ReplyBytes r{14, 248, 30, 14, 5, 3, 26, 0, 18, 6, 3, 26, 15, 0, 0};
     const auto result = DecodeSchedule(r.View());
-    ASSERT_TRUE(result.schedule) << result.fault->Text(true);
+    ASSERT_TRUE(result.schedule) << result.fault->Text(Language::English);
     const DecodedSchedule& d = *result.schedule;
     EXPECT_EQ(d.startTime, *DateTime::FromTime(14, 30));
     EXPECT_EQ(d.startDate, At(2026, 3, 5));
@@ -63,10 +63,10 @@ TEST(ScheduleWire, InvalidFieldIsNamedAndNothingIsDecoded) {
     EXPECT_FALSE(result.schedule);
     ASSERT_TRUE(result.fault);
     EXPECT_EQ(result.fault->field, Msg::ScheduleStopDate);
-    EXPECT_EQ(result.fault->Text(true),
+    EXPECT_EQ(result.fault->Text(Language::English),
               "The logger sent an invalid stop date in its measurement schedule (31.4.2026); the "
               "schedule shown is incomplete.");
-    EXPECT_EQ(result.fault->Text(false),
+    EXPECT_EQ(result.fault->Text(Language::Russian),
               "Логгер прислал в расписании измерений неверное значение: дата окончания "
               "(31.4.2026); расписание показано не полностью.");
 

@@ -98,12 +98,12 @@ TEST(Language, EveryRowNamesAControlOfItsWindow) {
 }
 
 TEST(Language, RunTimeMessagesFollowTheLanguage) {
-    EXPECT_EQ(MeasurementsCaption(false), "Измерений: ");
-    EXPECT_EQ(MeasurementsCaption(true), "Measurements: ");
-    EXPECT_EQ(NoDataCaption(false), "Нет данных");
-    EXPECT_EQ(NoDataCaption(true), "No data");
-    EXPECT_EQ(DeleteConfirmationText(false), "Вы уверены?");
-    EXPECT_EQ(DeleteConfirmationText(true), "Are You sure?");
+    EXPECT_EQ(MeasurementsCaption(Language::Russian), "Измерений: ");
+    EXPECT_EQ(MeasurementsCaption(Language::English), "Measurements: ");
+    EXPECT_EQ(NoDataCaption(Language::Russian), "Нет данных");
+    EXPECT_EQ(NoDataCaption(Language::English), "No data");
+    EXPECT_EQ(DeleteConfirmationText(Language::Russian), "Вы уверены?");
+    EXPECT_EQ(DeleteConfirmationText(Language::English), "Are You sure?");
 }
 
 // ---- Run-time messages ----------------------------------------------------------------------
@@ -148,39 +148,86 @@ std::set<char> Placeholders(std::string_view text) {
 TEST(Messages, EveryRowHasBothLanguagesWithTheSameParameters) {
     // Names the Russian texts may carry as they are: files, systems and their pieces.
     const std::set<std::string> names = {
-        "Device", "txt",     "Temp", "bin", "DATA", "README",    "udev", "hidraw",
-        "Linux",  "Windows", "USB",  "COM", "XLSX", "Bluetooth", "ru",   "en"};
+        "Device",  "txt", "Temp", "bin",  "DATA",      "README", "udev", "hidraw", "Linux",
+        "Windows", "USB", "COM",  "XLSX", "Bluetooth", "ru",     "en",   "CSV"};
     for (std::size_t i = 0; i < kMessageTable.size(); ++i) {
         const MessageRow& row = kMessageTable[i];
         EXPECT_EQ(static_cast<std::size_t>(row.id), i) << "row out of place: " << row.english;
         EXPECT_FALSE(row.russian.empty());
         EXPECT_FALSE(row.english.empty());
+        EXPECT_EQ(Placeholders(row.russian), Placeholders(row.english)) << row.english;
+        // A unit symbol reads the same in both languages.
+        if (row.id == Msg::ViewerUnit) continue;
         EXPECT_NE(row.russian, row.english);
         EXPECT_TRUE(HasCyrillic(row.russian)) << row.russian;
         EXPECT_FALSE(HasCyrillic(row.english)) << row.english;
         for (const std::string& w : LatinWords(row.russian))
             EXPECT_TRUE(names.contains(w)) << "\"" << w << "\" in: " << row.russian;
-        EXPECT_EQ(Placeholders(row.russian), Placeholders(row.english)) << row.english;
     }
 }
 
+// Message() fills only {1}..{9}: a brace of any other kind, or a Qt-style %1, would reach the
+// operator as it is; a gap in the numbering means a parameter that is never shown.
+TEST(Messages, PlaceholdersAreWellFormedAndNumberedFromOne) {
+    for (const MessageRow& row : kMessageTable) {
+        for (const std::string_view text : {row.russian, row.english}) {
+            for (std::size_t i = 0; i < text.size(); ++i) {
+                if (text[i] == '{') {
+                    EXPECT_TRUE(i + 2 < text.size() && text[i + 1] >= '1' && text[i + 1] <= '9' &&
+                                text[i + 2] == '}')
+                        << text;
+                } else if (text[i] == '%') {
+                    EXPECT_FALSE(i + 1 < text.size() && text[i + 1] >= '0' && text[i + 1] <= '9')
+                        << text;
+                }
+            }
+            const std::set<char> marks = Placeholders(text);
+            char expected = '1';
+            for (const char mark : marks) EXPECT_EQ(mark, expected++) << text;
+        }
+    }
+}
+
+TEST(Messages, TheViewerWordsItsTextsAsItAlwaysHas) {
+    EXPECT_EQ(Message(Msg::ViewerSummary, Language::English, {"12", "3", "t1", "t2"}),
+              "Measurements: 12, sensors: 3, t1 – t2");
+    EXPECT_EQ(Message(Msg::ViewerSummary, Language::Russian, {"12", "3", "t1", "t2"}),
+              "Измерений: 12, датчиков: 3, t1 – t2");
+    EXPECT_EQ(Message(Msg::ViewerSensorNumber, Language::English, {"7"}), "Sensor 7");
+    EXPECT_EQ(Message(Msg::ViewerSensorNumber, Language::Russian, {"7"}), "Датчик 7");
+    EXPECT_EQ(Message(Msg::ViewerIssues, Language::Russian, {"2"}),
+              "Пропущено или повреждено строк: 2");
+    EXPECT_EQ(Message(Msg::ViewerExported, Language::English, {"/tmp/a%1.csv"}),
+              "Written: /tmp/a%1.csv");
+    EXPECT_EQ(Message(Msg::ViewerExportXlsx, Language::Russian), "Экспорт XLSX…");
+    EXPECT_EQ(Message(Msg::ViewerUnit, Language::Russian), "°C");
+    EXPECT_EQ(Message(Msg::ViewerTitle, Language::English), DataOnDiskCaption(Language::English));
+}
+
 TEST(Messages, ParametersAreFilledInTheirPlaces) {
-    EXPECT_EQ(Message(Msg::DeviceListLinesLeftOut, false, {"9", "10"}), "строки с 9 по 10");
-    EXPECT_EQ(Message(Msg::DeviceListLinesLeftOut, true, {"9", "10"}), "lines 9 to 10");
+    // The form for callers still passing a yes/no "English" picks the same column.
+    EXPECT_EQ(Message(Msg::LinkSerial, true, {"COM3"}), "through the serial port COM3");
+    EXPECT_EQ(Message(Msg::LinkSerial, false, {"COM3"}), "через последовательный порт COM3");
+    EXPECT_EQ(Message(Msg::DeviceListLinesLeftOut, Language::Russian, {"9", "10"}),
+              "строки с 9 по 10");
+    EXPECT_EQ(Message(Msg::DeviceListLinesLeftOut, Language::English, {"9", "10"}),
+              "lines 9 to 10");
     // A parameter that holds braces is taken as it is.
-    EXPECT_EQ(Message(Msg::FileOpen, true, {"{2}", "x"}), "Cannot open \"{2}\": x");
+    EXPECT_EQ(Message(Msg::FileOpen, Language::English, {"{2}", "x"}), "Cannot open \"{2}\": x");
     // Missing parameters are left empty rather than read past the list.
-    EXPECT_EQ(Message(Msg::CorrectionLimited, false, {"1"}), "показание 1:  записывается как ");
+    EXPECT_EQ(Message(Msg::CorrectionLimited, Language::Russian, {"1"}),
+              "показание 1:  записывается как ");
 }
 
 TEST(Messages, SystemReasonsAreWordedInTheLanguageChosen) {
     const auto noEntry = std::make_error_code(std::errc::no_such_file_or_directory);
-    EXPECT_EQ(SystemReason(noEntry, false), "нет такого файла или папки");
-    EXPECT_EQ(SystemReason(noEntry, true), noEntry.message());
-    EXPECT_EQ(SystemReason(std::error_code(), false), "система не сообщила причину");
+    EXPECT_EQ(SystemReason(noEntry, Language::Russian), "нет такого файла или папки");
+    EXPECT_EQ(SystemReason(noEntry, Language::English), noEntry.message());
+    EXPECT_EQ(SystemReason(std::error_code(), Language::Russian), "система не сообщила причину");
     // A reason without a Russian wording of its own still names the number, not English words.
     const auto rare = std::make_error_code(std::errc::protocol_error);
-    EXPECT_EQ(SystemReason(rare, false), "системная ошибка " + std::to_string(rare.value()));
+    EXPECT_EQ(SystemReason(rare, Language::Russian),
+              "системная ошибка " + std::to_string(rare.value()));
 }
 
 TEST(Messages, ALocalFileErrorIsToldInBothLanguages) {
@@ -190,14 +237,16 @@ TEST(Messages, ALocalFileErrorIsToldInBothLanguages) {
         FAIL() << "read a record that is not there";
     } catch (const FileError& e) {
         const std::string path = PathText(missing / "Temp.bin");
-        EXPECT_EQ(e.Text(false), "Не удалось открыть «" + path + "»: нет такого файла или папки");
-        EXPECT_EQ(e.Text(true), std::string(e.what()));
-        EXPECT_EQ(e.Text(true).rfind("Cannot open \"" + path + "\": ", 0), 0u) << e.Text(true);
+        EXPECT_EQ(e.Text(Language::Russian),
+                  "Не удалось открыть «" + path + "»: нет такого файла или папки");
+        EXPECT_EQ(e.Text(Language::English), std::string(e.what()));
+        EXPECT_EQ(e.Text(Language::English).rfind("Cannot open \"" + path + "\": ", 0), 0u)
+            << e.Text(Language::English);
     }
     const auto refused = RefusedLocalName("a?b");
     ASSERT_TRUE(refused);
-    EXPECT_EQ(refused->Text(false), "в имени есть символ ?");
-    EXPECT_EQ(refused->Text(true), "the name holds the character ?");
+    EXPECT_EQ(refused->Text(Language::Russian), "в имени есть символ ?");
+    EXPECT_EQ(refused->Text(Language::English), "the name holds the character ?");
 }
 
 TEST(Messages, AReadOutMessageFollowsTheLanguageMenu) {
@@ -215,9 +264,11 @@ TEST(Messages, AReadOutMessageFollowsTheLanguageMenu) {
         rig.controller.Click("bAllData");
     }
     ASSERT_EQ(rig.ops.errors.size(), 2u);
-    EXPECT_EQ(rig.ops.errors[0], Message(Msg::DirectoryTooLongNotCopied, false, {name}));
+    EXPECT_EQ(rig.ops.errors[0],
+              Message(Msg::DirectoryTooLongNotCopied, Language::Russian, {name}));
     EXPECT_NE(rig.ops.errors[0].find("ничего не скопировано"), std::string::npos);
-    EXPECT_EQ(rig.ops.errors[1], Message(Msg::DirectoryTooLongNotCopied, true, {name}));
+    EXPECT_EQ(rig.ops.errors[1],
+              Message(Msg::DirectoryTooLongNotCopied, Language::English, {name}));
 }
 
 }  // namespace

@@ -57,8 +57,8 @@ protected:
         fs::remove_all(data, ec);
     }
     // A viewer on screen with the data set open.
-    std::unique_ptr<DataViewer> Open(bool english = false) {
-        auto v = std::make_unique<DataViewer>(data, english);
+    std::unique_ptr<DataViewer> Open(Language language = Language::Russian) {
+        auto v = std::make_unique<DataViewer>(data, language);
         v->resize(1000, 700);
         EXPECT_TRUE(v->Open(data / "OBJ"));
         v->show();
@@ -147,15 +147,18 @@ TEST_F(ViewerTest, ZoomAndPanOfTheTimeAxisAreSharedByMapAndSeries) {
 }
 
 TEST_F(ViewerTest, TextsFollowTheLanguage) {
-    auto v = Open(true);
+    auto v = Open(Language::English);
     EXPECT_EQ(v->windowTitle(), "Data on disk");
     EXPECT_EQ(v->Plot()->graph(0)->name(), "Sensor 1");
     auto* summary = v->findChild<QLabel*>("summary");
     EXPECT_TRUE(summary->text().startsWith("Measurements: 4, sensors: 3, 2024-03-01 10:00"))
         << summary->text().toStdString();
-    v->SetLanguage(false);
+    v->SetLanguage(Language::Russian);
     EXPECT_EQ(v->windowTitle(), QString::fromUtf8("Данные на диске"));
     EXPECT_EQ(v->Plot()->graph(0)->name(), QString::fromUtf8("Датчик 1"));
+    EXPECT_TRUE(summary->text().startsWith(
+        QString::fromUtf8("Измерений: 4, датчиков: 3, 2024-03-01 10:00")))
+        << summary->text().toStdString();
 }
 
 TEST_F(ViewerTest, FoldersAreOfferedAndAMissingOneIsShownNotFatal) {
@@ -180,7 +183,7 @@ TEST_F(ViewerTest, FoldersAreOfferedAndAMissingOneIsShownNotFatal) {
 TEST_F(ViewerTest, DamagedLinesAreCountedWithTheirPlaceInTheTip) {
     std::ofstream(data / "OBJ" / "2024_4.dat", std::ios::binary)
         << "10:00 01.04.2024\r\n   1.00   2.x0   3.00\r\n1x:00 02.04.2024\r\n";
-    auto v = Open(true);
+    auto v = Open(Language::English);
     auto* issues = v->findChild<QLabel*>("issues");
     EXPECT_FALSE(issues->isHidden());
     EXPECT_EQ(issues->text(), "Lines skipped or damaged: 2");

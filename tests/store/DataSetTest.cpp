@@ -124,9 +124,9 @@ TEST(DataSetReader, DamagedHeadersAreReportedWithTheirLineAndTheirValuesSkipped)
     EXPECT_EQ(set.issues[1].line, 5u);
     EXPECT_EQ(set.issues[2].line, 7u);
     EXPECT_EQ(set.issues[3].line, 9u);
-    EXPECT_EQ(IssueText(set.issues[0], true),
+    EXPECT_EQ(IssueText(set.issues[0], Language::English),
               "2024_3.dat:3: unreadable measurement header; its values skipped");
-    EXPECT_EQ(IssueText(set.issues[0], false),
+    EXPECT_EQ(IssueText(set.issues[0], Language::Russian),
               "2024_3.dat:3: нечитаемый заголовок измерения; его значения пропущены");
 }
 
@@ -252,7 +252,7 @@ TEST_F(DataSetFolder, FilesMergeInTimeOrderAndADayFileBesideItsMonthCountsOnce) 
     EXPECT_EQ(set.measurements[3].time, At(2024, 3, 2, 10, 0));
     EXPECT_EQ(ValuesOf(set, 3), (std::vector<std::int32_t>{200}));
     ASSERT_EQ(Problems(set), (std::vector{ReadProblem::SameTimeDiffers}));
-    EXPECT_EQ(IssueText(set.issues[0], true).substr(0, 13), "2024_3_1.dat:");
+    EXPECT_EQ(IssueText(set.issues[0], Language::English).substr(0, 13), "2024_3_1.dat:");
 }
 
 TEST_F(DataSetFolder, AMissingFolderOrFileIsAnErrorAndASingleFileIsRead) {
@@ -281,7 +281,7 @@ TEST_F(DataSetFolder, ACopiedDemoDirectoryReadsBackWithoutIssues) {
     const fs::path boiler = start / "DATA" / LocalName(Utf8ToCp1251("Котельная"));
     ASSERT_TRUE(fs::is_directory(boiler));
     const auto set = ReadDataSet(boiler);
-    EXPECT_TRUE(set.issues.empty()) << IssueText(set.issues.at(0), true);
+    EXPECT_TRUE(set.issues.empty()) << IssueText(set.issues.at(0), Language::English);
     EXPECT_EQ(set.files.size(), 2u);
     EXPECT_EQ(set.measurements.size(), 2u * 3u * 3u);
     EXPECT_EQ(set.sensorCount, 7u);

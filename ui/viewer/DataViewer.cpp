@@ -15,11 +15,12 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <string>
 
 #include "store/Export.h"
 #include "store/LocalFiles.h"
 #include "store/ValueLines.h"
-#include "ui/viewer/ViewerTexts.h"
+#include "text/Messages.h"
 
 namespace qm {
 
@@ -31,8 +32,8 @@ QString Q(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QString T(ViewerText id, bool english) {
-    return Q(Text(id, english));
+QString T(Msg id, Language language, std::initializer_list<std::string_view> args = {}) {
+    return Q(Message(id, language, args));
 }
 
 QString PathQ(const fs::path& p) {
@@ -66,8 +67,8 @@ double DataViewer::TimeKey(DateTime t) {
     return static_cast<double>(t.Milliseconds()) / 1000.0 - kUnixEpochSeconds;
 }
 
-DataViewer::DataViewer(fs::path dataFolder, bool english, QWidget* parent)
-    : QWidget(parent, Qt::Window), dataFolder_(std::move(dataFolder)), english_(english) {
+DataViewer::DataViewer(fs::path dataFolder, Language language, QWidget* parent)
+    : QWidget(parent, Qt::Window), dataFolder_(std::move(dataFolder)), language_(language) {
     setObjectName("DataViewer");
     resize(1200, 760);
 
@@ -130,7 +131,7 @@ DataViewer::DataViewer(fs::path dataFolder, bool english, QWidget* parent)
     connect(browse_, &QPushButton::clicked, this, [this] {
         const QString start = PathQ(current_.empty() ? dataFolder_ : current_);
         const QString chosen =
-            QFileDialog::getExistingDirectory(this, T(ViewerText::Title, english_), start);
+            QFileDialog::getExistingDirectory(this, T(Msg::ViewerTitle, language_), start);
         if (!chosen.isEmpty()) Open(fs::path(chosen.toStdU16String()));
     });
     connect(exportCsv_, &QPushButton::clicked, this, [this] { ExportTo(false); });
@@ -217,26 +218,29 @@ void DataViewer::BuildPlots() {
     plot_->installEventFilter(this);
 }
 
-void DataViewer::SetLanguage(bool english) {
-    if (english == english_) return;
-    english_ = english;
+DataViewer::DataViewer(fs::path dataFolder, bool english, QWidget* parent)
+    : DataViewer(std::move(dataFolder), LanguageOf(english), parent) {}
+
+void DataViewer::SetLanguage(Language language) {
+    if (language == language_) return;
+    language_ = language;
     Retranslate();
     ShowDataSet();
 }
 
 void DataViewer::Retranslate() {
-    setWindowTitle(T(ViewerText::Title, english_));
-    folderLabel_->setText(T(ViewerText::Folder, english_));
-    browse_->setText(T(ViewerText::Browse, english_));
-    exportCsv_->setText(T(ViewerText::ExportCsv, english_));
-    exportXlsx_->setText(T(ViewerText::ExportXlsx, english_));
-    sensorsLabel_->setText(T(ViewerText::Sensors, english_));
-    plot_->yAxis->setLabel(T(ViewerText::Sensor, english_));
-    seriesRect_->axis(QCPAxis::atLeft)->setLabel(T(ViewerText::Unit, english_));
-    scale_->axis()->setLabel(T(ViewerText::Unit, english_));
-    profile_->xAxis->setLabel(T(ViewerText::Unit, english_));
-    profile_->yAxis->setLabel(T(ViewerText::Sensor, english_));
-    if (!profileIndex_) profileTitle_->setText(T(ViewerText::ProfileHint, english_));
+    setWindowTitle(T(Msg::ViewerTitle, language_));
+    folderLabel_->setText(T(Msg::ViewerFolder, language_));
+    browse_->setText(T(Msg::ViewerBrowse, language_));
+    exportCsv_->setText(T(Msg::ViewerExportCsv, language_));
+    exportXlsx_->setText(T(Msg::ViewerExportXlsx, language_));
+    sensorsLabel_->setText(T(Msg::ViewerSensors, language_));
+    plot_->yAxis->setLabel(T(Msg::ViewerSensor, language_));
+    seriesRect_->axis(QCPAxis::atLeft)->setLabel(T(Msg::ViewerUnit, language_));
+    scale_->axis()->setLabel(T(Msg::ViewerUnit, language_));
+    profile_->xAxis->setLabel(T(Msg::ViewerUnit, language_));
+    profile_->yAxis->setLabel(T(Msg::ViewerSensor, language_));
+    if (!profileIndex_) profileTitle_->setText(T(Msg::ViewerProfileHint, language_));
 }
 
 namespace {
@@ -288,7 +292,7 @@ bool DataViewer::Open(const fs::path& folder) {
         set_ = DataSet{};
         current_.clear();
         ShowDataSet();
-        summary_->setText(Q(e.Text(english_)));
+        summary_->setText(Q(e.Text(language_)));
         return false;
     }
     current_ = target;
@@ -314,19 +318,18 @@ void DataViewer::ShowDataSet() {
     }
 
     if (set_.measurements.empty()) {
-        summary_->setText(T(ViewerText::NoData, english_));
+        summary_->setText(T(Msg::ViewerNoData, language_));
     } else {
-        summary_->setText(T(ViewerText::Summary, english_)
-                              .arg(set_.measurements.size())
-                              .arg(set_.sensorCount)
-                              .arg(Q(TableTime(set_.measurements.front().time)))
-                              .arg(Q(TableTime(set_.measurements.back().time))));
+        summary_->setText(T(
+            Msg::ViewerSummary, language_,
+            {std::to_string(set_.measurements.size()), std::to_string(set_.sensorCount),
+             TableTime(set_.measurements.front().time), TableTime(set_.measurements.back().time)}));
     }
     issues_->setVisible(set_.issueCount > 0);
-    issues_->setText(T(ViewerText::Issues, english_).arg(set_.issueCount));
+    issues_->setText(T(Msg::ViewerIssues, language_, {std::to_string(set_.issueCount)}));
     QStringList lines;
     for (std::size_t i = 0; i < set_.issues.size() && i < 40; ++i)
-        lines << Q(IssueText(set_.issues[i], english_));
+        lines << Q(IssueText(set_.issues[i], language_));
     if (set_.issueCount > 40) lines << "…";
     issues_->setToolTip(lines.join('\n'));
     exportCsv_->setEnabled(!set_.measurements.empty());
@@ -421,7 +424,7 @@ void DataViewer::FillSeries() {
         g->setData(keys, values, true);
         // A one-pixel pen: wider antialiased lines of a year of points redraw thirty times slower.
         g->setPen(QPen(kSeriesColours[colour++ % std::size(kSeriesColours)], 1));
-        g->setName(T(ViewerText::SensorNumber, english_).arg(s + 1));
+        g->setName(T(Msg::ViewerSensorNumber, language_, {std::to_string(s + 1)}));
         g->addToLegend();
     }
     if (low <= high) {
@@ -436,7 +439,7 @@ void DataViewer::ClearProfile() {
     profileCurve_->data()->clear();
     mapCursor_->setVisible(false);
     seriesCursor_->setVisible(false);
-    profileTitle_->setText(T(ViewerText::ProfileHint, english_));
+    profileTitle_->setText(T(Msg::ViewerProfileHint, language_));
     profile_->replot();
 }
 
@@ -521,15 +524,15 @@ void DataViewer::ExportTo(bool xlsx) {
     const QString suffix = xlsx ? ".xlsx" : ".csv";
     const QString proposal = PathQ(current_.parent_path() / current_.filename()) + suffix;
     const QString file = QFileDialog::getSaveFileName(
-        this, T(xlsx ? ViewerText::ExportXlsx : ViewerText::ExportCsv, english_), proposal,
+        this, T(xlsx ? Msg::ViewerExportXlsx : Msg::ViewerExportCsv, language_), proposal,
         xlsx ? "XLSX (*.xlsx)" : "CSV (*.csv)");
     if (file.isEmpty()) return;
     try {
         const fs::path target(file.toStdU16String());
         xlsx ? ExportXlsx(set_, target) : ExportCsv(set_, target);
-        summary_->setText(T(ViewerText::Exported, english_).arg(file));
+        summary_->setText(T(Msg::ViewerExported, language_, {file.toStdString()}));
     } catch (const FileError& e) {
-        QMessageBox::critical(this, T(ViewerText::Error, english_), Q(e.Text(english_)));
+        QMessageBox::critical(this, T(Msg::ViewerError, language_), Q(e.Text(language_)));
     }
 }
 

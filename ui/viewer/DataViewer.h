@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "store/DataSet.h"
+#include "text/Language.h"
 
 class QCustomPlot;
 class QCPAxis;
@@ -31,10 +32,15 @@ class DataViewer : public QWidget {
     Q_OBJECT
 public:
     // `dataFolder` holds the data-set folders offered for choice (the program's DATA folder).
+    explicit DataViewer(std::filesystem::path dataFolder, Language language,
+                        QWidget* parent = nullptr);
+    // For callers not yet passing a Language.
     explicit DataViewer(std::filesystem::path dataFolder, bool english, QWidget* parent = nullptr);
     ~DataViewer() override;
 
-    void SetLanguage(bool english);
+    void SetLanguage(Language language);
+    // For callers not yet passing a Language.
+    void SetLanguage(bool english) { SetLanguage(LanguageOf(english)); }
     // Offers the data-set folders of the data folder again.
     void ListFolders();
     // Reads and shows a data-set folder (or a single data file). False, with the reason shown,
@@ -75,7 +81,7 @@ private:
 
     std::filesystem::path dataFolder_;
     std::filesystem::path current_;
-    bool english_;
+    Language language_;
     DataSet set_;
     std::vector<double> keys_;  // TimeKey of each measurement
     double step_ = 3600;        // the usual time between measurements, in seconds
