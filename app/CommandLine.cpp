@@ -4,33 +4,45 @@
 
 #ifdef _WIN32
 #include <windows.h>
+// windows.h first: shellapi.h needs its types.
+#include <shellapi.h>
 #endif
 
 namespace qm {
 
-bool HasOption(int argc, char* argv[], std::string_view name) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view a = argv[i];
-        if (a == name ||
-            (a.size() > name.size() && a.substr(0, name.size()) == name && a[name.size()] == '='))
-            return true;
-    }
-    return false;
+namespace {
+
+std::vector<std::string> FromArgv(int argc, char* argv[]) {
+    std::vector<std::string> args;
+    args.reserve(static_cast<std::size_t>(argc > 0 ? argc : 0));
+    for (int i = 0; i < argc; ++i) args.emplace_back(argv[i] ? argv[i] : "");
+    return args;
 }
 
-std::optional<std::string> LanguageArgument(int argc, char* argv[]) {
-    constexpr std::string_view kLang = "--lang";
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view a = argv[i];
-        if (a == kLang) return i + 1 < argc ? std::string(argv[i + 1]) : std::string();
-        if (a.size() > kLang.size() && a.substr(0, kLang.size()) == kLang && a[kLang.size()] == '=')
-            return std::string(a.substr(kLang.size() + 1));
-    }
-    return std::nullopt;
-}
+}  // namespace
 
-bool EnglishAsked(int argc, char* argv[]) {
-    return LanguageArgument(argc, argv) == "en";
+std::vector<std::string> ProgramArguments(int argc, char* argv[]) {
+#ifdef _WIN32
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!wide) return FromArgv(argc, argv);
+    std::vector<std::string> args;
+    args.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        const int n = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+        std::string text(n > 0 ? static_cast<std::size_t>(n) : 1u, '\0');
+        if (n > 0) WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, text.data(), n, nullptr, nullptr);
+        text.resize(text.size() - 1);  // the terminating zero
+        args.push_back(std::move(text));
+    }
+    LocalFree(wide);
+    // The C runtime and the shell split the same command line; should they ever differ in the
+    // count, argv is what the rest of the program (and Qt) sees.
+    if (static_cast<int>(args.size()) != argc) return FromArgv(argc, argv);
+    return args;
+#else
+    return FromArgv(argc, argv);
+#endif
 }
 
 void UseParentConsole() {

@@ -2,15 +2,12 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QMenu>
 #include <QTimer>
 #include <cstdio>
-#include <cstring>
 #include <memory>
-#include <string_view>
 
-#include "app/CommandLine.h"
+#include "app/Options.h"
 #include "core/Controller.h"
 #include "store/DataSet.h"
 #include "store/Export.h"
@@ -29,38 +26,18 @@ void Say(const std::string& text) {
     std::fprintf(stderr, "%s\n", text.c_str());
 }
 
-// Accepts --lang, which the window and the runs without it share.
-void AddLanguageOption(QCommandLineParser& parser) {
-    parser.addOption({"lang", "Language of the messages: ru (the default) or en.", "LANG"});
-}
+}  // namespace
 
-std::filesystem::path PathOf(const QString& text) {
-    return Utf8Path(text.toStdString());
-}
-
-int RunExport(int argc, char* argv[]) {
-    const bool en = EnglishAsked(argc, argv);
-    QCoreApplication app(argc, argv);
-    QCommandLineParser parser;
-    parser.setApplicationDescription("Writes the measurements of a copied data folder as a table.");
-    parser.addHelpOption();
-    const QCommandLineOption exportOption("export", "The data-set folder (or data file) to read.",
-                                          "FOLDER");
-    const QCommandLineOption csv("csv", "Write the table as CSV to FILE.", "FILE");
-    const QCommandLineOption xlsx("xlsx", "Write the table as XLSX to FILE.", "FILE");
-    parser.addOptions({exportOption, csv, xlsx});
-    AddLanguageOption(parser);
-    parser.process(app);
-    if (!parser.isSet(csv) && !parser.isSet(xlsx)) {
-        Say(Message(Msg::ExportNeedsOutput, en));
-        return 2;
-    }
-    if (parser.isSet(xlsx) && !XlsxExportAvailable()) {
-        Say(Message(Msg::XlsxNotBuilt, en, {parser.value(xlsx).toStdString()}));
+int RunExport(int argc, char* argv[], const Options& options) {
+    const bool en = options.english;
+    // No window, but the process set up by Qt as in every other mode.
+    const QCoreApplication app(argc, argv);
+    if (options.xlsx && !XlsxExportAvailable()) {
+        Say(Message(Msg::XlsxNotBuilt, en, {*options.xlsx}));
         return 2;
     }
 
-    const std::filesystem::path folder = PathOf(parser.value(exportOption));
+    const std::filesystem::path folder = Utf8Path(options.folder);
     DataSet set;
     try {
         set = ReadDataSet(folder);
@@ -77,8 +54,8 @@ int RunExport(int argc, char* argv[]) {
         return 1;
     }
     try {
-        if (parser.isSet(csv)) ExportCsv(set, PathOf(parser.value(csv)));
-        if (parser.isSet(xlsx)) ExportXlsx(set, PathOf(parser.value(xlsx)));
+        if (options.csv) ExportCsv(set, Utf8Path(*options.csv));
+        if (options.xlsx) ExportXlsx(set, Utf8Path(*options.xlsx));
     } catch (const FileError& e) {
         Say(e.Text(en));
         return 1;
@@ -91,23 +68,12 @@ int RunExport(int argc, char* argv[]) {
     return set.issueCount > 0 ? 3 : 0;
 }
 
-int RunView(int argc, char* argv[]) {
-    const bool en = EnglishAsked(argc, argv);
+int RunView(int argc, char* argv[], const Options& options) {
+    const bool en = options.english;
     QApplication app(argc, argv);
     QApplication::setApplicationName("QM Controller");
-    QCommandLineParser parser;
-    parser.setApplicationDescription("Shows the measurements of a copied data folder.");
-    parser.addHelpOption();
-    const QCommandLineOption view("view", "The data-set folder, or the DATA folder, to show.",
-                                  "FOLDER");
-    const QCommandLineOption screenshot("screenshot", "Save the viewer to FILE and quit.", "FILE");
-    const QCommandLineOption after("after", "Take the screenshot MS milliseconds after start.",
-                                   "MS");
-    parser.addOptions({view, screenshot, after});
-    AddLanguageOption(parser);
-    parser.process(app);
 #ifdef QMC_HAVE_VIEWER
-    const std::filesystem::path folder = PathOf(parser.value(view));
+    const std::filesystem::path folder = Utf8Path(options.folder);
     std::error_code ec;
     if (!std::filesystem::exists(folder, ec)) {
         Say(Message(Msg::DataSetMissing, en, {PathText(folder)}));
@@ -116,15 +82,9 @@ int RunView(int argc, char* argv[]) {
     DataViewer viewer(folder.parent_path(), en);
     viewer.Open(folder);
     viewer.show();
-    if (parser.isSet(screenshot)) {
-        bool ok = true;
-        const int ms = parser.isSet(after) ? parser.value(after).toInt(&ok) : 1000;
-        if (!ok || ms < 0) {
-            Say(Message(Msg::AfterNeedsMilliseconds, en));
-            return 2;
-        }
-        const QString file = parser.value(screenshot);
-        QTimer::singleShot(ms, &viewer, [&viewer, file, en] {
+    if (!options.screenshot.empty()) {
+        const QString file = QString::fromStdString(options.screenshot);
+        QTimer::singleShot(options.screenshotAfterMs, &viewer, [&viewer, file, en] {
             const bool saved = viewer.grab().save(file, "PNG");
             if (!saved) Say(Message(Msg::ScreenshotNotWritten, en, {file.toStdString()}));
             QCoreApplication::exit(saved ? 0 : 1);
@@ -132,21 +92,10 @@ int RunView(int argc, char* argv[]) {
     }
     return app.exec();
 #else
+    (void)options;
     Say(Message(Msg::ViewerNotBuilt, en));
     return 2;
 #endif
-}
-
-}  // namespace
-
-bool AsksForDataOptions(int argc, char* argv[]) {
-    return HasOption(argc, argv, "--export") || HasOption(argc, argv, "--view");
-}
-
-std::optional<int> RunDataOptions(int argc, char* argv[]) {
-    if (HasOption(argc, argv, "--export")) return RunExport(argc, argv);
-    if (HasOption(argc, argv, "--view")) return RunView(argc, argv);
-    return std::nullopt;
 }
 
 void AttachDataViewer(MainWindow& window, const Controller& controller) {

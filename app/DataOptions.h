@@ -1,19 +1,20 @@
 #pragma once
 
-#include <optional>
-
 namespace qm {
 
 class Controller;
 class MainWindow;
+struct Options;
 
-// The command-line modes that work on copied data, with no logger and no main window:
-//   --export FOLDER --csv FILE [--xlsx FILE]   write the table of a data-set folder, no window;
+// The modes that work on copied data, with no logger and no main window (parsed by
+// ParseOptions); each returns the exit status. Messages follow --lang (Russian by default).
+//   --export FOLDER --csv FILE [--xlsx FILE]   write the table of a data-set folder, no window:
+//                                              0 written, 1 nothing to write or not written,
+//                                              2 not built with XLSX, 3 written with lines skipped;
 //   --view FOLDER [--screenshot FILE]          open the data viewer on a folder.
-// Returns the exit status when the command line asks for one of them, nothing otherwise.
-// Messages follow --lang (Russian by default).
-std::optional<int> RunDataOptions(int argc, char* argv[]);
-bool AsksForDataOptions(int argc, char* argv[]);
+// `argc` and `argv` are Qt's.
+int RunExport(int argc, char* argv[], const Options& options);
+int RunView(int argc, char* argv[], const Options& options);
 
 // Gives the main window's "Data on disk" entry its viewer of the DATA folder (the entry is
 // hidden when the program is built without the viewer).

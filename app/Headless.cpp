@@ -5,7 +5,6 @@
 // standard output.
 #include "app/Headless.h"
 
-#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -28,8 +27,8 @@
 #include <unistd.h>
 #endif
 
-#include "app/CommandLine.h"
 #include "app/Links.h"
+#include "app/Options.h"
 #include "core/Controller.h"
 #include "link/backends/SerialPortBackend.h"
 #include "protocol/Cp1251.h"
@@ -42,19 +41,6 @@ namespace qm {
 
 namespace {
 
-const QString kInfo = QStringLiteral("info");
-const QString kCopy = QStringLiteral("copy");
-const QString kCopyAll = QStringLiteral("copy-all");
-const QString kNew = QStringLiteral("new");
-const QString kDay = QStringLiteral("day");
-const QString kSyncClock = QStringLiteral("sync-clock");
-const QString kUsb = QStringLiteral("usb");
-const QString kLang = QStringLiteral("lang");
-const QString kTimeLimit = QStringLiteral("time-limit");
-
-// Reading out takes seconds; a copy of a year over a slow line takes minutes.
-constexpr int kReadOutLimitSeconds = 600;
-constexpr int kCopyLimitSeconds = 6 * 3600;
 // How long the first USB scan may take to find a logger.
 constexpr int kUsbSearchMs = 3000;
 
@@ -72,16 +58,6 @@ struct RunOptions {
 
 QString Q(const std::string& utf8) {
     return QString::fromStdString(utf8);
-}
-
-std::optional<DateTime> ParseDay(const QString& text) {
-    const QStringList parts = text.split('-');
-    if (parts.size() != 3 || parts[0].size() != 4 || parts[1].size() != 2 || parts[2].size() != 2)
-        return std::nullopt;
-    bool y = false, m = false, d = false;
-    const int year = parts[0].toInt(&y), month = parts[1].toInt(&m), day = parts[2].toInt(&d);
-    if (!y || !m || !d) return std::nullopt;
-    return DateTime::FromDate(year, month, day);
 }
 
 std::string IsoText(const DateTime& t) {
@@ -606,102 +582,38 @@ private:
     QJsonArray copies_;
 };
 
-struct Parsed {
-    std::optional<RunOptions> options;
-    int status = 0;
-};
-
-Parsed Parse(const QCoreApplication& app, bool english) {
-    QCommandLineParser parser;
-    AddHeadlessOptions(parser);
-    AddLinkOptions(parser);
-    const auto fail = [&](Msg id, std::initializer_list<std::string_view> args = {}) {
-        std::fprintf(stderr, "qm-controller: %s\n", Message(id, english, args).c_str());
-        return Parsed{std::nullopt, 2};
-    };
-    if (!parser.parse(app.arguments())) {
-        std::fprintf(stderr, "qm-controller: %s\n", qPrintable(parser.errorText()));
-        return Parsed{std::nullopt, 2};
-    }
-    if (parser.isSet(kLang)) {
-        const QString lang = parser.value(kLang);
-        if (lang != "ru" && lang != "en") return fail(Msg::CliBadLanguage, {lang.toStdString()});
-    }
+// What the run needs of the command line.
+RunOptions RunOptionsOf(const Options& options) {
     RunOptions o;
-    o.english = english;
-    const int commands = parser.isSet(kInfo) + parser.isSet(kCopy) + parser.isSet(kCopyAll) +
-                         parser.isSet(kSyncClock);
-    if (commands != 1) return fail(Msg::CliOneCommand);
-    if (parser.isSet(kInfo)) o.command = Command::Info;
-    if (parser.isSet(kCopy)) o.command = Command::Copy;
-    if (parser.isSet(kCopyAll)) o.command = Command::CopyAll;
-    if (parser.isSet(kSyncClock)) o.command = Command::SyncClock;
-    const bool copies = o.command == Command::Copy || o.command == Command::CopyAll;
-    if (parser.isSet(kNew) && !copies)
-        return fail(Msg::CliNeedsCopy, {"--new", "--copy, --copy-all"});
-    if (parser.isSet(kDay) && o.command != Command::Copy)
-        return fail(Msg::CliNeedsCopy, {"--day", "--copy"});
-    if (parser.isSet(kNew) && parser.isSet(kDay)) return fail(Msg::CliNewAndDay);
-    o.newData = parser.isSet(kNew);
-    if (parser.isSet(kDay)) {
-        o.day = ParseDay(parser.value(kDay));
-        if (!o.day) return fail(Msg::CliBadDay, {parser.value(kDay).toStdString()});
+    switch (options.mode) {
+        case Mode::Copy:
+            o.command = Command::Copy;
+            break;
+        case Mode::CopyAll:
+            o.command = Command::CopyAll;
+            break;
+        case Mode::SyncClock:
+            o.command = Command::SyncClock;
+            break;
+        default:
+            o.command = Command::Info;
+            break;
     }
-    o.directory = parser.value(kCopy).toStdString();
-    o.port = PortOption(parser);
-    if (o.port && parser.isSet(kUsb)) return fail(Msg::CliPortAndUsb);
-    if (!o.port && !parser.isSet(kUsb)) return fail(Msg::CliNeedsLink);
-    if (o.port && o.port->empty()) return fail(Msg::CliNeedsLink);
-    o.timeLimitSeconds = copies ? kCopyLimitSeconds : kReadOutLimitSeconds;
-    if (parser.isSet(kTimeLimit)) {
-        bool ok = false;
-        const int seconds = parser.value(kTimeLimit).toInt(&ok);
-        if (!ok || seconds <= 0 || seconds > 7 * 24 * 3600)
-            return fail(Msg::CliBadTimeLimit, {parser.value(kTimeLimit).toStdString()});
-        o.timeLimitSeconds = seconds;
-    }
-    return Parsed{o, 0};
+    o.port = options.port;  // none with --usb
+    o.directory = options.directory;
+    o.newData = options.newData;
+    o.day = options.day;
+    o.english = options.english;
+    o.timeLimitSeconds = options.timeLimitSeconds;
+    return o;
 }
 
 }  // namespace
 
-void AddHeadlessOptions(QCommandLineParser& parser) {
-    parser.addOptions({
-        {kLang, "Language of the window and the messages: ru (the default) or en.", "LANG"},
-        {kUsb, "With a run without a window: the first logger on USB, instead of --port."},
-        {kInfo, "Without a window: read the logger out and print what it holds as JSON."},
-        {kCopy,
-         "Without a window: copy the logger directory DIR into DATA of the working directory "
-         "and print a summary as JSON.",
-         "DIR"},
-        {kNew,
-         "With --copy or --copy-all: copy only what is new since the last copy (a directory "
-         "never copied before is copied whole)."},
-        {kDay, "With --copy: copy the measurements of that day only.", "YYYY-MM-DD"},
-        {kCopyAll, "Without a window: copy every directory of the logger, one after another."},
-        {kSyncClock,
-         "Without a window: set the logger's clock from the PC clock; print the offset before "
-         "and after."},
-        {kTimeLimit,
-         "End a run without a window after SECONDS at most (by default 600, and 21600 for "
-         "copies).",
-         "SECONDS"},
-    });
-}
-
-bool AsksForHeadlessRun(int argc, char* argv[]) {
-    for (const char* name : {"--info", "--copy", "--copy-all", "--sync-clock", "--new", "--day",
-                             "--usb", "--time-limit"})
-        if (HasOption(argc, argv, name)) return true;
-    return false;
-}
-
-int RunHeadless(int argc, char* argv[]) {
+int RunHeadless(int argc, char* argv[], const Options& options) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("QM Controller");
-    const Parsed parsed = Parse(app, EnglishAsked(argc, argv));
-    if (!parsed.options) return parsed.status;
-    HeadlessRun run(*parsed.options);
+    HeadlessRun run(RunOptionsOf(options));
     return run.Exec();
 }
 

@@ -1,16 +1,11 @@
 #include "app/Links.h"
 
-#include <QCommandLineParser>
 #include <QTimer>
 #include <iostream>
 
 #include "core/Controller.h"
 
 namespace qm {
-
-namespace {
-const QString kPortOption = QStringLiteral("port");
-}
 
 AppLinks::AppLinks(Controller& controller)
     : backend_(&context_), hid_(backend_), monitor_([this] { hid_.DevicesChanged(); }) {
@@ -20,18 +15,6 @@ AppLinks::AppLinks(Controller& controller)
     serial_.SetLostHandler([&controller] { controller.ComPort1Lost(); });
     // The first scan always reports, so that the controller enumerates what is there at start.
     QTimer::singleShot(0, &context_, [this] { hid_.DevicesChanged(true); });
-}
-
-void AddLinkOptions(QCommandLineParser& parser) {
-    parser.addOption(QCommandLineOption(
-        kPortOption,
-        QStringLiteral("Open the serial port DEVICE at start (e.g. /dev/rfcomm0, COM3)."),
-        QStringLiteral("DEVICE")));
-}
-
-std::optional<std::string> PortOption(const QCommandLineParser& parser) {
-    if (!parser.isSet(kPortOption)) return std::nullopt;
-    return parser.value(kPortOption).toStdString();
 }
 
 std::unique_ptr<AppLinks> StartLinks(Controller& controller,

@@ -10,8 +10,6 @@
 #include "link/backends/HidDeviceMonitor.h"
 #include "link/backends/SerialPortBackend.h"
 
-class QCommandLineParser;
-
 namespace qm {
 
 class Controller;
@@ -35,10 +33,6 @@ private:
     SerialPortBackend serial_;
     HidDeviceMonitor monitor_;
 };
-
-// Adds "--port DEVICE": open that serial port at start, as if the operator had chosen it.
-void AddLinkOptions(QCommandLineParser& parser);
-std::optional<std::string> PortOption(const QCommandLineParser& parser);
 
 // Attaches the links to the controller (call after FormCreate): the first HID scan runs as soon
 // as the event loop does; with a port given, the port group is opened and that port chosen, so

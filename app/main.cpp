@@ -3,7 +3,6 @@
 // a virtual logger in the same process over an in-process USB link.
 #include <QAction>
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QCompleter>
 #include <QDir>
 #include <QImage>
@@ -17,13 +16,13 @@
 #include <fstream>
 #include <memory>
 #include <optional>
-#include <string_view>
 
 #include "app/CommandLine.h"
 #include "app/DataOptions.h"
 #include "app/Headless.h"
 #include "app/InProcessDelivery.h"
 #include "app/Links.h"
+#include "app/Options.h"
 #include "app/QtTranslation.h"
 #include "app/StartFolder.h"
 #include "core/Controller.h"
@@ -40,87 +39,6 @@
 
 namespace {
 
-struct Options {
-    bool demo = false;
-    int deviceType = qm::sim::LoggerConfig{}.deviceType;
-    QString screenshot;  // grab the window to this PNG file and quit
-    int screenshotAfterMs = 6000;
-    QString via;                      // "", "radio" or "bluetooth": a modem before the demo logger
-    std::optional<std::string> port;  // --port DEVICE
-    qm::sim::LinkFaults faults;       // --faults SPEC: a lossy link to the demo logger
-};
-
-std::optional<Options> ParseOptions(const QCoreApplication& app) {
-    QCommandLineParser parser;
-    parser.setApplicationDescription("Controls one QM Controller data logger.");
-    parser.addHelpOption();
-    const QCommandLineOption demo("demo", "Run against a virtual logger in this process.");
-    const QCommandLineOption deviceType("device-type", "Device type of the virtual logger.", "N");
-    const QCommandLineOption screenshot("screenshot", "Save the main window to FILE and quit.",
-                                        "FILE");
-    const QCommandLineOption after("after", "Take the screenshot MS milliseconds after start.",
-                                   "MS");
-    const QCommandLineOption via("via",
-                                 "With --demo: reach the virtual logger through a virtual "
-                                 "USB modem, \"radio\" or \"bluetooth\".",
-                                 "MODEM");
-    const QCommandLineOption faults(
-        "faults",
-        QString("With --demo: a lossy link to the virtual logger, e.g. lose-reply=20,delay=50. "
-                "SPEC is a comma-separated list of:\n") +
-            qm::sim::kLinkFaultsHelp,
-        "SPEC");
-    parser.addOptions({demo, deviceType, screenshot, after, via, faults});
-    qm::AddLinkOptions(parser);
-    qm::AddHeadlessOptions(parser);
-    parser.process(app);
-
-    Options o;
-    o.demo = parser.isSet(demo);
-    bool ok = true;
-    if (parser.isSet(deviceType)) {
-        const int type = parser.value(deviceType).toInt(&ok);
-        if (!ok || type < 0 || type > 255) {
-            std::fprintf(stderr, "--device-type takes a number from 0 to 255\n");
-            return std::nullopt;
-        }
-        o.deviceType = type;
-    }
-    if (parser.isSet(after)) {
-        o.screenshotAfterMs = parser.value(after).toInt(&ok);
-        if (!ok || o.screenshotAfterMs < 0) {
-            std::fprintf(stderr, "--after takes a number of milliseconds\n");
-            return std::nullopt;
-        }
-    }
-    o.screenshot = parser.value(screenshot);
-    o.via = parser.value(via);
-    if (!o.via.isEmpty() && o.via != "radio" && o.via != "bluetooth") {
-        std::fprintf(stderr, "--via takes \"radio\" or \"bluetooth\"\n");
-        return std::nullopt;
-    }
-    if (parser.isSet(faults)) {
-        const auto parsed = qm::sim::ParseLinkFaults(parser.value(faults).toStdString());
-        if (!parsed) {
-            std::fprintf(stderr, "--faults: unknown key or value out of range\n");
-            return std::nullopt;
-        }
-        o.faults = *parsed;
-    }
-    if (const QString lang = parser.value("lang");
-        parser.isSet("lang") && lang != "ru" && lang != "en") {
-        std::fprintf(stderr, "%s\n",
-                     qm::Message(qm::Msg::CliBadLanguage, false, {lang.toStdString()}).c_str());
-        return std::nullopt;
-    }
-    o.port = qm::PortOption(parser);
-    if (o.demo && o.port) {
-        std::fprintf(stderr, "--port and --demo exclude each other\n");
-        return std::nullopt;
-    }
-    return o;
-}
-
 // The address the demo's Bluetooth modem reaches, as the device list names it.
 constexpr const char* kDemoBluetoothAddress = "0012F3A4B5C6";
 
@@ -128,8 +46,8 @@ constexpr const char* kDemoBluetoothAddress = "0012F3A4B5C6";
 // loop, like a logger plugged into the PC; with a modem, the modem is what is plugged in and the
 // logger answers through it.
 struct DemoLogger {
-    DemoLogger(qm::Controller& controller, qm::PcClock& clock, int deviceType, const QString& via,
-               const qm::sim::LinkFaults& faults)
+    DemoLogger(qm::Controller& controller, qm::PcClock& clock, int deviceType,
+               const std::string& via, const qm::sim::LinkFaults& faults)
         : logger(Config(deviceType), [&clock] { return clock.Now(); }),
           radio(logger, qm::sim::RadioModemConfig{.loggerAddress = 7, .loggerInRange = true}),
           bluetooth(logger, qm::sim::BtModemConfig{.noCarrierBeforeConnect = 2,
@@ -146,7 +64,7 @@ struct DemoLogger {
         c.deviceType = static_cast<std::uint8_t>(deviceType);
         return c;
     }
-    qm::sim::Device& Front(const QString& via) {
+    qm::sim::Device& Front(const std::string& via) {
         if (via == "radio") return radio;
         if (via == "bluetooth") return bluetooth;
         return logger;
@@ -172,34 +90,10 @@ void EnsureDemoDeviceList(const std::filesystem::path& startFolder) {
                      qm::PathText(list).c_str());
 }
 
-bool AsksForHelp(int argc, char* argv[]) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view a = argv[i];
-        if (a == "-h" || a == "--help" || a == "-?" || a == "--help-all") return true;
-    }
-    return false;
-}
-
-}  // namespace
-
-int main(int argc, char* argv[]) {
-    const bool commandLineRun = AsksForHelp(argc, argv) || qm::AsksForDataOptions(argc, argv) ||
-                                qm::AsksForHeadlessRun(argc, argv);
-    if (commandLineRun) qm::UseParentConsole();
-    // --export and --view work on copied data alone, without the main window.
-    if (const std::optional<int> status = qm::RunDataOptions(argc, argv)) return *status;
-    // Help is text alone: printed without a display, e.g. in a terminal over SSH.
-    if (AsksForHelp(argc, argv)) {
-        QCoreApplication text(argc, argv);
-        ParseOptions(text);  // prints the help and ends the program
-        return 0;
-    }
-    // Unattended runs: the controller and its links without a window or a display.
-    if (qm::AsksForHeadlessRun(argc, argv)) return qm::RunHeadless(argc, argv);
+// The main window, against a logger on USB or --port, or with --demo against the virtual one.
+int RunWindow(int argc, char* argv[], const qm::Options& options) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("QM Controller");
-    const std::optional<Options> options = ParseOptions(app);
-    if (!options) return 2;
 
     qm::QtPcClock clock;
     qm::QtOperatorServices ops;
@@ -212,7 +106,8 @@ int main(int argc, char* argv[]) {
             QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString()));
     const std::filesystem::path& startFolder = start.path;
     controller.SetUpFolders(startFolder);
-    if (options->demo && options->via == "bluetooth") EnsureDemoDeviceList(startFolder);
+    if (options.mode == qm::Mode::Demo && options.via == "bluetooth")
+        EnsureDemoDeviceList(startFolder);
 
     // The dialog is a window of its own, not a child of the main window: disabling the main
     // window while the dialog is up must leave the dialog usable.
@@ -259,7 +154,7 @@ int main(int argc, char* argv[]) {
     const QSize screen = QGuiApplication::primaryScreen()->size();
     controller.FormCreate(screen.width(), screen.height());
     // The window starts in Russian; --lang en starts it in English, as the menu would.
-    if (qm::EnglishAsked(argc, argv)) {
+    if (options.english) {
         controller.Click("pmEng");
         qtTexts.Follow(true);
         dataNote.Follow(true);
@@ -275,20 +170,54 @@ int main(int argc, char* argv[]) {
     // thread.
     std::unique_ptr<DemoLogger> demo;
     std::unique_ptr<qm::AppLinks> links;
-    if (options->demo) {
-        demo = std::make_unique<DemoLogger>(controller, clock, options->deviceType, options->via,
-                                            options->faults);
+    if (options.mode == qm::Mode::Demo) {
+        demo = std::make_unique<DemoLogger>(controller, clock, options.deviceType, options.via,
+                                            options.faults);
         controller.UsbLoggerFound(&demo->link);
     } else {
-        links = qm::StartLinks(controller, options->port);
+        links = qm::StartLinks(controller, options.port);
     }
 
-    if (!options->screenshot.isEmpty()) {
-        QTimer::singleShot(options->screenshotAfterMs, &window, [&] {
-            const bool saved = window.grab().save(options->screenshot, "PNG");
-            if (!saved) std::fprintf(stderr, "cannot write %s\n", qPrintable(options->screenshot));
+    if (!options.screenshot.empty()) {
+        QTimer::singleShot(options.screenshotAfterMs, &window, [&] {
+            const QString file = QString::fromStdString(options.screenshot);
+            const bool saved = window.grab().save(file, "PNG");
+            if (!saved) std::fprintf(stderr, "cannot write %s\n", options.screenshot.c_str());
             QCoreApplication::exit(saved ? 0 : 1);
         });
     }
     return app.exec();
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    // One parse of the command line, before anything of Qt exists: a run without a window must
+    // know it is one before a QGuiApplication could look for a display.
+    const qm::Options options = qm::ParseOptions(qm::ProgramArguments(argc, argv));
+    // A run from a console writes there; so does a window whose command line cannot be used.
+    const bool mainWindow = options.mode == qm::Mode::Window || options.mode == qm::Mode::Demo;
+    if (options.error || !mainWindow) qm::UseParentConsole();
+    if (options.error) {
+        std::fprintf(stderr, "qm-controller: %s\n", qm::ErrorText(options).c_str());
+        return 2;
+    }
+    switch (options.mode) {
+        case qm::Mode::Help:
+            std::fputs(qm::HelpText(options.english, options.qtOptions).c_str(), stdout);
+            return 0;
+        case qm::Mode::Export:
+            return qm::RunExport(argc, argv, options);
+        case qm::Mode::View:
+            return qm::RunView(argc, argv, options);
+        case qm::Mode::Info:
+        case qm::Mode::Copy:
+        case qm::Mode::CopyAll:
+        case qm::Mode::SyncClock:
+            return qm::RunHeadless(argc, argv, options);
+        case qm::Mode::Window:
+        case qm::Mode::Demo:
+            break;
+    }
+    return RunWindow(argc, argv, options);
 }

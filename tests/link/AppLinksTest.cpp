@@ -1,9 +1,8 @@
 // The program's link wiring: a port named on the command line is opened at start.
 #include <gtest/gtest.h>
 
-#include <QCommandLineParser>
-
 #include "app/Links.h"
+#include "app/Options.h"
 #include "core/Controller.h"
 #include "tests/link/PtyDevice.h"
 #include "tests/link/QtApp.h"
@@ -12,11 +11,10 @@
 namespace qm::test {
 namespace {
 
-std::optional<std::string> ParsePort(const QStringList& args) {
-    QCommandLineParser parser;
-    AddLinkOptions(parser);
-    EXPECT_TRUE(parser.parse(args));
-    return PortOption(parser);
+std::optional<std::string> ParsePort(const std::vector<std::string>& args) {
+    const Options options = ParseOptions(args);
+    EXPECT_FALSE(options.error) << ErrorText(options);
+    return options.port;
 }
 
 TEST(AppLinks, APortOnTheCommandLineIsOpenedAsIfChosenInThePortGroup) {
@@ -28,7 +26,7 @@ TEST(AppLinks, APortOnTheCommandLineIsOpenedAsIfChosenInThePortGroup) {
     c.FormCreate(1024, 768);
 
     EXPECT_EQ(ParsePort({"qm-controller"}), std::nullopt);
-    const auto port = ParsePort({"qm-controller", "--port", QString::fromStdString(device.slave)});
+    const auto port = ParsePort({"qm-controller", "--port", device.slave});
     auto links = StartLinks(c, port);
     EXPECT_TRUE(c.Link().PortOpen);
     EXPECT_TRUE(c.Link().SerialLinkActive);

@@ -6,8 +6,9 @@ set -euo pipefail
 program=$1
 page=$2
 
-# The main window's options, and those of the two data modes.
-helps=$("$program" --help; "$program" --export x --help; "$program" --view x --help)
+# The help lists every option of every mode, from the program's one option table; asked for
+# beside a mode it is the same.
+helps=$("$program" --help --lang en; "$program" --export x --help; "$program" --view x --help)
 from_help=$(grep -oE -- '--[a-z][a-z-]*' <<<"$helps" | sort -u)
 # In the page an option is written with escaped hyphens: \-\-name.
 from_page=$(grep -oE -- '\\-\\-[a-z][a-z\\-]*' "$page" | sed 's/\\//g' | sort -u)

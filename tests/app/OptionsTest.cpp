@@ -1,0 +1,404 @@
+// The program's command line: one table of every option, one parse into Options. Every mode is
+// recognised, options that cannot stand together and bad values are refused with a message in
+// the language of --lang, and the help lists every option of the table. On Linux the program
+// itself is run too, with no display, for the exit status and the messages a script sees.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/Options.h"
+#include "sim/FaultyDevice.h"
+#include "sim/VirtualLogger.h"
+
+#ifdef QMC_CONTROLLER
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace qm::test {
+namespace {
+
+Options Parse(std::vector<std::string> args) {
+    args.insert(args.begin(), "qm-controller");
+    return ParseOptions(args);
+}
+
+// The error of a command line that must be refused, as its message id.
+Msg ErrorOf(const std::vector<std::string>& args) {
+    const Options o = Parse(args);
+    EXPECT_TRUE(o.error) << "accepted: " << ::testing::PrintToString(args);
+    return o.error ? o.error->id : Msg::InternalError;
+}
+
+TEST(Options, NoOptionOpensTheWindowInRussian) {
+    const Options o = Parse({});
+    EXPECT_FALSE(o.error);
+    EXPECT_EQ(o.mode, Mode::Window);
+    EXPECT_FALSE(o.english);
+    EXPECT_FALSE(o.port);
+    EXPECT_TRUE(o.screenshot.empty());
+    EXPECT_EQ(o.screenshotAfterMs, kWindowScreenshotAfterMs);
+    EXPECT_EQ(o.deviceType, sim::LoggerConfig{}.deviceType);
+}
+
+TEST(Options, EveryModeIsRecognisedByItsOption) {
+    const std::vector<std::pair<std::vector<std::string>, Mode>> cases = {
+        {{"--port", "/dev/rfcomm0"}, Mode::Window},
+        {{"--demo"}, Mode::Demo},
+        {{"--info", "--usb"}, Mode::Info},
+        {{"--port", "/dev/ttyUSB0", "--copy", "OBJ_A01"}, Mode::Copy},
+        {{"--copy-all", "--usb"}, Mode::CopyAll},
+        {{"--sync-clock", "--port", "COM3"}, Mode::SyncClock},
+        {{"--export", "DATA/OBJ", "--csv", "out.csv"}, Mode::Export},
+        {{"--view", "DATA"}, Mode::View},
+        {{"--help"}, Mode::Help},
+        {{"-h"}, Mode::Help},
+        {{"-?"}, Mode::Help},
+        {{"--help-all"}, Mode::Help},
+    };
+    for (const auto& [args, mode] : cases) {
+        const Options o = Parse(args);
+        EXPECT_FALSE(o.error) << ::testing::PrintToString(args) << ": " << ErrorText(o);
+        EXPECT_EQ(o.mode, mode) << ::testing::PrintToString(args);
+    }
+    EXPECT_TRUE(Parse({"--help-all"}).qtOptions);
+    EXPECT_FALSE(Parse({"--help"}).qtOptions);
+}
+
+TEST(Options, ValuesAreTakenInBothSpellingsAndTheLastOneCounts) {
+    Options o = Parse({"--port=/dev/ttyS0", "--lang=en"});
+    EXPECT_EQ(o.port, "/dev/ttyS0");
+    EXPECT_TRUE(o.english);
+    o = Parse({"--lang", "en", "--lang", "ru"});
+    EXPECT_FALSE(o.english);
+    // A value is the next argument, whatever it looks like (as Qt's parser takes it).
+    o = Parse({"--usb", "--copy", "-odd-", "--lang", "en"});
+    EXPECT_FALSE(o.error) << ErrorText(o);
+    EXPECT_EQ(o.directory, "-odd-");
+    // Names are UTF-8 as given.
+    o = Parse({"--usb", "--copy", "Котельная"});
+    EXPECT_EQ(o.directory, "Котельная");
+}
+
+TEST(Options, TheWindowAndTheDemoTakeTheirValues) {
+    Options o = Parse({"--demo", "--device-type", "88", "--via", "bluetooth", "--faults",
+                       "lose-reply=20,delay=50", "--screenshot", "s.png", "--after", "0"});
+    ASSERT_FALSE(o.error) << ErrorText(o);
+    EXPECT_EQ(o.mode, Mode::Demo);
+    EXPECT_EQ(o.deviceType, 88);
+    EXPECT_EQ(o.via, "bluetooth");
+    EXPECT_EQ(o.faults.loseEveryNthReply, 20);
+    EXPECT_EQ(o.screenshot, "s.png");
+    EXPECT_EQ(o.screenshotAfterMs, 0);
+    EXPECT_EQ(Parse({"--demo", "--via", "radio"}).via, "radio");
+    // The viewer waits less for its screenshot.
+    o = Parse({"--view", "DATA", "--screenshot", "v.png"});
+    EXPECT_EQ(o.folder, "DATA");
+    EXPECT_EQ(o.screenshotAfterMs, kViewerScreenshotAfterMs);
+}
+
+TEST(Options, RunsWithoutAWindowTakeTheirValues) {
+    Options o = Parse({"--port", "/dev/ttyUSB0", "--copy", "OBJ_A01", "--day", "2024-02-29"});
+    ASSERT_FALSE(o.error) << ErrorText(o);
+    EXPECT_EQ(o.port, "/dev/ttyUSB0");
+    EXPECT_FALSE(o.usb);
+    EXPECT_EQ(o.directory, "OBJ_A01");
+    EXPECT_EQ(o.day, DateTime::FromDate(2024, 2, 29));
+    EXPECT_FALSE(o.newData);
+    EXPECT_EQ(o.timeLimitSeconds, kCopyLimitSeconds);
+
+    o = Parse({"--usb", "--copy-all", "--new", "--lang", "en"});
+    ASSERT_FALSE(o.error) << ErrorText(o);
+    EXPECT_TRUE(o.usb);
+    EXPECT_FALSE(o.port);
+    EXPECT_TRUE(o.newData);
+    EXPECT_TRUE(o.english);
+    EXPECT_EQ(o.timeLimitSeconds, kCopyLimitSeconds);
+
+    o = Parse({"--usb", "--info"});
+    EXPECT_EQ(o.timeLimitSeconds, kReadOutLimitSeconds);
+    o = Parse({"--usb", "--sync-clock", "--time-limit", "30"});
+    EXPECT_EQ(o.timeLimitSeconds, 30);
+}
+
+TEST(Options, TheExportTakesItsFolderAndFiles) {
+    const Options o = Parse({"--export", "DATA/Котельная", "--xlsx", "k.xlsx", "--csv", "k.csv"});
+    ASSERT_FALSE(o.error) << ErrorText(o);
+    EXPECT_EQ(o.folder, "DATA/Котельная");
+    EXPECT_EQ(o.csv, "k.csv");
+    EXPECT_EQ(o.xlsx, "k.xlsx");
+    EXPECT_FALSE(Parse({"--export", "D", "--xlsx", "k.xlsx"}).csv);
+}
+
+TEST(Options, OptionsThatCannotStandTogetherAreRefused) {
+    EXPECT_EQ(ErrorOf({"--demo", "--port", "/dev/null"}), Msg::CliExclusive);
+    EXPECT_EQ(ErrorOf({"--usb", "--port", "/dev/null", "--info"}), Msg::CliExclusive);
+    EXPECT_EQ(ErrorOf({"--usb", "--copy", "X", "--new", "--day", "2024-01-01"}), Msg::CliExclusive);
+    // Two modes.
+    EXPECT_EQ(ErrorOf({"--usb", "--info", "--copy", "X"}), Msg::CliOneCommand);
+    EXPECT_EQ(ErrorOf({"--usb", "--info", "--sync-clock"}), Msg::CliOneCommand);
+    EXPECT_EQ(ErrorOf({"--export", "D", "--csv", "c", "--view", "D"}), Msg::CliExclusive);
+    EXPECT_EQ(ErrorOf({"--demo", "--info"}), Msg::CliExclusive);
+    EXPECT_EQ(ErrorOf({"--view", "D", "--usb", "--copy-all"}), Msg::CliExclusive);
+    // An option of another mode.
+    EXPECT_EQ(ErrorOf({"--usb", "--info", "--new"}), Msg::CliWorksOnlyWith);
+    EXPECT_EQ(ErrorOf({"--usb", "--copy-all", "--day", "2024-01-01"}), Msg::CliWorksOnlyWith);
+    EXPECT_EQ(ErrorOf({"--csv", "out.csv"}), Msg::CliWorksOnlyWith);
+    EXPECT_EQ(ErrorOf({"--device-type", "88"}), Msg::CliWorksOnlyWith);
+    EXPECT_EQ(ErrorOf({"--view", "D", "--xlsx", "x"}), Msg::CliWorksOnlyWith);
+    EXPECT_EQ(ErrorOf({"--usb", "--info", "--screenshot", "s.png"}), Msg::CliNotWith);
+    EXPECT_EQ(ErrorOf({"--export", "D", "--csv", "c", "--port", "COM3"}), Msg::CliNotWith);
+    // Options of a run without a window, but no command.
+    EXPECT_EQ(ErrorOf({"--usb"}), Msg::CliOneCommand);
+    EXPECT_EQ(ErrorOf({"--port", "/dev/null", "--time-limit", "5"}), Msg::CliOneCommand);
+
+    const Options o = Parse({"--port", "/dev/null", "--demo", "--lang", "en"});
+    EXPECT_EQ(ErrorText(o), "--port and --demo exclude each other");
+    EXPECT_EQ(ErrorText(Parse({"--usb", "--info", "--new", "--lang", "en"})),
+              "--new works only with --copy, --copy-all");
+    EXPECT_EQ(ErrorText(Parse({"--usb", "--info", "--screenshot", "s", "--lang", "en"})),
+              "--screenshot does not work with --info");
+}
+
+TEST(Options, BadValuesAreRefused) {
+    EXPECT_EQ(ErrorOf({"--demo", "--device-type", "256"}), Msg::CliBadDeviceType);
+    EXPECT_EQ(ErrorOf({"--demo", "--device-type", "-1"}), Msg::CliBadDeviceType);
+    EXPECT_EQ(ErrorOf({"--demo", "--device-type", "8x"}), Msg::CliBadDeviceType);
+    EXPECT_EQ(ErrorOf({"--demo", "--via", "modem"}), Msg::CliBadVia);
+    EXPECT_EQ(ErrorOf({"--demo", "--faults", "lose-everything=1"}), Msg::CliBadFaults);
+    EXPECT_EQ(ErrorOf({"--demo", "--after", "-5"}), Msg::AfterNeedsMilliseconds);
+    EXPECT_EQ(ErrorOf({"--view", "D", "--screenshot", "s", "--after", "soon"}),
+              Msg::AfterNeedsMilliseconds);
+    EXPECT_EQ(ErrorOf({"--lang", "de"}), Msg::CliBadLanguage);
+    EXPECT_EQ(ErrorOf({"--export", "D", "--csv", "c", "--lang", "fr"}), Msg::CliBadLanguage);
+    EXPECT_EQ(ErrorOf({"--port", "/dev/null", "--copy", "X", "--day", "2024-02-30"}),
+              Msg::CliBadDay);
+    EXPECT_EQ(ErrorOf({"--port", "/dev/null", "--copy", "X", "--day", "2024-2-3"}), Msg::CliBadDay);
+    EXPECT_EQ(ErrorOf({"--usb", "--info", "--time-limit", "0"}), Msg::CliBadTimeLimit);
+    EXPECT_EQ(ErrorOf({"--usb", "--info", "--time-limit", "999999999"}), Msg::CliBadTimeLimit);
+    EXPECT_EQ(ErrorOf({"--info"}), Msg::CliNeedsLink);
+    EXPECT_EQ(ErrorOf({"--port", "", "--info"}), Msg::CliNeedsLink);
+    EXPECT_EQ(ErrorOf({"--export", "D"}), Msg::ExportNeedsOutput);
+
+    EXPECT_EQ(ErrorText(Parse({"--demo", "--device-type", "300", "--lang", "en"})),
+              "--device-type takes a number from 0 to 255, not \"300\"");
+    EXPECT_EQ(ErrorText(Parse({"--usb", "--copy", "X", "--day", "1.1.2024"})),
+              "--day принимает дату в виде ГГГГ-ММ-ДД, а не «1.1.2024»");
+}
+
+TEST(Options, UnknownOptionsAndStrayArgumentsAreRefused) {
+    EXPECT_EQ(ErrorOf({"--bogus"}), Msg::CliUnknownOption);
+    EXPECT_EQ(ErrorOf({"--usb", "--info", "--bogus=1"}), Msg::CliUnknownOption);
+    EXPECT_EQ(ErrorOf({"-x"}), Msg::CliUnknownOption);
+    EXPECT_EQ(ErrorOf({"-info"}), Msg::CliUnknownOption);
+    EXPECT_EQ(ErrorOf({"--usb", "--info=yes"}), Msg::CliUnexpectedValue);
+    EXPECT_EQ(ErrorOf({"--usb", "--info", "stray"}), Msg::CliUnexpectedArgument);
+    EXPECT_EQ(ErrorOf({"--", "--demo"}), Msg::CliUnexpectedArgument);
+    EXPECT_EQ(ErrorOf({"--usb", "--info", "--port"}), Msg::CliMissingValue);
+
+    EXPECT_EQ(ErrorText(Parse({"--bogus=1"})),
+              "Неизвестный параметр --bogus; все параметры перечисляет --help");
+    EXPECT_EQ(ErrorText(Parse({"--lang", "en", "--copy"})), "--copy needs a value: --copy DIR");
+    EXPECT_EQ(ErrorText(Parse({"--copy"})), "После --copy нужно значение: --copy КАТАЛОГ");
+    // The first argument that cannot be read is the one named.
+    EXPECT_EQ(ErrorText(Parse({"--nope", "--bogus", "--lang", "en"})),
+              "Unknown option --nope; --help lists every option");
+}
+
+TEST(Options, MessagesAreInTheLanguageOfLangWhereverItStands) {
+    EXPECT_EQ(ErrorText(Parse({"--info"})), "Укажите, где логгер: --port УСТРОЙСТВО или --usb");
+    EXPECT_EQ(ErrorText(Parse({"--info", "--lang", "en"})),
+              "Say where the logger is: --port DEVICE or --usb");
+    EXPECT_EQ(ErrorText(Parse({"--bogus", "--lang=en"})),
+              "Unknown option --bogus; --help lists every option");
+    // A language that cannot be used is named in Russian, as the window starts.
+    EXPECT_EQ(ErrorText(Parse({"--lang", "de"})), "--lang принимает ru или en, а не «de»");
+    EXPECT_EQ(ErrorText(Parse({})), "");
+}
+
+TEST(Options, QtsOwnOptionsOfTheWindowAreLetThrough) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"-platform", "offscreen", "--demo"},
+          {"--platform", "offscreen", "--demo"},
+          {"-style=fusion", "-reverse", "--demo"},
+          {"--demo", "-qwindowgeometry", "800x600+0+0", "-platform", "offscreen"}}) {
+        const Options o = Parse(args);
+        EXPECT_FALSE(o.error) << ::testing::PrintToString(args) << ": " << ErrorText(o);
+        EXPECT_EQ(o.mode, Mode::Demo);
+    }
+    // They do no harm where there is no window.
+    EXPECT_EQ(Parse({"-platform", "offscreen", "--usb", "--info"}).mode, Mode::Info);
+}
+
+TEST(Options, HelpIsGivenWhateverElseTheCommandLineAsks) {
+    // As Qt's parser did: an argument that cannot be read still comes first.
+    EXPECT_EQ(Parse({"--info", "--help"}).mode, Mode::Help);
+    EXPECT_EQ(Parse({"--export", "D", "--help"}).mode, Mode::Help);
+    EXPECT_EQ(Parse({"--view", "D", "-h", "--lang", "en"}).english, true);
+    EXPECT_EQ(ErrorOf({"--help", "--bogus"}), Msg::CliUnknownOption);
+}
+
+TEST(Options, TheTableDeclaresEachOptionOnceAndEveryModeHasItsOption) {
+    std::set<std::string_view> names;
+    std::set<char> letters;
+    for (const OptionSpec& o : OptionTable()) {
+        EXPECT_TRUE(names.insert(o.name).second) << o.name;
+        for (const char c : o.shortNames) EXPECT_TRUE(letters.insert(c).second) << c;
+        EXPECT_FALSE(o.helpRu.empty()) << o.name;
+        EXPECT_FALSE(o.helpEn.empty()) << o.name;
+        EXPECT_EQ(o.valueRu.empty(), o.valueEn.empty()) << o.name;
+        if (o.selects) {
+            EXPECT_TRUE(o.modes.Has(*o.selects)) << o.name;
+        }
+    }
+    for (const Mode m : {Mode::Demo, Mode::Info, Mode::Copy, Mode::CopyAll, Mode::SyncClock,
+                         Mode::Export, Mode::View, Mode::Help}) {
+        bool selected = false;
+        for (const OptionSpec& o : OptionTable()) selected = selected || o.selects == m;
+        EXPECT_TRUE(selected) << static_cast<int>(m);
+    }
+    // The spelling of every option, as scripts, the manual page and the README use them.
+    const std::set<std::string_view> expected = {
+        "help",       "help-all",   "lang",   "port", "screenshot", "after", "demo", "device-type",
+        "via",        "faults",     "usb",    "info", "copy",       "new",   "day",  "copy-all",
+        "sync-clock", "time-limit", "export", "csv",  "xlsx",       "view"};
+    EXPECT_EQ(names, expected);
+}
+
+TEST(Options, HelpListsEveryOptionOfEveryModeInBothLanguages) {
+    for (const bool english : {false, true}) {
+        const std::string help = HelpText(english);
+        for (const OptionSpec& o : OptionTable()) {
+            const std::string entry =
+                "--" + std::string(o.name) +
+                (o.valueEn.empty() ? "" : " " + std::string(english ? o.valueEn : o.valueRu));
+            EXPECT_NE(help.find("  " + entry), std::string::npos) << entry << " in:\n" << help;
+            const std::string_view text = english ? o.helpEn : o.helpRu;
+            const std::string firstWords(text.substr(0, 12));
+            EXPECT_NE(help.find(firstWords), std::string::npos) << firstWords;
+        }
+        // Those the window's help once left out.
+        for (const char* name : {"--view", "--export", "--csv", "--xlsx"})
+            EXPECT_NE(help.find(name), std::string::npos) << name;
+        EXPECT_NE(help.find("-h, -?, --help"), std::string::npos);
+        // Qt's own options only when asked for.
+        EXPECT_EQ(help.find("-platform"), std::string::npos);
+        EXPECT_NE(HelpText(english, true).find("-platform NAME"), std::string::npos);
+    }
+    EXPECT_NE(HelpText(false).find("Использование"), std::string::npos);
+    EXPECT_NE(HelpText(true).find("Usage"), std::string::npos);
+}
+
+TEST(Options, TheHelpOfFaultsNamesEveryKeyTheVirtualLinkTakes) {
+    const OptionSpec* faults = nullptr;
+    for (const OptionSpec& o : OptionTable())
+        if (o.name == "faults") faults = &o;
+    ASSERT_NE(faults, nullptr);
+    std::istringstream keys(sim::kLinkFaultsHelp);
+    std::string key;
+    int count = 0;
+    for (std::string line; std::getline(keys, line);) {
+        std::istringstream words(line);
+        if (!(words >> key) || key.find('=') == std::string::npos) continue;
+        ++count;
+        EXPECT_NE(faults->helpEn.find("    " + key + " "), std::string_view::npos) << key;
+        EXPECT_NE(faults->helpRu.find("    " + key + " "), std::string_view::npos) << key;
+        // What the help names is what the parse takes.
+        const std::string example = key.substr(0, key.find('=') + 1) + "1";
+        if (key.rfind("delay-on", 0) != 0) {
+            EXPECT_FALSE(Parse({"--demo", "--faults", example}).error) << example;
+        }
+    }
+    EXPECT_GE(count, 9);
+}
+
+#ifdef QMC_CONTROLLER
+// The program itself, as a script runs it: no display of any kind in the environment.
+struct ProgramRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Quoted(const std::string& arg) {
+    std::string q = "'";
+    for (const char c : arg) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+std::string ReadAll(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+ProgramRun Program(const std::vector<std::string>& args) {
+    const auto dir = std::filesystem::temp_directory_path();
+    const auto out = dir / ("qm-options-test-out-" + std::to_string(::getpid()));
+    const auto err = dir / ("qm-options-test-err-" + std::to_string(::getpid()));
+    std::string command =
+        "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + Quoted(QMC_CONTROLLER);
+    for (const std::string& a : args) command += " " + Quoted(a);
+    command += " >" + Quoted(out.string()) + " 2>" + Quoted(err.string()) + " </dev/null";
+    const int raw = std::system(command.c_str());
+    ProgramRun r;
+    r.status = raw != -1 && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    r.out = ReadAll(out);
+    r.err = ReadAll(err);
+    std::filesystem::remove(out);
+    std::filesystem::remove(err);
+    return r;
+}
+
+TEST(Program, AnUnknownOptionEndsWithStatusTwoAndAMessageInTheLanguageChosen) {
+    ProgramRun r = Program({"--bogus"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err,
+              "qm-controller: Неизвестный параметр --bogus; все параметры перечисляет --help\n");
+    EXPECT_TRUE(r.out.empty());
+    r = Program({"--bogus", "--lang", "en"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "qm-controller: Unknown option --bogus; --help lists every option\n");
+}
+
+TEST(Program, EveryModesCommandLineErrorNeedsNoDisplay) {
+    // Each of these would need a window if it could be used; refused, none asks for a display.
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--demo", "--port", "/dev/null", "--lang", "en"},
+          {"--demo", "--device-type", "300", "--lang", "en"},
+          {"--view", "DATA", "--export", "DATA", "--csv", "x.csv", "--lang", "en"},
+          {"--port", "/dev/null", "--usb", "--info", "--lang", "en"},
+          {"--export", "DATA", "--lang", "en"}}) {
+        const ProgramRun r = Program(args);
+        EXPECT_EQ(r.status, 2) << ::testing::PrintToString(args) << r.err;
+        EXPECT_EQ(r.err.rfind("qm-controller: ", 0), 0u) << r.err;
+        EXPECT_EQ(r.err.find("display"), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(Program({"--demo", "--port", "/dev/null", "--lang", "en"}).err,
+              "qm-controller: --port and --demo exclude each other\n");
+}
+
+TEST(Program, HelpListsEveryOptionWithoutADisplay) {
+    for (const bool english : {false, true}) {
+        const ProgramRun r = english ? Program({"--help", "--lang", "en"}) : Program({"--help"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(r.err.empty()) << r.err;
+        EXPECT_EQ(r.out, HelpText(english));
+        for (const OptionSpec& o : OptionTable())
+            EXPECT_NE(r.out.find("--" + std::string(o.name)), std::string::npos) << o.name;
+    }
+    // Asked for beside a mode, the help is the same: every option of every mode.
+    EXPECT_EQ(Program({"--export", "x", "--help"}).out, HelpText(false));
+    EXPECT_EQ(Program({"--view", "x", "-h", "--lang", "en"}).out, HelpText(true));
+    EXPECT_EQ(Program({"--help-all"}).out, HelpText(false, true));
+}
+#endif
+
+}  // namespace
+}  // namespace qm::test
