@@ -1,8 +1,7 @@
-// Unattended runs: the controller with its links and timers on a QCoreApplication, no widget
-// anywhere. The run waits for the automatic read-out, then presses the window model's buttons
-// as an operator would, and watches the model (and the parts' read-only views) for the end of
-// each step. Messages go to standard error in the language chosen, the result as JSON to
-// standard output.
+// Unattended runs: the session with its links and timers on a QCoreApplication, no widget
+// anywhere. The run waits for the automatic read-out, then asks the session for its work (set
+// the clock, copy directories) and hears from its events how each piece ended. Messages go to
+// standard error in the language chosen, the result as JSON to standard output.
 #include "app/Headless.h"
 
 #include <QCoreApplication>
@@ -12,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <deque>
@@ -158,13 +158,19 @@ QJsonArray Texts(const std::vector<std::string>& texts, std::size_t from = 0) {
 }
 
 // One run of the controller from the command line.
-class HeadlessRun {
+class HeadlessRun : private SessionEvents {
 public:
     explicit HeadlessRun(const RunOptions& o)
         : o_(o),
-          ops_(err_, [this] { return controller_.IsEnglish(); }),
+          ops_(err_, [this] { return o_.english; }),
           controller_(clock_, ops_),
-          timers_([this](TimerId id) { controller_.OnTimer(id); }) {}
+          session_(controller_.MutableSession()),
+          timers_([this](TimerId id) { controller_.OnTimer(id); }) {
+        session_.Listen(*this);
+    }
+    ~HeadlessRun() override { session_.StopListening(*this); }
+    HeadlessRun(const HeadlessRun&) = delete;
+    HeadlessRun& operator=(const HeadlessRun&) = delete;
 
     int Exec() {
         // The controller ends the program when the USB logger it talks to is unplugged.
@@ -172,7 +178,7 @@ public:
         controller_.SetChangedCallback([this] { Changed(); });
         controller_.SetUpFolders(Utf8Path(QDir::currentPath().toStdString()));
         controller_.FormCreate(1024, 768);
-        if (o_.english) controller_.Click("pmEng");
+        if (o_.english) controller_.ChooseLanguage(Language::English);
 
         limit_.setSingleShot(true);
         QObject::connect(&limit_, &QTimer::timeout, &limit_, [this] { TimeLimitReached(); });
@@ -183,20 +189,17 @@ public:
             controller_.SetSerialPortOpener(&serial_);
             serial_.SetRxHandler([this](std::size_t n) { controller_.ComPort1RxChar(n); });
             serial_.SetLostHandler([this] { controller_.ComPort1Lost(); });
-            controller_.Click("pmBluetooth");
-            controller_.MutableModel().portDevice.text = *o_.port;
-            controller_.Click("bSetPort");
-            if (!controller_.Link().PortOpen) return 2;  // the controller has said why
+            if (!Work().OpenSerialPort(*o_.port)) return 2;  // the session has said why
         } else {
             links_ = StartLinks(controller_, std::nullopt);
             QTimer::singleShot(kUsbSearchMs, &limit_, [this] {
-                if (phase_ != Phase::Connecting || LinkFound()) return;
+                if (phase_ != Phase::Connecting || Work().LinkFound()) return;
                 err_.Line(Text(Msg::CliNoUsbLogger));
                 Finish(2);
             });
         }
         const int status = finished_ ? status_ : QCoreApplication::exec();
-        controller_.MutableCopy().CloseLocalFiles();
+        Work().CloseLocalFiles();
         serial_.Close();
         if (!result_.isEmpty())
             std::fputs(QJsonDocument(result_).toJson(QJsonDocument::Indented).constData(), stdout);
@@ -207,40 +210,45 @@ public:
 private:
     enum class Phase { Connecting, SettingClock, Copying, Done };
 
-    // A copy of one directory, from its click to its finishing step.
+    // A copy of one directory, from its start to its end.
     struct CopyRun {
-        std::string directory;
-        CopyTotals tallyAtStart;
+        std::string directory;  // as listed, in Unicode
         std::size_t errorsAtStart = 0;
         std::size_t warningsAtStart = 0;
         QElapsedTimer elapsed;
         bool wholeInstead = false;
+        bool began = false;
+        std::optional<CopyResult> result;  // once it has ended
     };
 
     std::string Text(Msg id, std::initializer_list<std::string_view> args = {}) const {
-        return Message(id, controller_.IsEnglish(), args);
+        return Message(id, o_.english, args);
     }
-    const WindowModel& M() const { return controller_.Model(); }
+    SessionWork& Work() { return session_.Work(); }
+    const SessionWork& Work() const { return session_.Work(); }
+    const LoggerState& Logger() const { return session_.Logger(); }
 
-    bool LinkFound() const {
-        return controller_.Link().SerialLinkActive || controller_.Link().UsbStarted ||
-               M().StartTimer.enabled;
+    // The logger's directories as listed, in Unicode.
+    std::vector<std::string> Directories() const {
+        std::vector<std::string> names;
+        for (const std::string& name : Logger().directories) names.push_back(Cp1251ToUtf8(name));
+        return names;
     }
-    bool LinkUp() const { return !o_.port || controller_.Link().PortOpen; }
-    bool Identified() const { return controller_.Sequence().Version() != 0; }
 
-    // Nothing is asked of the logger and no timer will ask anything: the controller waits for
-    // the operator.
-    bool Waiting() const {
-        const WindowModel& m = M();
-        return !controller_.Link().Outstanding && !m.StartTimer.enabled && !m.Timer1.enabled &&
-               !m.Timer2.enabled && !m.Timer3.enabled && !m.Timer4.enabled && !m.BTtimer.enabled;
+    bool LinkUp() const { return !o_.port || session_.Link().PortOpen; }
+    bool Identified() const { return Logger().identity && Logger().identity->version != 0; }
+    // The read-out has ended and nothing is asked of the logger or waits to be.
+    bool ReadOutOver() const { return !Work().ReadingOut() && Work().Idle(); }
+
+    // The session's events: noted here, acted on in the next step (never inside the session's
+    // handler).
+    void ClockSetEnded(bool /*set*/) override { clockSetEnded_ = true; }
+    void CopyEnded(const CopyResult& result) override {
+        if (copy_) copy_->result = result;
     }
-    // The read-out has ended and the line value is in the title.
-    bool ReadOutOver() const { return !controller_.Sequence().ReadingOut() && Waiting(); }
 
-    // After every controller event: the timers follow the model, and the run looks at the
-    // model once the event has been handled (never inside the controller's handler).
+    // After every event: the timers follow the model, and the run takes its next step once the
+    // event has been handled.
     void Changed() {
         timers_.Sync(controller_.MutableModel());
         if (stepQueued_ || phase_ == Phase::Done) return;
@@ -269,7 +277,7 @@ private:
     }
 
     void StepConnecting() {
-        if (controller_.Radio().RadioModemLink() || controller_.Bluetooth().BtModemLink()) {
+        if (Work().ThroughModemAdapter()) {
             err_.Line(Text(Msg::CliModemAdapter));
             Finish(2);
             return;
@@ -278,10 +286,10 @@ private:
             Finish(identified_ ? 1 : 2);
             return;
         }
-        if (!LinkFound()) return;
+        if (!Work().LinkFound()) return;
         if (!identified_) {
             // The watchdog has given up on the identification, or what answered is no logger.
-            if (Waiting()) {
+            if (Work().Idle()) {
                 if (o_.port && ops_.errors.empty())
                     err_.Line(Text(Msg::CliPortNoLogger, {*o_.port}));
                 Finish(2);
@@ -299,14 +307,11 @@ private:
                 Finish(ops_.errors.empty() ? 0 : 1);
                 break;
             case Command::SyncClock:
-                clockBefore_ = controller_.Clock().LastReading();
+                clockBefore_ = Logger().clock;
                 errorsBefore_ = ops_.errors.size();
                 phase_ = Phase::SettingClock;
-                if (!M().bSynch.visible || !M().bSynch.enabled) {
-                    Finish(1);
-                    return;
-                }
-                controller_.Click("bSynch");
+                clockSetEnded_ = false;
+                if (!Work().SetClock()) Finish(1);
                 break;
             case Command::Copy:
                 pending_.push_back(o_.directory);
@@ -314,7 +319,7 @@ private:
                 NextCopy();
                 break;
             case Command::CopyAll:
-                for (const std::string& name : M().ComboBox1.items) pending_.push_back(name);
+                for (const std::string& name : Directories()) pending_.push_back(name);
                 if (pending_.empty()) err_.Line(Text(Msg::CliNoDirectories));
                 phase_ = Phase::Copying;
                 NextCopy();
@@ -322,15 +327,14 @@ private:
         }
     }
 
-    // Clock: bSynch is enabled again by the clock reading that follows the setting (or by the
-    // step giving up).
+    // Clock: the setting ends with the reading that follows it, a refusal or silence.
     void StepSettingClock() {
         if (!LinkUp()) {
             Finish(1);
             return;
         }
-        if (!M().bSynch.enabled || controller_.Link().Outstanding) return;
-        const auto& after = controller_.Clock().LastReading();
+        if (!clockSetEnded_ || session_.Link().Outstanding) return;
+        const auto& after = Logger().clock;
         QJsonObject o;
         o["before"] = ClockJson(clockBefore_);
         o["after"] = ClockJson(after);
@@ -376,57 +380,42 @@ private:
     }
 
     bool StartCopy(const std::string& name) {
-        const std::vector<std::string>& items = M().ComboBox1.items;
-        int index = -1;
-        for (std::size_t i = 0; i < items.size(); ++i)
-            if (items[i] == name) index = static_cast<int>(i);
-        copy_ = CopyRun{
-            name, controller_.Tally().Totals(), ops_.errors.size(), ops_.warnings.size(), {},
-            false};
+        const std::vector<std::string> items = Directories();
+        copy_ =
+            CopyRun{name, ops_.errors.size(), ops_.warnings.size(), {}, false, false, std::nullopt};
         copy_->elapsed.start();
-        if (index < 0) {
+        if (std::find(items.begin(), items.end(), name) == items.end()) {
             std::string all;
             for (const std::string& item : items) all += (all.empty() ? "" : ", ") + item;
             ops_.ShowError(Text(Msg::CliNoDirectory, {name, all.empty() ? "-" : all}));
             EndCopy();
             return false;
         }
-        controller_.Selected("ComboBox1", index);
-        const WindowModel& m = M();
-        if (o_.day) {
-            controller_.Click("bSelect");
-            controller_.DateTimeEdited("DateData", *o_.day);
-            controller_.Click("bCopy");
-        } else if (o_.newData && m.bNewData.enabled) {
-            controller_.Click("bNewData");
-        } else {
-            if (o_.newData) {
+        const CopyMode mode = o_.day ? CopyMode::Day : o_.newData ? CopyMode::New : CopyMode::All;
+        const CopyStart start = Work().StartCopy(name, mode, o_.day.value_or(DateTime{}));
+        copy_->began = start != CopyStart::Refused;
+        switch (start) {
+            case CopyStart::Started:
+                return true;
+            case CopyStart::StartedWhole:
                 err_.Line(Text(Msg::CliCopiedWhole, {name}));
                 copy_->wholeInstead = true;
-            }
-            controller_.Click("bAllData");
+                return true;
+            case CopyStart::Refused:
+                break;
         }
-        return true;
-    }
-
-    bool CopyOver() const {
-        const WindowModel& m = M();
-        if (controller_.Copy().CopyRunning() || m.Timer2.enabled) return false;
-        if (o_.day) return !controller_.Day().Active();
-        return m.bAllData.enabled;
+        // Refused, and the reason told; a refusal without one still fails the run.
+        failed_ = true;
+        EndCopy();
+        return false;
     }
 
     void StepCopying() {
         if (!copy_) return;
         ShowProgress();
-        if (o_.day && controller_.Day().Active() && Waiting() &&
-            ops_.errors.size() > copy_->errorsAtStart) {
-            // The day copy refused its directory or file name and stays armed: cancel it, as
-            // the operator would.
-            controller_.Click("bCancel");
-            return;
-        }
-        if (!CopyOver()) return;
+        // The copy has run its finishing step, or the far end went without one.
+        if (Work().CopyRunning()) return;
+        if (!copy_->result && LinkUp()) return;
         EndCopy();
         if (!LinkUp()) {
             // The far end has gone: the other directories cannot be reached.
@@ -436,12 +425,12 @@ private:
         NextCopy();
     }
 
-    // The window's progress line, on one line: the directory, file i of n, the measurements
-    // and the time left.
+    // The progress line, on one line: the directory, file i of n, the measurements and the
+    // time left.
     void ShowProgress() {
-        const Label& l = M().lProgress;
-        if (!controller_.Progress().active || !l.visible) return;
-        std::string text = copy_->directory + ": " + l.caption;
+        const CopyProgressView progress = Work().Progress();
+        if (!progress.active) return;
+        std::string text = copy_->directory + ": " + CopyProgress::Caption(progress, o_.english);
         for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n'))
             text.replace(at, 1, " · ");
         err_.Progress(text);
@@ -449,15 +438,19 @@ private:
 
     void EndCopy(const std::string& stopped = {}) {
         err_.ClearProgress();
-        const CopyTotals done = controller_.Tally().Totals() - copy_->tallyAtStart;
-        const std::int64_t measurements = controller_.Copy().MeasurementCount();
+        // A copy that did not start has nothing; one cut short has what it had put in place.
+        const CopyResult r = copy_->result  ? *copy_->result
+                             : copy_->began ? Work().CopySoFar()
+                                            : CopyResult{};
+        const CopyTotals done = r.totals;
+        const std::int64_t measurements = r.measurements;
         if (o_.day && measurements == 0 && ops_.errors.size() == copy_->errorsAtStart &&
             stopped.empty())
             err_.Line(Text(Msg::CliNoDayData, {copy_->directory, DayText(*o_.day)}));
         QJsonObject c;
         c["directory"] = Q(copy_->directory);
-        c["folder"] = Q(PathText(
-            DataSetFolder(controller_.Directories().DataFolder(), Utf8ToCp1251(copy_->directory))));
+        c["folder"] =
+            Q(PathText(DataSetFolder(Work().DataFolder(), Utf8ToCp1251(copy_->directory))));
         c["mode"] = o_.day                               ? QStringLiteral("day")
                     : o_.newData && !copy_->wholeInstead ? QStringLiteral("new")
                                                          : QStringLiteral("all");
@@ -486,7 +479,7 @@ private:
     void Abort(const std::string& why) {
         if (phase_ == Phase::Done) return;
         err_.Line(why);
-        controller_.MutableCopy().CloseLocalFiles();
+        Work().CloseLocalFiles();
         if (phase_ == Phase::Copying && copy_) {
             EndCopy(why);
             pending_.clear();
@@ -510,47 +503,47 @@ private:
         QJsonObject o;
         o["clock"] = Q(IsoText(r->logger));
         o["pc"] = Q(IsoText(r->pc));
-        // The logger counts whole seconds: its reading stands for the middle of its second.
-        const double ms =
-            static_cast<double>(r->logger.Milliseconds() + 500 - r->pc.Milliseconds());
-        o["offsetSeconds"] = static_cast<qint64>(std::llround(ms / 1000.0));
+        o["offsetSeconds"] = static_cast<qint64>(r->OffsetSeconds());
         return o;
     }
 
     QJsonObject InfoJson() const {
-        const WindowModel& m = M();
-        const ConnectionSequence& s = controller_.Sequence();
+        const LoggerState& logger = Logger();
+        const LoggerIdentity identity = logger.identity.value_or(LoggerIdentity{});
         QJsonObject o;
-        o["deviceType"] = static_cast<int>(s.DeviceType());
-        o["version"] = static_cast<int>(s.Version());
-        o["title"] = Q(s.DeviceTitle());
+        o["deviceType"] = static_cast<int>(identity.deviceType);
+        o["version"] = static_cast<int>(identity.version);
+        o["title"] = Q(identity.title);
         o["link"] = o_.port ? Q(*o_.port) : QStringLiteral("usb");
-        const auto& reading = controller_.Clock().LastReading();
-        const QJsonValue clock = ClockJson(reading);
+        const QJsonValue clock = ClockJson(logger.clock);
         o["clock"] = clock.isObject() ? clock.toObject()["clock"] : QJsonValue();
         o["clockOffsetSeconds"] =
             clock.isObject() ? clock.toObject()["offsetSeconds"] : QJsonValue();
-        if (const auto volts = s.BatteryVolts())
-            o["batteryVolts"] = std::round(*volts * 10) / 10;
+        if (logger.batteryVolts)
+            o["batteryVolts"] = std::round(*logger.batteryVolts * 10) / 10;
         else
             o["batteryVolts"] = QJsonValue();
-        if (s.PathrexDevice()) {
-            o["remarks"] = QJsonArray{Q(m.pRemark1.text), Q(m.pRemark2.text)};
-        } else {
-            // The schedule as the schedule group shows it.
+        if (identity.keepsRemarks) {
+            o["remarks"] =
+                logger.remarks
+                    ? QJsonValue(QJsonArray{Q(logger.remarks->first), Q(logger.remarks->second)})
+                    : QJsonValue();
+        } else if (logger.schedule) {
+            // The schedule as the logger reported it.
+            const DecodedSchedule& d = *logger.schedule;
             QJsonObject schedule;
-            schedule["start"] =
-                Q(IsoText(m.DateStart.value.DatePart() + m.TimeStart.value.TimeOfDay()));
-            schedule["stop"] =
-                Q(IsoText(m.DateStop.value.DatePart() + m.TimeStop.value.TimeOfDay()));
-            schedule["intervalDays"] = m.DayEdit.value;
-            schedule["intervalHours"] = m.HourEdit.value;
-            schedule["intervalMinutes"] = m.MinEdit.value;
+            schedule["start"] = Q(IsoText(d.startDate.DatePart() + d.startTime.TimeOfDay()));
+            schedule["stop"] = Q(IsoText(d.stopDate.DatePart() + d.stopTime.TimeOfDay()));
+            schedule["intervalDays"] = d.fields.IntervalDays;
+            schedule["intervalHours"] = d.fields.IntervalHours;
+            schedule["intervalMinutes"] = d.fields.IntervalMinutes;
             o["schedule"] = schedule;
+        } else {
+            o["schedule"] = QJsonValue();  // not read, or not a valid schedule
         }
-        o["line"] = s.LineValueText().empty() ? QJsonValue() : Q(s.LineValueText());
+        o["line"] = logger.line.empty() ? QJsonValue() : Q(logger.line);
         QJsonArray directories;
-        for (const std::string& name : m.ComboBox1.items) directories.append(Q(name));
+        for (const std::string& name : Directories()) directories.append(Q(name));
         o["directories"] = directories;
         o["errors"] = Texts(ops_.errors);
         return o;
@@ -561,6 +554,7 @@ private:
     QtPcClock clock_;
     HeadlessServices ops_;
     Controller controller_;
+    Session& session_;
     ModelTimers timers_;
     SerialPortBackend serial_;
     std::unique_ptr<AppLinks> links_;
@@ -576,6 +570,7 @@ private:
 
     std::optional<ClockReading> clockBefore_;
     std::size_t errorsBefore_ = 0;
+    bool clockSetEnded_ = false;
 
     std::deque<std::string> pending_;
     std::optional<CopyRun> copy_;

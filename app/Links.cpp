@@ -1,7 +1,6 @@
 #include "app/Links.h"
 
 #include <QTimer>
-#include <iostream>
 
 #include "core/Controller.h"
 
@@ -20,13 +19,8 @@ AppLinks::AppLinks(Controller& controller)
 std::unique_ptr<AppLinks> StartLinks(Controller& controller,
                                      const std::optional<std::string>& port) {
     auto links = std::make_unique<AppLinks>(controller);
-    if (port && !port->empty()) {
-        controller.Click("pmBluetooth");
-        controller.MutableModel().portDevice.text = *port;
-        controller.Click("bSetPort");
-        if (!controller.Link().PortOpen)
-            std::cerr << "qm-controller: cannot open the serial port " << *port << "\n";
-    }
+    // A port that cannot be opened has been reported by the session, in the window's language.
+    if (port && !port->empty()) controller.MutableSession().Work().OpenSerialPort(*port);
     return links;
 }
 

@@ -155,7 +155,7 @@ int RunWindow(int argc, char* argv[], const qm::Options& options) {
     controller.FormCreate(screen.width(), screen.height());
     // The window starts in Russian; --lang en starts it in English, as the menu would.
     if (options.english) {
-        controller.Click("pmEng");
+        controller.ChooseLanguage(qm::Language::English);
         qtTexts.Follow(true);
         dataNote.Follow(true);
     }

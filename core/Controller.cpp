@@ -17,6 +17,7 @@ Controller::Controller(PcClock& clock, OperatorServices& ops)
     sequence_.SetCatalogue(catalogue_);
     copy_.SetDayCopy(day_);
     copy_.SetTally(tally_);
+    session_.SetWork(*this);
     RegisterHandlers();
 }
 

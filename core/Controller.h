@@ -13,7 +13,6 @@
 #include "core/ConnectionSequence.h"
 #include "core/CopyProgress.h"
 #include "core/CopySession.h"
-#include "core/CopyTally.h"
 #include "core/DayCopy.h"
 #include "core/DeviceClock.h"
 #include "core/Handlers.h"
@@ -26,6 +25,7 @@
 #include "link/HidCtl.h"
 #include "link/SerialPortOpener.h"
 #include "protocol/Links.h"
+#include "session/CopyTally.h"
 #include "session/Session.h"
 #include "ui/model/WindowModel.h"
 
@@ -35,7 +35,7 @@ namespace qm {
 // model, the links and the timers, and runs every event on one thread. It never blocks and never
 // calls a widget. Every public entry point is one event (a click, a timer tick, a received
 // report); after each, the change callback lets the view repaint.
-class Controller {
+class Controller : public SessionWork {
 public:
     Controller(PcClock& clock, OperatorServices& ops);
     Controller(const Controller&) = delete;
@@ -71,9 +71,26 @@ public:
     CopySession& MutableCopy() { return copy_; }
     const DayCopy& Day() const { return day_; }
     // The progress of the running copy.
-    CopyProgressView Progress() const { return progress_.View(); }
+    CopyProgressView Progress() const override { return progress_.View(); }
     // Files, bytes and retries of the copies since the start.
     const CopyTally& Tally() const { return tally_; }
+
+    // The work on the logger as the session offers it (see SessionWork): each runs as one event
+    // and does what the operator's buttons do.
+    bool OpenSerialPort(const std::string& name) override;
+    bool LinkFound() const override;
+    bool ThroughModemAdapter() const override;
+    bool ReadingOut() const override;
+    bool Idle() const override;
+    bool SetClock() override;
+    CopyStart StartCopy(const std::string& directory, CopyMode mode, DateTime day) override;
+    void StopCopy() override;
+    bool CopyRunning() const override;
+    CopyResult CopySoFar() const override { return copy_.SoFar(); }
+    std::filesystem::path DataFolder() const override;
+    void CloseLocalFiles() override;
+    // The language of the captions and messages, as the language menu chooses it.
+    void ChooseLanguage(Language language);
 
     // Start-up and close.
     // Makes sure a DATA folder exists in the start folder (the working directory at start).
@@ -181,6 +198,7 @@ private:
     // Runs the click that waited for the outstanding request, once none is.
     void RunDeferredClick();
     void SetLanguage(bool english);
+    CopyStart Began(CopyStart start) const;
 
     // Links: the device or port that carries the packets from now on; the connection sequence
     // starts when StartTimer fires.

@@ -288,6 +288,8 @@ CopyProgressView CopyProgress::View() const {
     CopyProgressView v;
     v.active = active_;
     if (!active_) return v;
+    v.listing = listing_;
+    v.stopping = stopping_;
     v.measurements = std::max(measurements_, shownBeforeRestart_);
     if (!listing_) {
         v.files = static_cast<int>(names_.size() >= first_ ? names_.size() - first_ + 1 : 0);
@@ -301,22 +303,19 @@ void CopyProgress::Show() {
     Label& l = ctx_->m.lProgress;
     l.visible = active_;
     if (!active_) return;
-    const bool english = ctx_->IsEnglish();
-    if (stopping_) {
-        l.caption = Message(Msg::ProgressStopping, english);
-        return;
-    }
-    if (listing_) {
-        l.caption = Message(Msg::ProgressListing, english);
-        return;
-    }
-    const CopyProgressView v = View();
-    l.caption = Message(Msg::ProgressFile, english,
-                        {std::to_string(std::max(v.file, 1)), std::to_string(v.files),
-                         Grouped(v.measurements, english)});
+    l.caption = Caption(View(), ctx_->IsEnglish());
+}
+
+std::string CopyProgress::Caption(const CopyProgressView& v, bool english) {
+    if (v.stopping) return Message(Msg::ProgressStopping, english);
+    if (v.listing) return Message(Msg::ProgressListing, english);
+    std::string text = Message(Msg::ProgressFile, english,
+                               {std::to_string(std::max(v.file, 1)), std::to_string(v.files),
+                                Grouped(v.measurements, english)});
     if (v.secondsLeft)
-        l.caption +=
+        text +=
             "\n" + Message(Msg::ProgressTimeLeft, english, {DurationText(*v.secondsLeft, english)});
+    return text;
 }
 
 }  // namespace qm

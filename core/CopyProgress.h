@@ -7,17 +7,9 @@
 
 #include "core/PartContext.h"
 #include "protocol/DateTime.h"
+#include "session/SessionEvents.h"
 
 namespace qm {
-
-// What the operator is told of the running copy.
-struct CopyProgressView {
-    bool active = false;                // a copy is running
-    int file = 0;                       // 1-based number of the file being copied
-    int files = 0;                      // how many files this copy takes
-    std::int64_t measurements = 0;      // measurements copied so far by this copy
-    std::optional<double> secondsLeft;  // none until an estimate can be made
-};
 
 // The progress of the running copy ("Копировать", "Новые", the day copy): which file of how
 // many, the measurements so far and the time left, shown in the progress line lProgress.
@@ -54,6 +46,9 @@ public:
     CopyProgressView View() const;
     // Shows the progress line in the language chosen.
     void Show();
+    // The progress line's text: the listing, file i of n with the measurements and the time
+    // left on a second line, or the stop awaited.
+    static std::string Caption(const CopyProgressView& view, bool english);
 
     // The time of a header line ("hh:mm dd.mm.yyyy", the day may be blank-padded), if it holds a
     // valid one.

@@ -12,12 +12,12 @@
 
 #include "core/Catalogue.h"
 #include "core/CopyProgress.h"
-#include "core/CopyTally.h"
 #include "core/DayCopy.h"
 #include "core/DirectoryView.h"
 #include "protocol/CommandCode.h"
 #include "protocol/Cp1251.h"
 #include "protocol/ReplyStatus.h"
+#include "session/CopyTally.h"
 #include "store/Catalogue.h"
 #include "store/ValueLines.h"
 #include "text/Captions.h"
@@ -62,6 +62,12 @@ void CopySession::bStopClick() {
     progress_.Stopping();
     // A copy always awaits a reply; were none awaited, nothing could end it later.
     if (!ctx_.x.Outstanding) FinishStopped();
+}
+
+void CopySession::CopyStarted() {
+    outcome_ = Outcome::Running;
+    endReported_ = false;
+    if (tally_) tallyAtStart_ = tally_->Totals();
 }
 
 void CopySession::FinishStopped() {
@@ -480,14 +486,21 @@ void CopySession::Timer2Timer() {
     if (day_) day_->End();
     stopRequested_ = false;
     progress_.End();
-    if (outcome_ == Outcome::None) return;
+    if (outcome_ == Outcome::None || endReported_) return;
+    endReported_ = true;
+    const CopyResult result = SoFar();
+    ctx_.session.Report([&](SessionEvents& e) { e.CopyEnded(result); });
+}
+
+CopyResult CopySession::SoFar() const {
     CopyResult result;
     result.end = outcome_ == Outcome::Complete  ? CopyResult::End::Done
                  : outcome_ == Outcome::Stopped ? CopyResult::End::Stopped
                                                 : CopyResult::End::Failed;
     result.directory = c_.copyDirectory;
     result.measurements = c_.MeasurementCount;
-    ctx_.session.Report([&](SessionEvents& e) { e.CopyEnded(result); });
+    if (tally_) result.totals = tally_->Totals() - tallyAtStart_;
+    return result;
 }
 
 // Program end (or an unfinished copy at the finishing step): a file that is not complete is

@@ -7,13 +7,14 @@
 
 #include "core/Handlers.h"
 #include "core/PartContext.h"
+#include "session/CopyTally.h"
+#include "session/SessionEvents.h"
 #include "store/CopyState.h"
 
 namespace qm {
 
 class Catalogue;
 class CopyProgress;
-class CopyTally;
 class DayCopy;
 
 // Copies of a directory's files into its local data-set folder: "Копировать" copies every file
@@ -60,7 +61,10 @@ public:
     // stopped it (Stopped).
     enum class Outcome { None, Running, Complete, Failed, Stopped };
     Outcome LastOutcome() const { return outcome_; }
-    void CopyStarted() { outcome_ = Outcome::Running; }
+    void CopyStarted();
+    // The last copy as it stands: how it ended (Failed while it runs), its measurements and
+    // what it has put in place.
+    CopyResult SoFar() const;
     void CopyCompleted() { outcome_ = Outcome::Complete; }
     // The logger stopped answering in the middle of a file: the staged file is cut back to its
     // last complete line or measurement and the file is reopened on the logger after it.
@@ -134,6 +138,9 @@ private:
     bool headerAsked_ = false;               // the file was reopened at that header
     std::int32_t countAtFileStart_ = 0;
     Outcome outcome_ = Outcome::None;
+    // The copy's end has been told to the session's listeners (once per copy).
+    bool endReported_ = true;
+    CopyTotals tallyAtStart_;
 };
 
 }  // namespace qm

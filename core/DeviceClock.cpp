@@ -18,6 +18,7 @@ void DeviceClock::bClockClick() {
 }
 
 void DeviceClock::bSynchClick() {
+    settingAsked_ = true;
     SendClockSet();
     ctx_.m.bSynch.enabled = false;
 }
@@ -60,6 +61,7 @@ void DeviceClock::ClockReply() {
         ClockJustSet_ = false;
         ctx_.ops.ShowError(ctx_.Text(Msg::ClockNotAccepted, {std::to_string(kMaxClockSets)}));
         ctx_.session.Report([](SessionEvents& e) { e.ClockNotAccepted(); });
+        EndSetting(false);
         // The rest of the read-out does not depend on the clock.
         sequence_.ClockShown();
         return;
@@ -95,9 +97,17 @@ void DeviceClock::ShowDeviceClock() {
         ClockText(ClockHour_, ClockMinute_, ClockSecond_, ClockDay_, ClockMonth_, ClockYear_);
     l.visible = true;
     l.fontColour = ClockJustSet_ ? Colour::Red : Colour::Navy;
+    const bool afterSetting = ClockJustSet_;
     ClockJustSet_ = false;
     ctx_.ArmSysTimer(SysTimerAction::HideClock, 1000);
     ctx_.session.Report([this](SessionEvents& e) { e.ClockRead(LastReading()); });
+    if (afterSetting) EndSetting(LastReading().has_value());
+}
+
+void DeviceClock::EndSetting(bool set) {
+    if (!settingAsked_) return;
+    settingAsked_ = false;
+    ctx_.session.Report([set](SessionEvents& e) { e.ClockSetEnded(set); });
 }
 
 }  // namespace qm

@@ -24,6 +24,8 @@ public:
     void ClockReply();
     // Row 49: whatever the status, the clock is read again.
     void ClockSetReply() { bClockClick(); }
+    // The clock request or its setting went unanswered: a setting under way has ended.
+    void GaveUp() { EndSetting(false); }
 
     // The logger's clock has been read since the program started.
     bool ClockRead() const { return ClockRead_; }
@@ -39,6 +41,8 @@ public:
 private:
     void SendClockSet();
     void ShowDeviceClock();
+    // Tells the listeners how the setting the operator asked for ended, once.
+    void EndSetting(bool set);
 
     // A logger that never reports a valid clock would otherwise be set for ever.
     static constexpr int kMaxClockSets = 5;
@@ -50,6 +54,7 @@ private:
     std::uint16_t ClockDay_ = 0, ClockMonth_ = 0, ClockYear_ = 0, ClockMillisecond_ = 0;
     bool ClockRead_ = false;
     bool ClockJustSet_ = false;
+    bool settingAsked_ = false;  // bSynch was pressed and its setting has not ended yet
     int readings_ = 0;
 };
 

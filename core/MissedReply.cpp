@@ -185,6 +185,7 @@ void Controller::GiveUpRequest(std::uint8_t code) {
         case C::ReadClock:
         case C::SetClock:
             if (m_.bSynch.visible) m_.bSynch.enabled = true;
+            clock_.GaveUp();
             break;
         default:
             break;

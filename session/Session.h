@@ -7,6 +7,7 @@
 #include "session/LoggerState.h"
 #include "session/PcClock.h"
 #include "session/SessionEvents.h"
+#include "session/SessionWork.h"
 
 namespace qm {
 
@@ -25,6 +26,11 @@ public:
     const LoggerState& Logger() const { return logger_; }
     LoggerState& MutableLogger() { return logger_; }
 
+    // The work on the logger. Set once by whoever does it, before anyone asks for it.
+    void SetWork(SessionWork& work) { work_ = &work; }
+    SessionWork& Work() { return *work_; }
+    const SessionWork& Work() const { return *work_; }
+
     void Listen(SessionEvents& listener) { listeners_.push_back(&listener); }
     void StopListening(SessionEvents& listener) {
         listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), &listener),
@@ -40,6 +46,7 @@ private:
     PcClock& clock_;
     Exchange exchange_;
     LoggerState logger_;
+    SessionWork* work_ = nullptr;
     std::vector<SessionEvents*> listeners_;
 };
 

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
+#include "session/CopyTally.h"
 #include "session/LoggerState.h"
 
 namespace qm {
@@ -17,6 +19,19 @@ struct CopyResult {
     End end = End::Done;
     std::string directory;  // as the logger names it (Windows-1251)
     std::int64_t measurements = 0;
+    // The local files this copy put in place, their bytes, and its requests asked again.
+    CopyTotals totals;
+};
+
+// Where the running copy stands.
+struct CopyProgressView {
+    bool active = false;                // a copy is running
+    bool listing = false;               // its files are being listed
+    bool stopping = false;              // it was asked to stop and awaits its last reply
+    int file = 0;                       // 1-based number of the file being copied
+    int files = 0;                      // how many files this copy takes
+    std::int64_t measurements = 0;      // measurements copied so far by this copy
+    std::optional<double> secondsLeft;  // none until an estimate can be made
 };
 
 // What a session reports as its work goes on. Every handler has an empty default, so a
@@ -30,6 +45,9 @@ public:
     virtual void ClockRead(const std::optional<ClockReading>& /*reading*/) {}
     // The logger kept refusing the clock it was set to.
     virtual void ClockNotAccepted() {}
+    // A setting of the clock has ended: `set` when the logger took it and its clock was read
+    // back, false when it refused it or stopped answering.
+    virtual void ClockSetEnded(bool /*set*/) {}
     // A copy has ended and its finishing step has run: the session is ready for the next.
     virtual void CopyEnded(const CopyResult& /*result*/) {}
 };

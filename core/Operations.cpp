@@ -1,0 +1,96 @@
+// The session's operations, done by the window's parts: each does what the operator's
+// controls do, in the same order, so a run without a window sends the same requests.
+#include <algorithm>
+
+#include "core/Controller.h"
+
+namespace qm {
+
+bool Controller::OpenSerialPort(const std::string& name) {
+    Click("pmBluetooth");  // shows the port group, as the menu item does
+    m_.portDevice.text = name;
+    bSetPortClick();
+    return x_.PortOpen;
+}
+
+bool Controller::LinkFound() const {
+    return x_.SerialLinkActive || x_.UsbStarted || m_.StartTimer.enabled;
+}
+
+bool Controller::ThroughModemAdapter() const {
+    return radio_.RadioModemLink() || bt_.BtModemLink();
+}
+
+bool Controller::ReadingOut() const {
+    return sequence_.ReadingOut();
+}
+
+bool Controller::Idle() const {
+    return !x_.Outstanding && !m_.StartTimer.enabled && !m_.Timer1.enabled && !m_.Timer2.enabled &&
+           !m_.Timer3.enabled && !m_.Timer4.enabled && !m_.BTtimer.enabled;
+}
+
+bool Controller::SetClock() {
+    if (!m_.bSynch.visible || !m_.bSynch.enabled) return false;
+    Click("bSynch");
+    return true;
+}
+
+CopyStart Controller::StartCopy(const std::string& directory, CopyMode mode, DateTime day) {
+    const std::vector<std::string>& items = m_.ComboBox1.items;
+    const auto at = std::find(items.begin(), items.end(), directory);
+    if (at == items.end() || !m_.ComboBox1.enabled) return CopyStart::Refused;
+    Selected("ComboBox1", static_cast<int>(at - items.begin()));
+    switch (mode) {
+        case CopyMode::Day:
+            Click("bSelect");
+            DateTimeEdited("DateData", day);
+            Click("bCopy");
+            if (day_.Active() && m_.bCopy.visible && m_.bCopy.enabled && !ClickDeferred()) {
+                // The day copy refused its directory or file name and stays armed: cancel it,
+                // as the operator would.
+                Click("bCancel");
+                return CopyStart::Refused;
+            }
+            return CopyStart::Started;
+        case CopyMode::New:
+            if (m_.bNewData.enabled) {
+                Click("bNewData");
+                return Began(CopyStart::Started);
+            }
+            Click("bAllData");
+            return Began(CopyStart::StartedWhole);
+        case CopyMode::All:
+            break;
+    }
+    Click("bAllData");
+    return Began(CopyStart::Started);
+}
+
+// A copy refused before it began (its name cannot be a local folder, say) leaves the data
+// group as it was.
+CopyStart Controller::Began(CopyStart start) const {
+    return copy_.CopyRunning() || ClickDeferred() ? start : CopyStart::Refused;
+}
+
+void Controller::StopCopy() {
+    if (m_.bStop.visible && m_.bStop.enabled) Click("bStop");
+}
+
+bool Controller::CopyRunning() const {
+    return copy_.CopyRunning() || m_.Timer2.enabled;
+}
+
+std::filesystem::path Controller::DataFolder() const {
+    return catalogue_.DataFolder();
+}
+
+void Controller::CloseLocalFiles() {
+    copy_.CloseLocalFiles();
+}
+
+void Controller::ChooseLanguage(Language language) {
+    Click(language == Language::English ? "pmEng" : "pmRus");
+}
+
+}  // namespace qm

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "protocol/DateTime.h"
+#include "session/SessionEvents.h"
+
+namespace qm {
+
+// Which files a copy of a directory takes.
+enum class CopyMode {
+    All,  // every file from its first line
+    New,  // what was added since the last copy of the directory
+    Day,  // the measurements of one day out of its monthly file
+};
+
+// How a copy's start went.
+enum class CopyStart {
+    Started,
+    // Nothing to carry on from (no earlier copy of the directory): every file is copied.
+    StartedWhole,
+    // It did not start; the reason has gone to the operator's services.
+    Refused,
+};
+
+// The work on the connected logger, offered to whoever drives the session. Each operation
+// starts its work and returns; the work ends in an event of SessionEvents.
+class SessionWork {
+public:
+    virtual ~SessionWork() = default;
+
+    // Opens the serial port `name` (a device path, or COMn) to the logger or modem behind it;
+    // false when it cannot be opened (the reason has gone to the operator's services).
+    virtual bool OpenSerialPort(const std::string& name) = 0;
+    // A link to a logger is up or being started: a USB logger found, a serial port opened.
+    virtual bool LinkFound() const = 0;
+    // What answered on USB is a radio or Bluetooth modem, not a logger.
+    virtual bool ThroughModemAdapter() const = 0;
+    // The read-out of a newly connected logger is running.
+    virtual bool ReadingOut() const = 0;
+    // Nothing is asked of the logger and no step waits to ask anything.
+    virtual bool Idle() const = 0;
+
+    // Sets the logger's clock to the PC's and reads it back (ClockSetEnded); false when the clock
+    // cannot be set now.
+    virtual bool SetClock() = 0;
+
+    // Copies the directory `directory` (as listed, in Unicode) into its data-set folder; `day`
+    // is the day of a CopyMode::Day copy. Ends in CopyEnded unless refused.
+    virtual CopyStart StartCopy(const std::string& directory, CopyMode mode, DateTime day) = 0;
+    // Stops the running copy: the files completed so far stay.
+    virtual void StopCopy() = 0;
+    virtual bool CopyRunning() const = 0;
+    virtual CopyProgressView Progress() const = 0;
+    // The last copy as it stands (for a run that ends before the copy does).
+    virtual CopyResult CopySoFar() const = 0;
+    // Where data-set folders are made.
+    virtual std::filesystem::path DataFolder() const = 0;
+    // The program ends: an unfinished local file is dropped, so its local copy stays as it was.
+    virtual void CloseLocalFiles() = 0;
+};
+
+}  // namespace qm
