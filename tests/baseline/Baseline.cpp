@@ -102,8 +102,9 @@ std::string DumpWindow(WindowModel& model, const std::string& folder) {
     for (const MenuItemRef& ref : model.MenuItems())
         out << ref.name << " caption=[" << ref.item->caption << "] enabled=" << ref.item->enabled
             << " checked=" << ref.item->checked << "\n";
-    for (TimerId id : kAllTimers) {
-        const Timer& t = model.TimerById(id);
+    for (const TimerRow& row : kTimers) {
+        const TimerId id = row.id;
+        const Timer& t = model.*row.timer;
         out << "timer " << static_cast<int>(id) << " enabled=" << t.enabled;
         // The reply watchdog's interval is learnt from the round trips: only whether it runs.
         if (id != TimerId::ReplyTimer) out << " interval=" << t.interval;

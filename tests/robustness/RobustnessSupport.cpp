@@ -473,8 +473,8 @@ std::string Oracles::Hang() const {
     if (x.Outstanding && !m.ReplyTimer.enabled && !c_.Radio().Repeating())
         return "request " + std::to_string(x.CurrentCommand) + " awaited with no watchdog";
     if (x.Outstanding) return {};
-    for (TimerId id : kAllTimers)
-        if (id != TimerId::TimerBar && m.TimerById(id).enabled) return {};
+    for (const TimerRow& row : kTimers)
+        if (row.id != TimerId::TimerBar && (m.*row.timer).enabled) return {};
     if (m.Parameters.window.visible) return {};  // the dialog's own buttons lead on
     bool dataOffers = false;
     for (const char* b : {"bAllData", "bNewData", "bSelect", "bDelete", "bCopy", "bCancel"})

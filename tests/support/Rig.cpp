@@ -3,8 +3,9 @@
 namespace qm::test {
 
 void VirtualTimers::Sync(WindowModel& model, std::int64_t now) {
-    for (TimerId id : kAllTimers) {
-        const Timer& t = model.TimerById(id);
+    for (const TimerRow& row : kTimers) {
+        const TimerId id = row.id;
+        const Timer& t = model.*row.timer;
         Entry& e = entries_[id];
         if (!t.enabled) {
             e.running = false;

@@ -6,6 +6,7 @@
 
 namespace qm {
 
+// The window's timers by name; kTimers (ui/model/WindowModel.h) says the rest of each.
 enum class TimerId {
     StartTimer,
     SysTimer,
@@ -17,9 +18,5 @@ enum class TimerId {
     BTtimer,
     ReplyTimer,
 };
-inline constexpr TimerId kAllTimers[] = {
-    TimerId::StartTimer, TimerId::SysTimer, TimerId::TimerBar, TimerId::Timer1,    TimerId::Timer2,
-    TimerId::Timer3,     TimerId::Timer4,   TimerId::BTtimer,  TimerId::ReplyTimer};
-const char* TimerName(TimerId id);
 
 }  // namespace qm

@@ -18,51 +18,23 @@ void Place(Control& c, Rect r) {
 
 }  // namespace
 
+// One row for every timer, in the order of their ids.
+constexpr bool EveryTimerInItsRow() {
+    for (std::size_t i = 0; i < std::size(kTimers); ++i)
+        if (static_cast<std::size_t>(kTimers[i].id) != i) return false;
+    return std::size(kTimers) == static_cast<std::size_t>(TimerId::ReplyTimer) + 1;
+}
+static_assert(EveryTimerInItsRow());
+
 const char* TimerName(TimerId id) {
-    switch (id) {
-        case TimerId::StartTimer:
-            return "StartTimer";
-        case TimerId::SysTimer:
-            return "SysTimer";
-        case TimerId::TimerBar:
-            return "TimerBar";
-        case TimerId::Timer1:
-            return "Timer1";
-        case TimerId::Timer2:
-            return "Timer2";
-        case TimerId::Timer3:
-            return "Timer3";
-        case TimerId::Timer4:
-            return "Timer4";
-        case TimerId::BTtimer:
-            return "BTtimer";
-        case TimerId::ReplyTimer:
-            return "ReplyTimer";
-    }
+    for (const TimerRow& row : kTimers)
+        if (row.id == id) return row.name;
     return "";
 }
 
 Timer& WindowModel::TimerById(TimerId id) {
-    switch (id) {
-        case TimerId::StartTimer:
-            return StartTimer;
-        case TimerId::SysTimer:
-            return SysTimer;
-        case TimerId::TimerBar:
-            return TimerBar;
-        case TimerId::Timer1:
-            return Timer1;
-        case TimerId::Timer2:
-            return Timer2;
-        case TimerId::Timer3:
-            return Timer3;
-        case TimerId::Timer4:
-            return Timer4;
-        case TimerId::BTtimer:
-            return BTtimer;
-        case TimerId::ReplyTimer:
-            return ReplyTimer;
-    }
+    for (const TimerRow& row : kTimers)
+        if (row.id == id) return this->*row.timer;
     return StartTimer;
 }
 
@@ -215,14 +187,8 @@ WindowModel::WindowModel() {
     pmCalibration.caption = "Калибровка";
     pmDataOnDisk.caption = DataOnDiskCaption(false);
 
-    StartTimer.interval = 300;
-    SysTimer.interval = 100;
-    TimerBar.interval = 100;
-    Timer3.interval = 1000;
-    Timer2.interval = 1000;
-    BTtimer.interval = 1000;
-    Timer1.interval = 15000;
-    Timer4.interval = 1000;
+    for (const TimerRow& row : kTimers)
+        if (row.intervalMs > 0) (this->*row.timer).interval = row.intervalMs;
 }
 
 std::vector<ControlRef> WindowModel::Controls() {

@@ -257,4 +257,25 @@ struct WindowModel {
     std::optional<ControlPtr> Find(std::string_view name);
 };
 
+// Every timer of the window in one row: its name, its place in the model and its interval (none
+// for the reply watchdog, whose wait is learnt from the round trips).
+struct TimerRow {
+    TimerId id;
+    const char* name;
+    Timer WindowModel::*timer;
+    int intervalMs;
+};
+inline constexpr TimerRow kTimers[] = {
+    {TimerId::StartTimer, "StartTimer", &WindowModel::StartTimer, 300},
+    {TimerId::SysTimer, "SysTimer", &WindowModel::SysTimer, 100},
+    {TimerId::TimerBar, "TimerBar", &WindowModel::TimerBar, 100},
+    {TimerId::Timer1, "Timer1", &WindowModel::Timer1, 15000},
+    {TimerId::Timer2, "Timer2", &WindowModel::Timer2, 1000},
+    {TimerId::Timer3, "Timer3", &WindowModel::Timer3, 1000},
+    {TimerId::Timer4, "Timer4", &WindowModel::Timer4, 1000},
+    {TimerId::BTtimer, "BTtimer", &WindowModel::BTtimer, 1000},
+    {TimerId::ReplyTimer, "ReplyTimer", &WindowModel::ReplyTimer, 0},
+};
+const char* TimerName(TimerId id);
+
 }  // namespace qm

@@ -7,7 +7,7 @@ namespace qm {
 ModelTimers::ModelTimers(const std::function<void(TimerId)>& tick, QObject* parent)
     : QObject(parent) {
     for (std::size_t i = 0; i < slots_.size(); ++i) {
-        const TimerId id = kAllTimers[i];
+        const TimerId id = kTimers[i].id;
         auto* t = new QTimer(this);
         t->setObjectName(TimerName(id));
         connect(t, &QTimer::timeout, this, [tick, id] { tick(id); });
@@ -17,7 +17,7 @@ ModelTimers::ModelTimers(const std::function<void(TimerId)>& tick, QObject* pare
 
 void ModelTimers::Sync(WindowModel& m) {
     for (std::size_t i = 0; i < slots_.size(); ++i) {
-        const Timer& t = m.TimerById(kAllTimers[i]);
+        const Timer& t = m.*kTimers[i].timer;
         Slot& slot = slots_[i];
         if (!t.enabled) {
             if (slot.timer->isActive()) slot.timer->stop();

@@ -25,7 +25,7 @@ private:
         std::uint32_t generation = 0;
         int interval = 0;
     };
-    std::array<Slot, std::size(kAllTimers)> slots_;
+    std::array<Slot, std::size(kTimers)> slots_;
 };
 
 }  // namespace qm
