@@ -28,6 +28,11 @@ constexpr std::array kOptions = {
                .helpEn = "The same, with Qt's own options of the window.",
                .modes = kEveryMode,
                .selects = Help},
+    OptionSpec{.name = "version",
+               .helpRu = "Показать название и версию программы и выйти.",
+               .helpEn = "Show the program's name and version and exit.",
+               .modes = kEveryMode,
+               .selects = Version},
     OptionSpec{.name = "lang",
                .valueRu = "ЯЗЫК",
                .valueEn = "LANG",
@@ -618,6 +623,10 @@ Options ParseOptions(const std::vector<std::string>& args) {
     if (walk.Has("help") || walk.Has("help-all")) {
         o.mode = Help;
         o.qtOptions = walk.Has("help-all");
+        return o;
+    }
+    if (walk.Has("version")) {
+        o.mode = Version;
         return o;
     }
     if (walk.Has("lang") && lang != "ru" && lang != "en")

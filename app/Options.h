@@ -29,6 +29,7 @@ enum class Mode {
     Export,     // --export FOLDER: the table of copied data, without a window
     View,       // --view FOLDER: the viewer of copied data
     Help,       // -h, --help: the options, on standard output
+    Version,    // --version: the program's name and version, on standard output
 };
 
 // The runs of the controller without a window or a display.
@@ -45,7 +46,7 @@ public:
     }
     static constexpr Modes All() {
         return {Mode::Window,    Mode::Demo,   Mode::Info, Mode::Copy, Mode::CopyAll,
-                Mode::SyncClock, Mode::Export, Mode::View, Mode::Help};
+                Mode::SyncClock, Mode::Export, Mode::View, Mode::Help, Mode::Version};
     }
     constexpr bool Has(Mode m) const { return (bits_ & Bit(m)) != 0; }
     constexpr bool operator==(const Modes&) const = default;

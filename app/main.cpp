@@ -206,6 +206,9 @@ int main(int argc, char* argv[]) {
         case qm::Mode::Help:
             std::fputs(qm::HelpText(options.english, options.qtOptions).c_str(), stdout);
             return 0;
+        case qm::Mode::Version:
+            std::printf("qm-controller %s\n", QMC_VERSION);
+            return 0;
         case qm::Mode::Export:
             return qm::RunExport(argc, argv, options);
         case qm::Mode::View:

@@ -62,6 +62,7 @@ TEST(Options, EveryModeIsRecognisedByItsOption) {
         {{"-h"}, Mode::Help},
         {{"-?"}, Mode::Help},
         {{"--help-all"}, Mode::Help},
+        {{"--version"}, Mode::Version},
     };
     for (const auto& [args, mode] : cases) {
         const Options o = Parse(args);
@@ -259,16 +260,16 @@ TEST(Options, TheTableDeclaresEachOptionOnceAndEveryModeHasItsOption) {
         }
     }
     for (const Mode m : {Mode::Demo, Mode::Info, Mode::Copy, Mode::CopyAll, Mode::SyncClock,
-                         Mode::Export, Mode::View, Mode::Help}) {
+                         Mode::Export, Mode::View, Mode::Help, Mode::Version}) {
         bool selected = false;
         for (const OptionSpec& o : OptionTable()) selected = selected || o.selects == m;
         EXPECT_TRUE(selected) << static_cast<int>(m);
     }
     // The spelling of every option, as scripts, the manual page and the README use them.
     const std::set<std::string_view> expected = {
-        "help",       "help-all",   "lang",   "port", "screenshot", "after", "demo", "device-type",
-        "via",        "faults",     "usb",    "info", "copy",       "new",   "day",  "copy-all",
-        "sync-clock", "time-limit", "export", "csv",  "xlsx",       "view"};
+        "help",        "help-all",   "version",    "lang",   "port", "screenshot", "after", "demo",
+        "device-type", "via",        "faults",     "usb",    "info", "copy",       "new",   "day",
+        "copy-all",    "sync-clock", "time-limit", "export", "csv",  "xlsx",       "view"};
     EXPECT_EQ(names, expected);
 }
 
