@@ -279,6 +279,13 @@ void CopySession::CompleteCopyFile() {
     // and the record as they were. A record that lagged behind its file would make the next
     // "Новые" copy append lines the file already holds.
     const bool listed = c.CurrentFileIndex >= 1 && c.CurrentFileIndex <= c.FileNameTable.size();
+    if (c.DataFile.KeptSize() > 0 && c.DataFile.Size() == c.DataFile.KeptSize()) {
+        // "Новые" found nothing after the lines already held: the local file and the resume
+        // record stay as they are, and nothing is counted as copied.
+        c.DataFileOpen = false;
+        c.DataFile.Abandon();
+        return;
+    }
     std::optional<StagedFile> record;
     if (listed)
         record = StageResumeRecord(c.copyFolder, c.FileNameTable[c.CurrentFileIndex - 1],
@@ -532,7 +539,8 @@ void CopySession::CommitLocalFile() {
 }
 
 void CopySession::CommitDataFile() {
-    const std::uint64_t bytes = c_.DataFile.Size();
+    // A file carried on from an earlier copy counts with the bytes added to it.
+    const std::uint64_t bytes = c_.DataFile.Size() - c_.DataFile.KeptSize();
     c_.DataFile.Commit();
     if (tally_) tally_->FileWritten(bytes);
 }

@@ -231,6 +231,7 @@ void StagedFile::Begin(const fs::path& finalPath, bool keepExisting) {
     errno = 0;
     pending_ = true;
     size_ = 0;
+    kept_ = 0;
     out_->open(staging_, std::ios::binary | std::ios::trunc);
     if (!*out_) Fail(Msg::FileCreateStaging, errno);
     if (!keepExisting) return;
@@ -245,6 +246,7 @@ void StagedFile::Begin(const fs::path& finalPath, bool keepExisting) {
         size_ += static_cast<std::uint64_t>(in.gcount());
     }
     if (in.bad()) Fail(Msg::FileRead, errno);
+    kept_ = size_;
 }
 
 void StagedFile::WriteLine(std::string_view bytes) {
@@ -261,6 +263,7 @@ std::uint64_t StagedFile::Size() const {
 
 void StagedFile::CutBack(std::uint64_t size) {
     if (!out_ || size >= size_) return;
+    kept_ = std::min(kept_, size);
     errno = 0;
     out_->close();
     if (out_->fail()) Fail(Msg::FileWrite, errno);
@@ -284,6 +287,7 @@ StagedFile& StagedFile::operator=(StagedFile&& other) noexcept {
     staging_ = std::move(other.staging_);
     pending_ = std::exchange(other.pending_, false);
     size_ = std::exchange(other.size_, 0);
+    kept_ = std::exchange(other.kept_, 0);
     return *this;
 }
 

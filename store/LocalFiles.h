@@ -102,6 +102,8 @@ public:
     void WriteLine(std::string_view bytes);
     // Bytes of new content so far (kept lines included).
     std::uint64_t Size() const;
+    // Of those, the bytes kept from the final file by Begin.
+    std::uint64_t KeptSize() const { return out_ ? kept_ : 0; }
     // Drops the new content after its first `size` bytes: the lines of a step that did not end.
     void CutBack(std::uint64_t size);
     // Writes everything out and closes the new content; it replaces the final file on Commit.
@@ -123,6 +125,7 @@ private:
     std::unique_ptr<std::ofstream> out_;
     std::unique_ptr<char[]> buffer_;
     std::filesystem::path final_;
+    std::uint64_t kept_ = 0;
     std::filesystem::path staging_;
     bool pending_ = false;
     std::uint64_t size_ = 0;

@@ -75,6 +75,22 @@ TEST_F(SessionWorkTest, CopiesReportHowTheyEndedWithTheirFilesAndMeasurements) {
     EXPECT_EQ(heard.copies[1].totals.files, 1) << "only the file that grew";
     EXPECT_EQ(heard.copies[1].measurements, 1);
     EXPECT_EQ(heard.copies.size(), 2u) << "each copy ends once";
+    EXPECT_EQ(heard.copies[1].totals.bytes, 14u + 2 + 9 + 2) << "the bytes added, not the file's";
+
+    // Nothing new: nothing is counted, and the local file is left alone.
+    const fs::path last = Work().DataFolder() / "Котельная" / "2009_4.dat";
+    const auto before = Files(Work().DataFolder());
+    fs::last_write_time(last, fs::last_write_time(last) - std::chrono::hours(1));
+    const auto stamp = fs::last_write_time(last);
+    EXPECT_EQ(Work().StartCopy("Котельная", CopyMode::New, {}), CopyStart::Started);
+    rig->RunUntilIdle();
+    ASSERT_EQ(heard.copies.size(), 3u);
+    EXPECT_EQ(heard.copies[2].end, CopyResult::End::Done);
+    EXPECT_EQ(heard.copies[2].totals.files, 0);
+    EXPECT_EQ(heard.copies[2].totals.bytes, 0u);
+    EXPECT_EQ(heard.copies[2].measurements, 0);
+    EXPECT_EQ(Files(Work().DataFolder()), before);
+    EXPECT_EQ(fs::last_write_time(last), stamp) << "not rewritten";
 }
 
 TEST_F(SessionWorkTest, ADayCopyReportsTheDaysMeasurements) {
