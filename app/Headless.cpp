@@ -136,6 +136,7 @@ public:
         errors.push_back(text);
     }
     void Beep() override {}
+    bool SeesWindow() const override { return false; }
     void Quit() override {
         quitRequested = true;
         if (onQuit) onQuit();

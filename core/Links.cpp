@@ -4,6 +4,8 @@
 #include <cmath>
 
 #include "core/Controller.h"
+
+#include <cerrno>
 #include "protocol/CommandCode.h"
 
 namespace qm {
@@ -154,10 +156,14 @@ void Controller::bSetPortClick() {
             // The group stays up with its button, so the operator can try another port.
             x_.PortOpen = false;
             const bool en = IsEnglish();
-            const std::string reason = e.Failure() == SerialFailure::Open
-                                           ? SystemReason(e.SystemError(), en)
-                                           : SerialErrorText(e.Failure(), e.SystemError(), en);
-            ops_.ShowError(ctx_.Text(Msg::PortOpenFailed, {name, reason, m_.bSetPort.caption}));
+            const std::string reason = e.Failure() != SerialFailure::Open
+                                           ? SerialErrorText(e.Failure(), e.SystemError(), en)
+                                       : e.SystemError() == EBUSY
+                                           ? Message(Msg::ReasonPortHeld, en)
+                                           : SystemReason(e.SystemError(), en);
+            ops_.ShowError(ops_.SeesWindow()
+                               ? ctx_.Text(Msg::PortOpenFailed, {name, reason, m_.bSetPort.caption})
+                               : ctx_.Text(Msg::PortOpenFailedNoWindow, {name, reason}));
         }
         if (!x_.PortOpen) {
             m_.bSetPort.enabled = true;
@@ -180,7 +186,9 @@ void Controller::ComPort1Lost() {
         // The port group comes back for another port (or the same one once it is there again).
         m_.GroupBox4.visible = true;
         m_.bSetPort.enabled = true;
-        const std::string text = ctx_.Text(Msg::PortLost, {x_.PortName, m_.bSetPort.caption});
+        const std::string text = ops_.SeesWindow()
+                                     ? ctx_.Text(Msg::PortLost, {x_.PortName, m_.bSetPort.caption})
+                                     : ctx_.Text(Msg::PortLostNoWindow, {x_.PortName});
         if (copy_.CopyRunning())
             copy_.FailCopy(text);  // drops the unfinished file and gives the data group back
         else

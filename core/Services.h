@@ -18,6 +18,9 @@ public:
     virtual void Beep() = 0;
     // Ends the program at once (no close handler runs).
     virtual void Quit() = 0;
+    // The operator sees the window, so a message may say which of its buttons to press next; a
+    // run without a window is told only what happened.
+    virtual bool SeesWindow() const { return true; }
 };
 
 }  // namespace qm

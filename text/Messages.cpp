@@ -25,6 +25,11 @@ const std::array<MessageRow, kMessageCount> kMessageTable = {{
      "Выберите порт и нажмите «{2}», чтобы подключиться снова.",
      "The connection through the serial port {1} is lost: the device at the far end went away. "
      "Choose a port and press \"{2}\" to connect again."},
+    {M::PortOpenFailedNoWindow, "Не удалось открыть последовательный порт {1}: {2}.",
+     "Cannot open the serial port {1}: {2}."},
+    {M::PortLostNoWindow,
+     "Связь через последовательный порт {1} потеряна: устройство на другом конце отключилось.",
+     "The connection through the serial port {1} is lost: the device at the far end went away."},
     {M::HidNoReadWrite,
      "Логгер найден ({1}), но открыть его для чтения и записи не удалось. В Linux у пользователя "
      "должен быть доступ к этому устройству hidraw: добавьте правило udev из README, затем "
@@ -267,6 +272,7 @@ const std::array<MessageRow, kMessageCount> kMessageTable = {{
     {M::ReasonNameTooLong, "слишком длинное имя", "File name too long"},
     {M::ReasonIo, "ошибка ввода-вывода", "Input/output error"},
     {M::ReasonBusy, "устройство занято", "Device or resource busy"},
+    {M::ReasonPortHeld, "порт занят другой программой", "another program is using the port"},
     {M::ReasonNoDevice, "устройство не найдено", "No such device"},
     {M::ReasonInvalid, "недопустимый аргумент", "Invalid argument"},
     {M::ReasonNotEmpty, "папка не пуста", "Directory not empty"},

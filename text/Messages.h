@@ -19,6 +19,8 @@ enum class Msg {
     SerialAdapterNoLogger,
     PortOpenFailed,
     PortLost,
+    PortOpenFailedNoWindow,  // {1} the port, {2} why
+    PortLostNoWindow,        // {1} the port
     HidNoReadWrite,
     SerialErrorSuffix,
     SerialOpen,
@@ -156,6 +158,7 @@ enum class Msg {
     ReasonNameTooLong,
     ReasonIo,
     ReasonBusy,
+    ReasonPortHeld,
     ReasonNoDevice,
     ReasonInvalid,
     ReasonNotEmpty,

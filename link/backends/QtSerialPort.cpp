@@ -20,6 +20,24 @@ constexpr qint64 kReceiveQueue = 1024;
     throw SerialFailed(what, systemError);
 }
 
+}  // namespace
+
+int QtSerialPort::OpenError(QSerialPort::SerialPortError error, int systemError) {
+    // errno is only what the last system call left: Qt refuses a port whose lock file another
+    // program holds without a call that fails, and errno may still hold an earlier lookup's
+    // ENOENT.
+    switch (error) {
+        case QSerialPort::PermissionError:
+            return systemError == EACCES || systemError == EPERM ? systemError : EBUSY;
+        case QSerialPort::DeviceNotFoundError:
+            return ENOENT;
+        default:
+            return systemError != 0 ? systemError : EIO;
+    }
+}
+
+namespace {
+
 // Whether the device behind an open descriptor has gone: the other side of a pseudo-terminal
 // closed, a USB adapter pulled, the node removed. The system keeps such a descriptor hung up
 // (or in error) for as long as it stays open; one that merely has nothing to read is neither.
@@ -59,9 +77,7 @@ SerialLink* QtSerialPort::Open(const std::string& name) {
     // Qt opens the device exclusively (TIOCEXCL and a lock file on Unix, no sharing on Windows)
     // and applies the line settings; any failure there leaves the port closed.
     if (!port_.open(QIODevice::ReadWrite)) {
-        const int error = errno;
-        port_.clearError();
-        Fail(SerialFailure::Open, error);
+        Fail(SerialFailure::Open, OpenError(port_.error(), errno));
     }
     // Devices without modem-control lines (pseudo-terminals, some virtual ports) refuse these;
     // there is nothing to switch off then.

@@ -25,6 +25,9 @@ public:
     // Called from the event loop once the port has been closed because its far end went away.
     void SetLostHandler(std::function<void()> handler) { lost_ = std::move(handler); }
     bool IsOpen() const { return port_.isOpen(); }
+    // The errno that says why Qt could not open a port: Qt's own finding where errno does not
+    // say it (a port another program holds reads as EBUSY).
+    static int OpenError(QSerialPort::SerialPortError error, int systemError);
     // Read errors the port came through because its device was still there (see OnError).
     int ReadErrorsOutlived() const { return readErrorsOutlived_; }
 

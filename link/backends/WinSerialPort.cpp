@@ -15,6 +15,7 @@
 #include <QMetaObject>
 #include <QString>
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 
 #include "link/RxAnnounceGate.h"
@@ -31,6 +32,24 @@ constexpr std::chrono::milliseconds kPollInterval{2};
 
 [[noreturn]] void Fail(SerialFailure what, DWORD systemError) {
     throw SerialFailed(what, static_cast<int>(systemError));
+}
+
+// Why a port could not be opened, as the errno the operator's message words: Windows calls a
+// port that another program holds "access denied".
+int OpenErrno(DWORD error) {
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            return ENOENT;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+            return EBUSY;
+        case ERROR_DEVICE_NOT_CONNECTED:
+        case ERROR_NOT_READY:
+            return ENODEV;
+        default:
+            return EIO;
+    }
 }
 
 HANDLE Handle(void* handle) {
@@ -57,7 +76,8 @@ SerialLink* WinSerialPort::Open(const std::string& name) {
     // Communications devices take no sharing and no overlapped flag: see the class comment.
     const HANDLE h = CreateFileW(DevicePath(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                  OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) Fail(SerialFailure::Open, GetLastError());
+    if (h == INVALID_HANDLE_VALUE)
+        throw SerialFailed(SerialFailure::Open, OpenErrno(GetLastError()));
     const auto fail = [h](SerialFailure what) {
         const DWORD error = GetLastError();
         CloseHandle(h);

@@ -213,5 +213,37 @@ TEST(SerialPortCandidates, AreSerialDevicesThatExist) {
     }
 }
 
+// A port that another program holds is called that, not "no such file": in the window with the
+// button to press again, without one with no instruction.
+TEST_F(SerialPty, APortHeldByAnotherProgramIsSaidToBeInUse) {
+    QtSerialPort other;
+    ASSERT_NO_THROW(other.Open(device.slave));
+    try {
+        port.Open(device.slave);
+        FAIL() << "a held port opened";
+    } catch (const SerialPortError& e) {
+        EXPECT_EQ(e.SystemError(), EBUSY);
+    }
+
+    c.MutableModel().portDevice.text = device.slave;
+    c.Click("bSetPort");
+    EXPECT_FALSE(c.Link().PortOpen);
+    ASSERT_EQ(ops.errors.size(), 1u);
+    EXPECT_NE(ops.errors[0].find("порт занят другой программой"), std::string::npos)
+        << ops.errors[0];
+    EXPECT_NE(ops.errors[0].find("Установка"), std::string::npos) << "the window says what next";
+
+    struct NoWindow : FakeOperator {
+        bool SeesWindow() const override { return false; }
+    } headless;
+    Controller run(clock, headless);
+    run.SetSerialPortOpener(&port);
+    run.FormCreate(1024, 768);
+    EXPECT_FALSE(run.OpenSerialPort(device.slave));
+    ASSERT_EQ(headless.errors.size(), 1u);
+    EXPECT_EQ(headless.errors[0], "Не удалось открыть последовательный порт " + device.slave +
+                                      ": порт занят другой программой.");
+}
+
 }  // namespace
 }  // namespace qm::test
