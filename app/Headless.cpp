@@ -10,11 +10,13 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStandardPaths>
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -29,6 +31,7 @@
 
 #include "app/Links.h"
 #include "app/Options.h"
+#include "app/StartFolder.h"
 #include "core/Controller.h"
 #include "link/backends/SerialPortBackend.h"
 #include "protocol/Cp1251.h"
@@ -177,7 +180,17 @@ public:
         // The controller ends the program when the USB logger it talks to is unplugged.
         ops_.onQuit = [this] { Abort(Text(Msg::CliLoggerGone)); };
         controller_.SetChangedCallback([this] { Changed(); });
-        controller_.SetUpFolders(Utf8Path(QDir::currentPath().toStdString()));
+        // The data go where the window keeps them: the working directory, or the documents
+        // folder when the working directory cannot hold them (said on standard error).
+        const std::filesystem::path workingDirectory = Utf8Path(QDir::currentPath().toStdString());
+        const StartFolder start = ChooseStartFolder(
+            workingDirectory,
+            Utf8Path(
+                QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString()));
+        if (start.inDocuments)
+            err_.Line(
+                Text(Msg::DataInDocumentsWhy, {PathText(start.path), PathText(workingDirectory)}));
+        controller_.SetUpFolders(start.path);
         controller_.FormCreate(1024, 768);
         if (o_.english) controller_.ChooseLanguage(Language::English);
 
@@ -450,8 +463,12 @@ private:
             err_.Line(Text(Msg::CliNoDayData, {copy_->directory, DayText(*o_.day)}));
         QJsonObject c;
         c["directory"] = Q(copy_->directory);
-        c["folder"] =
-            Q(PathText(DataSetFolder(Work().DataFolder(), Utf8ToCp1251(copy_->directory))));
+        // Where the copy went, in full even when DATA could not be made in the start folder.
+        std::error_code ec;
+        const std::filesystem::path folder =
+            DataSetFolder(Work().DataFolder(), Utf8ToCp1251(copy_->directory));
+        const std::filesystem::path absolute = std::filesystem::absolute(folder, ec);
+        c["folder"] = Q(PathText(ec ? folder : absolute));
         c["mode"] = o_.day                               ? QStringLiteral("day")
                     : o_.newData && !copy_->wholeInstead ? QStringLiteral("new")
                                                          : QStringLiteral("all");

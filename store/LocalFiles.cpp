@@ -121,7 +121,11 @@ std::string PathText(const fs::path& path) {
 }
 
 fs::path Utf8Path(const std::string& utf8) {
-    return fs::path(std::u8string(utf8.begin(), utf8.end()));
+    // Qt writes Windows paths with "/": in the system's own separators, a path shown or printed
+    // does not mix the two.
+    fs::path path(std::u8string(utf8.begin(), utf8.end()));
+    path.make_preferred();
+    return path;
 }
 
 std::optional<RefusedName> RefusedLocalName(const std::string& name) {

@@ -34,7 +34,7 @@ private:
 
 // A path shown to the operator (UTF-8).
 std::string PathText(const std::filesystem::path& path);
-// A path from UTF-8 text, the same on every platform.
+// A path from UTF-8 text, the same on every platform, in the system's separators.
 std::filesystem::path Utf8Path(const std::string& utf8);
 
 // Why a name that came from the logger may not become a local file or folder name.

@@ -82,6 +82,11 @@ protected:
     void Start(QProcess& p, const QStringList& args) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+        if (!home.isEmpty()) {
+            env.insert("HOME", home);
+            env.remove("XDG_DOCUMENTS_DIR");
+            env.remove("XDG_CONFIG_HOME");
+        }
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(dir_.path());
         p.start(QStringLiteral(QMC_CONTROLLER), args);
@@ -144,6 +149,7 @@ protected:
     }
 
     QTemporaryDir dir_;
+    QString home;  // the home folder the program is given, when set
 };
 
 TEST_F(HeadlessRunTest, InfoPrintsTheReadOutAsJson) {
@@ -208,6 +214,8 @@ TEST_F(HeadlessRunTest, FullAndNewCopiesGiveTheLoggersFiles) {
     ASSERT_EQ(again.status, 0) << again.errors.toStdString();
     EXPECT_EQ(again.json["mode"].toString(), "new");
     EXPECT_EQ(again.json["measurements"].toInt(), 0);
+    EXPECT_EQ(again.json["files"].toInt(), 0) << "nothing was added";
+    EXPECT_EQ(again.json["bytes"].toDouble(), 0);
     EXPECT_EQ(LocalFiles(dir), expected);
 
     // Every directory, each never copied before copied whole; nightly runs look like this.
@@ -223,6 +231,27 @@ TEST_F(HeadlessRunTest, FullAndNewCopiesGiveTheLoggersFiles) {
     }
     EXPECT_EQ(all.json["measurements"].toInt(), 3 * 18);
     EXPECT_EQ(all.errors.count("has not been copied before"), 3) << all.errors.toStdString();
+}
+
+// A working directory that cannot hold DATA (here a file has its name): the copy goes where the
+// window would put it, and the run says where.
+TEST_F(HeadlessRunTest, AStartFolderThatCannotHoldDataSendsTheCopyToTheDocumentsFolder) {
+    Sim sim;
+    ASSERT_FALSE(sim.device.empty());
+    std::ofstream(Data()) << "not a folder";
+    QTemporaryDir homeDir;
+    home = homeDir.path();
+    const Result r =
+        Run({"--port", QString::fromStdString(sim.device), "--copy", "OBJ_A01", "--lang", "en"});
+    ASSERT_EQ(r.status, 0) << r.errors.toStdString();
+    const fs::path expected =
+        fs::path(home.toStdString()) / "Documents" / "QM Controller" / "DATA" / "OBJ_A01";
+    EXPECT_EQ(r.json["folder"].toString().toStdString(), expected.string());
+    EXPECT_EQ(r.json["files"].toInt(), 2);
+    EXPECT_TRUE(fs::is_regular_file(Data())) << "the file in the way is left alone";
+    EXPECT_TRUE(
+        r.errors.contains(QString::fromStdString((expected.parent_path().parent_path()).string())))
+        << r.errors.toStdString();
 }
 
 TEST_F(HeadlessRunTest, DayCopyWritesTheDayFile) {

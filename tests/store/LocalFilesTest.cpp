@@ -79,6 +79,16 @@ TEST(ResumeRecord, FirstLineWholeAndNumberAfterBlanksAndLineEnds) {
 
 class StagedFileTest : public StoreTest {};
 
+// Qt gives Windows paths with "/"; a path printed from one must not mix the two separators.
+TEST(LocalNames, PathsFromTextUseTheSystemsSeparators) {
+    const std::string text = PathText(Utf8Path("C:/Users/Инженер") / "DATA" / "Котельная");
+#ifdef _WIN32
+    EXPECT_EQ(text, "C:\\Users\\Инженер\\DATA\\Котельная");
+#else
+    EXPECT_EQ(text, "C:/Users/Инженер/DATA/Котельная");
+#endif
+}
+
 TEST(LocalNames, NamesThatWouldLeaveTheirFolderAreRefused) {
     for (const std::string& bad : std::vector<std::string>{
              "",      ".",     "..",   "../x",    "a/b",  "a\\b",    "C:x",
