@@ -18,6 +18,7 @@ Controller::Controller(PcClock& clock, OperatorServices& ops)
     copy_.SetDayCopy(day_);
     copy_.SetTally(tally_);
     session_.SetWork(*this);
+    session_.Listen(copyResult_);
     RegisterHandlers();
 }
 
@@ -157,6 +158,7 @@ void Controller::SetLanguage(bool english) {
     ApplyCaptions(m_, english ? Language::English : Language::Russian);
     radio_.ShowCaptions();
     progress_.Show();
+    copyResult_.Show();
 }
 
 bool Controller::IsEnglish() const {

@@ -12,6 +12,7 @@
 #include "core/Catalogue.h"
 #include "core/ConnectionSequence.h"
 #include "core/CopyProgress.h"
+#include "core/CopyResultView.h"
 #include "core/CopySession.h"
 #include "core/DayCopy.h"
 #include "core/DeviceClock.h"
@@ -232,6 +233,7 @@ private:
     DeviceClock clock_{ctx_, sequence_};
     TestMeasurement test_{ctx_, calibration_, sequence_};
     CopyProgress progress_{ctx_};
+    CopyResultView copyResult_{m_};
     CopySession copy_{ctx_, catalogue_, progress_};
     Catalogue catalogue_{ctx_, sequence_, copy_};
     DayCopy day_{ctx_, catalogue_, copy_, progress_};

@@ -42,6 +42,7 @@ void CopySession::GuardCopy(const std::function<void()>& step) {
 }
 
 void CopySession::FailCopy(const std::string& message) {
+    NoteWhatIsDropped();
     c_.DataFile.Abandon();
     c_.DataFileOpen = false;
     c_.ListingFiles = false;
@@ -55,7 +56,8 @@ void CopySession::FailCopy(const std::string& message) {
 }
 
 void CopySession::bStopClick() {
-    const bool running = (c_.ListingFiles || c_.DataFileOpen) && !(day_ && day_->Active());
+    const bool day = day_ && day_->Active();
+    const bool running = day ? outcome_ == Outcome::Running : c_.ListingFiles || c_.DataFileOpen;
     if (!running || stopRequested_ || ctx_.m.Timer2.enabled) return;
     stopRequested_ = true;
     ctx_.m.bStop.enabled = false;
@@ -68,11 +70,32 @@ void CopySession::CopyStarted() {
     outcome_ = Outcome::Running;
     endReported_ = false;
     if (tally_) tallyAtStart_ = tally_->Totals();
+    startedMs_ = ctx_.clock.SteadyMs();
+    droppedFile_.clear();
+    filesLeft_ = 0;
+    keptMeasurements_.reset();
+    ctx_.session.Report([](SessionEvents& e) { e.CopyBegan(); });
+}
+
+// Before an unfinished copy drops its open file: which file that is, the measurements of the
+// files it keeps, and the listed files it never reached.
+void CopySession::NoteWhatIsDropped() {
+    const bool day = day_ && day_->Active();
+    if (c_.DataFileOpen) {
+        droppedFile_ = PathText(c_.DataFile.FinalPath().filename());
+        keptMeasurements_ = day ? 0 : countAtFileStart_;
+    } else {
+        keptMeasurements_ = day ? 0 : c_.MeasurementCount;
+    }
+    if (!day && !c_.ListingFiles && c_.CurrentFileIndex >= 1 &&
+        c_.CurrentFileIndex < c_.FileNameTable.size())
+        filesLeft_ = static_cast<std::int64_t>(c_.FileNameTable.size() - c_.CurrentFileIndex);
 }
 
 void CopySession::FinishStopped() {
     stopRequested_ = false;
     outcome_ = Outcome::Stopped;
+    NoteWhatIsDropped();
     c_.DataFile.Abandon();
     c_.DataFileOpen = false;
     c_.ListingFiles = false;
@@ -479,6 +502,7 @@ void CopySession::Timer2Timer() {
     ctx_.m.bCopy.visible = false;
     ctx_.m.bCancel.visible = false;
     ctx_.m.bStop.visible = false;
+    ctx_.m.bStop.enabled = false;
     ctx_.m.bDelete.visible = true;
     ctx_.m.bDelete.enabled = true;
     ctx_.m.DateData.visible = false;
@@ -505,8 +529,11 @@ CopyResult CopySession::SoFar() const {
                  : outcome_ == Outcome::Stopped ? CopyResult::End::Stopped
                                                 : CopyResult::End::Failed;
     result.directory = c_.copyDirectory;
-    result.measurements = c_.MeasurementCount;
+    result.measurements = keptMeasurements_.value_or(c_.MeasurementCount);
     if (tally_) result.totals = tally_->Totals() - tallyAtStart_;
+    result.seconds = static_cast<double>(ctx_.clock.SteadyMs() - startedMs_) / 1000.0;
+    result.droppedFile = droppedFile_;
+    result.filesLeft = filesLeft_;
     return result;
 }
 

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -141,6 +142,12 @@ private:
     // The copy's end has been told to the session's listeners (once per copy).
     bool endReported_ = true;
     CopyTotals tallyAtStart_;
+    std::int64_t startedMs_ = 0;  // PC steady clock
+    // What a copy that did not complete dropped (see CopyResult), and what it kept.
+    void NoteWhatIsDropped();
+    std::string droppedFile_;
+    std::int64_t filesLeft_ = 0;
+    std::optional<std::int64_t> keptMeasurements_;
 };
 
 }  // namespace qm

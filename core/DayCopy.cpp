@@ -62,6 +62,10 @@ void DayCopy::bCopyClick() {
     }
     m.bCopy.enabled = false;
     m.bCancel.enabled = false;
+    // While the day is copied, Stop takes Cancel's place.
+    m.bCancel.visible = false;
+    m.bStop.visible = true;
+    m.bStop.enabled = true;
     SelectedDay_ = static_cast<std::uint16_t>(date.day);
     dayYear_ = date.year;
     dayMonth_ = date.month;

@@ -18,9 +18,15 @@ struct CopyResult {
     };
     End end = End::Done;
     std::string directory;  // as the logger names it (Windows-1251)
+    // The measurements in the files it kept (an unfinished file's are not).
     std::int64_t measurements = 0;
     // The local files this copy put in place, their bytes, and its requests asked again.
     CopyTotals totals;
+    double seconds = 0;
+    // A copy that did not end Done: the local name of the unfinished file it dropped (empty when
+    // none was open), and how many listed files after it it never reached.
+    std::string droppedFile;
+    std::int64_t filesLeft = 0;
 };
 
 // Where the running copy stands.
@@ -48,6 +54,8 @@ public:
     // A setting of the clock has ended: `set` when the logger took it and its clock was read
     // back, false when it refused it or stopped answering.
     virtual void ClockSetEnded(bool /*set*/) {}
+    // A copy has started.
+    virtual void CopyBegan() {}
     // A copy has ended and its finishing step has run: the session is ready for the next.
     virtual void CopyEnded(const CopyResult& /*result*/) {}
 };

@@ -19,6 +19,12 @@ enum class Msg {
     SerialAdapterNoLogger,
     PortOpenFailed,
     PortLost,
+    // The result line of a copy: {1} files, {2} measurements, {3} the time taken, {4} retries.
+    CopyResultDone,
+    CopyResultStopped,
+    CopyResultFailed,
+    CopyResultDropped,       // {1} the unfinished file
+    CopyResultFilesLeft,     // {1} files
     PortOpenFailedNoWindow,  // {1} the port, {2} why
     PortLostNoWindow,        // {1} the port
     HidNoReadWrite,

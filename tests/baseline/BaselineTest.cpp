@@ -156,6 +156,8 @@ TEST(Baseline, ScheduleCalibrationAndAStoppedCopy) {
     c.TextEdited("Edit1", "21.5");
     b.Click("bCalibr", "calibration written");
     c.Selected("ComboBox1", 0);
+    // Replies 10 ms apart, so that Stop comes in the middle of the copy.
+    b.rig->link.SetReplyDelay(std::chrono::milliseconds(10));
     c.Click("bAllData");
     b.rig->RunFor(300);
     b.Point("copy running");

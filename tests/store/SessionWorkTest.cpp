@@ -142,10 +142,48 @@ TEST_F(SessionWorkTest, AStoppedCopyKeepsTheFilesItCompleted) {
     Work().StopCopy();
     rig->RunUntilIdle();
     ASSERT_EQ(heard.copies.size(), 1u);
-    EXPECT_EQ(heard.copies[0].end, CopyResult::End::Stopped);
-    EXPECT_EQ(heard.copies[0].totals.files, 1);
+    const CopyResult& r = heard.copies[0];
+    EXPECT_EQ(r.end, CopyResult::End::Stopped);
+    EXPECT_EQ(r.totals.files, 1);
+    EXPECT_EQ(r.measurements, 2) << "the kept file's, not the dropped one's";
+    EXPECT_EQ(r.droppedFile, "2009_4.dat");
+    EXPECT_EQ(r.filesLeft, 0);
+    EXPECT_GT(r.seconds, 0);
     EXPECT_TRUE(fs::exists(Work().DataFolder() / "Котельная" / "2009_3.dat"));
     EXPECT_FALSE(fs::exists(Work().DataFolder() / "Котельная" / "2009_4.dat"));
+
+    // The window's result line says what was kept and what was dropped, in both languages.
+    EXPECT_TRUE(rig->Model().lCopyResult.visible);
+    EXPECT_EQ(rig->Model().lCopyResult.caption,
+              "Остановлено. Сохранено файлов: 1, измерений: 2, за 1 с; повторов: 0\n"
+              "незаконченный файл «2009_4.dat» не сохранён");
+    rig->controller.ChooseLanguage(Language::English);
+    EXPECT_EQ(rig->Model().lCopyResult.caption,
+              "Stopped. Kept 1 files, 2 measurements, in 1 s; 0 retries\n"
+              "the unfinished file \"2009_4.dat\" was not kept");
+    ASSERT_EQ(Work().StartCopy("Котельная", CopyMode::New, {}), CopyStart::Started);
+    EXPECT_FALSE(rig->Model().lCopyResult.visible) << "the next copy's progress takes its place";
+    rig->RunUntilIdle();
+}
+
+TEST_F(SessionWorkTest, ADayCopyCanBeStoppedAndLeavesNoDayFile) {
+    TwoMonths(dev);
+    Start();
+    rig->link.SetReplyDelay(std::chrono::milliseconds(10));
+    ASSERT_EQ(Work().StartCopy("Котельная", CopyMode::Day, *DateTime::FromDate(2009, 3, 5)),
+              CopyStart::Started);
+    rig->RunFor(25);
+    EXPECT_TRUE(rig->Model().bStop.visible && rig->Model().bStop.enabled);
+    EXPECT_FALSE(rig->Model().bCancel.visible);
+    Work().StopCopy();
+    rig->RunUntilIdle();
+    ASSERT_EQ(heard.copies.size(), 1u);
+    EXPECT_EQ(heard.copies[0].end, CopyResult::End::Stopped);
+    EXPECT_EQ(heard.copies[0].measurements, 0);
+    EXPECT_FALSE(fs::exists(Work().DataFolder() / "Котельная" / "2009_3_5.dat"));
+    EXPECT_FALSE(Work().CopyRunning());
+    EXPECT_TRUE(rig->Model().bAllData.visible && rig->Model().bAllData.enabled)
+        << "the data group is back";
 }
 
 TEST_F(SessionWorkTest, ACopyWhoseLoggerFallsSilentEndsFailed) {

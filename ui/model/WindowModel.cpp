@@ -125,6 +125,9 @@ WindowModel::WindowModel() {
     Design(lProgress, "", {8, 670, 354, 30}, false);
     lProgress.autoSize = false;
     lProgress.fontColour = Colour::Navy;
+    Design(lCopyResult, "", {8, 670, 354, 30}, false);
+    lCopyResult.autoSize = false;
+    lCopyResult.fontColour = Colour::Navy;
 
     Design(pComment, " Комментарий к измерению ", {8, 136, 249, 169}, false);
     Place(pRemark1, {8, 28, 233, 22});
@@ -232,6 +235,7 @@ std::vector<ControlRef> WindowModel::Controls() {
         {"lMeasureCounter", &lMeasureCounter},
         {"bStop", &bStop},
         {"lProgress", &lProgress},
+        {"lCopyResult", &lCopyResult},
         {"pComment", &pComment},
         {"pRemark1", &pRemark1},
         {"pRemark2", &pRemark2},

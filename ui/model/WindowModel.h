@@ -189,6 +189,8 @@ struct WindowModel {
     Button bAllData, bNewData, bSelect, bDelete, bCopy, bCancel;
     DateTimeEdit DateData;
     Label lMeasureCounter;
+    // The result of the last copy, where the progress line was.
+    Label lCopyResult;
     // Stops a full or "Новые" copy; shown while one runs.
     Button bStop;
     // The progress line below the data group: file i of n, measurements, time left.

@@ -1,0 +1,45 @@
+#include "core/CopyResultView.h"
+
+#include "core/CopyProgress.h"
+#include "protocol/Cp1251.h"
+
+namespace qm {
+
+std::string CopyResultView::Text(const CopyResult& r, bool english) {
+    const Msg head = r.end == CopyResult::End::Done      ? Msg::CopyResultDone
+                     : r.end == CopyResult::End::Stopped ? Msg::CopyResultStopped
+                                                         : Msg::CopyResultFailed;
+    std::string text =
+        Message(head, english,
+                {std::to_string(r.totals.files), std::to_string(r.measurements),
+                 CopyProgress::DurationText(r.seconds, english), std::to_string(r.totals.retries)});
+    if (r.end == CopyResult::End::Done) return text;
+    std::string dropped;
+    if (!r.droppedFile.empty())
+        dropped = Message(Msg::CopyResultDropped, english, {Cp1251ToUtf8(r.droppedFile)});
+    if (r.filesLeft > 0) {
+        const std::string left =
+            Message(Msg::CopyResultFilesLeft, english, {std::to_string(r.filesLeft)});
+        dropped = dropped.empty() ? left : dropped + "; " + left;
+    }
+    if (!dropped.empty()) text += "\n" + dropped;
+    return text;
+}
+
+void CopyResultView::Show() {
+    Label& l = m_.lCopyResult;
+    if (!shown_) {
+        l.visible = false;
+        return;
+    }
+    l.caption = Text(*shown_, IsEnglish(m_));
+    l.fontColour = shown_->end == CopyResult::End::Done ? Colour::Navy : Colour::Maroon;
+    l.visible = true;
+}
+
+void CopyResultView::Hide() {
+    shown_.reset();
+    Show();
+}
+
+}  // namespace qm
