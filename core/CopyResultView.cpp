@@ -14,15 +14,11 @@ std::string CopyResultView::Text(const CopyResult& r, bool english) {
                 {std::to_string(r.totals.files), std::to_string(r.measurements),
                  CopyProgress::DurationText(r.seconds, english), std::to_string(r.totals.retries)});
     if (r.end == CopyResult::End::Done) return text;
-    std::string dropped;
+    // What it dropped, a line each.
     if (!r.droppedFile.empty())
-        dropped = Message(Msg::CopyResultDropped, english, {Cp1251ToUtf8(r.droppedFile)});
-    if (r.filesLeft > 0) {
-        const std::string left =
-            Message(Msg::CopyResultFilesLeft, english, {std::to_string(r.filesLeft)});
-        dropped = dropped.empty() ? left : dropped + "; " + left;
-    }
-    if (!dropped.empty()) text += "\n" + dropped;
+        text += "\n" + Message(Msg::CopyResultDropped, english, {Cp1251ToUtf8(r.droppedFile)});
+    if (r.filesLeft > 0)
+        text += "\n" + Message(Msg::CopyResultFilesLeft, english, {std::to_string(r.filesLeft)});
     return text;
 }
 

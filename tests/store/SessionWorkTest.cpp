@@ -155,11 +155,11 @@ TEST_F(SessionWorkTest, AStoppedCopyKeepsTheFilesItCompleted) {
     // The window's result line says what was kept and what was dropped, in both languages.
     EXPECT_TRUE(rig->Model().lCopyResult.visible);
     EXPECT_EQ(rig->Model().lCopyResult.caption,
-              "Остановлено. Сохранено файлов: 1, измерений: 2, за 1 с; повторов: 0\n"
+              "Остановлено. Сохранено файлов: 1, измерений: 2\nза 1 с, повторов: 0\n"
               "незаконченный файл «2009_4.dat» не сохранён");
     rig->controller.ChooseLanguage(Language::English);
     EXPECT_EQ(rig->Model().lCopyResult.caption,
-              "Stopped. Kept 1 files, 2 measurements, in 1 s; 0 retries\n"
+              "Stopped. Kept 1 files, 2 measurements\nin 1 s, 0 retries\n"
               "the unfinished file \"2009_4.dat\" was not kept");
     ASSERT_EQ(Work().StartCopy("Котельная", CopyMode::New, {}), CopyStart::Started);
     EXPECT_FALSE(rig->Model().lCopyResult.visible) << "the next copy's progress takes its place";

@@ -125,7 +125,7 @@ WindowModel::WindowModel() {
     Design(lProgress, "", {8, 670, 354, 30}, false);
     lProgress.autoSize = false;
     lProgress.fontColour = Colour::Navy;
-    Design(lCopyResult, "", {8, 670, 354, 30}, false);
+    Design(lCopyResult, "", {8, 670, 354, 60}, false);
     lCopyResult.autoSize = false;
     lCopyResult.fontColour = Colour::Navy;
 
