@@ -84,6 +84,8 @@ public:
     bool ReadingOut() const override;
     bool Idle() const override;
     bool SetClock() override;
+    bool WriteSchedule(DateTime start, DateTime stop, int days, int hours, int minutes) override;
+    bool WriteRemarks(const std::string& first, const std::string& second) override;
     CopyStart StartCopy(const std::string& directory, CopyMode mode, DateTime day) override;
     void StopCopy() override;
     bool CopyRunning() const override;

@@ -182,6 +182,14 @@ void Controller::GiveUpRequest(std::uint8_t code) {
         case C::NextReadings:
             test_.GiveUp();
             break;
+        case C::WriteSchedule:
+        case C::ReadSchedule:
+            schedule_.GaveUp();
+            break;
+        case C::WriteRemarks:
+        case C::ReadRemarks:
+            remarks_.GaveUp();
+            break;
         case C::ReadClock:
         case C::SetClock:
             if (m_.bSynch.visible) m_.bSynch.enabled = true;

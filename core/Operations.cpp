@@ -36,6 +36,32 @@ bool Controller::SetClock() {
     return true;
 }
 
+bool Controller::WriteSchedule(DateTime start, DateTime stop, int days, int hours, int minutes) {
+    if (!m_.GroupBox2.visible || sequence_.ReadingOut() || copy_.CopyRunning() || x_.Outstanding)
+        return false;
+    DateTimeEdited("DateStart", start.DatePart());
+    DateTimeEdited("TimeStart", start.TimeOfDay());
+    DateTimeEdited("DateStop", stop.DatePart());
+    DateTimeEdited("TimeStop", stop.TimeOfDay());
+    NumberEdited("DayEdit", days);
+    NumberEdited("HourEdit", hours);
+    NumberEdited("MinEdit", minutes);
+    m_.bSet.enabled = true;  // also when the schedule shown is the one to write
+    Click("bSet");
+    Click("Parameters.Button1");
+    return true;
+}
+
+bool Controller::WriteRemarks(const std::string& first, const std::string& second) {
+    if (!m_.pComment.visible || sequence_.ReadingOut() || copy_.CopyRunning() || x_.Outstanding)
+        return false;
+    TextEdited("pRemark1", first);
+    TextEdited("pRemark2", second);
+    m_.bRemark.enabled = true;  // also when the lines shown are the ones to write
+    Click("bRemark");
+    return true;
+}
+
 CopyStart Controller::StartCopy(const std::string& directory, CopyMode mode, DateTime day) {
     const std::vector<std::string>& items = m_.ComboBox1.items;
     const auto at = std::find(items.begin(), items.end(), directory);

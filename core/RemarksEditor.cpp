@@ -12,11 +12,29 @@ void RemarksEditor::Register(Handlers& h) {
 }
 
 void RemarksEditor::RemarksReply() {
-    if (ctx_.CurrentReply().Status() == ReplyStatus::Complete) ShowRemarks(Colour::Navy);
+    if (ctx_.CurrentReply().Status() != ReplyStatus::Complete) {
+        EndWrite(false);
+        return;
+    }
+    ShowRemarks(Colour::Navy);
+    // The read-back of a write whose acknowledgement was missed.
+    const RemarkLines back = DecodeRemarks(ctx_.CurrentReply());
+    EndWrite(back.first == remarks_.Remark1Buffer && back.second == remarks_.Remark2Buffer);
+}
+
+void RemarksEditor::EndWrite(bool confirmed) {
+    if (!writeAsked_) return;
+    writeAsked_ = false;
+    ctx_.session.Report(
+        [confirmed](SessionEvents& e) { e.WriteEnded(LoggerWrite::Remarks, confirmed); });
 }
 
 void RemarksEditor::RemarksWrittenReply() {
-    if (ctx_.CurrentReply().Status() != ReplyStatus::Complete) return;
+    if (ctx_.CurrentReply().Status() != ReplyStatus::Complete) {
+        EndWrite(false);
+        return;
+    }
+    EndWrite(true);
     ctx_.session.MutableLogger().remarks = {RemarkToScreen(remarks_.Remark1Buffer),
                                             RemarkToScreen(remarks_.Remark2Buffer)};
     ctx_.m.pRemark1.fontColour = Colour::Navy;
@@ -53,6 +71,7 @@ void RemarksEditor::bRemarkClick() {
     ctx_.SetEditText("pRemark1", m.pRemark1, Cp1251ToUtf8(remarks_.Remark1Buffer));
     remarks_.Remark2Buffer = NormalizeRemark(RemarkFromScreen(m.pRemark2.text));
     ctx_.SetEditText("pRemark2", m.pRemark2, Cp1251ToUtf8(remarks_.Remark2Buffer));
+    writeAsked_ = true;
     ctx_.x.Send(RemarksRequest(remarks_));
     m.bRemark.enabled = false;
 }

@@ -26,7 +26,15 @@ public:
 
 private:
     void ShowRemarks(Colour colour);
+    void EndWrite(bool confirmed);
+    // Written remark lines await their acknowledgement or read-back.
+    bool writeAsked_ = false;
 
+public:
+    // The remarks' write or read-back went unanswered.
+    void GaveUp() { EndWrite(false); }
+
+private:
     PartContext& ctx_;
     RemarkBuffers remarks_;
 };

@@ -38,6 +38,28 @@ void ScheduleEditor::Register(Handlers& h) {
 void ScheduleEditor::ScheduleReply() {
     ShowSchedule(ctx_.CurrentReply().Status() == ReplyStatus::Complete ? Colour::Navy
                                                                        : Colour::Black);
+    if (!writeAsked_) return;
+    // The read-back of a write: it confirms the write when it holds what was sent.
+    writeAsked_ = false;
+    const ScheduleDecodeResult back = DecodeSchedule(ctx_.CurrentReply());
+    const MeasurementSchedule& s = schedule_;
+    bool same = back.schedule.has_value();
+    if (same) {
+        const MeasurementSchedule& b = back.schedule->fields;
+        same = b.StartMinute == s.StartMinute && b.StartHour == s.StartHour &&
+               b.StartDay == s.StartDay && b.StartMonth == s.StartMonth &&
+               b.StartYear == s.StartYear && b.StopMinute == s.StopMinute &&
+               b.StopHour == s.StopHour && b.StopDay == s.StopDay && b.StopMonth == s.StopMonth &&
+               b.StopYear == s.StopYear && b.IntervalMinutes == s.IntervalMinutes &&
+               b.IntervalHours == s.IntervalHours && b.IntervalDays == s.IntervalDays;
+    }
+    ctx_.session.Report([same](SessionEvents& e) { e.WriteEnded(LoggerWrite::Schedule, same); });
+}
+
+void ScheduleEditor::GaveUp() {
+    if (!writeAsked_) return;
+    writeAsked_ = false;
+    ctx_.session.Report([](SessionEvents& e) { e.WriteEnded(LoggerWrite::Schedule, false); });
 }
 
 void ScheduleEditor::ScheduleWrittenReply() {
@@ -143,6 +165,7 @@ void ScheduleEditor::ParametersButton1Click() {
 
 // Request 51: the schedule as captured by bSet. Its reply reads the schedule back (row 51).
 void ScheduleEditor::SendSchedule() {
+    writeAsked_ = true;
     ctx_.x.Send(ScheduleRequest(schedule_));
 }
 

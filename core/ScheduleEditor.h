@@ -37,7 +37,14 @@ private:
     void ShowSchedule(Colour colour);
     void ScheduleEditorChanged(Control& editor);
     void SendSchedule();
+    // A written schedule awaits its read-back.
+    bool writeAsked_ = false;
 
+public:
+    // The schedule's write or read-back went unanswered.
+    void GaveUp();
+
+private:
     PartContext& ctx_;
     const ConnectionSequence& sequence_;
     MeasurementSchedule schedule_;

@@ -40,6 +40,9 @@ struct CopyProgressView {
     std::optional<double> secondsLeft;  // none until an estimate can be made
 };
 
+// What can be written to the logger.
+enum class LoggerWrite { Schedule, Remarks };
+
 // What a session reports as its work goes on. Every handler has an empty default, so a
 // listener takes only what it shows; none may start new work from inside a handler.
 class SessionEvents {
@@ -54,6 +57,9 @@ public:
     // A setting of the clock has ended: `set` when the logger took it and its clock was read
     // back, false when it refused it or stopped answering.
     virtual void ClockSetEnded(bool /*set*/) {}
+    // A write has ended: `confirmed` when the logger acknowledged it or read back what was
+    // written, false when it refused, answered otherwise or fell silent.
+    virtual void WriteEnded(LoggerWrite /*what*/, bool /*confirmed*/) {}
     // A copy has started.
     virtual void CopyBegan() {}
     // A copy has ended and its finishing step has run: the session is ready for the next.

@@ -46,6 +46,13 @@ public:
     // cannot be set now.
     virtual bool SetClock() = 0;
 
+    // Writes the measurement schedule: the first measurement at `start`, one every `interval`
+    // (days, hours, minutes), none after `stop`. Ends in WriteEnded; false when it cannot be
+    // written now (a read-out or a copy running, or a logger that keeps remarks instead).
+    virtual bool WriteSchedule(DateTime start, DateTime stop, int days, int hours, int minutes) = 0;
+    // Writes the two remark lines (Unicode) of a logger that keeps them. Ends in WriteEnded.
+    virtual bool WriteRemarks(const std::string& first, const std::string& second) = 0;
+
     // Copies the directory `directory` (as listed, in Unicode) into its data-set folder; `day`
     // is the day of a CopyMode::Day copy. Ends in CopyEnded unless refused.
     virtual CopyStart StartCopy(const std::string& directory, CopyMode mode, DateTime day) = 0;

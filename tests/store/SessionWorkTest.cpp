@@ -2,6 +2,10 @@
 // what a run without a window (or any other client) relies on.
 #include <gtest/gtest.h>
 
+#include "protocol/CommandCode.h"
+#include "protocol/Cp1251.h"
+#include "sim/FaultyDevice.h"
+#include "sim/VirtualLogger.h"
 #include "tests/store/StoreFixture.h"
 
 namespace qm::test {
@@ -15,6 +19,10 @@ struct Heard : SessionEvents {
     void ReadOutEnded() override { ++readOuts; }
     void CopyEnded(const CopyResult& r) override { copies.push_back(r); }
     void ClockSetEnded(bool set) override { clockSettings.push_back(set); }
+    std::vector<std::pair<LoggerWrite, bool>> writes;
+    void WriteEnded(LoggerWrite what, bool confirmed) override {
+        writes.emplace_back(what, confirmed);
+    }
 };
 
 class SessionWorkTest : public StoreTest {
@@ -33,7 +41,7 @@ protected:
     Heard heard;
 };
 
-// "Котельная" (sent in Windows-1251): two monthly files of two and one measurements.
+// Utf8Path("Котельная") (sent in Windows-1251): two monthly files of two and one measurements.
 void TwoMonths(StoreDevice& dev) {
     dev.directories = {{"\xCA\xEE\xF2\xE5\xEB\xFC\xED\xE0\xFF",
                         {{"2009_3.dat",
@@ -64,7 +72,7 @@ TEST_F(SessionWorkTest, CopiesReportHowTheyEndedWithTheirFilesAndMeasurements) {
     EXPECT_GT(all.totals.bytes, 0u);
     EXPECT_EQ(all.totals.retries, 0);
     EXPECT_FALSE(Work().CopyRunning());
-    EXPECT_TRUE(fs::exists(Work().DataFolder() / "Котельная" / "2009_4.dat"));
+    EXPECT_TRUE(fs::exists(Work().DataFolder() / Utf8Path("Котельная") / "2009_4.dat"));
 
     // A measurement more in the last file: "new" carries on from the last copy.
     dev.directories[0].files[1].second.push_back(Measurement("11:00  1.04.2009", {2}));
@@ -78,7 +86,7 @@ TEST_F(SessionWorkTest, CopiesReportHowTheyEndedWithTheirFilesAndMeasurements) {
     EXPECT_EQ(heard.copies[1].totals.bytes, 14u + 2 + 9 + 2) << "the bytes added, not the file's";
 
     // Nothing new: nothing is counted, and the local file is left alone.
-    const fs::path last = Work().DataFolder() / "Котельная" / "2009_4.dat";
+    const fs::path last = Work().DataFolder() / Utf8Path("Котельная") / "2009_4.dat";
     const auto before = Files(Work().DataFolder());
     fs::last_write_time(last, fs::last_write_time(last) - std::chrono::hours(1));
     const auto stamp = fs::last_write_time(last);
@@ -102,7 +110,7 @@ TEST_F(SessionWorkTest, ADayCopyReportsTheDaysMeasurements) {
     ASSERT_EQ(heard.copies.size(), 1u);
     EXPECT_EQ(heard.copies[0].end, CopyResult::End::Done);
     EXPECT_EQ(heard.copies[0].measurements, 2);
-    EXPECT_TRUE(fs::exists(Work().DataFolder() / "Котельная" / "2009_3_5.dat"));
+    EXPECT_TRUE(fs::exists(Work().DataFolder() / Utf8Path("Котельная") / "2009_3_5.dat"));
 }
 
 TEST_F(SessionWorkTest, ACopyThatCannotStartIsRefusedAndSendsNothing) {
@@ -149,8 +157,8 @@ TEST_F(SessionWorkTest, AStoppedCopyKeepsTheFilesItCompleted) {
     EXPECT_EQ(r.droppedFile, "2009_4.dat");
     EXPECT_EQ(r.filesLeft, 0);
     EXPECT_GT(r.seconds, 0);
-    EXPECT_TRUE(fs::exists(Work().DataFolder() / "Котельная" / "2009_3.dat"));
-    EXPECT_FALSE(fs::exists(Work().DataFolder() / "Котельная" / "2009_4.dat"));
+    EXPECT_TRUE(fs::exists(Work().DataFolder() / Utf8Path("Котельная") / "2009_3.dat"));
+    EXPECT_FALSE(fs::exists(Work().DataFolder() / Utf8Path("Котельная") / "2009_4.dat"));
 
     // The window's result line says what was kept and what was dropped, in both languages.
     EXPECT_TRUE(rig->Model().lCopyResult.visible);
@@ -180,7 +188,7 @@ TEST_F(SessionWorkTest, ADayCopyCanBeStoppedAndLeavesNoDayFile) {
     ASSERT_EQ(heard.copies.size(), 1u);
     EXPECT_EQ(heard.copies[0].end, CopyResult::End::Stopped);
     EXPECT_EQ(heard.copies[0].measurements, 0);
-    EXPECT_FALSE(fs::exists(Work().DataFolder() / "Котельная" / "2009_3_5.dat"));
+    EXPECT_FALSE(fs::exists(Work().DataFolder() / Utf8Path("Котельная") / "2009_3_5.dat"));
     EXPECT_FALSE(Work().CopyRunning());
     EXPECT_TRUE(rig->Model().bAllData.visible && rig->Model().bAllData.enabled)
         << "the data group is back";
@@ -220,6 +228,80 @@ TEST_F(SessionWorkTest, SettingTheClockEndsWithTheReadingOrWithSilence) {
     ASSERT_EQ(Work().StartCopy("Котельная", CopyMode::All, {}), CopyStart::Started);
     EXPECT_FALSE(Work().SetClock());
     rig->RunUntilIdle();
+}
+
+// A virtual logger of the given type, read out, with what its session reports recorded.
+struct VirtualRig {
+    explicit VirtualRig(std::uint8_t type)
+        : logger(Config(type), [this] { return rig ? rig->clock.Now() : DateTime{}; }) {
+        rig = std::make_unique<Rig>(faults);
+        rig->StartUsb();
+        rig->RunFor(5000);
+        rig->controller.MutableSession().Listen(heard);
+    }
+    ~VirtualRig() { rig->controller.MutableSession().StopListening(heard); }
+    static sim::LoggerConfig Config(std::uint8_t type) {
+        sim::LoggerConfig c;
+        c.deviceType = type;
+        c.demoData = false;
+        return c;
+    }
+    SessionWork& Work() { return rig->controller.MutableSession().Work(); }
+
+    sim::VirtualLogger logger;
+    sim::FaultyDevice faults{logger};
+    std::unique_ptr<Rig> rig;
+    Heard heard;
+};
+
+TEST(SessionWrites, AScheduleIsWrittenAndConfirmedByItsReadBack) {
+    VirtualRig v(84);
+    const DateTime start = *DateTime::FromCivil({2024, 3, 6, 8, 0, 0, 0});
+    const DateTime stop = *DateTime::FromCivil({2024, 4, 6, 8, 0, 0, 0});
+    ASSERT_TRUE(v.Work().WriteSchedule(start, stop, 0, 2, 30));
+    v.rig->RunUntilIdle();
+    ASSERT_EQ(v.heard.writes,
+              (std::vector<std::pair<LoggerWrite, bool>>{{LoggerWrite::Schedule, true}}));
+    const LoggerState& logger = v.rig->controller.LoggerSession().Logger();
+    ASSERT_TRUE(logger.schedule);
+    EXPECT_EQ(logger.schedule->fields.StartHour, 8);
+    EXPECT_EQ(logger.schedule->fields.StopMonth, 4);
+    EXPECT_EQ(logger.schedule->fields.IntervalHours, 2);
+    EXPECT_EQ(logger.schedule->fields.IntervalMinutes, 30);
+    EXPECT_FALSE(v.Work().WriteRemarks("a", "b")) << "this model keeps a schedule";
+
+    // A logger that goes silent: the write ends unconfirmed, once.
+    v.faults.SetSilent(true);
+    ASSERT_TRUE(v.Work().WriteSchedule(start, stop, 1, 0, 0));
+    v.rig->RunUntilIdle(120'000);
+    ASSERT_EQ(v.heard.writes.size(), 2u);
+    EXPECT_EQ(v.heard.writes[1], std::make_pair(LoggerWrite::Schedule, false));
+}
+
+TEST(SessionWrites, RemarksAreConfirmedByTheAcknowledgementOrTheReadBack) {
+    VirtualRig v(88);
+    ASSERT_TRUE(v.Work().WriteRemarks("Скважина 7", "глубина 12 м"));
+    v.rig->RunUntilIdle();
+    ASSERT_EQ(v.heard.writes,
+              (std::vector<std::pair<LoggerWrite, bool>>{{LoggerWrite::Remarks, true}}));
+    EXPECT_TRUE(Cp1251ToUtf8(v.logger.Remark(1)).starts_with("Скважина 7")) << v.logger.Remark(1);
+    const auto& remarks = v.rig->controller.LoggerSession().Logger().remarks;
+    ASSERT_TRUE(remarks);
+    EXPECT_TRUE(remarks->first.starts_with("Скважина 7")) << remarks->first;
+
+    // The acknowledgement is lost: the lines read back confirm the write.
+    v.faults.DropReply(v.faults.RepliesSeen() + 1);
+    ASSERT_TRUE(v.Work().WriteRemarks("Скважина 8", ""));
+    v.rig->RunUntilIdle(120'000);
+    ASSERT_EQ(v.heard.writes.size(), 2u);
+    EXPECT_EQ(v.heard.writes[1], std::make_pair(LoggerWrite::Remarks, true));
+
+    // Refused: not confirmed.
+    v.faults.RefuseCommand(CommandCode::WriteRemarks, 0xFF);
+    ASSERT_TRUE(v.Work().WriteRemarks("Скважина 9", ""));
+    v.rig->RunUntilIdle(120'000);
+    ASSERT_EQ(v.heard.writes.size(), 3u);
+    EXPECT_EQ(v.heard.writes[2], std::make_pair(LoggerWrite::Remarks, false));
 }
 
 }  // namespace
