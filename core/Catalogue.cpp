@@ -1,5 +1,6 @@
 #include "core/Catalogue.h"
 
+#include <algorithm>
 #include <system_error>
 
 #include "core/ConnectionSequence.h"
@@ -57,7 +58,19 @@ void Catalogue::DeleteSelectedDirectory() {
         return;
     }
     DirectoryName_ = name;
+    deleteAsked_ = name;
     ctx_.x.Send(*request);
+}
+
+void Catalogue::EndDelete(bool deleted) {
+    if (!deleteAsked_) return;
+    const std::string name = *deleteAsked_;
+    deleteAsked_.reset();
+    ctx_.session.Report([&](SessionEvents& e) { e.DeleteEnded(name, deleted); });
+}
+
+void Catalogue::DeleteGaveUp() {
+    EndDelete(false);
 }
 
 void Catalogue::ListRoot() {
@@ -94,6 +107,7 @@ void Catalogue::ListingReply() {
                                      {QuotedName(DirectoryName_), std::to_string(r.Status())}));
             return;
         }
+        EndDelete(false);  // the listing that was to confirm it was refused
         sequence_.ListingRefused();
         return;
     }
@@ -122,6 +136,9 @@ void Catalogue::ListingReply() {
             AddDirectoryEntry(directoryNames_, ctx_.m.ComboBox1, name);
         listed_.clear();
         DirectoryListingEnded();
+        if (deleteAsked_)
+            EndDelete(std::find(directoryNames_.begin(), directoryNames_.end(), *deleteAsked_) ==
+                      directoryNames_.end());
     }
     sequence_.EndOfListing();
 }

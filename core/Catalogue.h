@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,10 @@ public:
 
     void ComboBox1Change();
     void bDeleteClick();
+    // The selected directory is deleted as bDelete does once confirmed.
+    void DeleteWithoutAsking() { DeleteSelectedDirectory(); }
+    // The deletion's request or its listing went unanswered.
+    void DeleteGaveUp();
 
     // No copy may start now, its requests would cross others: the connection's read-out has not
     // ended yet, or a request is still awaited (the line value after the read-out, a test).
@@ -54,6 +59,10 @@ public:
 
 private:
     void DeleteSelectedDirectory();
+    // Tells the listeners how the deletion asked for ended, once.
+    void EndDelete(bool deleted);
+    // The directory whose deletion awaits the listing after it (Windows-1251).
+    std::optional<std::string> deleteAsked_;
     void ClearDirectories();
     void DirectoryListingEnded();
 

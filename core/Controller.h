@@ -83,7 +83,9 @@ public:
     bool ThroughModemAdapter() const override;
     bool ReadingOut() const override;
     bool Idle() const override;
+    bool ReadClock() override;
     bool SetClock() override;
+    bool DeleteDirectory(const std::string& directory) override;
     bool WriteSchedule(DateTime start, DateTime stop, int days, int hours, int minutes) override;
     bool WriteRemarks(const std::string& first, const std::string& second) override;
     CopyStart StartCopy(const std::string& directory, CopyMode mode, DateTime day) override;

@@ -182,6 +182,11 @@ void Controller::GiveUpRequest(std::uint8_t code) {
         case C::NextReadings:
             test_.GiveUp();
             break;
+        case C::DeleteDirectory:
+        case C::ListFirst:
+        case C::ListNext:
+            catalogue_.DeleteGaveUp();
+            break;
         case C::WriteSchedule:
         case C::ReadSchedule:
             schedule_.GaveUp();

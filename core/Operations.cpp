@@ -30,6 +30,23 @@ bool Controller::Idle() const {
            !m_.Timer3.enabled && !m_.Timer4.enabled && !m_.BTtimer.enabled;
 }
 
+bool Controller::ReadClock() {
+    if (!m_.bClock.visible || !m_.bClock.enabled || x_.Outstanding) return false;
+    Click("bClock");
+    return true;
+}
+
+bool Controller::DeleteDirectory(const std::string& directory) {
+    const std::vector<std::string>& items = m_.ComboBox1.items;
+    const auto at = std::find(items.begin(), items.end(), directory);
+    if (at == items.end() || !m_.bDelete.visible || !m_.bDelete.enabled || copy_.CopyRunning() ||
+        catalogue_.CopyMustWait())
+        return false;
+    Selected("ComboBox1", static_cast<int>(at - items.begin()));
+    Run([&] { catalogue_.DeleteWithoutAsking(); });
+    return true;
+}
+
 bool Controller::SetClock() {
     if (!m_.bSynch.visible || !m_.bSynch.enabled) return false;
     Click("bSynch");

@@ -60,6 +60,9 @@ public:
     // A write has ended: `confirmed` when the logger acknowledged it or read back what was
     // written, false when it refused, answered otherwise or fell silent.
     virtual void WriteEnded(LoggerWrite /*what*/, bool /*confirmed*/) {}
+    // A directory's deletion has ended with the logger's listing after it: `deleted` when the
+    // directory (Windows-1251, as listed) is no longer listed.
+    virtual void DeleteEnded(const std::string& /*directory*/, bool /*deleted*/) {}
     // A copy has started.
     virtual void CopyBegan() {}
     // A copy has ended and its finishing step has run: the session is ready for the next.

@@ -42,6 +42,8 @@ public:
     // Nothing is asked of the logger and no step waits to ask anything.
     virtual bool Idle() const = 0;
 
+    // Reads the logger's clock (ClockRead); false when it cannot be read now.
+    virtual bool ReadClock() = 0;
     // Sets the logger's clock to the PC's and reads it back (ClockSetEnded); false when the clock
     // cannot be set now.
     virtual bool SetClock() = 0;
@@ -52,6 +54,10 @@ public:
     virtual bool WriteSchedule(DateTime start, DateTime stop, int days, int hours, int minutes) = 0;
     // Writes the two remark lines (Unicode) of a logger that keeps them. Ends in WriteEnded.
     virtual bool WriteRemarks(const std::string& first, const std::string& second) = 0;
+
+    // Deletes the directory `directory` (as listed, in Unicode) with its files on the logger,
+    // without asking: the caller has decided. Ends in DeleteEnded; false when refused now.
+    virtual bool DeleteDirectory(const std::string& directory) = 0;
 
     // Copies the directory `directory` (as listed, in Unicode) into its data-set folder; `day`
     // is the day of a CopyMode::Day copy. Ends in CopyEnded unless refused.

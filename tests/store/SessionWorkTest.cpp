@@ -20,6 +20,12 @@ struct Heard : SessionEvents {
     void CopyEnded(const CopyResult& r) override { copies.push_back(r); }
     void ClockSetEnded(bool set) override { clockSettings.push_back(set); }
     std::vector<std::pair<LoggerWrite, bool>> writes;
+    std::vector<std::pair<std::string, bool>> deletes;
+    int clockReadings = 0;
+    void DeleteEnded(const std::string& directory, bool deleted) override {
+        deletes.emplace_back(directory, deleted);
+    }
+    void ClockRead(const std::optional<ClockReading>& /*reading*/) override { ++clockReadings; }
     void WriteEnded(LoggerWrite what, bool confirmed) override {
         writes.emplace_back(what, confirmed);
     }
@@ -230,11 +236,33 @@ TEST_F(SessionWorkTest, SettingTheClockEndsWithTheReadingOrWithSilence) {
     rig->RunUntilIdle();
 }
 
+TEST_F(SessionWorkTest, ADirectoryIsDeletedWithoutAskingAndTheListingConfirmsIt) {
+    TwoMonths(dev);
+    dev.directories.push_back({"B", {}});
+    Start();
+    ASSERT_EQ(Logger().directories.size(), 2u);
+    ASSERT_TRUE(Work().DeleteDirectory("Котельная"));
+    rig->RunUntilIdle();
+    EXPECT_TRUE(rig->ops.confirmations.empty()) << "the caller has decided";
+    ASSERT_EQ(heard.deletes.size(), 1u);
+    EXPECT_EQ(heard.deletes[0],
+              std::make_pair(std::string("\xCA\xEE\xF2\xE5\xEB\xFC\xED\xE0\xFF"), true));
+    EXPECT_EQ(Logger().directories, std::vector<std::string>{"B"});
+    EXPECT_FALSE(Work().DeleteDirectory("Котельная")) << "no longer listed";
+
+    // The clock is read on request.
+    const int before = heard.clockReadings;
+    ASSERT_TRUE(Work().ReadClock());
+    rig->RunUntilIdle();
+    EXPECT_EQ(heard.clockReadings, before + 1);
+}
+
 // A virtual logger of the given type, read out, with what its session reports recorded.
 struct VirtualRig {
     explicit VirtualRig(std::uint8_t type)
-        : logger(Config(type), [this] { return rig ? rig->clock.Now() : DateTime{}; }) {
+        : logger(Config(type), [this] { return live ? live->clock.Now() : DateTime{}; }) {
         rig = std::make_unique<Rig>(faults);
+        live = rig.get();
         rig->StartUsb();
         rig->RunFor(5000);
         rig->controller.MutableSession().Listen(heard);
@@ -248,6 +276,7 @@ struct VirtualRig {
     }
     SessionWork& Work() { return rig->controller.MutableSession().Work(); }
 
+    Rig* live = nullptr;  // the rig, once it exists: the logger's clock is the rig's PC clock
     sim::VirtualLogger logger;
     sim::FaultyDevice faults{logger};
     std::unique_ptr<Rig> rig;
