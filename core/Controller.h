@@ -85,6 +85,7 @@ public:
     bool Idle() const override;
     bool ReadClock() override;
     bool SetClock() override;
+    bool MeasureOnce() override;
     bool DeleteDirectory(const std::string& directory) override;
     bool WriteSchedule(DateTime start, DateTime stop, int days, int hours, int minutes) override;
     bool WriteRemarks(const std::string& first, const std::string& second) override;

@@ -124,6 +124,7 @@ void CopySession::bNewDataClick() {
 }
 
 void CopySession::LockForCopy() {
+    locked_ = true;
     ctx_.m.bTest.enabled = false;
     ctx_.m.PageControl1.visible = false;
     ctx_.m.bClock.enabled = false;
@@ -134,6 +135,7 @@ void CopySession::LockForCopy() {
 
 // Undoes LockForCopy; the chart stays hidden until test readings are shown again.
 void CopySession::UnlockAfterCopy() {
+    locked_ = false;
     ctx_.m.bTest.enabled = true;
     ctx_.m.TabSheet1.visible = true;
     ctx_.m.bClock.enabled = true;
@@ -573,7 +575,7 @@ void CopySession::CommitDataFile() {
 }
 
 bool CopySession::CopyRunning() const {
-    return c_.DataFileOpen || c_.ListingFiles || !ctx_.m.ComboBox1.enabled || ctx_.m.Timer2.enabled;
+    return c_.DataFileOpen || c_.ListingFiles || locked_ || ctx_.m.Timer2.enabled;
 }
 
 }  // namespace qm

@@ -128,6 +128,8 @@ private:
     CopyProgress& progress_;
     DayCopy* day_ = nullptr;
     bool stopRequested_ = false;
+    // Between LockForCopy and UnlockAfterCopy: a copy holds the window's controls.
+    bool locked_ = false;
     CopyTally* tally_ = nullptr;
     CopyState c_;
     // Where the measurement whose values are being read began in the staged file, so that one

@@ -53,6 +53,14 @@ bool Controller::SetClock() {
     return true;
 }
 
+bool Controller::MeasureOnce() {
+    if (!m_.bTest.visible || !m_.bTest.enabled || sequence_.ReadingOut() || copy_.CopyRunning() ||
+        x_.Outstanding)
+        return false;
+    Click("bTest");
+    return true;
+}
+
 bool Controller::WriteSchedule(DateTime start, DateTime stop, int days, int hours, int minutes) {
     if (!m_.GroupBox2.visible || sequence_.ReadingOut() || copy_.CopyRunning() || x_.Outstanding)
         return false;
@@ -82,7 +90,7 @@ bool Controller::WriteRemarks(const std::string& first, const std::string& secon
 CopyStart Controller::StartCopy(const std::string& directory, CopyMode mode, DateTime day) {
     const std::vector<std::string>& items = m_.ComboBox1.items;
     const auto at = std::find(items.begin(), items.end(), directory);
-    if (at == items.end() || !m_.ComboBox1.enabled) return CopyStart::Refused;
+    if (at == items.end() || copy_.CopyRunning()) return CopyStart::Refused;
     Selected("ComboBox1", static_cast<int>(at - items.begin()));
     switch (mode) {
         case CopyMode::Day:
@@ -121,7 +129,7 @@ void Controller::StopCopy() {
 }
 
 bool Controller::CopyRunning() const {
-    return copy_.CopyRunning() || m_.Timer2.enabled;
+    return copy_.CopyRunning();
 }
 
 std::filesystem::path Controller::DataFolder() const {

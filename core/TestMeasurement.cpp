@@ -37,6 +37,10 @@ void TestMeasurement::bTestClick() {
     readings_.ReadingCount = 0;
 }
 
+void TestMeasurement::Ended(bool measured) {
+    ctx_.session.Report([measured](SessionEvents& e) { e.TestMeasured(measured); });
+}
+
 void TestMeasurement::RestartReadings() {
     readings_.ReadingCount = 0;
     ctx_.x.Send(requests::Plain(CommandCode::StartTest));
@@ -44,6 +48,7 @@ void TestMeasurement::RestartReadings() {
 
 void TestMeasurement::GiveUp() {
     WindowModel& m = ctx_.m;
+    Ended(false);
     ctx_.StopBusyIndicator();
     for (Control* c : std::initializer_list<Control*>{&m.bSynch, &m.bClock, &m.GroupBox2,
                                                       &m.pComment, &m.GroupBox1, &m.bTest})
@@ -61,7 +66,7 @@ void TestMeasurement::ReadingsReply() {
     }
     if (r.Status() != ReplyStatus::Complete) {
         // Nothing more will come: the window is given back and the operator told why.
-        GiveUp();
+        GiveUp();  // reports the measurement as failed
         ctx_.ops.ShowError(ctx_.Text(Msg::TestRefused, {std::to_string(r.Status())}));
         return;
     }
@@ -71,6 +76,12 @@ void TestMeasurement::ReadingsReply() {
         c->enabled = true;
     DecodeReadingsBlock(readings_, r);
     ShowReadings(readings_, calibration_.Table(), m.CheckBox1.checked, m);
+    std::vector<std::optional<double>> values(
+        static_cast<std::size_t>(readings_.ShownReadingCount) + 1);
+    for (int i = 1; i <= readings_.ShownReadingCount; ++i)
+        if (readings_.ReadingValid[i]) values[static_cast<std::size_t>(i)] = readings_.Readings[i];
+    ctx_.session.MutableLogger().readings = std::move(values);
+    Ended(true);
     // The battery, then the line value.
     sequence_.QueryLineAfterBattery();
     ctx_.x.Send(requests::Plain(CommandCode::ReadBattery));

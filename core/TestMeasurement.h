@@ -31,6 +31,8 @@ public:
     const ReadingsState& Readings() const { return readings_; }
 
 private:
+    void Ended(bool measured);
+
     PartContext& ctx_;
     const CalibrationEditor& calibration_;
     ConnectionSequence& sequence_;

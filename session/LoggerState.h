@@ -47,6 +47,9 @@ struct LoggerState {
     // were written since), in Unicode.
     std::optional<std::pair<std::string, std::string>> remarks;
     std::optional<double> batteryVolts;
+    // The last test measurement: one value per sensor, 1-based as numbered (index 0 unused),
+    // corrected by the logger's table as the chart shows them; none for a sensor without a value.
+    std::optional<std::vector<std::optional<double>>> readings;
     // The line value as the title shows it; empty until its reply came.
     std::string line;
     // The logger's directories in the order it listed them, named in Windows-1251 as it sends
@@ -61,6 +64,7 @@ struct LoggerState {
         schedule.reset();
         remarks.reset();
         batteryVolts.reset();
+        readings.reset();
         line.clear();
         directories.clear();
     }

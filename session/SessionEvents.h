@@ -57,6 +57,9 @@ public:
     // A setting of the clock has ended: `set` when the logger took it and its clock was read
     // back, false when it refused it or stopped answering.
     virtual void ClockSetEnded(bool /*set*/) {}
+    // A test measurement has ended: `measured` when its readings came (LoggerState::readings),
+    // false when the logger refused it or stopped answering.
+    virtual void TestMeasured(bool /*measured*/) {}
     // A write has ended: `confirmed` when the logger acknowledged it or read back what was
     // written, false when it refused, answered otherwise or fell silent.
     virtual void WriteEnded(LoggerWrite /*what*/, bool /*confirmed*/) {}

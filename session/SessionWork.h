@@ -48,6 +48,10 @@ public:
     // cannot be set now.
     virtual bool SetClock() = 0;
 
+    // Has the logger measure once and send its readings (TestMeasured); false when it cannot
+    // measure now (a read-out, a copy or another request running).
+    virtual bool MeasureOnce() = 0;
+
     // Writes the measurement schedule: the first measurement at `start`, one every `interval`
     // (days, hours, minutes), none after `stop`. Ends in WriteEnded; false when it cannot be
     // written now (a read-out or a copy running, or a logger that keeps remarks instead).

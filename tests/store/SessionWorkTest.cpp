@@ -2,6 +2,8 @@
 // what a run without a window (or any other client) relies on.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "protocol/CommandCode.h"
 #include "protocol/Cp1251.h"
 #include "sim/FaultyDevice.h"
@@ -29,6 +31,8 @@ struct Heard : SessionEvents {
     void WriteEnded(LoggerWrite what, bool confirmed) override {
         writes.emplace_back(what, confirmed);
     }
+    std::vector<bool> measurements;
+    void TestMeasured(bool measured) override { measurements.push_back(measured); }
 };
 
 class SessionWorkTest : public StoreTest {
@@ -331,6 +335,27 @@ TEST(SessionWrites, RemarksAreConfirmedByTheAcknowledgementOrTheReadBack) {
     v.rig->RunUntilIdle(120'000);
     ASSERT_EQ(v.heard.writes.size(), 3u);
     EXPECT_EQ(v.heard.writes[2], std::make_pair(LoggerWrite::Remarks, false));
+}
+
+TEST(SessionWrites, ATestMeasurementLeavesEverySensorsReadingOrSaysItFailed) {
+    VirtualRig v(84);
+    ASSERT_TRUE(v.Work().MeasureOnce());
+    EXPECT_FALSE(v.Work().MeasureOnce()) << "one measurement at a time";
+    v.rig->RunUntilIdle();
+    ASSERT_EQ(v.heard.measurements, std::vector<bool>{true});
+    const auto& readings = v.rig->controller.LoggerSession().Logger().readings;
+    ASSERT_TRUE(readings);
+    ASSERT_EQ(readings->size(), 64u) << "63 sensors, numbered from 1";
+    EXPECT_FALSE((*readings)[0]);
+    EXPECT_TRUE(std::any_of(readings->begin(), readings->end(), [](auto r) { return r; }));
+
+    // The logger falls silent in mid-measurement: it ends failed, and the window is given back.
+    v.faults.SetSilent(true);
+    ASSERT_TRUE(v.Work().MeasureOnce());
+    v.rig->RunUntilIdle(120'000);
+    EXPECT_EQ(v.heard.measurements, (std::vector<bool>{true, false}));
+    v.faults.SetSilent(false);
+    EXPECT_TRUE(v.Work().MeasureOnce());
 }
 
 }  // namespace
