@@ -22,7 +22,8 @@ void BtModemDialogue::Detected() {
     ctx_.m.window.title = "QM-Controller  [ BT-modem ]";
     BtModemLink_ = true;
     ctx_.m.pmBluetooth.enabled = false;
-    LoadBluetoothDeviceList();
+    // Without a window nobody picks from the list: the caller dials an address of its own.
+    if (ctx_.ops.SeesWindow()) LoadBluetoothDeviceList();
     SetModemMode(ModemMode::Detected);
 }
 
@@ -124,6 +125,7 @@ void BtModemDialogue::HandleDialLine(const std::string& line) {
             break;
         case modem::DialAnswer::Connect:
             m.Timer1.Stop();
+            EndDirectDial(true);
             m.BTmodem.visible = false;
             SetModemMode(ModemMode::Transparent);
             // The answer to mode 2 is a packet again and goes to the dispatcher.
@@ -135,6 +137,7 @@ void BtModemDialogue::HandleDialLine(const std::string& line) {
 }
 
 std::optional<std::string> BtModemDialogue::SelectedCallText() {
+    if (DirectAddress_) return modem::CallText(*DirectAddress_);
     const int item = ctx_.m.RadioGroup1.itemIndex;
     if (item < 0 || item >= BluetoothAddressCount_) {
         ctx_.ops.ShowWarning(ctx_.Text(Msg::ChooseDeviceFirst));
@@ -170,7 +173,32 @@ void BtModemDialogue::Button6Click() {
     ctx_.x.SendText("AT");  // its answer is not looked at
 }
 
+bool BtModemDialogue::DialAddress(const std::string& address, int calls) {
+    if (!BtModemLink_ || !ctx_.m.Button6.enabled || DialState_ != DialState::Idle ||
+        !modem::TextFitsReport(modem::CallText(address).size(), ctx_.x.OutputReportLength()))
+        return false;
+    DirectAddress_ = address;
+    CallLimit_ = calls;
+    Button6Click();
+    return true;
+}
+
+void BtModemDialogue::EndDirectDial(bool connected) {
+    if (!DirectAddress_) return;
+    DirectAddress_.reset();
+    ctx_.session.Report([connected](SessionEvents& e) { e.ModemDialEnded(connected); });
+}
+
 void BtModemDialogue::Timer1Timer() {
+    if (DirectAddress_ && CallAttempts_ >= CallLimit_) {
+        // The last call has had its round to connect: this address is given up.
+        ctx_.m.Timer1.Stop();
+        DialState_ = DialState::Idle;
+        ctx_.m.RadioGroup1.enabled = true;
+        ctx_.m.Button6.enabled = true;
+        EndDirectDial(false);
+        return;
+    }
     ctx_.m.Timer1.SetInterval(15000);
     SendCall();
 }

@@ -35,6 +35,9 @@ public:
     void HandleModemLine();
 
     void Button6Click();
+    // Dials `address` (12 hex digits) without the device list, at most `calls` times; the dial
+    // ends in ModemDialEnded. False when the modem cannot dial now.
+    bool DialAddress(const std::string& address, int calls);
     void BTtimerTimer();
     void Timer1Timer();
     void Timer4Timer();
@@ -52,6 +55,7 @@ private:
     // The CALL line for the device selected in RadioGroup1, or nothing (and the operator is
     // told why) when no device is selected or its line cannot fit one output report.
     std::optional<std::string> SelectedCallText();
+    void EndDirectDial(bool connected);
 
     PartContext& ctx_;
     std::filesystem::path StartFolder_;
@@ -62,6 +66,10 @@ private:
     int NoCarrierCount_ = 0;
     std::array<std::string, 8> BluetoothAddresses_;
     int BluetoothAddressCount_ = 0;
+    // A dial asked by the session, not from the list: its address (Windows-1251) and how many
+    // calls it may make.
+    std::optional<std::string> DirectAddress_;
+    int CallLimit_ = 0;
 };
 
 }  // namespace qm

@@ -81,6 +81,8 @@ public:
     bool OpenSerialPort(const std::string& name) override;
     bool LinkFound() const override;
     bool ThroughModemAdapter() const override;
+    bool ReachRadioAddress(int address) override;
+    bool DialBluetooth(const std::string& address, int calls) override;
     bool ReadingOut() const override;
     bool Idle() const override;
     bool ReadClock() override;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/Controller.h"
+#include "protocol/Cp1251.h"
 
 namespace qm {
 
@@ -19,6 +20,23 @@ bool Controller::LinkFound() const {
 
 bool Controller::ThroughModemAdapter() const {
     return radio_.RadioModemLink() || bt_.BtModemLink();
+}
+
+bool Controller::ReachRadioAddress(int address) {
+    if (!radio_.RadioModemLink() || !m_.gbR_Modem.visible || !m_.bRStart.enabled ||
+        radio_.Repeating() || x_.Outstanding || address < 0 || address > 254)
+        return false;
+    m_.cbRAddress.checked = false;
+    m_.eRAddress.text = std::to_string(address);
+    m_.cbR_Modem.itemIndex = 0;  // one identification; the watchdog asks again
+    Click("bRStart");
+    return true;
+}
+
+bool Controller::DialBluetooth(const std::string& address, int calls) {
+    bool dialling = false;
+    Run([&] { dialling = bt_.DialAddress(Utf8ToCp1251(address), calls); });
+    return dialling;
 }
 
 bool Controller::ReadingOut() const {

@@ -57,6 +57,9 @@ public:
     // A setting of the clock has ended: `set` when the logger took it and its clock was read
     // back, false when it refused it or stopped answering.
     virtual void ClockSetEnded(bool /*set*/) {}
+    // A Bluetooth modem's dial of an address has ended: `connected` when the modem reported
+    // CONNECT, false when every call was answered otherwise or not at all.
+    virtual void ModemDialEnded(bool /*connected*/) {}
     // A test measurement has ended: `measured` when its readings came (LoggerState::readings),
     // false when the logger refused it or stopped answering.
     virtual void TestMeasured(bool /*measured*/) {}

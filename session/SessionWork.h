@@ -37,6 +37,13 @@ public:
     virtual bool LinkFound() const = 0;
     // What answered on USB is a radio or Bluetooth modem, not a logger.
     virtual bool ThroughModemAdapter() const = 0;
+    // Through a USB radio modem: selects the radio address `address` (0..254) and identifies the
+    // logger there; its read-out follows as on any link. False when no radio modem is ready.
+    virtual bool ReachRadioAddress(int address) = 0;
+    // Through a USB Bluetooth modem: dials `address` (12 hex digits) at most `calls` times, one
+    // call every 15 s, until the modem reports CONNECT (ModemDialEnded); the logger's read-out
+    // follows. False when no Bluetooth modem is ready to dial.
+    virtual bool DialBluetooth(const std::string& address, int calls) = 0;
     // The read-out of a newly connected logger is running.
     virtual bool ReadingOut() const = 0;
     // Nothing is asked of the logger and no step waits to ask anything.
