@@ -50,6 +50,8 @@ protected:
 };
 
 TEST_F(StationsFileTest, TheDocumentedFileGivesEveryStationWithItsDefaultsAndOverrides) {
+    // An absolute data folder, as a literal string: Windows paths hold backslashes.
+    const fs::path elsewhere = folder.parent_path() / Utf8Path("другие данные");
     const StationsPlan plan = Plan(R"(
 [defaults]                 # every key optional
 mode = "new"
@@ -76,7 +78,7 @@ max_offset_s = 0
 name = "Склад"
 bluetooth = "00a1b2c3d4eF"
 directories = ["2026", "Котельная", "2026"]
-data = "/srv/другие данные"
+data = ')" + PathText(elsewhere) + R"('
 )");
     ASSERT_EQ(plan.stations.size(), 4u);
     EXPECT_EQ(plan.file, folder / Utf8Path("станции.toml"));
@@ -108,7 +110,7 @@ data = "/srv/другие данные"
     EXPECT_EQ(store.link.kind, StationLink::Kind::Bluetooth);
     EXPECT_EQ(store.link.bluetoothAddress, "00A1B2C3D4EF");
     EXPECT_EQ(store.directories, (std::vector<std::string>{"2026", "Котельная"}));
-    EXPECT_EQ(store.folder, Utf8Path("/srv/другие данные/Склад"));
+    EXPECT_EQ(store.folder, elsewhere / Utf8Path("Склад"));
 }
 
 TEST_F(StationsFileTest, WithoutDefaultsEveryStationTakesTheBuiltInOnes) {
