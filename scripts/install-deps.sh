@@ -16,6 +16,8 @@ packages=(
     # the data viewer (plots, needs Qt print support) and the XLSX export; minizip reads the
     # exported workbook back in the tests
     libqcustomplot-dev libxlsxwriter-dev libminizip-dev
+    # the stations file of a collection (TOML, used as headers only)
+    libtomlplusplus-dev
     # tests and benchmarks
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     # running the Qt program and its tests without a display

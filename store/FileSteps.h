@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <string_view>
 #include <system_error>
 
 namespace qm {
@@ -35,5 +36,11 @@ void SyncFolder(const std::filesystem::path& folder, std::error_code& ec);
 // before returning.
 void MoveFileOver(const std::filesystem::path& from, const std::filesystem::path& to,
                   std::error_code& ec);
+
+// Appends `bytes` to `file` (created when missing) in one write and makes them durable before
+// returning; what the file held is never rewritten. When the file does not end in a line feed
+// (a writer stopped in mid-line), one is written first, in the same write.
+void AppendLineDurably(const std::filesystem::path& file, std::string_view bytes,
+                       std::error_code& ec);
 
 }  // namespace qm

@@ -128,7 +128,11 @@ fs::path Utf8Path(const std::string& utf8) {
     return path;
 }
 
-std::optional<RefusedName> RefusedLocalName(const std::string& name) {
+namespace {
+
+// The rules of a local name on every platform. Windows-1251 has no character for byte 0x98;
+// in UTF-8 text the byte is part of a character ("И" is D0 98).
+std::optional<RefusedName> RefusedNameOf(const std::string& name, bool windows1251) {
     if (name.empty()) return RefusedName{Msg::NameEmpty};
     if (name == "." || name == "..") return RefusedName{Msg::NameDots};
     for (char ch : name) {
@@ -136,11 +140,21 @@ std::optional<RefusedName> RefusedLocalName(const std::string& name) {
         if (b < 0x20 || b == 0x7F) return RefusedName{Msg::NameControlCharacter};
         if (ch == '/' || ch == '\\') return RefusedName{Msg::NameSeparator};
         if (std::strchr("<>:\"|?*", ch)) return RefusedName{Msg::NameCharacter, ch};
-        if (b == 0x98) return RefusedName{Msg::NameUnmappedByte};
+        if (windows1251 && b == 0x98) return RefusedName{Msg::NameUnmappedByte};
     }
     if (name.back() == '.' || name.back() == ' ') return RefusedName{Msg::NameTrailingDotOrBlank};
     if (IsReservedDeviceName(name)) return RefusedName{Msg::NameDevice};
     return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<RefusedName> RefusedLocalName(const std::string& nameBytes) {
+    return RefusedNameOf(nameBytes, true);
+}
+
+std::optional<RefusedName> RefusedUtf8Name(const std::string& utf8) {
+    return RefusedNameOf(utf8, false);
 }
 
 std::optional<RefusedName> RefusedFileName(const std::string& name) {

@@ -49,6 +49,8 @@ struct RefusedName {
 // name inside its folder (no separators, no "." or "..", no drive or root, nothing the file
 // systems refuse, not empty).
 std::optional<RefusedName> RefusedLocalName(const std::string& nameBytes);
+// The same rules for a name the operator wrote (UTF-8), such as a station's folder name.
+std::optional<RefusedName> RefusedUtf8Name(const std::string& utf8);
 
 // The same for a logger file name, which also may not be one of the program's own names in its
 // data-set folder (kOwnNames), in any letter case: Windows takes "TEMP.BIN" for "Temp.bin".

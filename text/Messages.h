@@ -201,6 +201,33 @@ enum class Msg {
     DurationHours,
     DurationMinutes,
     DurationSeconds,
+    // The stations file of a collection: where a fault is ({1} the file, {2} the line, {3} the
+    // column) and what it is.
+    StationsFileUnreadable,  // {1} the file, {2} why
+    StationsFileAt,          // {1} the file, {2} the line, {3} the fault
+    StationsFileAtColumn,    // {1} the file, {2} the line, {3} the column, {4} the fault
+    StationsFileWhole,       // {1} the file, {2} the fault
+    StationsSyntax,          // {1} the parser's own words
+    StationsUnknownKey,      // {1} the key
+    StationsWrongType,       // {1} the key, {2} the kind of value it takes
+    StationsTypeString,
+    StationsTypeInteger,
+    StationsTypeBoolean,
+    StationsTypeStringList,
+    StationsTypeTable,
+    StationsTypeTableList,
+    StationsEmptyValue,  // {1} the key
+    StationsNoName,
+    StationsSameName,          // {1} the name, {2} the line of the first
+    StationsBadName,           // {1} the name, {2} why
+    StationsNoLink,            // {1} the name, {2} the keys
+    StationsManyLinks,         // {1} the name, {2} the keys given
+    StationsRadioAddress,      // {1} the address
+    StationsBluetoothAddress,  // {1} the address
+    StationsBadWord,           // {1} the key, {2} the value, {3} the values it may take
+    StationsNegative,          // {1} the key, {2} the value
+    StationsDirectoryName,     // {1} the directory
+    StationsNone,
     // Anything else that ended a handler.
     InternalError,
 };

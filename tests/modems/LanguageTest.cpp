@@ -151,7 +151,9 @@ TEST(Messages, EveryRowHasBothLanguagesWithTheSameParameters) {
                                          "hidraw", "Linux", "Windows", "USB", "COM", "XLSX",
                                          "Bluetooth", "ru", "en", "CSV",
                                          // Values of command-line options, which stay as they are.
-                                         "radio", "bluetooth"};
+                                         "radio", "bluetooth",
+                                         // The stations file's format and its words.
+                                         "TOML", "true", "false"};
     for (std::size_t i = 0; i < kMessageTable.size(); ++i) {
         const MessageRow& row = kMessageTable[i];
         EXPECT_EQ(static_cast<std::size_t>(row.id), i) << "row out of place: " << row.english;

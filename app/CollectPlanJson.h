@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QJsonObject>
+
+#include "collect/StationsFile.h"
+
+namespace qm {
+
+// The plan of a collection as the dry run prints it: the stations file and, for each station in
+// its order, its link, directories ("all" for every one), mode, clock policy and limit, and the
+// folder its data go to. Paths are absolute, in the system's separators.
+QJsonObject PlanJson(const StationsPlan& plan);
+
+}  // namespace qm

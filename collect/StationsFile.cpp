@@ -1,0 +1,363 @@
+#include "collect/StationsFile.h"
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <optional>
+#include <string_view>
+#include <system_error>
+#include <utility>
+
+#include "protocol/Cp1251.h"
+#include "store/LocalFiles.h"
+
+// toml++ as headers only, reporting a syntax error as a value rather than an exception; only
+// this file includes it.
+#define TOML_HEADER_ONLY 1
+#define TOML_EXCEPTIONS 0
+#include <toml++/toml.h>
+
+namespace qm {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view kLinkKeys[] = {"port", "usb", "radio", "bluetooth"};
+
+// A refusal on its way out of the checks.
+struct Refusal {
+    StationsFileError error;
+};
+
+using Worded = StationsFileError::Worded;
+
+[[noreturn]] void Refuse(const toml::source_region& where, Msg reason,
+                         std::vector<std::string> args = {}, std::vector<Worded> worded = {}) {
+    StationsFileError e;
+    e.line = static_cast<int>(where.begin.line);
+    e.column = static_cast<int>(where.begin.column);
+    e.reason = reason;
+    e.args = std::move(args);
+    e.worded = std::move(worded);
+    throw Refusal{std::move(e)};
+}
+
+[[noreturn]] void RefuseLine(int line, Msg reason, std::vector<std::string> args = {}) {
+    StationsFileError e;
+    e.line = line;
+    e.reason = reason;
+    e.args = std::move(args);
+    throw Refusal{std::move(e)};
+}
+
+[[noreturn]] void WrongType(const toml::node& value, std::string_view key, Msg kind) {
+    Refuse(value.source(), Msg::StationsWrongType, {std::string(key)}, {{kind, {}}});
+}
+
+std::string Str(const toml::node& value, std::string_view key) {
+    const auto* s = value.as_string();
+    if (!s) WrongType(value, key, Msg::StationsTypeString);
+    return s->get();
+}
+
+std::string NonEmpty(const toml::node& value, std::string_view key) {
+    std::string text = Str(value, key);
+    if (text.empty()) Refuse(value.source(), Msg::StationsEmptyValue, {std::string(key)});
+    return text;
+}
+
+std::int64_t Integer(const toml::node& value, std::string_view key) {
+    const auto* i = value.as_integer();
+    if (!i) WrongType(value, key, Msg::StationsTypeInteger);
+    return i->get();
+}
+
+bool Boolean(const toml::node& value, std::string_view key) {
+    const auto* b = value.as_boolean();
+    if (!b) WrongType(value, key, Msg::StationsTypeBoolean);
+    return b->get();
+}
+
+// What a station takes from [defaults] unless it says otherwise.
+struct Settings {
+    CollectMode mode = CollectMode::New;
+    ClockPolicy clock = ClockPolicy::Check;
+    std::int64_t maxOffsetSeconds = 60;
+    std::string data = "DATA";
+};
+
+// Reads one of the keys every table may set; false for any other key.
+bool ReadSetting(std::string_view key, const toml::node& value, Settings& s) {
+    if (key == "mode") {
+        const std::string word = Str(value, key);
+        if (word == "new")
+            s.mode = CollectMode::New;
+        else if (word == "all")
+            s.mode = CollectMode::All;
+        else
+            Refuse(value.source(), Msg::StationsBadWord, {"mode", word, "new, all"});
+    } else if (key == "clock") {
+        const std::string word = Str(value, key);
+        if (word == "check")
+            s.clock = ClockPolicy::Check;
+        else if (word == "set")
+            s.clock = ClockPolicy::Set;
+        else
+            Refuse(value.source(), Msg::StationsBadWord, {"clock", word, "check, set"});
+    } else if (key == "max_offset_s") {
+        s.maxOffsetSeconds = Integer(value, key);
+        if (s.maxOffsetSeconds < 0)
+            Refuse(value.source(), Msg::StationsNegative,
+                   {std::string(key), std::to_string(s.maxOffsetSeconds)});
+    } else if (key == "data") {
+        s.data = NonEmpty(value, key);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool IsHexDigit(char ch) {
+    return (ch >= '0' && ch <= '9') || (ch >= 'a' && ch <= 'f') || (ch >= 'A' && ch <= 'F');
+}
+
+// The name as Windows compares folder names: Latin and Cyrillic letters in one case.
+std::u32string FoldedName(const std::string& utf8) {
+    std::u32string name = Utf8Path(utf8).u32string();
+    for (char32_t& c : name) {
+        if (c >= U'a' && c <= U'z')
+            c = c - U'a' + U'A';
+        else if (c >= U'\u0430' && c <= U'\u044F')
+            c = c - 0x20;
+        else if (c >= U'\u0450' && c <= U'\u045F')
+            c = c - 0x50;
+    }
+    return name;
+}
+
+class Reader {
+public:
+    explicit Reader(const fs::path& file) : file_(file) {}
+
+    StationsPlan Read(const toml::table& root) {
+        Settings defaults;
+        const toml::node* stations = nullptr;
+        for (const auto& [key, value] : root) {
+            if (key == "defaults") {
+                const auto* table = value.as_table();
+                if (!table) WrongType(value, key.str(), Msg::StationsTypeTable);
+                for (const auto& [k, v] : *table)
+                    if (!ReadSetting(k.str(), v, defaults))
+                        Refuse(k.source(), Msg::StationsUnknownKey, {std::string(k.str())});
+            } else if (key == "station") {
+                stations = &value;
+            } else {
+                Refuse(key.source(), Msg::StationsUnknownKey, {std::string(key.str())});
+            }
+        }
+        StationsPlan plan;
+        plan.file = file_;
+        if (!stations) RefuseLine(0, Msg::StationsNone);
+        if (const auto* list = stations->as_array(); list && list->empty())
+            Refuse(stations->source(), Msg::StationsNone);
+        if (!stations->is_array_of_tables())
+            WrongType(*stations, "station", Msg::StationsTypeTableList);
+        const toml::array& list = *stations->as_array();
+        for (const toml::node& entry : list)
+            plan.stations.push_back(ReadStation(*entry.as_table(), defaults));
+        return plan;
+    }
+
+private:
+    Station ReadStation(const toml::table& table, Settings settings) {
+        Station s;
+        s.line = static_cast<int>(table.source().begin.line);
+        std::optional<std::string> name;
+        std::vector<std::pair<std::string_view, const toml::node*>> links;
+        for (const auto& [key, value] : table) {
+            const std::string_view k = key.str();
+            if (k == "name") {
+                name = NonEmpty(value, k);
+                if (auto why = RefusedUtf8Name(*name))
+                    Refuse(value.source(), Msg::StationsBadName, {*name},
+                           {{why->reason, std::string(1, why->character)}});
+            } else if (k == "port") {
+                s.link = {StationLink::Kind::Serial, NonEmpty(value, k), 0, {}};
+                links.emplace_back(kLinkKeys[0], &value);
+            } else if (k == "usb") {
+                // "usb = false" says no more than leaving the key out.
+                if (Boolean(value, k)) {
+                    s.link = {StationLink::Kind::Usb, {}, 0, {}};
+                    links.emplace_back(kLinkKeys[1], &value);
+                }
+            } else if (k == "radio") {
+                const std::int64_t address = Integer(value, k);
+                if (address < 0 || address > 254)
+                    Refuse(value.source(), Msg::StationsRadioAddress, {std::to_string(address)});
+                s.link = {StationLink::Kind::Radio, {}, static_cast<int>(address), {}};
+                links.emplace_back(kLinkKeys[2], &value);
+            } else if (k == "bluetooth") {
+                std::string address = Str(value, k);
+                if (address.size() != 12 ||
+                    !std::all_of(address.begin(), address.end(), IsHexDigit))
+                    Refuse(value.source(), Msg::StationsBluetoothAddress, {address});
+                for (char& ch : address)
+                    ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+                s.link = {StationLink::Kind::Bluetooth, {}, 0, address};
+                links.emplace_back(kLinkKeys[3], &value);
+            } else if (k == "directories") {
+                s.directories = Directories(value);
+            } else if (!ReadSetting(k, value, settings)) {
+                Refuse(key.source(), Msg::StationsUnknownKey, {std::string(k)});
+            }
+        }
+        if (!name) RefuseLine(s.line, Msg::StationsNoName);
+        s.name = *name;
+        if (links.empty())
+            RefuseLine(s.line, Msg::StationsNoLink, {s.name, "port, usb, radio, bluetooth"});
+        if (links.size() > 1) {
+            // Pointed at the second one given, in the order of the file.
+            std::sort(links.begin(), links.end(), [](const auto& a, const auto& b) {
+                const auto pa = a.second->source().begin, pb = b.second->source().begin;
+                return pa.line != pb.line ? pa.line < pb.line : pa.column < pb.column;
+            });
+            std::string keys;
+            for (const auto& [k, v] : links) keys += (keys.empty() ? "" : ", ") + std::string(k);
+            Refuse(links[1].second->source(), Msg::StationsManyLinks, {s.name, keys});
+        }
+        const auto [first, added] = names_.emplace(FoldedName(s.name), s.line);
+        if (!added)
+            RefuseLine(s.line, Msg::StationsSameName, {s.name, std::to_string(first->second)});
+
+        s.mode = settings.mode;
+        s.clock = settings.clock;
+        s.maxOffsetSeconds = settings.maxOffsetSeconds;
+        fs::path data = Utf8Path(settings.data);
+        if (data.is_relative()) data = file_.parent_path() / data;
+        s.folder = (data / Utf8Path(s.name)).lexically_normal();
+        return s;
+    }
+
+    static std::vector<std::string> Directories(const toml::node& value) {
+        const auto* list = value.as_array();
+        if (!list) WrongType(value, "directories", Msg::StationsTypeStringList);
+        std::vector<std::string> names;
+        for (const toml::node& item : *list) {
+            if (!item.is_string()) WrongType(item, "directories", Msg::StationsTypeStringList);
+            std::string name = NonEmpty(item, "directories");
+            // The logger is asked for the directory in Windows-1251.
+            const std::u32string chars = Utf8Path(name).u32string();
+            if (!std::all_of(chars.begin(), chars.end(),
+                             [](char32_t c) { return UnicodeToCp1251(c).has_value(); }))
+                Refuse(item.source(), Msg::StationsDirectoryName, {name});
+            if (std::find(names.begin(), names.end(), name) == names.end())
+                names.push_back(std::move(name));
+        }
+        return names;
+    }
+
+    fs::path file_;
+    std::map<std::u32string, int> names_;  // folded name, line
+};
+
+fs::path Absolute(const fs::path& path) {
+    std::error_code ec;
+    fs::path absolute = fs::absolute(path, ec);
+    return ec ? path : absolute.lexically_normal();
+}
+
+}  // namespace
+
+std::string StationsFileError::Text(Language language) const {
+    const std::string path = PathText(file);
+    if (reason == Msg::StationsFileUnreadable)
+        return Message(reason, language, {path, SystemReason(systemReason, language)});
+    std::vector<std::string> words = args;
+    for (const Worded& w : worded) words.push_back(Message(w.id, language, {w.arg}));
+    std::string fault;
+    switch (words.size()) {
+        case 0:
+            fault = Message(reason, language);
+            break;
+        case 1:
+            fault = Message(reason, language, {words[0]});
+            break;
+        case 2:
+            fault = Message(reason, language, {words[0], words[1]});
+            break;
+        default:
+            fault = Message(reason, language, {words[0], words[1], words[2]});
+            break;
+    }
+    if (line <= 0) return Message(Msg::StationsFileWhole, language, {path, fault});
+    if (column <= 0)
+        return Message(Msg::StationsFileAt, language, {path, std::to_string(line), fault});
+    return Message(Msg::StationsFileAtColumn, language,
+                   {path, std::to_string(line), std::to_string(column), fault});
+}
+
+StationsFileRead ParseStationsFile(const std::string& text, const fs::path& path) {
+    const fs::path file = Absolute(path);
+    const std::string source = PathText(file);
+    toml::parse_result parsed = toml::parse(std::string_view(text), std::string_view(source));
+    if (!parsed) {
+        const toml::parse_error& e = parsed.error();
+        StationsFileError error;
+        error.file = file;
+        error.line = static_cast<int>(e.source().begin.line);
+        error.column = static_cast<int>(e.source().begin.column);
+        error.reason = Msg::StationsSyntax;
+        error.args = {std::string(e.description())};
+        return error;
+    }
+    try {
+        return Reader(file).Read(parsed.table());
+    } catch (Refusal& r) {
+        r.error.file = file;
+        return std::move(r.error);
+    }
+}
+
+StationsFileRead ReadStationsFile(const fs::path& path) {
+    const fs::path file = Absolute(path);
+    auto unreadable = [&](std::error_code why) {
+        StationsFileError error;
+        error.file = file;
+        error.reason = Msg::StationsFileUnreadable;
+        error.systemReason = why;
+        return error;
+    };
+    std::error_code ec;
+    if (fs::is_directory(file, ec))
+        return unreadable(std::make_error_code(std::errc::is_a_directory));
+    try {
+        return ParseStationsFile(ReadWholeFile(file), file);
+    } catch (const FileError& e) {
+        return unreadable(e.Reason());
+    }
+}
+
+const char* LinkKindWord(StationLink::Kind kind) {
+    switch (kind) {
+        case StationLink::Kind::Serial:
+            return "serial";
+        case StationLink::Kind::Usb:
+            return "usb";
+        case StationLink::Kind::Radio:
+            return "radio";
+        case StationLink::Kind::Bluetooth:
+            return "bluetooth";
+    }
+    return "usb";
+}
+
+const char* CollectModeWord(CollectMode mode) {
+    return mode == CollectMode::All ? "all" : "new";
+}
+
+const char* ClockPolicyWord(ClockPolicy clock) {
+    return clock == ClockPolicy::Set ? "set" : "check";
+}
+
+}  // namespace qm

@@ -1,0 +1,298 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "collect/StationsFile.h"
+#include "store/LocalFiles.h"
+
+namespace qm::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The stations file a field engineer writes, in a folder of its own.
+class StationsFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::random_device rd;
+        folder = fs::temp_directory_path() /
+                 ("qm_stations_" + std::to_string(rd()) + "_" + std::to_string(rd())) /
+                 Utf8Path("Объект");
+        fs::create_directories(folder);
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(folder.parent_path(), ec);
+    }
+    fs::path Write(const std::string& text) const {
+        const fs::path file = folder / Utf8Path("станции.toml");
+        std::ofstream(file, std::ios::binary) << text;
+        return file;
+    }
+    StationsPlan Plan(const std::string& text) const {
+        StationsFileRead read = ReadStationsFile(Write(text));
+        if (const auto* e = std::get_if<StationsFileError>(&read)) {
+            ADD_FAILURE() << e->Text(Language::English);
+            return {};
+        }
+        return std::get<StationsPlan>(std::move(read));
+    }
+    StationsFileError Error(const std::string& text) const {
+        StationsFileRead read = ReadStationsFile(Write(text));
+        if (const auto* e = std::get_if<StationsFileError>(&read)) return *e;
+        ADD_FAILURE() << "accepted:\n" << text;
+        return {};
+    }
+
+    fs::path folder;
+};
+
+TEST_F(StationsFileTest, TheDocumentedFileGivesEveryStationWithItsDefaultsAndOverrides) {
+    // An absolute data folder, as a literal string: Windows paths hold backslashes.
+    const fs::path elsewhere = folder.parent_path() / Utf8Path("другие данные");
+    const StationsPlan plan = Plan(R"(
+[defaults]                 # every key optional
+mode = "new"
+clock = "set"
+max_offset_s = 90
+
+[[station]]
+name = "Скважина 7"
+port = "/dev/rfcomm0"
+directories = ["Котельная"]
+mode = "all"
+
+[[station]]
+name = "Имя и ИЗБА"
+usb = true
+
+[[station]]
+name = "Мост"
+radio = 12
+clock = "check"
+max_offset_s = 0
+
+[[station]]
+name = "Склад"
+bluetooth = "00a1b2c3d4eF"
+directories = ["2026", "Котельная", "2026"]
+data = ')" + PathText(elsewhere) + R"('
+)");
+    ASSERT_EQ(plan.stations.size(), 4u);
+    EXPECT_EQ(plan.file, folder / Utf8Path("станции.toml"));
+
+    const Station& well = plan.stations[0];
+    EXPECT_EQ(well.name, "Скважина 7");
+    EXPECT_EQ(well.line, 7);
+    EXPECT_EQ(well.link, (StationLink{StationLink::Kind::Serial, "/dev/rfcomm0", 0, ""}));
+    EXPECT_EQ(well.directories, std::vector<std::string>{"Котельная"});
+    EXPECT_EQ(well.mode, CollectMode::All);
+    EXPECT_EQ(well.clock, ClockPolicy::Set);
+    EXPECT_EQ(well.maxOffsetSeconds, 90);
+    // A relative data folder is the stations file's neighbour, not the working folder's.
+    EXPECT_EQ(well.folder, folder / "DATA" / Utf8Path("Скважина 7"));
+    EXPECT_TRUE(well.folder.is_absolute());
+
+    // "И" is the bytes D0 98 in UTF-8: no reason to refuse the name.
+    const Station& usb = plan.stations[1];
+    EXPECT_EQ(usb.link.kind, StationLink::Kind::Usb);
+    EXPECT_TRUE(usb.directories.empty()) << "every directory";
+    EXPECT_EQ(usb.mode, CollectMode::New);
+
+    const Station& bridge = plan.stations[2];
+    EXPECT_EQ(bridge.link, (StationLink{StationLink::Kind::Radio, "", 12, ""}));
+    EXPECT_EQ(bridge.clock, ClockPolicy::Check);
+    EXPECT_EQ(bridge.maxOffsetSeconds, 0);
+
+    const Station& store = plan.stations[3];
+    EXPECT_EQ(store.link.kind, StationLink::Kind::Bluetooth);
+    EXPECT_EQ(store.link.bluetoothAddress, "00A1B2C3D4EF");
+    EXPECT_EQ(store.directories, (std::vector<std::string>{"2026", "Котельная"}));
+    EXPECT_EQ(store.folder, elsewhere / Utf8Path("Склад"));
+}
+
+TEST_F(StationsFileTest, WithoutDefaultsEveryStationTakesTheBuiltInOnes) {
+    const StationsPlan plan = Plan(
+        "[[station]]\nname = \"A\"\nradio = 0\n"
+        "[[station]]\nname = \"B\"\nradio = 254\n");
+    ASSERT_EQ(plan.stations.size(), 2u);
+    for (const Station& s : plan.stations) {
+        EXPECT_EQ(s.mode, CollectMode::New);
+        EXPECT_EQ(s.clock, ClockPolicy::Check);
+        EXPECT_EQ(s.maxOffsetSeconds, 60);
+        EXPECT_EQ(s.folder.parent_path(), folder / "DATA");
+    }
+    EXPECT_EQ(plan.stations[1].link.radioAddress, 254);
+}
+
+struct Refused {
+    const char* what;
+    std::string text;
+    int line;
+    Msg reason;
+};
+
+TEST_F(StationsFileTest, EveryFaultIsRefusedWithItsLine) {
+    const std::string a = "[[station]]\nname = \"A\"\n";  // a station without its link yet
+    const Refused cases[] = {
+        {"syntax", "[[station]\nname = \"A\"\n", 1, Msg::StationsSyntax},
+        {"syntax later", a + "port = \"x\"\nmode = new\n", 4, Msg::StationsSyntax},
+        {"unknown key", a + "usb = true\nnmae = \"B\"\n", 4, Msg::StationsUnknownKey},
+        {"unknown section", "[default]\nmode = \"all\"\n" + a + "usb = true\n", 1,
+         Msg::StationsUnknownKey},
+        {"unknown default", "[defaults]\n\nmax_offset = 5\n" + a + "usb = true\n", 3,
+         Msg::StationsUnknownKey},
+        {"radio as text", a + "radio = \"12\"\n", 3, Msg::StationsWrongType},
+        {"usb as number", a + "usb = 1\n", 3, Msg::StationsWrongType},
+        {"directories as text", a + "usb = true\ndirectories = \"x\"\n", 4, Msg::StationsWrongType},
+        {"a directory as number", a + "usb = true\ndirectories = [\"x\",\n 7]\n", 5,
+         Msg::StationsWrongType},
+        {"fractional limit", a + "usb = true\nmax_offset_s = 1.5\n", 4, Msg::StationsWrongType},
+        {"defaults not a table", "defaults = 3\n" + a + "usb = true\n", 1, Msg::StationsWrongType},
+        {"station not a table", "station = \"A\"\n", 1, Msg::StationsWrongType},
+        {"name as number", "[[station]]\nname = 7\nusb = true\n", 2, Msg::StationsWrongType},
+        {"no name", "[[station]]\nname = \"A\"\nusb = true\n\n[[station]]\nusb = true\n", 5,
+         Msg::StationsNoName},
+        {"empty name", "[[station]]\nname = \"\"\nusb = true\n", 2, Msg::StationsEmptyValue},
+        {"one name twice", a + "usb = true\n[[station]]\nname = \"a\"\nradio = 3\n", 4,
+         Msg::StationsSameName},
+        {"one Cyrillic name twice",
+         "[[station]]\nname = \"Ёлка\"\nusb = true\n[[station]]\nname = \"ёЛКА\"\nusb = true\n", 4,
+         Msg::StationsSameName},
+        {"separator", "[[station]]\nname = \"a/b\"\nusb = true\n", 2, Msg::StationsBadName},
+        {"parent", "[[station]]\nusb = true\nname = \"..\"\n", 3, Msg::StationsBadName},
+        {"device", "[[station]]\nname = \"con.txt\"\nusb = true\n", 2, Msg::StationsBadName},
+        {"colon", "[[station]]\nname = \"C:x\"\nusb = true\n", 2, Msg::StationsBadName},
+        {"trailing dot", "[[station]]\nname = \"Мост.\"\nusb = true\n", 2, Msg::StationsBadName},
+        {"no link", a + "mode = \"all\"\n", 1, Msg::StationsNoLink},
+        {"usb = false", a + "usb = false\n", 1, Msg::StationsNoLink},
+        {"two links", a + "radio = 3\n\nport = \"/dev/ttyS0\"\n", 5, Msg::StationsManyLinks},
+        {"empty port", a + "port = \"\"\n", 3, Msg::StationsEmptyValue},
+        {"radio 255", a + "radio = 255\n", 3, Msg::StationsRadioAddress},
+        {"radio below 0", a + "radio = -1\n", 3, Msg::StationsRadioAddress},
+        {"bluetooth short", a + "bluetooth = \"00112233445\"\n", 3, Msg::StationsBluetoothAddress},
+        {"bluetooth not hex", a + "bluetooth = \"0011223344GG\"\n", 3,
+         Msg::StationsBluetoothAddress},
+        {"bluetooth with colons", a + "bluetooth = \"00:11:22:33:44:55\"\n", 3,
+         Msg::StationsBluetoothAddress},
+        {"mode word", a + "usb = true\nmode = \"everything\"\n", 4, Msg::StationsBadWord},
+        {"clock word", "[defaults]\nclock = \"Set\"\n" + a + "usb = true\n", 2,
+         Msg::StationsBadWord},
+        {"negative limit", a + "usb = true\nmax_offset_s = -1\n", 4, Msg::StationsNegative},
+        {"empty data", "[defaults]\ndata = \"\"\n" + a + "usb = true\n", 2,
+         Msg::StationsEmptyValue},
+        {"directory outside Windows-1251",
+         a + "usb = true\ndirectories = [\"\xE2\x82\xAC\xF0\x9F\x98\x80\"]\n", 4,
+         Msg::StationsDirectoryName},
+        {"no station", "[defaults]\nmode = \"all\"\n", 0, Msg::StationsNone},
+        {"empty file", "", 0, Msg::StationsNone},
+        {"empty list", "station = []\n", 1, Msg::StationsNone},
+    };
+    for (const Refused& c : cases) {
+        SCOPED_TRACE(c.what);
+        const StationsFileError e = Error(c.text);
+        EXPECT_EQ(e.reason, c.reason) << e.Text(Language::English);
+        EXPECT_EQ(e.line, c.line) << e.Text(Language::English);
+        EXPECT_EQ(e.file, folder / Utf8Path("станции.toml"));
+    }
+}
+
+TEST_F(StationsFileTest, AFaultIsToldInBothLanguagesWithWhereItIs) {
+    const std::string path = PathText(folder / Utf8Path("станции.toml"));
+    StationsFileError e = Error("[[station]]\nname = \"Мост\"\nusb = true\nmode = \"всё\"\n");
+    EXPECT_EQ(e.Text(Language::Russian), "Файл станций «" + path +
+                                             "», строка 4, позиция 8: «всё» не может быть "
+                                             "значением «mode»; возможны: new, all.");
+    EXPECT_EQ(e.Text(Language::English), "The stations file \"" + path +
+                                             "\", line 4, column 8: \"всё\" is not a value of "
+                                             "\"mode\"; it may be new, all.");
+
+    // A parameter that is a text of the table itself follows the language too.
+    e = Error("[[station]]\nname = \"a|b\"\nusb = true\n");
+    EXPECT_NE(e.Text(Language::Russian).find("не может быть именем папки: в имени есть символ |"),
+              std::string::npos)
+        << e.Text(Language::Russian);
+    EXPECT_NE(e.Text(Language::English)
+                  .find("cannot be a folder name: the name holds the "
+                        "character |"),
+              std::string::npos)
+        << e.Text(Language::English);
+    e = Error("[[station]]\nname = \"A\"\nradio = \"1\"\n");
+    EXPECT_NE(e.Text(Language::Russian).find("значением «radio» должно быть: целое число"),
+              std::string::npos)
+        << e.Text(Language::Russian);
+
+    e = Error("# nothing yet\n");
+    EXPECT_EQ(e.Text(Language::English),
+              "The stations file \"" + path + "\": the file describes no station.");
+    e = Error("[[station]]\nname = \"A\"\n");
+    EXPECT_EQ(e.Text(Language::Russian),
+              "Файл станций «" + path +
+                  "», строка 1: у станции «A» не указано, как с ней "
+                  "связаться (один из ключей port, usb, radio, bluetooth).");
+}
+
+TEST_F(StationsFileTest, AFileThatCannotBeReadIsRefusedWithTheSystemsReason) {
+    const fs::path missing = folder / "none.toml";
+    const StationsFileRead read = ReadStationsFile(missing);
+    ASSERT_TRUE(std::holds_alternative<StationsFileError>(read));
+    const auto& e = std::get<StationsFileError>(read);
+    EXPECT_EQ(e.reason, Msg::StationsFileUnreadable);
+    EXPECT_EQ(e.line, 0);
+    EXPECT_EQ(e.Text(Language::Russian), "Не удалось прочитать файл станций «" + PathText(missing) +
+                                             "»: нет такого файла или папки.");
+
+    const StationsFileRead dir = ReadStationsFile(folder);
+    ASSERT_TRUE(std::holds_alternative<StationsFileError>(dir));
+    EXPECT_EQ(std::get<StationsFileError>(dir).reason, Msg::StationsFileUnreadable);
+}
+
+TEST_F(StationsFileTest, DamagedFilesAreRefusedWithoutACrash) {
+    const std::string good = R"([defaults]
+mode = "new"
+clock = "set"
+max_offset_s = 60
+data = "DATA"
+[[station]]
+name = "Скважина 7"
+port = "/dev/rfcomm0"
+directories = ["Котельная"]
+[[station]]
+name = "Мост"
+bluetooth = "001122334455"
+)";
+    std::mt19937 random(7);
+    const std::string noise = "[]{}=\"'#\n\\,.-+0123456789 ab\xD0\xff";
+    int accepted = 0;
+    for (int i = 0; i < 400; ++i) {
+        std::string text = good;
+        for (int n = 1 + static_cast<int>(random() % 4); n > 0; --n) {
+            const std::size_t at = random() % text.size();
+            switch (random() % 3) {
+                case 0:
+                    text[at] = noise[random() % noise.size()];
+                    break;
+                case 1:
+                    text.erase(at, 1 + random() % 8);
+                    break;
+                default:
+                    text.insert(at, 1, noise[random() % noise.size()]);
+            }
+        }
+        const StationsFileRead read = ParseStationsFile(text, folder / "x.toml");
+        if (const auto* e = std::get_if<StationsFileError>(&read)) {
+            EXPECT_FALSE(e->Text(Language::Russian).empty());
+            EXPECT_GE(e->line, 0);
+        } else {
+            ++accepted;
+            for (const Station& s : std::get<StationsPlan>(read).stations)
+                EXPECT_FALSE(s.name.empty());
+        }
+    }
+    EXPECT_LT(accepted, 400);
+}
+
+}  // namespace
+}  // namespace qm::test
