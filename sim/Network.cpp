@@ -174,7 +174,8 @@ struct VirtualNetwork::Impl {
     std::vector<Member> members;
 };
 
-VirtualNetwork::VirtualNetwork(NetworkDescription description, std::function<DateTime()> pcClock)
+VirtualNetwork::VirtualNetwork(const NetworkDescription& description,
+                               std::function<DateTime()> pcClock)
     : impl_(std::make_unique<Impl>(description, std::move(pcClock))) {
     Check(description);
     const DateTime now = impl_->pcClock();

@@ -71,7 +71,7 @@ public:
     // `pcClock` gives the PC's local time (virtual in tests). Throws std::invalid_argument for
     // a description that cannot be built: names not unique or empty, a radio address of 0 or
     // 255, a Bluetooth address that is not 12 hex digits, or an address given twice.
-    VirtualNetwork(NetworkDescription description, std::function<DateTime()> pcClock);
+    VirtualNetwork(const NetworkDescription& description, std::function<DateTime()> pcClock);
     ~VirtualNetwork();
     VirtualNetwork(const VirtualNetwork&) = delete;
     VirtualNetwork& operator=(const VirtualNetwork&) = delete;
