@@ -96,7 +96,7 @@ int Help() {
                  "a line in the order given before serving begins. The options above are what\n"
                  "every logger starts from (--log only with one logger; the faults and the pace\n"
                  "hold for every line):\n"
-                 "  --logger SPEC    one more logger; SPEC is a comma-separated list of:\n"
+                 "  --logger KEYS    one more logger; KEYS is a comma-separated list of:\n"
                  "    type=N           its device type\n"
                  "    version=V        its version byte\n"
                  "    clock-offset=S   its clock runs S seconds ahead of the PC clock (-37)\n"
@@ -154,7 +154,7 @@ bool NumberArg(int& i, int argc, char** argv, int low, int high, int& value) {
 }
 
 // The keys of --logger, over the settings every logger starts from.
-bool LoggerSpecArg(const std::string& text, LoggerPlan& plan) {
+bool LoggerKeysArg(const std::string& text, LoggerPlan& plan) {
     std::size_t from = 0;
     while (from <= text.size()) {
         const std::size_t comma = std::min(text.find(',', from), text.size());
@@ -223,7 +223,7 @@ int main(int argc, char** argv) {
     int pace = 0;
     qm::sim::LinkFaults faults;
     // The --logger and --loggers choices, in order, applied over `base` once all is read.
-    std::vector<std::string> extraSpecs;
+    std::vector<std::string> loggerKeys;
     std::vector<int> extraSeeds;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -254,13 +254,13 @@ int main(int argc, char** argv) {
             if (!NumberArg(i, argc, argv, 1, 100'000'000, pace)) return Usage();
         } else if (arg == "--logger") {
             if (i + 1 >= argc) return Usage();
-            extraSpecs.emplace_back(argv[++i]);
+            loggerKeys.emplace_back(argv[++i]);
             extraSeeds.push_back(0);
         } else if (arg == "--loggers") {
             int n = 0;
             if (!NumberArg(i, argc, argv, 1, static_cast<int>(kMostLoggers), n)) return Usage();
             for (int k = 1; k <= n; ++k) {
-                extraSpecs.emplace_back();
+                loggerKeys.emplace_back();
                 extraSeeds.push_back(k);
             }
         } else {
@@ -271,11 +271,11 @@ int main(int argc, char** argv) {
 
     // Without --logger or --loggers: the one logger of the options above.
     std::vector<LoggerPlan> plans;
-    for (std::size_t k = 0; k < extraSpecs.size(); ++k) {
+    for (std::size_t k = 0; k < loggerKeys.size(); ++k) {
         LoggerPlan plan = base;
         plan.logPath.clear();
         if (extraSeeds[k] > 0) plan.seed = extraSeeds[k];
-        if (!extraSpecs[k].empty() && !LoggerSpecArg(extraSpecs[k], plan)) return Usage();
+        if (!loggerKeys[k].empty() && !LoggerKeysArg(loggerKeys[k], plan)) return Usage();
         plans.push_back(plan);
     }
     if (plans.empty()) plans.push_back(base);

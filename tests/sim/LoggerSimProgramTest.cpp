@@ -168,7 +168,7 @@ TEST(LoggerSimProgram, EachLoggerAnswersOnItsOwnPseudoTerminal) {
     EXPECT_EQ(sim.Stop(), 0);
 }
 
-TEST(LoggerSimProgram, OneLoggerAsBeforeAndBadLoggerSpecsRefused) {
+TEST(LoggerSimProgram, OneLoggerAsBeforeAndBadLoggerKeysRefused) {
     {
         SimProcess sim({"--pty", "--device-type", "86"});
         const std::string device = sim.ReadLine();
@@ -185,11 +185,11 @@ TEST(LoggerSimProgram, OneLoggerAsBeforeAndBadLoggerSpecsRefused) {
         EXPECT_EQ(Exchange(b, kIdentify, 4), (std::vector<std::uint8_t>{3, 248, 87, 5}));
         EXPECT_EQ(sim.Stop(), 0);
     }
-    for (const char* spec :
+    for (const char* keys :
          {"type=256", "clock-offset=", "silent=1", "seed=x", "colour=red", ","}) {
-        SimProcess sim({"--pty", "--logger", spec});
-        EXPECT_TRUE(sim.ReadLine(2000).empty()) << spec;
-        EXPECT_EQ(sim.Stop(), 2) << spec;
+        SimProcess sim({"--pty", "--logger", keys});
+        EXPECT_TRUE(sim.ReadLine(2000).empty()) << keys;
+        EXPECT_EQ(sim.Stop(), 2) << keys;
     }
 }
 
