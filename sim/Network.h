@@ -90,6 +90,8 @@ public:
     VirtualLogger& Logger(std::size_t index);
     // The logger's files, to check a copy against byte for byte.
     LoggerStore& Store(std::size_t index);
+    // How far the logger's clock is ahead of the PC clock now, to the second: the described
+    // offset until the program sets the clock.
     std::int64_t ClockOffsetSeconds(std::size_t index) const;
     // A serial logger's line: the logger behind its faults. Throws std::out_of_range for a
     // logger reached otherwise.
