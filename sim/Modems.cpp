@@ -42,8 +42,23 @@ Frame TextLineFrame(const std::string& text) {
     return frame;
 }
 
-RadioModem::RadioModem(Device& logger, RadioModemConfig config)
-    : logger_(logger), config_(config) {}
+RadioModem::RadioModem(Device& logger, RadioModemConfig config) {
+    AddLogger(config.loggerAddress, logger, config.loggerInRange);
+}
+
+void RadioModem::AddLogger(std::uint8_t address, Device& logger, bool inRange) {
+    stations_.push_back({address, &logger, inRange});
+}
+
+void RadioModem::SetLoggerInRange(bool inRange) {
+    for (Station& station : stations_) station.inRange = inRange;
+}
+
+void RadioModem::SetInRange(std::uint8_t address, bool inRange) {
+    for (Station& station : stations_) {
+        if (station.address == address) station.inRange = inRange;
+    }
+}
 
 std::vector<Frame> RadioModem::Handle(std::span<const std::uint8_t> request) {
     const std::size_t length = PacketLength(request);
@@ -61,13 +76,57 @@ std::vector<Frame> RadioModem::Handle(std::span<const std::uint8_t> request) {
                 return ModemRequest(request, kRadioModemType, kRadioKind);
         }
     }
-    const bool selected = address_ == 255 || address_ == config_.loggerAddress;
-    if (!config_.loggerInRange || !selected) return {};
-    return logger_.Handle(request);
+    // Every logger that hears the request acts on it, whether or not its reply gets through.
+    std::vector<Frame> reply;
+    int answering = 0;
+    for (Station& station : stations_) {
+        if (!station.inRange || (address_ != 255 && address_ != station.address)) continue;
+        std::vector<Frame> frames = station.logger->Handle(request);
+        if (frames.empty()) continue;
+        ++answering;
+        reply = std::move(frames);
+    }
+    if (answering > 1) {
+        ++collisions_;
+        return {};
+    }
+    return reply;
 }
 
-BtModem::BtModem(Device& logger, BtModemConfig config)
-    : logger_(logger), config_(std::move(config)) {}
+namespace {
+
+std::string UpperCase(std::string text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return text;
+}
+
+}  // namespace
+
+BtModem::BtModem(Device& logger, BtModemConfig config) : config_(std::move(config)) {
+    stations_.push_back({"", &logger, config_.noCarrierBeforeConnect, true});
+}
+
+void BtModem::AddLogger(const std::string& address, Device& logger, int noCarrierBeforeConnect,
+                        bool reachable) {
+    stations_.push_back({UpperCase(address), &logger, noCarrierBeforeConnect, reachable});
+}
+
+void BtModem::SetReachable(const std::string& address, bool reachable) {
+    const std::string wanted = UpperCase(address);
+    for (Station& station : stations_) {
+        if (station.address == wanted) station.reachable = reachable;
+    }
+}
+
+int BtModem::CallsTo(const std::string& address) const {
+    const std::string wanted = UpperCase(address);
+    for (const Station& station : stations_) {
+        if (station.address == wanted) return station.calls;
+    }
+    return 0;
+}
 
 std::vector<Frame> BtModem::Handle(std::span<const std::uint8_t> request) {
     const std::size_t length = PacketLength(request);
@@ -78,7 +137,11 @@ std::vector<Frame> BtModem::Handle(std::span<const std::uint8_t> request) {
         }
         mode_ = length > 4 ? request[4] : 0;
         std::vector<Frame> out{Frame{1, ReplyStatus::Complete}};
-        if (mode_ == 1) out.push_back(TextLineFrame("READY."));
+        if (mode_ == 1) {
+            if (connected_) ++hangUps_;
+            connected_ = nullptr;
+            out.push_back(TextLineFrame("READY."));
+        }
         return out;
     }
     if (mode_ == 1) {
@@ -90,8 +153,30 @@ std::vector<Frame> BtModem::Handle(std::span<const std::uint8_t> request) {
         AnswerLine(line, out);
         return out;
     }
-    if (mode_ == 2 && connected_) return logger_.Handle(request);
+    if (mode_ == 2 && connected_) return connected_->Handle(request);
     return {};
+}
+
+BtModem::Station* BtModem::Dial(const std::string& address) {
+    const std::string wanted = UpperCase(address);
+    for (Station& station : stations_) {
+        if (!station.address.empty() && station.address == wanted) {
+            ++station.calls;
+            return station.reachable && station.calls > station.noCarrierBeforeConnect ? &station
+                                                                                       : nullptr;
+        }
+    }
+    // The one logger of a modem made for it answers at the addresses its config lets through;
+    // it counts every call the modem makes.
+    for (Station& station : stations_) {
+        if (!station.address.empty()) continue;
+        const auto& reachable = config_.reachableAddresses;
+        const bool known = reachable.empty() || std::find(reachable.begin(), reachable.end(),
+                                                          address) != reachable.end();
+        station.calls = calls_;
+        return known && station.calls > station.noCarrierBeforeConnect ? &station : nullptr;
+    }
+    return nullptr;
 }
 
 void BtModem::AnswerLine(const std::string& line, std::vector<Frame>& out) {
@@ -107,14 +192,13 @@ void BtModem::AnswerLine(const std::string& line, std::vector<Frame>& out) {
         const std::string address =
             line.substr(kCall.size(), line.size() - kCall.size() - kService.size());
         ++calls_;
-        const auto& reachable = config_.reachableAddresses;
-        const bool known = reachable.empty() || std::find(reachable.begin(), reachable.end(),
-                                                          address) != reachable.end();
-        if (!known || calls_ <= config_.noCarrierBeforeConnect) {
+        const Station* station = Dial(address);
+        if (!station) {
             out.push_back(TextLineFrame("NO CARRIER"));
             return;
         }
-        connected_ = true;
+        connected_ = station->logger;
+        connectedAddress_ = address;
         out.push_back(TextLineFrame("CONNECT " + address));
         return;
     }

@@ -36,6 +36,20 @@ inline Frame AskOne(Device& device, const std::vector<std::uint8_t>& request) {
     return frames.size() == 1 ? frames[0] : Frame{};
 }
 
+// A text line as the program sends it to a Bluetooth modem in command mode: the characters,
+// then a line feed.
+inline std::vector<std::uint8_t> TextRequest(const std::string& text) {
+    std::vector<std::uint8_t> data(text.begin(), text.end());
+    data.push_back(10);
+    return Request(data[0], {data.begin() + 1, data.end()});
+}
+
+// The last text line of a Bluetooth modem's answer.
+inline std::string LastLine(const std::vector<Frame>& frames) {
+    if (frames.empty() || frames.back().empty()) return {};
+    return std::string(frames.back().begin() + 1, frames.back().end());
+}
+
 // The text of a name or line reply: the data bytes less the terminator.
 inline std::string TextOf(const Frame& f) {
     if (f.size() < 3 || f[0] < 2) return {};
