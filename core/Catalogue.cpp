@@ -30,6 +30,14 @@ void Catalogue::SetUpFolders(const std::filesystem::path& startFolder) {
         DataFolder_.clear();  // copies then work relative to the start folder
 }
 
+bool Catalogue::UseDataFolder(const std::filesystem::path& folder) {
+    std::error_code ec;
+    if (!std::filesystem::is_directory(folder, ec)) std::filesystem::create_directories(folder, ec);
+    if (!std::filesystem::is_directory(folder, ec)) return false;
+    DataFolder_ = folder;
+    return true;
+}
+
 const std::string* Catalogue::SelectedDirectory() const {
     const int i = ctx_.m.ComboBox1.itemIndex;
     if (i < 0 || static_cast<std::size_t>(i) >= directoryNames_.size()) return nullptr;

@@ -24,6 +24,8 @@ public:
     // Makes sure a DATA folder exists in the start folder (the working directory at start).
     void SetUpFolders(const std::filesystem::path& startFolder);
     const std::filesystem::path& DataFolder() const { return DataFolder_; }
+    // Copies go to `folder` (made with its parents when missing); false when it cannot be made.
+    bool UseDataFolder(const std::filesystem::path& folder);
 
     // Lists the logger's root directory.
     void ListRoot();

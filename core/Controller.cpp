@@ -19,6 +19,7 @@ Controller::Controller(PcClock& clock, OperatorServices& ops)
     copy_.SetTally(tally_);
     session_.SetWork(*this);
     session_.Listen(copyResult_);
+    session_.Listen(downloadLog_);
     RegisterHandlers();
 }
 

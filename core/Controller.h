@@ -16,6 +16,7 @@
 #include "core/CopySession.h"
 #include "core/DayCopy.h"
 #include "core/DeviceClock.h"
+#include "core/DownloadLog.h"
 #include "core/Handlers.h"
 #include "core/PartContext.h"
 #include "core/RadioModem.h"
@@ -97,6 +98,8 @@ public:
     CopyResult CopySoFar() const override { return copy_.SoFar(); }
     std::filesystem::path DataFolder() const override;
     void CloseLocalFiles() override;
+    void NameStation(const std::string& name) override { downloadLog_.SetStation(name); }
+    bool UseDataFolder(const std::filesystem::path& folder) override;
     // The language of the captions and messages, as the language menu chooses it.
     void ChooseLanguage(Language language);
 
@@ -244,6 +247,7 @@ private:
     CopySession copy_{ctx_, catalogue_, progress_};
     Catalogue catalogue_{ctx_, sequence_, copy_};
     DayCopy day_{ctx_, catalogue_, copy_, progress_};
+    DownloadLog downloadLog_{ctx_, catalogue_};
 };
 
 }  // namespace qm

@@ -66,7 +66,8 @@ void CopySession::bStopClick() {
     if (!ctx_.x.Outstanding) FinishStopped();
 }
 
-void CopySession::CopyStarted() {
+void CopySession::CopyStarted(CopyMode mode) {
+    mode_ = mode;
     outcome_ = Outcome::Running;
     endReported_ = false;
     if (tally_) tallyAtStart_ = tally_->Totals();
@@ -165,7 +166,7 @@ void CopySession::StartCopy(bool resume) {
     // Its requests would cross the read-out's.
     if (catalogue_.CopyMustWait()) return;
     LockForCopy();
-    CopyStarted();
+    CopyStarted(resume ? CopyMode::New : CopyMode::All);
     CopyState& c = c_;
     c.MeasurementCount = 0;
     for (Button* b : {&ctx_.m.bAllData, &ctx_.m.bNewData, &ctx_.m.bSelect, &ctx_.m.bDelete})
@@ -531,6 +532,7 @@ CopyResult CopySession::SoFar() const {
                  : outcome_ == Outcome::Stopped ? CopyResult::End::Stopped
                                                 : CopyResult::End::Failed;
     result.directory = c_.copyDirectory;
+    result.mode = mode_;
     result.measurements = keptMeasurements_.value_or(c_.MeasurementCount);
     if (tally_) result.totals = tally_->Totals() - tallyAtStart_;
     result.seconds = static_cast<double>(ctx_.clock.SteadyMs() - startedMs_) / 1000.0;

@@ -62,7 +62,7 @@ public:
     // stopped it (Stopped).
     enum class Outcome { None, Running, Complete, Failed, Stopped };
     Outcome LastOutcome() const { return outcome_; }
-    void CopyStarted();
+    void CopyStarted(CopyMode mode);
     // The last copy as it stands: how it ended (Failed while it runs), its measurements and
     // what it has put in place.
     CopyResult SoFar() const;
@@ -128,6 +128,7 @@ private:
     CopyProgress& progress_;
     DayCopy* day_ = nullptr;
     bool stopRequested_ = false;
+    CopyMode mode_ = CopyMode::All;  // what the running (or last) copy was asked to copy
     // Between LockForCopy and UnlockAfterCopy: a copy holds the window's controls.
     bool locked_ = false;
     CopyTally* tally_ = nullptr;

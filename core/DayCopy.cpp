@@ -71,7 +71,7 @@ void DayCopy::bCopyClick() {
     dayMonth_ = date.month;
     copy_.Aim(*dir, path);
     progress_.BeginDay(m.DateData.value);
-    copy_.CopyStarted();
+    copy_.CopyStarted(CopyMode::Day);
     ctx_.StartBusyIndicator();
     copy_.RequestOpenFile();
 }

@@ -88,7 +88,10 @@ void DeviceClock::ShowDeviceClock() {
         // link the middle of the round trip, not its end, is the PC's time of the reading.
         const DateTime pc = DateTime::FromMilliseconds(ctx_.clock.Now().Milliseconds() -
                                                        ctx_.x.SinceFirstSendMs() / 2);
-        ctx_.session.MutableLogger().clock = ClockReading{*logger, pc, readings_};
+        LoggerState& state = ctx_.session.MutableLogger();
+        state.clock = ClockReading{*logger, pc, readings_};
+        if (!state.clockSet && !ClockJustSet_ && !state.clockBeforeSetting)
+            state.clockBeforeSetting = state.clock;
     } else {
         ctx_.session.MutableLogger().clock.reset();
     }
@@ -107,6 +110,7 @@ void DeviceClock::ShowDeviceClock() {
 void DeviceClock::EndSetting(bool set) {
     if (!settingAsked_) return;
     settingAsked_ = false;
+    if (set) ctx_.session.MutableLogger().clockSet = true;
     ctx_.session.Report([set](SessionEvents& e) { e.ClockSetEnded(set); });
 }
 

@@ -154,6 +154,10 @@ std::filesystem::path Controller::DataFolder() const {
     return catalogue_.DataFolder();
 }
 
+bool Controller::UseDataFolder(const std::filesystem::path& folder) {
+    return catalogue_.UseDataFolder(folder);
+}
+
 void Controller::CloseLocalFiles() {
     copy_.CloseLocalFiles();
 }

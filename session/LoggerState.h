@@ -41,6 +41,10 @@ struct LoggerState {
     std::optional<LoggerIdentity> identity;
     // The last reading of its clock (none when the logger sent a clock that is no date).
     std::optional<ClockReading> clock;
+    // Its clock as first read on this connection, before any setting: what it had kept alone.
+    std::optional<ClockReading> clockBeforeSetting;
+    // The clock was set on this connection and read back.
+    bool clockSet = false;
     // The schedule as the logger last reported it.
     std::optional<DecodedSchedule> schedule;
     // The remark lines of a logger that keeps them, as the logger last reported them (or as they
@@ -61,6 +65,8 @@ struct LoggerState {
     void Forget() {
         identity.reset();
         clock.reset();
+        clockBeforeSetting.reset();
+        clockSet = false;
         schedule.reset();
         remarks.reset();
         batteryVolts.reset();

@@ -9,6 +9,13 @@
 
 namespace qm {
 
+// Which files a copy of a directory takes.
+enum class CopyMode {
+    All,  // every file from its first line
+    New,  // what was added since the last copy of the directory
+    Day,  // the measurements of one day out of its monthly file
+};
+
 // How a copy of one directory ended.
 struct CopyResult {
     enum class End {
@@ -18,6 +25,8 @@ struct CopyResult {
     };
     End end = End::Done;
     std::string directory;  // as the logger names it (Windows-1251)
+    // What it was asked to copy; New when it carried on from an earlier copy of the directory.
+    CopyMode mode = CopyMode::All;
     // The measurements in the files it kept (an unfinished file's are not).
     std::int64_t measurements = 0;
     // The local files this copy put in place, their bytes, and its requests asked again.

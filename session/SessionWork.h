@@ -8,13 +8,6 @@
 
 namespace qm {
 
-// Which files a copy of a directory takes.
-enum class CopyMode {
-    All,  // every file from its first line
-    New,  // what was added since the last copy of the directory
-    Day,  // the measurements of one day out of its monthly file
-};
-
 // How a copy's start went.
 enum class CopyStart {
     Started,
@@ -81,6 +74,11 @@ public:
     virtual CopyResult CopySoFar() const = 0;
     // Where data-set folders are made.
     virtual std::filesystem::path DataFolder() const = 0;
+    // The name the collection log gives this session's copies ("window" unless named).
+    virtual void NameStation(const std::string& name) = 0;
+    // Copies go to data-set folders in `folder` (made when missing) instead of the start
+    // folder's DATA; false when it cannot be made.
+    virtual bool UseDataFolder(const std::filesystem::path& folder) = 0;
     // The program ends: an unfinished local file is dropped, so its local copy stays as it was.
     virtual void CloseLocalFiles() = 0;
 };

@@ -23,10 +23,11 @@ enum class Msg {
     CopyResultDone,
     CopyResultStopped,
     CopyResultFailed,
-    CopyResultDropped,       // {1} the unfinished file
-    CopyResultFilesLeft,     // {1} files
-    PortOpenFailedNoWindow,  // {1} the port, {2} why
-    PortLostNoWindow,        // {1} the port
+    CopyResultDropped,        // {1} the unfinished file
+    CopyResultFilesLeft,      // {1} files
+    CollectionLogNotWritten,  // {1} why
+    PortOpenFailedNoWindow,   // {1} the port, {2} why
+    PortLostNoWindow,         // {1} the port
     HidNoReadWrite,
     SerialErrorSuffix,
     SerialOpen,

@@ -134,7 +134,8 @@ protected:
         const fs::path folder = Data() / Utf8Path(dirUtf8);
         if (!fs::exists(folder)) return files;
         for (const auto& e : fs::directory_iterator(folder)) {
-            if (!e.is_regular_file()) continue;
+            // The collection log records the downloads; it is no copy of the logger's.
+            if (!e.is_regular_file() || e.path().filename() == kCollectionLogName) continue;
             std::ifstream in(e.path(), std::ios::binary);
             files[PathText(e.path().filename())] =
                 std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

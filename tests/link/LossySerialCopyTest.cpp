@@ -158,7 +158,8 @@ public:
         const fs::path data = start_ / "DATA";
         if (!fs::exists(data)) return files;
         for (const auto& e : fs::recursive_directory_iterator(data)) {
-            if (!e.is_regular_file()) continue;
+            // The collection log records the downloads; it is no copy of the logger's.
+            if (!e.is_regular_file() || e.path().filename() == kCollectionLogName) continue;
             std::ifstream in(e.path(), std::ios::binary);
             files[PathText(fs::relative(e.path(), data))] =
                 std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

@@ -68,8 +68,9 @@ std::map<std::string, std::string> FilesUnder(const fs::path& folder) {
     std::map<std::string, std::string> files;
     std::error_code ec;
     if (!fs::exists(folder, ec)) return files;
+    // The collection log records the downloads; it is no copy of the logger's.
     for (const auto& e : fs::recursive_directory_iterator(folder))
-        if (e.is_regular_file())
+        if (e.is_regular_file() && e.path().filename() != kCollectionLogName)
             files[fs::relative(e.path(), folder).generic_string()] = ReadAll(e.path());
     return files;
 }

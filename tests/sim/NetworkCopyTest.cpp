@@ -18,12 +18,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Every file of a local directory but the copy's own record, by name, with its bytes.
+// Every file of a local directory but the copy's own record and the collection log, by name,
+// with its bytes.
 std::map<std::string, std::string> LocalFiles(const fs::path& folder) {
     std::map<std::string, std::string> files;
     if (!fs::exists(folder)) return files;
     for (const auto& entry : fs::directory_iterator(folder)) {
-        if (!entry.is_regular_file() || entry.path().filename() == "Temp.bin") continue;
+        if (!entry.is_regular_file() || entry.path().filename() == "Temp.bin" ||
+            entry.path().filename() == kCollectionLogName)
+            continue;
         std::ifstream in(entry.path(), std::ios::binary);
         std::ostringstream bytes;
         bytes << in.rdbuf();

@@ -8,6 +8,7 @@
 #include "protocol/Cp1251.h"
 #include "sim/FaultyDevice.h"
 #include "sim/VirtualLogger.h"
+#include "store/CollectionLog.h"
 #include "tests/store/StoreFixture.h"
 
 namespace qm::test {
@@ -109,6 +110,24 @@ TEST_F(SessionWorkTest, CopiesReportHowTheyEndedWithTheirFilesAndMeasurements) {
     EXPECT_EQ(heard.copies[2].measurements, 0);
     EXPECT_EQ(Files(Work().DataFolder()), before);
     EXPECT_EQ(fs::last_write_time(last), stamp) << "not rewritten";
+
+    // Each copy left its line in the collection log, in the order they ran.
+    const CollectionLogRead log = ReadCollectionLog(Work().DataFolder() / Utf8Path("Котельная"));
+    ASSERT_EQ(log.records.size(), 3u);
+    EXPECT_EQ(log.skipped, 0u);
+    const CollectionRecord& first = log.records[0];
+    EXPECT_EQ(first.station, "window");
+    EXPECT_EQ(first.mode, CollectedMode::All) << "nothing to carry on from";
+    EXPECT_EQ(first.directory, "Котельная");
+    EXPECT_EQ(first.files, 2);
+    EXPECT_EQ(first.measurements, 3);
+    EXPECT_EQ(first.result, CollectionResult::Done);
+    EXPECT_EQ(first.deviceType, 79);
+    EXPECT_TRUE(first.clockOffsetSeconds);
+    EXPECT_FALSE(first.clockSet);
+    EXPECT_EQ(log.records[1].mode, CollectedMode::New);
+    EXPECT_EQ(log.records[1].measurements, 1);
+    EXPECT_EQ(log.records[2].files, 0);
 }
 
 TEST_F(SessionWorkTest, ADayCopyReportsTheDaysMeasurements) {
@@ -121,6 +140,20 @@ TEST_F(SessionWorkTest, ADayCopyReportsTheDaysMeasurements) {
     EXPECT_EQ(heard.copies[0].end, CopyResult::End::Done);
     EXPECT_EQ(heard.copies[0].measurements, 2);
     EXPECT_TRUE(fs::exists(Work().DataFolder() / Utf8Path("Котельная") / "2009_3_5.dat"));
+
+    // A copy named for a station, into a folder of its own.
+    const fs::path station = start / Utf8Path("Станции") / Utf8Path("Скважина 7");
+    ASSERT_TRUE(Work().UseDataFolder(station));
+    Work().NameStation("Скважина 7");
+    ASSERT_EQ(Work().StartCopy("Котельная", CopyMode::Day, *DateTime::FromDate(2009, 4, 1)),
+              CopyStart::Started);
+    rig->RunUntilIdle();
+    const CollectionLogRead log = ReadCollectionLog(station / Utf8Path("Котельная"));
+    ASSERT_EQ(log.records.size(), 1u);
+    EXPECT_EQ(log.records[0].station, "Скважина 7");
+    EXPECT_EQ(log.records[0].mode, CollectedMode::Day);
+    EXPECT_EQ(log.records[0].measurements, 1);
+    EXPECT_TRUE(fs::exists(station / Utf8Path("Котельная") / "2009_4_1.dat"));
 }
 
 TEST_F(SessionWorkTest, ACopyThatCannotStartIsRefusedAndSendsNothing) {

@@ -1,0 +1,77 @@
+#include "core/DownloadLog.h"
+
+#include <charconv>
+#include <chrono>
+
+#include "core/Catalogue.h"
+#include "protocol/Cp1251.h"
+#include "store/Catalogue.h"
+#include "store/CollectionLog.h"
+#include "store/LocalFiles.h"
+
+namespace qm {
+
+namespace {
+
+std::optional<int> Number(const std::string& text) {
+    int value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (ec != std::errc() || ptr != end || text.empty()) return std::nullopt;
+    return value;
+}
+
+CollectedMode Collected(CopyMode mode) {
+    switch (mode) {
+        case CopyMode::New:
+            return CollectedMode::New;
+        case CopyMode::Day:
+            return CollectedMode::Day;
+        case CopyMode::All:
+            break;
+    }
+    return CollectedMode::All;
+}
+
+CollectionResult Ended(CopyResult::End end) {
+    switch (end) {
+        case CopyResult::End::Failed:
+            return CollectionResult::Failed;
+        case CopyResult::End::Stopped:
+            return CollectionResult::Stopped;
+        case CopyResult::End::Done:
+            break;
+    }
+    return CollectionResult::Done;
+}
+
+}  // namespace
+
+void DownloadLog::CopyEnded(const CopyResult& result) {
+    const LoggerState& logger = ctx_.session.Logger();
+    CollectionRecord r;
+    r.time = ctx_.clock.UtcNow();
+    r.station = station_.empty() ? kWindowStation : station_;
+    if (logger.identity) {
+        r.deviceType = logger.identity->deviceType;
+        r.version = logger.identity->version;
+    }
+    r.line = Number(logger.line);
+    r.batteryVolts = logger.batteryVolts;
+    if (logger.clockBeforeSetting)
+        r.clockOffsetSeconds = logger.clockBeforeSetting->OffsetSeconds();
+    r.clockSet = logger.clockSet;
+    r.mode = Collected(result.mode);
+    r.directory = Cp1251ToUtf8(result.directory);
+    r.files = result.totals.files;
+    r.bytes = static_cast<std::int64_t>(result.totals.bytes);
+    r.measurements = result.measurements;
+    r.retries = result.totals.retries;
+    r.result = Ended(result.end);
+    const auto folder = DataSetFolder(catalogue_.DataFolder(), result.directory);
+    if (const auto error = AppendCollectionRecord(folder, r))
+        ctx_.ops.ShowWarning(
+            ctx_.Text(Msg::CollectionLogNotWritten, {error->Text(ctx_.IsEnglish())}));
+}
+
+}  // namespace qm
