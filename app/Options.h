@@ -57,7 +57,7 @@ private:
 };
 
 // One option of the command line.
-struct OptionSpec {
+struct OptionRow {
     std::string_view name = {};        // as written after "--": "copy-all"
     std::string_view shortNames = {};  // one-letter spellings after "-" ("h?" for -h and -?)
     std::string_view valueRu = {};     // the value's name in the help; empty for a switch
@@ -69,7 +69,7 @@ struct OptionSpec {
 };
 
 // Every option of the program, in the order --help lists them.
-std::span<const OptionSpec> OptionTable();
+std::span<const OptionRow> OptionTable();
 
 // Why a command line cannot be used, worded by ErrorText in the language of --lang.
 struct OptionError {

@@ -249,7 +249,7 @@ TEST(Options, HelpIsGivenWhateverElseTheCommandLineAsks) {
 TEST(Options, TheTableDeclaresEachOptionOnceAndEveryModeHasItsOption) {
     std::set<std::string_view> names;
     std::set<char> letters;
-    for (const OptionSpec& o : OptionTable()) {
+    for (const OptionRow& o : OptionTable()) {
         EXPECT_TRUE(names.insert(o.name).second) << o.name;
         for (const char c : o.shortNames) EXPECT_TRUE(letters.insert(c).second) << c;
         EXPECT_FALSE(o.helpRu.empty()) << o.name;
@@ -262,7 +262,7 @@ TEST(Options, TheTableDeclaresEachOptionOnceAndEveryModeHasItsOption) {
     for (const Mode m : {Mode::Demo, Mode::Info, Mode::Copy, Mode::CopyAll, Mode::SyncClock,
                          Mode::Export, Mode::View, Mode::Help, Mode::Version}) {
         bool selected = false;
-        for (const OptionSpec& o : OptionTable()) selected = selected || o.selects == m;
+        for (const OptionRow& o : OptionTable()) selected = selected || o.selects == m;
         EXPECT_TRUE(selected) << static_cast<int>(m);
     }
     // The spelling of every option, as scripts, the manual page and the README use them.
@@ -276,7 +276,7 @@ TEST(Options, TheTableDeclaresEachOptionOnceAndEveryModeHasItsOption) {
 TEST(Options, HelpListsEveryOptionOfEveryModeInBothLanguages) {
     for (const bool english : {false, true}) {
         const std::string help = HelpText(english);
-        for (const OptionSpec& o : OptionTable()) {
+        for (const OptionRow& o : OptionTable()) {
             const std::string entry =
                 "--" + std::string(o.name) +
                 (o.valueEn.empty() ? "" : " " + std::string(english ? o.valueEn : o.valueRu));
@@ -298,8 +298,8 @@ TEST(Options, HelpListsEveryOptionOfEveryModeInBothLanguages) {
 }
 
 TEST(Options, TheHelpOfFaultsNamesEveryKeyTheVirtualLinkTakes) {
-    const OptionSpec* faults = nullptr;
-    for (const OptionSpec& o : OptionTable())
+    const OptionRow* faults = nullptr;
+    for (const OptionRow& o : OptionTable())
         if (o.name == "faults") faults = &o;
     ASSERT_NE(faults, nullptr);
     std::istringstream keys(sim::kLinkFaultsHelp);
@@ -391,7 +391,7 @@ TEST(Program, HelpListsEveryOptionWithoutADisplay) {
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_TRUE(r.err.empty()) << r.err;
         EXPECT_EQ(r.out, HelpText(english));
-        for (const OptionSpec& o : OptionTable())
+        for (const OptionRow& o : OptionTable())
             EXPECT_NE(r.out.find("--" + std::string(o.name)), std::string::npos) << o.name;
     }
     // Asked for beside a mode, the help is the same: every option of every mode.
