@@ -265,6 +265,11 @@ std::size_t IndexOf(const OptionRow& o) {
     return static_cast<std::size_t>(&o - kOptions.data());
 }
 
+// The form of a text in the language chosen.
+std::string_view In(Language language, std::string_view russian, std::string_view english) {
+    return language == Language::English ? english : russian;
+}
+
 std::string Dashed(std::string_view name) {
     return "--" + std::string(name);
 }
@@ -607,7 +612,7 @@ Options ParseOptions(const std::vector<std::string>& args) {
     const Walk walk(args);
     // The language first, so that every message is worded in it.
     const std::string lang = walk.Has("lang") ? walk.Value("lang") : std::string();
-    o.english = lang == "en";
+    o.language = lang == "en" ? Language::English : Language::Russian;
     const auto fail = [&o](OptionError e) {
         o.error = std::move(e);
         return o;
@@ -616,8 +621,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
         OptionError error = *e;
         // The value's name in the message's language.
         if (error.id == Msg::CliMissingValue)
-            error.args.emplace_back(o.english ? walk.MissingValue()->valueEn
-                                              : walk.MissingValue()->valueRu);
+            error.args.emplace_back(
+                In(o.language, walk.MissingValue()->valueRu, walk.MissingValue()->valueEn));
         return fail(std::move(error));
     }
     if (walk.Has("help") || walk.Has("help-all")) {
@@ -642,41 +647,43 @@ std::string ErrorText(const Options& options) {
     const std::vector<std::string>& a = options.error->args;
     switch (a.size()) {
         case 0:
-            return Message(options.error->id, options.english);
+            return Message(options.error->id, options.language);
         case 1:
-            return Message(options.error->id, options.english, {a[0]});
+            return Message(options.error->id, options.language, {a[0]});
         default:
-            return Message(options.error->id, options.english, {a[0], a[1]});
+            return Message(options.error->id, options.language, {a[0], a[1]});
     }
 }
 
-std::string HelpText(bool english, bool qtOptions) {
+std::string HelpText(Language language, bool qtOptions) {
     std::string out;
-    out +=
-        english ? "Usage: qm-controller [OPTIONS]\n" : "Использование: qm-controller [ПАРАМЕТРЫ]\n";
-    AddParagraph(out, english ? "Controls QM Controller measurement data loggers: the window, "
-                                "runs without a window, and the copied data."
-                              : "Управляет регистраторами данных QM Controller: окно программы, "
-                                "работа без окна и скопированные данные.");
+    out += In(language, "Использование: qm-controller [ПАРАМЕТРЫ]\n",
+              "Usage: qm-controller [OPTIONS]\n");
+    AddParagraph(out, In(language,
+                         "Управляет регистраторами данных QM Controller: окно программы, "
+                         "работа без окна и скопированные данные.",
+                         "Controls QM Controller measurement data loggers: the window, "
+                         "runs without a window, and the copied data."));
     for (const SectionText& s : kSections) {
         out += '\n';
-        AddParagraph(out, english ? s.english : s.russian);
+        AddParagraph(out, In(language, s.russian, s.english));
         for (const OptionRow& o : kOptions) {
             if (SectionOf(o) != s.section) continue;
             std::string names;
             for (const char letter : o.shortNames) names += std::string("-") + letter + ", ";
             names += Dashed(o.name);
-            const std::string_view value = english ? o.valueEn : o.valueRu;
+            const std::string_view value = In(language, o.valueRu, o.valueEn);
             if (!value.empty()) names += " " + std::string(value);
-            AddEntry(out, names, english ? o.helpEn : o.helpRu);
+            AddEntry(out, names, In(language, o.helpRu, o.helpEn));
         }
     }
     if (qtOptions) {
         out += '\n';
-        AddParagraph(out, english ? "Qt's own options of the window, taken by Qt (see Qt's "
-                                    "documentation of QGuiApplication and QApplication):"
-                                  : "Собственные параметры Qt для окна, их обрабатывает Qt (см. "
-                                    "документацию Qt о QGuiApplication и QApplication):");
+        AddParagraph(out, In(language,
+                             "Собственные параметры Qt для окна, их обрабатывает Qt (см. "
+                             "документацию Qt о QGuiApplication и QApplication):",
+                             "Qt's own options of the window, taken by Qt (see Qt's "
+                             "documentation of QGuiApplication and QApplication):"));
         std::string line = " ";
         for (const QtOption& q : kQtOptions) {
             std::string entry = " -" + std::string(q.name);
@@ -691,15 +698,15 @@ std::string HelpText(bool english, bool qtOptions) {
         out += line + '\n';
     }
     out += '\n';
-    AddParagraph(out, english
-                          ? "Exit status: 0 done; 1 the work failed (a run without a window, an "
-                            "export, a screenshot); 2 the command line cannot be used, or a run "
-                            "without a window reached no logger; 3 the export was written, but "
-                            "lines of the data files were skipped."
-                          : "Код завершения: 0 — сделано; 1 — работа не удалась (без окна, "
-                            "экспорт, снимок окна); 2 — командную строку нельзя использовать или "
-                            "работа без окна не нашла логгер; 3 — таблица записана, но часть "
-                            "строк файлов данных пропущена.");
+    AddParagraph(out, In(language,
+                         "Код завершения: 0 — сделано; 1 — работа не удалась (без окна, "
+                         "экспорт, снимок окна); 2 — командную строку нельзя использовать или "
+                         "работа без окна не нашла логгер; 3 — таблица записана, но часть "
+                         "строк файлов данных пропущена.",
+                         "Exit status: 0 done; 1 the work failed (a run without a window, an "
+                         "export, a screenshot); 2 the command line cannot be used, or a run "
+                         "without a window reached no logger; 3 the export was written, but "
+                         "lines of the data files were skipped."));
     return out;
 }
 

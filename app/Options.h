@@ -90,8 +90,8 @@ struct Options {
     Mode mode = Mode::Window;
     // Set when the command line cannot be used: the program says why and ends with status 2.
     std::optional<OptionError> error;
-    bool english = false;    // --lang en; Russian otherwise
-    bool qtOptions = false;  // --help-all: the help lists Qt's window options too
+    Language language = Language::Russian;  // --lang en: English
+    bool qtOptions = false;                 // --help-all: the help lists Qt's window options too
 
     // The window (and the runs without one): --port DEVICE.
     std::optional<std::string> port;
@@ -124,6 +124,6 @@ Options ParseOptions(const std::vector<std::string>& args);
 std::string ErrorText(const Options& options);
 
 // The text of --help, made from OptionTable(): every option of every mode, grouped by mode.
-std::string HelpText(bool english, bool qtOptions = false);
+std::string HelpText(Language language, bool qtOptions = false);
 
 }  // namespace qm
