@@ -29,11 +29,11 @@ void Say(const std::string& text) {
 }  // namespace
 
 int RunExport(int argc, char* argv[], const Options& options) {
-    const bool en = options.english;
+    const Language language = options.language;
     // No window, but the process set up by Qt as in every other mode.
     const QCoreApplication app(argc, argv);
     if (options.xlsx && !XlsxExportAvailable()) {
-        Say(Message(Msg::XlsxNotBuilt, en, {*options.xlsx}));
+        Say(Message(Msg::XlsxNotBuilt, language, {*options.xlsx}));
         return 2;
     }
 
@@ -42,25 +42,25 @@ int RunExport(int argc, char* argv[], const Options& options) {
     try {
         set = ReadDataSet(folder);
     } catch (const FileError& e) {
-        Say(e.Text(en));
+        Say(e.Text(language));
         return 1;
     }
-    for (const ReadIssue& issue : set.issues) Say(IssueText(issue, en));
+    for (const ReadIssue& issue : set.issues) Say(IssueText(issue, language));
     if (set.issueCount > set.issues.size())
-        Say(Message(Msg::ExportMoreIssues, en,
+        Say(Message(Msg::ExportMoreIssues, language,
                     {std::to_string(set.issueCount - set.issues.size())}));
     if (set.measurements.empty()) {
-        Say(Message(Msg::ExportNothing, en, {PathText(folder)}));
+        Say(Message(Msg::ExportNothing, language, {PathText(folder)}));
         return 1;
     }
     try {
         if (options.csv) ExportCsv(set, Utf8Path(*options.csv));
         if (options.xlsx) ExportXlsx(set, Utf8Path(*options.xlsx));
     } catch (const FileError& e) {
-        Say(e.Text(en));
+        Say(e.Text(language));
         return 1;
     }
-    std::printf("%s\n", Message(Msg::ExportWritten, en,
+    std::printf("%s\n", Message(Msg::ExportWritten, language,
                                 {std::to_string(set.measurements.size()),
                                  std::to_string(set.sensorCount), std::to_string(set.files.size())})
                             .c_str());
@@ -69,31 +69,31 @@ int RunExport(int argc, char* argv[], const Options& options) {
 }
 
 int RunView(int argc, char* argv[], const Options& options) {
-    const bool en = options.english;
+    const Language language = options.language;
     QApplication app(argc, argv);
     QApplication::setApplicationName("QM Controller");
 #ifdef QMC_HAVE_VIEWER
     const std::filesystem::path folder = Utf8Path(options.folder);
     std::error_code ec;
     if (!std::filesystem::exists(folder, ec)) {
-        Say(Message(Msg::DataSetMissing, en, {PathText(folder)}));
+        Say(Message(Msg::DataSetMissing, language, {PathText(folder)}));
         return 1;
     }
-    DataViewer viewer(folder.parent_path(), en);
+    DataViewer viewer(folder.parent_path(), language);
     viewer.Open(folder);
     viewer.show();
     if (!options.screenshot.empty()) {
         const QString file = QString::fromStdString(options.screenshot);
-        QTimer::singleShot(options.screenshotAfterMs, &viewer, [&viewer, file, en] {
+        QTimer::singleShot(options.screenshotAfterMs, &viewer, [&viewer, file, language] {
             const bool saved = viewer.grab().save(file, "PNG");
-            if (!saved) Say(Message(Msg::ScreenshotNotWritten, en, {file.toStdString()}));
+            if (!saved) Say(Message(Msg::ScreenshotNotWritten, language, {file.toStdString()}));
             QCoreApplication::exit(saved ? 0 : 1);
         });
     }
     return app.exec();
 #else
     (void)options;
-    Say(Message(Msg::ViewerNotBuilt, en));
+    Say(Message(Msg::ViewerNotBuilt, language));
     return 2;
 #endif
 }
@@ -107,13 +107,13 @@ void AttachDataViewer(MainWindow& window, const Controller& controller) {
     // One viewer, made when first asked for; it goes with the entry.
     auto viewer = std::make_shared<std::unique_ptr<DataViewer>>();
     QObject::connect(entry, &QAction::triggered, entry, [viewer, &controller] {
-        const bool english = controller.IsEnglish();
+        const Language language = controller.CurrentLanguage();
         if (!*viewer) {
             const std::filesystem::path& data = controller.Directories().DataFolder();
             *viewer = std::make_unique<DataViewer>(
-                data.empty() ? std::filesystem::current_path() : data, english);
+                data.empty() ? std::filesystem::current_path() : data, language);
         } else {
-            (*viewer)->SetLanguage(english);
+            (*viewer)->SetLanguage(language);
             (*viewer)->ListFolders();
         }
         (*viewer)->show();

@@ -55,7 +55,7 @@ struct RunOptions {
     std::string directory;  // --copy DIR, as the selector shows it
     bool newData = false;
     std::optional<DateTime> day;
-    bool english = false;
+    Language language = Language::Russian;
     int timeLimitSeconds = 0;
 };
 
@@ -123,15 +123,15 @@ private:
 // left out, and ending the program ends the run.
 class HeadlessServices : public OperatorServices {
 public:
-    HeadlessServices(ErrorStream& err, std::function<bool()> english)
-        : err_(err), english_(std::move(english)) {}
+    HeadlessServices(ErrorStream& err, std::function<Language()> language)
+        : err_(err), language_(std::move(language)) {}
 
     void ShowWarning(const std::string& text) override {
         err_.Line(text);
         warnings.push_back(text);
     }
     bool Confirm(const std::string& text) override {
-        err_.Line(Message(Msg::CliConfirmation, english_(), {text}));
+        err_.Line(Message(Msg::CliConfirmation, language_(), {text}));
         return false;
     }
     void ShowError(const std::string& text) override {
@@ -152,7 +152,7 @@ public:
 
 private:
     ErrorStream& err_;
-    std::function<bool()> english_;
+    std::function<Language()> language_;
 };
 
 QJsonArray Texts(const std::vector<std::string>& texts, std::size_t from = 0) {
@@ -166,7 +166,7 @@ class HeadlessRun : private SessionEvents {
 public:
     explicit HeadlessRun(const RunOptions& o)
         : o_(o),
-          ops_(err_, [this] { return o_.english; }),
+          ops_(err_, [this] { return o_.language; }),
           controller_(clock_, ops_),
           session_(controller_.MutableSession()),
           timers_([this](TimerId id) { controller_.OnTimer(id); }) {
@@ -192,7 +192,8 @@ public:
                 Text(Msg::DataInDocumentsWhy, {PathText(start.path), PathText(workingDirectory)}));
         controller_.SetUpFolders(start.path);
         controller_.FormCreate(1024, 768);
-        if (o_.english) controller_.ChooseLanguage(Language::English);
+        // A start shows the design captions, which are Russian: only English is chosen.
+        if (o_.language == Language::English) controller_.ChooseLanguage(Language::English);
 
         limit_.setSingleShot(true);
         QObject::connect(&limit_, &QTimer::timeout, &limit_, [this] { TimeLimitReached(); });
@@ -236,7 +237,7 @@ private:
     };
 
     std::string Text(Msg id, std::initializer_list<std::string_view> args = {}) const {
-        return Message(id, o_.english, args);
+        return Message(id, o_.language, args);
     }
     SessionWork& Work() { return session_.Work(); }
     const SessionWork& Work() const { return session_.Work(); }
@@ -444,7 +445,7 @@ private:
     void ShowProgress() {
         const CopyProgressView progress = Work().Progress();
         if (!progress.active) return;
-        std::string text = copy_->directory + ": " + CopyProgress::Caption(progress, o_.english);
+        std::string text = copy_->directory + ": " + CopyProgress::Caption(progress, o_.language);
         for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n'))
             text.replace(at, 1, " · ");
         err_.Progress(text);
@@ -616,7 +617,7 @@ RunOptions RunOptionsOf(const Options& options) {
     o.directory = options.directory;
     o.newData = options.newData;
     o.day = options.day;
-    o.english = options.english;
+    o.language = options.language;
     o.timeLimitSeconds = options.timeLimitSeconds;
     return o;
 }

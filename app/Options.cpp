@@ -17,30 +17,30 @@ constexpr Modes kWithoutWindow = {Info, Copy, CopyAll, SyncClock};
 // Every option, once. The help lists them in this order, each under the heading of the first
 // mode that accepts it (or under "every mode").
 constexpr std::array kOptions = {
-    OptionSpec{.name = "help",
-               .shortNames = "h?",
-               .helpRu = "Показать все параметры всех режимов и выйти.",
-               .helpEn = "Show every option of every mode and exit.",
-               .modes = kEveryMode,
-               .selects = Help},
-    OptionSpec{.name = "help-all",
-               .helpRu = "То же, а также собственные параметры Qt для окна программы.",
-               .helpEn = "The same, with Qt's own options of the window.",
-               .modes = kEveryMode,
-               .selects = Help},
-    OptionSpec{.name = "version",
-               .helpRu = "Показать название и версию программы и выйти.",
-               .helpEn = "Show the program's name and version and exit.",
-               .modes = kEveryMode,
-               .selects = Version},
-    OptionSpec{.name = "lang",
-               .valueRu = "ЯЗЫК",
-               .valueEn = "LANG",
-               .helpRu = "Язык окна и сообщений: ru (по умолчанию) или en.",
-               .helpEn = "Language of the window and of the messages: ru (the default) or en.",
-               .modes = kEveryMode},
+    OptionRow{.name = "help",
+              .shortNames = "h?",
+              .helpRu = "Показать все параметры всех режимов и выйти.",
+              .helpEn = "Show every option of every mode and exit.",
+              .modes = kEveryMode,
+              .selects = Help},
+    OptionRow{.name = "help-all",
+              .helpRu = "То же, а также собственные параметры Qt для окна программы.",
+              .helpEn = "The same, with Qt's own options of the window.",
+              .modes = kEveryMode,
+              .selects = Help},
+    OptionRow{.name = "version",
+              .helpRu = "Показать название и версию программы и выйти.",
+              .helpEn = "Show the program's name and version and exit.",
+              .modes = kEveryMode,
+              .selects = Version},
+    OptionRow{.name = "lang",
+              .valueRu = "ЯЗЫК",
+              .valueEn = "LANG",
+              .helpRu = "Язык окна и сообщений: ru (по умолчанию) или en.",
+              .helpEn = "Language of the window and of the messages: ru (the default) or en.",
+              .modes = kEveryMode},
 
-    OptionSpec{
+    OptionRow{
         .name = "port",
         .valueRu = "УСТРОЙСТВО",
         .valueEn = "DEVICE",
@@ -49,7 +49,7 @@ constexpr std::array kOptions = {
         .helpEn = "Open the serial port DEVICE at start (e.g. /dev/rfcomm0, COM3); a run without a "
                   "window reaches its logger there too.",
         .modes = {Window, Info, Copy, CopyAll, SyncClock}},
-    OptionSpec{
+    OptionRow{
         .name = "screenshot",
         .valueRu = "ФАЙЛ",
         .valueEn = "FILE",
@@ -57,7 +57,7 @@ constexpr std::array kOptions = {
                   "выйти.",
         .helpEn = "Save the main window (with --view: the viewer) to the PNG file FILE and quit.",
         .modes = {Window, Demo, View}},
-    OptionSpec{
+    OptionRow{
         .name = "after",
         .valueRu = "МС",
         .valueEn = "MS",
@@ -67,45 +67,45 @@ constexpr std::array kOptions = {
                   "viewer).",
         .modes = {Window, Demo, View}},
 
-    OptionSpec{.name = "demo",
-               .helpRu = "Работать с виртуальным логгером внутри программы, без оборудования.",
-               .helpEn = "Run against a virtual logger in this process, without hardware.",
-               .modes = {Demo},
-               .selects = Demo},
-    OptionSpec{
-        .name = "device-type",
-        .valueRu = "N",
-        .valueEn = "N",
-        .helpRu = "Тип виртуального логгера, от 0 до 255 (88 — модель со строками примечаний "
-                  "вместо расписания).",
-        .helpEn = "Device type of the virtual logger, 0 to 255 (88: a model with remark lines "
+    OptionRow{.name = "demo",
+              .helpRu = "Работать с виртуальным логгером внутри программы, без оборудования.",
+              .helpEn = "Run against a virtual logger in this process, without hardware.",
+              .modes = {Demo},
+              .selects = Demo},
+    OptionRow{.name = "device-type",
+              .valueRu = "N",
+              .valueEn = "N",
+              .helpRu = "Тип виртуального логгера, от 0 до 255 (88 — модель со строками примечаний "
+                        "вместо расписания).",
+              .helpEn =
+                  "Device type of the virtual logger, 0 to 255 (88: a model with remark lines "
                   "instead of a schedule).",
-        .modes = {Demo}},
-    OptionSpec{
+              .modes = {Demo}},
+    OptionRow{
         .name = "via",
         .valueRu = "МОДЕМ",
         .valueEn = "MODEM",
         .helpRu = "Связь с виртуальным логгером через виртуальный USB-модем: radio или bluetooth.",
         .helpEn = "Reach the virtual logger through a virtual USB modem: radio or bluetooth.",
         .modes = {Demo}},
-    OptionSpec{
-        .name = "faults",
-        .valueRu = "ОПИСАНИЕ",
-        .valueEn = "SPEC",
-        .helpRu = "Связь с виртуальным логгером с потерями, например lose-reply=20,delay=50. "
-                  "ОПИСАНИЕ — список через запятую из:\n"
-                  "    lose-request=N  каждый N-й запрос теряется, логгер его не видит\n"
-                  "    lose-reply=N    каждый N-й ответ теряется после выполнения запроса\n"
-                  "    garble=N        в каждом N-м ответе изменён один байт\n"
-                  "    garble-at=K     какой байт меняет garble, от байта длины (0) дальше\n"
-                  "    stray=N         за каждым N-м ответом следует байт помех\n"
-                  "    loss=P          каждый запрос и ответ теряется с вероятностью P %\n"
-                  "    seed=S          начальное число этих вероятностей (по умолчанию 1)\n"
-                  "    delay=MS        каждый ответ задерживается на MS миллисекунд\n"
-                  "    delay-on=C:MS   а ответы на запросы с кодом команды C — на MS мс\n"
-                  "                    (один раз для каждого кода; например,\n"
-                  "                    delay-on=67:2200,delay-on=69:500)",
-        .helpEn = "A lossy link to the virtual logger, e.g. lose-reply=20,delay=50. SPEC is a "
+    OptionRow{.name = "faults",
+              .valueRu = "ОПИСАНИЕ",
+              .valueEn = "SPEC",
+              .helpRu = "Связь с виртуальным логгером с потерями, например lose-reply=20,delay=50. "
+                        "ОПИСАНИЕ — список через запятую из:\n"
+                        "    lose-request=N  каждый N-й запрос теряется, логгер его не видит\n"
+                        "    lose-reply=N    каждый N-й ответ теряется после выполнения запроса\n"
+                        "    garble=N        в каждом N-м ответе изменён один байт\n"
+                        "    garble-at=K     какой байт меняет garble, от байта длины (0) дальше\n"
+                        "    stray=N         за каждым N-м ответом следует байт помех\n"
+                        "    loss=P          каждый запрос и ответ теряется с вероятностью P %\n"
+                        "    seed=S          начальное число этих вероятностей (по умолчанию 1)\n"
+                        "    delay=MS        каждый ответ задерживается на MS миллисекунд\n"
+                        "    delay-on=C:MS   а ответы на запросы с кодом команды C — на MS мс\n"
+                        "                    (один раз для каждого кода; например,\n"
+                        "                    delay-on=67:2200,delay-on=69:500)",
+              .helpEn =
+                  "A lossy link to the virtual logger, e.g. lose-reply=20,delay=50. SPEC is a "
                   "comma-separated list of:\n"
                   "    lose-request=N  every Nth request is lost before the logger sees it\n"
                   "    lose-reply=N    every Nth reply is lost after the logger acted on it\n"
@@ -118,18 +118,18 @@ constexpr std::array kOptions = {
                   "    delay-on=C:MS   replies to requests of command code C wait MS ms\n"
                   "                    instead (once for each code; e.g.\n"
                   "                    delay-on=67:2200,delay-on=69:500)",
-        .modes = {Demo}},
+              .modes = {Demo}},
 
-    OptionSpec{.name = "usb",
-               .helpRu = "Первый логгер на USB, вместо --port.",
-               .helpEn = "The first logger on USB, instead of --port.",
-               .modes = kWithoutWindow},
-    OptionSpec{.name = "info",
-               .helpRu = "Прочитать логгер и вывести его данные в JSON.",
-               .helpEn = "Read the logger out and print what it holds as JSON.",
-               .modes = {Info},
-               .selects = Info},
-    OptionSpec{
+    OptionRow{.name = "usb",
+              .helpRu = "Первый логгер на USB, вместо --port.",
+              .helpEn = "The first logger on USB, instead of --port.",
+              .modes = kWithoutWindow},
+    OptionRow{.name = "info",
+              .helpRu = "Прочитать логгер и вывести его данные в JSON.",
+              .helpEn = "Read the logger out and print what it holds as JSON.",
+              .modes = {Info},
+              .selects = Info},
+    OptionRow{
         .name = "copy",
         .valueRu = "КАТАЛОГ",
         .valueEn = "DIR",
@@ -138,39 +138,39 @@ constexpr std::array kOptions = {
                   "summary as JSON.",
         .modes = {Copy},
         .selects = Copy},
-    OptionSpec{.name = "new",
-               .helpRu = "С --copy или --copy-all: копировать только новое с прошлого копирования "
-                         "(каталог, который ещё не копировался, копируется целиком).",
-               .helpEn = "With --copy or --copy-all: copy only what is new since the last copy (a "
-                         "directory never copied before is copied whole).",
-               .modes = {Copy, CopyAll}},
-    OptionSpec{.name = "day",
-               .valueRu = "ГГГГ-ММ-ДД",
-               .valueEn = "YYYY-MM-DD",
-               .helpRu = "С --copy: копировать только измерения этого дня.",
-               .helpEn = "With --copy: copy the measurements of that day only.",
-               .modes = {Copy}},
-    OptionSpec{.name = "copy-all",
-               .helpRu = "Скопировать все каталоги логгера, один за другим.",
-               .helpEn = "Copy every directory of the logger, one after another.",
-               .modes = {CopyAll},
-               .selects = CopyAll},
-    OptionSpec{
+    OptionRow{.name = "new",
+              .helpRu = "С --copy или --copy-all: копировать только новое с прошлого копирования "
+                        "(каталог, который ещё не копировался, копируется целиком).",
+              .helpEn = "With --copy or --copy-all: copy only what is new since the last copy (a "
+                        "directory never copied before is copied whole).",
+              .modes = {Copy, CopyAll}},
+    OptionRow{.name = "day",
+              .valueRu = "ГГГГ-ММ-ДД",
+              .valueEn = "YYYY-MM-DD",
+              .helpRu = "С --copy: копировать только измерения этого дня.",
+              .helpEn = "With --copy: copy the measurements of that day only.",
+              .modes = {Copy}},
+    OptionRow{.name = "copy-all",
+              .helpRu = "Скопировать все каталоги логгера, один за другим.",
+              .helpEn = "Copy every directory of the logger, one after another.",
+              .modes = {CopyAll},
+              .selects = CopyAll},
+    OptionRow{
         .name = "sync-clock",
         .helpRu = "Установить часы логгера по часам компьютера; вывести расхождение до и после.",
         .helpEn = "Set the logger's clock from the PC clock; print the offset before and after.",
         .modes = {SyncClock},
         .selects = SyncClock},
-    OptionSpec{
-        .name = "time-limit",
-        .valueRu = "СЕКУНДЫ",
-        .valueEn = "SECONDS",
-        .helpRu = "Закончить работу не позже чем через СЕКУНДЫ (по умолчанию 600, для копирования "
+    OptionRow{.name = "time-limit",
+              .valueRu = "СЕКУНДЫ",
+              .valueEn = "SECONDS",
+              .helpRu =
+                  "Закончить работу не позже чем через СЕКУНДЫ (по умолчанию 600, для копирования "
                   "21600).",
-        .helpEn = "End the run after SECONDS at most (by default 600, and 21600 for copies).",
-        .modes = kWithoutWindow},
+              .helpEn = "End the run after SECONDS at most (by default 600, and 21600 for copies).",
+              .modes = kWithoutWindow},
 
-    OptionSpec{
+    OptionRow{
         .name = "view",
         .valueRu = "ПАПКА",
         .valueEn = "FOLDER",
@@ -180,7 +180,7 @@ constexpr std::array kOptions = {
                   "data set) in the viewer.",
         .modes = {View},
         .selects = View},
-    OptionSpec{
+    OptionRow{
         .name = "export",
         .valueRu = "ПАПКА",
         .valueEn = "FOLDER",
@@ -189,18 +189,18 @@ constexpr std::array kOptions = {
                   "--csv or --xlsx.",
         .modes = {Export},
         .selects = Export},
-    OptionSpec{.name = "csv",
-               .valueRu = "ФАЙЛ",
-               .valueEn = "FILE",
-               .helpRu = "С --export: записать таблицу в ФАЙЛ в формате CSV.",
-               .helpEn = "With --export: write the table as CSV to FILE.",
-               .modes = {Export}},
-    OptionSpec{.name = "xlsx",
-               .valueRu = "ФАЙЛ",
-               .valueEn = "FILE",
-               .helpRu = "С --export: записать таблицу в ФАЙЛ в формате XLSX.",
-               .helpEn = "With --export: write the table as XLSX to FILE.",
-               .modes = {Export}},
+    OptionRow{.name = "csv",
+              .valueRu = "ФАЙЛ",
+              .valueEn = "FILE",
+              .helpRu = "С --export: записать таблицу в ФАЙЛ в формате CSV.",
+              .helpEn = "With --export: write the table as CSV to FILE.",
+              .modes = {Export}},
+    OptionRow{.name = "xlsx",
+              .valueRu = "ФАЙЛ",
+              .valueEn = "FILE",
+              .helpRu = "С --export: записать таблицу в ФАЙЛ в формате XLSX.",
+              .helpEn = "With --export: write the table as XLSX to FILE.",
+              .modes = {Export}},
 };
 
 // Options that cannot stand together, worded in this order.
@@ -243,14 +243,14 @@ constexpr std::array<QtOption, 23> kQtOptions = {{
     {"qmljsdebugger", "=OPTIONS", false},
 }};
 
-const OptionSpec* Find(std::string_view name) {
-    for (const OptionSpec& o : kOptions)
+const OptionRow* Find(std::string_view name) {
+    for (const OptionRow& o : kOptions)
         if (o.name == name) return &o;
     return nullptr;
 }
 
-const OptionSpec* FindShort(char letter) {
-    for (const OptionSpec& o : kOptions)
+const OptionRow* FindShort(char letter) {
+    for (const OptionRow& o : kOptions)
         if (o.shortNames.find(letter) != std::string_view::npos) return &o;
     return nullptr;
 }
@@ -261,8 +261,13 @@ const QtOption* FindQt(std::string_view name) {
     return nullptr;
 }
 
-std::size_t IndexOf(const OptionSpec& o) {
+std::size_t IndexOf(const OptionRow& o) {
     return static_cast<std::size_t>(&o - kOptions.data());
+}
+
+// The form of a text in the language chosen.
+std::string_view In(Language language, std::string_view russian, std::string_view english) {
+    return language == Language::English ? english : russian;
 }
 
 std::string Dashed(std::string_view name) {
@@ -321,31 +326,31 @@ public:
                 if (qt->takesNext && !inlineValue) ++i;
                 continue;
             }
-            const OptionSpec* spec = twoDashes                          ? Find(name)
-                                     : name.size() == 1 && !inlineValue ? FindShort(name[0])
-                                                                        : nullptr;
-            if (!spec) {
+            const OptionRow* row = twoDashes                          ? Find(name)
+                                   : name.size() == 1 && !inlineValue ? FindShort(name[0])
+                                                                      : nullptr;
+            if (!row) {
                 // As written, without its value.
                 Fail(OptionError{Msg::CliUnknownOption, {a.substr(0, a.find('='))}});
                 continue;
             }
             std::string value;
-            if (!spec->valueEn.empty()) {
+            if (!row->valueEn.empty()) {
                 if (inlineValue) {
                     value = *inlineValue;
                 } else if (i + 1 < args.size()) {
                     value = args[++i];
                 } else {
-                    missingValue_ = spec;
-                    Fail(OptionError{Msg::CliMissingValue, {Dashed(spec->name)}});
+                    missingValue_ = row;
+                    Fail(OptionError{Msg::CliMissingValue, {Dashed(row->name)}});
                     continue;
                 }
             } else if (inlineValue) {
                 Fail(OptionError{Msg::CliUnexpectedValue,
-                                 {Dashed(spec->name), std::string(*inlineValue)}});
+                                 {Dashed(row->name), std::string(*inlineValue)}});
                 continue;
             }
-            std::optional<Given>& g = given_[IndexOf(*spec)];
+            std::optional<Given>& g = given_[IndexOf(*row)];
             if (!g) g = Given{i, {}};
             g->value = std::move(value);
         }
@@ -358,9 +363,9 @@ public:
     const std::string& Value(std::string_view name) const { return (*this)[name]->value; }
 
     // The options given, in the order of their first place.
-    std::vector<const OptionSpec*> InOrder() const {
-        std::vector<const OptionSpec*> list;
-        for (const OptionSpec& o : kOptions)
+    std::vector<const OptionRow*> InOrder() const {
+        std::vector<const OptionRow*> list;
+        for (const OptionRow& o : kOptions)
             if (given_[IndexOf(o)]) list.push_back(&o);
         std::stable_sort(list.begin(), list.end(), [this](const auto* a, const auto* b) {
             return given_[IndexOf(*a)]->place < given_[IndexOf(*b)]->place;
@@ -370,7 +375,7 @@ public:
 
     const std::optional<OptionError>& FirstError() const { return error_; }
     // The option whose value is missing, for the value's name in the message's language.
-    const OptionSpec* MissingValue() const { return missingValue_; }
+    const OptionRow* MissingValue() const { return missingValue_; }
 
 private:
     void Fail(OptionError e) {
@@ -378,13 +383,13 @@ private:
     }
     std::array<std::optional<Given>, kOptions.size()> given_{};
     std::optional<OptionError> error_;
-    const OptionSpec* missingValue_ = nullptr;
+    const OptionRow* missingValue_ = nullptr;
 };
 
 // The mode options joined for a message: "--copy, --copy-all".
-std::string ModeOptionsAccepting(const OptionSpec& option) {
+std::string ModeOptionsAccepting(const OptionRow& option) {
     std::string list;
-    for (const OptionSpec& o : kOptions) {
+    for (const OptionRow& o : kOptions) {
         if (!o.selects || *o.selects == Help || !option.modes.Has(*o.selects)) continue;
         if (!list.empty()) list += ", ";
         list += Dashed(o.name);
@@ -393,16 +398,16 @@ std::string ModeOptionsAccepting(const OptionSpec& option) {
 }
 
 std::optional<OptionError> ChooseMode(const Walk& walk, Options& o) {
-    const OptionSpec* chosen = nullptr;
-    for (const OptionSpec* spec : walk.InOrder()) {
-        if (!spec->selects) continue;
+    const OptionRow* chosen = nullptr;
+    for (const OptionRow* row : walk.InOrder()) {
+        if (!row->selects) continue;
         if (!chosen) {
-            chosen = spec;
+            chosen = row;
             continue;
         }
-        if (RunsWithoutWindow(*chosen->selects) && RunsWithoutWindow(*spec->selects))
+        if (RunsWithoutWindow(*chosen->selects) && RunsWithoutWindow(*row->selects))
             return OptionError{Msg::CliOneCommand, {}};
-        return OptionError{Msg::CliExclusive, {Dashed(chosen->name), Dashed(spec->name)}};
+        return OptionError{Msg::CliExclusive, {Dashed(chosen->name), Dashed(row->name)}};
     }
     o.mode = chosen ? *chosen->selects : Window;
     return std::nullopt;
@@ -412,22 +417,22 @@ std::optional<OptionError> CheckCombination(const Walk& walk, Mode mode) {
     for (const auto& [a, b] : kExclusive)
         if (walk.Has(a) && walk.Has(b))
             return OptionError{Msg::CliExclusive, {Dashed(a), Dashed(b)}};
-    for (const OptionSpec* spec : walk.InOrder()) {
-        if (spec->modes.Has(mode)) continue;
+    for (const OptionRow* row : walk.InOrder()) {
+        if (row->modes.Has(mode)) continue;
         const bool onlyWithoutWindow = [&] {
             for (const Mode m : {Window, Demo, Export, View})
-                if (spec->modes.Has(m)) return false;
+                if (row->modes.Has(m)) return false;
             return true;
         }();
         // A run without a window that lacks its command.
         if (mode == Window && onlyWithoutWindow) return OptionError{Msg::CliOneCommand, {}};
-        if (!spec->modes.Has(Window))
+        if (!row->modes.Has(Window))
             return OptionError{Msg::CliWorksOnlyWith,
-                               {Dashed(spec->name), ModeOptionsAccepting(*spec)}};
+                               {Dashed(row->name), ModeOptionsAccepting(*row)}};
         std::string modeOption;
-        for (const OptionSpec& m : kOptions)
+        for (const OptionRow& m : kOptions)
             if (m.selects == mode) modeOption = Dashed(m.name);
-        return OptionError{Msg::CliNotWith, {Dashed(spec->name), modeOption}};
+        return OptionError{Msg::CliNotWith, {Dashed(row->name), modeOption}};
     }
     return std::nullopt;
 }
@@ -495,7 +500,7 @@ std::optional<OptionError> ReadValues(const Walk& walk, Options& o) {
 
 enum class Section { Every, Window, Demo, WithoutWindow, Data };
 
-Section SectionOf(const OptionSpec& o) {
+Section SectionOf(const OptionRow& o) {
     if (o.modes == kEveryMode) return Section::Every;
     for (const Mode m : {Window, Demo, Info, Copy, CopyAll, SyncClock, Export, View}) {
         if (!o.modes.Has(m)) continue;
@@ -598,7 +603,7 @@ void AddParagraph(std::string& out, std::string_view text) {
 
 }  // namespace
 
-std::span<const OptionSpec> OptionTable() {
+std::span<const OptionRow> OptionTable() {
     return kOptions;
 }
 
@@ -607,7 +612,7 @@ Options ParseOptions(const std::vector<std::string>& args) {
     const Walk walk(args);
     // The language first, so that every message is worded in it.
     const std::string lang = walk.Has("lang") ? walk.Value("lang") : std::string();
-    o.english = lang == "en";
+    o.language = lang == "en" ? Language::English : Language::Russian;
     const auto fail = [&o](OptionError e) {
         o.error = std::move(e);
         return o;
@@ -616,8 +621,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
         OptionError error = *e;
         // The value's name in the message's language.
         if (error.id == Msg::CliMissingValue)
-            error.args.emplace_back(o.english ? walk.MissingValue()->valueEn
-                                              : walk.MissingValue()->valueRu);
+            error.args.emplace_back(
+                In(o.language, walk.MissingValue()->valueRu, walk.MissingValue()->valueEn));
         return fail(std::move(error));
     }
     if (walk.Has("help") || walk.Has("help-all")) {
@@ -642,41 +647,43 @@ std::string ErrorText(const Options& options) {
     const std::vector<std::string>& a = options.error->args;
     switch (a.size()) {
         case 0:
-            return Message(options.error->id, options.english);
+            return Message(options.error->id, options.language);
         case 1:
-            return Message(options.error->id, options.english, {a[0]});
+            return Message(options.error->id, options.language, {a[0]});
         default:
-            return Message(options.error->id, options.english, {a[0], a[1]});
+            return Message(options.error->id, options.language, {a[0], a[1]});
     }
 }
 
-std::string HelpText(bool english, bool qtOptions) {
+std::string HelpText(Language language, bool qtOptions) {
     std::string out;
-    out +=
-        english ? "Usage: qm-controller [OPTIONS]\n" : "Использование: qm-controller [ПАРАМЕТРЫ]\n";
-    AddParagraph(out, english ? "Controls QM Controller measurement data loggers: the window, "
-                                "runs without a window, and the copied data."
-                              : "Управляет регистраторами данных QM Controller: окно программы, "
-                                "работа без окна и скопированные данные.");
+    out += In(language, "Использование: qm-controller [ПАРАМЕТРЫ]\n",
+              "Usage: qm-controller [OPTIONS]\n");
+    AddParagraph(out, In(language,
+                         "Управляет регистраторами данных QM Controller: окно программы, "
+                         "работа без окна и скопированные данные.",
+                         "Controls QM Controller measurement data loggers: the window, "
+                         "runs without a window, and the copied data."));
     for (const SectionText& s : kSections) {
         out += '\n';
-        AddParagraph(out, english ? s.english : s.russian);
-        for (const OptionSpec& o : kOptions) {
+        AddParagraph(out, In(language, s.russian, s.english));
+        for (const OptionRow& o : kOptions) {
             if (SectionOf(o) != s.section) continue;
             std::string names;
             for (const char letter : o.shortNames) names += std::string("-") + letter + ", ";
             names += Dashed(o.name);
-            const std::string_view value = english ? o.valueEn : o.valueRu;
+            const std::string_view value = In(language, o.valueRu, o.valueEn);
             if (!value.empty()) names += " " + std::string(value);
-            AddEntry(out, names, english ? o.helpEn : o.helpRu);
+            AddEntry(out, names, In(language, o.helpRu, o.helpEn));
         }
     }
     if (qtOptions) {
         out += '\n';
-        AddParagraph(out, english ? "Qt's own options of the window, taken by Qt (see Qt's "
-                                    "documentation of QGuiApplication and QApplication):"
-                                  : "Собственные параметры Qt для окна, их обрабатывает Qt (см. "
-                                    "документацию Qt о QGuiApplication и QApplication):");
+        AddParagraph(out, In(language,
+                             "Собственные параметры Qt для окна, их обрабатывает Qt (см. "
+                             "документацию Qt о QGuiApplication и QApplication):",
+                             "Qt's own options of the window, taken by Qt (see Qt's "
+                             "documentation of QGuiApplication and QApplication):"));
         std::string line = " ";
         for (const QtOption& q : kQtOptions) {
             std::string entry = " -" + std::string(q.name);
@@ -691,15 +698,15 @@ std::string HelpText(bool english, bool qtOptions) {
         out += line + '\n';
     }
     out += '\n';
-    AddParagraph(out, english
-                          ? "Exit status: 0 done; 1 the work failed (a run without a window, an "
-                            "export, a screenshot); 2 the command line cannot be used, or a run "
-                            "without a window reached no logger; 3 the export was written, but "
-                            "lines of the data files were skipped."
-                          : "Код завершения: 0 — сделано; 1 — работа не удалась (без окна, "
-                            "экспорт, снимок окна); 2 — командную строку нельзя использовать или "
-                            "работа без окна не нашла логгер; 3 — таблица записана, но часть "
-                            "строк файлов данных пропущена.");
+    AddParagraph(out, In(language,
+                         "Код завершения: 0 — сделано; 1 — работа не удалась (без окна, "
+                         "экспорт, снимок окна); 2 — командную строку нельзя использовать или "
+                         "работа без окна не нашла логгер; 3 — таблица записана, но часть "
+                         "строк файлов данных пропущена.",
+                         "Exit status: 0 done; 1 the work failed (a run without a window, an "
+                         "export, a screenshot); 2 the command line cannot be used, or a run "
+                         "without a window reached no logger; 3 the export was written, but "
+                         "lines of the data files were skipped."));
     return out;
 }
 

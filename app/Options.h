@@ -57,7 +57,7 @@ private:
 };
 
 // One option of the command line.
-struct OptionSpec {
+struct OptionRow {
     std::string_view name = {};        // as written after "--": "copy-all"
     std::string_view shortNames = {};  // one-letter spellings after "-" ("h?" for -h and -?)
     std::string_view valueRu = {};     // the value's name in the help; empty for a switch
@@ -69,7 +69,7 @@ struct OptionSpec {
 };
 
 // Every option of the program, in the order --help lists them.
-std::span<const OptionSpec> OptionTable();
+std::span<const OptionRow> OptionTable();
 
 // Why a command line cannot be used, worded by ErrorText in the language of --lang.
 struct OptionError {
@@ -90,8 +90,8 @@ struct Options {
     Mode mode = Mode::Window;
     // Set when the command line cannot be used: the program says why and ends with status 2.
     std::optional<OptionError> error;
-    bool english = false;    // --lang en; Russian otherwise
-    bool qtOptions = false;  // --help-all: the help lists Qt's window options too
+    Language language = Language::Russian;  // --lang en: English
+    bool qtOptions = false;                 // --help-all: the help lists Qt's window options too
 
     // The window (and the runs without one): --port DEVICE.
     std::optional<std::string> port;
@@ -124,6 +124,6 @@ Options ParseOptions(const std::vector<std::string>& args);
 std::string ErrorText(const Options& options);
 
 // The text of --help, made from OptionTable(): every option of every mode, grouped by mode.
-std::string HelpText(bool english, bool qtOptions = false);
+std::string HelpText(Language language, bool qtOptions = false);
 
 }  // namespace qm

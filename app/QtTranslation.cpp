@@ -14,8 +14,8 @@ QtTranslation::~QtTranslation() {
     if (installed_) QCoreApplication::removeTranslator(&russian_);
 }
 
-void QtTranslation::Follow(bool english) {
-    const bool want = loaded_ && !english;
+void QtTranslation::Follow(Language language) {
+    const bool want = loaded_ && language == Language::Russian;
     if (want == installed_) return;
     if (want)
         installed_ = QCoreApplication::installTranslator(&russian_);

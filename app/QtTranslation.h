@@ -4,6 +4,8 @@
 #include <QString>
 #include <QTranslator>
 
+#include "text/Language.h"
+
 namespace qm {
 
 // Qt's own texts (the buttons of message boxes and dialogs) follow the window's language: Qt's
@@ -14,7 +16,7 @@ public:
     explicit QtTranslation(QObject* parent = nullptr, QString directory = {});
     ~QtTranslation() override;
 
-    void Follow(bool english);
+    void Follow(Language language);
     // Whether Qt's Russian translation could be found (Debian: qt6-translations-l10n).
     bool RussianAvailable() const { return loaded_; }
     bool RussianInstalled() const { return installed_; }

@@ -69,14 +69,14 @@ DataFolderNote::DataFolderNote(QMainWindow& window, const StartFolder& folder,
     label_->setObjectName("dataFolderNote");
     window.statusBar()->addWidget(label_, 1);
     window.statusBar()->setSizeGripEnabled(false);
-    Follow(false);
+    Follow(Language::Russian);
 }
 
-void DataFolderNote::Follow(bool english) {
+void DataFolderNote::Follow(Language language) {
     if (!label_) return;
-    label_->setText(QString::fromStdString(Message(Msg::DataInDocuments, english, {folder_})));
+    label_->setText(QString::fromStdString(Message(Msg::DataInDocuments, language, {folder_})));
     label_->setToolTip(QString::fromStdString(
-        Message(Msg::DataInDocumentsWhy, english, {folder_, workingDirectory_})));
+        Message(Msg::DataInDocumentsWhy, language, {folder_, workingDirectory_})));
 }
 
 }  // namespace qm

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <functional>
 
+#include "text/Language.h"
+
 namespace qm {
 
 // Where the program keeps its DATA folder and looks for Device.txt.
@@ -38,7 +40,7 @@ class DataFolderNote {
 public:
     DataFolderNote(QMainWindow& window, const StartFolder& folder,
                    const std::filesystem::path& workingDirectory);
-    void Follow(bool english);
+    void Follow(Language language);
 
 private:
     QPointer<QLabel> label_;

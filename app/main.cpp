@@ -138,15 +138,15 @@ int RunWindow(int argc, char* argv[], const qm::Options& options) {
     // Qt's own dialog texts follow the language menu; the window starts in Russian. Queued, so
     // that the controller has handled the click before its choice is read.
     qm::QtTranslation qtTexts(&app);
-    qtTexts.Follow(controller.IsEnglish());
+    qtTexts.Follow(controller.CurrentLanguage());
     qm::DataFolderNote dataNote(window, start, workingDirectory);
     for (QAction* a : window.PopupMenu()->actions()) {
         if (a->objectName() != "pmRus" && a->objectName() != "pmEng") continue;
         QObject::connect(
             a, &QAction::triggered, &qtTexts,
             [&] {
-                qtTexts.Follow(controller.IsEnglish());
-                dataNote.Follow(controller.IsEnglish());
+                qtTexts.Follow(controller.CurrentLanguage());
+                dataNote.Follow(controller.CurrentLanguage());
             },
             Qt::QueuedConnection);
     }
@@ -154,10 +154,10 @@ int RunWindow(int argc, char* argv[], const qm::Options& options) {
     const QSize screen = QGuiApplication::primaryScreen()->size();
     controller.FormCreate(screen.width(), screen.height());
     // The window starts in Russian; --lang en starts it in English, as the menu would.
-    if (options.english) {
+    if (options.language == qm::Language::English) {
         controller.ChooseLanguage(qm::Language::English);
-        qtTexts.Follow(true);
-        dataNote.Follow(true);
+        qtTexts.Follow(qm::Language::English);
+        dataNote.Follow(qm::Language::English);
     }
     window.show();
 
@@ -204,7 +204,7 @@ int main(int argc, char* argv[]) {
     }
     switch (options.mode) {
         case qm::Mode::Help:
-            std::fputs(qm::HelpText(options.english, options.qtOptions).c_str(), stdout);
+            std::fputs(qm::HelpText(options.language, options.qtOptions).c_str(), stdout);
             return 0;
         case qm::Mode::Version:
             std::printf("qm-controller %s\n", QMC_VERSION);

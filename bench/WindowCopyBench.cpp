@@ -43,7 +43,7 @@ using Clock = std::chrono::steady_clock;
 struct Options {
     int pace = 115200;
     int months = 12;
-    bool english = false;
+    qm::Language language = qm::Language::Russian;
     std::string sim = QMC_LOGGER_SIM;
     QString screenshot;
     int atPercent = 30;
@@ -82,7 +82,8 @@ int main(int argc, char** argv) {
         } else if (arg == "--months" && more && Number(argv[i + 1], o.months) && o.months > 0) {
         } else if (arg == "--lang" && more &&
                    (argv[i + 1] == std::string("ru") || argv[i + 1] == std::string("en"))) {
-            o.english = argv[i + 1] == std::string("en");
+            o.language =
+                argv[i + 1] == std::string("en") ? qm::Language::English : qm::Language::Russian;
         } else if (arg == "--mirror-every" && more && Number(argv[i + 1], o.mirrorMs)) {
         } else if (arg == "--sim" && more) {
             o.sim = argv[i + 1];
@@ -144,7 +145,7 @@ int main(int argc, char** argv) {
     const QSize screen = QGuiApplication::primaryScreen()->size();
     c.FormCreate(screen.width(), screen.height());
     window.show();
-    if (o.english) c.Click("pmEng");
+    if (o.language == qm::Language::English) c.ChooseLanguage(qm::Language::English);
     c.Click("pmBluetooth");
     c.MutableModel().portDevice.text = device;
     c.Click("bSetPort");

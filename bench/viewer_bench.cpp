@@ -124,7 +124,7 @@ void BM_ViewerFirstPaint(benchmark::State& state) {
     const long before = StatusKiB("VmRSS:");
     long open = 0;
     for (auto _ : state) {
-        DataViewer viewer(folder.parent_path(), false);
+        DataViewer viewer(folder.parent_path(), Language::Russian);
         viewer.resize(1366, 768);
         viewer.Open(folder);
         viewer.show();
@@ -138,7 +138,7 @@ BENCHMARK(BM_ViewerFirstPaint)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 // One wheel step of the time axis (zoom in, then out again), redrawn at once.
 void BM_ViewerZoomStep(benchmark::State& state) {
-    DataViewer viewer(Year().folder.parent_path(), false);
+    DataViewer viewer(Year().folder.parent_path(), Language::Russian);
     viewer.resize(1366, 768);
     viewer.Open(Year().folder);
     viewer.show();

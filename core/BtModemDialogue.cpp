@@ -41,7 +41,7 @@ void BtModemDialogue::LoadBluetoothDeviceList() {
     try {
         lines = DeviceListLines(ReadWholeFile(path));
     } catch (const FileError& e) {
-        ctx_.ops.ShowError(e.Text(ctx_.IsEnglish()));
+        ctx_.ops.ShowError(e.Text(ctx_.CurrentLanguage()));
         return;
     }
     const std::size_t kept = std::min(lines.size(), kBluetoothListSize);

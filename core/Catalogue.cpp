@@ -54,7 +54,7 @@ void Catalogue::ComboBox1Change() {
 
 void Catalogue::bDeleteClick() {
     if (!SelectedDirectory()) return;
-    if (ctx_.ops.Confirm(std::string(DeleteConfirmationText(ctx_.IsEnglish()))))
+    if (ctx_.ops.Confirm(std::string(DeleteConfirmationText(ctx_.CurrentLanguage()))))
         DeleteSelectedDirectory();
 }
 

@@ -33,8 +33,8 @@ void Controller::RegisterHandlers() {
     remarks_.Register(h);
     bt_.Register(h);
     radio_.Register(h);
-    h.OnClick("pmRus", [this] { SetLanguage(false); });
-    h.OnClick("pmEng", [this] { SetLanguage(true); });
+    h.OnClick("pmRus", [this] { SetLanguage(Language::Russian); });
+    h.OnClick("pmEng", [this] { SetLanguage(Language::English); });
     copy_.Register(h);
     day_.Register(h);
     catalogue_.Register(h);
@@ -153,17 +153,17 @@ void Controller::pmEngClick() {
 
 // The language in force is the check mark of pmEng; both items set both marks themselves (they
 // are not a radio group), then assign their captions.
-void Controller::SetLanguage(bool english) {
-    m_.pmEng.checked = english;
-    m_.pmRus.checked = !english;
-    ApplyCaptions(m_, english ? Language::English : Language::Russian);
+void Controller::SetLanguage(Language language) {
+    m_.pmEng.checked = language == Language::English;
+    m_.pmRus.checked = language == Language::Russian;
+    ApplyCaptions(m_, language);
     radio_.ShowCaptions();
     progress_.Show();
     copyResult_.Show();
 }
 
-bool Controller::IsEnglish() const {
-    return qm::IsEnglish(m_);
+Language Controller::CurrentLanguage() const {
+    return SelectedLanguage(m_);
 }
 
 bool Controller::HasClickHandler(std::string_view name) const {

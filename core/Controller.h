@@ -163,8 +163,9 @@ public:
     // Language items of the context menu: each sets both check marks, then its captions.
     void pmRusClick();
     void pmEngClick();
-    // English is selected (the check mark of pmEng); run-time messages follow it.
-    bool IsEnglish() const;
+    // The language selected in the context menu (the check mark of pmEng); run-time messages
+    // follow it.
+    Language CurrentLanguage() const;
 
     // Modems: the Bluetooth modem's dial button and the radio modem's start button.
     void Button6Click();
@@ -208,7 +209,7 @@ private:
     static bool SendsRequest(std::string_view name);
     // Runs the click that waited for the outstanding request, once none is.
     void RunDeferredClick();
-    void SetLanguage(bool english);
+    void SetLanguage(Language language);
     CopyStart Began(CopyStart start) const;
 
     // Links: the device or port that carries the packets from now on; the connection sequence
@@ -261,11 +262,11 @@ void Controller::Run(F&& handler) {
     try {
         handler();
     } catch (const SerialPortError& e) {
-        ops_.ShowError(SerialErrorText(e.Failure(), e.SystemError(), IsEnglish()));
+        ops_.ShowError(SerialErrorText(e.Failure(), e.SystemError(), CurrentLanguage()));
     } catch (const FileError& e) {
-        ops_.ShowError(e.Text(IsEnglish()));
+        ops_.ShowError(e.Text(CurrentLanguage()));
     } catch (const std::exception& e) {
-        ops_.ShowError(Message(Msg::InternalError, IsEnglish(), {e.what()}));
+        ops_.ShowError(Message(Msg::InternalError, CurrentLanguage(), {e.what()}));
     }
     RunDeferredClick();
     if (changed_) changed_();

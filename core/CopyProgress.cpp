@@ -30,10 +30,10 @@ std::optional<std::int64_t> MonthStartMs(int year, int month) {
 }
 
 // A count with its thousands grouped: "14 520" (no-break space) or "14,520".
-std::string Grouped(std::int64_t n, bool english) {
+std::string Grouped(std::int64_t n, Language language) {
     std::string digits = std::to_string(n < 0 ? -n : n);
     std::string out;
-    const std::string separator = english ? "," : "\xC2\xA0";
+    const std::string separator = language == Language::English ? "," : "\xC2\xA0";
     for (std::size_t i = 0; i < digits.size(); ++i) {
         if (i > 0 && (digits.size() - i) % 3 == 0) out += separator;
         out += digits[i];
@@ -75,20 +75,20 @@ std::optional<std::pair<int, int>> CopyProgress::MonthOfFileName(const std::stri
     return std::pair{year, month};
 }
 
-std::string CopyProgress::DurationText(double seconds, bool english) {
+std::string CopyProgress::DurationText(double seconds, Language language) {
     long s = std::lround(std::max(0.0, seconds));
     if (s >= 3600) {
         const long minutes = (s + 30) / 60;
-        return Message(Msg::DurationHours, english,
+        return Message(Msg::DurationHours, language,
                        {std::to_string(minutes / 60), TwoDigitText(minutes % 60)});
     }
     if (s >= 60) {
         // Beyond ten minutes the seconds are only a guess: tens of them.
         if (s >= 600) s = (s + 5) / 10 * 10;
-        return Message(Msg::DurationMinutes, english,
+        return Message(Msg::DurationMinutes, language,
                        {std::to_string(s / 60), TwoDigitText(s % 60)});
     }
-    return Message(Msg::DurationSeconds, english, {std::to_string(s)});
+    return Message(Msg::DurationSeconds, language, {std::to_string(s)});
 }
 
 void CopyProgress::BeginListing() {
@@ -303,18 +303,18 @@ void CopyProgress::Show() {
     Label& l = ctx_->m.lProgress;
     l.visible = active_;
     if (!active_) return;
-    l.caption = Caption(View(), ctx_->IsEnglish());
+    l.caption = Caption(View(), ctx_->CurrentLanguage());
 }
 
-std::string CopyProgress::Caption(const CopyProgressView& v, bool english) {
-    if (v.stopping) return Message(Msg::ProgressStopping, english);
-    if (v.listing) return Message(Msg::ProgressListing, english);
-    std::string text = Message(Msg::ProgressFile, english,
+std::string CopyProgress::Caption(const CopyProgressView& v, Language language) {
+    if (v.stopping) return Message(Msg::ProgressStopping, language);
+    if (v.listing) return Message(Msg::ProgressListing, language);
+    std::string text = Message(Msg::ProgressFile, language,
                                {std::to_string(std::max(v.file, 1)), std::to_string(v.files),
-                                Grouped(v.measurements, english)});
+                                Grouped(v.measurements, language)});
     if (v.secondsLeft)
-        text +=
-            "\n" + Message(Msg::ProgressTimeLeft, english, {DurationText(*v.secondsLeft, english)});
+        text += "\n" +
+                Message(Msg::ProgressTimeLeft, language, {DurationText(*v.secondsLeft, language)});
     return text;
 }
 

@@ -48,7 +48,7 @@ public:
     void Show();
     // The progress line's text: the listing, file i of n with the measurements and the time
     // left on a second line, or the stop awaited.
-    static std::string Caption(const CopyProgressView& view, bool english);
+    static std::string Caption(const CopyProgressView& view, Language language);
 
     // The time of a header line ("hh:mm dd.mm.yyyy", the day may be blank-padded), if it holds a
     // valid one.
@@ -56,7 +56,7 @@ public:
     // The month a file is named by ("year_month.dat", any letter case of the extension).
     static std::optional<std::pair<int, int>> MonthOfFileName(const std::string& name);
     // A duration for the progress line: "2 мин 10 с", "1 h 05 min".
-    static std::string DurationText(double seconds, bool english);
+    static std::string DurationText(double seconds, Language language);
 
 private:
     struct FileSpan {

@@ -5,20 +5,20 @@
 
 namespace qm {
 
-std::string CopyResultView::Text(const CopyResult& r, bool english) {
+std::string CopyResultView::Text(const CopyResult& r, Language language) {
     const Msg head = r.end == CopyResult::End::Done      ? Msg::CopyResultDone
                      : r.end == CopyResult::End::Stopped ? Msg::CopyResultStopped
                                                          : Msg::CopyResultFailed;
-    std::string text =
-        Message(head, english,
-                {std::to_string(r.totals.files), std::to_string(r.measurements),
-                 CopyProgress::DurationText(r.seconds, english), std::to_string(r.totals.retries)});
+    std::string text = Message(
+        head, language,
+        {std::to_string(r.totals.files), std::to_string(r.measurements),
+         CopyProgress::DurationText(r.seconds, language), std::to_string(r.totals.retries)});
     if (r.end == CopyResult::End::Done) return text;
     // What it dropped, a line each.
     if (!r.droppedFile.empty())
-        text += "\n" + Message(Msg::CopyResultDropped, english, {Cp1251ToUtf8(r.droppedFile)});
+        text += "\n" + Message(Msg::CopyResultDropped, language, {Cp1251ToUtf8(r.droppedFile)});
     if (r.filesLeft > 0)
-        text += "\n" + Message(Msg::CopyResultFilesLeft, english, {std::to_string(r.filesLeft)});
+        text += "\n" + Message(Msg::CopyResultFilesLeft, language, {std::to_string(r.filesLeft)});
     return text;
 }
 
@@ -28,7 +28,7 @@ void CopyResultView::Show() {
         l.visible = false;
         return;
     }
-    l.caption = Text(*shown_, IsEnglish(m_));
+    l.caption = Text(*shown_, SelectedLanguage(m_));
     l.fontColour = shown_->end == CopyResult::End::Done ? Colour::Navy : Colour::Maroon;
     l.visible = true;
 }

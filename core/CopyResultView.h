@@ -25,7 +25,7 @@ public:
     void Show();
 
     // The line's text for a result.
-    static std::string Text(const CopyResult& result, bool english);
+    static std::string Text(const CopyResult& result, Language language);
 
 private:
     void Hide();

@@ -37,7 +37,7 @@ void CopySession::GuardCopy(const std::function<void()>& step) {
     try {
         step();
     } catch (const FileError& e) {
-        FailCopy(e.Text(ctx_.IsEnglish()));
+        FailCopy(e.Text(ctx_.CurrentLanguage()));
     }
 }
 
@@ -111,8 +111,8 @@ bool CopySession::UsableAsLocalFolder(const std::string& directory) {
     auto why = RefusedLocalName(directory);
     if (!why) why = RefusedBesideEntries(catalogue_.DataFolder(), directory);
     if (!why) return true;
-    ctx_.ops.ShowError(
-        ctx_.Text(Msg::FolderNameRefused, {Cp1251ToUtf8(directory), why->Text(ctx_.IsEnglish())}));
+    ctx_.ops.ShowError(ctx_.Text(Msg::FolderNameRefused,
+                                 {Cp1251ToUtf8(directory), why->Text(ctx_.CurrentLanguage())}));
     return false;
 }
 
@@ -262,9 +262,9 @@ bool CopySession::OpenCopyFile(std::size_t index, bool resume) {
     auto why = RefusedFileName(name);
     if (!why) why = RefusedBesideEntries(c.copyFolder, name);
     if (why) {
-        ctx_.ops.ShowError(ctx_.Text(
-            Msg::FileNameRefused,
-            {Cp1251ToUtf8(name), Cp1251ToUtf8(c.copyDirectory), why->Text(ctx_.IsEnglish())}));
+        ctx_.ops.ShowError(
+            ctx_.Text(Msg::FileNameRefused, {Cp1251ToUtf8(name), Cp1251ToUtf8(c.copyDirectory),
+                                             why->Text(ctx_.CurrentLanguage())}));
         return false;
     }
     const std::string path = c.copyDirectory + "\\" + name;
@@ -482,15 +482,15 @@ void CopySession::CountMeasurement(const std::string& header) {
     ++c_.MeasurementCount;
     progress_.Measurement(header, c_.MeasurementCount);
     Label& l = ctx_.m.lMeasureCounter;
-    l.caption =
-        std::string(MeasurementsCaption(ctx_.IsEnglish())) + std::to_string(c_.MeasurementCount);
+    l.caption = std::string(MeasurementsCaption(ctx_.CurrentLanguage())) +
+                std::to_string(c_.MeasurementCount);
     l.visible = true;
     l.fontColour = Colour::Red;
 }
 
 void CopySession::ShowNoData() {
     Label& l = ctx_.m.lMeasureCounter;
-    l.caption = NoDataCaption(ctx_.IsEnglish());
+    l.caption = NoDataCaption(ctx_.CurrentLanguage());
     l.visible = true;
     l.fontColour = Colour::Red;
     ctx_.m.Timer2.Start();

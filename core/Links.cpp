@@ -155,12 +155,12 @@ void Controller::bSetPortClick() {
         } catch (const SerialPortError& e) {
             // The group stays up with its button, so the operator can try another port.
             x_.PortOpen = false;
-            const bool en = IsEnglish();
+            const Language language = CurrentLanguage();
             const std::string reason = e.Failure() != SerialFailure::Open
-                                           ? SerialErrorText(e.Failure(), e.SystemError(), en)
+                                           ? SerialErrorText(e.Failure(), e.SystemError(), language)
                                        : e.SystemError() == EBUSY
-                                           ? Message(Msg::ReasonPortHeld, en)
-                                           : SystemReason(e.SystemError(), en);
+                                           ? Message(Msg::ReasonPortHeld, language)
+                                           : SystemReason(e.SystemError(), language);
             ops_.ShowError(ops_.SeesWindow()
                                ? ctx_.Text(Msg::PortOpenFailed, {name, reason, m_.bSetPort.caption})
                                : ctx_.Text(Msg::PortOpenFailedNoWindow, {name, reason}));

@@ -34,10 +34,10 @@ public:
     OperatorServices& ops;
     PcClock& clock;
 
-    // English is selected (the check mark of pmEng); run-time messages follow it.
-    bool IsEnglish() const { return qm::IsEnglish(m); }
+    // The language selected in the context menu; run-time messages follow it.
+    Language CurrentLanguage() const { return SelectedLanguage(m); }
     std::string Text(Msg id, std::initializer_list<std::string_view> args = {}) const {
-        return Message(id, IsEnglish(), args);
+        return Message(id, CurrentLanguage(), args);
     }
     Reply CurrentReply() const { return x.CurrentReply(); }
 

@@ -73,7 +73,7 @@ void ScheduleEditor::ShowSchedule(Colour colour) {
     if (!decoded.schedule) {
         // Tell the operator which field was wrong and leave the editors as they were; the
         // read-out goes on.
-        if (decoded.fault) ctx_.ops.ShowError(decoded.fault->Text(ctx_.IsEnglish()));
+        if (decoded.fault) ctx_.ops.ShowError(decoded.fault->Text(ctx_.CurrentLanguage()));
         return;
     }
     const DecodedSchedule& d = *decoded.schedule;

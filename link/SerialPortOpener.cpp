@@ -45,10 +45,6 @@ std::string SerialErrorText(SerialFailure failure, int systemError, Language lan
     return text;
 }
 
-std::string SerialErrorText(SerialFailure failure, int systemError, bool english) {
-    return SerialErrorText(failure, systemError, LanguageOf(english));
-}
-
 SerialPortError SerialFailed(SerialFailure failure, int systemError) {
     return SerialPortError(failure, systemError, SerialErrorText(failure, systemError));
 }

@@ -33,8 +33,6 @@ std::string SerialPortName(int portNumber, std::string_view device,
 // number when it gave one.
 std::string SerialErrorText(SerialFailure failure, int systemError = 0,
                             Language language = Language::English);
-// For callers not yet passing a Language.
-std::string SerialErrorText(SerialFailure failure, int systemError, bool english);
 // The error to raise for a failed port operation.
 SerialPortError SerialFailed(SerialFailure failure, int systemError = 0);
 

@@ -41,10 +41,6 @@ std::string ScheduleFault::Text(Language language) const {
     return Message(Msg::ScheduleInvalid, language, {Message(field, language), value});
 }
 
-std::string ScheduleFault::Text(bool english) const {
-    return Text(LanguageOf(english));
-}
-
 ScheduleDecodeResult DecodeSchedule(const Reply& r) {
     DecodedSchedule d;
     MeasurementSchedule& s = d.fields;

@@ -33,8 +33,6 @@ struct ScheduleFault {
     std::string value;  // as the logger sent it, e.g. "25:61" or "31.2.2024"
     // The operator's message naming the field.
     std::string Text(Language language) const;
-    // For callers not yet passing a Language.
-    std::string Text(bool english) const;
 };
 
 // Decodes bytes 3..15 of a schedule reply. When a start or stop field does not form a valid

@@ -436,8 +436,4 @@ std::string IssueText(const ReadIssue& issue, Language language) {
     return text;
 }
 
-std::string IssueText(const ReadIssue& issue, bool english) {
-    return IssueText(issue, LanguageOf(english));
-}
-
 }  // namespace qm

@@ -51,8 +51,6 @@ struct ReadIssue {
 
 // One line of text for an issue: "2024_3.dat:17: ...", in either language (UTF-8).
 std::string IssueText(const ReadIssue& issue, Language language);
-// For callers not yet passing a Language.
-std::string IssueText(const ReadIssue& issue, bool english);
 
 struct DataSet {
     std::vector<Measurement> measurements;     // in time order

@@ -103,16 +103,8 @@ std::string FileError::Text(Language language) const {
     return Message(what_, language, {PathText(path_), SystemReason(reason_, language)});
 }
 
-std::string FileError::Text(bool english) const {
-    return Text(LanguageOf(english));
-}
-
 std::string RefusedName::Text(Language language) const {
     return Message(reason, language, {std::string(1, character)});
-}
-
-std::string RefusedName::Text(bool english) const {
-    return Text(LanguageOf(english));
 }
 
 std::string PathText(const fs::path& path) {

@@ -21,8 +21,6 @@ class FileError : public std::runtime_error {
 public:
     FileError(Msg what, std::filesystem::path path, std::error_code reason = {});
     std::string Text(Language language) const;
-    // For callers not yet passing a Language.
-    std::string Text(bool english) const;
     const std::filesystem::path& Path() const { return path_; }
     std::error_code Reason() const { return reason_; }
 
@@ -42,8 +40,6 @@ struct RefusedName {
     Msg reason;
     char character = 0;  // the character refused, for Msg::NameCharacter
     std::string Text(Language language) const;
-    // For callers not yet passing a Language.
-    std::string Text(bool english) const;
 };
 // Why the name may not become a local name, or nothing when it is safe: it must stay one plain
 // name inside its folder (no separators, no "." or "..", no drive or root, nothing the file

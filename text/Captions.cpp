@@ -69,20 +69,4 @@ std::string_view DeleteConfirmationText(Language language) {
     return language == Language::English ? "Are You sure?" : "Вы уверены?";
 }
 
-std::string_view MeasurementsCaption(bool english) {
-    return MeasurementsCaption(LanguageOf(english));
-}
-
-std::string_view NoDataCaption(bool english) {
-    return NoDataCaption(LanguageOf(english));
-}
-
-std::string_view DataOnDiskCaption(bool english) {
-    return DataOnDiskCaption(LanguageOf(english));
-}
-
-std::string_view DeleteConfirmationText(bool english) {
-    return DeleteConfirmationText(LanguageOf(english));
-}
-
 }  // namespace qm

@@ -36,10 +36,4 @@ std::string_view DeleteConfirmationText(Language language);
 // The context-menu item that opens the viewer of the copied data.
 std::string_view DataOnDiskCaption(Language language);
 
-// For callers not yet passing a Language.
-std::string_view MeasurementsCaption(bool english);
-std::string_view NoDataCaption(bool english);
-std::string_view DeleteConfirmationText(bool english);
-std::string_view DataOnDiskCaption(bool english);
-
 }  // namespace qm

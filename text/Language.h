@@ -6,9 +6,4 @@ namespace qm {
 // command line. Russian is the design language and the one every start shows.
 enum class Language { Russian, English };
 
-// The language a yes/no "English" switch stands for.
-constexpr Language LanguageOf(bool english) {
-    return english ? Language::English : Language::Russian;
-}
-
 }  // namespace qm

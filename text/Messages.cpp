@@ -445,12 +445,4 @@ std::string SystemReason(int errnoValue, Language language) {
         language);
 }
 
-std::string Message(Msg id, bool english, std::initializer_list<std::string_view> args) {
-    return Message(id, LanguageOf(english), args);
-}
-
-std::string SystemReason(int errnoValue, bool english) {
-    return SystemReason(errnoValue, LanguageOf(english));
-}
-
 }  // namespace qm

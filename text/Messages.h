@@ -252,8 +252,4 @@ std::string Message(Msg id, Language language, std::initializer_list<std::string
 std::string SystemReason(std::error_code ec, Language language);
 std::string SystemReason(int errnoValue, Language language);
 
-// For callers not yet passing a Language.
-std::string Message(Msg id, bool english, std::initializer_list<std::string_view> args = {});
-std::string SystemReason(int errnoValue, bool english);
-
 }  // namespace qm

@@ -41,7 +41,7 @@ TEST(Options, NoOptionOpensTheWindowInRussian) {
     const Options o = Parse({});
     EXPECT_FALSE(o.error);
     EXPECT_EQ(o.mode, Mode::Window);
-    EXPECT_FALSE(o.english);
+    EXPECT_EQ(o.language, Language::Russian);
     EXPECT_FALSE(o.port);
     EXPECT_TRUE(o.screenshot.empty());
     EXPECT_EQ(o.screenshotAfterMs, kWindowScreenshotAfterMs);
@@ -76,9 +76,9 @@ TEST(Options, EveryModeIsRecognisedByItsOption) {
 TEST(Options, ValuesAreTakenInBothSpellingsAndTheLastOneCounts) {
     Options o = Parse({"--port=/dev/ttyS0", "--lang=en"});
     EXPECT_EQ(o.port, "/dev/ttyS0");
-    EXPECT_TRUE(o.english);
+    EXPECT_EQ(o.language, Language::English);
     o = Parse({"--lang", "en", "--lang", "ru"});
-    EXPECT_FALSE(o.english);
+    EXPECT_EQ(o.language, Language::Russian);
     // A value is the next argument, whatever it looks like (as Qt's parser takes it).
     o = Parse({"--usb", "--copy", "-odd-", "--lang", "en"});
     EXPECT_FALSE(o.error) << ErrorText(o);
@@ -120,7 +120,7 @@ TEST(Options, RunsWithoutAWindowTakeTheirValues) {
     EXPECT_TRUE(o.usb);
     EXPECT_FALSE(o.port);
     EXPECT_TRUE(o.newData);
-    EXPECT_TRUE(o.english);
+    EXPECT_EQ(o.language, Language::English);
     EXPECT_EQ(o.timeLimitSeconds, kCopyLimitSeconds);
 
     o = Parse({"--usb", "--info"});
@@ -242,14 +242,14 @@ TEST(Options, HelpIsGivenWhateverElseTheCommandLineAsks) {
     // As Qt's parser did: an argument that cannot be read still comes first.
     EXPECT_EQ(Parse({"--info", "--help"}).mode, Mode::Help);
     EXPECT_EQ(Parse({"--export", "D", "--help"}).mode, Mode::Help);
-    EXPECT_EQ(Parse({"--view", "D", "-h", "--lang", "en"}).english, true);
+    EXPECT_EQ(Parse({"--view", "D", "-h", "--lang", "en"}).language, Language::English);
     EXPECT_EQ(ErrorOf({"--help", "--bogus"}), Msg::CliUnknownOption);
 }
 
 TEST(Options, TheTableDeclaresEachOptionOnceAndEveryModeHasItsOption) {
     std::set<std::string_view> names;
     std::set<char> letters;
-    for (const OptionSpec& o : OptionTable()) {
+    for (const OptionRow& o : OptionTable()) {
         EXPECT_TRUE(names.insert(o.name).second) << o.name;
         for (const char c : o.shortNames) EXPECT_TRUE(letters.insert(c).second) << c;
         EXPECT_FALSE(o.helpRu.empty()) << o.name;
@@ -262,7 +262,7 @@ TEST(Options, TheTableDeclaresEachOptionOnceAndEveryModeHasItsOption) {
     for (const Mode m : {Mode::Demo, Mode::Info, Mode::Copy, Mode::CopyAll, Mode::SyncClock,
                          Mode::Export, Mode::View, Mode::Help, Mode::Version}) {
         bool selected = false;
-        for (const OptionSpec& o : OptionTable()) selected = selected || o.selects == m;
+        for (const OptionRow& o : OptionTable()) selected = selected || o.selects == m;
         EXPECT_TRUE(selected) << static_cast<int>(m);
     }
     // The spelling of every option, as scripts, the manual page and the README use them.
@@ -274,14 +274,14 @@ TEST(Options, TheTableDeclaresEachOptionOnceAndEveryModeHasItsOption) {
 }
 
 TEST(Options, HelpListsEveryOptionOfEveryModeInBothLanguages) {
-    for (const bool english : {false, true}) {
-        const std::string help = HelpText(english);
-        for (const OptionSpec& o : OptionTable()) {
+    for (const Language language : {Language::Russian, Language::English}) {
+        const std::string help = HelpText(language);
+        for (const OptionRow& o : OptionTable()) {
+            const std::string_view value = language == Language::English ? o.valueEn : o.valueRu;
             const std::string entry =
-                "--" + std::string(o.name) +
-                (o.valueEn.empty() ? "" : " " + std::string(english ? o.valueEn : o.valueRu));
+                "--" + std::string(o.name) + (o.valueEn.empty() ? "" : " " + std::string(value));
             EXPECT_NE(help.find("  " + entry), std::string::npos) << entry << " in:\n" << help;
-            const std::string_view text = english ? o.helpEn : o.helpRu;
+            const std::string_view text = language == Language::English ? o.helpEn : o.helpRu;
             const std::string firstWords(text.substr(0, 12));
             EXPECT_NE(help.find(firstWords), std::string::npos) << firstWords;
         }
@@ -291,15 +291,15 @@ TEST(Options, HelpListsEveryOptionOfEveryModeInBothLanguages) {
         EXPECT_NE(help.find("-h, -?, --help"), std::string::npos);
         // Qt's own options only when asked for.
         EXPECT_EQ(help.find("-platform"), std::string::npos);
-        EXPECT_NE(HelpText(english, true).find("-platform NAME"), std::string::npos);
+        EXPECT_NE(HelpText(language, true).find("-platform NAME"), std::string::npos);
     }
-    EXPECT_NE(HelpText(false).find("Использование"), std::string::npos);
-    EXPECT_NE(HelpText(true).find("Usage"), std::string::npos);
+    EXPECT_NE(HelpText(Language::Russian).find("Использование"), std::string::npos);
+    EXPECT_NE(HelpText(Language::English).find("Usage"), std::string::npos);
 }
 
 TEST(Options, TheHelpOfFaultsNamesEveryKeyTheVirtualLinkTakes) {
-    const OptionSpec* faults = nullptr;
-    for (const OptionSpec& o : OptionTable())
+    const OptionRow* faults = nullptr;
+    for (const OptionRow& o : OptionTable())
         if (o.name == "faults") faults = &o;
     ASSERT_NE(faults, nullptr);
     std::istringstream keys(sim::kLinkFaultsHelp);
@@ -386,18 +386,19 @@ TEST(Program, EveryModesCommandLineErrorNeedsNoDisplay) {
 }
 
 TEST(Program, HelpListsEveryOptionWithoutADisplay) {
-    for (const bool english : {false, true}) {
-        const ProgramRun r = english ? Program({"--help", "--lang", "en"}) : Program({"--help"});
+    for (const Language language : {Language::Russian, Language::English}) {
+        const ProgramRun r = language == Language::English ? Program({"--help", "--lang", "en"})
+                                                           : Program({"--help"});
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_TRUE(r.err.empty()) << r.err;
-        EXPECT_EQ(r.out, HelpText(english));
-        for (const OptionSpec& o : OptionTable())
+        EXPECT_EQ(r.out, HelpText(language));
+        for (const OptionRow& o : OptionTable())
             EXPECT_NE(r.out.find("--" + std::string(o.name)), std::string::npos) << o.name;
     }
     // Asked for beside a mode, the help is the same: every option of every mode.
-    EXPECT_EQ(Program({"--export", "x", "--help"}).out, HelpText(false));
-    EXPECT_EQ(Program({"--view", "x", "-h", "--lang", "en"}).out, HelpText(true));
-    EXPECT_EQ(Program({"--help-all"}).out, HelpText(false, true));
+    EXPECT_EQ(Program({"--export", "x", "--help"}).out, HelpText(Language::Russian));
+    EXPECT_EQ(Program({"--view", "x", "-h", "--lang", "en"}).out, HelpText(Language::English));
+    EXPECT_EQ(Program({"--help-all"}).out, HelpText(Language::Russian, true));
 }
 #endif
 

@@ -19,14 +19,14 @@ TEST(QtTranslation, QtsButtonsAreRussianOnlyWhileRussianIsChosen) {
     App();
     QtTranslation texts;
     if (!texts.RussianAvailable()) GTEST_SKIP() << "Qt's Russian translation is not installed";
-    texts.Follow(false);
+    texts.Follow(Language::Russian);
     EXPECT_TRUE(texts.RussianInstalled());
     EXPECT_EQ(CancelText(), QString::fromUtf8("Отмена"));
-    texts.Follow(false);  // chosen again: still one translator, still Russian
-    texts.Follow(true);
+    texts.Follow(Language::Russian);  // chosen again: still one translator, still Russian
+    texts.Follow(Language::English);
     EXPECT_FALSE(texts.RussianInstalled());
     EXPECT_EQ(CancelText(), QStringLiteral("Cancel"));
-    texts.Follow(false);
+    texts.Follow(Language::Russian);
     EXPECT_EQ(CancelText(), QString::fromUtf8("Отмена"));
 }
 
@@ -35,7 +35,7 @@ TEST(QtTranslation, WithoutTheTranslationQtStaysEnglishAndNothingFails) {
     QTemporaryDir empty;
     QtTranslation texts(nullptr, empty.path());
     EXPECT_FALSE(texts.RussianAvailable());
-    texts.Follow(false);
+    texts.Follow(Language::Russian);
     EXPECT_FALSE(texts.RussianInstalled());
     EXPECT_EQ(CancelText(), QStringLiteral("Cancel"));
 }

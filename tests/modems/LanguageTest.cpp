@@ -21,7 +21,7 @@ TEST(Language, TheStartShowsTheDesignCaptionsInRussian) {
     LanguageRig t;
     EXPECT_TRUE(t.M().pmRus.checked);
     EXPECT_FALSE(t.M().pmEng.checked);
-    EXPECT_FALSE(t.rig.controller.IsEnglish());
+    EXPECT_EQ(t.rig.controller.CurrentLanguage(), Language::Russian);
     EXPECT_EQ(t.M().bDelete.caption, "Удалить");
     EXPECT_EQ(t.M().Label6.caption, "Двнных нет.");
     EXPECT_EQ(t.M().Parameters.Label2.caption, "Начало:");
@@ -33,7 +33,7 @@ TEST(Language, EnglishReCaptionsTheWindowAndTheDialog) {
     t.rig.controller.Click("pmEng");
     EXPECT_TRUE(t.M().pmEng.checked);
     EXPECT_FALSE(t.M().pmRus.checked);
-    EXPECT_TRUE(t.rig.controller.IsEnglish());
+    EXPECT_EQ(t.rig.controller.CurrentLanguage(), Language::English);
     EXPECT_EQ(t.M().bSynch.caption, "Synchronizing");
     EXPECT_EQ(t.M().pComment.caption, " Mesurement remark ");
     EXPECT_EQ(t.M().bCurrent2.caption, "Set current date&time");
@@ -67,7 +67,7 @@ TEST(Language, BackToRussianShowsTheRussianColumnNotTheDesign) {
     t.rig.controller.Click("pmRus");
     EXPECT_TRUE(t.M().pmRus.checked);
     EXPECT_FALSE(t.M().pmEng.checked);
-    EXPECT_FALSE(t.rig.controller.IsEnglish());
+    EXPECT_EQ(t.rig.controller.CurrentLanguage(), Language::Russian);
     EXPECT_EQ(t.M().bDelete.caption, "УдалитьErase");
     EXPECT_EQ(t.M().Label6.caption, "Данных нет");
     EXPECT_EQ(t.M().bTest.caption, "T\x65\x63t - измерение");  // Latin "Tect"
@@ -209,9 +209,10 @@ TEST(Messages, TheViewerWordsItsTextsAsItAlwaysHas) {
 }
 
 TEST(Messages, ParametersAreFilledInTheirPlaces) {
-    // The form for callers still passing a yes/no "English" picks the same column.
-    EXPECT_EQ(Message(Msg::LinkSerial, true, {"COM3"}), "through the serial port COM3");
-    EXPECT_EQ(Message(Msg::LinkSerial, false, {"COM3"}), "через последовательный порт COM3");
+    EXPECT_EQ(Message(Msg::LinkSerial, Language::English, {"COM3"}),
+              "through the serial port COM3");
+    EXPECT_EQ(Message(Msg::LinkSerial, Language::Russian, {"COM3"}),
+              "через последовательный порт COM3");
     EXPECT_EQ(Message(Msg::DeviceListLinesLeftOut, Language::Russian, {"9", "10"}),
               "строки с 9 по 10");
     EXPECT_EQ(Message(Msg::DeviceListLinesLeftOut, Language::English, {"9", "10"}),
@@ -259,8 +260,8 @@ TEST(Messages, AReadOutMessageFollowsTheLanguageMenu) {
     rig.controller.FormCreate(1024, 768);
     // The catalogue refuses a directory name too long for a request.
     const std::string name(300, 'x');
-    for (const bool english : {false, true}) {
-        rig.controller.Click(english ? "pmEng" : "pmRus");
+    for (const Language language : {Language::Russian, Language::English}) {
+        rig.controller.ChooseLanguage(language);
         rig.controller.MutableDirectories().SetDirectoryNames({name});
         rig.Model().ComboBox1.items = {name};
         rig.Model().ComboBox1.itemIndex = 0;

@@ -121,14 +121,14 @@ TEST_F(StartFolderTest, NoteNamesTheFolderInTheWindowsLanguage) {
     EXPECT_EQ(label->text(), QString::fromUtf8("Данные: /home/u/Documents/QM Controller"));
     EXPECT_TRUE(label->toolTip().contains("/home/u/Documents/QM Controller"));
     EXPECT_TRUE(label->toolTip().contains(QString::fromUtf8("запущена в папке /,")));
-    note.Follow(true);
+    note.Follow(Language::English);
     EXPECT_EQ(label->text(), "Data: /home/u/Documents/QM Controller");
     EXPECT_TRUE(label->toolTip().startsWith("The program was started in /,"));
 
     // Started in a usable folder, the window shows no status line at all.
     QMainWindow plain;
     DataFolderNote none(plain, StartFolder{fs::path("/home/u"), false}, fs::path("/home/u"));
-    none.Follow(true);
+    none.Follow(Language::English);
     EXPECT_EQ(plain.findChild<QLabel*>("dataFolderNote"), nullptr);
     EXPECT_EQ(plain.findChild<QStatusBar*>(), nullptr);
 }

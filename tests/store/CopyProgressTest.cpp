@@ -292,12 +292,13 @@ TEST_F(CopyProgressTest, HeaderTimesFileMonthsAndDurations) {
                             "notes.dat", "2024_123.dat"})
         EXPECT_FALSE(CopyProgress::MonthOfFileName(bad)) << bad;
 
-    EXPECT_EQ(CopyProgress::DurationText(42.4, false), "42 с");
-    EXPECT_EQ(CopyProgress::DurationText(130, false), "2 мин 10 с");
-    EXPECT_EQ(CopyProgress::DurationText(65, true), "1 min 05 s");
-    EXPECT_EQ(CopyProgress::DurationText(724, true), "12 min 00 s");  // tens of seconds
-    EXPECT_EQ(CopyProgress::DurationText(3 * 3600 + 5 * 60 + 40, false), "3 ч 06 мин");
-    EXPECT_EQ(CopyProgress::DurationText(-3, true), "0 s");
+    EXPECT_EQ(CopyProgress::DurationText(42.4, Language::Russian), "42 с");
+    EXPECT_EQ(CopyProgress::DurationText(130, Language::Russian), "2 мин 10 с");
+    EXPECT_EQ(CopyProgress::DurationText(65, Language::English), "1 min 05 s");
+    EXPECT_EQ(CopyProgress::DurationText(724, Language::English),
+              "12 min 00 s");  // tens of seconds
+    EXPECT_EQ(CopyProgress::DurationText(3 * 3600 + 5 * 60 + 40, Language::Russian), "3 ч 06 мин");
+    EXPECT_EQ(CopyProgress::DurationText(-3, Language::English), "0 s");
 }
 
 TEST_F(CopyProgressTest, StoppedCopiesLeaveCompleteFilesAndNewDataCarriesOnExactly) {

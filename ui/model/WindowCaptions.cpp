@@ -30,11 +30,11 @@ void ApplyCaptions(WindowModel& model, Language language) {
                             row.control);
         if (c) c->caption = text;
     }
-    model.pmDataOnDisk.caption = DataOnDiskCaption(language == Language::English);
+    model.pmDataOnDisk.caption = DataOnDiskCaption(language);
 }
 
-bool IsEnglish(const WindowModel& model) {
-    return model.pmEng.checked;
+Language SelectedLanguage(const WindowModel& model) {
+    return model.pmEng.checked ? Language::English : Language::Russian;
 }
 
 }  // namespace qm

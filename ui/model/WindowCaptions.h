@@ -10,7 +10,7 @@ struct WindowModel;
 // captions change; sizes, positions and everything else stay.
 void ApplyCaptions(WindowModel& model, Language language);
 
-// The language in force: the check mark of the context menu's "Eng" item.
-bool IsEnglish(const WindowModel& model);
+// The language in force: English when the context menu's "Eng" item has its check mark.
+Language SelectedLanguage(const WindowModel& model);
 
 }  // namespace qm

@@ -188,7 +188,7 @@ WindowModel::WindowModel() {
     pmRus.checked = true;
     pmEng.caption = "Eng";
     pmCalibration.caption = "Калибровка";
-    pmDataOnDisk.caption = DataOnDiskCaption(false);
+    pmDataOnDisk.caption = DataOnDiskCaption(Language::Russian);
 
     for (const TimerRow& row : kTimers)
         if (row.intervalMs > 0) (this->*row.timer).interval = row.intervalMs;

@@ -218,9 +218,6 @@ void DataViewer::BuildPlots() {
     plot_->installEventFilter(this);
 }
 
-DataViewer::DataViewer(fs::path dataFolder, bool english, QWidget* parent)
-    : DataViewer(std::move(dataFolder), LanguageOf(english), parent) {}
-
 void DataViewer::SetLanguage(Language language) {
     if (language == language_) return;
     language_ = language;

@@ -34,13 +34,9 @@ public:
     // `dataFolder` holds the data-set folders offered for choice (the program's DATA folder).
     explicit DataViewer(std::filesystem::path dataFolder, Language language,
                         QWidget* parent = nullptr);
-    // For callers not yet passing a Language.
-    explicit DataViewer(std::filesystem::path dataFolder, bool english, QWidget* parent = nullptr);
     ~DataViewer() override;
 
     void SetLanguage(Language language);
-    // For callers not yet passing a Language.
-    void SetLanguage(bool english) { SetLanguage(LanguageOf(english)); }
     // Offers the data-set folders of the data folder again.
     void ListFolders();
     // Reads and shows a data-set folder (or a single data file). False, with the reason shown,
