@@ -69,9 +69,10 @@ void DownloadLog::CopyEnded(const CopyResult& result) {
     r.retries = result.totals.retries;
     r.result = Ended(result.end);
     const auto folder = DataSetFolder(catalogue_.DataFolder(), result.directory);
-    if (const auto error = AppendCollectionRecord(folder, r))
-        ctx_.ops.ShowWarning(
-            ctx_.Text(Msg::CollectionLogNotWritten, {error->Text(ctx_.IsEnglish())}));
+    if (const auto error = AppendCollectionRecord(folder, r)) {
+        const std::string why = error->Text(ctx_.CurrentLanguage());
+        ctx_.ops.ShowWarning(ctx_.Text(Msg::CollectionLogNotWritten, {why}));
+    }
 }
 
 }  // namespace qm
