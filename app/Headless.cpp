@@ -23,12 +23,7 @@
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
+#include "app/Console.h"
 #include "app/Links.h"
 #include "app/Options.h"
 #include "app/StartFolder.h"
@@ -59,10 +54,6 @@ struct RunOptions {
     int timeLimitSeconds = 0;
 };
 
-QString Q(const std::string& utf8) {
-    return QString::fromStdString(utf8);
-}
-
 std::string IsoText(const DateTime& t) {
     const CivilDateTime c = t.ToCivil();
     char text[32];
@@ -73,92 +64,6 @@ std::string IsoText(const DateTime& t) {
 
 std::string DayText(const DateTime& t) {
     return IsoText(t).substr(0, 10);
-}
-
-bool ErrorIsTerminal() {
-#ifdef _WIN32
-    return _isatty(_fileno(stderr)) != 0;
-#else
-    return isatty(fileno(stderr)) != 0;
-#endif
-}
-
-// Standard error: one message a line; on a terminal also a progress line that is written over
-// in place and cleared before the next message.
-class ErrorStream {
-public:
-    void Line(const std::string& text) {
-        ClearProgress();
-        std::fprintf(stderr, "qm-controller: %s\n", text.c_str());
-        std::fflush(stderr);
-    }
-    // Shows `text` as the progress line, at most a few times a second; nothing when standard
-    // error is not a terminal.
-    void Progress(const std::string& text) {
-        if (!terminal_ || text == progress_) return;
-        if (progressShown_ && sinceProgress_.isValid() && sinceProgress_.elapsed() < 200) return;
-        sinceProgress_.start();
-        progress_ = text;
-        progressShown_ = true;
-        std::fprintf(stderr, "\r%s\033[K", text.c_str());
-        std::fflush(stderr);
-    }
-    void ClearProgress() {
-        if (!progressShown_) return;
-        progressShown_ = false;
-        progress_.clear();
-        std::fputs("\r\033[K", stderr);
-        std::fflush(stderr);
-    }
-
-private:
-    bool terminal_ = ErrorIsTerminal();
-    bool progressShown_ = false;
-    std::string progress_;
-    QElapsedTimer sinceProgress_;
-};
-
-// The operator's services without a window: warnings and errors go to standard error, every
-// confirmation is answered Cancel (none of these runs asks to delete anything), the beep is
-// left out, and ending the program ends the run.
-class HeadlessServices : public OperatorServices {
-public:
-    HeadlessServices(ErrorStream& err, std::function<Language()> language)
-        : err_(err), language_(std::move(language)) {}
-
-    void ShowWarning(const std::string& text) override {
-        err_.Line(text);
-        warnings.push_back(text);
-    }
-    bool Confirm(const std::string& text) override {
-        err_.Line(Message(Msg::CliConfirmation, language_(), {text}));
-        return false;
-    }
-    void ShowError(const std::string& text) override {
-        err_.Line(text);
-        errors.push_back(text);
-    }
-    void Beep() override {}
-    bool SeesWindow() const override { return false; }
-    void Quit() override {
-        quitRequested = true;
-        if (onQuit) onQuit();
-    }
-
-    std::vector<std::string> errors;
-    std::vector<std::string> warnings;
-    bool quitRequested = false;
-    std::function<void()> onQuit;
-
-private:
-    ErrorStream& err_;
-    std::function<Language()> language_;
-};
-
-QJsonArray Texts(const std::vector<std::string>& texts, std::size_t from = 0) {
-    QJsonArray a;
-    for (std::size_t i = from; i < texts.size(); ++i) a.append(Q(texts[i]));
-    return a;
 }
 
 // One run of the controller from the command line.

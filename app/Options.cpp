@@ -13,6 +13,7 @@ using enum Mode;
 
 constexpr Modes kEveryMode = Modes::All();
 constexpr Modes kWithoutWindow = {Info, Copy, CopyAll, SyncClock};
+constexpr Modes kWithoutWindowOrCollect = {Info, Copy, CopyAll, SyncClock, Collect};
 
 // Every option, once. The help lists them in this order, each under the heading of the first
 // mode that accepts it (or under "every mode").
@@ -68,9 +69,11 @@ constexpr std::array kOptions = {
         .modes = {Window, Demo, View}},
 
     OptionRow{.name = "demo",
-              .helpRu = "Работать с виртуальным логгером внутри программы, без оборудования.",
-              .helpEn = "Run against a virtual logger in this process, without hardware.",
-              .modes = {Demo},
+              .helpRu = "Работать с виртуальным логгером внутри программы, без оборудования "
+                        "(с --collect — с виртуальной сетью логгеров за USB-модемами).",
+              .helpEn = "Run against a virtual logger in this process, without hardware (with "
+                        "--collect: a virtual network of loggers behind USB modems).",
+              .modes = {Demo, Collect},
               .selects = Demo},
     OptionRow{.name = "device-type",
               .valueRu = "N",
@@ -118,7 +121,7 @@ constexpr std::array kOptions = {
                   "    delay-on=C:MS   replies to requests of command code C wait MS ms\n"
                   "                    instead (once for each code; e.g.\n"
                   "                    delay-on=67:2200,delay-on=69:500)",
-              .modes = {Demo}},
+              .modes = {Demo, Collect}},
 
     OptionRow{.name = "usb",
               .helpRu = "Первый логгер на USB, вместо --port.",
@@ -161,6 +164,22 @@ constexpr std::array kOptions = {
         .helpEn = "Set the logger's clock from the PC clock; print the offset before and after.",
         .modes = {SyncClock},
         .selects = SyncClock},
+    OptionRow{
+        .name = "collect",
+        .valueRu = "СТАНЦИИ",
+        .valueEn = "STATIONS",
+        .helpRu = "Собрать данные логгеров из файла станций СТАНЦИИ (TOML) одного за другим; итог "
+                  "по станциям в JSON, журнал collection.jsonl в каждой папке данных. Выход: 0 — "
+                  "собраны все, 1 — не все, 2 — ни одна станция не ответила или файл не годится.",
+        .helpEn = "Collect the loggers of the stations file STATIONS (TOML) one after another; a "
+                  "JSON result per station, the log collection.jsonl in every data-set folder. "
+                  "Exit 0: all collected, 1: not all, 2: no station reached or a bad file.",
+        .modes = {Collect},
+        .selects = Collect},
+    OptionRow{.name = "dry-run",
+              .helpRu = "С --collect: вывести план сбора в JSON, не открывая ни одного порта.",
+              .helpEn = "With --collect: print the plan as JSON and open no port.",
+              .modes = {Collect}},
     OptionRow{.name = "time-limit",
               .valueRu = "СЕКУНДЫ",
               .valueEn = "SECONDS",
@@ -168,7 +187,7 @@ constexpr std::array kOptions = {
                   "Закончить работу не позже чем через СЕКУНДЫ (по умолчанию 600, для копирования "
                   "21600).",
               .helpEn = "End the run after SECONDS at most (by default 600, and 21600 for copies).",
-              .modes = kWithoutWindow},
+              .modes = kWithoutWindowOrCollect},
 
     OptionRow{
         .name = "view",
@@ -401,6 +420,8 @@ std::optional<OptionError> ChooseMode(const Walk& walk, Options& o) {
     const OptionRow* chosen = nullptr;
     for (const OptionRow* row : walk.InOrder()) {
         if (!row->selects) continue;
+        // With a stations file, --demo asks for the virtual network, not the demo window.
+        if (*row->selects == Demo && walk.Has("collect")) continue;
         if (!chosen) {
             chosen = row;
             continue;
@@ -478,7 +499,7 @@ std::optional<OptionError> ReadValues(const Walk& walk, Options& o) {
     }
     if (RunsWithoutWindow(o.mode) && (!o.usb && (!o.port || o.port->empty())))
         return OptionError{Msg::CliNeedsLink, {}};
-    const bool copies = o.mode == Copy || o.mode == CopyAll;
+    const bool copies = o.mode == Copy || o.mode == CopyAll || o.mode == Collect;
     o.timeLimitSeconds = copies ? kCopyLimitSeconds : kReadOutLimitSeconds;
     if (walk.Has("time-limit")) {
         const auto seconds = ParseNumber(walk.Value("time-limit"));
@@ -486,6 +507,11 @@ std::optional<OptionError> ReadValues(const Walk& walk, Options& o) {
             return OptionError{Msg::CliBadTimeLimit, {walk.Value("time-limit")}};
         o.timeLimitSeconds = static_cast<int>(*seconds);
     }
+
+    // The collection.
+    if (walk.Has("collect")) o.stationsFile = walk.Value("collect");
+    o.dryRun = walk.Has("dry-run");
+    o.demoNetwork = o.mode == Collect && walk.Has("demo");
 
     // The copied data.
     if (walk.Has("export")) o.folder = walk.Value("export");
@@ -498,14 +524,15 @@ std::optional<OptionError> ReadValues(const Walk& walk, Options& o) {
 
 // ---- The help ---------------------------------------------------------------------------------
 
-enum class Section { Every, Window, Demo, WithoutWindow, Data };
+enum class Section { Every, Window, Demo, WithoutWindow, Collect, Data };
 
 Section SectionOf(const OptionRow& o) {
     if (o.modes == kEveryMode) return Section::Every;
-    for (const Mode m : {Window, Demo, Info, Copy, CopyAll, SyncClock, Export, View}) {
+    for (const Mode m : {Window, Demo, Info, Copy, CopyAll, SyncClock, Collect, Export, View}) {
         if (!o.modes.Has(m)) continue;
         if (m == Window) return Section::Window;
         if (m == Demo) return Section::Demo;
+        if (m == Collect) return Section::Collect;
         if (RunsWithoutWindow(m)) return Section::WithoutWindow;
         return Section::Data;
     }
@@ -517,7 +544,7 @@ struct SectionText {
     std::string_view russian;
     std::string_view english;
 };
-constexpr std::array<SectionText, 5> kSections = {{
+constexpr std::array<SectionText, 6> kSections = {{
     {Section::Every, "Во всех режимах:", "Every mode:"},
     {Section::Window,
      "Окно программы (когда не указан ни один режим):", "The window (when no mode is given):"},
@@ -530,6 +557,8 @@ constexpr std::array<SectionText, 5> kSections = {{
      "Without a window or a display: one of the commands --info, --copy, --copy-all, "
      "--sync-clock, with --port DEVICE or --usb; the result as JSON on standard output, "
      "messages on standard error:"},
+    {Section::Collect, "Сбор данных многих логгеров по файлу станций, без окна (--collect):",
+     "Collecting many loggers from a stations file, without a window (--collect):"},
     {Section::Data, "Скопированные данные, без логгера (--export, --view):",
      "Copied data, without a logger (--export, --view):"},
 }};

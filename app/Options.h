@@ -26,6 +26,7 @@ enum class Mode {
     Copy,       // --copy DIR, without a window
     CopyAll,    // --copy-all, without a window
     SyncClock,  // --sync-clock, without a window
+    Collect,    // --collect STATIONS: many loggers from a stations file, without a window
     Export,     // --export FOLDER: the table of copied data, without a window
     View,       // --view FOLDER: the viewer of copied data
     Help,       // -h, --help: the options, on standard output
@@ -45,8 +46,8 @@ public:
         for (const Mode m : modes) bits_ |= Bit(m);
     }
     static constexpr Modes All() {
-        return {Mode::Window,    Mode::Demo,   Mode::Info, Mode::Copy, Mode::CopyAll,
-                Mode::SyncClock, Mode::Export, Mode::View, Mode::Help, Mode::Version};
+        return {Mode::Window,  Mode::Demo,   Mode::Info, Mode::Copy, Mode::CopyAll, Mode::SyncClock,
+                Mode::Collect, Mode::Export, Mode::View, Mode::Help, Mode::Version};
     }
     constexpr bool Has(Mode m) const { return (bits_ & Bit(m)) != 0; }
     constexpr bool operator==(const Modes&) const = default;
@@ -110,6 +111,10 @@ struct Options {
     std::optional<DateTime> day;  // --day YYYY-MM-DD
     // --time-limit SECONDS; by default kCopyLimitSeconds for copies.
     int timeLimitSeconds = kReadOutLimitSeconds;
+    // The collection: --collect FILE [--dry-run]; --demo with it: the virtual network.
+    std::string stationsFile;
+    bool dryRun = false;
+    bool demoNetwork = false;
     // The copied data: --export FOLDER / --view FOLDER, --csv FILE, --xlsx FILE.
     std::string folder;
     std::optional<std::string> csv;

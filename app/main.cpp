@@ -17,6 +17,7 @@
 #include <memory>
 #include <optional>
 
+#include "app/Collect.h"
 #include "app/CommandLine.h"
 #include "app/DataOptions.h"
 #include "app/Headless.h"
@@ -218,6 +219,8 @@ int main(int argc, char* argv[]) {
         case qm::Mode::CopyAll:
         case qm::Mode::SyncClock:
             return qm::RunHeadless(argc, argv, options);
+        case qm::Mode::Collect:
+            return qm::RunCollect(argc, argv, options);
         case qm::Mode::Window:
         case qm::Mode::Demo:
             break;

@@ -132,6 +132,20 @@ enum class Msg {
     CliCopiedWhole,
     CliNoDayData,
     CliTimeLimit,
+    // The collection of many loggers: {1} the station's name.
+    CollectStation,  // {1} number, {2} of how many, {3} name, {4} what it is doing
+    CollectLinking,
+    CollectReadingOut,
+    CollectNoConnect,  // {1} the address, {2} calls
+    CollectNoAnswer,
+    CollectNeedsRadio,
+    CollectNeedsBluetooth,
+    CollectNoDemoUsb,
+    CollectNoFolder,     // {1} the folder
+    CollectClockSet,     // {1} seconds off
+    CollectClockNotSet,  // {1} seconds off
+    CollectNotReached,   // {1} why
+    CollectSkipped,
     CliLoggerGone,
     CliConfirmation,
     // Bluetooth device list.

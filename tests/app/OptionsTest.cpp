@@ -260,16 +260,17 @@ TEST(Options, TheTableDeclaresEachOptionOnceAndEveryModeHasItsOption) {
         }
     }
     for (const Mode m : {Mode::Demo, Mode::Info, Mode::Copy, Mode::CopyAll, Mode::SyncClock,
-                         Mode::Export, Mode::View, Mode::Help, Mode::Version}) {
+                         Mode::Collect, Mode::Export, Mode::View, Mode::Help, Mode::Version}) {
         bool selected = false;
         for (const OptionRow& o : OptionTable()) selected = selected || o.selects == m;
         EXPECT_TRUE(selected) << static_cast<int>(m);
     }
     // The spelling of every option, as scripts, the manual page and the README use them.
     const std::set<std::string_view> expected = {
-        "help",        "help-all",   "version",    "lang",   "port", "screenshot", "after", "demo",
-        "device-type", "via",        "faults",     "usb",    "info", "copy",       "new",   "day",
-        "copy-all",    "sync-clock", "time-limit", "export", "csv",  "xlsx",       "view"};
+        "help", "help-all",    "version",  "lang",       "port",       "screenshot", "after",
+        "demo", "device-type", "via",      "faults",     "usb",        "info",       "copy",
+        "new",  "day",         "copy-all", "sync-clock", "time-limit", "export",     "csv",
+        "xlsx", "view",        "collect",  "dry-run"};
     EXPECT_EQ(names, expected);
 }
 

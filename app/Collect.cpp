@@ -1,0 +1,591 @@
+// The collection of many loggers: each station visited by a session of its own on the event
+// loop, one after another, its events noted and acted on in the next step, as the runs of one
+// logger do.
+#include "app/Collect.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTimer>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/CollectPlanJson.h"
+#include "app/Console.h"
+#include "app/InProcessDelivery.h"
+#include "app/Links.h"
+#include "app/Options.h"
+#include "collect/StationsFile.h"
+#include "core/Controller.h"
+#include "core/CopyProgress.h"
+#include "link/backends/SerialPortBackend.h"
+#include "protocol/Cp1251.h"
+#include "sim/InProcessLink.h"
+#include "sim/Network.h"
+#include "store/Catalogue.h"
+#include "store/LocalFiles.h"
+#include "ui/qt/ModelTimers.h"
+#include "ui/qt/QtServices.h"
+
+namespace qm {
+
+namespace {
+
+// A Bluetooth station is given this many calls, one every 15 s: a minute to connect.
+constexpr int kDialCalls = 4;
+// How long the first USB scan may take to find the device.
+constexpr int kUsbSearchMs = 3000;
+// A station whose logger is not read out by then is given up: a minute of dialling, the
+// identification asked again, a read-out over a slow line.
+constexpr int kReachLimitMs = 5 * 60 * 1000;
+
+// What every visit shares.
+struct Collection {
+    Language language = Language::Russian;
+    ErrorStream err;
+    QtPcClock clock;
+    std::unique_ptr<sim::VirtualNetwork> network;  // --demo
+    QElapsedTimer elapsed;
+    int timeLimitMs = 0;
+    std::size_t stations = 0;
+
+    std::string Text(Msg id, std::initializer_list<std::string_view> args = {}) const {
+        return Message(id, language, args);
+    }
+    int MsLeft() const {
+        return std::max<qint64>(0, timeLimitMs - elapsed.elapsed()) > INT32_MAX
+                   ? INT32_MAX
+                   : static_cast<int>(std::max<qint64>(0, timeLimitMs - elapsed.elapsed()));
+    }
+};
+
+const char* ModeWord(CopyMode mode) {
+    switch (mode) {
+        case CopyMode::New:
+            return "new";
+        case CopyMode::Day:
+            return "day";
+        case CopyMode::All:
+            break;
+    }
+    return "all";
+}
+
+const char* EndWord(CopyResult::End end) {
+    switch (end) {
+        case CopyResult::End::Failed:
+            return "failed";
+        case CopyResult::End::Stopped:
+            return "stopped";
+        case CopyResult::End::Done:
+            break;
+    }
+    return "done";
+}
+
+// One station, from opening its link to releasing it.
+class StationVisit : private SessionEvents {
+public:
+    StationVisit(Collection& c, const Station& station, std::size_t number)
+        : c_(c),
+          station_(station),
+          number_(number),
+          ops_(c.err, [&c] { return c.language; }),
+          controller_(c.clock, ops_),
+          session_(controller_.MutableSession()),
+          timers_([this](TimerId id) { controller_.OnTimer(id); }) {
+        session_.Listen(*this);
+    }
+    ~StationVisit() override { session_.StopListening(*this); }
+    StationVisit(const StationVisit&) = delete;
+    StationVisit& operator=(const StationVisit&) = delete;
+
+    // Collects the station and returns what it did; `collected` when it was reached and every
+    // copy ended done.
+    QJsonObject Run() {
+        ops_.onQuit = [this] { Abort(c_.Text(Msg::CliLoggerGone)); };
+        // Every line of this station, the session's own too, says whose it is.
+        c_.err.SetPrefix(c_.Text(Msg::CollectNotReached, {station_.name, ""}));
+        controller_.SetChangedCallback([this] { Changed(); });
+        controller_.FormCreate(1024, 768);
+        if (c_.language == Language::English) controller_.ChooseLanguage(Language::English);
+        Work().NameStation(station_.name);
+        if (!Work().UseDataFolder(station_.folder)) {
+            Fail(c_.Text(Msg::CollectNoFolder, {PathText(station_.folder)}));
+        } else {
+            Progress(c_.Text(Msg::CollectLinking));
+            Open();
+        }
+        if (phase_ != Phase::Done) {
+            reach_.setSingleShot(true);
+            QObject::connect(&reach_, &QTimer::timeout, &loop_, [this] {
+                if (phase_ == Phase::Linking || phase_ == Phase::Reaching)
+                    Fail(c_.Text(Msg::CollectNoAnswer));
+            });
+            reach_.start(std::min(kReachLimitMs, c_.MsLeft()));
+            limit_.setSingleShot(true);
+            QObject::connect(&limit_, &QTimer::timeout, &loop_, [this] {
+                Abort(c_.Text(Msg::CliTimeLimit, {std::to_string(c_.timeLimitMs / 1000)}));
+            });
+            limit_.start(c_.MsLeft());
+            loop_.exec();
+        }
+        Work().CloseLocalFiles();
+        serial_.Close();
+        c_.err.ClearProgress();
+        c_.err.SetPrefix({});
+        return Result();
+    }
+
+    bool Reached() const { return identified_; }
+    bool Collected() const { return identified_ && !failed_; }
+
+private:
+    enum class Phase { Linking, Reaching, SettingClock, Copying, Done };
+
+    SessionWork& Work() { return session_.Work(); }
+    const LoggerState& Logger() const { return session_.Logger(); }
+    StationLink::Kind Kind() const { return station_.link.kind; }
+    bool Identified() const { return Logger().identity && Logger().identity->version != 0; }
+    bool LinkUp() const { return Kind() != StationLink::Kind::Serial || session_.Link().PortOpen; }
+
+    void Open() {
+        switch (Kind()) {
+            case StationLink::Kind::Serial:
+                controller_.SetSerialPortOpener(&serial_);
+                serial_.SetRxHandler([this](std::size_t n) { controller_.ComPort1RxChar(n); });
+                serial_.SetLostHandler([this] { controller_.ComPort1Lost(); });
+                if (!Work().OpenSerialPort(station_.link.port)) Fail({});  // said why
+                return;
+            case StationLink::Kind::Usb:
+            case StationLink::Kind::Radio:
+            case StationLink::Kind::Bluetooth:
+                break;
+        }
+        if (c_.network) {
+            if (Kind() == StationLink::Kind::Usb) {
+                Fail(c_.Text(Msg::CollectNoDemoUsb));
+                return;
+            }
+            sim::Device& front = Kind() == StationLink::Kind::Radio ? c_.network->RadioFront()
+                                                                    : c_.network->BluetoothFront();
+            demoLink_ = std::make_unique<sim::InProcessHidLink>(front);
+            delivery_ = std::make_unique<InProcessDelivery>(*demoLink_, controller_);
+            controller_.UsbLoggerFound(demoLink_.get());
+            return;
+        }
+        links_ = StartLinks(controller_, std::nullopt);
+        QTimer::singleShot(kUsbSearchMs, &loop_, [this] {
+            if (phase_ != Phase::Linking || Work().LinkFound()) return;
+            Fail(c_.Text(Kind() == StationLink::Kind::Usb     ? Msg::CliNoUsbLogger
+                         : Kind() == StationLink::Kind::Radio ? Msg::CollectNeedsRadio
+                                                              : Msg::CollectNeedsBluetooth));
+        });
+    }
+
+    // The session's events: noted here, acted on in the next step.
+    void ModemDialEnded(bool connected) override {
+        if (!connected) dialFailed_ = true;
+    }
+    void ClockSetEnded(bool /*set*/) override { clockSetEnded_ = true; }
+    void CopyEnded(const CopyResult& result) override {
+        if (copy_) copy_->result = result;
+    }
+
+    void Changed() {
+        timers_.Sync(controller_.MutableModel());
+        if (stepQueued_ || phase_ == Phase::Done) return;
+        stepQueued_ = true;
+        QTimer::singleShot(0, &loop_, [this] {
+            stepQueued_ = false;
+            Step();
+        });
+    }
+
+    void Step() {
+        identified_ = identified_ || Identified();
+        switch (phase_) {
+            case Phase::Linking:
+                StepLinking();
+                break;
+            case Phase::Reaching:
+                StepReaching();
+                break;
+            case Phase::SettingClock:
+                StepSettingClock();
+                break;
+            case Phase::Copying:
+                StepCopying();
+                break;
+            case Phase::Done:
+                break;
+        }
+    }
+
+    void StepLinking() {
+        if (!LinkUp()) {
+            Fail({});
+            return;
+        }
+        if (!Work().LinkFound()) return;
+        const bool modem = Work().ThroughModemAdapter();
+        switch (Kind()) {
+            case StationLink::Kind::Radio:
+            case StationLink::Kind::Bluetooth:
+                if (!modem) {
+                    if (identified_ || Work().Idle())
+                        Fail(c_.Text(Kind() == StationLink::Kind::Radio
+                                         ? Msg::CollectNeedsRadio
+                                         : Msg::CollectNeedsBluetooth));
+                    return;
+                }
+                if (Kind() == StationLink::Kind::Radio
+                        ? Work().ReachRadioAddress(station_.link.radioAddress)
+                        : Work().DialBluetooth(station_.link.bluetoothAddress, kDialCalls))
+                    phase_ = Phase::Reaching;
+                return;
+            case StationLink::Kind::Serial:
+            case StationLink::Kind::Usb:
+                if (modem) {
+                    Fail(c_.Text(Msg::CliModemAdapter));
+                    return;
+                }
+                break;
+        }
+        StepReaching();
+    }
+
+    void StepReaching() {
+        if (!LinkUp()) {
+            Fail({});
+            return;
+        }
+        if (dialFailed_) {
+            Fail(c_.Text(Msg::CollectNoConnect,
+                         {station_.link.bluetoothAddress, std::to_string(kDialCalls)}));
+            return;
+        }
+        if (!identified_) {
+            // The watchdog has given up on the identification, or what answered is no logger.
+            if (Work().Idle() && !session_.Link().Outstanding)
+                Fail(ops_.errors.empty() ? c_.Text(Msg::CollectNoAnswer) : std::string());
+            return;
+        }
+        Progress(c_.Text(Msg::CollectReadingOut));
+        if (Work().ReadingOut() || !Work().Idle()) return;
+        reach_.stop();
+        StartClock();
+    }
+
+    // The clock: read during the read-out; set only when the station allows it and it is off
+    // by more than its limit. Never during a copy: the copies come after.
+    void StartClock() {
+        const auto& before =
+            Logger().clockBeforeSetting ? Logger().clockBeforeSetting : Logger().clock;
+        if (before) offsetBefore_ = before->OffsetSeconds();
+        if (station_.clock == ClockPolicy::Set && offsetBefore_ &&
+            std::llabs(*offsetBefore_) > station_.maxOffsetSeconds) {
+            phase_ = Phase::SettingClock;
+            clockSetEnded_ = false;
+            if (Work().SetClock()) return;
+            ClockNotSet();
+        }
+        StartCopies();
+    }
+
+    void StepSettingClock() {
+        if (!LinkUp()) {
+            Fail({});
+            return;
+        }
+        if (!clockSetEnded_ || session_.Link().Outstanding || !Work().Idle()) return;
+        if (Logger().clockSet && Logger().clock) {
+            offsetAfter_ = Logger().clock->OffsetSeconds();
+            Line(c_.Text(Msg::CollectClockSet, {std::to_string(*offsetBefore_)}));
+        } else {
+            ClockNotSet();
+        }
+        StartCopies();
+    }
+
+    void ClockNotSet() {
+        const std::string text = c_.Text(Msg::CollectClockNotSet, {std::to_string(*offsetBefore_)});
+        Line(text);
+        errors_.push_back(text);
+        failed_ = true;
+    }
+
+    // Copies: the station's directories, or every one the logger lists.
+    void StartCopies() {
+        phase_ = Phase::Copying;
+        errorsBeforeCopies_ = ops_.errors.size();
+        if (station_.directories.empty()) {
+            for (const std::string& name : Logger().directories)
+                pending_.push_back(Cp1251ToUtf8(name));
+            if (pending_.empty()) Line(c_.Text(Msg::CliNoDirectories));
+        } else {
+            pending_.assign(station_.directories.begin(), station_.directories.end());
+        }
+        NextCopy();
+    }
+
+    void NextCopy() {
+        while (!pending_.empty()) {
+            const std::string name = pending_.front();
+            pending_.pop_front();
+            if (StartCopy(name)) return;
+        }
+        Finish();
+    }
+
+    bool StartCopy(const std::string& name) {
+        copy_ = CopyRun{name, ops_.errors.size(), ops_.warnings.size(), {}, false, std::nullopt};
+        copy_->elapsed.start();
+        std::vector<std::string> items;
+        for (const std::string& item : Logger().directories) items.push_back(Cp1251ToUtf8(item));
+        if (std::find(items.begin(), items.end(), name) == items.end()) {
+            std::string all;
+            for (const std::string& item : items) all += (all.empty() ? "" : ", ") + item;
+            ops_.ShowError(c_.Text(Msg::CliNoDirectory, {name, all.empty() ? "-" : all}));
+            EndCopy();
+            return false;
+        }
+        const CopyMode mode = station_.mode == CollectMode::New ? CopyMode::New : CopyMode::All;
+        const CopyStart start = Work().StartCopy(name, mode, DateTime{});
+        copy_->began = start != CopyStart::Refused;
+        if (start == CopyStart::StartedWhole) Line(c_.Text(Msg::CliCopiedWhole, {name}));
+        if (copy_->began) return true;
+        failed_ = true;
+        EndCopy();
+        return false;
+    }
+
+    void StepCopying() {
+        if (!copy_) return;
+        const CopyProgressView progress = Work().Progress();
+        if (progress.active) {
+            std::string text =
+                copy_->directory + ": " + CopyProgress::Caption(progress, c_.language);
+            for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n'))
+                text.replace(at, 1, " · ");
+            Progress(text);
+        }
+        if (Work().CopyRunning()) return;
+        if (!copy_->result && LinkUp()) return;
+        EndCopy();
+        if (!LinkUp()) {
+            pending_.clear();  // the far end has gone
+            failed_ = true;
+        }
+        NextCopy();
+    }
+
+    void EndCopy(const std::string& stopped = {}) {
+        c_.err.ClearProgress();
+        const CopyResult r = copy_->result  ? *copy_->result
+                             : copy_->began ? Work().CopySoFar()
+                                            : CopyResult{};
+        QJsonObject o;
+        o["directory"] = Q(copy_->directory);
+        std::error_code ec;
+        const auto folder = DataSetFolder(Work().DataFolder(), Utf8ToCp1251(copy_->directory));
+        const auto absolute = std::filesystem::absolute(folder, ec);
+        o["folder"] = Q(PathText(ec ? folder : absolute));
+        o["mode"] =
+            copy_->began ? ModeWord(r.mode) : (station_.mode == CollectMode::New ? "new" : "all");
+        o["files"] = static_cast<qint64>(r.totals.files);
+        o["measurements"] = static_cast<qint64>(r.measurements);
+        o["bytes"] = static_cast<double>(r.totals.bytes);
+        o["seconds"] = std::round(copy_->elapsed.elapsed() / 100.0) / 10;
+        o["retries"] = static_cast<qint64>(r.totals.retries);
+        std::vector<std::string> errors(ops_.errors.begin() + copy_->errorsAtStart,
+                                        ops_.errors.end());
+        if (!stopped.empty()) errors.push_back(stopped);
+        const bool done = copy_->began && copy_->result &&
+                          copy_->result->end == CopyResult::End::Done && errors.empty();
+        o["result"] = done ? "done" : copy_->result ? EndWord(copy_->result->end) : "failed";
+        o["errors"] = Texts(errors);
+        o["warnings"] = Texts(ops_.warnings, copy_->warningsAtStart);
+        if (!done) failed_ = true;
+        copies_.append(o);
+        copy_.reset();
+    }
+
+    // The station ends before its work is done: an unfinished file is dropped, and what was
+    // copied until then is reported.
+    void Abort(const std::string& why) {
+        if (phase_ == Phase::Done) return;
+        Work().CloseLocalFiles();
+        if (phase_ == Phase::Copying && copy_) {
+            Line(why);
+            EndCopy(why);
+            pending_.clear();
+            Finish();
+            return;
+        }
+        Fail(why);
+    }
+
+    // Not collected: `why` (empty when the session has said it).
+    void Fail(const std::string& why) {
+        if (!why.empty()) {
+            Line(why);
+            errors_.push_back(why);
+        }
+        failed_ = true;
+        Finish();
+    }
+
+    void Finish() {
+        if (phase_ == Phase::Done) return;
+        phase_ = Phase::Done;
+        reach_.stop();
+        limit_.stop();
+        loop_.exit(0);
+    }
+
+    void Line(const std::string& text) { c_.err.Line(text); }
+    void Progress(const std::string& what) {
+        c_.err.Progress(
+            c_.Text(Msg::CollectStation,
+                    {std::to_string(number_), std::to_string(c_.stations), station_.name, what}));
+    }
+
+    QJsonObject Result() const {
+        QJsonObject o;
+        o["name"] = Q(station_.name);
+        o["reached"] = identified_;
+        const auto& id = Logger().identity;
+        o["deviceType"] = id ? QJsonValue(id->deviceType) : QJsonValue();
+        o["version"] = id ? QJsonValue(id->version) : QJsonValue();
+        o["title"] = id ? QJsonValue(Q(id->title)) : QJsonValue();
+        o["line"] = Logger().line.empty() ? QJsonValue() : QJsonValue(Q(Logger().line));
+        o["batteryVolts"] = Logger().batteryVolts
+                                ? QJsonValue(std::round(*Logger().batteryVolts * 100) / 100)
+                                : QJsonValue();
+        o["clockOffsetSeconds"] =
+            offsetBefore_ ? QJsonValue(static_cast<qint64>(*offsetBefore_)) : QJsonValue();
+        o["clockSet"] = offsetAfter_.has_value();
+        o["clockOffsetAfterSeconds"] =
+            offsetAfter_ ? QJsonValue(static_cast<qint64>(*offsetAfter_)) : QJsonValue();
+        o["folder"] = Q(PathText(station_.folder));
+        o["copies"] = copies_;
+        // What the session said before the copies (each copy lists its own), and why the
+        // station was not collected.
+        std::vector<std::string> errors(
+            ops_.errors.begin(),
+            ops_.errors.begin() +
+                static_cast<std::ptrdiff_t>(errorsBeforeCopies_.value_or(ops_.errors.size())));
+        errors.insert(errors.end(), errors_.begin(), errors_.end());
+        o["errors"] = Texts(errors);
+        return o;
+    }
+
+    struct CopyRun {
+        std::string directory;  // as listed, in Unicode
+        std::size_t errorsAtStart = 0;
+        std::size_t warningsAtStart = 0;
+        QElapsedTimer elapsed;
+        bool began = false;
+        std::optional<CopyResult> result;
+    };
+
+    Collection& c_;
+    const Station& station_;
+    std::size_t number_;
+    HeadlessServices ops_;
+    Controller controller_;
+    Session& session_;
+    ModelTimers timers_;
+    SerialPortBackend serial_;
+    std::unique_ptr<AppLinks> links_;
+    std::unique_ptr<sim::InProcessHidLink> demoLink_;
+    std::unique_ptr<InProcessDelivery> delivery_;
+    QEventLoop loop_;
+    QTimer reach_;
+    QTimer limit_;
+    Phase phase_ = Phase::Linking;
+    bool stepQueued_ = false;
+    bool identified_ = false;
+    bool failed_ = false;
+    bool dialFailed_ = false;
+    bool clockSetEnded_ = false;
+    std::optional<std::int64_t> offsetBefore_;
+    std::optional<std::int64_t> offsetAfter_;
+    std::deque<std::string> pending_;
+    std::optional<CopyRun> copy_;
+    QJsonArray copies_;
+    std::vector<std::string> errors_;
+    std::optional<std::size_t> errorsBeforeCopies_;
+};
+
+}  // namespace
+
+int RunCollect(int argc, char* argv[], const Options& options) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("QM Controller");
+    Collection c;
+    c.language = options.language;
+    const StationsFileRead read = ReadStationsFile(Utf8Path(options.stationsFile));
+    if (const auto* error = std::get_if<StationsFileError>(&read)) {
+        c.err.Line(error->Text(options.language));
+        return 2;
+    }
+    const StationsPlan& plan = std::get<StationsPlan>(read);
+    if (options.dryRun) {
+        std::fputs(QJsonDocument(PlanJson(plan)).toJson(QJsonDocument::Indented).constData(),
+                   stdout);
+        return 0;
+    }
+    if (options.mode == Mode::Collect && options.demoNetwork) {
+        sim::NetworkDescription network = sim::DemoNetwork();
+        network.radioFaults = options.faults;
+        network.bluetoothFaults = options.faults;
+        c.network = std::make_unique<sim::VirtualNetwork>(network, [&c] { return c.clock.Now(); });
+    }
+    c.elapsed.start();
+    c.timeLimitMs = options.timeLimitSeconds * 1000;
+    c.stations = plan.stations.size();
+
+    QJsonArray stations;
+    std::size_t reached = 0;
+    std::size_t collected = 0;
+    for (std::size_t i = 0; i < plan.stations.size(); ++i) {
+        const Station& station = plan.stations[i];
+        if (c.MsLeft() == 0) {
+            // No time left for it: said, and the rest are still listed.
+            const std::string why = c.Text(Msg::CollectSkipped);
+            c.err.Line(c.Text(Msg::CollectNotReached, {station.name, why}));
+            QJsonObject o;
+            o["name"] = Q(station.name);
+            o["reached"] = false;
+            o["copies"] = QJsonArray();
+            o["errors"] = QJsonArray{Q(why)};
+            stations.append(o);
+            continue;
+        }
+        StationVisit visit(c, station, i + 1);
+        stations.append(visit.Run());
+        if (visit.Reached()) ++reached;
+        if (visit.Collected()) ++collected;
+    }
+    QJsonObject result;
+    result["stationsFile"] = Q(PathText(plan.file));
+    result["stations"] = stations;
+    std::fputs(QJsonDocument(result).toJson(QJsonDocument::Indented).constData(), stdout);
+    std::fflush(stdout);
+    if (collected == plan.stations.size()) return 0;
+    return reached == 0 ? 2 : 1;
+}
+
+}  // namespace qm

@@ -1,0 +1,19 @@
+#pragma once
+
+namespace qm {
+
+struct Options;
+
+// The collection of many loggers from a stations file, with no window and no display:
+//   --collect STATIONS.toml [--dry-run] [--demo [--faults F]] [--lang L] [--time-limit S]
+// Stations are collected one after another, each by a session of its own: its link opened (a
+// serial port, the USB logger, a radio address through the USB radio modem, a Bluetooth
+// address dialled through the USB Bluetooth modem), the logger read out, its clock checked
+// (and set when the station allows it and it is off by more than its limit), its directories
+// copied; then the link is released. With --demo the USB modems are those of a virtual network.
+
+// Returns the exit status: 0 every station collected, 1 some failed, 2 none reached or the
+// stations file cannot be used. `argc` and `argv` are Qt's.
+int RunCollect(int argc, char* argv[], const Options& options);
+
+}  // namespace qm

@@ -1,0 +1,251 @@
+// The collection of many loggers end to end: qm-controller --collect over pseudo-terminals to
+// simulated loggers (one silent, one whose clock is five minutes off), and over the virtual
+// radio and Bluetooth network of the demo.
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+
+#include "protocol/Cp1251.h"
+#include "sim/VirtualLogger.h"
+#include "store/CollectionLog.h"
+#include "store/LocalFiles.h"
+#include "tests/link/QtApp.h"
+
+namespace qm::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+DateTime LocalNow() {
+    const std::time_t t = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&t, &local);
+    return DateTime::FromCivil({local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                                local.tm_hour, local.tm_min, std::min(local.tm_sec, 59), 0})
+        .value_or(DateTime{});
+}
+
+struct Result {
+    int status = -1;
+    QJsonObject json;
+    QString errors;
+};
+
+class CollectRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        (void)App();
+        ASSERT_TRUE(dir_.isValid());
+    }
+    void TearDown() override {
+        if (sim_.state() != QProcess::NotRunning) {
+            sim_.terminate();
+            if (!sim_.waitForFinished(5000)) sim_.kill();
+        }
+    }
+
+    // qm-logger-sim serving one logger per `--logger` argument; their pseudo-terminals.
+    std::vector<std::string> StartLoggers(const QStringList& loggers) {
+        QStringList args{"--pty"};
+        for (const QString& l : loggers) args << "--logger" << l;
+        sim_.start(QStringLiteral(QMC_LOGGER_SIM), args);
+        std::vector<std::string> ptys;
+        EXPECT_TRUE(sim_.waitForStarted(5000));
+        while (ptys.size() < static_cast<std::size_t>(loggers.size())) {
+            if (!sim_.canReadLine() && !sim_.waitForReadyRead(5000)) break;
+            while (sim_.canReadLine()) ptys.push_back(sim_.readLine().trimmed().toStdString());
+        }
+        EXPECT_EQ(ptys.size(), static_cast<std::size_t>(loggers.size()));
+        return ptys;
+    }
+
+    fs::path Folder() const { return fs::path(dir_.path().toStdString()); }
+
+    void Write(const std::string& name, const std::string& text) {
+        std::ofstream(Folder() / name, std::ios::binary) << text;
+    }
+
+    Result Run(const QStringList& args) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(dir_.path());
+        p.start(QStringLiteral(QMC_CONTROLLER), args);
+        Result r;
+        if (!p.waitForFinished(240'000)) {
+            p.kill();
+            p.waitForFinished();
+            ADD_FAILURE() << "the collection did not end";
+            return r;
+        }
+        r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.errors = QString::fromUtf8(p.readAllStandardError());
+        const QByteArray out = p.readAllStandardOutput();
+        r.json = QJsonDocument::fromJson(out).object();
+        if (!out.isEmpty() && r.json.isEmpty()) ADD_FAILURE() << "not JSON: " << out.toStdString();
+        return r;
+    }
+
+    static QJsonObject Station(const Result& r, const QString& name) {
+        for (const auto& v : r.json["stations"].toArray())
+            if (v.toObject()["name"].toString() == name) return v.toObject();
+        ADD_FAILURE() << "no station " << name.toStdString();
+        return {};
+    }
+
+    // The small store's files of a directory as a copy must hold them, by local name.
+    static std::map<std::string, std::string> LoggerFiles(const std::string& dirUtf8) {
+        sim::LoggerConfig config;
+        config.demoShape = sim::DemoStoreShape::Small();
+        sim::VirtualLogger logger(config, LocalNow);
+        const std::string dir = Utf8ToCp1251(dirUtf8);
+        std::map<std::string, std::string> files;
+        for (const std::string& name : logger.Store().FileNames(dir)) {
+            std::string text;
+            for (const std::string& l : logger.Store().Content(dir, name)->lines)
+                text += l + "\r\n";
+            files[PathText(LocalName(name))] = text;
+        }
+        return files;
+    }
+    static std::map<std::string, std::string> LocalFiles(const fs::path& folder) {
+        std::map<std::string, std::string> files;
+        for (const auto& e : fs::directory_iterator(folder)) {
+            const auto name = e.path().filename();
+            if (!e.is_regular_file() || name == kCollectionLogName || name == "Temp.bin") continue;
+            std::ifstream in(e.path(), std::ios::binary);
+            files[PathText(name)] =
+                std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        }
+        return files;
+    }
+
+    QTemporaryDir dir_;
+    QProcess sim_;
+};
+
+TEST_F(CollectRunTest, SerialStationsAreCollectedExactlyTheSilentOneReportedTheLateClockSet) {
+    const auto ptys =
+        StartLoggers({"small-store", "silent,small-store", "clock-offset=300,small-store"});
+    ASSERT_EQ(ptys.size(), 3u);
+    const std::string stations =
+        "[defaults]\nclock = \"set\"\ndata = \"Станции\"\n\n"
+        "[[station]]\nname = \"Котельная-1\"\nport = \"" +
+        ptys[0] +
+        "\"\n\n"
+        "[[station]]\nname = \"Молчун\"\nport = \"" +
+        ptys[1] +
+        "\"\n\n"
+        "[[station]]\nname = \"Спешат\"\nport = \"" +
+        ptys[2] + "\"\ndirectories = [\"Котельная\"]\n";
+    Write("stations.toml", stations);
+
+    const Result r = Run({"--collect", "stations.toml"});
+    EXPECT_EQ(r.status, 1) << "one station was not reached";
+    const QJsonObject first = Station(r, "Котельная-1");
+    EXPECT_TRUE(first["reached"].toBool());
+    EXPECT_EQ(first["deviceType"].toInt(), 84);
+    EXPECT_FALSE(first["clockSet"].toBool()) << "off by less than the limit";
+    EXPECT_TRUE(first["clockOffsetAfterSeconds"].isNull());
+    const QJsonArray copies = first["copies"].toArray();
+    EXPECT_EQ(copies.size(), 4) << "every directory the logger lists";
+    const fs::path data = Folder() / Utf8Path("Станции");
+    for (const auto& v : copies) {
+        const QJsonObject c = v.toObject();
+        EXPECT_EQ(c["result"].toString(), "done");
+        const std::string dir = c["directory"].toString().toStdString();
+        EXPECT_EQ(LocalFiles(data / Utf8Path("Котельная-1") / Utf8Path(dir)), LoggerFiles(dir))
+            << dir;
+    }
+    const CollectionLogRead log =
+        ReadCollectionLog(data / Utf8Path("Котельная-1") / Utf8Path("Котельная"));
+    ASSERT_EQ(log.records.size(), 1u);
+    EXPECT_EQ(log.records[0].station, "Котельная-1");
+    EXPECT_EQ(log.records[0].clockOffsetSeconds, first["clockOffsetSeconds"].toInteger());
+
+    const QJsonObject silent = Station(r, "Молчун");
+    EXPECT_FALSE(silent["reached"].toBool());
+    EXPECT_TRUE(silent["copies"].toArray().isEmpty());
+    EXPECT_FALSE(silent["errors"].toArray().isEmpty());
+    EXPECT_TRUE(r.errors.contains("«Молчун»: ")) << r.errors.toStdString();
+
+    const QJsonObject late = Station(r, "Спешат");
+    EXPECT_NEAR(late["clockOffsetSeconds"].toDouble(), 300, 3);
+    EXPECT_TRUE(late["clockSet"].toBool());
+    EXPECT_NEAR(late["clockOffsetAfterSeconds"].toDouble(), 0, 2);
+    EXPECT_EQ(late["copies"].toArray().size(), 1);
+    const CollectionLogRead lateLog =
+        ReadCollectionLog(data / Utf8Path("Спешат") / Utf8Path("Котельная"));
+    ASSERT_EQ(lateLog.records.size(), 1u);
+    EXPECT_TRUE(lateLog.records[0].clockSet);
+    EXPECT_NEAR(static_cast<double>(lateLog.records[0].clockOffsetSeconds.value_or(0)), 300, 3);
+
+    // Again, without the silent one: nothing new is copied, the clock set before is left alone,
+    // and each log gains a line.
+    Write("again.toml",
+          "[defaults]\nclock = \"set\"\ndata = \"Станции\"\n\n"
+          "[[station]]\nname = \"Спешат\"\nport = \"" +
+              ptys[2] + "\"\ndirectories = [\"Котельная\"]\n");
+    const Result again = Run({"--collect", "again.toml", "--lang", "en"});
+    EXPECT_EQ(again.status, 0) << again.errors.toStdString();
+    const QJsonObject lateAgain = Station(again, "Спешат");
+    EXPECT_FALSE(lateAgain["clockSet"].toBool());
+    EXPECT_NEAR(lateAgain["clockOffsetSeconds"].toDouble(), 0, 2);
+    ASSERT_EQ(lateAgain["copies"].toArray().size(), 1);
+    const QJsonObject copy = lateAgain["copies"].toArray()[0].toObject();
+    EXPECT_EQ(copy["mode"].toString(), "new");
+    EXPECT_EQ(copy["files"].toInt(), 0);
+    EXPECT_EQ(copy["result"].toString(), "done");
+    EXPECT_EQ(ReadCollectionLog(data / Utf8Path("Спешат") / Utf8Path("Котельная")).records.size(),
+              2u);
+}
+
+TEST_F(CollectRunTest, TheDemoNetworkIsCollectedThroughItsRadioAndBluetoothModems) {
+    Write("net.toml",
+          "[[station]]\nname = \"radio-3\"\nradio = 3\nmode = \"all\"\n\n"
+          "[[station]]\nname = \"radio-12\"\nradio = 12\n\n"
+          "[[station]]\nname = \"bt-2\"\nbluetooth = \"00aabbccddee\"\n");
+    const Result r = Run({"--collect", "net.toml", "--demo", "--lang", "en"});
+    EXPECT_EQ(r.status, 1) << r.errors.toStdString();
+    const QJsonObject radio = Station(r, "radio-3");
+    EXPECT_TRUE(radio["reached"].toBool());
+    EXPECT_FALSE(radio["copies"].toArray().isEmpty());
+    for (const auto& v : radio["copies"].toArray()) {
+        EXPECT_EQ(v.toObject()["result"].toString(), "done");
+        EXPECT_EQ(v.toObject()["mode"].toString(), "all");
+    }
+    EXPECT_FALSE(Station(r, "radio-12")["reached"].toBool()) << "out of range";
+    const QJsonObject bt = Station(r, "bt-2");
+    EXPECT_TRUE(bt["reached"].toBool());
+    EXPECT_EQ(bt["deviceType"].toInt(), 88);
+    EXPECT_TRUE(fs::is_directory(Folder() / "DATA" / "bt-2"));
+}
+
+TEST_F(CollectRunTest, ABadFileIsRefusedWithItsLineAndADryRunOpensNoPort) {
+    Write("bad.toml", "[[station]]\nname = \"A\"\nprot = \"/dev/ttyS0\"\n");
+    const Result bad = Run({"--collect", "bad.toml", "--lang", "en"});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_TRUE(bad.errors.contains("line 3")) << bad.errors.toStdString();
+    EXPECT_TRUE(bad.json.isEmpty());
+
+    Write("plan.toml", "[[station]]\nname = \"A\"\nport = \"/dev/no-such-port\"\n");
+    const Result plan = Run({"--collect", "plan.toml", "--dry-run"});
+    EXPECT_EQ(plan.status, 0) << plan.errors.toStdString();
+    EXPECT_EQ(plan.json["stations"].toArray()[0].toObject()["link"].toObject()["port"].toString(),
+              "/dev/no-such-port");
+    EXPECT_FALSE(fs::exists(Folder() / "DATA")) << "a dry run makes nothing";
+}
+
+}  // namespace
+}  // namespace qm::test
