@@ -81,24 +81,27 @@ bool Rig::DeliverOne() {
     return true;
 }
 
+bool Rig::Step(std::int64_t end) {
+    if (DeliverOne()) return true;
+    const auto next = timers_.Next();
+    if (reportDue_ && *reportDue_ <= end && (!next || *reportDue_ <= next->first)) {
+        now = *reportDue_;
+        clock.elapsedMs = now;
+        return true;
+    }
+    if (!next || next->first > end) return false;
+    now = next->first;
+    clock.elapsedMs = now;
+    ++timerTicks;
+    if (next->second == TimerId::ReplyTimer) ++watchdogTicks;
+    controller.OnTimer(next->second);
+    timers_.Fired(Model(), next->second, now);
+    return true;
+}
+
 void Rig::Advance(std::int64_t end) {
     timers_.Sync(Model(), now);
-    for (;;) {
-        while (DeliverOne()) {
-        }
-        const auto next = timers_.Next();
-        if (reportDue_ && *reportDue_ <= end && (!next || *reportDue_ <= next->first)) {
-            now = *reportDue_;
-            clock.elapsedMs = now;
-            continue;
-        }
-        if (!next || next->first > end) return;
-        now = next->first;
-        clock.elapsedMs = now;
-        ++timerTicks;
-        if (next->second == TimerId::ReplyTimer) ++watchdogTicks;
-        controller.OnTimer(next->second);
-        timers_.Fired(Model(), next->second, now);
+    while (Step(end)) {
     }
 }
 
@@ -111,6 +114,19 @@ void Rig::RunFor(std::int64_t ms) {
 
 void Rig::RunUntilIdle(std::int64_t limitMs) {
     Advance(now + limitMs);
+}
+
+bool Rig::RunUntil(const std::function<bool()>& done, std::int64_t limitMs) {
+    const std::int64_t end = now + limitMs;
+    timers_.Sync(Model(), now);
+    while (!done()) {
+        if (!Step(end)) {
+            now = end;
+            clock.elapsedMs = now;
+            return done();
+        }
+    }
+    return true;
 }
 
 std::vector<int> Rig::SentCodes() const {

@@ -103,12 +103,18 @@ public:
     void RunFor(std::int64_t ms);
     // Runs until no report is queued and no timer is due within `limitMs`.
     void RunUntilIdle(std::int64_t limitMs = 60'000);
+    // Runs event by event until `done` holds, and stops right after the event that made it
+    // hold, or after `limitMs` of virtual time; whether it holds.
+    bool RunUntil(const std::function<bool()>& done, std::int64_t limitMs);
 
     // Command codes of every report written so far (byte 3).
     std::vector<int> SentCodes() const;
 
 private:
     bool DeliverOne();
+    // One event at or before `end` (a report delivered, the clock moved to a slow report's due
+    // time, a timer fired); false when there is none.
+    bool Step(std::int64_t end);
     void Advance(std::int64_t end);
     VirtualTimers timers_;
     // When the report at the front of a slow link's queue may be delivered.
