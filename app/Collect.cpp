@@ -363,7 +363,7 @@ private:
         const CopyMode mode = station_.mode == CollectMode::New ? CopyMode::New : CopyMode::All;
         const CopyStart start = Work().StartCopy(name, mode, DateTime{});
         copy_->began = start != CopyStart::Refused;
-        if (start == CopyStart::StartedWhole) Line(c_.Text(Msg::CliCopiedWhole, {name}));
+        // A "new" copy of a directory never copied before copies it whole: its mode says so.
         if (copy_->began) return true;
         failed_ = true;
         EndCopy();
