@@ -130,6 +130,20 @@ TEST_F(SessionWorkTest, CopiesReportHowTheyEndedWithTheirFilesAndMeasurements) {
     EXPECT_EQ(log.records[2].files, 0);
 }
 
+TEST_F(SessionWorkTest, ACopyWhoseLogCannotBeWrittenStandsAndSaysSo) {
+    TwoMonths(dev);
+    Start();
+    // Something that is no file stands where the log goes.
+    fs::create_directories(Data() / Utf8Path("Котельная") / "collection.jsonl" / "x");
+    ASSERT_EQ(Work().StartCopy("Котельная", CopyMode::All, {}), CopyStart::Started);
+    rig->RunUntilIdle();
+    ASSERT_EQ(heard.copies.size(), 1u);
+    EXPECT_EQ(heard.copies[0].end, CopyResult::End::Done);
+    EXPECT_TRUE(fs::exists(Data() / Utf8Path("Котельная") / "2009_4.dat"));
+    ASSERT_EQ(rig->ops.warnings.size(), 1u);
+    EXPECT_NE(rig->ops.warnings[0].find("журнал"), std::string::npos) << rig->ops.warnings[0];
+}
+
 TEST_F(SessionWorkTest, ADayCopyReportsTheDaysMeasurements) {
     TwoMonths(dev);
     Start();
