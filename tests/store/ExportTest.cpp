@@ -69,6 +69,131 @@ TEST_F(ExportTest, AFailedExportLeavesTheFileBefore) {
     EXPECT_TRUE(fs::is_empty(folder));
 }
 
+// A bare file name is a file of the working folder, as a shell user means it: written there,
+// CSV and XLSX alike, with no staging folder left behind.
+TEST_F(ExportTest, ABareFileNameIsWrittenInTheWorkingFolder) {
+    const fs::path before = fs::current_path();
+    fs::current_path(folder);
+    std::string error;
+    try {
+        ExportCsv(set, "bare.csv");
+        if (XlsxExportAvailable()) ExportXlsx(set, "bare.xlsx");
+    } catch (const FileError& e) {
+        error = e.Text(Language::English);
+    }
+    fs::current_path(before);
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(ReadWholeFile(folder / "bare.csv").substr(0, 20), "time,1,2,3,4,5,6\r\n20");
+    EXPECT_EQ(fs::exists(folder / "bare.xlsx"), XlsxExportAvailable());
+    EXPECT_FALSE(fs::exists(folder / kStagingFolderName));
+}
+
+#ifdef QMC_TEST_XLSX
+#include <minizip/unzip.h>
+#endif
+
+namespace qm::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ExportTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder =
+            fs::temp_directory_path() / ("qm_export_" + std::to_string(std::random_device{}()));
+        fs::create_directories(folder);
+        ReadDataText(
+            "title\r\n"
+            "14:30 05.03.2024\r\n"
+            "  12.34  -0.05    -     0.00   2.50\r\n"
+            "   0.07\r\n"
+            "09:05 01.03.2024\r\n"
+            " -123.4\r\n",
+            "2024_3.dat", FileDateOf("2024_3.dat"), set);
+        Finish(set);
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(folder, ec);
+    }
+    fs::path folder;
+    DataSet set;
+};
+
+TEST(ExportText, TimesAndValuesAsTheTableShowsThem) {
+    EXPECT_EQ(TableTime(*DateTime::FromCivil({2024, 3, 5, 9, 7, 3, 0})), "2024-03-05 09:07");
+    EXPECT_EQ(TableValue(1234), "12.34");
+    EXPECT_EQ(TableValue(-5), "-0.05");
+    EXPECT_EQ(TableValue(-100), "-1.00");
+    EXPECT_EQ(TableValue(0), "0.00");
+    EXPECT_EQ(TableValue(32767), "327.67");
+    EXPECT_EQ(TableValue(32768), "");
+}
+
+TEST_F(ExportTest, CsvHasAHeaderRowAndOneRowPerMeasurementInTimeOrder) {
+    const fs::path csv = folder / "out.csv";
+    std::ofstream(csv, std::ios::binary) << "old content";
+    ExportCsv(set, csv);
+    EXPECT_EQ(ReadWholeFile(csv),
+              "time,1,2,3,4,5,6\r\n"
+              "2024-03-01 09:05,-123.40,,,,,\r\n"
+              "2024-03-05 14:30,12.34,-0.05,,0.00,2.50,0.07\r\n");
+    EXPECT_FALSE(fs::exists(StagedFile::StagingPath(csv)));
+}
+
+TEST_F(ExportTest, AFailedExportLeavesTheFileBefore) {
+    EXPECT_THROW(ExportCsv(set, folder / "absent" / "out.csv"), FileError);
+    EXPECT_THROW(ExportXlsx(set, folder / "absent" / "out.xlsx"), FileError);
+    EXPECT_TRUE(fs::is_empty(folder));
+}
+
+// A bare file name is a file of the working folder, as a shell user means it: written there,
+// CSV and XLSX alike, with no staging folder left behind.
+TEST_F(ExportTest, ABareFileNameIsWrittenInTheWorkingFolder) {
+    const fs::path before = fs::current_path();
+    fs::current_path(folder);
+    std::string error;
+    try {
+        ExportCsv(set, "bare.csv");
+        if (XlsxExportAvailable()) ExportXlsx(set, "bare.xlsx");
+    } catch (const FileError& e) {
+        error = e.Text(Language::English);
+    }
+    fs::current_path(before);
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(ReadWholeFile(folder / "bare.csv").substr(0, 20), "time,1,2,3,4,5,6\r\n20");
+    EXPECT_EQ(fs::exists(folder / "bare.xlsx"), XlsxExportAvailable());
+    EXPECT_FALSE(fs::exists(folder / kStagingFolderName));
+}
+
+// Nothing to export is said, and no file is made (or an old one changed): a table of a header
+// alone, or of times without a single sensor column, is no export.
+TEST_F(ExportTest, NothingToExportWritesNoFile) {
+    DataSet headersOnly;
+    ReadDataText("10:00 01.03.2024\r\n11:00 01.03.2024\r\n", "2024_3.dat", FileDateOf("2024_3.dat"),
+                 headersOnly);
+    Finish(headersOnly);
+    ASSERT_EQ(headersOnly.measurements.size(), 2u);
+    const DataSet none;
+    for (const DataSet* empty : std::initializer_list<const DataSet*>{&headersOnly, &none}) {
+        EXPECT_FALSE(HasTable(*empty));
+        std::ofstream(folder / "old.csv", std::ios::binary) << "old content";
+        try {
+            ExportCsv(*empty, folder / "old.csv");
+            ADD_FAILURE() << "an empty table was written";
+        } catch (const FileError& e) {
+            EXPECT_EQ(e.Text(Language::English),
+                      "\"" + PathText(folder / "old.csv") +
+                          "\" not written: there is no measurement to export");
+        }
+        EXPECT_EQ(ReadWholeFile(folder / "old.csv"), "old content");
+        EXPECT_THROW(ExportXlsx(*empty, folder / "new.xlsx"), FileError);
+        EXPECT_FALSE(fs::exists(folder / "new.xlsx"));
+    }
+    EXPECT_TRUE(HasTable(set));
+}
+
 #ifdef QMC_TEST_XLSX
 
 std::string ZipEntry(const fs::path& zip, const char* name) {
