@@ -49,7 +49,7 @@ int RunExport(int argc, char* argv[], const Options& options) {
     if (set.issueCount > set.issues.size())
         Say(Message(Msg::ExportMoreIssues, language,
                     {std::to_string(set.issueCount - set.issues.size())}));
-    if (set.measurements.empty()) {
+    if (!HasTable(set)) {
         Say(Message(Msg::ExportNothing, language, {PathText(folder)}));
         return 1;
     }

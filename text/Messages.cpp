@@ -165,6 +165,8 @@ const std::array<MessageRow, kMessageCount> kMessageTable = {{
     {M::ExportMoreIssues, "... и ещё {1}", "... and {1} more"},
     {M::ExportNothing, "В «{1}» нет измерений; ничего не записано",
      "No measurements in \"{1}\"; nothing written"},
+    {M::ExportEmpty, "«{1}» не записан: нет ни одного измерения для экспорта",
+     "\"{1}\" not written: there is no measurement to export"},
     {M::ExportWritten, "Записано измерений: {1}, датчиков: {2}, из файлов: {3}",
      "{1} measurements of {2} sensors from {3} files"},
     {M::AfterNeedsMilliseconds, "--after принимает число миллисекунд",

@@ -88,6 +88,7 @@ enum class Msg {
     ExportNeedsOutput,
     ExportMoreIssues,
     ExportNothing,
+    ExportEmpty,  // {1} the file not written
     ExportWritten,
     AfterNeedsMilliseconds,
     ViewerNotBuilt,

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <random>
 
+#include "store/Export.h"
 #include "store/LocalFiles.h"
 #include "ui/viewer/DataViewer.h"
 
@@ -229,6 +230,34 @@ TEST_F(ViewerTest, ExportFromTheCommandLineWritesTheTableAndReportsDamage) {
 
     std::tie(status, err) = run({"--export", folder});
     EXPECT_EQ(status, 2);
+}
+
+// Names as typed in a shell: bare file names land in the working folder, both of them; a folder
+// of headers without a value is nothing to export and leaves no file.
+TEST_F(ViewerTest, ExportFromTheCommandLineTakesBareNamesAndRefusesAnEmptyTable) {
+    const auto run = [this](const QStringList& args) {
+        QProcess p;
+        p.setWorkingDirectory(QString::fromStdString(PathText(data)));
+        p.start(QMC_CONTROLLER, args);
+        EXPECT_TRUE(p.waitForFinished(20000));
+        return std::pair{p.exitCode(), QString::fromUtf8(p.readAllStandardError())};
+    };
+    QStringList both = {"--export", "OBJ", "--csv", "k.csv"};
+    if (XlsxExportAvailable())
+        both << "--xlsx"
+             << "k.xlsx";
+    auto [status, err] = run(both);
+    EXPECT_EQ(status, 0) << err.toStdString();
+    EXPECT_EQ(ReadWholeFile(data / "k.csv").substr(0, 12), "time,1,2,3\r\n");
+    EXPECT_EQ(fs::exists(data / "k.xlsx"), XlsxExportAvailable());
+    EXPECT_FALSE(fs::exists(data / kStagingFolderName));
+
+    std::ofstream(data / "Empty" / "2024_3.dat", std::ios::binary)
+        << "10:00 01.03.2024\r\n11:00 01.03.2024\r\n";
+    std::tie(status, err) = run({"--export", "Empty", "--csv", "e.csv", "--lang", "en"});
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(err.contains("nothing written")) << err.toStdString();
+    EXPECT_FALSE(fs::exists(data / "e.csv"));
 }
 #endif
 
