@@ -116,6 +116,9 @@ void AttachDataViewer(MainWindow& window, const Controller& controller) {
             (*viewer)->SetLanguage(language);
             (*viewer)->ListFolders();
         }
+        // The first data set is shown at once, and again when the viewer comes back to find
+        // one that a copy made since.
+        if ((*viewer)->CurrentFolder().empty()) (*viewer)->OpenFirstDataSet();
         (*viewer)->show();
         (*viewer)->raise();
         (*viewer)->activateWindow();

@@ -192,6 +192,9 @@ const std::array<MessageRow, kMessageCount> kMessageTable = {{
     {M::ViewerExportXlsx, "Экспорт XLSX…", "Export XLSX…"},
     {M::ViewerError, "Ошибка", "Error"},
     {M::ViewerExported, "Записан: {1}", "Written: {1}"},
+    {M::ViewerChooseFolder, "выберите папку", "choose a folder"},
+    {M::ViewerNothingToExport, "Нечего экспортировать: откройте папку с измерениями",
+     "Nothing to export: open a folder with measurements"},
 
     {M::CliNeedsLink, "Укажите, где логгер: --port УСТРОЙСТВО или --usb",
      "Say where the logger is: --port DEVICE or --usb"},

@@ -109,6 +109,8 @@ enum class Msg {
     ViewerExportXlsx,
     ViewerError,
     ViewerExported,  // {1} the file
+    ViewerChooseFolder,
+    ViewerNothingToExport,
     // The command line, and the runs from it without the window.
     CliNeedsLink,
     CliOneCommand,

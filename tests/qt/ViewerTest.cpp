@@ -7,7 +7,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QListWidget>
 #include <QProcess>
+#include <QPushButton>
 #include <QTest>
 #include <cmath>
 #include <filesystem>
@@ -179,6 +181,42 @@ TEST_F(ViewerTest, FoldersAreOfferedAndAMissingOneIsShownNotFatal) {
     // The DATA folder itself opens its first data set.
     EXPECT_TRUE(v->Open(data));
     EXPECT_EQ(v->Data().measurements.size(), 4u);
+}
+
+// The viewer the window makes on the DATA folder: until a data set is read its box names no
+// folder and nothing can be exported; then it shows the first folder that holds data.
+TEST_F(ViewerTest, TheBoxNamesOnlyAFolderThatWasReadAndNothingIsExportedBefore) {
+    DataViewer v(data, Language::English);
+    v.show();
+    auto* folders = v.findChild<QComboBox*>("folders");
+    auto* summary = v.findChild<QLabel*>("summary");
+    ASSERT_EQ(folders->count(), 2);
+    EXPECT_EQ(folders->currentIndex(), -1);
+    EXPECT_EQ(folders->placeholderText(), "choose a folder");
+    EXPECT_FALSE(v.findChild<QPushButton*>("exportCsv")->isEnabled());
+    EXPECT_FALSE(v.findChild<QPushButton*>("exportXlsx")->isEnabled());
+    EXPECT_FALSE(v.HeatMap()->visible());
+    v.ExportTo(data / "nothing.csv", false);
+    EXPECT_FALSE(fs::exists(data / "nothing.csv"));
+    EXPECT_EQ(summary->text(), "Nothing to export: open a folder with measurements");
+
+    // "Empty" comes first by name but holds no data file.
+    ASSERT_TRUE(v.OpenFirstDataSet());
+    EXPECT_EQ(folders->currentText(), "OBJ");
+    EXPECT_EQ(v.CurrentFolder(), data / "OBJ");
+    EXPECT_EQ(v.findChild<QListWidget*>("sensors")->count(), 3);
+    EXPECT_TRUE(v.findChild<QPushButton*>("exportCsv")->isEnabled());
+    v.ExportTo(data / "obj.csv", false);
+    EXPECT_EQ(ReadWholeFile(data / "obj.csv").substr(0, 12), "time,1,2,3\r\n");
+
+    // A folder that cannot be read leaves the box naming none, not the last one.
+    EXPECT_FALSE(v.Open(data / "absent"));
+    EXPECT_EQ(folders->currentIndex(), -1);
+    EXPECT_FALSE(v.findChild<QPushButton*>("exportCsv")->isEnabled());
+
+    DataViewer none(data / "Empty", Language::Russian);
+    EXPECT_FALSE(none.OpenFirstDataSet());
+    EXPECT_TRUE(none.CurrentFolder().empty());
 }
 
 TEST_F(ViewerTest, DamagedLinesAreCountedWithTheirPlaceInTheTip) {

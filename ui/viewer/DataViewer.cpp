@@ -78,7 +78,9 @@ DataViewer::DataViewer(fs::path dataFolder, Language language, QWidget* parent)
     folders_->setMinimumContentsLength(18);
     browse_ = new QPushButton(this);
     exportCsv_ = new QPushButton(this);
+    exportCsv_->setObjectName("exportCsv");
     exportXlsx_ = new QPushButton(this);
+    exportXlsx_->setObjectName("exportXlsx");
     exportXlsx_->setVisible(XlsxExportAvailable());
     summary_ = new QLabel(this);
     summary_->setObjectName("summary");
@@ -134,12 +136,14 @@ DataViewer::DataViewer(fs::path dataFolder, Language language, QWidget* parent)
             QFileDialog::getExistingDirectory(this, T(Msg::ViewerTitle, language_), start);
         if (!chosen.isEmpty()) Open(fs::path(chosen.toStdU16String()));
     });
-    connect(exportCsv_, &QPushButton::clicked, this, [this] { ExportTo(false); });
-    connect(exportXlsx_, &QPushButton::clicked, this, [this] { ExportTo(true); });
+    connect(exportCsv_, &QPushButton::clicked, this, [this] { AskExport(false); });
+    connect(exportXlsx_, &QPushButton::clicked, this, [this] { AskExport(true); });
     connect(sensors_, &QListWidget::itemChanged, this, [this] {
         if (!filling_) FillSeries(), plot_->replot();
     });
     ListFolders();
+    // Nothing is open yet: no map, no series, nothing to export.
+    ShowDataSet();
 }
 
 DataViewer::~DataViewer() = default;
@@ -231,6 +235,7 @@ void DataViewer::Retranslate() {
     browse_->setText(T(Msg::ViewerBrowse, language_));
     exportCsv_->setText(T(Msg::ViewerExportCsv, language_));
     exportXlsx_->setText(T(Msg::ViewerExportXlsx, language_));
+    folders_->setPlaceholderText(T(Msg::ViewerChooseFolder, language_));
     sensorsLabel_->setText(T(Msg::ViewerSensors, language_));
     plot_->yAxis->setLabel(T(Msg::ViewerSensor, language_));
     seriesRect_->axis(QCPAxis::atLeft)->setLabel(T(Msg::ViewerUnit, language_));
@@ -244,6 +249,18 @@ namespace {
 bool IsHidden(const fs::path& p) {
     const auto name = p.filename().u8string();
     return !name.empty() && name[0] == u8'.';
+}
+
+// The first folder inside `folder`, in name order, that holds data files; empty when none does.
+fs::path FirstDataSetIn(const fs::path& folder) {
+    std::vector<fs::path> inner;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code typeError;
+        if (it->is_directory(typeError) && !IsHidden(it->path()) && HasDataFiles(it->path()))
+            inner.push_back(it->path());
+    }
+    return inner.empty() ? fs::path() : *std::min_element(inner.begin(), inner.end());
 }
 }  // namespace
 
@@ -259,7 +276,11 @@ void DataViewer::ListFolders() {
     std::sort(found.begin(), found.end());
     for (const fs::path& p : found)
         folders_->addItem(PathQ(p.filename()), QString::fromStdU16String(p.u16string()));
-    if (!current_.empty()) {
+    // The box names the folder shown, or none: a folder it named but nobody read would look like
+    // one without data.
+    if (current_.empty()) {
+        folders_->setCurrentIndex(-1);
+    } else {
         const int index = folders_->findData(QString::fromStdU16String(current_.u16string()));
         if (index < 0)
             folders_->addItem(PathQ(current_.filename()),
@@ -268,19 +289,20 @@ void DataViewer::ListFolders() {
     }
 }
 
+bool DataViewer::OpenFirstDataSet() {
+    const fs::path first = FirstDataSetIn(dataFolder_);
+    return !first.empty() && Open(first);
+}
+
 bool DataViewer::Open(const fs::path& folder) {
     // A folder of data-set folders (the DATA folder itself) opens its first one with data.
     fs::path target = folder;
     std::error_code ec;
     if (fs::is_directory(folder, ec) && !HasDataFiles(folder)) {
-        std::vector<fs::path> inner;
-        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-            if (it->is_directory(ec) && !IsHidden(it->path()) && HasDataFiles(it->path()))
-                inner.push_back(it->path());
-        std::sort(inner.begin(), inner.end());
-        if (!inner.empty()) {
+        const fs::path first = FirstDataSetIn(folder);
+        if (!first.empty()) {
             dataFolder_ = folder;
-            target = inner.front();
+            target = first;
         }
     }
     try {
@@ -288,6 +310,7 @@ bool DataViewer::Open(const fs::path& folder) {
     } catch (const FileError& e) {
         set_ = DataSet{};
         current_.clear();
+        ListFolders();
         ShowDataSet();
         summary_->setText(Q(e.Text(language_)));
         return false;
@@ -329,8 +352,8 @@ void DataViewer::ShowDataSet() {
         lines << Q(IssueText(set_.issues[i], language_));
     if (set_.issueCount > 40) lines << "…";
     issues_->setToolTip(lines.join('\n'));
-    exportCsv_->setEnabled(!set_.measurements.empty());
-    exportXlsx_->setEnabled(!set_.measurements.empty());
+    exportCsv_->setEnabled(HasTable(set_));
+    exportXlsx_->setEnabled(HasTable(set_));
 
     // The picked sensors stay picked when they exist in the new set; otherwise the top, the
     // middle and the bottom of the string.
@@ -517,17 +540,32 @@ bool DataViewer::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-void DataViewer::ExportTo(bool xlsx) {
-    const QString suffix = xlsx ? ".xlsx" : ".csv";
-    const QString proposal = PathQ(current_.parent_path() / current_.filename()) + suffix;
+void DataViewer::AskExport(bool xlsx) {
+    // No file is asked for when there is nothing to write.
+    if (current_.empty() || !HasTable(set_)) {
+        summary_->setText(T(Msg::ViewerNothingToExport, language_));
+        return;
+    }
+    // The data set's name beside its folder: DATA/Котельная.csv; a single file's name without
+    // its ".dat".
+    std::error_code ec;
+    const fs::path name =
+        fs::is_regular_file(current_, ec) ? current_.parent_path() / current_.stem() : current_;
+    const QString proposal = PathQ(name) + (xlsx ? ".xlsx" : ".csv");
     const QString file = QFileDialog::getSaveFileName(
         this, T(xlsx ? Msg::ViewerExportXlsx : Msg::ViewerExportCsv, language_), proposal,
         xlsx ? "XLSX (*.xlsx)" : "CSV (*.csv)");
-    if (file.isEmpty()) return;
+    if (!file.isEmpty()) ExportTo(fs::path(file.toStdU16String()), xlsx);
+}
+
+void DataViewer::ExportTo(const fs::path& file, bool xlsx) {
+    if (current_.empty() || !HasTable(set_)) {
+        summary_->setText(T(Msg::ViewerNothingToExport, language_));
+        return;
+    }
     try {
-        const fs::path target(file.toStdU16String());
-        xlsx ? ExportXlsx(set_, target) : ExportCsv(set_, target);
-        summary_->setText(T(Msg::ViewerExported, language_, {file.toStdString()}));
+        xlsx ? ExportXlsx(set_, file) : ExportCsv(set_, file);
+        summary_->setText(T(Msg::ViewerExported, language_, {PathText(file)}));
     } catch (const FileError& e) {
         QMessageBox::critical(this, T(Msg::ViewerError, language_), Q(e.Text(language_)));
     }

@@ -42,6 +42,14 @@ public:
     // Reads and shows a data-set folder (or a single data file). False, with the reason shown,
     // when it cannot be read.
     bool Open(const std::filesystem::path& folder);
+    // Opens the first folder of the data folder that holds data files; false, and nothing
+    // changed, when none does. Until a folder is open the folder box names none.
+    bool OpenFirstDataSet();
+    // The folder (or file) shown; empty when none is.
+    const std::filesystem::path& CurrentFolder() const { return current_; }
+    // Writes the table of the data set shown; with none (or an empty one) writes nothing and
+    // says so. The export buttons ask for the file and come here.
+    void ExportTo(const std::filesystem::path& file, bool xlsx);
 
     const DataSet& Data() const { return set_; }
     // Sensors drawn as time series (0-based).
@@ -71,7 +79,7 @@ private:
     void FillHeatMap();
     void FillSeries();
     void ClearProfile();
-    void ExportTo(bool xlsx);
+    void AskExport(bool xlsx);
     void OnTimeRangeChanged(const QCPAxis* source);
     bool eventFilter(QObject* watched, QEvent* event) override;
 
