@@ -195,6 +195,11 @@ const std::array<MessageRow, kMessageCount> kMessageTable = {{
     {M::ViewerChooseFolder, "выберите папку", "choose a folder"},
     {M::ViewerNothingToExport, "Нечего экспортировать: откройте папку с измерениями",
      "Nothing to export: open a folder with measurements"},
+    {M::ViewerWholePeriod, "Весь период", "Whole period"},
+    {M::ViewerWholePeriodTip, "Показать все измерения (двойной щелчок по графику, Home или Ctrl+0)",
+     "Show every measurement (double-click the plot, Home or Ctrl+0)"},
+    {M::ViewerValueAt, "{1}, датчик {2}: {3} °C", "{1}, sensor {2}: {3} °C"},
+    {M::ViewerMissingAt, "{1}, датчик {2}: нет значения", "{1}, sensor {2}: no value"},
 
     {M::CliNeedsLink, "Укажите, где логгер: --port УСТРОЙСТВО или --usb",
      "Say where the logger is: --port DEVICE or --usb"},

@@ -111,6 +111,10 @@ enum class Msg {
     ViewerExported,  // {1} the file
     ViewerChooseFolder,
     ViewerNothingToExport,
+    ViewerWholePeriod,
+    ViewerWholePeriodTip,
+    ViewerValueAt,    // {1} the time, {2} the sensor's number, {3} the value
+    ViewerMissingAt,  // {1} the time, {2} the sensor's number
     // The command line, and the runs from it without the window.
     CliNeedsLink,
     CliOneCommand,

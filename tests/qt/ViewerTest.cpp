@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
@@ -217,6 +218,82 @@ TEST_F(ViewerTest, TheBoxNamesOnlyAFolderThatWasReadAndNothingIsExportedBefore) 
     DataViewer none(data / "Empty", Language::Russian);
     EXPECT_FALSE(none.OpenFirstDataSet());
     EXPECT_TRUE(none.CurrentFolder().empty());
+}
+
+TEST_F(ViewerTest, ZoomStaysOnTheDataAndComesBackToTheWholePeriod) {
+    auto v = Open(Language::English);
+    QCPAxis* mapTime = v->Plot()->xAxis;
+    QCPAxis* seriesTime = v->SeriesRect()->axis(QCPAxis::atBottom);
+    // Half an hour before the first measurement to half an hour after the last.
+    const QCPRange whole(Key(10) - 1800, Key(16) + 1800);
+    EXPECT_EQ(v->WholeTime(), whole);
+    EXPECT_EQ(mapTime->range(), whole);
+    v->ZoomTime(4);
+    EXPECT_EQ(mapTime->range(), whole) << "zoomed out no further than the data";
+    EXPECT_EQ(seriesTime->range(), whole);
+
+    v->ZoomTime(0.25);
+    seriesTime->moveRange(-10 * 3600.0);
+    EXPECT_DOUBLE_EQ(mapTime->range().lower, whole.lower) << "panned no further than the data";
+    EXPECT_NEAR(mapTime->range().size(), whole.size() / 4, 1e-6);
+    mapTime->moveRange(10 * 3600.0);
+    EXPECT_DOUBLE_EQ(seriesTime->range().upper, whole.upper);
+    v->ZoomTime(1e-6);
+    EXPECT_NEAR(mapTime->range().size(), 3600, 1e-6) << "one usual interval at the closest";
+
+    v->ResetZoom();
+    EXPECT_EQ(mapTime->range(), whole);
+    v->ZoomTime(0.5);
+    auto* button = v->findChild<QPushButton*>("wholePeriod");
+    EXPECT_EQ(button->text(), "Whole period");
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_EQ(seriesTime->range(), whole);
+    v->ZoomTime(0.5);
+    QTest::mouseDClick(v->Plot(), Qt::LeftButton, {}, v->SeriesRect()->rect().center());
+    EXPECT_EQ(seriesTime->range(), whole);
+    v->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(v.get()));
+    for (const auto& keys : {QKeyCombination(Qt::Key_Home), Qt::CTRL | Qt::Key_0}) {
+        v->ZoomTime(0.5);
+        QTest::keyClick(v.get(), keys.key(), keys.keyboardModifiers());
+        EXPECT_EQ(mapTime->range(), whole);
+    }
+}
+
+TEST_F(ViewerTest, TheStatusLineNamesTimeSensorAndValueUnderTheMouse) {
+    auto v = Open(Language::English);
+    QCustomPlot* plot = v->Plot();
+    const auto onMap = [&](int hour, double sensor) {
+        return QPoint(static_cast<int>(plot->xAxis->coordToPixel(Key(hour))),
+                      static_cast<int>(plot->yAxis->coordToPixel(sensor)));
+    };
+    EXPECT_EQ(v->DescribeAt(onMap(11, 1)), "2024-03-01 11:00, sensor 1: 1.50 °C");
+    EXPECT_EQ(v->DescribeAt(onMap(11, 2.3)), "2024-03-01 11:00, sensor 2: no value");
+    EXPECT_EQ(v->DescribeAt(onMap(16, 3)), "2024-03-01 16:00, sensor 3: 5.00 °C");
+    EXPECT_EQ(v->DescribeAt(onMap(14, 1)), "") << "the pause has no measurement";
+    EXPECT_EQ(v->DescribeAt(QPoint(1, 1)), "") << "outside the plot areas";
+
+    // On the series: the picked sensor whose point is nearest, up or down.
+    QCPAxis* time = v->SeriesRect()->axis(QCPAxis::atBottom);
+    QCPAxis* values = v->SeriesRect()->axis(QCPAxis::atLeft);
+    const QPoint nearThird(static_cast<int>(time->coordToPixel(Key(12) + 300)),
+                           static_cast<int>(values->coordToPixel(3.9)));
+    EXPECT_EQ(v->DescribeAt(nearThird), "2024-03-01 12:00, sensor 3: 4.00 °C");
+    v->PickSensors({1});
+    EXPECT_EQ(v->DescribeAt(nearThird), "2024-03-01 12:00, sensor 2: 2.50 °C");
+
+    auto* pointed = v->findChild<QLabel*>("pointed");
+    QMouseEvent move(QEvent::MouseMove, QPointF(onMap(10, 3)),
+                     plot->mapToGlobal(QPointF(onMap(10, 3))), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(plot, &move);
+    EXPECT_EQ(pointed->text(), "2024-03-01 10:00, sensor 3: 3.00 °C");
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(plot, &leave);
+    EXPECT_EQ(pointed->text(), "");
+    v->SetLanguage(Language::Russian);
+    EXPECT_EQ(v->DescribeAt(onMap(10, 1)),
+              QString::fromUtf8("2024-03-01 10:00, датчик 1: 1.00 °C"));
 }
 
 TEST_F(ViewerTest, DamagedLinesAreCountedWithTheirPlaceInTheTip) {

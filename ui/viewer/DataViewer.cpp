@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSplitter>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -82,6 +83,8 @@ DataViewer::DataViewer(fs::path dataFolder, Language language, QWidget* parent)
     exportXlsx_ = new QPushButton(this);
     exportXlsx_->setObjectName("exportXlsx");
     exportXlsx_->setVisible(XlsxExportAvailable());
+    wholePeriod_ = new QPushButton(this);
+    wholePeriod_->setObjectName("wholePeriod");
     summary_ = new QLabel(this);
     summary_->setObjectName("summary");
     issues_ = new QLabel(this);
@@ -95,6 +98,7 @@ DataViewer::DataViewer(fs::path dataFolder, Language language, QWidget* parent)
     top->addSpacing(12);
     top->addWidget(summary_, 1);
     top->addWidget(issues_);
+    top->addWidget(wholePeriod_);
     top->addWidget(exportCsv_);
     top->addWidget(exportXlsx_);
 
@@ -120,9 +124,15 @@ DataViewer::DataViewer(fs::path dataFolder, Language language, QWidget* parent)
     auto* body = new QHBoxLayout;
     body->addLayout(left);
     body->addWidget(splitter, 1);
+    pointed_ = new QLabel(this);
+    pointed_->setObjectName("pointed");
+    pointed_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // One line's height kept, so that the plots do not jump as the mouse comes and goes.
+    pointed_->setMinimumHeight(pointed_->fontMetrics().height());
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addLayout(body, 1);
+    layout->addWidget(pointed_);
 
     BuildPlots();
     Retranslate();
@@ -138,6 +148,10 @@ DataViewer::DataViewer(fs::path dataFolder, Language language, QWidget* parent)
     });
     connect(exportCsv_, &QPushButton::clicked, this, [this] { AskExport(false); });
     connect(exportXlsx_, &QPushButton::clicked, this, [this] { AskExport(true); });
+    connect(wholePeriod_, &QPushButton::clicked, this, [this] { ResetZoom(); });
+    for (const QKeySequence& keys :
+         {QKeySequence(Qt::Key_Home), QKeySequence(Qt::CTRL | Qt::Key_0)})
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, [this] { ResetZoom(); });
     connect(sensors_, &QListWidget::itemChanged, this, [this] {
         if (!filling_) FillSeries(), plot_->replot();
     });
@@ -219,6 +233,7 @@ void DataViewer::BuildPlots() {
     profileCurve_->setPen(QPen(QColor(31, 119, 180), 1.5));
     profileCurve_->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCircle, 4));
 
+    plot_->setMouseTracking(true);
     plot_->installEventFilter(this);
 }
 
@@ -235,7 +250,10 @@ void DataViewer::Retranslate() {
     browse_->setText(T(Msg::ViewerBrowse, language_));
     exportCsv_->setText(T(Msg::ViewerExportCsv, language_));
     exportXlsx_->setText(T(Msg::ViewerExportXlsx, language_));
+    wholePeriod_->setText(T(Msg::ViewerWholePeriod, language_));
+    wholePeriod_->setToolTip(T(Msg::ViewerWholePeriodTip, language_));
     folders_->setPlaceholderText(T(Msg::ViewerChooseFolder, language_));
+    pointed_->clear();
     sensorsLabel_->setText(T(Msg::ViewerSensors, language_));
     plot_->yAxis->setLabel(T(Msg::ViewerSensor, language_));
     seriesRect_->axis(QCPAxis::atLeft)->setLabel(T(Msg::ViewerUnit, language_));
@@ -354,6 +372,8 @@ void DataViewer::ShowDataSet() {
     issues_->setToolTip(lines.join('\n'));
     exportCsv_->setEnabled(HasTable(set_));
     exportXlsx_->setEnabled(HasTable(set_));
+    wholePeriod_->setEnabled(!keys_.empty());
+    pointed_->clear();
 
     // The picked sensors stay picked when they exist in the new set; otherwise the top, the
     // middle and the bottom of the string.
@@ -377,8 +397,7 @@ void DataViewer::ShowDataSet() {
     FillSeries();
     ClearProfile();
     if (!keys_.empty()) {
-        const double pad = step_ / 2;
-        plot_->xAxis->setRange(keys_.front() - pad, keys_.back() + pad);
+        plot_->xAxis->setRange(WholeTime());
         ShowProfileAt(keys_.back());
     }
     plot_->replot();
@@ -397,6 +416,7 @@ void DataViewer::FillHeatMap() {
     constexpr double kMaxColumns = 20000;
     const double span = keys_.back() - keys_.front();
     const double cell = std::max(step_, span / kMaxColumns);
+    column_ = cell;
     const int columns = std::max(2, static_cast<int>(std::lround(span / cell)) + 1);
     cells->setSize(columns, sensors);
     cells->setRange(QCPRange(keys_.front(), keys_.front() + (columns - 1) * cell),
@@ -502,6 +522,71 @@ void DataViewer::ZoomTime(double factor) {
     plot_->replot();
 }
 
+void DataViewer::ResetZoom() {
+    if (keys_.empty()) return;
+    plot_->xAxis->setRange(WholeTime());
+    plot_->replot();
+}
+
+QCPRange DataViewer::WholeTime() const {
+    if (keys_.empty()) return plot_->xAxis->range();
+    return QCPRange(keys_.front() - step_ / 2, keys_.back() + step_ / 2);
+}
+
+QCPRange DataViewer::Clamped(QCPRange range) const {
+    if (keys_.empty()) return range;
+    const QCPRange whole = WholeTime();
+    if (range.size() >= whole.size()) return whole;
+    // Closer than one usual interval shows nothing more, only emptier axes.
+    const double least = std::min(whole.size(), step_);
+    if (range.size() < least) {
+        const double centre = range.center();
+        range = QCPRange(centre - least / 2, centre + least / 2);
+    }
+    if (range.lower < whole.lower) range += whole.lower - range.lower;
+    if (range.upper > whole.upper) range -= range.upper - whole.upper;
+    return range;
+}
+
+std::optional<std::size_t> DataViewer::MeasurementAt(double key) const {
+    if (keys_.empty()) return std::nullopt;
+    auto it = std::lower_bound(keys_.begin(), keys_.end(), key);
+    if (it == keys_.end() || (it != keys_.begin() && key - *(it - 1) < *it - key)) --it;
+    // Within the column of the map that shows it; a pause between measurements is nobody's.
+    if (std::abs(*it - key) > column_ / 2) return std::nullopt;
+    return static_cast<std::size_t>(it - keys_.begin());
+}
+
+QString DataViewer::DescribeAt(QPoint pixel) const {
+    QCPAxisRect* const mapRect = plot_->axisRect();
+    const bool onMap = mapRect->rect().contains(pixel);
+    if (!onMap && !seriesRect_->rect().contains(pixel)) return {};
+    QCPAxisRect* const rect = onMap ? mapRect : seriesRect_;
+    const auto i = MeasurementAt(rect->axis(QCPAxis::atBottom)->pixelToCoord(pixel.x()));
+    if (!i) return {};
+    long sensor = -1;
+    if (onMap) {
+        sensor = std::lround(plot_->yAxis->pixelToCoord(pixel.y())) - 1;
+        if (sensor < 0 || sensor >= static_cast<long>(set_.sensorCount)) return {};
+    } else {
+        // The picked sensor whose point is nearest to the mouse, up or down.
+        const QCPAxis* values = seriesRect_->axis(QCPAxis::atLeft);
+        double nearest = std::numeric_limits<double>::max();
+        for (int s : PickedSensors()) {
+            const double v = Reading(set_.Value(*i, static_cast<std::size_t>(s)));
+            if (std::isnan(v)) continue;
+            const double distance = std::abs(values->coordToPixel(v) - pixel.y());
+            if (distance < nearest) nearest = distance, sensor = s;
+        }
+        if (sensor < 0) return {};
+    }
+    const std::string time = TableTime(set_.measurements[*i].time);
+    const std::string number = std::to_string(sensor + 1);
+    const std::int32_t value = set_.Value(*i, static_cast<std::size_t>(sensor));
+    if (value == kMissingValue) return T(Msg::ViewerMissingAt, language_, {time, number});
+    return T(Msg::ViewerValueAt, language_, {time, number, TableValue(value)});
+}
+
 std::vector<int> DataViewer::PickedSensors() const {
     std::vector<int> picked;
     for (int i = 0; i < sensors_->count(); ++i)
@@ -523,8 +608,10 @@ void DataViewer::PickSensors(const std::vector<int>& picked) {
 void DataViewer::OnTimeRangeChanged(const QCPAxis* source) {
     if (syncingRange_) return;
     syncingRange_ = true;
+    // Zoom and pan stay on the data, on the axis moved too.
+    const QCPRange range = Clamped(source->range());
     for (QCPAxis* axis : {plot_->xAxis, seriesRect_->axis(QCPAxis::atBottom)})
-        if (axis != source) axis->setRange(source->range());
+        if (axis->range() != range) axis->setRange(range);
     syncingRange_ = false;
 }
 
@@ -536,6 +623,12 @@ bool DataViewer::eventFilter(QObject* watched, QEvent* event) {
         const QPoint at = static_cast<QMouseEvent*>(event)->pos();
         if ((at - pressAt_).manhattanLength() <= 3 && plot_->axisRect()->rect().contains(at))
             ShowProfileAt(plot_->xAxis->pixelToCoord(at.x()));
+    } else if (watched == plot_ && event->type() == QEvent::MouseButtonDblClick) {
+        ResetZoom();
+    } else if (watched == plot_ && event->type() == QEvent::MouseMove) {
+        pointed_->setText(DescribeAt(static_cast<QMouseEvent*>(event)->pos()));
+    } else if (watched == plot_ && event->type() == QEvent::Leave) {
+        pointed_->clear();
     }
     return QWidget::eventFilter(watched, event);
 }
