@@ -288,6 +288,15 @@ TEST_F(ViewerTest, TheStatusLineNamesTimeSensorAndValueUnderTheMouse) {
                      Qt::NoModifier);
     QApplication::sendEvent(plot, &move);
     EXPECT_EQ(pointed->text(), "2024-03-01 10:00, sensor 3: 3.00 °C");
+    // The wheel moves the time under a mouse that stays put, and the line follows: with a
+    // quarter of the period about 16:00 shown, where 12:00 was lies the pause.
+    const QPointF at(onMap(12, 3));
+    QMouseEvent moveOn(QEvent::MouseMove, at, plot->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                       Qt::NoModifier);
+    QApplication::sendEvent(plot, &moveOn);
+    EXPECT_EQ(pointed->text(), "2024-03-01 12:00, sensor 3: 4.00 °C");
+    plot->xAxis->scaleRange(0.25, Key(16));
+    EXPECT_EQ(pointed->text(), "");
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(plot, &leave);
     EXPECT_EQ(pointed->text(), "");

@@ -613,6 +613,8 @@ void DataViewer::OnTimeRangeChanged(const QCPAxis* source) {
     for (QCPAxis* axis : {plot_->xAxis, seriesRect_->axis(QCPAxis::atBottom)})
         if (axis->range() != range) axis->setRange(range);
     syncingRange_ = false;
+    // A wheel step moves the data under a mouse that stays where it is.
+    if (mouseAt_) pointed_->setText(DescribeAt(*mouseAt_));
 }
 
 bool DataViewer::eventFilter(QObject* watched, QEvent* event) {
@@ -626,8 +628,10 @@ bool DataViewer::eventFilter(QObject* watched, QEvent* event) {
     } else if (watched == plot_ && event->type() == QEvent::MouseButtonDblClick) {
         ResetZoom();
     } else if (watched == plot_ && event->type() == QEvent::MouseMove) {
-        pointed_->setText(DescribeAt(static_cast<QMouseEvent*>(event)->pos()));
+        mouseAt_ = static_cast<QMouseEvent*>(event)->pos();
+        pointed_->setText(DescribeAt(*mouseAt_));
     } else if (watched == plot_ && event->type() == QEvent::Leave) {
+        mouseAt_.reset();
         pointed_->clear();
     }
     return QWidget::eventFilter(watched, event);

@@ -126,6 +126,7 @@ private:
     QCPItemStraightLine* mapCursor_ = nullptr;
     QCPItemStraightLine* seriesCursor_ = nullptr;
     QPoint pressAt_;
+    std::optional<QPoint> mouseAt_;  // over the plot, for the status line
     bool syncingRange_ = false;
     bool filling_ = false;
 };
