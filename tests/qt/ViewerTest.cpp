@@ -197,6 +197,8 @@ TEST_F(ViewerTest, TheBoxNamesOnlyAFolderThatWasReadAndNothingIsExportedBefore) 
     EXPECT_FALSE(v.findChild<QPushButton*>("exportCsv")->isEnabled());
     EXPECT_FALSE(v.findChild<QPushButton*>("exportXlsx")->isEnabled());
     EXPECT_FALSE(v.HeatMap()->visible());
+    EXPECT_FALSE(v.Plot()->xAxis->tickLabels()) << "no times of 1970";
+    EXPECT_FALSE(v.Plot()->yAxis->tickLabels());
     v.ExportTo(data / "nothing.csv", false);
     EXPECT_FALSE(fs::exists(data / "nothing.csv"));
     EXPECT_EQ(summary->text(), "Nothing to export: open a folder with measurements");
@@ -206,6 +208,7 @@ TEST_F(ViewerTest, TheBoxNamesOnlyAFolderThatWasReadAndNothingIsExportedBefore) 
     EXPECT_EQ(folders->currentText(), "OBJ");
     EXPECT_EQ(v.CurrentFolder(), data / "OBJ");
     EXPECT_EQ(v.findChild<QListWidget*>("sensors")->count(), 3);
+    EXPECT_TRUE(v.Plot()->xAxis->tickLabels());
     EXPECT_TRUE(v.findChild<QPushButton*>("exportCsv")->isEnabled());
     v.ExportTo(data / "obj.csv", false);
     EXPECT_EQ(ReadWholeFile(data / "obj.csv").substr(0, 12), "time,1,2,3\r\n");

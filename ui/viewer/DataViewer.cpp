@@ -393,6 +393,12 @@ void DataViewer::ShowDataSet() {
     }
     filling_ = false;
 
+    // Without data the axes keep their frames but show no numbers: sensors 0 to 5 at times of
+    // 1970 would read as data.
+    for (QCPAxis* axis :
+         {plot_->xAxis, plot_->yAxis, seriesRect_->axis(QCPAxis::atBottom),
+          seriesRect_->axis(QCPAxis::atLeft), scale_->axis(), profile_->xAxis, profile_->yAxis})
+        axis->setTickLabels(!keys_.empty());
     FillHeatMap();
     FillSeries();
     ClearProfile();
