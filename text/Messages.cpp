@@ -198,7 +198,7 @@ const std::array<MessageRow, kMessageCount> kMessageTable = {{
     {M::ViewerWholePeriod, "Весь период", "Whole period"},
     {M::ViewerWholePeriodTip, "Показать все измерения (двойной щелчок по графику, Home или Ctrl+0)",
      "Show every measurement (double-click the plot, Home or Ctrl+0)"},
-    {M::ViewerValueAt, "{1}, датчик {2}: {3} °C", "{1}, sensor {2}: {3} °C"},
+    {M::ViewerValueAt, "{1}, датчик {2}: {3} {4}", "{1}, sensor {2}: {3} {4}"},
     {M::ViewerMissingAt, "{1}, датчик {2}: нет значения", "{1}, sensor {2}: no value"},
 
     {M::CliNeedsLink, "Укажите, где логгер: --port УСТРОЙСТВО или --usb",

@@ -113,7 +113,7 @@ enum class Msg {
     ViewerNothingToExport,
     ViewerWholePeriod,
     ViewerWholePeriodTip,
-    ViewerValueAt,    // {1} the time, {2} the sensor's number, {3} the value
+    ViewerValueAt,    // {1} the time, {2} the sensor's number, {3} the value, {4} its unit
     ViewerMissingAt,  // {1} the time, {2} the sensor's number
     // The command line, and the runs from it without the window.
     CliNeedsLink,

@@ -590,7 +590,8 @@ QString DataViewer::DescribeAt(QPoint pixel) const {
     const std::string number = std::to_string(sensor + 1);
     const std::int32_t value = set_.Value(*i, static_cast<std::size_t>(sensor));
     if (value == kMissingValue) return T(Msg::ViewerMissingAt, language_, {time, number});
-    return T(Msg::ViewerValueAt, language_, {time, number, TableValue(value)});
+    return T(Msg::ViewerValueAt, language_,
+             {time, number, TableValue(value), Message(Msg::ViewerUnit, language_)});
 }
 
 std::vector<int> DataViewer::PickedSensors() const {
