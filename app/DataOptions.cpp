@@ -49,7 +49,7 @@ int RunExport(int argc, char* argv[], const Options& options) {
     if (set.issueCount > set.issues.size())
         Say(Message(Msg::ExportMoreIssues, language,
                     {std::to_string(set.issueCount - set.issues.size())}));
-    if (set.measurements.empty()) {
+    if (!HasTable(set)) {
         Say(Message(Msg::ExportNothing, language, {PathText(folder)}));
         return 1;
     }
@@ -116,6 +116,9 @@ void AttachDataViewer(MainWindow& window, const Controller& controller) {
             (*viewer)->SetLanguage(language);
             (*viewer)->ListFolders();
         }
+        // The first data set is shown at once, and again when the viewer comes back to find
+        // one that a copy made since.
+        if ((*viewer)->CurrentFolder().empty()) (*viewer)->OpenFirstDataSet();
         (*viewer)->show();
         (*viewer)->raise();
         (*viewer)->activateWindow();

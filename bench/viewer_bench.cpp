@@ -38,8 +38,11 @@ long StatusKiB(const char* key) {
     return 0;
 }
 
-// Copies every demo directory (all of the year 2023) into start/DATA through the controller.
-void CopyDemoYear(const fs::path& start, bool allDirectories) {
+// Copies every demo directory (all of the year 2023) into start/DATA through the controller;
+// false when start/DATA cannot be made (the copies would land in the working folder).
+bool CopyDemoYear(const fs::path& start, bool allDirectories) {
+    std::error_code ec;
+    fs::create_directories(start, ec);
     test::FakePcClock loggerClock;
     loggerClock.start = *DateTime::FromCivil({2023, 12, 31, 23, 59, 0, 0});
     sim::LoggerConfig config;
@@ -47,6 +50,7 @@ void CopyDemoYear(const fs::path& start, bool allDirectories) {
     test::Rig rig(logger);
     rig.clock.start = loggerClock.start;
     rig.controller.SetUpFolders(start);
+    if (rig.controller.Directories().DataFolder() != start / "DATA") return false;
     rig.StartUsb();
     rig.RunFor(5000);
     const std::size_t count =
@@ -56,6 +60,7 @@ void CopyDemoYear(const fs::path& start, bool allDirectories) {
         rig.controller.Click("bAllData");
         rig.RunUntilIdle();
     }
+    return true;
 }
 
 struct YearFolder {
@@ -64,7 +69,8 @@ struct YearFolder {
                 ("qm_viewer_bench_" + std::to_string(std::random_device{}()));
         fs::create_directories(start);
         const auto began = std::chrono::steady_clock::now();
-        CopyDemoYear(start, false);
+        if (!CopyDemoYear(start, false))
+            std::fprintf(stderr, "cannot make %s/DATA\n", start.string().c_str());
         const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
             std::chrono::steady_clock::now() - began);
         folder = start / "DATA" / LocalName(Utf8ToCp1251("Котельная"));
@@ -158,7 +164,11 @@ BENCHMARK(BM_ViewerZoomStep)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--copy-demo-to") == 0) {
-        CopyDemoYear(argv[2], true);
+        // The folder named is made when it is missing, with its parents.
+        if (!CopyDemoYear(argv[2], true)) {
+            std::fprintf(stderr, "cannot make the folder %s/DATA\n", argv[2]);
+            return 1;
+        }
         std::printf("copied the demo directories into %s/DATA\n", argv[2]);
         return 0;
     }

@@ -48,7 +48,12 @@ std::string TableValue(std::int32_t value) {
     return text;
 }
 
+bool HasTable(const DataSet& set) {
+    return !set.measurements.empty() && set.sensorCount > 0;
+}
+
 void ExportCsv(const DataSet& set, const fs::path& file) {
+    if (!HasTable(set)) throw FileError(Msg::ExportEmpty, file);
     StagedFile out;
     out.Begin(file, false);
     std::string line = "time";
@@ -77,6 +82,7 @@ void ExportXlsx(const DataSet& set, const fs::path& file) {
         if (!why && errno != 0) why = std::error_code(errno, std::generic_category());
         throw FileError(Msg::WorkbookFailed, file, why);
     };
+    if (!HasTable(set)) throw FileError(Msg::ExportEmpty, file);
     // A sheet holds 1,048,576 rows, the header row among them.
     if (set.measurements.size() >= 1'048'576u) throw FileError(Msg::SheetTooManyRows, file);
     errno = 0;

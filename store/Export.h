@@ -17,6 +17,10 @@ std::string TableTime(DateTime t);
 // "12.34", "-0.05", or empty for a missing value.
 std::string TableValue(std::int32_t value);
 
+// Whether the data set makes a table: at least one measurement and one sensor column. The
+// exports below write nothing for a set that does not (FileError of Msg::ExportEmpty).
+bool HasTable(const DataSet& set);
+
 // Writes the table as CSV (UTF-8, comma separated, a header row, CR LF line ends). The file is
 // written beside its name and put in place only when complete; throws FileError.
 void ExportCsv(const DataSet& set, const std::filesystem::path& file);

@@ -77,7 +77,9 @@ void SyncFolder(const fs::path& folder, std::error_code& ec) {
     (void)folder;
     ec.clear();
 #else
-    SyncPath(folder, O_RDONLY | O_DIRECTORY, ec);
+    // The folder of a bare file name ("k.csv") is the working folder, which open() knows as "."
+    // and not as an empty name.
+    SyncPath(folder.empty() ? fs::path(".") : folder, O_RDONLY | O_DIRECTORY, ec);
     // Some file systems cannot sync a folder; the move is then as durable as they make it.
     if (ec == std::errc::invalid_argument || ec == std::errc::operation_not_supported) ec.clear();
 #endif

@@ -30,7 +30,8 @@ bool FileStepGoesAhead(FileStep step, const std::filesystem::path& path);
 // Makes what was written to the file durable (fsync; FlushFileBuffers on Windows).
 void SyncFile(const std::filesystem::path& file, std::error_code& ec);
 // Makes the names in the folder durable (fsync of the folder; nothing to do on Windows, whose
-// moves are written through).
+// moves are written through). An empty path, the folder of a bare file name, is the working
+// folder.
 void SyncFolder(const std::filesystem::path& folder, std::error_code& ec);
 // Moves `from` over `to` in one step, replacing it, and on Windows writes the move through
 // before returning.

@@ -88,6 +88,7 @@ enum class Msg {
     ExportNeedsOutput,
     ExportMoreIssues,
     ExportNothing,
+    ExportEmpty,  // {1} the file not written
     ExportWritten,
     AfterNeedsMilliseconds,
     ViewerNotBuilt,
@@ -108,6 +109,12 @@ enum class Msg {
     ViewerExportXlsx,
     ViewerError,
     ViewerExported,  // {1} the file
+    ViewerChooseFolder,
+    ViewerNothingToExport,
+    ViewerWholePeriod,
+    ViewerWholePeriodTip,
+    ViewerValueAt,    // {1} the time, {2} the sensor's number, {3} the value, {4} its unit
+    ViewerMissingAt,  // {1} the time, {2} the sensor's number
     // The command line, and the runs from it without the window.
     CliNeedsLink,
     CliOneCommand,

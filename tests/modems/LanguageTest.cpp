@@ -153,7 +153,9 @@ TEST(Messages, EveryRowHasBothLanguagesWithTheSameParameters) {
                                          // Values of command-line options, which stay as they are.
                                          "radio", "bluetooth",
                                          // The stations file's format and its words.
-                                         "TOML", "true", "false"};
+                                         "TOML", "true", "false",
+                                         // Keys, as the keyboard names them.
+                                         "Home", "Ctrl"};
     for (std::size_t i = 0; i < kMessageTable.size(); ++i) {
         const MessageRow& row = kMessageTable[i];
         EXPECT_EQ(static_cast<std::size_t>(row.id), i) << "row out of place: " << row.english;

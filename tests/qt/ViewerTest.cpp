@@ -7,13 +7,17 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QListWidget>
+#include <QMouseEvent>
 #include <QProcess>
+#include <QPushButton>
 #include <QTest>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <random>
 
+#include "store/Export.h"
 #include "store/LocalFiles.h"
 #include "ui/viewer/DataViewer.h"
 
@@ -180,6 +184,130 @@ TEST_F(ViewerTest, FoldersAreOfferedAndAMissingOneIsShownNotFatal) {
     EXPECT_EQ(v->Data().measurements.size(), 4u);
 }
 
+// The viewer the window makes on the DATA folder: until a data set is read its box names no
+// folder and nothing can be exported; then it shows the first folder that holds data.
+TEST_F(ViewerTest, TheBoxNamesOnlyAFolderThatWasReadAndNothingIsExportedBefore) {
+    DataViewer v(data, Language::English);
+    v.show();
+    auto* folders = v.findChild<QComboBox*>("folders");
+    auto* summary = v.findChild<QLabel*>("summary");
+    ASSERT_EQ(folders->count(), 2);
+    EXPECT_EQ(folders->currentIndex(), -1);
+    EXPECT_EQ(folders->placeholderText(), "choose a folder");
+    EXPECT_FALSE(v.findChild<QPushButton*>("exportCsv")->isEnabled());
+    EXPECT_FALSE(v.findChild<QPushButton*>("exportXlsx")->isEnabled());
+    EXPECT_FALSE(v.HeatMap()->visible());
+    EXPECT_FALSE(v.Plot()->xAxis->tickLabels()) << "no times of 1970";
+    EXPECT_FALSE(v.Plot()->yAxis->tickLabels());
+    v.ExportTo(data / "nothing.csv", false);
+    EXPECT_FALSE(fs::exists(data / "nothing.csv"));
+    EXPECT_EQ(summary->text(), "Nothing to export: open a folder with measurements");
+
+    // "Empty" comes first by name but holds no data file.
+    ASSERT_TRUE(v.OpenFirstDataSet());
+    EXPECT_EQ(folders->currentText(), "OBJ");
+    EXPECT_EQ(v.CurrentFolder(), data / "OBJ");
+    EXPECT_EQ(v.findChild<QListWidget*>("sensors")->count(), 3);
+    EXPECT_TRUE(v.Plot()->xAxis->tickLabels());
+    EXPECT_TRUE(v.findChild<QPushButton*>("exportCsv")->isEnabled());
+    v.ExportTo(data / "obj.csv", false);
+    EXPECT_EQ(ReadWholeFile(data / "obj.csv").substr(0, 12), "time,1,2,3\r\n");
+
+    // A folder that cannot be read leaves the box naming none, not the last one.
+    EXPECT_FALSE(v.Open(data / "absent"));
+    EXPECT_EQ(folders->currentIndex(), -1);
+    EXPECT_FALSE(v.findChild<QPushButton*>("exportCsv")->isEnabled());
+
+    DataViewer none(data / "Empty", Language::Russian);
+    EXPECT_FALSE(none.OpenFirstDataSet());
+    EXPECT_TRUE(none.CurrentFolder().empty());
+}
+
+TEST_F(ViewerTest, ZoomStaysOnTheDataAndComesBackToTheWholePeriod) {
+    auto v = Open(Language::English);
+    QCPAxis* mapTime = v->Plot()->xAxis;
+    QCPAxis* seriesTime = v->SeriesRect()->axis(QCPAxis::atBottom);
+    // Half an hour before the first measurement to half an hour after the last.
+    const QCPRange whole(Key(10) - 1800, Key(16) + 1800);
+    EXPECT_EQ(v->WholeTime(), whole);
+    EXPECT_EQ(mapTime->range(), whole);
+    v->ZoomTime(4);
+    EXPECT_EQ(mapTime->range(), whole) << "zoomed out no further than the data";
+    EXPECT_EQ(seriesTime->range(), whole);
+
+    v->ZoomTime(0.25);
+    seriesTime->moveRange(-10 * 3600.0);
+    EXPECT_DOUBLE_EQ(mapTime->range().lower, whole.lower) << "panned no further than the data";
+    EXPECT_NEAR(mapTime->range().size(), whole.size() / 4, 1e-6);
+    mapTime->moveRange(10 * 3600.0);
+    EXPECT_DOUBLE_EQ(seriesTime->range().upper, whole.upper);
+    v->ZoomTime(1e-6);
+    EXPECT_NEAR(mapTime->range().size(), 3600, 1e-6) << "one usual interval at the closest";
+
+    v->ResetZoom();
+    EXPECT_EQ(mapTime->range(), whole);
+    v->ZoomTime(0.5);
+    auto* button = v->findChild<QPushButton*>("wholePeriod");
+    EXPECT_EQ(button->text(), "Whole period");
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_EQ(seriesTime->range(), whole);
+    v->ZoomTime(0.5);
+    QTest::mouseDClick(v->Plot(), Qt::LeftButton, {}, v->SeriesRect()->rect().center());
+    EXPECT_EQ(seriesTime->range(), whole);
+    v->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(v.get()));
+    for (const auto& keys : {QKeyCombination(Qt::Key_Home), Qt::CTRL | Qt::Key_0}) {
+        v->ZoomTime(0.5);
+        QTest::keyClick(v.get(), keys.key(), keys.keyboardModifiers());
+        EXPECT_EQ(mapTime->range(), whole);
+    }
+}
+
+TEST_F(ViewerTest, TheStatusLineNamesTimeSensorAndValueUnderTheMouse) {
+    auto v = Open(Language::English);
+    QCustomPlot* plot = v->Plot();
+    const auto onMap = [&](int hour, double sensor) {
+        return QPoint(static_cast<int>(plot->xAxis->coordToPixel(Key(hour))),
+                      static_cast<int>(plot->yAxis->coordToPixel(sensor)));
+    };
+    EXPECT_EQ(v->DescribeAt(onMap(11, 1)), "2024-03-01 11:00, sensor 1: 1.50 °C");
+    EXPECT_EQ(v->DescribeAt(onMap(11, 2.3)), "2024-03-01 11:00, sensor 2: no value");
+    EXPECT_EQ(v->DescribeAt(onMap(16, 3)), "2024-03-01 16:00, sensor 3: 5.00 °C");
+    EXPECT_EQ(v->DescribeAt(onMap(14, 1)), "") << "the pause has no measurement";
+    EXPECT_EQ(v->DescribeAt(QPoint(1, 1)), "") << "outside the plot areas";
+
+    // On the series: the picked sensor whose point is nearest, up or down.
+    QCPAxis* time = v->SeriesRect()->axis(QCPAxis::atBottom);
+    QCPAxis* values = v->SeriesRect()->axis(QCPAxis::atLeft);
+    const QPoint nearThird(static_cast<int>(time->coordToPixel(Key(12) + 300)),
+                           static_cast<int>(values->coordToPixel(3.9)));
+    EXPECT_EQ(v->DescribeAt(nearThird), "2024-03-01 12:00, sensor 3: 4.00 °C");
+    v->PickSensors({1});
+    EXPECT_EQ(v->DescribeAt(nearThird), "2024-03-01 12:00, sensor 2: 2.50 °C");
+
+    auto* pointed = v->findChild<QLabel*>("pointed");
+    QMouseEvent move(QEvent::MouseMove, QPointF(onMap(10, 3)),
+                     plot->mapToGlobal(QPointF(onMap(10, 3))), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(plot, &move);
+    EXPECT_EQ(pointed->text(), "2024-03-01 10:00, sensor 3: 3.00 °C");
+    // The wheel moves the time under a mouse that stays put, and the line follows: with a
+    // quarter of the period about 16:00 shown, where 12:00 was lies the pause.
+    const QPointF at(onMap(12, 3));
+    QMouseEvent moveOn(QEvent::MouseMove, at, plot->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                       Qt::NoModifier);
+    QApplication::sendEvent(plot, &moveOn);
+    EXPECT_EQ(pointed->text(), "2024-03-01 12:00, sensor 3: 4.00 °C");
+    plot->xAxis->scaleRange(0.25, Key(16));
+    EXPECT_EQ(pointed->text(), "");
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(plot, &leave);
+    EXPECT_EQ(pointed->text(), "");
+    v->SetLanguage(Language::Russian);
+    EXPECT_EQ(v->DescribeAt(onMap(10, 1)),
+              QString::fromUtf8("2024-03-01 10:00, датчик 1: 1.00 °C"));
+}
+
 TEST_F(ViewerTest, DamagedLinesAreCountedWithTheirPlaceInTheTip) {
     std::ofstream(data / "OBJ" / "2024_4.dat", std::ios::binary)
         << "10:00 01.04.2024\r\n   1.00   2.x0   3.00\r\n1x:00 02.04.2024\r\n";
@@ -229,6 +357,34 @@ TEST_F(ViewerTest, ExportFromTheCommandLineWritesTheTableAndReportsDamage) {
 
     std::tie(status, err) = run({"--export", folder});
     EXPECT_EQ(status, 2);
+}
+
+// Names as typed in a shell: bare file names land in the working folder, both of them; a folder
+// of headers without a value is nothing to export and leaves no file.
+TEST_F(ViewerTest, ExportFromTheCommandLineTakesBareNamesAndRefusesAnEmptyTable) {
+    const auto run = [this](const QStringList& args) {
+        QProcess p;
+        p.setWorkingDirectory(QString::fromStdString(PathText(data)));
+        p.start(QMC_CONTROLLER, args);
+        EXPECT_TRUE(p.waitForFinished(20000));
+        return std::pair{p.exitCode(), QString::fromUtf8(p.readAllStandardError())};
+    };
+    QStringList both = {"--export", "OBJ", "--csv", "k.csv"};
+    if (XlsxExportAvailable())
+        both << "--xlsx"
+             << "k.xlsx";
+    auto [status, err] = run(both);
+    EXPECT_EQ(status, 0) << err.toStdString();
+    EXPECT_EQ(ReadWholeFile(data / "k.csv").substr(0, 12), "time,1,2,3\r\n");
+    EXPECT_EQ(fs::exists(data / "k.xlsx"), XlsxExportAvailable());
+    EXPECT_FALSE(fs::exists(data / kStagingFolderName));
+
+    std::ofstream(data / "Empty" / "2024_3.dat", std::ios::binary)
+        << "10:00 01.03.2024\r\n11:00 01.03.2024\r\n";
+    std::tie(status, err) = run({"--export", "Empty", "--csv", "e.csv", "--lang", "en"});
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(err.contains("nothing written")) << err.toStdString();
+    EXPECT_FALSE(fs::exists(data / "e.csv"));
 }
 #endif
 

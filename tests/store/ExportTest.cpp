@@ -69,6 +69,52 @@ TEST_F(ExportTest, AFailedExportLeavesTheFileBefore) {
     EXPECT_TRUE(fs::is_empty(folder));
 }
 
+// A bare file name is a file of the working folder, as a shell user means it: written there,
+// CSV and XLSX alike, with no staging folder left behind.
+TEST_F(ExportTest, ABareFileNameIsWrittenInTheWorkingFolder) {
+    const fs::path before = fs::current_path();
+    fs::current_path(folder);
+    std::string error;
+    try {
+        ExportCsv(set, "bare.csv");
+        if (XlsxExportAvailable()) ExportXlsx(set, "bare.xlsx");
+    } catch (const FileError& e) {
+        error = e.Text(Language::English);
+    }
+    fs::current_path(before);
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(ReadWholeFile(folder / "bare.csv").substr(0, 20), "time,1,2,3,4,5,6\r\n20");
+    EXPECT_EQ(fs::exists(folder / "bare.xlsx"), XlsxExportAvailable());
+    EXPECT_FALSE(fs::exists(folder / kStagingFolderName));
+}
+
+// Nothing to export is said, and no file is made (or an old one changed): a table of a header
+// alone, or of times without a single sensor column, is no export.
+TEST_F(ExportTest, NothingToExportWritesNoFile) {
+    DataSet headersOnly;
+    ReadDataText("10:00 01.03.2024\r\n11:00 01.03.2024\r\n", "2024_3.dat", FileDateOf("2024_3.dat"),
+                 headersOnly);
+    Finish(headersOnly);
+    ASSERT_EQ(headersOnly.measurements.size(), 2u);
+    const DataSet none;
+    for (const DataSet* empty : std::initializer_list<const DataSet*>{&headersOnly, &none}) {
+        EXPECT_FALSE(HasTable(*empty));
+        std::ofstream(folder / "old.csv", std::ios::binary) << "old content";
+        try {
+            ExportCsv(*empty, folder / "old.csv");
+            ADD_FAILURE() << "an empty table was written";
+        } catch (const FileError& e) {
+            EXPECT_EQ(e.Text(Language::English),
+                      "\"" + PathText(folder / "old.csv") +
+                          "\" not written: there is no measurement to export");
+        }
+        EXPECT_EQ(ReadWholeFile(folder / "old.csv"), "old content");
+        EXPECT_THROW(ExportXlsx(*empty, folder / "new.xlsx"), FileError);
+        EXPECT_FALSE(fs::exists(folder / "new.xlsx"));
+    }
+    EXPECT_TRUE(HasTable(set));
+}
+
 #ifdef QMC_TEST_XLSX
 
 std::string ZipEntry(const fs::path& zip, const char* name) {

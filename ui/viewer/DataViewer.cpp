@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSplitter>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -78,8 +79,12 @@ DataViewer::DataViewer(fs::path dataFolder, Language language, QWidget* parent)
     folders_->setMinimumContentsLength(18);
     browse_ = new QPushButton(this);
     exportCsv_ = new QPushButton(this);
+    exportCsv_->setObjectName("exportCsv");
     exportXlsx_ = new QPushButton(this);
+    exportXlsx_->setObjectName("exportXlsx");
     exportXlsx_->setVisible(XlsxExportAvailable());
+    wholePeriod_ = new QPushButton(this);
+    wholePeriod_->setObjectName("wholePeriod");
     summary_ = new QLabel(this);
     summary_->setObjectName("summary");
     issues_ = new QLabel(this);
@@ -93,6 +98,7 @@ DataViewer::DataViewer(fs::path dataFolder, Language language, QWidget* parent)
     top->addSpacing(12);
     top->addWidget(summary_, 1);
     top->addWidget(issues_);
+    top->addWidget(wholePeriod_);
     top->addWidget(exportCsv_);
     top->addWidget(exportXlsx_);
 
@@ -118,9 +124,15 @@ DataViewer::DataViewer(fs::path dataFolder, Language language, QWidget* parent)
     auto* body = new QHBoxLayout;
     body->addLayout(left);
     body->addWidget(splitter, 1);
+    pointed_ = new QLabel(this);
+    pointed_->setObjectName("pointed");
+    pointed_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // One line's height kept, so that the plots do not jump as the mouse comes and goes.
+    pointed_->setMinimumHeight(pointed_->fontMetrics().height());
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addLayout(body, 1);
+    layout->addWidget(pointed_);
 
     BuildPlots();
     Retranslate();
@@ -134,12 +146,18 @@ DataViewer::DataViewer(fs::path dataFolder, Language language, QWidget* parent)
             QFileDialog::getExistingDirectory(this, T(Msg::ViewerTitle, language_), start);
         if (!chosen.isEmpty()) Open(fs::path(chosen.toStdU16String()));
     });
-    connect(exportCsv_, &QPushButton::clicked, this, [this] { ExportTo(false); });
-    connect(exportXlsx_, &QPushButton::clicked, this, [this] { ExportTo(true); });
+    connect(exportCsv_, &QPushButton::clicked, this, [this] { AskExport(false); });
+    connect(exportXlsx_, &QPushButton::clicked, this, [this] { AskExport(true); });
+    connect(wholePeriod_, &QPushButton::clicked, this, [this] { ResetZoom(); });
+    for (const QKeySequence& keys :
+         {QKeySequence(Qt::Key_Home), QKeySequence(Qt::CTRL | Qt::Key_0)})
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, [this] { ResetZoom(); });
     connect(sensors_, &QListWidget::itemChanged, this, [this] {
         if (!filling_) FillSeries(), plot_->replot();
     });
     ListFolders();
+    // Nothing is open yet: no map, no series, nothing to export.
+    ShowDataSet();
 }
 
 DataViewer::~DataViewer() = default;
@@ -215,6 +233,7 @@ void DataViewer::BuildPlots() {
     profileCurve_->setPen(QPen(QColor(31, 119, 180), 1.5));
     profileCurve_->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCircle, 4));
 
+    plot_->setMouseTracking(true);
     plot_->installEventFilter(this);
 }
 
@@ -231,6 +250,10 @@ void DataViewer::Retranslate() {
     browse_->setText(T(Msg::ViewerBrowse, language_));
     exportCsv_->setText(T(Msg::ViewerExportCsv, language_));
     exportXlsx_->setText(T(Msg::ViewerExportXlsx, language_));
+    wholePeriod_->setText(T(Msg::ViewerWholePeriod, language_));
+    wholePeriod_->setToolTip(T(Msg::ViewerWholePeriodTip, language_));
+    folders_->setPlaceholderText(T(Msg::ViewerChooseFolder, language_));
+    pointed_->clear();
     sensorsLabel_->setText(T(Msg::ViewerSensors, language_));
     plot_->yAxis->setLabel(T(Msg::ViewerSensor, language_));
     seriesRect_->axis(QCPAxis::atLeft)->setLabel(T(Msg::ViewerUnit, language_));
@@ -244,6 +267,18 @@ namespace {
 bool IsHidden(const fs::path& p) {
     const auto name = p.filename().u8string();
     return !name.empty() && name[0] == u8'.';
+}
+
+// The first folder inside `folder`, in name order, that holds data files; empty when none does.
+fs::path FirstDataSetIn(const fs::path& folder) {
+    std::vector<fs::path> inner;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code typeError;
+        if (it->is_directory(typeError) && !IsHidden(it->path()) && HasDataFiles(it->path()))
+            inner.push_back(it->path());
+    }
+    return inner.empty() ? fs::path() : *std::min_element(inner.begin(), inner.end());
 }
 }  // namespace
 
@@ -259,7 +294,11 @@ void DataViewer::ListFolders() {
     std::sort(found.begin(), found.end());
     for (const fs::path& p : found)
         folders_->addItem(PathQ(p.filename()), QString::fromStdU16String(p.u16string()));
-    if (!current_.empty()) {
+    // The box names the folder shown, or none: a folder it named but nobody read would look like
+    // one without data.
+    if (current_.empty()) {
+        folders_->setCurrentIndex(-1);
+    } else {
         const int index = folders_->findData(QString::fromStdU16String(current_.u16string()));
         if (index < 0)
             folders_->addItem(PathQ(current_.filename()),
@@ -268,19 +307,20 @@ void DataViewer::ListFolders() {
     }
 }
 
+bool DataViewer::OpenFirstDataSet() {
+    const fs::path first = FirstDataSetIn(dataFolder_);
+    return !first.empty() && Open(first);
+}
+
 bool DataViewer::Open(const fs::path& folder) {
     // A folder of data-set folders (the DATA folder itself) opens its first one with data.
     fs::path target = folder;
     std::error_code ec;
     if (fs::is_directory(folder, ec) && !HasDataFiles(folder)) {
-        std::vector<fs::path> inner;
-        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-            if (it->is_directory(ec) && !IsHidden(it->path()) && HasDataFiles(it->path()))
-                inner.push_back(it->path());
-        std::sort(inner.begin(), inner.end());
-        if (!inner.empty()) {
+        const fs::path first = FirstDataSetIn(folder);
+        if (!first.empty()) {
             dataFolder_ = folder;
-            target = inner.front();
+            target = first;
         }
     }
     try {
@@ -288,6 +328,7 @@ bool DataViewer::Open(const fs::path& folder) {
     } catch (const FileError& e) {
         set_ = DataSet{};
         current_.clear();
+        ListFolders();
         ShowDataSet();
         summary_->setText(Q(e.Text(language_)));
         return false;
@@ -329,8 +370,10 @@ void DataViewer::ShowDataSet() {
         lines << Q(IssueText(set_.issues[i], language_));
     if (set_.issueCount > 40) lines << "…";
     issues_->setToolTip(lines.join('\n'));
-    exportCsv_->setEnabled(!set_.measurements.empty());
-    exportXlsx_->setEnabled(!set_.measurements.empty());
+    exportCsv_->setEnabled(HasTable(set_));
+    exportXlsx_->setEnabled(HasTable(set_));
+    wholePeriod_->setEnabled(!keys_.empty());
+    pointed_->clear();
 
     // The picked sensors stay picked when they exist in the new set; otherwise the top, the
     // middle and the bottom of the string.
@@ -350,12 +393,17 @@ void DataViewer::ShowDataSet() {
     }
     filling_ = false;
 
+    // Without data the axes keep their frames but show no numbers: sensors 0 to 5 at times of
+    // 1970 would read as data.
+    for (QCPAxis* axis :
+         {plot_->xAxis, plot_->yAxis, seriesRect_->axis(QCPAxis::atBottom),
+          seriesRect_->axis(QCPAxis::atLeft), scale_->axis(), profile_->xAxis, profile_->yAxis})
+        axis->setTickLabels(!keys_.empty());
     FillHeatMap();
     FillSeries();
     ClearProfile();
     if (!keys_.empty()) {
-        const double pad = step_ / 2;
-        plot_->xAxis->setRange(keys_.front() - pad, keys_.back() + pad);
+        plot_->xAxis->setRange(WholeTime());
         ShowProfileAt(keys_.back());
     }
     plot_->replot();
@@ -374,6 +422,7 @@ void DataViewer::FillHeatMap() {
     constexpr double kMaxColumns = 20000;
     const double span = keys_.back() - keys_.front();
     const double cell = std::max(step_, span / kMaxColumns);
+    column_ = cell;
     const int columns = std::max(2, static_cast<int>(std::lround(span / cell)) + 1);
     cells->setSize(columns, sensors);
     cells->setRange(QCPRange(keys_.front(), keys_.front() + (columns - 1) * cell),
@@ -479,6 +528,72 @@ void DataViewer::ZoomTime(double factor) {
     plot_->replot();
 }
 
+void DataViewer::ResetZoom() {
+    if (keys_.empty()) return;
+    plot_->xAxis->setRange(WholeTime());
+    plot_->replot();
+}
+
+QCPRange DataViewer::WholeTime() const {
+    if (keys_.empty()) return plot_->xAxis->range();
+    return QCPRange(keys_.front() - step_ / 2, keys_.back() + step_ / 2);
+}
+
+QCPRange DataViewer::Clamped(QCPRange range) const {
+    if (keys_.empty()) return range;
+    const QCPRange whole = WholeTime();
+    if (range.size() >= whole.size()) return whole;
+    // Closer than one usual interval shows nothing more, only emptier axes.
+    const double least = std::min(whole.size(), step_);
+    if (range.size() < least) {
+        const double centre = range.center();
+        range = QCPRange(centre - least / 2, centre + least / 2);
+    }
+    if (range.lower < whole.lower) range += whole.lower - range.lower;
+    if (range.upper > whole.upper) range -= range.upper - whole.upper;
+    return range;
+}
+
+std::optional<std::size_t> DataViewer::MeasurementAt(double key) const {
+    if (keys_.empty()) return std::nullopt;
+    auto it = std::lower_bound(keys_.begin(), keys_.end(), key);
+    if (it == keys_.end() || (it != keys_.begin() && key - *(it - 1) < *it - key)) --it;
+    // Within the column of the map that shows it; a pause between measurements is nobody's.
+    if (std::abs(*it - key) > column_ / 2) return std::nullopt;
+    return static_cast<std::size_t>(it - keys_.begin());
+}
+
+QString DataViewer::DescribeAt(QPoint pixel) const {
+    QCPAxisRect* const mapRect = plot_->axisRect();
+    const bool onMap = mapRect->rect().contains(pixel);
+    if (!onMap && !seriesRect_->rect().contains(pixel)) return {};
+    QCPAxisRect* const rect = onMap ? mapRect : seriesRect_;
+    const auto i = MeasurementAt(rect->axis(QCPAxis::atBottom)->pixelToCoord(pixel.x()));
+    if (!i) return {};
+    long sensor = -1;
+    if (onMap) {
+        sensor = std::lround(plot_->yAxis->pixelToCoord(pixel.y())) - 1;
+        if (sensor < 0 || sensor >= static_cast<long>(set_.sensorCount)) return {};
+    } else {
+        // The picked sensor whose point is nearest to the mouse, up or down.
+        const QCPAxis* values = seriesRect_->axis(QCPAxis::atLeft);
+        double nearest = std::numeric_limits<double>::max();
+        for (int s : PickedSensors()) {
+            const double v = Reading(set_.Value(*i, static_cast<std::size_t>(s)));
+            if (std::isnan(v)) continue;
+            const double distance = std::abs(values->coordToPixel(v) - pixel.y());
+            if (distance < nearest) nearest = distance, sensor = s;
+        }
+        if (sensor < 0) return {};
+    }
+    const std::string time = TableTime(set_.measurements[*i].time);
+    const std::string number = std::to_string(sensor + 1);
+    const std::int32_t value = set_.Value(*i, static_cast<std::size_t>(sensor));
+    if (value == kMissingValue) return T(Msg::ViewerMissingAt, language_, {time, number});
+    return T(Msg::ViewerValueAt, language_,
+             {time, number, TableValue(value), Message(Msg::ViewerUnit, language_)});
+}
+
 std::vector<int> DataViewer::PickedSensors() const {
     std::vector<int> picked;
     for (int i = 0; i < sensors_->count(); ++i)
@@ -500,9 +615,13 @@ void DataViewer::PickSensors(const std::vector<int>& picked) {
 void DataViewer::OnTimeRangeChanged(const QCPAxis* source) {
     if (syncingRange_) return;
     syncingRange_ = true;
+    // Zoom and pan stay on the data, on the axis moved too.
+    const QCPRange range = Clamped(source->range());
     for (QCPAxis* axis : {plot_->xAxis, seriesRect_->axis(QCPAxis::atBottom)})
-        if (axis != source) axis->setRange(source->range());
+        if (axis->range() != range) axis->setRange(range);
     syncingRange_ = false;
+    // A wheel step moves the data under a mouse that stays where it is.
+    if (mouseAt_) pointed_->setText(DescribeAt(*mouseAt_));
 }
 
 bool DataViewer::eventFilter(QObject* watched, QEvent* event) {
@@ -513,21 +632,44 @@ bool DataViewer::eventFilter(QObject* watched, QEvent* event) {
         const QPoint at = static_cast<QMouseEvent*>(event)->pos();
         if ((at - pressAt_).manhattanLength() <= 3 && plot_->axisRect()->rect().contains(at))
             ShowProfileAt(plot_->xAxis->pixelToCoord(at.x()));
+    } else if (watched == plot_ && event->type() == QEvent::MouseButtonDblClick) {
+        ResetZoom();
+    } else if (watched == plot_ && event->type() == QEvent::MouseMove) {
+        mouseAt_ = static_cast<QMouseEvent*>(event)->pos();
+        pointed_->setText(DescribeAt(*mouseAt_));
+    } else if (watched == plot_ && event->type() == QEvent::Leave) {
+        mouseAt_.reset();
+        pointed_->clear();
     }
     return QWidget::eventFilter(watched, event);
 }
 
-void DataViewer::ExportTo(bool xlsx) {
-    const QString suffix = xlsx ? ".xlsx" : ".csv";
-    const QString proposal = PathQ(current_.parent_path() / current_.filename()) + suffix;
+void DataViewer::AskExport(bool xlsx) {
+    // No file is asked for when there is nothing to write.
+    if (current_.empty() || !HasTable(set_)) {
+        summary_->setText(T(Msg::ViewerNothingToExport, language_));
+        return;
+    }
+    // The data set's name beside its folder: DATA/Котельная.csv; a single file's name without
+    // its ".dat".
+    std::error_code ec;
+    const fs::path name =
+        fs::is_regular_file(current_, ec) ? current_.parent_path() / current_.stem() : current_;
+    const QString proposal = PathQ(name) + (xlsx ? ".xlsx" : ".csv");
     const QString file = QFileDialog::getSaveFileName(
         this, T(xlsx ? Msg::ViewerExportXlsx : Msg::ViewerExportCsv, language_), proposal,
         xlsx ? "XLSX (*.xlsx)" : "CSV (*.csv)");
-    if (file.isEmpty()) return;
+    if (!file.isEmpty()) ExportTo(fs::path(file.toStdU16String()), xlsx);
+}
+
+void DataViewer::ExportTo(const fs::path& file, bool xlsx) {
+    if (current_.empty() || !HasTable(set_)) {
+        summary_->setText(T(Msg::ViewerNothingToExport, language_));
+        return;
+    }
     try {
-        const fs::path target(file.toStdU16String());
-        xlsx ? ExportXlsx(set_, target) : ExportCsv(set_, target);
-        summary_->setText(T(Msg::ViewerExported, language_, {file.toStdString()}));
+        xlsx ? ExportXlsx(set_, file) : ExportCsv(set_, file);
+        summary_->setText(T(Msg::ViewerExported, language_, {PathText(file)}));
     } catch (const FileError& e) {
         QMessageBox::critical(this, T(Msg::ViewerError, language_), Q(e.Text(language_)));
     }

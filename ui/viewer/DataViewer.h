@@ -11,6 +11,7 @@
 class QCustomPlot;
 class QCPAxis;
 class QCPAxisRect;
+class QCPRange;
 class QCPColorMap;
 class QCPColorScale;
 class QCPCurve;
@@ -27,7 +28,9 @@ namespace qm {
 // (sensor 1 at the top, as the first sensor of a string hanging down) with its colour scale, the
 // time series of the sensors picked in the list, and the profile of all sensors at the time
 // clicked on the map. The map and the series share their time axis: zoom (wheel) and pan (drag)
-// on either moves both. Missing values are gaps.
+// on either moves both, never past the data; "Whole period", a double-click or Home (Ctrl+0)
+// shows all of it again. The status line names the time, sensor and value under the mouse.
+// Missing values are gaps.
 class DataViewer : public QWidget {
     Q_OBJECT
 public:
@@ -42,6 +45,14 @@ public:
     // Reads and shows a data-set folder (or a single data file). False, with the reason shown,
     // when it cannot be read.
     bool Open(const std::filesystem::path& folder);
+    // Opens the first folder of the data folder that holds data files; false, and nothing
+    // changed, when none does. Until a folder is open the folder box names none.
+    bool OpenFirstDataSet();
+    // The folder (or file) shown; empty when none is.
+    const std::filesystem::path& CurrentFolder() const { return current_; }
+    // Writes the table of the data set shown; with none (or an empty one) writes nothing and
+    // says so. The export buttons ask for the file and come here.
+    void ExportTo(const std::filesystem::path& file, bool xlsx);
 
     const DataSet& Data() const { return set_; }
     // Sensors drawn as time series (0-based).
@@ -53,6 +64,14 @@ public:
     void ShowProfileAt(double key);
     // Zooms the shared time axis about its centre (factor < 1 zooms in).
     void ZoomTime(double factor);
+    // Shows every measurement again.
+    void ResetZoom();
+    // The time range of every measurement, half a usual interval added at each end: the widest
+    // the time axis goes.
+    QCPRange WholeTime() const;
+    // "2024-03-01 11:00, sensor 2: 1.50 °C" for the cell of the map or the point of a series at
+    // a pixel of the plot; empty where there is none.
+    QString DescribeAt(QPoint pixel) const;
 
     QCustomPlot* Plot() const { return plot_; }
     QCustomPlot* ProfilePlot() const { return profile_; }
@@ -71,7 +90,9 @@ private:
     void FillHeatMap();
     void FillSeries();
     void ClearProfile();
-    void ExportTo(bool xlsx);
+    void AskExport(bool xlsx);
+    QCPRange Clamped(QCPRange range) const;
+    std::optional<std::size_t> MeasurementAt(double key) const;
     void OnTimeRangeChanged(const QCPAxis* source);
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -81,6 +102,7 @@ private:
     DataSet set_;
     std::vector<double> keys_;  // TimeKey of each measurement
     double step_ = 3600;        // the usual time between measurements, in seconds
+    double column_ = 3600;      // the time a column of the map covers
     std::optional<std::size_t> profileIndex_;
 
     QLabel* folderLabel_;
@@ -88,10 +110,12 @@ private:
     QPushButton* browse_;
     QPushButton* exportCsv_;
     QPushButton* exportXlsx_;
+    QPushButton* wholePeriod_;
     QLabel* summary_;
     QLabel* issues_;
     QLabel* sensorsLabel_;
     QListWidget* sensors_;
+    QLabel* pointed_;
     QCustomPlot* plot_;
     QCustomPlot* profile_;
     QCPAxisRect* seriesRect_ = nullptr;
@@ -102,6 +126,7 @@ private:
     QCPItemStraightLine* mapCursor_ = nullptr;
     QCPItemStraightLine* seriesCursor_ = nullptr;
     QPoint pressAt_;
+    std::optional<QPoint> mouseAt_;  // over the plot, for the status line
     bool syncingRange_ = false;
     bool filling_ = false;
 };
