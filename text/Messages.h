@@ -111,6 +111,7 @@ enum class Msg {
     ViewerExported,  // {1} the file
     ViewerChooseFolder,
     ViewerNothingToExport,
+    ViewerCollectionsAndGaps,  // {1} collections logged, {2} gaps in the data
     ViewerWholePeriod,
     ViewerWholePeriodTip,
     ViewerValueAt,    // {1} the time, {2} the sensor's number, {3} the value, {4} its unit

@@ -15,8 +15,10 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <random>
 
+#include "store/CollectionLog.h"
 #include "store/Export.h"
 #include "store/LocalFiles.h"
 #include "ui/viewer/DataViewer.h"
@@ -163,6 +165,43 @@ TEST_F(ViewerTest, TextsFollowTheLanguage) {
     EXPECT_TRUE(summary->text().startsWith(
         QString::fromUtf8("Измерений: 4, датчиков: 3, 2024-03-01 10:00")))
         << summary->text().toStdString();
+}
+
+TEST_F(ViewerTest, DownloadsOfTheLogAndGapsInTheDataAreMarkedOnBothTimeAxes) {
+    // Two downloads logged, the second failed; the data pause three hours after hourly
+    // readings: one gap.
+    CollectionRecord r;
+    r.time = std::chrono::sys_seconds{std::chrono::seconds{1709290800}};  // 2024-03-01 11:00 UTC
+    r.station = "window";
+    ASSERT_FALSE(AppendCollectionRecord(data / "OBJ", r));
+    r.time += std::chrono::hours(2);
+    r.result = CollectionResult::Failed;
+    ASSERT_FALSE(AppendCollectionRecord(data / "OBJ", r));
+    auto v = Open(Language::English);
+    std::map<QString, std::vector<QCPAbstractItem*>> marks;
+    for (int i = 0; i < v->Plot()->itemCount(); ++i)
+        marks[v->Plot()->item(i)->objectName()].push_back(v->Plot()->item(i));
+    EXPECT_EQ(marks["gap"].size(), 2u) << "one gap, on the map and on the series";
+    ASSERT_EQ(marks["download"].size(), 4u);
+    auto* gap = static_cast<QCPItemRect*>(marks["gap"][0]);
+    EXPECT_DOUBLE_EQ(gap->topLeft->coords().x(), Key(12));
+    EXPECT_DOUBLE_EQ(gap->bottomRight->coords().x(), Key(16));
+    auto* label = v->findChild<QLabel*>("marks");
+    ASSERT_TRUE(label);
+    EXPECT_TRUE(label->isVisibleTo(v.get()));
+    EXPECT_TRUE(label->text().startsWith("Downloads logged: 2")) << label->text().toStdString();
+    EXPECT_TRUE(label->text().contains("gaps in the data: 1"));
+    v->SetLanguage(Language::Russian);
+    EXPECT_TRUE(label->text().startsWith(QString::fromUtf8("Загрузок в журнале: 2")));
+
+    // A folder without a log or gaps shows no marks.
+    fs::remove(data / "OBJ" / "collection.jsonl");
+    std::ofstream(data / "OBJ" / "2024_3.dat", std::ios::binary)
+        << "OBJ  2024_3.dat\r\n10:00 01.03.2024\r\n   1.00\r\n11:00 01.03.2024\r\n   2.00\r\n";
+    ASSERT_TRUE(v->Open(data / "OBJ"));
+    for (int i = 0; i < v->Plot()->itemCount(); ++i)
+        EXPECT_NE(v->Plot()->item(i)->objectName(), "gap");
+    EXPECT_FALSE(label->isVisibleTo(v.get()));
 }
 
 TEST_F(ViewerTest, FoldersAreOfferedAndAMissingOneIsShownNotFatal) {

@@ -3,6 +3,7 @@
 #include <qcustomplot.h>
 
 #include <QComboBox>
+#include <QDateTime>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -12,13 +13,16 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QSplitter>
+#include <QTimeZone>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
 
+#include "store/CollectionLog.h"
 #include "store/Export.h"
+#include "store/Gaps.h"
 #include "store/LocalFiles.h"
 #include "store/ValueLines.h"
 #include "text/Messages.h"
@@ -132,7 +136,13 @@ DataViewer::DataViewer(fs::path dataFolder, Language language, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addLayout(body, 1);
-    layout->addWidget(pointed_);
+    marksLabel_ = new QLabel(this);
+    marksLabel_->setObjectName("marks");
+    marksLabel_->setVisible(false);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(pointed_, 1);
+    bottom->addWidget(marksLabel_);
+    layout->addLayout(bottom);
 
     BuildPlots();
     Retranslate();
@@ -254,6 +264,7 @@ void DataViewer::Retranslate() {
     wholePeriod_->setToolTip(T(Msg::ViewerWholePeriodTip, language_));
     folders_->setPlaceholderText(T(Msg::ViewerChooseFolder, language_));
     pointed_->clear();
+    ShowMarksText();
     sensorsLabel_->setText(T(Msg::ViewerSensors, language_));
     plot_->yAxis->setLabel(T(Msg::ViewerSensor, language_));
     seriesRect_->axis(QCPAxis::atLeft)->setLabel(T(Msg::ViewerUnit, language_));
@@ -401,12 +412,69 @@ void DataViewer::ShowDataSet() {
         axis->setTickLabels(!keys_.empty());
     FillHeatMap();
     FillSeries();
+    MarkDownloadsAndGaps();
     ClearProfile();
     if (!keys_.empty()) {
         plot_->xAxis->setRange(WholeTime());
         ShowProfileAt(keys_.back());
     }
     plot_->replot();
+}
+
+// The downloads of the collection log as green lines on both time axes, and the stretches
+// without measurements as grey bands, so that what is missing is seen, and when it was looked
+// for.
+void DataViewer::MarkDownloadsAndGaps() {
+    for (QCPAbstractItem* item : marks_) plot_->removeItem(item);
+    marks_.clear();
+    const std::vector<DataGap> gaps = FindGaps(set_.measurements);
+    const CollectionLogRead log =
+        current_.empty() ? CollectionLogRead{} : ReadCollectionLog(current_);
+    const QCPAxisRect* rects[] = {plot_->axisRect(), seriesRect_};
+    for (const QCPAxisRect* rect : rects) {
+        QCPAxis* x = rect->axis(QCPAxis::atBottom);
+        QCPAxis* y = rect->axis(QCPAxis::atLeft);
+        for (const DataGap& gap : gaps) {
+            auto* band = new QCPItemRect(plot_);
+            band->setObjectName("gap");
+            band->setClipAxisRect(const_cast<QCPAxisRect*>(rect));
+            for (QCPItemPosition* p : {band->topLeft, band->bottomRight}) {
+                p->setAxes(x, y);
+                p->setTypeY(QCPItemPosition::ptAxisRectRatio);
+                p->setAxisRect(const_cast<QCPAxisRect*>(rect));
+            }
+            band->topLeft->setCoords(TimeKey(gap.from), 0);
+            band->bottomRight->setCoords(TimeKey(gap.to), 1);
+            band->setPen(Qt::NoPen);
+            band->setBrush(QColor(128, 128, 128, 70));
+            marks_.push_back(band);
+        }
+        for (const CollectionRecord& r : log.records) {
+            // The log keeps UTC; the data are in the logger's local time, as the PC shows it.
+            const QDateTime local = QDateTime::fromSecsSinceEpoch(r.time.time_since_epoch().count(),
+                                                                  QTimeZone::systemTimeZone());
+            const double key = static_cast<double>(
+                QDateTime(local.date(), local.time(), QTimeZone::utc()).toSecsSinceEpoch());
+            auto* line = new QCPItemStraightLine(plot_);
+            line->setObjectName("download");
+            line->setClipAxisRect(const_cast<QCPAxisRect*>(rect));
+            for (QCPItemPosition* p : {line->point1, line->point2}) p->setAxes(x, y);
+            line->point1->setCoords(key, 0);
+            line->point2->setCoords(key, 1);
+            line->setPen(QPen(
+                r.result == CollectionResult::Done ? QColor(0, 150, 0) : QColor(200, 120, 0), 1.5));
+            marks_.push_back(line);
+        }
+    }
+    downloads_ = log.records.size();
+    gaps_ = gaps.size();
+    ShowMarksText();
+}
+
+void DataViewer::ShowMarksText() {
+    marksLabel_->setVisible(downloads_ > 0 || gaps_ > 0);
+    marksLabel_->setText(T(Msg::ViewerCollectionsAndGaps, language_,
+                           {std::to_string(downloads_), std::to_string(gaps_)}));
 }
 
 void DataViewer::FillHeatMap() {

@@ -10,6 +10,7 @@
 
 class QCustomPlot;
 class QCPAxis;
+class QCPAbstractItem;
 class QCPAxisRect;
 class QCPRange;
 class QCPColorMap;
@@ -89,6 +90,8 @@ private:
     void ShowDataSet();
     void FillHeatMap();
     void FillSeries();
+    void MarkDownloadsAndGaps();
+    void ShowMarksText();
     void ClearProfile();
     void AskExport(bool xlsx);
     QCPRange Clamped(QCPRange range) const;
@@ -125,6 +128,10 @@ private:
     QCPTextElement* profileTitle_ = nullptr;
     QCPItemStraightLine* mapCursor_ = nullptr;
     QCPItemStraightLine* seriesCursor_ = nullptr;
+    std::vector<QCPAbstractItem*> marks_;  // downloads and gaps on the time axes
+    QLabel* marksLabel_;
+    std::size_t downloads_ = 0;
+    std::size_t gaps_ = 0;
     QPoint pressAt_;
     std::optional<QPoint> mouseAt_;  // over the plot, for the status line
     bool syncingRange_ = false;
