@@ -62,10 +62,9 @@ struct Collection {
     std::string Text(Msg id, std::initializer_list<std::string_view> args = {}) const {
         return Message(id, language, args);
     }
+    // What is left of the time limit (at most a week: an int of milliseconds holds it).
     int MsLeft() const {
-        return std::max<qint64>(0, timeLimitMs - elapsed.elapsed()) > INT32_MAX
-                   ? INT32_MAX
-                   : static_cast<int>(std::max<qint64>(0, timeLimitMs - elapsed.elapsed()));
+        return static_cast<int>(std::max<qint64>(0, timeLimitMs - elapsed.elapsed()));
     }
 };
 
