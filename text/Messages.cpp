@@ -374,6 +374,11 @@ const std::array<MessageRow, kMessageCount> kMessageTable = {{
      "The stations file \"{1}\", line {2}, column {3}: {4}."},
     {M::StationsFileWhole, "Файл станций «{1}»: {2}.", "The stations file \"{1}\": {2}."},
     {M::StationsSyntax, "ошибка синтаксиса TOML ({1})", "TOML syntax error ({1})"},
+    {M::StationsLetterOutsideQuotes,
+     "буква вне кавычек: кроме латинских, буквы допустимы только в тексте в кавычках и в "
+     "комментариях",
+     "a letter outside quotes: letters other than Latin ones may stand only in quoted text and "
+     "in comments"},
     {M::StationsUnknownKey, "неизвестный ключ «{1}» (опечатка?)",
      "unknown key \"{1}\" (a typing error?)"},
     {M::StationsWrongType, "значением «{1}» должно быть: {2}", "\"{1}\" takes {2}"},

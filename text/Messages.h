@@ -231,8 +231,9 @@ enum class Msg {
     StationsFileAtColumn,    // {1} the file, {2} the line, {3} the column, {4} the fault
     StationsFileWhole,       // {1} the file, {2} the fault
     StationsSyntax,          // {1} the parser's own words
-    StationsUnknownKey,      // {1} the key
-    StationsWrongType,       // {1} the key, {2} the kind of value it takes
+    StationsLetterOutsideQuotes,
+    StationsUnknownKey,  // {1} the key
+    StationsWrongType,   // {1} the key, {2} the kind of value it takes
     StationsTypeString,
     StationsTypeInteger,
     StationsTypeBoolean,

@@ -249,6 +249,34 @@ TEST_F(StationsFileTest, AFileThatCannotBeReadIsRefusedWithTheSystemsReason) {
     EXPECT_EQ(std::get<StationsFileError>(dir).reason, Msg::StationsFileUnreadable);
 }
 
+TEST_F(StationsFileTest, LettersOtherThanLatinStandOnlyInQuotesAndComments) {
+    // In quotes and comments: read as written.
+    const auto good = ParseStationsFile(
+        "# Станции у реки\n[[station]] # первая\nname = \"Скважина 7\"\nport = 'COM3'\n"
+        "directories = [\"\"\"Котельная\"\"\", '''Теплица''']\n",
+        folder / "s.toml");
+    ASSERT_TRUE(std::holds_alternative<StationsPlan>(good));
+    EXPECT_EQ(std::get<StationsPlan>(good).stations[0].directories,
+              (std::vector<std::string>{"Котельная", "Теплица"}));
+    // A Cyrillic key, a letter after a value, and one where a multi-line string trims its blanks
+    // are refused at their place, before the parser sees them.
+    struct Case {
+        const char* text;
+        int line, column;
+    };
+    for (const Case& c :
+         {Case{"[[station]]\nимя = \"A\"\n", 2, 1}, Case{"[[station]]\nname = \"A\" Ж\n", 2, 12},
+          Case{"[[station]]\nname = \"\"\"A \\\n  Ж\"\"\"\n", 3, 3},
+          Case{"\xC2\xA0[[station]]\n", 1, 1}}) {
+        const auto read = ParseStationsFile(c.text, folder / "s.toml");
+        ASSERT_TRUE(std::holds_alternative<StationsFileError>(read)) << c.text;
+        const auto& e = std::get<StationsFileError>(read);
+        EXPECT_EQ(e.reason, Msg::StationsLetterOutsideQuotes) << c.text;
+        EXPECT_EQ(e.line, c.line) << c.text;
+        EXPECT_EQ(e.column, c.column) << c.text;
+    }
+}
+
 TEST_F(StationsFileTest, DamagedFilesAreRefusedWithoutACrash) {
     const std::string good = R"([defaults]
 mode = "new"
