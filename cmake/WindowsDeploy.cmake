@@ -2,10 +2,11 @@
 # these files beside qm-controller.exe (checked by scripts/wine-checks.sh from the unzipped folder
 # in a new wine prefix, with wine's log of loaded DLLs):
 #   the GCC runtime    libstdc++-6.dll, libgcc_s_seh-1.dll, libwinpthread-1.dll
-#   Qt                 Qt6Core, Qt6Gui, Qt6Widgets, Qt6Charts (.dll)
+#   Qt                 Qt6Core, Qt6Gui, Qt6Widgets, Qt6Charts, and for the viewer Qt6PrintSupport
+#                      (.dll)
 #   Qt plugins         platforms/qwindows.dll, styles/qwindowsvistastyle.dll
 # The build folder also holds platforms/qoffscreen.dll, for the tests and the headless
-# screenshot under wine; the zip leaves it out.
+# screenshot under wine, and Qt6Test.dll for the Qt tests; the zip leaves them out.
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/bin")
 set(qmc_bin "${CMAKE_BINARY_DIR}/bin")
 
@@ -19,16 +20,25 @@ foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
     get_filename_component(path "${path}" REALPATH)
     list(APPEND QMC_RUNTIME_DLLS "${path}")
 endforeach()
-foreach(module Core Gui Widgets Charts)
+set(qmc_qt_modules Core Gui Widgets Charts)
+if(QMC_WITH_VIEWER)
+    list(APPEND qmc_qt_modules PrintSupport)
+endif()
+foreach(module IN LISTS qmc_qt_modules)
     list(APPEND QMC_RUNTIME_DLLS "${QMC_QT_PREFIX}/bin/Qt6${module}.dll")
 endforeach()
+# Beside the tests only: the Qt tests link Qt Test.
+set(QMC_BUILD_ONLY_DLLS "")
+if(EXISTS "${QMC_QT_PREFIX}/bin/Qt6Test.dll")
+    list(APPEND QMC_BUILD_ONLY_DLLS "${QMC_QT_PREFIX}/bin/Qt6Test.dll")
+endif()
 set(QMC_PLUGINS platforms/qwindows.dll styles/qwindowsvistastyle.dll)
 set(QMC_BUILD_ONLY_PLUGINS platforms/qoffscreen.dll)
 
 # Copied beside the executables, the GCC runtime stripped as Qt's DLLs are (libstdc++ shrinks
 # from 23 MB to 2 MB); the zip takes these copies.
 set(qmc_bin_dlls "")
-foreach(file IN LISTS QMC_RUNTIME_DLLS)
+foreach(file IN LISTS QMC_RUNTIME_DLLS QMC_BUILD_ONLY_DLLS)
     if(NOT EXISTS "${file}")
         message(FATAL_ERROR "${file} is not there")
     endif()
@@ -43,7 +53,9 @@ foreach(file IN LISTS QMC_RUNTIME_DLLS)
             endif()
         endif()
     endif()
-    list(APPEND qmc_bin_dlls "${qmc_bin}/${name}")
+    if(NOT file IN_LIST QMC_BUILD_ONLY_DLLS)
+        list(APPEND qmc_bin_dlls "${qmc_bin}/${name}")
+    endif()
 endforeach()
 foreach(plugin IN LISTS QMC_PLUGINS QMC_BUILD_ONLY_PLUGINS)
     get_filename_component(dir "${plugin}" DIRECTORY)
