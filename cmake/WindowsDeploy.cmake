@@ -4,9 +4,11 @@
 #   the GCC runtime    libstdc++-6.dll, libgcc_s_seh-1.dll, libwinpthread-1.dll
 #   Qt                 Qt6Core, Qt6Gui, Qt6Widgets, Qt6Charts, and for the viewer Qt6PrintSupport
 #                      (.dll)
+#   the viewer's plots libQCustomPlotQt6.dll; the XLSX export libxlsxwriter.dll (zlib inside)
 #   Qt plugins         platforms/qwindows.dll, styles/qwindowsvistastyle.dll
 # The build folder also holds platforms/qoffscreen.dll, for the tests and the headless
-# screenshot under wine, and Qt6Test.dll for the Qt tests; the zip leaves them out.
+# screenshot under wine, Qt6Test.dll for the Qt tests and libminizip.dll for the export's; the
+# zip leaves them out.
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/bin")
 set(qmc_bin "${CMAKE_BINARY_DIR}/bin")
 
@@ -27,11 +29,15 @@ endif()
 foreach(module IN LISTS qmc_qt_modules)
     list(APPEND QMC_RUNTIME_DLLS "${QMC_QT_PREFIX}/bin/Qt6${module}.dll")
 endforeach()
-# Beside the tests only: the Qt tests link Qt Test.
+# QCustomPlot and libxlsxwriter, built for Windows.
+include(${CMAKE_CURRENT_LIST_DIR}/WindowsLibs.cmake)
+list(APPEND QMC_RUNTIME_DLLS ${QMC_WINDOWS_LIBS_DLLS})
+# Beside the tests only: the Qt tests link Qt Test, the export's tests minizip.
 set(QMC_BUILD_ONLY_DLLS "")
 if(EXISTS "${QMC_QT_PREFIX}/bin/Qt6Test.dll")
     list(APPEND QMC_BUILD_ONLY_DLLS "${QMC_QT_PREFIX}/bin/Qt6Test.dll")
 endif()
+list(APPEND QMC_BUILD_ONLY_DLLS ${QMC_WINDOWS_LIBS_TEST_DLLS})
 set(QMC_PLUGINS platforms/qwindows.dll styles/qwindowsvistastyle.dll)
 set(QMC_BUILD_ONLY_PLUGINS platforms/qoffscreen.dll)
 
@@ -99,6 +105,10 @@ function(qmc_windows_package program)
         "/usr/share/doc/mingw-w64-common/copyright|mingw-w64-winpthreads-copyright.txt"
         "${QMC_HIDAPI_SOURCE}/LICENSE.txt|hidapi-LICENSE.txt"
         "${QMC_HIDAPI_SOURCE}/LICENSE-bsd.txt|hidapi-LICENSE-bsd.txt")
+    foreach(file IN LISTS QMC_WINDOWS_LIBS_LICENCES)
+        get_filename_component(name "${file}" NAME)
+        list(APPEND texts "${file}|${name}")
+    endforeach()
     foreach(entry IN LISTS texts)
         string(REPLACE "|" ";" pair "${entry}")
         list(GET pair 0 from)
