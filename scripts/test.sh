@@ -9,7 +9,8 @@
 #                 under wine, the Windows zip, and scripts/wine-checks.sh (the demo read-out
 #                 offscreen; the zip run in a new prefix with the windows plugin under Xvfb;
 #                 serial read-outs through a COM port of wine against the release build's
-#                 simulator, compared with the Linux program's)
+#                 simulator, compared with the Linux program's; the viewer's heat map and the
+#                 CSV and XLSX export of a copied data set, compared with the Linux program's)
 #                 (QMC_WINDOWS_KIT=FILE names a kit elsewhere; without a kit the windows
 #                 configuration is skipped with a line saying how to make one)
 #   deb           the Debian package from the release build: its contents checked, and as root
