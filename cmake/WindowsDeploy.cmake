@@ -5,10 +5,10 @@
 #   Qt                 Qt6Core, Qt6Gui, Qt6Widgets, Qt6Charts, and for the viewer Qt6PrintSupport
 #                      (.dll)
 #   the viewer's plots libQCustomPlotQt6.dll; the XLSX export libxlsxwriter.dll (zlib inside)
-#   Qt plugins         platforms/qwindows.dll, styles/qwindowsvistastyle.dll
-# The build folder also holds platforms/qoffscreen.dll, for the tests and the headless
-# screenshot under wine, Qt6Test.dll for the Qt tests and libminizip.dll for the export's; the
-# zip leaves them out.
+#   Qt plugins         platforms/qwindows.dll, styles/qwindowsvistastyle.dll, and
+#                      platforms/qoffscreen.dll for runs without a display (-platform offscreen)
+# The build folder also holds Qt6Test.dll for the Qt tests and libminizip.dll for the export's;
+# the zip leaves them out.
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/bin")
 set(qmc_bin "${CMAKE_BINARY_DIR}/bin")
 
@@ -38,8 +38,7 @@ if(EXISTS "${QMC_QT_PREFIX}/bin/Qt6Test.dll")
     list(APPEND QMC_BUILD_ONLY_DLLS "${QMC_QT_PREFIX}/bin/Qt6Test.dll")
 endif()
 list(APPEND QMC_BUILD_ONLY_DLLS ${QMC_WINDOWS_LIBS_TEST_DLLS})
-set(QMC_PLUGINS platforms/qwindows.dll styles/qwindowsvistastyle.dll)
-set(QMC_BUILD_ONLY_PLUGINS platforms/qoffscreen.dll)
+set(QMC_PLUGINS platforms/qwindows.dll styles/qwindowsvistastyle.dll platforms/qoffscreen.dll)
 
 # Copied beside the executables, the GCC runtime stripped as Qt's DLLs are (libstdc++ shrinks
 # from 23 MB to 2 MB); the zip takes these copies.
@@ -63,7 +62,7 @@ foreach(file IN LISTS QMC_RUNTIME_DLLS QMC_BUILD_ONLY_DLLS)
         list(APPEND qmc_bin_dlls "${qmc_bin}/${name}")
     endif()
 endforeach()
-foreach(plugin IN LISTS QMC_PLUGINS QMC_BUILD_ONLY_PLUGINS)
+foreach(plugin IN LISTS QMC_PLUGINS)
     get_filename_component(dir "${plugin}" DIRECTORY)
     if(NOT EXISTS "${QMC_QT_PREFIX}/plugins/${plugin}")
         message(FATAL_ERROR "The Qt kit has no plugin ${plugin}")
@@ -75,7 +74,8 @@ set(QMC_BIN_DLLS ${qmc_bin_dlls})
 
 # The offscreen plugin draws text only with fonts from Qt's library folder (wine passes it no
 # QT_QPA_FONTDIR): the build folder gets a qt.conf that makes that bin/, and DejaVu fonts in
-# bin/fonts. Neither goes into the zip, where the windows plugin uses the system's fonts.
+# bin/fonts. The zip carries both, for its offscreen plugin; its windows plugin uses the system's
+# fonts.
 file(WRITE "${qmc_bin}/qt.conf" "[Paths]\nPrefix=.\nLibraries=.\n")
 file(GLOB qmc_fonts /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
                     /usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf)
@@ -95,6 +95,13 @@ function(qmc_windows_package program)
         install(FILES "${QMC_QT_PREFIX}/plugins/${plugin}" DESTINATION ${dir})
     endforeach()
     install(FILES "${PROJECT_SOURCE_DIR}/packaging/windows/READ ME.txt" DESTINATION .)
+    # Text in pictures drawn without a display (-platform offscreen).
+    install(FILES "${CMAKE_BINARY_DIR}/bin/qt.conf" DESTINATION .)
+    if(EXISTS "${CMAKE_BINARY_DIR}/bin/fonts")
+        install(DIRECTORY "${CMAKE_BINARY_DIR}/bin/fonts" DESTINATION .)
+        install(FILES /usr/share/doc/fonts-dejavu-core/copyright DESTINATION licenses
+                RENAME DejaVu-fonts-copyright.txt)
+    endif()
     install(FILES "${PROJECT_SOURCE_DIR}/LICENSE" DESTINATION licenses RENAME QM-Controller-GPL-3.0.txt)
     # Licence texts of what the zip carries besides the program.
     set(texts

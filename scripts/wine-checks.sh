@@ -2,8 +2,10 @@
 # Checks of the Windows build that need more than its unit tests, all under wine:
 #   screenshot  qm-controller.exe --demo --screenshot from the build folder, offscreen
 #   zip         the Windows zip unzipped into a new wine prefix and run from there with the
-#               windows plugin under Xvfb: it must start, draw the read-out, and load exactly
-#               the DLLs the zip carries (wine's log of loaded DLLs), none from elsewhere
+#               windows plugin under Xvfb and with -platform offscreen: it must start, draw the
+#               read-out both times, and the two runs must load exactly the DLLs the zip carries
+#               (wine's log of loaded DLLs), none from elsewhere; --help sent to a file must
+#               write the option list there
 #   serial      a read-out for real over a serial line: the Linux logger simulator on a new
 #               pseudo-terminal, a COM port of the build's wine prefix mapped onto it, and
 #               qm-controller.exe --port COMn; the requests the simulator logged must equal, one
@@ -100,7 +102,24 @@ if wanted zip; then
             --screenshot "$(winpath "$out/run/readout.png")" --after 8000) 2>"$out/loaddll.log" ||
             fail "zip: qm-controller.exe exited with $?"
         WINEPREFIX="$prefix" "$wineserver" -k 2>/dev/null || true
+        # The same folder without a display: the zip's own offscreen plugin.
+        (cd "$out/run" && WINEDEBUG=+loaddll timeout 180 "$root/cmake/wine-run.sh" "$prefix" \
+            "$folder/qm-controller.exe" -platform offscreen --demo \
+            --screenshot "$(winpath "$out/run/offscreen.png")" --after 6000) \
+            2>>"$out/loaddll.log" || fail "zip: qm-controller.exe -platform offscreen exited with $?"
+        WINEPREFIX="$prefix" "$wineserver" -k 2>/dev/null || true
         check_picture "$out/run/readout.png" "zip (windows plugin, new prefix)"
+        check_picture "$out/run/offscreen.png" "zip (offscreen plugin, new prefix)"
+        # A console program's output goes where it is sent, not into a message box.
+        (cd "$out/run" && timeout 60 "$root/cmake/wine-run.sh" "$prefix" \
+            "$folder/qm-controller.exe" --help --lang en) >"$out/run/help.txt" 2>"$out/run/help.err" ||
+            fail "zip: qm-controller.exe --help exited with $?"
+        WINEPREFIX="$prefix" "$wineserver" -k 2>/dev/null || true
+        if ! grep -q -- '--export' "$out/run/help.txt"; then
+            fail "zip: --help sent to a file wrote $(wc -l <"$out/run/help.txt") lines, no option list"
+        else
+            echo "wine-checks: zip: --help sent to a file: $(wc -l <"$out/run/help.txt") lines"
+        fi
         # Native DLLs the program loaded, relative to the unzipped folder; anything native from
         # elsewhere is listed with its full path and fails the check.
         # wine logs each as: Loaded L"Z:\\path\\to\\Qt6Core.dll" at 0000000123400000: native
