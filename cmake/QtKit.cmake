@@ -1,15 +1,20 @@
 # Unpacks the Qt kit for Windows (a tarball, QMC_QT_KIT) into the build directory and lets
 # find_package() see it. The tarball is unpacked again only when it changes.
 set(QMC_QT_KIT "" CACHE FILEPATH "Tarball of a cross-built Qt for the Windows build")
-# The environment names another place for a tree whose kit is not beside the clone.
-if(DEFINED ENV{QMC_QT_KIT} AND NOT "$ENV{QMC_QT_KIT}" STREQUAL "")
-    set(QMC_QT_KIT "$ENV{QMC_QT_KIT}" CACHE FILEPATH "" FORCE)
-endif()
+# The environment names another place for a tree whose kit is not beside the clone
+# (QMC_WINDOWS_KIT, or its older name QMC_QT_KIT).
+foreach(qmc_kit_variable QMC_QT_KIT QMC_WINDOWS_KIT)
+    if(DEFINED ENV{${qmc_kit_variable}} AND NOT "$ENV{${qmc_kit_variable}}" STREQUAL "")
+        set(QMC_QT_KIT "$ENV{${qmc_kit_variable}}" CACHE FILEPATH "" FORCE)
+    endif()
+endforeach()
 if(NOT QMC_QT_KIT)
     return()
 endif()
 if(NOT EXISTS "${QMC_QT_KIT}")
-    message(FATAL_ERROR "The Qt kit ${QMC_QT_KIT} is not there (QMC_QT_KIT)")
+    message(FATAL_ERROR "The Qt kit ${QMC_QT_KIT} is not there: make one with "
+                        "scripts/windows-kit/make-kit.sh FILE (about 45 minutes on 2 cores) and "
+                        "name it with QMC_WINDOWS_KIT=FILE")
 endif()
 
 set(qmc_kit_root "${CMAKE_BINARY_DIR}/qt-kit")

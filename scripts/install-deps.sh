@@ -23,8 +23,11 @@ packages=(
     # running the Qt program and its tests without a display
     xvfb xauth fonts-dejavu-core
     # the Windows builds and running them under wine (fonts-wine: text in the windows plugin;
-    # dpkg-dev: apt-get source for hidapi's Windows backend; unzip: the zip check)
-    g++-mingw-w64-x86-64-posix wine64 wine fonts-wine dpkg-dev xz-utils unzip
+    # dpkg-dev: apt-get source for hidapi's Windows backend, QCustomPlot and libxlsxwriter;
+    # libz-mingw-w64-dev: zlib for libxlsxwriter; unzip: the zip check; python3: the wine
+    # checks' reading of pictures and workbooks)
+    g++-mingw-w64-x86-64-posix wine64 wine fonts-wine dpkg-dev xz-utils unzip libz-mingw-w64-dev
+    python3
     # the Debian package: its dependencies (dpkg-shlibdeps) and the checks of its desktop files
     desktop-file-utils appstream
     # used by the scripts themselves
