@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <map>
 #include <optional>
 #include <string_view>
@@ -15,6 +16,9 @@
 // this file includes it.
 #define TOML_HEADER_ONLY 1
 #define TOML_EXCEPTIONS 0
+// Its internal checks as in a release build, whatever ours is: some assert what a damaged file
+// breaks (a table's name that starts with '='), where the parse goes on to refuse the file.
+#define TOML_ASSERT(expr) static_assert(true)
 #include <toml++/toml.h>
 
 namespace qm {
@@ -267,14 +271,44 @@ fs::path Absolute(const fs::path& path) {
     return ec ? path : absolute.lexically_normal();
 }
 
-// Where the text holds a byte of a letter other than ASCII outside quoted text and comments, or
-// right after a line-ending backslash of a multi-line string: line and column from 1. TOML
-// allows such letters only inside quotes and comments, and the parser's test for Unicode blanks
-// in those places is not sound for every character (a Cyrillic letter there reaches code it
-// marks unreachable), so they are refused before it sees them.
-std::optional<std::pair<int, int>> LetterOutsideQuotes(std::string_view text) {
-    enum class In { Bare, Comment, Basic, Literal, LongBasic, LongLiteral, LongBasicTrim };
+// The parser's test for Unicode blanks is not sound for every character: a Cyrillic letter
+// where it looks for a blank (a key, the run of a damaged value) reaches code it marks
+// unreachable. So it is given ASCII alone: every other character of a quoted text becomes its
+// escape (a single-quoted text becomes a double-quoted one), one in a comment a '?', and one
+// anywhere else is refused at its place. Lines stay where they were.
+struct AsciiText {
+    std::string text;
+    std::optional<std::pair<int, int>> refused;  // line and column from 1
+};
+
+// The code point of the UTF-8 sequence at `i` and its length; none when it is not one.
+std::optional<std::pair<char32_t, std::size_t>> CodePoint(std::string_view s, std::size_t i) {
+    const auto b = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned char lead = b(i);
+    const std::size_t n = lead >= 0xF0 && lead < 0xF5 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+    if (n == 0 || lead >= 0xF5 || i + n > s.size()) return std::nullopt;
+    char32_t c = lead & (0x7F >> n);
+    for (std::size_t k = 1; k < n; ++k) {
+        if ((b(i + k) & 0xC0) != 0x80) return std::nullopt;
+        c = (c << 6) | (b(i + k) & 0x3F);
+    }
+    const char32_t least = n == 2 ? 0x80 : n == 3 ? 0x800 : 0x10000;
+    if (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
+    return std::pair{c, n};
+}
+
+// What TOML lets stand outside quotes and comments: keys, numbers, dates, booleans and their
+// punctuation, and blanks. The parser asserts rather than refuses some of the others (a
+// backslash in a table's name).
+bool MayStandBare(char c) {
+    if (std::isalnum(static_cast<unsigned char>(c))) return true;
+    return std::string_view("_-.=[]{},\"'#+: \t\r\n").find(c) != std::string_view::npos;
+}
+
+AsciiText AsciiForParser(std::string_view text) {
+    enum class In { Bare, Comment, Basic, Literal, LongBasic, LongLiteral };
     In in = In::Bare;
+    AsciiText out;
     int line = 1;
     int column = 0;
     const auto at = [&](std::size_t i, std::string_view s) {
@@ -282,71 +316,95 @@ std::optional<std::pair<int, int>> LetterOutsideQuotes(std::string_view text) {
     };
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
-        const auto byte = static_cast<unsigned char>(c);
-        const bool letter = byte >= 0x80;
+        ++column;
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            const auto point = CodePoint(text, i);
+            if (!point || in == In::Bare || in == In::LongLiteral) {
+                out.refused = std::pair{line, column};
+                return out;
+            }
+            if (in == In::Comment) {
+                out.text += '?';
+            } else {
+                char escape[16];
+                std::snprintf(escape, sizeof escape, "\\U%08X",
+                              static_cast<unsigned>(point->first));
+                out.text += escape;
+            }
+            i += point->second - 1;
+            continue;
+        }
         if (c == '\n') {
             ++line;
             column = 0;
-        } else if (!letter || (byte & 0xC0) != 0x80) {
-            ++column;  // a continuation byte belongs to the character before it
         }
         switch (in) {
             case In::Bare:
-                if (letter) return std::pair{line, column};
+                if (!MayStandBare(c)) {
+                    out.refused = std::pair{line, column};
+                    return out;
+                }
                 if (c == '#') {
                     in = In::Comment;
+                } else if (at(i, "\"\"\"")) {
+                    in = In::LongBasic;
+                    out.text += "\"\"";
+                    i += 2;
+                    column += 2;
                 } else if (c == '"') {
-                    in = at(i, "\"\"\"") ? In::LongBasic : In::Basic;
-                    if (in == In::LongBasic) i += 2, column += 2;
+                    in = In::Basic;
+                } else if (at(i, "'''")) {
+                    in = In::LongLiteral;
+                    out.text += "''";
+                    i += 2;
+                    column += 2;
                 } else if (c == '\'') {
-                    in = at(i, "'''") ? In::LongLiteral : In::Literal;
-                    if (in == In::LongLiteral) i += 2, column += 2;
+                    in = In::Literal;
+                    out.text += '"';  // written as a double-quoted text
+                    continue;
                 }
                 break;
             case In::Comment:
                 if (c == '\n') in = In::Bare;
                 break;
             case In::Basic:
-                if (c == '\\' && i + 1 < text.size() && text[i + 1] != '\n') {
-                    ++i;  // an escaped character (a letter is counted in its column anyway)
+            case In::LongBasic:
+                if (c == '\\' && i + 1 < text.size() &&
+                    static_cast<unsigned char>(text[i + 1]) < 0x80 && text[i + 1] != '\n') {
+                    out.text += c;
+                    out.text += text[++i];  // an escaped character
                     ++column;
-                } else if (c == '"' || c == '\n') {
+                    continue;
+                }
+                if (in == In::Basic && (c == '"' || c == '\n')) in = In::Bare;
+                if (in == In::LongBasic && at(i, "\"\"\"")) {
                     in = In::Bare;
+                    out.text += "\"\"";
+                    i += 2;
+                    column += 2;
                 }
                 break;
             case In::Literal:
-                if (c == '\'' || c == '\n') in = In::Bare;
-                break;
-            case In::LongBasic:
-                if (c == '\\') {
-                    std::size_t j = i + 1;
-                    while (j < text.size() &&
-                           (text[j] == ' ' || text[j] == '\t' || text[j] == '\r'))
-                        ++j;
-                    if (j < text.size() && text[j] == '\n') {
-                        in = In::LongBasicTrim;
-                    } else if (i + 1 < text.size()) {
-                        ++i;  // an escaped character
-                        ++column;
-                    }
-                } else if (at(i, "\"\"\"")) {
+                if (c == '\'') {
                     in = In::Bare;
-                    i += 2, column += 2;
+                    out.text += '"';
+                    continue;
                 }
-                break;
-            case In::LongBasicTrim:
-                if (letter) return std::pair{line, column};
-                if (c != ' ' && c != '\t' && c != '\r' && c != '\n') in = In::LongBasic;
+                if (c == '\n') in = In::Bare;
+                if (c == '\\' || c == '"') out.text += '\\';  // as they stand in the single quotes
                 break;
             case In::LongLiteral:
                 if (at(i, "'''")) {
                     in = In::Bare;
-                    i += 2, column += 2;
+                    out.text += "''";
+                    i += 2;
+                    column += 2;
                 }
                 break;
         }
+        out.text += c;
     }
-    return std::nullopt;
+    return out;
 }
 
 }  // namespace
@@ -382,15 +440,16 @@ std::string StationsFileError::Text(Language language) const {
 StationsFileRead ParseStationsFile(const std::string& text, const fs::path& path) {
     const fs::path file = Absolute(path);
     const std::string source = PathText(file);
-    if (const auto letter = LetterOutsideQuotes(text)) {
+    const AsciiText ascii = AsciiForParser(text);
+    if (ascii.refused) {
         StationsFileError error;
         error.file = file;
-        error.line = letter->first;
-        error.column = letter->second;
+        error.line = ascii.refused->first;
+        error.column = ascii.refused->second;
         error.reason = Msg::StationsLetterOutsideQuotes;
         return error;
     }
-    toml::parse_result parsed = toml::parse(std::string_view(text), std::string_view(source));
+    toml::parse_result parsed = toml::parse(std::string_view(ascii.text), std::string_view(source));
     if (!parsed) {
         const toml::parse_error& e = parsed.error();
         StationsFileError error;

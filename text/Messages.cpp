@@ -375,10 +375,10 @@ const std::array<MessageRow, kMessageCount> kMessageTable = {{
     {M::StationsFileWhole, "Файл станций «{1}»: {2}.", "The stations file \"{1}\": {2}."},
     {M::StationsSyntax, "ошибка синтаксиса TOML ({1})", "TOML syntax error ({1})"},
     {M::StationsLetterOutsideQuotes,
-     "буква вне кавычек: кроме латинских, буквы допустимы только в тексте в кавычках и в "
-     "комментариях",
-     "a letter outside quotes: letters other than Latin ones may stand only in quoted text and "
-     "in comments"},
+     "знак вне кавычек: такие знаки, как и буквы, кроме латинских, допустимы только в тексте в "
+     "кавычках и в комментариях",
+     "a character outside quotes: such characters, like letters other than Latin ones, may "
+     "stand only in quoted text and in comments"},
     {M::StationsUnknownKey, "неизвестный ключ «{1}» (опечатка?)",
      "unknown key \"{1}\" (a typing error?)"},
     {M::StationsWrongType, "значением «{1}» должно быть: {2}", "\"{1}\" takes {2}"},

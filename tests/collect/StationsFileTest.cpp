@@ -250,24 +250,26 @@ TEST_F(StationsFileTest, AFileThatCannotBeReadIsRefusedWithTheSystemsReason) {
 }
 
 TEST_F(StationsFileTest, LettersOtherThanLatinStandOnlyInQuotesAndComments) {
-    // In quotes and comments: read as written.
+    // In quotes and comments: read as written; a single-quoted text keeps its backslashes and
+    // quotes.
     const auto good = ParseStationsFile(
-        "# Станции у реки\n[[station]] # первая\nname = \"Скважина 7\"\nport = 'COM3'\n"
-        "directories = [\"\"\"Котельная\"\"\", '''Теплица''']\n",
+        "# Станции у реки\n[[station]] # первая\nname = \"Скважина 7\"\n"
+        "port = 'C:\\QM\\\"Ж'\ndirectories = [\"\"\"Котельная\"\"\", 'Теплица', \"\\u0416\"]\n",
         folder / "s.toml");
-    ASSERT_TRUE(std::holds_alternative<StationsPlan>(good));
-    EXPECT_EQ(std::get<StationsPlan>(good).stations[0].directories,
-              (std::vector<std::string>{"Котельная", "Теплица"}));
-    // A Cyrillic key, a letter after a value, and one where a multi-line string trims its blanks
-    // are refused at their place, before the parser sees them.
+    ASSERT_TRUE(std::holds_alternative<StationsPlan>(good))
+        << std::get<StationsFileError>(good).Text(Language::English);
+    const Station& station = std::get<StationsPlan>(good).stations[0];
+    EXPECT_EQ(station.directories, (std::vector<std::string>{"Котельная", "Теплица", "Ж"}));
+    EXPECT_EQ(station.link.port, "C:\\QM\\\"Ж");
+    // A Cyrillic key, a letter after a value, one in a multi-line single-quoted text (which has
+    // no escapes) and a Unicode blank are refused at their place, before the parser sees them.
     struct Case {
         const char* text;
         int line, column;
     };
     for (const Case& c :
          {Case{"[[station]]\nимя = \"A\"\n", 2, 1}, Case{"[[station]]\nname = \"A\" Ж\n", 2, 12},
-          Case{"[[station]]\nname = \"\"\"A \\\n  Ж\"\"\"\n", 3, 3},
-          Case{"\xC2\xA0[[station]]\n", 1, 1}}) {
+          Case{"[[station]]\nname = '''A\nЖ'''\n", 3, 1}, Case{"\xC2\xA0[[station]]\n", 1, 1}}) {
         const auto read = ParseStationsFile(c.text, folder / "s.toml");
         ASSERT_TRUE(std::holds_alternative<StationsFileError>(read)) << c.text;
         const auto& e = std::get<StationsFileError>(read);
