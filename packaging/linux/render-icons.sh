@@ -7,3 +7,5 @@ for size in 16 22 24 32 48 64 128 256; do
     convert -background none -density 300 qm-controller.svg -resize "${size}x${size}" \
         -depth 8 -strip "icons/qm-controller-$size.png"
 done
+# The Windows program's icon: every size in one file.
+convert icons/qm-controller-{16,24,32,48,64,128,256}.png ../windows/qm-controller.ico
