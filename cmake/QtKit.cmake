@@ -1,8 +1,16 @@
 # Unpacks the Qt kit for Windows (a tarball, QMC_QT_KIT) into the build directory and lets
 # find_package() see it. The tarball is unpacked again only when it changes.
+# Only a build for Windows takes it: the environment that names it for the windows
+# configuration is also the environment of the Linux ones.
+if(NOT WIN32)
+    return()
+endif()
 set(QMC_QT_KIT "" CACHE FILEPATH "Tarball of a cross-built Qt for the Windows build")
 # The environment names another place for a tree whose kit is not beside the clone
-# (QMC_WINDOWS_KIT, or its older name QMC_QT_KIT).
+# (QMC_WINDOWS_KIT, or its older name QMC_QT_KIT), for a configuration that takes a kit.
+if(NOT QMC_QT_KIT)
+    return()
+endif()
 foreach(qmc_kit_variable QMC_QT_KIT QMC_WINDOWS_KIT)
     if(DEFINED ENV{${qmc_kit_variable}} AND NOT "$ENV{${qmc_kit_variable}}" STREQUAL "")
         set(QMC_QT_KIT "$ENV{${qmc_kit_variable}}" CACHE FILEPATH "" FORCE)
