@@ -438,5 +438,46 @@ TEST(Program, HelpListsEveryOptionWithoutADisplay) {
 }
 #endif
 
+TEST(Program, TheSummaryPrintsOneJsonObjectOrSaysWhyNot) {
+    namespace fs = std::filesystem;
+    const fs::path folder =
+        fs::temp_directory_path() / ("qm-summary-test-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    std::ofstream(folder / "2024_3.dat", std::ios::binary)
+        << "title\r\n"
+           "10:00 05.03.2024\r\n   1.50  -0.25\r\n"
+           "11:00 05.03.2024\r\n   2.50  -0.75\r\n"
+           "10:00 06.03.2024\r\n   3.50\r\n";
+    std::ofstream(folder / "sensors.csv", std::ios::binary)
+        << "sensor,depth_m,label\n1,0.2,верх\n2,1.5,\n3,x,\n";
+
+    ProgramRun r = Program({"--summary", folder.string(), "--to", "2024-03-05", "--lang", "en"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("{\"measurements\": 2, \"sensors\": [{\"sensor\": 1, \"depthMetres\": "
+                          "0.2, \"label\": \"верх\", \"count\": 2, \"completeness\": 1, "
+                          "\"min\": 1.5, \"max\": 2.5, \"mean\": 2, \"flags\": []}, ",
+                          0),
+              0u)
+        << r.out;
+    // Where 2.5 °C at 0.2 m and -0.25 °C at 1.5 m put 0 °C.
+    EXPECT_NE(r.out.find("\"activeLayerMetres\": 1.382, \"zeroAmplitudeMetres\": null}\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.err,
+              "sensors.csv:4: the depth must be a number of metres with a decimal point, "
+              "or empty; line skipped\n");
+
+    r = Program({"--summary", folder.string(), "--from", "2024-03-07"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_NE(r.err.find("нет измерений за выбранный период"), std::string::npos) << r.err;
+    r = Program({"--summary", (folder / "none").string()});
+    EXPECT_EQ(r.status, 1);
+    r = Program({"--summary", folder.string(), "--from", "5 March"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(r.out.empty());
+    fs::remove_all(folder);
+}
+
 }  // namespace
 }  // namespace qm::test
