@@ -78,11 +78,19 @@ int RunSummary(int argc, char* argv[], const Options& options) {
     SensorTable table;
     try {
         set = ReadDataSet(folder);
-        // A single data file has no sensor table beside it.
-        if (std::filesystem::is_directory(folder)) table = ReadSensorTable(folder);
     } catch (const FileError& e) {
         Say(e.Text(language));
         return 1;
+    }
+    // A single data file has no sensor table beside it; a table that cannot be read leaves the
+    // sensors known by number, and the summary is made all the same.
+    std::error_code ec;
+    if (std::filesystem::is_directory(folder, ec)) {
+        try {
+            table = ReadSensorTable(folder);
+        } catch (const FileError& e) {
+            Say(e.Text(language));
+        }
     }
     for (const ReadIssue& issue : set.issues) Say(IssueText(issue, language));
     if (set.issueCount > set.issues.size())

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <system_error>
 
 #include "store/DataSet.h"
@@ -16,6 +17,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::string_view kHeader = "sensor,depth_m,label";
+// A table of every sensor a logger can have, with long labels, is a few kilobytes.
+constexpr std::uintmax_t kMaxSensorTableBytes = 1024 * 1024;
 // Deeper than any borehole, higher than any mast: a typing slip, not a depth.
 constexpr double kFarthestMetres = 10000.0;
 
@@ -131,7 +134,8 @@ std::string SensorTableIssueText(const SensorTableIssue& issue, Language languag
     }
     const std::string text = what == Msg::SensorTableBadSensor
                                  ? Message(what, language, {std::to_string(kMaxSensors)})
-                                 : Message(what, language);
+                             : what == Msg::SensorTableNoHeader ? Message(what, language, {kHeader})
+                                                                : Message(what, language);
     return std::string(kSensorTableName) + ":" + std::to_string(issue.line) + ": " + text;
 }
 
@@ -214,6 +218,8 @@ SensorTable ReadSensorTable(const fs::path& folder) {
     const fs::path path = folder / kSensorTableName;
     std::error_code ec;
     if (!fs::exists(path, ec)) return {};
+    const std::uintmax_t size = fs::file_size(path, ec);
+    if (!ec && size > kMaxSensorTableBytes) throw FileError(Msg::DataFileTooLarge, path);
     return ParseSensorTable(ReadWholeFile(path));
 }
 

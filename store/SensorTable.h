@@ -57,7 +57,8 @@ SensorTable ParseSensorTable(std::string_view text);
 // The text of the table, header first, lines in the order of the numbers, CR LF line ends.
 std::string SensorTableText(std::span<const SensorInfo> sensors);
 
-// The table of `folder`: empty when the folder has none; throws FileError when it cannot be read.
+// The table of `folder`: empty when the folder has none; throws FileError when it cannot be read
+// or is far too large for a sensor table.
 SensorTable ReadSensorTable(const std::filesystem::path& folder);
 // Replaces the table of `folder`: written in the staging folder and moved over the old one only
 // when complete, so a power cut leaves the old table or the new one. Throws FileError.

@@ -15,8 +15,10 @@ namespace qm {
 
 namespace {
 
-double Rounded(double v, double step) {
-    return std::round(v / step) * step;
+// To `decimals` places, as the closest double to the decimal (so -3.002, not -3.0020000000000002).
+double Rounded(double v, int decimals) {
+    const double scale = std::pow(10.0, decimals);
+    return std::round(v * scale) / scale;
 }
 
 // ---- JSON -------------------------------------------------------------------------------------
@@ -102,7 +104,7 @@ Summary Summarize(const DataSet& set, const SensorTable& table, Period period) {
         if (used > 0) {
             ss.min = lo / 100.0;
             ss.max = hi / 100.0;
-            ss.mean = Rounded(static_cast<double>(sum) / static_cast<double>(used) / 100.0, 0.001);
+            ss.mean = Rounded(static_cast<double>(sum) / static_cast<double>(used) / 100.0, 3);
         }
         out.sensors.push_back(std::move(ss));
     }
@@ -118,10 +120,10 @@ Summary Summarize(const DataSet& set, const SensorTable& table, Period period) {
     std::vector<DepthValue> ranges;
     for (const SensorSummary* ss : down) {
         maxima.push_back({*ss->depthMetres, *ss->max});
-        ranges.push_back({*ss->depthMetres, Rounded(*ss->max - *ss->min, 0.01)});
+        ranges.push_back({*ss->depthMetres, Rounded(*ss->max - *ss->min, 2)});
     }
     const auto metres = [](std::optional<double> d) -> std::optional<double> {
-        if (d) return Rounded(*d, 0.001);
+        if (d) return Rounded(*d, 3);
         return d;
     };
     out.activeLayerMetres = metres(CrossingDepth(maxima, kThawDegrees));
@@ -150,7 +152,7 @@ std::string SummaryJson(const Summary& summary) {
         Key(out, "count");
         out += std::to_string(s.count) + ", ";
         Key(out, "completeness");
-        PutNumber(out, Rounded(s.completeness, 0.0001));
+        PutNumber(out, Rounded(s.completeness, 4));
         out += ", ";
         Key(out, "min");
         PutNumber(out, s.min);

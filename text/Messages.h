@@ -90,7 +90,7 @@ enum class Msg {
     ExportNothing,
     ExportEmpty,  // {1} the file not written
     ExportWritten,
-    SensorTableNoHeader,
+    SensorTableNoHeader,   // {1} the header line
     SensorTableBadSensor,  // {1} the largest number
     SensorTableBadDepth,
     SensorTableRepeated,

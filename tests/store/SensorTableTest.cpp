@@ -75,6 +75,9 @@ TEST(SensorTable, WithoutItsHeaderLineNothingIsTaken) {
         EXPECT_EQ(Problems(t), std::vector{SensorTableProblem::NoHeader}) << text;
         EXPECT_FALSE(t.HasDepths());
     }
+    EXPECT_EQ(SensorTableIssueText(ParseSensorTable("x\n").issues.at(0), Language::Russian),
+              "sensors.csv:1: первая строка должна быть «sensor,depth_m,label»; таблица датчиков "
+              "не прочитана");
 }
 
 TEST(SensorTable, AnyBytesNeverCrashTheReader) {
@@ -116,6 +119,12 @@ TEST_F(SensorTableFolder, AWrittenTableReadsBackTheSame) {
     const SensorTable back = ReadSensorTable(folder);
     EXPECT_TRUE(back.issues.empty());
     EXPECT_EQ(back.sensors, (std::vector<SensorInfo>{sensors[1], sensors[0], sensors[2]}));
+}
+
+TEST_F(SensorTableFolder, AHugeFileIsRefusedUnread) {
+    std::ofstream(folder / kSensorTableName, std::ios::binary) << "sensor,depth_m,label\n"
+                                                               << std::string(2 * 1024 * 1024, 'x');
+    EXPECT_THROW(ReadSensorTable(folder), FileError);
 }
 
 TEST_F(SensorTableFolder, AWriteCutShortLeavesTheOldTable) {
