@@ -12,6 +12,8 @@
 #include "store/DataSet.h"
 #include "store/Export.h"
 #include "store/LocalFiles.h"
+#include "store/SensorTable.h"
+#include "store/Summary.h"
 #include "ui/qt/MainWindow.h"
 
 #ifdef QMC_HAVE_VIEWER
@@ -66,6 +68,43 @@ int RunExport(int argc, char* argv[], const Options& options) {
                             .c_str());
     // Written, but not all of the folder could be read.
     return set.issueCount > 0 ? 3 : 0;
+}
+
+int RunSummary(int argc, char* argv[], const Options& options) {
+    const Language language = options.language;
+    const QCoreApplication app(argc, argv);
+    const std::filesystem::path folder = Utf8Path(options.folder);
+    DataSet set;
+    SensorTable table;
+    try {
+        set = ReadDataSet(folder);
+    } catch (const FileError& e) {
+        Say(e.Text(language));
+        return 1;
+    }
+    // A single data file has no sensor table beside it; a table that cannot be read leaves the
+    // sensors known by number, and the summary is made all the same.
+    std::error_code ec;
+    if (std::filesystem::is_directory(folder, ec)) {
+        try {
+            table = ReadSensorTable(folder);
+        } catch (const FileError& e) {
+            Say(e.Text(language));
+        }
+    }
+    for (const ReadIssue& issue : set.issues) Say(IssueText(issue, language));
+    if (set.issueCount > set.issues.size())
+        Say(Message(Msg::ExportMoreIssues, language,
+                    {std::to_string(set.issueCount - set.issues.size())}));
+    for (const SensorTableIssue& issue : table.issues) Say(SensorTableIssueText(issue, language));
+
+    const Period period = PeriodOf(set, options.fromDay, options.toDay);
+    if (period.Size() == 0) {
+        Say(Message(Msg::SummaryNothing, language, {PathText(folder)}));
+        return 1;
+    }
+    std::printf("%s\n", SummaryJson(Summarize(set, table, period)).c_str());
+    return 0;
 }
 
 int RunView(int argc, char* argv[], const Options& options) {

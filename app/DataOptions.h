@@ -11,9 +11,13 @@ struct Options;
 //   --export FOLDER --csv FILE [--xlsx FILE]   write the table of a data-set folder, no window:
 //                                              0 written, 1 nothing to write or not written,
 //                                              2 not built with XLSX, 3 written with lines skipped;
-//   --view FOLDER [--screenshot FILE]          open the data viewer on a folder.
+//   --view FOLDER [--screenshot FILE]          open the data viewer on a folder;
+//   --summary FOLDER [--from DAY] [--to DAY]   the sensors' health and the borehole's figures
+//                                              as JSON: 0 printed, 1 no measurements in the
+//                                              period or the folder cannot be read.
 // `argc` and `argv` are Qt's.
 int RunExport(int argc, char* argv[], const Options& options);
+int RunSummary(int argc, char* argv[], const Options& options);
 int RunView(int argc, char* argv[], const Options& options);
 
 // Gives the main window's "Data on disk" entry its viewer of the DATA folder (the entry is

@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <cstddef>
+#include <utility>
 
 namespace qm {
 
@@ -220,6 +221,35 @@ constexpr std::array kOptions = {
               .helpRu = "С --export: записать таблицу в ФАЙЛ в формате XLSX.",
               .helpEn = "With --export: write the table as XLSX to FILE.",
               .modes = {Export}},
+    OptionRow{
+        .name = "summary",
+        .valueRu = "ПАПКА",
+        .valueEn = "FOLDER",
+        .helpRu = "Вывести в JSON сводку папки данных: по каждому датчику число значений, полноту, "
+                  "минимум, максимум, среднее и признаки неисправности (dead, stuck, spikes, "
+                  "range), глубину сезонного оттаивания и нулевых амплитуд. Выход: 0 — выведено, "
+                  "1 — за период нет измерений.",
+        .helpEn = "Print a summary of a data-set folder as JSON: per sensor the count of values, "
+                  "completeness, minimum, maximum, mean and fault flags (dead, stuck, spikes, "
+                  "range), the active layer and the depth of zero amplitude. Exit 0: printed, 1: "
+                  "no measurements in the period.",
+        .modes = {Summary},
+        .selects = Summary},
+    OptionRow{.name = "from",
+              .valueRu = "ГГГГ-ММ-ДД",
+              .valueEn = "YYYY-MM-DD",
+              .helpRu = "С --summary: первый день периода (по умолчанию — первое измерение).",
+              .helpEn = "With --summary: the first day of the period (by default the first "
+                        "measurement).",
+              .modes = {Summary}},
+    OptionRow{.name = "to",
+              .valueRu = "ГГГГ-ММ-ДД",
+              .valueEn = "YYYY-MM-DD",
+              .helpRu = "С --summary: последний день периода, включительно (по умолчанию — "
+                        "последнее измерение).",
+              .helpEn = "With --summary: the last day of the period, included (by default the "
+                        "last measurement).",
+              .modes = {Summary}},
 };
 
 // Options that cannot stand together, worded in this order.
@@ -441,7 +471,7 @@ std::optional<OptionError> CheckCombination(const Walk& walk, Mode mode) {
     for (const OptionRow* row : walk.InOrder()) {
         if (row->modes.Has(mode)) continue;
         const bool onlyWithoutWindow = [&] {
-            for (const Mode m : {Window, Demo, Export, View})
+            for (const Mode m : {Window, Demo, Export, View, Summary})
                 if (row->modes.Has(m)) return false;
             return true;
         }();
@@ -516,6 +546,14 @@ std::optional<OptionError> ReadValues(const Walk& walk, Options& o) {
     // The copied data.
     if (walk.Has("export")) o.folder = walk.Value("export");
     if (walk.Has("view")) o.folder = walk.Value("view");
+    if (walk.Has("summary")) o.folder = walk.Value("summary");
+    for (const auto& [name, day] : {std::pair{"from", &o.fromDay}, std::pair{"to", &o.toDay}}) {
+        if (!walk.Has(name)) continue;
+        *day = ParseDay(walk.Value(name));
+        if (!*day) return OptionError{Msg::CliBadDate, {Dashed(name), walk.Value(name)}};
+    }
+    if (o.fromDay && o.toDay && *o.fromDay > *o.toDay)
+        return OptionError{Msg::CliFromAfterTo, {walk.Value("from"), walk.Value("to")}};
     if (walk.Has("csv")) o.csv = walk.Value("csv");
     if (walk.Has("xlsx")) o.xlsx = walk.Value("xlsx");
     if (o.mode == Export && !o.csv && !o.xlsx) return OptionError{Msg::ExportNeedsOutput, {}};
@@ -528,7 +566,8 @@ enum class Section { Every, Window, Demo, WithoutWindow, Collect, Data };
 
 Section SectionOf(const OptionRow& o) {
     if (o.modes == kEveryMode) return Section::Every;
-    for (const Mode m : {Window, Demo, Info, Copy, CopyAll, SyncClock, Collect, Export, View}) {
+    for (const Mode m :
+         {Window, Demo, Info, Copy, CopyAll, SyncClock, Collect, Export, View, Summary}) {
         if (!o.modes.Has(m)) continue;
         if (m == Window) return Section::Window;
         if (m == Demo) return Section::Demo;
@@ -559,8 +598,8 @@ constexpr std::array<SectionText, 6> kSections = {{
      "messages on standard error:"},
     {Section::Collect, "Сбор данных многих логгеров по файлу станций, без окна (--collect):",
      "Collecting many loggers from a stations file, without a window (--collect):"},
-    {Section::Data, "Скопированные данные, без логгера (--export, --view):",
-     "Copied data, without a logger (--export, --view):"},
+    {Section::Data, "Скопированные данные, без логгера (--export, --view, --summary):",
+     "Copied data, without a logger (--export, --view, --summary):"},
 }};
 
 constexpr std::size_t kHelpWidth = 79;
@@ -729,11 +768,13 @@ std::string HelpText(Language language, bool qtOptions) {
     out += '\n';
     AddParagraph(out, In(language,
                          "Код завершения: 0 — сделано; 1 — работа не удалась (без окна, "
-                         "экспорт, снимок окна); 2 — командную строку нельзя использовать или "
+                         "экспорт, снимок окна) или для сводки нет измерений; 2 — командную строку "
+                         "нельзя использовать или "
                          "работа без окна не нашла логгер; 3 — таблица записана, но часть "
                          "строк файлов данных пропущена.",
                          "Exit status: 0 done; 1 the work failed (a run without a window, an "
-                         "export, a screenshot); 2 the command line cannot be used, or a run "
+                         "export, a screenshot) or a summary has no measurements; 2 the command "
+                         "line cannot be used, or a run "
                          "without a window reached no logger; 3 the export was written, but "
                          "lines of the data files were skipped."));
     return out;

@@ -29,6 +29,7 @@ enum class Mode {
     Collect,    // --collect STATIONS: many loggers from a stations file, without a window
     Export,     // --export FOLDER: the table of copied data, without a window
     View,       // --view FOLDER: the viewer of copied data
+    Summary,    // --summary FOLDER: the sensors' health and the borehole's figures, as JSON
     Help,       // -h, --help: the options, on standard output
     Version,    // --version: the program's name and version, on standard output
 };
@@ -46,8 +47,9 @@ public:
         for (const Mode m : modes) bits_ |= Bit(m);
     }
     static constexpr Modes All() {
-        return {Mode::Window,  Mode::Demo,   Mode::Info, Mode::Copy, Mode::CopyAll, Mode::SyncClock,
-                Mode::Collect, Mode::Export, Mode::View, Mode::Help, Mode::Version};
+        return {Mode::Window,  Mode::Demo,      Mode::Info,    Mode::Copy,
+                Mode::CopyAll, Mode::SyncClock, Mode::Collect, Mode::Export,
+                Mode::View,    Mode::Summary,   Mode::Help,    Mode::Version};
     }
     constexpr bool Has(Mode m) const { return (bits_ & Bit(m)) != 0; }
     constexpr bool operator==(const Modes&) const = default;
@@ -115,8 +117,11 @@ struct Options {
     std::string stationsFile;
     bool dryRun = false;
     bool demoNetwork = false;
-    // The copied data: --export FOLDER / --view FOLDER, --csv FILE, --xlsx FILE.
+    // The copied data: --export FOLDER / --view FOLDER / --summary FOLDER, --csv FILE, --xlsx FILE;
+    // --from YYYY-MM-DD, --to YYYY-MM-DD (both days included).
     std::string folder;
+    std::optional<DateTime> fromDay;
+    std::optional<DateTime> toDay;
     std::optional<std::string> csv;
     std::optional<std::string> xlsx;
 };

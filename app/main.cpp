@@ -214,6 +214,8 @@ int main(int argc, char* argv[]) {
             return qm::RunExport(argc, argv, options);
         case qm::Mode::View:
             return qm::RunView(argc, argv, options);
+        case qm::Mode::Summary:
+            return qm::RunSummary(argc, argv, options);
         case qm::Mode::Info:
         case qm::Mode::Copy:
         case qm::Mode::CopyAll:

@@ -90,6 +90,12 @@ enum class Msg {
     ExportNothing,
     ExportEmpty,  // {1} the file not written
     ExportWritten,
+    SensorTableNoHeader,   // {1} the header line
+    SensorTableBadSensor,  // {1} the largest number
+    SensorTableBadDepth,
+    SensorTableRepeated,
+    SensorTableBadFields,
+    SummaryNothing,  // {1} the folder
     AfterNeedsMilliseconds,
     ViewerNotBuilt,
     ScreenshotNotWritten,
@@ -127,6 +133,8 @@ enum class Msg {
     CliUnexpectedValue,
     CliUnexpectedArgument,
     CliBadDay,
+    CliBadDate,      // {1} the option, {2} its value
+    CliFromAfterTo,  // {1} the first day, {2} the last
     CliBadLanguage,
     CliBadTimeLimit,
     CliBadDeviceType,

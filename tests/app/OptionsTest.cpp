@@ -58,6 +58,8 @@ TEST(Options, EveryModeIsRecognisedByItsOption) {
         {{"--sync-clock", "--port", "COM3"}, Mode::SyncClock},
         {{"--export", "DATA/OBJ", "--csv", "out.csv"}, Mode::Export},
         {{"--view", "DATA"}, Mode::View},
+        {{"--summary", "DATA/OBJ"}, Mode::Summary},
+        {{"--summary", "DATA/OBJ", "--from", "2024-01-01", "--to", "2024-12-31"}, Mode::Summary},
         {{"--help"}, Mode::Help},
         {{"-h"}, Mode::Help},
         {{"-?"}, Mode::Help},
@@ -136,6 +138,38 @@ TEST(Options, TheExportTakesItsFolderAndFiles) {
     EXPECT_EQ(o.csv, "k.csv");
     EXPECT_EQ(o.xlsx, "k.xlsx");
     EXPECT_FALSE(Parse({"--export", "D", "--xlsx", "k.xlsx"}).csv);
+}
+
+TEST(Options, TheSummaryTakesItsFolderAndAPeriodOfWholeDays) {
+    Options o =
+        Parse({"--summary", "DATA/Скважина 3", "--to", "2024-06-30", "--from", "2024-01-01"});
+    ASSERT_FALSE(o.error) << ErrorText(o);
+    EXPECT_EQ(o.folder, "DATA/Скважина 3");
+    EXPECT_EQ(o.fromDay, DateTime::FromDate(2024, 1, 1));
+    EXPECT_EQ(o.toDay, DateTime::FromDate(2024, 6, 30));
+    // One day is a period too; no bound means the whole data set.
+    o = Parse({"--summary", "D", "--from", "2024-02-29", "--to", "2024-02-29"});
+    EXPECT_FALSE(o.error) << ErrorText(o);
+    o = Parse({"--summary", "D"});
+    EXPECT_FALSE(o.fromDay || o.toDay);
+
+    for (const char* bad : {"2024-02-30", "2024-1-01", "01.01.2024", "", "2024-13-01"}) {
+        o = Parse({"--summary", "D", "--from", bad});
+        ASSERT_TRUE(o.error) << bad;
+        EXPECT_EQ(o.error->id, Msg::CliBadDate) << bad;
+        EXPECT_EQ(o.error->args, (std::vector<std::string>{"--from", bad}));
+    }
+    EXPECT_EQ(ErrorOf({"--summary", "D", "--to", "soon"}), Msg::CliBadDate);
+    o = Parse({"--summary", "D", "--from", "2024-03-01", "--to", "2024-02-01", "--lang", "en"});
+    EXPECT_EQ(ErrorText(o),
+              "The period's start --from 2024-03-01 is after its end --to 2024-02-01");
+    EXPECT_EQ(ErrorOf({"--summary"}), Msg::CliMissingValue);
+    EXPECT_EQ(ErrorOf({"--from", "2024-01-01"}), Msg::CliWorksOnlyWith);
+    EXPECT_EQ(ErrorOf({"--export", "D", "--csv", "c", "--to", "2024-01-01"}),
+              Msg::CliWorksOnlyWith);
+    EXPECT_EQ(ErrorOf({"--summary", "D", "--export", "D", "--csv", "c"}), Msg::CliExclusive);
+    EXPECT_EQ(ErrorOf({"--summary", "D", "--usb"}), Msg::CliWorksOnlyWith);
+    EXPECT_EQ(ErrorOf({"--summary", "D", "--port", "COM3"}), Msg::CliNotWith);
 }
 
 TEST(Options, OptionsThatCannotStandTogetherAreRefused) {
@@ -259,8 +293,9 @@ TEST(Options, TheTableDeclaresEachOptionOnceAndEveryModeHasItsOption) {
             EXPECT_TRUE(o.modes.Has(*o.selects)) << o.name;
         }
     }
-    for (const Mode m : {Mode::Demo, Mode::Info, Mode::Copy, Mode::CopyAll, Mode::SyncClock,
-                         Mode::Collect, Mode::Export, Mode::View, Mode::Help, Mode::Version}) {
+    for (const Mode m :
+         {Mode::Demo, Mode::Info, Mode::Copy, Mode::CopyAll, Mode::SyncClock, Mode::Collect,
+          Mode::Export, Mode::View, Mode::Summary, Mode::Help, Mode::Version}) {
         bool selected = false;
         for (const OptionRow& o : OptionTable()) selected = selected || o.selects == m;
         EXPECT_TRUE(selected) << static_cast<int>(m);
@@ -270,7 +305,7 @@ TEST(Options, TheTableDeclaresEachOptionOnceAndEveryModeHasItsOption) {
         "help", "help-all",    "version",  "lang",       "port",       "screenshot", "after",
         "demo", "device-type", "via",      "faults",     "usb",        "info",       "copy",
         "new",  "day",         "copy-all", "sync-clock", "time-limit", "export",     "csv",
-        "xlsx", "view",        "collect",  "dry-run"};
+        "xlsx", "view",        "collect",  "dry-run",    "summary",    "from",       "to"};
     EXPECT_EQ(names, expected);
 }
 
@@ -287,7 +322,7 @@ TEST(Options, HelpListsEveryOptionOfEveryModeInBothLanguages) {
             EXPECT_NE(help.find(firstWords), std::string::npos) << firstWords;
         }
         // Those the window's help once left out.
-        for (const char* name : {"--view", "--export", "--csv", "--xlsx"})
+        for (const char* name : {"--view", "--export", "--csv", "--xlsx", "--summary"})
             EXPECT_NE(help.find(name), std::string::npos) << name;
         EXPECT_NE(help.find("-h, -?, --help"), std::string::npos);
         // Qt's own options only when asked for.
@@ -402,6 +437,47 @@ TEST(Program, HelpListsEveryOptionWithoutADisplay) {
     EXPECT_EQ(Program({"--help-all"}).out, HelpText(Language::Russian, true));
 }
 #endif
+
+TEST(Program, TheSummaryPrintsOneJsonObjectOrSaysWhyNot) {
+    namespace fs = std::filesystem;
+    const fs::path folder =
+        fs::temp_directory_path() / ("qm-summary-test-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    std::ofstream(folder / "2024_3.dat", std::ios::binary)
+        << "title\r\n"
+           "10:00 05.03.2024\r\n   1.50  -0.25\r\n"
+           "11:00 05.03.2024\r\n   2.50  -0.75\r\n"
+           "10:00 06.03.2024\r\n   3.50\r\n";
+    std::ofstream(folder / "sensors.csv", std::ios::binary)
+        << "sensor,depth_m,label\n1,0.2,верх\n2,1.5,\n3,x,\n";
+
+    ProgramRun r = Program({"--summary", folder.string(), "--to", "2024-03-05", "--lang", "en"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("{\"measurements\": 2, \"sensors\": [{\"sensor\": 1, \"depthMetres\": "
+                          "0.2, \"label\": \"верх\", \"count\": 2, \"completeness\": 1, "
+                          "\"min\": 1.5, \"max\": 2.5, \"mean\": 2, \"flags\": []}, ",
+                          0),
+              0u)
+        << r.out;
+    // Where 2.5 °C at 0.2 m and -0.25 °C at 1.5 m put 0 °C.
+    EXPECT_NE(r.out.find("\"activeLayerMetres\": 1.382, \"zeroAmplitudeMetres\": null}\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.err,
+              "sensors.csv:4: the depth must be a number of metres with a decimal point, "
+              "or empty; line skipped\n");
+
+    r = Program({"--summary", folder.string(), "--from", "2024-03-07"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_NE(r.err.find("нет измерений за выбранный период"), std::string::npos) << r.err;
+    r = Program({"--summary", (folder / "none").string()});
+    EXPECT_EQ(r.status, 1);
+    r = Program({"--summary", folder.string(), "--from", "5 March"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(r.out.empty());
+    fs::remove_all(folder);
+}
 
 }  // namespace
 }  // namespace qm::test

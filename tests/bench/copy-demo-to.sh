@@ -14,6 +14,8 @@ status=0
 for folder in OBJ_A01 Котельная; do
     ls "$work/new/place/DATA/$folder"/*.dat >/dev/null 2>&1 ||
         { echo "no data files in new/place/DATA/$folder"; status=1; }
+    head -n1 "$work/new/place/DATA/$folder/sensors.csv" 2>/dev/null | grep -q '^sensor,depth_m,label' ||
+        { echo "no sensor table in new/place/DATA/$folder"; status=1; }
 done
 [ -z "$(ls -A "$work/cwd")" ] || { echo "written into the working folder: $(ls "$work/cwd")"; status=1; }
 
