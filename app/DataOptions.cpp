@@ -103,7 +103,8 @@ int RunSummary(int argc, char* argv[], const Options& options) {
         Say(Message(Msg::SummaryNothing, language, {PathText(folder)}));
         return 1;
     }
-    std::printf("%s\n", SummaryJson(Summarize(set, table, period)).c_str());
+    std::printf("%s\n",
+                SummaryJson(Summarize(set, table, period), JsonWriter::Layout::Indented).c_str());
     return 0;
 }
 

@@ -10,6 +10,7 @@
 #include <variant>
 
 #include "store/FileSteps.h"
+#include "store/JsonWriter.h"
 
 namespace qm {
 
@@ -43,95 +44,6 @@ constexpr std::string_view ResultWord(CollectionResult r) {
     }
     return "failed";
 }
-
-// A JSON string: quotes, backslashes and control characters escaped, everything else (UTF-8
-// included) as it is.
-void PutString(std::string& out, std::string_view text) {
-    out += '"';
-    for (const char ch : text) {
-        switch (ch) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) {
-                    char esc[8];
-                    std::snprintf(esc, sizeof esc, "\\u%04x", static_cast<unsigned char>(ch));
-                    out += esc;
-                } else {
-                    out += ch;
-                }
-        }
-    }
-    out += '"';
-}
-
-class ObjectWriter {
-public:
-    ObjectWriter() { out_ += '{'; }
-    void Key(std::string_view key) {
-        if (out_.size() > 1) out_ += ", ";
-        PutString(out_, key);
-        out_ += ": ";
-    }
-    void String(std::string_view key, std::string_view value) {
-        Key(key);
-        PutString(out_, value);
-    }
-    void OptionalString(std::string_view key, const std::optional<std::string>& value) {
-        if (value)
-            String(key, *value);
-        else
-            Null(key);
-    }
-    template <typename Int>
-    void Integer(std::string_view key, const std::optional<Int>& value) {
-        Key(key);
-        out_ += value ? std::to_string(*value) : "null";
-    }
-    void Integer(std::string_view key, std::int64_t value) {
-        Key(key);
-        out_ += std::to_string(value);
-    }
-    void Number(std::string_view key, const std::optional<double>& value) {
-        Key(key);
-        if (!value || !std::isfinite(*value)) {
-            out_ += "null";
-            return;
-        }
-        // The shortest text that reads back as the same number: 5.3, not 5.2999999999999998.
-        char text[32];
-        const auto r = std::to_chars(std::begin(text), std::end(text), *value);
-        out_.append(text, r.ptr);
-    }
-    void Bool(std::string_view key, bool value) {
-        Key(key);
-        out_ += value ? "true" : "false";
-    }
-    void Null(std::string_view key) {
-        Key(key);
-        out_ += "null";
-    }
-    std::string Close() && {
-        out_ += '}';
-        return std::move(out_);
-    }
-
-private:
-    std::string out_;
-};
 
 // ---- Reading ------------------------------------------------------------------------------
 
@@ -384,24 +296,33 @@ std::optional<sys_seconds> ParseUtcText(std::string_view text) {
 }
 
 std::string CollectionRecordJson(const CollectionRecord& r) {
-    ObjectWriter w;
-    w.String("time", UtcText(r.time));
-    w.String("station", r.station);
-    w.Integer("deviceType", r.deviceType);
-    w.Integer("version", r.version);
-    w.Integer("line", r.line);
-    w.Number("batteryVolts", r.batteryVolts);
-    w.Integer("clockOffsetSeconds", r.clockOffsetSeconds);
-    w.Bool("clockSet", r.clockSet);
-    w.String("mode", ModeWord(r.mode));
-    w.OptionalString("directory", r.directory);
-    w.Integer("files", r.files);
-    w.Integer("bytes", r.bytes);
-    w.Integer("measurements", r.measurements);
-    w.Integer("retries", r.retries);
-    w.String("result", ResultWord(r.result));
-    w.OptionalString("error", r.error);
-    return std::move(w).Close();
+    JsonWriter w;
+    const auto integer = [&w](std::string_view key, const auto& value) {
+        w.Key(key);
+        if (value)
+            w.Integer(*value);
+        else
+            w.Null();
+    };
+    w.BeginObject();
+    w.Key("time").String(UtcText(r.time));
+    w.Key("station").String(r.station);
+    integer("deviceType", r.deviceType);
+    integer("version", r.version);
+    integer("line", r.line);
+    w.Key("batteryVolts").Number(r.batteryVolts);
+    integer("clockOffsetSeconds", r.clockOffsetSeconds);
+    w.Key("clockSet").Bool(r.clockSet);
+    w.Key("mode").String(ModeWord(r.mode));
+    w.Key("directory").OptionalString(r.directory);
+    w.Key("files").Integer(r.files);
+    w.Key("bytes").Integer(r.bytes);
+    w.Key("measurements").Integer(r.measurements);
+    w.Key("retries").Integer(r.retries);
+    w.Key("result").String(ResultWord(r.result));
+    w.Key("error").OptionalString(r.error);
+    w.EndObject();
+    return std::move(w).Take();
 }
 
 std::optional<CollectionRecord> ParseCollectionRecord(std::string_view line) {

@@ -21,41 +21,6 @@ double Rounded(double v, int decimals) {
     return std::round(v * scale) / scale;
 }
 
-// ---- JSON -------------------------------------------------------------------------------------
-
-void PutString(std::string& out, std::string_view text) {
-    out += '"';
-    for (const char ch : text) {
-        if (ch == '"' || ch == '\\') {
-            out += '\\';
-            out += ch;
-        } else if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) {
-            char esc[8];
-            std::snprintf(esc, sizeof esc, "\\u%04x", static_cast<unsigned char>(ch));
-            out += esc;
-        } else {
-            out += ch;
-        }
-    }
-    out += '"';
-}
-
-void PutNumber(std::string& out, const std::optional<double>& v) {
-    if (!v || !std::isfinite(*v)) {
-        out += "null";
-        return;
-    }
-    // The shortest text that reads back as the same number.
-    char text[32];
-    const auto r = std::to_chars(std::begin(text), std::end(text), *v == 0.0 ? 0.0 : *v);
-    out.append(text, r.ptr);
-}
-
-void Key(std::string& out, std::string_view key) {
-    PutString(out, key);
-    out += ": ";
-}
-
 }  // namespace
 
 std::optional<double> CrossingDepth(std::span<const DepthValue> downward, double threshold) {
@@ -131,55 +96,31 @@ Summary Summarize(const DataSet& set, const SensorTable& table, Period period) {
     return out;
 }
 
-std::string SummaryJson(const Summary& summary) {
-    std::string out = "{";
-    Key(out, "measurements");
-    out += std::to_string(summary.measurements) + ", ";
-    Key(out, "sensors");
-    out += '[';
-    for (std::size_t k = 0; k < summary.sensors.size(); ++k) {
-        const SensorSummary& s = summary.sensors[k];
-        if (k > 0) out += ", ";
-        out += '{';
-        Key(out, "sensor");
-        out += std::to_string(s.sensor) + ", ";
-        Key(out, "depthMetres");
-        PutNumber(out, s.depthMetres);
-        out += ", ";
-        Key(out, "label");
-        PutString(out, s.label);
-        out += ", ";
-        Key(out, "count");
-        out += std::to_string(s.count) + ", ";
-        Key(out, "completeness");
-        PutNumber(out, Rounded(s.completeness, 4));
-        out += ", ";
-        Key(out, "min");
-        PutNumber(out, s.min);
-        out += ", ";
-        Key(out, "max");
-        PutNumber(out, s.max);
-        out += ", ";
-        Key(out, "mean");
-        PutNumber(out, s.mean);
-        out += ", ";
-        Key(out, "flags");
-        out += '[';
-        const auto words = FlagWords(s.flags);
-        for (std::size_t w = 0; w < words.size(); ++w) {
-            if (w > 0) out += ", ";
-            PutString(out, words[w]);
-        }
-        out += "]}";
+std::string SummaryJson(const Summary& summary, JsonWriter::Layout layout) {
+    JsonWriter w(layout);
+    w.BeginObject();
+    w.Key("measurements").Integer(static_cast<std::int64_t>(summary.measurements));
+    w.Key("sensors").BeginArray();
+    for (const SensorSummary& s : summary.sensors) {
+        w.BeginObject();
+        w.Key("sensor").Integer(static_cast<std::int64_t>(s.sensor));
+        w.Key("depthMetres").Number(s.depthMetres);
+        w.Key("label").String(s.label);
+        w.Key("count").Integer(static_cast<std::int64_t>(s.count));
+        w.Key("completeness").Number(Rounded(s.completeness, 4));
+        w.Key("min").Number(s.min);
+        w.Key("max").Number(s.max);
+        w.Key("mean").Number(s.mean);
+        w.Key("flags").BeginArray();
+        for (const std::string_view word : FlagWords(s.flags)) w.String(word);
+        w.EndArray();
+        w.EndObject();
     }
-    out += "], ";
-    Key(out, "activeLayerMetres");
-    PutNumber(out, summary.activeLayerMetres);
-    out += ", ";
-    Key(out, "zeroAmplitudeMetres");
-    PutNumber(out, summary.zeroAmplitudeMetres);
-    out += '}';
-    return out;
+    w.EndArray();
+    w.Key("activeLayerMetres").Number(summary.activeLayerMetres);
+    w.Key("zeroAmplitudeMetres").Number(summary.zeroAmplitudeMetres);
+    w.EndObject();
+    return std::move(w).Take();
 }
 
 }  // namespace qm

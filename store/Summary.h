@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "store/Health.h"
+#include "store/JsonWriter.h"
 
 namespace qm {
 
@@ -55,9 +56,10 @@ std::optional<double> CrossingDepth(std::span<const DepthValue> downward, double
 // dead nor stuck, ordered by depth; without depths both are nothing.
 Summary Summarize(const DataSet& set, const SensorTable& table, Period period);
 
-// One JSON object: "measurements", "sensors" [{"sensor", "depthMetres", "label", "count",
-// "completeness", "min", "max", "mean", "flags"}], "activeLayerMetres", "zeroAmplitudeMetres";
-// nothing known is null.
-std::string SummaryJson(const Summary& summary);
+// One JSON object, on one line or indented: "measurements", "sensors" [{"sensor", "depthMetres",
+// "label", "count", "completeness", "min", "max", "mean", "flags"}], "activeLayerMetres",
+// "zeroAmplitudeMetres"; nothing known is null.
+std::string SummaryJson(const Summary& summary,
+                        JsonWriter::Layout layout = JsonWriter::Layout::Line);
 
 }  // namespace qm
