@@ -14,7 +14,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,12 +21,12 @@
 
 #include "app/CollectPlanJson.h"
 #include "app/Console.h"
+#include "app/DirectoryCopies.h"
 #include "app/InProcessDelivery.h"
 #include "app/Links.h"
 #include "app/Options.h"
 #include "collect/StationsFile.h"
 #include "core/Controller.h"
-#include "core/CopyProgress.h"
 #include "link/backends/SerialPortBackend.h"
 #include "protocol/Cp1251.h"
 #include "sim/InProcessLink.h"
@@ -67,30 +66,6 @@ struct Collection {
         return static_cast<int>(std::max<qint64>(0, timeLimitMs - elapsed.elapsed()));
     }
 };
-
-const char* ModeWord(CopyMode mode) {
-    switch (mode) {
-        case CopyMode::New:
-            return "new";
-        case CopyMode::Day:
-            return "day";
-        case CopyMode::All:
-            break;
-    }
-    return "all";
-}
-
-const char* EndWord(CopyResult::End end) {
-    switch (end) {
-        case CopyResult::End::Failed:
-            return "failed";
-        case CopyResult::End::Stopped:
-            return "stopped";
-        case CopyResult::End::Done:
-            break;
-    }
-    return "done";
-}
 
 // One station, from opening its link to releasing it.
 class StationVisit : private SessionEvents {
@@ -198,7 +173,7 @@ private:
     }
     void ClockSetEnded(bool /*set*/) override { clockSetEnded_ = true; }
     void CopyEnded(const CopyResult& result) override {
-        if (copy_) copy_->result = result;
+        if (copies_) copies_->Ended(result);
     }
 
     void Changed() {
@@ -328,96 +303,28 @@ private:
     void StartCopies() {
         phase_ = Phase::Copying;
         errorsBeforeCopies_ = ops_.errors.size();
+        const DirectoryCopies::Request request{
+            station_.mode == CollectMode::New ? CopyMode::New : CopyMode::All, DateTime{}};
+        copies_.emplace(Work(), Logger(), ops_, c_.err, c_.language, request,
+                        [this](const std::string& text) { Progress(text); });
         if (station_.directories.empty()) {
-            for (const std::string& name : Logger().directories)
-                pending_.push_back(Cp1251ToUtf8(name));
-            if (pending_.empty()) Line(c_.Text(Msg::CliNoDirectories));
+            copies_->Add(copies_->Listed());
+            if (copies_->Listed().empty()) Line(c_.Text(Msg::CliNoDirectories));
         } else {
-            pending_.assign(station_.directories.begin(), station_.directories.end());
+            copies_->Add(station_.directories);
         }
         NextCopy();
     }
 
     void NextCopy() {
-        while (!pending_.empty()) {
-            const std::string name = pending_.front();
-            pending_.pop_front();
-            if (StartCopy(name)) return;
-        }
+        if (copies_->StartNext()) return;
+        if (copies_->Failed()) failed_ = true;
         Finish();
     }
 
-    bool StartCopy(const std::string& name) {
-        copy_ = CopyRun{name, ops_.errors.size(), ops_.warnings.size(), {}, false, std::nullopt};
-        copy_->elapsed.start();
-        std::vector<std::string> items;
-        for (const std::string& item : Logger().directories) items.push_back(Cp1251ToUtf8(item));
-        if (std::find(items.begin(), items.end(), name) == items.end()) {
-            std::string all;
-            for (const std::string& item : items) all += (all.empty() ? "" : ", ") + item;
-            ops_.ShowError(c_.Text(Msg::CliNoDirectory, {name, all.empty() ? "-" : all}));
-            EndCopy();
-            return false;
-        }
-        const CopyMode mode = station_.mode == CollectMode::New ? CopyMode::New : CopyMode::All;
-        const CopyStart start = Work().StartCopy(name, mode, DateTime{});
-        copy_->began = start != CopyStart::Refused;
-        // A "new" copy of a directory never copied before copies it whole: its mode says so.
-        if (copy_->began) return true;
-        failed_ = true;
-        EndCopy();
-        return false;
-    }
-
     void StepCopying() {
-        if (!copy_) return;
-        const CopyProgressView progress = Work().Progress();
-        if (progress.active) {
-            std::string text =
-                copy_->directory + ": " + CopyProgress::Caption(progress, c_.language);
-            for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n'))
-                text.replace(at, 1, " · ");
-            Progress(text);
-        }
-        if (Work().CopyRunning()) return;
-        if (!copy_->result && LinkUp()) return;
-        EndCopy();
-        if (!LinkUp()) {
-            pending_.clear();  // the far end has gone
-            failed_ = true;
-        }
+        if (!copies_ || copies_->Step(LinkUp())) return;
         NextCopy();
-    }
-
-    void EndCopy(const std::string& stopped = {}) {
-        c_.err.ClearProgress();
-        const CopyResult r = copy_->result  ? *copy_->result
-                             : copy_->began ? Work().CopySoFar()
-                                            : CopyResult{};
-        QJsonObject o;
-        o["directory"] = Q(copy_->directory);
-        std::error_code ec;
-        const auto folder = DataSetFolder(Work().DataFolder(), Utf8ToCp1251(copy_->directory));
-        const auto absolute = std::filesystem::absolute(folder, ec);
-        o["folder"] = Q(PathText(ec ? folder : absolute));
-        o["mode"] =
-            copy_->began ? ModeWord(r.mode) : (station_.mode == CollectMode::New ? "new" : "all");
-        o["files"] = static_cast<qint64>(r.totals.files);
-        o["measurements"] = static_cast<qint64>(r.measurements);
-        o["bytes"] = static_cast<double>(r.totals.bytes);
-        o["seconds"] = std::round(copy_->elapsed.elapsed() / 100.0) / 10;
-        o["retries"] = static_cast<qint64>(r.totals.retries);
-        std::vector<std::string> errors(ops_.errors.begin() + copy_->errorsAtStart,
-                                        ops_.errors.end());
-        if (!stopped.empty()) errors.push_back(stopped);
-        const bool done = copy_->began && copy_->result &&
-                          copy_->result->end == CopyResult::End::Done && errors.empty();
-        o["result"] = done ? "done" : copy_->result ? EndWord(copy_->result->end) : "failed";
-        o["errors"] = Texts(errors);
-        o["warnings"] = Texts(ops_.warnings, copy_->warningsAtStart);
-        if (!done) failed_ = true;
-        copies_.append(o);
-        copy_.reset();
     }
 
     // The station ends before its work is done: an unfinished file is dropped, and what was
@@ -425,10 +332,10 @@ private:
     void Abort(const std::string& why) {
         if (phase_ == Phase::Done) return;
         Work().CloseLocalFiles();
-        if (phase_ == Phase::Copying && copy_) {
+        if (phase_ == Phase::Copying && copies_) {
             Line(why);
-            EndCopy(why);
-            pending_.clear();
+            copies_->Stop(why);
+            failed_ = true;
             Finish();
             return;
         }
@@ -478,7 +385,7 @@ private:
         o["clockOffsetAfterSeconds"] =
             offsetAfter_ ? QJsonValue(static_cast<qint64>(*offsetAfter_)) : QJsonValue();
         o["folder"] = Q(PathText(station_.folder));
-        o["copies"] = copies_;
+        o["copies"] = copies_ ? copies_->Written() : QJsonArray();
         // What the session said before the copies (each copy lists its own), and why the
         // station was not collected.
         std::vector<std::string> errors(
@@ -489,15 +396,6 @@ private:
         o["errors"] = Texts(errors);
         return o;
     }
-
-    struct CopyRun {
-        std::string directory;  // as listed, in Unicode
-        std::size_t errorsAtStart = 0;
-        std::size_t warningsAtStart = 0;
-        QElapsedTimer elapsed;
-        bool began = false;
-        std::optional<CopyResult> result;
-    };
 
     Collection& c_;
     const Station& station_;
@@ -521,9 +419,7 @@ private:
     bool clockSetEnded_ = false;
     std::optional<std::int64_t> offsetBefore_;
     std::optional<std::int64_t> offsetAfter_;
-    std::deque<std::string> pending_;
-    std::optional<CopyRun> copy_;
-    QJsonArray copies_;
+    std::optional<DirectoryCopies> copies_;
     std::vector<std::string> errors_;
     std::optional<std::size_t> errorsBeforeCopies_;
 };

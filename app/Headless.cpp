@@ -6,7 +6,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -15,7 +14,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <deque>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -24,6 +22,7 @@
 #include <vector>
 
 #include "app/Console.h"
+#include "app/DirectoryCopies.h"
 #include "app/Links.h"
 #include "app/Options.h"
 #include "app/StartFolder.h"
@@ -53,18 +52,6 @@ struct RunOptions {
     Language language = Language::Russian;
     int timeLimitSeconds = 0;
 };
-
-std::string IsoText(const DateTime& t) {
-    const CivilDateTime c = t.ToCivil();
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", c.year, c.month, c.day,
-                  c.hour, c.minute, c.second);
-    return text;
-}
-
-std::string DayText(const DateTime& t) {
-    return IsoText(t).substr(0, 10);
-}
 
 // One run of the controller from the command line.
 class HeadlessRun : private SessionEvents {
@@ -130,17 +117,6 @@ public:
 private:
     enum class Phase { Connecting, SettingClock, Copying, Done };
 
-    // A copy of one directory, from its start to its end.
-    struct CopyRun {
-        std::string directory;  // as listed, in Unicode
-        std::size_t errorsAtStart = 0;
-        std::size_t warningsAtStart = 0;
-        QElapsedTimer elapsed;
-        bool wholeInstead = false;
-        bool began = false;
-        std::optional<CopyResult> result;  // once it has ended
-    };
-
     std::string Text(Msg id, std::initializer_list<std::string_view> args = {}) const {
         return Message(id, o_.language, args);
     }
@@ -164,7 +140,7 @@ private:
     // handler).
     void ClockSetEnded(bool /*set*/) override { clockSetEnded_ = true; }
     void CopyEnded(const CopyResult& result) override {
-        if (copy_) copy_->result = result;
+        if (copies_) copies_->Ended(result);
     }
 
     // After every event: the timers follow the model, and the run takes its next step once the
@@ -234,15 +210,11 @@ private:
                 if (!Work().SetClock()) Finish(1);
                 break;
             case Command::Copy:
-                pending_.push_back(o_.directory);
-                phase_ = Phase::Copying;
-                NextCopy();
+                StartCopies({o_.directory});
                 break;
             case Command::CopyAll:
-                for (const std::string& name : Directories()) pending_.push_back(name);
-                if (pending_.empty()) err_.Line(Text(Msg::CliNoDirectories));
-                phase_ = Phase::Copying;
-                NextCopy();
+                StartCopies(Directories());
+                if (Directories().empty()) err_.Line(Text(Msg::CliNoDirectories));
                 break;
         }
     }
@@ -264,30 +236,37 @@ private:
         Finish(read && ops_.errors.size() == errorsBefore_ ? 0 : 1);
     }
 
-    // Copies: one directory after another, each from its button to the finishing step.
+    // Copies: one directory after another, each from its start to the finishing step.
+    void StartCopies(const std::vector<std::string>& names) {
+        const DirectoryCopies::Request request{o_.day       ? CopyMode::Day
+                                               : o_.newData ? CopyMode::New
+                                                            : CopyMode::All,
+                                               o_.day.value_or(DateTime{})};
+        copies_.emplace(Work(), Logger(), ops_, err_, o_.language, request,
+                        [this](const std::string& text) { err_.Progress(text); });
+        copies_->Add(names);
+        phase_ = Phase::Copying;
+        NextCopy();
+    }
+
     void NextCopy() {
-        while (!pending_.empty()) {
-            const std::string name = pending_.front();
-            pending_.pop_front();
-            if (StartCopy(name)) return;
-        }
+        if (copies_->StartNext()) return;
+        const QJsonArray& written = copies_->Written();
         QJsonObject o;
-        if (o_.command == Command::Copy && copies_.size() == 1) {
-            o = copies_.first().toObject();
+        if (o_.command == Command::Copy && written.size() == 1) {
+            o = written.first().toObject();
         } else {
-            QJsonArray list;
             qint64 files = 0, measurements = 0, retries = 0;
             double bytes = 0, seconds = 0;
-            for (const auto& v : copies_) {
+            for (const auto& v : written) {
                 const QJsonObject c = v.toObject();
                 files += c["files"].toInteger();
                 measurements += c["measurements"].toInteger();
                 retries += c["retries"].toInteger();
                 bytes += c["bytes"].toDouble();
                 seconds += c["seconds"].toDouble();
-                list.append(c);
             }
-            o["copies"] = list;
+            o["copies"] = written;
             o["files"] = files;
             o["measurements"] = measurements;
             o["bytes"] = bytes;
@@ -296,102 +275,12 @@ private:
             o["errors"] = Texts(ops_.errors);
         }
         result_ = o;
-        Finish(failed_ || !ops_.errors.empty() ? 1 : 0);
-    }
-
-    bool StartCopy(const std::string& name) {
-        const std::vector<std::string> items = Directories();
-        copy_ =
-            CopyRun{name, ops_.errors.size(), ops_.warnings.size(), {}, false, false, std::nullopt};
-        copy_->elapsed.start();
-        if (std::find(items.begin(), items.end(), name) == items.end()) {
-            std::string all;
-            for (const std::string& item : items) all += (all.empty() ? "" : ", ") + item;
-            ops_.ShowError(Text(Msg::CliNoDirectory, {name, all.empty() ? "-" : all}));
-            EndCopy();
-            return false;
-        }
-        const CopyMode mode = o_.day ? CopyMode::Day : o_.newData ? CopyMode::New : CopyMode::All;
-        const CopyStart start = Work().StartCopy(name, mode, o_.day.value_or(DateTime{}));
-        copy_->began = start != CopyStart::Refused;
-        switch (start) {
-            case CopyStart::Started:
-                return true;
-            case CopyStart::StartedWhole:
-                err_.Line(Text(Msg::CliCopiedWhole, {name}));
-                copy_->wholeInstead = true;
-                return true;
-            case CopyStart::Refused:
-                break;
-        }
-        // Refused, and the reason told; a refusal without one still fails the run.
-        failed_ = true;
-        EndCopy();
-        return false;
+        Finish(copies_->Failed() || !ops_.errors.empty() ? 1 : 0);
     }
 
     void StepCopying() {
-        if (!copy_) return;
-        ShowProgress();
-        // The copy has run its finishing step, or the far end went without one.
-        if (Work().CopyRunning()) return;
-        if (!copy_->result && LinkUp()) return;
-        EndCopy();
-        if (!LinkUp()) {
-            // The far end has gone: the other directories cannot be reached.
-            pending_.clear();
-            failed_ = true;
-        }
+        if (!copies_ || copies_->Step(LinkUp())) return;
         NextCopy();
-    }
-
-    // The progress line, on one line: the directory, file i of n, the measurements and the
-    // time left.
-    void ShowProgress() {
-        const CopyProgressView progress = Work().Progress();
-        if (!progress.active) return;
-        std::string text = copy_->directory + ": " + CopyProgress::Caption(progress, o_.language);
-        for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n'))
-            text.replace(at, 1, " · ");
-        err_.Progress(text);
-    }
-
-    void EndCopy(const std::string& stopped = {}) {
-        err_.ClearProgress();
-        // A copy that did not start has nothing; one cut short has what it had put in place.
-        const CopyResult r = copy_->result  ? *copy_->result
-                             : copy_->began ? Work().CopySoFar()
-                                            : CopyResult{};
-        const CopyTotals done = r.totals;
-        const std::int64_t measurements = r.measurements;
-        if (o_.day && measurements == 0 && ops_.errors.size() == copy_->errorsAtStart &&
-            stopped.empty())
-            err_.Line(Text(Msg::CliNoDayData, {copy_->directory, DayText(*o_.day)}));
-        QJsonObject c;
-        c["directory"] = Q(copy_->directory);
-        // Where the copy went, in full even when DATA could not be made in the start folder.
-        std::error_code ec;
-        const std::filesystem::path folder =
-            DataSetFolder(Work().DataFolder(), Utf8ToCp1251(copy_->directory));
-        const std::filesystem::path absolute = std::filesystem::absolute(folder, ec);
-        c["folder"] = Q(PathText(ec ? folder : absolute));
-        c["mode"] = o_.day                               ? QStringLiteral("day")
-                    : o_.newData && !copy_->wholeInstead ? QStringLiteral("new")
-                                                         : QStringLiteral("all");
-        if (o_.day) c["day"] = Q(DayText(*o_.day));
-        c["files"] = static_cast<qint64>(done.files);
-        c["measurements"] = static_cast<qint64>(measurements);
-        c["bytes"] = static_cast<double>(done.bytes);
-        c["seconds"] = std::round(copy_->elapsed.elapsed() / 100.0) / 10;
-        c["retries"] = static_cast<qint64>(done.retries);
-        std::vector<std::string> errors(ops_.errors.begin() + copy_->errorsAtStart,
-                                        ops_.errors.end());
-        if (!stopped.empty()) errors.push_back(stopped);
-        c["errors"] = Texts(errors);
-        c["warnings"] = Texts(ops_.warnings, copy_->warningsAtStart);
-        if (!errors.empty()) failed_ = true;
-        copies_.append(c);
-        copy_.reset();
     }
 
     void TimeLimitReached() {
@@ -404,9 +293,8 @@ private:
         if (phase_ == Phase::Done) return;
         err_.Line(why);
         Work().CloseLocalFiles();
-        if (phase_ == Phase::Copying && copy_) {
-            EndCopy(why);
-            pending_.clear();
+        if (phase_ == Phase::Copying && copies_) {
+            copies_->Stop(why);
             NextCopy();
             return;
         }
@@ -488,7 +376,6 @@ private:
     bool stepQueued_ = false;
     bool identified_ = false;
     bool finished_ = false;
-    bool failed_ = false;
     int status_ = 0;
     QJsonObject result_;
 
@@ -496,9 +383,7 @@ private:
     std::size_t errorsBefore_ = 0;
     bool clockSetEnded_ = false;
 
-    std::deque<std::string> pending_;
-    std::optional<CopyRun> copy_;
-    QJsonArray copies_;
+    std::optional<DirectoryCopies> copies_;
 };
 
 // What the run needs of the command line.

@@ -206,7 +206,9 @@ TEST_F(HeadlessRunTest, FullAndNewCopiesGiveTheLoggersFiles) {
     EXPECT_EQ(full.json["files"].toInt(), 2);
     EXPECT_EQ(full.json["measurements"].toInt(), 18);
     EXPECT_EQ(full.json["bytes"].toDouble(), static_cast<double>(Bytes(expected)));
-    EXPECT_EQ(full.json["retries"].toInt(), 0);
+    // A clean line needs no retry, but a busy machine may answer late: counted, never a failure.
+    EXPECT_GE(full.json["retries"].toInt(-1), 0);
+    EXPECT_EQ(full.json["result"].toString(), "done");
     EXPECT_TRUE(full.json["errors"].toArray().isEmpty());
     EXPECT_GE(full.json["seconds"].toDouble(), 0);
 
