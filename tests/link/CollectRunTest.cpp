@@ -9,7 +9,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <cstdlib>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -19,6 +18,7 @@
 #include "sim/VirtualLogger.h"
 #include "store/CollectionLog.h"
 #include "store/LocalFiles.h"
+#include "tests/link/ProgramRuns.h"
 #include "tests/link/QtApp.h"
 
 namespace qm::test {
@@ -26,20 +26,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-DateTime LocalNow() {
-    const std::time_t t = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&t, &local);
-    return DateTime::FromCivil({local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-                                local.tm_hour, local.tm_min, std::min(local.tm_sec, 59), 0})
-        .value_or(DateTime{});
-}
-
-struct Result {
-    int status = -1;
-    QJsonObject json;
-    QString errors;
-};
+using Result = ProgramResult;
 
 class CollectRunTest : public ::testing::Test {
 protected:
@@ -77,24 +64,8 @@ protected:
 
     Result Run(const QStringList& args) {
         QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
-        p.setProcessEnvironment(env);
-        p.setWorkingDirectory(dir_.path());
-        p.start(QStringLiteral(QMC_CONTROLLER), args);
-        Result r;
-        if (!p.waitForFinished(240'000)) {
-            p.kill();
-            p.waitForFinished();
-            ADD_FAILURE() << "the collection did not end";
-            return r;
-        }
-        r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.errors = QString::fromUtf8(p.readAllStandardError());
-        const QByteArray out = p.readAllStandardOutput();
-        r.json = QJsonDocument::fromJson(out).object();
-        if (!out.isEmpty() && r.json.isEmpty()) ADD_FAILURE() << "not JSON: " << out.toStdString();
-        return r;
+        StartProgram(p, dir_.path(), args);
+        return FinishProgram(p, 240'000);
     }
 
     static QJsonObject Station(const Result& r, const QString& name) {
@@ -104,31 +75,11 @@ protected:
         return {};
     }
 
-    // The small store's files of a directory as a copy must hold them, by local name.
     static std::map<std::string, std::string> LoggerFiles(const std::string& dirUtf8) {
-        sim::LoggerConfig config;
-        config.demoShape = sim::DemoStoreShape::Small();
-        sim::VirtualLogger logger(config, LocalNow);
-        const std::string dir = Utf8ToCp1251(dirUtf8);
-        std::map<std::string, std::string> files;
-        for (const std::string& name : logger.Store().FileNames(dir)) {
-            std::string text;
-            for (const std::string& l : logger.Store().Content(dir, name)->lines)
-                text += l + "\r\n";
-            files[PathText(LocalName(name))] = text;
-        }
-        return files;
+        return SmallStoreFiles(dirUtf8);
     }
     static std::map<std::string, std::string> LocalFiles(const fs::path& folder) {
-        std::map<std::string, std::string> files;
-        for (const auto& e : fs::directory_iterator(folder)) {
-            const auto name = e.path().filename();
-            if (!e.is_regular_file() || name == kCollectionLogName || name == "Temp.bin") continue;
-            std::ifstream in(e.path(), std::ios::binary);
-            files[PathText(name)] =
-                std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        }
-        return files;
+        return CopiedFiles(folder);
     }
 
     QTemporaryDir dir_;

@@ -13,7 +13,6 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <chrono>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -22,6 +21,7 @@
 #include "protocol/Cp1251.h"
 #include "sim/VirtualLogger.h"
 #include "store/LocalFiles.h"
+#include "tests/link/ProgramRuns.h"
 #include "tests/link/PtyDevice.h"
 #include "tests/link/QtApp.h"
 
@@ -29,16 +29,6 @@ namespace qm::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-// The PC clock as the simulator reads it.
-DateTime LocalNow() {
-    const std::time_t t = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&t, &local);
-    return DateTime::FromCivil({local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-                                local.tm_hour, local.tm_min, std::min(local.tm_sec, 59), 0})
-        .value_or(DateTime{});
-}
 
 // qm-logger-sim on a pseudo-terminal of its own, with the small store.
 class Sim {
@@ -65,11 +55,7 @@ private:
     QProcess sim_;
 };
 
-struct Result {
-    int status = -1;
-    QJsonObject json;
-    QString errors;  // standard error
-};
+using Result = ProgramResult;
 
 class HeadlessRunTest : public ::testing::Test {
 protected:
@@ -78,34 +64,8 @@ protected:
         ASSERT_TRUE(dir_.isValid());
     }
 
-    // Starts the program in the test's working directory with no display of any kind.
-    void Start(QProcess& p, const QStringList& args) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
-        if (!home.isEmpty()) {
-            env.insert("HOME", home);
-            env.remove("XDG_DOCUMENTS_DIR");
-            env.remove("XDG_CONFIG_HOME");
-        }
-        p.setProcessEnvironment(env);
-        p.setWorkingDirectory(dir_.path());
-        p.start(QStringLiteral(QMC_CONTROLLER), args);
-    }
-    Result Finish(QProcess& p) {
-        Result r;
-        if (!p.waitForFinished(60'000)) {
-            p.kill();
-            p.waitForFinished();
-            ADD_FAILURE() << "the run did not end";
-            return r;
-        }
-        r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.errors = QString::fromUtf8(p.readAllStandardError());
-        const QByteArray out = p.readAllStandardOutput();
-        r.json = QJsonDocument::fromJson(out).object();
-        if (!out.isEmpty() && r.json.isEmpty()) ADD_FAILURE() << "not JSON: " << out.toStdString();
-        return r;
-    }
+    void Start(QProcess& p, const QStringList& args) { StartProgram(p, dir_.path(), args, home); }
+    Result Finish(QProcess& p) { return FinishProgram(p, 60'000); }
     Result Run(const QStringList& args) {
         QProcess p;
         Start(p, args);
@@ -114,34 +74,11 @@ protected:
 
     fs::path Data() const { return fs::path(dir_.path().toStdString()) / "DATA"; }
 
-    // The files of a logger directory as the local copy must hold them, by local name.
     static std::map<std::string, std::string> LoggerFiles(const std::string& dirUtf8) {
-        sim::LoggerConfig config;
-        config.demoShape = sim::DemoStoreShape::Small();
-        sim::VirtualLogger logger(config, LocalNow);
-        const std::string dir = Utf8ToCp1251(dirUtf8);
-        std::map<std::string, std::string> files;
-        for (const std::string& name : logger.Store().FileNames(dir)) {
-            std::string text;
-            for (const std::string& l : logger.Store().Content(dir, name)->lines)
-                text += l + "\r\n";
-            files[PathText(LocalName(name))] = text;
-        }
-        return files;
+        return SmallStoreFiles(dirUtf8);
     }
     std::map<std::string, std::string> LocalFiles(const std::string& dirUtf8) const {
-        std::map<std::string, std::string> files;
-        const fs::path folder = Data() / Utf8Path(dirUtf8);
-        if (!fs::exists(folder)) return files;
-        for (const auto& e : fs::directory_iterator(folder)) {
-            // The collection log records the downloads; it is no copy of the logger's.
-            if (!e.is_regular_file() || e.path().filename() == kCollectionLogName) continue;
-            std::ifstream in(e.path(), std::ios::binary);
-            files[PathText(e.path().filename())] =
-                std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        }
-        files.erase("Temp.bin");  // the resume record
-        return files;
+        return CopiedFiles(Data() / Utf8Path(dirUtf8));
     }
     static std::uint64_t Bytes(const std::map<std::string, std::string>& files) {
         std::uint64_t n = 0;
