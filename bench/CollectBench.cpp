@@ -36,6 +36,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchArgs.h"
 #include "protocol/Cp1251.h"
 #include "protocol/DateTime.h"
 #include "session/SessionEvents.h"
@@ -71,14 +72,6 @@ constexpr const char* kUsage =
     "  --seed S         the draw of the losses (1)\n"
     "  --days D         days of hourly measurements new since the earlier collection (30)\n"
     "  --sensors N      values per measurement, 1..250 (63)\n";
-
-bool Number(const char* text, long low, long high, int& value) {
-    char* end = nullptr;
-    const long v = std::strtol(text, &end, 10);
-    if (end == text || *end != '\0' || v < low || v > high) return false;
-    value = static_cast<int>(v);
-    return true;
-}
 
 // The earlier collection, when every logger was last emptied into its station's folder.
 DateTime EarlierCollection() {
@@ -346,19 +339,19 @@ int main(int argc, char** argv) {
         bool ok = more;
         if (!more) {
         } else if (arg == "--loggers") {
-            ok = Number(argv[i + 1], 1, 254, o.loggers);
+            ok = qm::bench::WholeNumber(argv[i + 1], 1, 254, o.loggers);
         } else if (arg == "--baud") {
-            ok = Number(argv[i + 1], 0, 10'000'000, o.baud);
+            ok = qm::bench::WholeNumber(argv[i + 1], 0, 10'000'000, o.baud);
         } else if (arg == "--loss") {
             // A number only: the rest of the faults' text is the bench's own.
             o.loss = argv[i + 1];
             ok = !o.loss.empty() && o.loss.find_first_not_of("0123456789.") == std::string::npos;
         } else if (arg == "--seed") {
-            ok = Number(argv[i + 1], 0, 2'000'000'000, o.seed);
+            ok = qm::bench::WholeNumber(argv[i + 1], 0, 2'000'000'000, o.seed);
         } else if (arg == "--days") {
-            ok = Number(argv[i + 1], 1, 366, o.days);
+            ok = qm::bench::WholeNumber(argv[i + 1], 1, 366, o.days);
         } else if (arg == "--sensors") {
-            ok = Number(argv[i + 1], 1, 250, o.sensors);
+            ok = qm::bench::WholeNumber(argv[i + 1], 1, 250, o.sensors);
         } else {
             ok = false;
         }

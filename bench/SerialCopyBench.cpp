@@ -39,6 +39,7 @@
 #include <string>
 #include <thread>
 
+#include "bench/BenchArgs.h"
 #include "core/Controller.h"
 #include "link/backends/QtSerialPort.h"
 #include "sim/SerialEndpoint.h"
@@ -151,14 +152,6 @@ Moments* moments = nullptr;
             txFree = begin + qm::sim::LineTime(chunk.bytes.size(), o.pace);
         }
     }
-}
-
-bool Number(const char* text, int& value) {
-    char* end = nullptr;
-    const long v = std::strtol(text, &end, 10);
-    if (*end != '\0' || v < 0 || v > 100'000'000) return false;
-    value = static_cast<int>(v);
-    return true;
 }
 
 // The data files of a data-set folder (the resume record left out), by name.
@@ -429,10 +422,10 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool more = i + 1 < argc;
-        if (arg == "--pace" && more && Number(argv[i + 1], o.pace)) {
-        } else if (arg == "--months" && more && Number(argv[i + 1], o.months)) {
-        } else if (arg == "--days" && more && Number(argv[i + 1], o.days)) {
-        } else if (arg == "--sensors" && more && Number(argv[i + 1], o.sensors)) {
+        if (arg == "--pace" && more && qm::bench::Number(argv[i + 1], o.pace)) {
+        } else if (arg == "--months" && more && qm::bench::Number(argv[i + 1], o.months)) {
+        } else if (arg == "--days" && more && qm::bench::Number(argv[i + 1], o.days)) {
+        } else if (arg == "--sensors" && more && qm::bench::Number(argv[i + 1], o.sensors)) {
         } else if (arg == "--sim") {
             // The path is optional: the simulator built beside this benchmark by default.
             if (more && argv[i + 1][0] != '-') {

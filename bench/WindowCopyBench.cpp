@@ -25,6 +25,7 @@
 #include <random>
 #include <string>
 
+#include "bench/BenchArgs.h"
 #include "core/Controller.h"
 #include "link/backends/QtSerialPort.h"
 #include "store/Catalogue.h"
@@ -63,14 +64,6 @@ protected:
     }
 };
 
-bool Number(const char* text, int& value) {
-    char* end = nullptr;
-    const long v = std::strtol(text, &end, 10);
-    if (*end != '\0' || v < 0 || v > 100'000'000) return false;
-    value = static_cast<int>(v);
-    return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -78,18 +71,19 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool more = i + 1 < argc;
-        if (arg == "--pace" && more && Number(argv[i + 1], o.pace) && o.pace > 0) {
-        } else if (arg == "--months" && more && Number(argv[i + 1], o.months) && o.months > 0) {
+        if (arg == "--pace" && more && qm::bench::Number(argv[i + 1], o.pace) && o.pace > 0) {
+        } else if (arg == "--months" && more && qm::bench::Number(argv[i + 1], o.months) &&
+                   o.months > 0) {
         } else if (arg == "--lang" && more &&
                    (argv[i + 1] == std::string("ru") || argv[i + 1] == std::string("en"))) {
             o.language =
                 argv[i + 1] == std::string("en") ? qm::Language::English : qm::Language::Russian;
-        } else if (arg == "--mirror-every" && more && Number(argv[i + 1], o.mirrorMs)) {
+        } else if (arg == "--mirror-every" && more && qm::bench::Number(argv[i + 1], o.mirrorMs)) {
         } else if (arg == "--sim" && more) {
             o.sim = argv[i + 1];
         } else if (arg == "--screenshot" && more) {
             o.screenshot = argv[i + 1];
-        } else if (arg == "--at" && more && Number(argv[i + 1], o.atPercent) &&
+        } else if (arg == "--at" && more && qm::bench::Number(argv[i + 1], o.atPercent) &&
                    o.atPercent <= 100) {
         } else {
             std::fprintf(stderr,
