@@ -20,6 +20,7 @@
 #include "app/Collect.h"
 #include "app/CommandLine.h"
 #include "app/DataOptions.h"
+#include "app/DemoTables.h"
 #include "app/Headless.h"
 #include "app/InProcessDelivery.h"
 #include "app/Links.h"
@@ -56,13 +57,16 @@ struct DemoLogger {
                                                    .reachableAddresses = {kDemoBluetoothAddress}}),
           lossy(Front(via), faults),
           link(lossy),
-          delivery(link, controller) {
+          delivery(link, controller),
+          tables(controller.MutableSession(), controller,
+                 qm::sim::BoreholeSensorCount(logger.Config().demoShape)) {
         link.SetReplyDelay(faults.replyDelay);
         for (const auto& [code, delay] : faults.commandDelays) link.SetCommandDelay(code, delay);
     }
     static qm::sim::LoggerConfig Config(int deviceType) {
         qm::sim::LoggerConfig c;
         c.deviceType = static_cast<std::uint8_t>(deviceType);
+        c.demoShape = qm::sim::DemoStoreShape::Operator();
         return c;
     }
     qm::sim::Device& Front(const std::string& via) {
@@ -76,6 +80,8 @@ struct DemoLogger {
     qm::sim::FaultyDevice lossy;
     qm::sim::InProcessHidLink link;
     qm::InProcessDelivery delivery;
+    // The borehole's copy gets the demo's sensor table.
+    qm::DemoSensorTables tables;
 };
 
 // The Bluetooth demo dials from the device list in the start folder; give it one when there is

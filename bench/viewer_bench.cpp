@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "app/DemoTables.h"
 #include "protocol/Cp1251.h"
 #include "sim/VirtualLogger.h"
 #include "store/DataSet.h"
@@ -41,17 +42,22 @@ long StatusKiB(const char* key) {
     return 0;
 }
 
-// Copies every demo directory (all of the year 2023) into start/DATA through the controller;
-// false when start/DATA cannot be made (the copies would land in the working folder).
+// Copies every demo directory (all of the year 2023) into start/DATA through the controller, as
+// the operator's demo holds them (the permafrost borehole included); false when start/DATA cannot
+// be made (the copies would land in the working folder).
 bool CopyDemoYear(const fs::path& start, bool allDirectories) {
     std::error_code ec;
     fs::create_directories(start, ec);
     test::FakePcClock loggerClock;
     loggerClock.start = *DateTime::FromCivil({2023, 12, 31, 23, 59, 0, 0});
     sim::LoggerConfig config;
+    config.demoShape = sim::DemoStoreShape::Operator();
     sim::VirtualLogger logger(config, [&loggerClock] { return loggerClock.Now(); });
     test::Rig rig(logger);
     rig.clock.start = loggerClock.start;
+    // The borehole's copy gets its real depths, as in the program's demo.
+    const DemoSensorTables tables(rig.controller.MutableSession(), rig.controller,
+                                  sim::BoreholeSensorCount(config.demoShape));
     rig.controller.SetUpFolders(start);
     if (rig.controller.Directories().DataFolder() != start / "DATA") return false;
     rig.StartUsb();
@@ -63,9 +69,9 @@ bool CopyDemoYear(const fs::path& start, bool allDirectories) {
         rig.controller.Click("bAllData");
         rig.RunUntilIdle();
     }
-    // The demo's sensors hang a quarter of a metre apart down the borehole, sensor 1 at the top.
+    // The other directories' sensors hang a quarter of a metre apart, sensor 1 at the top.
     for (const fs::directory_entry& e : fs::directory_iterator(start / "DATA", ec)) {
-        if (!e.is_directory(ec)) continue;
+        if (!e.is_directory(ec) || fs::exists(e.path() / kSensorTableName, ec)) continue;
         const std::size_t sensors = ReadDataSet(e.path()).sensorCount;
         std::vector<SensorInfo> table;
         for (std::size_t n = 1; n <= sensors; ++n)

@@ -1,5 +1,6 @@
 #include "sim/DemoStore.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -31,10 +32,21 @@ constexpr DemoDirectory kDirectories[] = {
     {"Теплица", 1, 1000, true},
 };
 
+// The borehole comes after the directories above; its values are its own.
+constexpr int kBoreholeIndex = static_cast<int>(std::size(kDirectories));
+constexpr DemoDirectory kBorehole = {kBoreholeDirectory, 0, 1000, false};
+
+constexpr DemoSensor kBoreholeSensors[] = {
+    {0.5, "T01"}, {1.0, "T02"},  {1.5, "T03"},  {2.0, "T04"},  {2.5, "T05"},
+    {3.0, "T06"}, {4.0, "T07"},  {5.0, "T08"},  {6.0, "T09"},  {7.0, "T10"},
+    {8.0, "T11"}, {10.0, "T12"}, {12.0, "T13"}, {15.0, "T14"}, {18.0, "T15"},
+};
+
 struct MonthSpec {
     int directory;
     int year;
     int month;
+    int sensors;  // values per measurement
     std::string title;
 };
 
@@ -68,6 +80,49 @@ std::vector<StoredValue> DemoValues(int directory, std::int64_t minute, int sens
     return values;
 }
 
+// The borehole's ground at a depth in °C, before noise and rounding. The yearly wave is the sum
+// of a part damped within the active layer (0.4 m), standing for the latent heat of its thaw and
+// freeze, and a part damped with 2.45 m below; it comes later the deeper it is, by the second
+// part's damping depth a radian. The warmest day at the surface is late July. A daily swing of
+// 4 °C at the surface is gone within half a metre.
+double BoreholeGround(double depth, std::int64_t minute) {
+    constexpr double kTwoPi = 2.0 * 3.14159265358979;
+    constexpr double kDampingMetres = 2.45;
+    const double day = static_cast<double>(minute) / (24.0 * 60.0);
+    const double hourOfDay = static_cast<double>(minute % (24 * 60)) / 60.0;
+    const double mean = -1.7 + 0.03 * depth;
+    const double amplitude =
+        25.0 * std::exp(-depth / 0.4) + 3.6 * std::exp(-depth / kDampingMetres);
+    const double lagDays = depth / kDampingMetres * 365.2425 / kTwoPi;
+    const double yearly = amplitude * std::cos(kTwoPi * (day - 205.0 - lagDays) / 365.2425);
+    const double daily =
+        4.0 * std::exp(-depth / 0.15) * std::sin(kTwoPi * (hourOfDay - 9.0) / 24.0 - depth / 0.15);
+    return mean + yearly + daily;
+}
+
+// One measurement of the borehole, in hundredths: the ground with a little noise of the last
+// digit (±3 above 8 m, ±1 below); now and then a sensor gives no value.
+std::vector<StoredValue> BoreholeValues(std::int64_t minute, int sensors) {
+    std::vector<StoredValue> values;
+    values.reserve(static_cast<std::size_t>(sensors));
+    for (int s = 0; s < sensors; ++s) {
+        const std::uint64_t h =
+            Mix((static_cast<std::uint64_t>(minute) << 16) ^
+                (static_cast<std::uint64_t>(kBoreholeIndex) << 8) ^ static_cast<std::uint64_t>(s));
+        if (h % 400 == 0) {
+            values.emplace_back();
+            continue;
+        }
+        const double depth = kBoreholeSensors[s].depthMetres;
+        const int spread = depth < 8.0 ? 3 : 1;
+        const int noise =
+            static_cast<int>((h >> 16) % static_cast<std::uint64_t>(2 * spread + 1)) - spread;
+        values.emplace_back(static_cast<int>(std::lround(BoreholeGround(depth, minute) * 100.0)) +
+                            noise);
+    }
+    return values;
+}
+
 LoggerStore::Lines MonthLines(const MonthSpec& monthFile, const DemoStoreShape& shape,
                               const DemoDirectory& dir, DateTime until) {
     LoggerStore::Lines lines;
@@ -84,48 +139,64 @@ LoggerStore::Lines MonthLines(const MonthSpec& monthFile, const DemoStoreShape& 
                           dir.blankPaddedDay ? "%02d:%02d %2d.%02d.%04d  N=%d"
                                              : "%02d:%02d %02d.%02d.%04d  N=%d",
                           minuteOfDay / 60, minuteOfDay % 60, day, monthFile.month, monthFile.year,
-                          shape.sensors);
+                          monthFile.sensors);
             lines.emplace_back(header);
-            const auto values =
-                DemoValues(monthFile.directory, ms / DateTime::kMsPerMinute, shape.sensors);
+            const std::int64_t minute = ms / DateTime::kMsPerMinute;
+            const auto values = monthFile.directory == kBoreholeIndex
+                                    ? BoreholeValues(minute, monthFile.sensors)
+                                    : DemoValues(monthFile.directory, minute, monthFile.sensors);
             for (auto& line : FormatValueLines(values)) lines.push_back(std::move(line));
         }
     }
     return lines;
 }
 
+// A directory's monthly files up to `now`, the oldest first.
+void AddDirectory(LoggerStore& store, const DemoStoreShape& shape, DateTime now, int index,
+                  const DemoDirectory& dir, int sensors) {
+    const CivilDateTime today = now.ToCivil();
+    const std::string name = Utf8ToCp1251(dir.utf8Name);
+    store.AddDirectory(name);
+    // The last month of this directory, then its files from the oldest on.
+    const int lastIndex = today.year * 12 + (today.month - 1) - dir.lastMonthBack;
+    const int count = std::min(shape.months, dir.maxMonths);
+    const DateTime until = dir.lastMonthBack == 0 ? now : DateTime::FromMilliseconds(INT64_MAX / 2);
+    for (int month = lastIndex - count + 1; month <= lastIndex; ++month) {
+        MonthSpec monthFile{index, month / 12, month % 12 + 1, sensors, {}};
+        monthFile.title =
+            name + "  " + MonthlyFileName(monthFile.year, monthFile.month) + "  QM-Controller";
+        store.AddFile(
+            name, MonthlyFileName(monthFile.year, monthFile.month),
+            [monthFile, shape, dir, until] { return MonthLines(monthFile, shape, dir, until); });
+    }
+}
+
 }  // namespace
+
+std::span<const DemoSensor> BoreholeSensors() {
+    return kBoreholeSensors;
+}
+
+std::size_t BoreholeSensorCount(const DemoStoreShape& shape) {
+    return static_cast<std::size_t>(
+        std::clamp(shape.sensors, 0, static_cast<int>(std::size(kBoreholeSensors))));
+}
 
 std::string MonthlyFileName(int year, int month) {
     return std::to_string(year) + "_" + std::to_string(month) + ".dat";
 }
 
 void FillDemoStore(LoggerStore& store, const DemoStoreShape& shape, DateTime now) {
-    const CivilDateTime today = now.ToCivil();
     // The logger's own system directory comes first, as its file system lists it.
     if (shape.withSystemDirectory) {
         store.AddFile("SYSTEM~1", "LOG.TXT",
                       LoggerStore::Lines{"QM logger system log", "format 1", "ok"});
     }
-    for (int d = 0; d < static_cast<int>(std::size(kDirectories)); ++d) {
-        const DemoDirectory& dir = kDirectories[d];
-        const std::string name = Utf8ToCp1251(dir.utf8Name);
-        store.AddDirectory(name);
-        // The last month of this directory, then its files from the oldest on.
-        int lastIndex = today.year * 12 + (today.month - 1) - dir.lastMonthBack;
-        const int count = std::min(shape.months, dir.maxMonths);
-        const DateTime until =
-            dir.lastMonthBack == 0 ? now : DateTime::FromMilliseconds(INT64_MAX / 2);
-        for (int index = lastIndex - count + 1; index <= lastIndex; ++index) {
-            MonthSpec monthFile{d, index / 12, index % 12 + 1, {}};
-            monthFile.title =
-                name + "  " + MonthlyFileName(monthFile.year, monthFile.month) + "  QM-Controller";
-            store.AddFile(name, MonthlyFileName(monthFile.year, monthFile.month),
-                          [monthFile, shape, dir, until] {
-                              return MonthLines(monthFile, shape, dir, until);
-                          });
-        }
-    }
+    for (int d = 0; d < static_cast<int>(std::size(kDirectories)); ++d)
+        AddDirectory(store, shape, now, d, kDirectories[d], shape.sensors);
+    if (shape.withBorehole)
+        AddDirectory(store, shape, now, kBoreholeIndex, kBorehole,
+                     static_cast<int>(BoreholeSensorCount(shape)));
 }
 
 }  // namespace qm::sim

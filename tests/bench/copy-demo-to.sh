@@ -17,6 +17,9 @@ for folder in OBJ_A01 Котельная; do
     head -n1 "$work/new/place/DATA/$folder/sensors.csv" 2>/dev/null | grep -q '^sensor,depth_m,label' ||
         { echo "no sensor table in new/place/DATA/$folder"; status=1; }
 done
+# The borehole's table gives its sensors their depths, from 0.5 m down.
+grep -q '^1,0.5,' "$work/new/place/DATA/Скважина_7/sensors.csv" 2>/dev/null ||
+    { echo "no depths in the borehole's sensor table"; status=1; }
 [ -z "$(ls -A "$work/cwd")" ] || { echo "written into the working folder: $(ls "$work/cwd")"; status=1; }
 
 # A relative folder is one of the working folder.

@@ -2,17 +2,22 @@
 // string of eleven sensors where one is dead, one stuck and one spikes three times.
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <numbers>
+#include <algorithm>
+#include <filesystem>
+#include <random>
+#include <utility>
 
 #include "store/DataSet.h"
 #include "store/Health.h"
 #include "store/SensorTable.h"
 #include "store/Summary.h"
 #include "store/ValueLines.h"
+#include "tests/support/FailingYear.h"
 
 namespace qm::test {
 namespace {
+
+namespace fs = std::filesystem;
 
 constexpr std::int32_t M = kMissingValue;
 
@@ -203,87 +208,135 @@ TEST(Summary, JsonHoldsEveryKeyAndNullForWhatIsUnknown) {
               "\"activeLayerMetres\": null, \"zeroAmplitudeMetres\": null}");
 }
 
-// A year, hourly, of eleven sensors down to 12 m in ground of mean -3 °C whose yearly swing of
-// 15 °C at the surface dies out with depth (damping depth 2 m; the daily one of 3 °C, 0.15 m): the
-// maximum reaches 0 °C at 2 ln 5 = 3.2 m, the range falls to 0.1 °C at 2 ln 300 = 11.4 m. Sensor 4
-// (2 m) is stuck at -1.5 °C, sensor 9 (8 m) dead, sensor 2 (0.5 m) spikes to 40 °C three times, and
-// sensor 7 misses every tenth reading.
-class FailingYear : public ::testing::Test {
+// The year of tests/support/FailingYear.h: eleven sensors, one dead, one stuck for weeks, one
+// that spikes three times, one that misses every tenth reading and one with a reading out of range.
+class AYearOfFailingSensors : public ::testing::Test {
 protected:
-    static constexpr double kDepths[] = {0.0, 0.5, 1.0, 2.0, 3.0, 4.0, 5.0, 6.0, 8.0, 10.0, 12.0};
-    static constexpr std::size_t kHours = 365 * 24;
-
-    static std::int32_t Ground(double depth, std::size_t hour) {
-        const double phase = 2 * std::numbers::pi * static_cast<double>(hour) / kHours;
-        const double daily = 2 * std::numbers::pi * static_cast<double>(hour % 24) / 24;
-        const double t = -3.0 + 15.0 * std::exp(-depth / 2.0) * std::sin(phase - depth / 2.0) +
-                         3.0 * std::exp(-depth / 0.15) * std::sin(daily - depth / 0.15);
-        return static_cast<std::int32_t>(std::lround(t * 100));
-    }
-
     void SetUp() override {
-        std::vector<std::vector<std::int32_t>> rows(kHours);
-        for (std::size_t h = 0; h < kHours; ++h)
-            for (std::size_t s = 0; s < 11; ++s) rows[h].push_back(Ground(kDepths[s], h));
-        for (auto& r : rows) {
-            r[3] = -150;
-            r[8] = M;
-        }
-        for (const std::size_t h : {1000, 3000, 5000}) rows[h][1] = 4000;
-        for (std::size_t h = 0; h < kHours; h += 10) rows[h][6] = M;
-        set = Hourly(rows);
-        std::string text = "sensor,depth_m,label\n";
-        for (std::size_t s = 0; s < 11; ++s)
-            text += std::to_string(s + 1) + "," + std::to_string(kDepths[s]) + ",\n";
-        table = ParseSensorTable(text);
-        ASSERT_TRUE(table.issues.empty());
-        summary = Summarize(set, table, PeriodOf(set, {}, {}));
+        summary = Summarize(year.set, year.table, PeriodOf(year.set, {}, {}));
+        ASSERT_EQ(summary.sensors.size(), kFailingYearSensors);
     }
-    DataSet set;
-    SensorTable table;
+    const SensorSummary& Of(std::size_t sensor) const { return summary.sensors[sensor - 1]; }
+    // The ground's extremes at a sensor's depth over the year: what a sound sensor reads.
+    static std::pair<std::int32_t, std::int32_t> GroundRange(std::size_t sensor) {
+        std::int32_t lo = 100000;
+        std::int32_t hi = -100000;
+        for (std::size_t h = 0; h < kFailingYearHours; ++h) {
+            const std::int32_t v = FailingYearGround(kFailingYearDepths[sensor - 1], h);
+            lo = std::min(lo, v);
+            hi = std::max(hi, v);
+        }
+        return {lo, hi};
+    }
+
+    const FailingYear year = MakeFailingYear();
     Summary summary;
 };
 
-TEST_F(FailingYear, EachFailingSensorCarriesItsFlagAndNoOtherDoes) {
-    ASSERT_EQ(summary.sensors.size(), 11u);
+TEST_F(AYearOfFailingSensors, EachFailingSensorCarriesItsFlagAndNoOtherDoes) {
     for (const SensorSummary& s : summary.sensors) {
-        const unsigned expected = s.sensor == 4   ? kStuck
-                                  : s.sensor == 9 ? kDead
-                                  : s.sensor == 2 ? kSpikes
-                                                  : 0u;
+        const unsigned expected = s.sensor == kStuckSensor   ? kStuck
+                                  : s.sensor == kDeadSensor  ? kDead
+                                  : s.sensor == kSpikySensor ? kSpikes
+                                  : s.sensor == kRangeSensor ? kRange
+                                                             : 0u;
         EXPECT_EQ(s.flags, expected) << "sensor " << s.sensor;
     }
-    const Health h = AssessHealth(set, PeriodOf(set, {}, {}), table, 11);
-    EXPECT_EQ(std::count(h.valueFlags.begin(), h.valueFlags.end(), ValueFlag::Spike), 3);
+    // The values flagged are the ones planted, and only those.
+    const Health h =
+        AssessHealth(year.set, PeriodOf(year.set, {}, {}), year.table, kFailingYearSensors);
+    std::vector<std::pair<std::size_t, std::size_t>> spikes;
+    std::vector<std::pair<std::size_t, std::size_t>> ranges;
+    for (std::size_t i = 0; i < kFailingYearHours; ++i)
+        for (std::size_t s = 0; s < kFailingYearSensors; ++s) {
+            if (h.FlagOf(i, s) == ValueFlag::Spike) spikes.emplace_back(i, s + 1);
+            if (h.FlagOf(i, s) == ValueFlag::Range) ranges.emplace_back(i, s + 1);
+        }
+    EXPECT_EQ(spikes,
+              (std::vector<std::pair<std::size_t, std::size_t>>{{kSpikeHours[0], kSpikySensor},
+                                                                {kSpikeHours[1], kSpikySensor},
+                                                                {kSpikeHours[2], kSpikySensor}}));
+    EXPECT_EQ(ranges,
+              (std::vector<std::pair<std::size_t, std::size_t>>{{kRangeHour, kRangeSensor}}));
 }
 
-TEST_F(FailingYear, FiguresLeaveOutSpikesAndCountWhatIsMissing) {
-    const SensorSummary& spiky = summary.sensors[1];
-    EXPECT_EQ(spiky.count, kHours);
-    std::int32_t highest = -10000;
-    for (std::size_t h = 0; h < kHours; ++h)
-        if (h != 1000 && h != 3000 && h != 5000) highest = std::max(highest, Ground(0.5, h));
-    EXPECT_DOUBLE_EQ(*spiky.max, highest / 100.0);
+TEST_F(AYearOfFailingSensors, FlagsFollowThePeriod) {
+    // January and February: before the sensor stuck and the reading out of range; one spike.
+    const Period winter = PeriodOf(year.set, Day(2024, 1, 1), Day(2024, 2, 29));
+    ASSERT_EQ(winter.Size(), 60u * 24u);
+    const Summary s = Summarize(year.set, year.table, winter);
+    EXPECT_EQ(s.sensors[kStuckSensor - 1].flags, 0u);
+    EXPECT_EQ(s.sensors[kRangeSensor - 1].flags, 0u);
+    EXPECT_EQ(s.sensors[kSpikySensor - 1].flags, kSpikes);
+    EXPECT_EQ(s.sensors[kDeadSensor - 1].flags, kDead);
+    // The stuck weeks alone: still stuck, while its neighbours warm.
+    const Summary weeks =
+        Summarize(year.set, year.table, PeriodOf(year.set, Day(2024, 4, 1), Day(2024, 6, 30)));
+    EXPECT_EQ(weeks.sensors[kStuckSensor - 1].flags, kStuck);
+}
+
+TEST_F(AYearOfFailingSensors, FiguresLeaveOutFlaggedValuesAndCountWhatIsMissing) {
+    EXPECT_EQ(summary.measurements, kFailingYearHours);
+    // The spikes are counted but are no extremes: the ground's own are.
+    const SensorSummary& spiky = Of(kSpikySensor);
+    EXPECT_EQ(spiky.count, kFailingYearHours);
+    EXPECT_DOUBLE_EQ(spiky.completeness, 1.0);
+    const auto [lo, hi] = GroundRange(kSpikySensor);
+    EXPECT_DOUBLE_EQ(*spiky.max, hi / 100.0);
+    EXPECT_DOUBLE_EQ(*spiky.min, lo / 100.0);
     EXPECT_LT(*spiky.max, 15.0);
-    EXPECT_DOUBLE_EQ(summary.sensors[6].completeness, 1.0 - 876.0 / kHours);
-    EXPECT_NEAR(*summary.sensors[10].mean, -3.0, 0.01);
-    EXPECT_EQ(summary.measurements, kHours);
+    EXPECT_GT(*spiky.min, -15.0);
+    // 85 °C is counted and left out likewise.
+    const SensorSummary& ranged = Of(kRangeSensor);
+    EXPECT_EQ(ranged.count, kFailingYearHours);
+    EXPECT_DOUBLE_EQ(*ranged.max, GroundRange(kRangeSensor).second / 100.0);
+    // Every tenth reading missing: 879 of 8,784.
+    EXPECT_DOUBLE_EQ(Of(kGappySensor).completeness, 1.0 - 879.0 / kFailingYearHours);
+    const SensorSummary& dead = Of(kDeadSensor);
+    EXPECT_EQ(dead.count, 0u);
+    EXPECT_DOUBLE_EQ(dead.completeness, 0.0);
+    EXPECT_FALSE(dead.min || dead.max || dead.mean);
+    // The deepest sensor's mean is the ground's: -3 °C.
+    EXPECT_NEAR(*Of(11).mean, -3.0, 0.01);
+    EXPECT_EQ(Of(11).label, "S11");
 }
 
-TEST_F(FailingYear, ActiveLayerAndZeroAmplitudeSkipTheStuckAndTheDead) {
-    // Were the stuck sensor (max -1.5 °C at 2 m) used, the thaw would end between 1 and 2 m.
+TEST_F(AYearOfFailingSensors, ActiveLayerAndZeroAmplitudeSkipTheStuckTheDeadAndTheFlagged) {
+    // Where the ground's crossings lie between the sensors, to 0.05 m.
     ASSERT_TRUE(summary.activeLayerMetres);
-    EXPECT_GT(*summary.activeLayerMetres, 3.0);
-    EXPECT_LT(*summary.activeLayerMetres, 4.0);
-    EXPECT_NEAR(*summary.activeLayerMetres, 3.2, 0.2);
+    EXPECT_NEAR(*summary.activeLayerMetres, kFailingYearActiveLayer, 0.05);
     ASSERT_TRUE(summary.zeroAmplitudeMetres);
-    EXPECT_GT(*summary.zeroAmplitudeMetres, 10.0);
-    EXPECT_LT(*summary.zeroAmplitudeMetres, 12.0);
-    // Without depths there is neither.
-    const Summary noDepths = Summarize(set, {}, PeriodOf(set, {}, {}));
+    EXPECT_NEAR(*summary.zeroAmplitudeMetres, kFailingYearZeroAmplitude, 0.05);
+    // Were the stuck sensor (2 m, below 0 °C outside its stuck weeks) taken, the thaw would end
+    // above 2 m.
+    std::vector<DepthValue> maxima;
+    for (const SensorSummary& s : summary.sensors)
+        if (s.max && s.depthMetres && s.sensor != kDeadSensor)
+            maxima.push_back({*s.depthMetres, *s.max});
+    EXPECT_LT(*CrossingDepth(maxima, kThawDegrees), 2.0);
+    // Without depths there is neither, and the flags stand by number.
+    const Summary noDepths = Summarize(year.set, {}, PeriodOf(year.set, {}, {}));
     EXPECT_FALSE(noDepths.activeLayerMetres);
     EXPECT_FALSE(noDepths.zeroAmplitudeMetres);
-    EXPECT_EQ(noDepths.sensors[3].flags, kStuck);
+    EXPECT_EQ(noDepths.sensors[kStuckSensor - 1].flags, kStuck);
+}
+
+TEST(FailingYearFolder, ReadsBackAsTheDataSetItWasWrittenFrom) {
+    const fs::path folder =
+        fs::temp_directory_path() / ("qm_failing_year_" + std::to_string(std::random_device{}()));
+    WriteFailingYear(folder);
+    const DataSet read = ReadDataSet(folder);
+    const SensorTable table = ReadSensorTable(folder);
+    std::error_code ec;
+    fs::remove_all(folder, ec);
+    EXPECT_TRUE(read.issues.empty()) << IssueText(read.issues.front(), Language::English);
+    EXPECT_TRUE(table.issues.empty());
+    EXPECT_EQ(read.files.size(), 12u);
+    const FailingYear year = MakeFailingYear();
+    ASSERT_EQ(read.measurements.size(), year.set.measurements.size());
+    EXPECT_EQ(read.values, year.set.values);
+    EXPECT_EQ(read.measurements.back().time, year.set.measurements.back().time);
+    EXPECT_EQ(table.sensors, year.table.sensors);
 }
 
 }  // namespace
