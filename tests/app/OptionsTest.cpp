@@ -436,7 +436,6 @@ TEST(Program, HelpListsEveryOptionWithoutADisplay) {
     EXPECT_EQ(Program({"--view", "x", "-h", "--lang", "en"}).out, HelpText(Language::English));
     EXPECT_EQ(Program({"--help-all"}).out, HelpText(Language::Russian, true));
 }
-#endif
 
 TEST(Program, TheSummaryPrintsOneJsonObjectOrSaysWhyNot) {
     namespace fs = std::filesystem;
@@ -483,6 +482,7 @@ TEST(Program, TheSummaryPrintsOneJsonObjectOrSaysWhyNot) {
     EXPECT_TRUE(r.out.empty());
     fs::remove_all(folder);
 }
+#endif
 
 }  // namespace
 }  // namespace qm::test
