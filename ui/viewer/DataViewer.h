@@ -22,8 +22,12 @@ class QComboBox;
 class QLabel;
 class QListWidget;
 class QPushButton;
+class QTabWidget;
 
 namespace qm {
+
+class TrumpetPlot;
+class YearsPlot;
 
 // The copied data of one data-set folder on screen: a heat map of time against sensor number
 // (sensor 1 at the top, as the first sensor of a string hanging down) with its colour scale, the
@@ -79,6 +83,10 @@ public:
     QCPColorMap* HeatMap() const { return map_; }
     QCPAxisRect* SeriesRect() const { return seriesRect_; }
     QCPCurve* ProfileCurve() const { return profileCurve_; }
+    // The tabs beside the map: the profile, the trumpet curve, the years of one sensor.
+    QTabWidget* Tabs() const { return tabs_; }
+    TrumpetPlot* Trumpet() const { return trumpet_; }
+    YearsPlot* Years() const { return years_; }
 
     // A time as the axes hold it: seconds since 1970 of the logger's clock (taken as UTC, so the
     // axis shows the times the headers give, whatever the PC's time zone).
@@ -121,6 +129,9 @@ private:
     QLabel* pointed_;
     QCustomPlot* plot_;
     QCustomPlot* profile_;
+    QTabWidget* tabs_;
+    TrumpetPlot* trumpet_;
+    YearsPlot* years_;
     QCPAxisRect* seriesRect_ = nullptr;
     QCPColorMap* map_ = nullptr;
     QCPColorScale* scale_ = nullptr;
