@@ -30,7 +30,7 @@ std::string Metres(double metres) {
 
 // A line across the whole plot at a depth (or down it at a temperature), and its text at the
 // right-hand end.
-QCPItemStraightLine* NewLine(QCustomPlot* plot, QPen pen) {
+QCPItemStraightLine* NewLine(QCustomPlot* plot, const QPen& pen) {
     auto* line = new QCPItemStraightLine(plot);
     line->setPen(pen);
     line->setSelectable(false);
@@ -43,6 +43,8 @@ QCPItemText* NewLineText(QCustomPlot* plot, QColor colour) {
     text->position->setTypeY(QCPItemPosition::ptPlotCoords);
     text->setPositionAlignment(Qt::AlignRight | Qt::AlignBottom);
     text->setColor(colour);
+    // Readable where it crosses a curve.
+    text->setBrush(QColor(255, 255, 255, 200));
     text->setClipToAxisRect(true);
     text->setSelectable(false);
     return text;
