@@ -348,6 +348,9 @@ TEST_F(TrumpetTest, TheViewerShowsTheFolderInItsTabsWithTheSensorTable) {
         EXPECT_EQ(viewer.Tabs()->tabText(0), "Профиль");
         EXPECT_EQ(viewer.Tabs()->tabText(1), "Огибающие");
         EXPECT_EQ(viewer.Tabs()->tabText(2), "По годам");
+        // Summarized only once one of their tabs is shown.
+        EXPECT_EQ(viewer.Trumpet()->MaximumCurve()->dataCount(), 0);
+        viewer.Tabs()->setCurrentIndex(1);
         EXPECT_TRUE(viewer.Trumpet()->ByDepth());
         EXPECT_EQ(viewer.Trumpet()->MaximumCurve()->dataCount(), 3);
         ASSERT_TRUE(viewer.Trumpet()->Shown().activeLayerMetres);
@@ -359,7 +362,13 @@ TEST_F(TrumpetTest, TheViewerShowsTheFolderInItsTabsWithTheSensorTable) {
         EXPECT_EQ(viewer.Tabs()->tabText(2), "Years");
         EXPECT_EQ(viewer.Trumpet()->MeanCurve()->name(), "Mean");
         EXPECT_EQ(viewer.Years()->SensorBox()->itemText(0), "Sensor 1");
-        // A folder that cannot be read empties them.
+        // Another folder while they are shown, and one that cannot be read, which empties them.
+        fs::create_directories(data / "Other");
+        std::ofstream(data / "Other" / "2024_3.dat", std::ios::binary)
+            << "OBJ  2024_3.dat\r\n10:00 01.03.2024\r\n   1.00\r\n";
+        ASSERT_TRUE(viewer.Open(data / "Other"));
+        EXPECT_FALSE(viewer.Trumpet()->ByDepth());
+        EXPECT_EQ(viewer.Years()->SensorBox()->count(), 1);
         EXPECT_FALSE(viewer.Open(data / "missing"));
         EXPECT_EQ(viewer.Trumpet()->MeanCurve()->dataCount(), 0);
         EXPECT_EQ(viewer.Years()->Plot()->graphCount(), 0);

@@ -132,6 +132,7 @@ DataViewer::DataViewer(fs::path dataFolder, Language language, QWidget* parent)
     tabs_->addTab(trumpet_, QString());
     tabs_->addTab(years_, QString());
     splitter->addWidget(tabs_);
+    connect(tabs_, &QTabWidget::currentChanged, this, [this] { FillTabs(); });
     splitter->setStretchFactor(0, 4);
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({900, 260});
@@ -357,8 +358,9 @@ bool DataViewer::Open(const fs::path& folder) {
         current_.clear();
         ListFolders();
         ShowDataSet();
-        trumpet_->SetData(set_, SensorTable{});
-        years_->SetData(set_, SensorTable{});
+        tabsTable_ = SensorTable{};
+        tabsStale_ = true;
+        FillTabs();
         summary_->setText(Q(e.Text(language_)));
         return false;
     }
@@ -367,14 +369,21 @@ bool DataViewer::Open(const fs::path& folder) {
     ShowDataSet();
     // The sensor table lies in the data-set folder, beside a single data file too; one that
     // cannot be read leaves the sensors known by number.
-    SensorTable table;
+    tabsTable_ = SensorTable{};
     try {
-        table = ReadSensorTable(fs::is_directory(target, ec) ? target : target.parent_path());
+        tabsTable_ = ReadSensorTable(fs::is_directory(target, ec) ? target : target.parent_path());
     } catch (const FileError&) {
     }
-    trumpet_->SetData(set_, table);
-    years_->SetData(set_, table);
+    tabsStale_ = true;
+    FillTabs();
     return true;
+}
+
+void DataViewer::FillTabs() {
+    if (!tabsStale_ || tabs_->currentWidget() == profile_) return;
+    tabsStale_ = false;
+    trumpet_->SetData(set_, tabsTable_);
+    years_->SetData(set_, tabsTable_);
 }
 
 void DataViewer::ShowDataSet() {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "store/DataSet.h"
+#include "store/SensorTable.h"
 #include "text/Language.h"
 
 class QCustomPlot;
@@ -83,7 +84,8 @@ public:
     QCPColorMap* HeatMap() const { return map_; }
     QCPAxisRect* SeriesRect() const { return seriesRect_; }
     QCPCurve* ProfileCurve() const { return profileCurve_; }
-    // The tabs beside the map: the profile, the trumpet curve, the years of one sensor.
+    // The tabs beside the map: the profile, the trumpet curve, the years of one sensor. The
+    // latter two summarize the data set when their tab is first shown.
     QTabWidget* Tabs() const { return tabs_; }
     TrumpetPlot* Trumpet() const { return trumpet_; }
     YearsPlot* Years() const { return years_; }
@@ -102,6 +104,8 @@ private:
     void ShowMarksText();
     void ClearProfile();
     void AskExport(bool xlsx);
+    // Gives the trumpet curve and the years the data set shown, once one of their tabs is.
+    void FillTabs();
     QCPRange Clamped(QCPRange range) const;
     std::optional<std::size_t> MeasurementAt(double key) const;
     void OnTimeRangeChanged(const QCPAxis* source);
@@ -132,6 +136,8 @@ private:
     QTabWidget* tabs_;
     TrumpetPlot* trumpet_;
     YearsPlot* years_;
+    SensorTable tabsTable_;  // of the data set shown
+    bool tabsStale_ = false;
     QCPAxisRect* seriesRect_ = nullptr;
     QCPColorMap* map_ = nullptr;
     QCPColorScale* scale_ = nullptr;

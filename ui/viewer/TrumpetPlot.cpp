@@ -153,7 +153,7 @@ void TrumpetPlot::SetLanguage(Language language) {
     language_ = language;
     Retranslate();
     FillYearBox();
-    Draw();
+    ShowSummary();
 }
 
 void TrumpetPlot::Retranslate() {
@@ -193,6 +193,10 @@ void TrumpetPlot::Draw() {
         period =
             PeriodOf(set_, DateTime::FromDate(*year_, 1, 1), DateTime::FromDate(*year_, 12, 31));
     summary_ = Summarize(set_, table_, period);
+    ShowSummary();
+}
+
+void TrumpetPlot::ShowSummary() {
     byDepth_ = std::any_of(summary_.sensors.begin(), summary_.sensors.end(),
                            [](const SensorSummary& s) { return s.depthMetres.has_value(); });
 

@@ -63,7 +63,10 @@ public:
 private:
     void Retranslate();
     void FillYearBox();
+    // Summarizes the chosen period and shows it.
     void Draw();
+    // Shows the summary held, in the language chosen.
+    void ShowSummary();
 
     Language language_;
     DataSet set_;
