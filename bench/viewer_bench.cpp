@@ -1,6 +1,7 @@
 // A year of hourly measurements of 63 sensors (8,760 x 63), copied from the virtual logger by the
 // program's own copy, then: reading the folder, CSV and XLSX export, the viewer's first paint
-// (reading included) and one zoom step of its time axis redrawn. Prints resident memory too.
+// (reading included), one zoom step of its time axis redrawn, and the trumpet curve of the year
+// summarized and drawn. Prints resident memory too.
 // Runs on the offscreen platform. With --copy-demo-to DIR it only copies the demo directories
 // into DIR/DATA (for trying the viewer) and exits.
 #include <benchmark/benchmark.h>
@@ -13,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -27,6 +29,7 @@
 #include "store/Summary.h"
 #include "tests/support/Rig.h"
 #include "ui/viewer/DataViewer.h"
+#include "ui/viewer/TrumpetPlot.h"
 
 namespace {
 
@@ -188,6 +191,26 @@ void BM_ViewerZoomStep(benchmark::State& state) {
     state.counters["peak_MB"] = static_cast<double>(StatusKiB("VmHWM:")) / 1024.0;
 }
 BENCHMARK(BM_ViewerZoomStep)->Unit(benchmark::kMillisecond);
+
+// The trumpet curve of the year: the summary of every sensor (health included) and the plot
+// redrawn, as choosing the year in its box does.
+void BM_TrumpetDrawn(benchmark::State& state) {
+    const DataSet set = ReadDataSet(Year().folder);
+    TrumpetPlot trumpet(Language::Russian);
+    trumpet.resize(420, 700);
+    trumpet.SetData(set, ReadSensorTable(Year().folder));
+    trumpet.show();
+    trumpet.grab();
+    const std::optional<int> year =
+        trumpet.Years().empty() ? std::nullopt : std::optional<int>(trumpet.Years().back());
+    for (auto _ : state) {
+        trumpet.ChooseYear(year);
+        trumpet.Plot()->replot(QCustomPlot::rpImmediateRefresh);
+    }
+    state.counters["sensors"] = static_cast<double>(set.sensorCount);
+    state.counters["measurements"] = static_cast<double>(trumpet.Shown().measurements);
+}
+BENCHMARK(BM_TrumpetDrawn)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -122,6 +122,20 @@ enum class Msg {
     ViewerWholePeriodTip,
     ViewerValueAt,    // {1} the time, {2} the sensor's number, {3} the value, {4} its unit
     ViewerMissingAt,  // {1} the time, {2} the sensor's number
+    // The tabs beside the heat map: the profile, the trumpet curve, the years overlaid.
+    ViewerTabProfile,
+    ViewerTabTrumpet,
+    ViewerTabYears,
+    TrumpetPeriod,
+    TrumpetMinimum,
+    TrumpetMean,
+    TrumpetMaximum,
+    TrumpetDepth,
+    TrumpetActiveLayer,    // {1} metres
+    TrumpetZeroAmplitude,  // {1} metres
+    TrumpetNoValues,
+    YearsDayOfYear,
+    YearsNoValues,
     // The command line, and the runs from it without the window.
     CliNeedsLink,
     CliOneCommand,

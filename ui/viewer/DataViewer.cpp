@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QSplitter>
+#include <QTabWidget>
 #include <QTimeZone>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -24,8 +25,11 @@
 #include "store/Export.h"
 #include "store/Gaps.h"
 #include "store/LocalFiles.h"
+#include "store/SensorTable.h"
 #include "store/ValueLines.h"
 #include "text/Messages.h"
+#include "ui/viewer/TrumpetPlot.h"
+#include "ui/viewer/YearsPlot.h"
 
 namespace qm {
 
@@ -120,7 +124,15 @@ DataViewer::DataViewer(fs::path dataFolder, Language language, QWidget* parent)
     profile_->setObjectName("profile");
     auto* splitter = new QSplitter(Qt::Horizontal, this);
     splitter->addWidget(plot_);
-    splitter->addWidget(profile_);
+    tabs_ = new QTabWidget(this);
+    tabs_->setObjectName("sideTabs");
+    trumpet_ = new TrumpetPlot(language_, this);
+    years_ = new YearsPlot(language_, this);
+    tabs_->addTab(profile_, QString());
+    tabs_->addTab(trumpet_, QString());
+    tabs_->addTab(years_, QString());
+    splitter->addWidget(tabs_);
+    connect(tabs_, &QTabWidget::currentChanged, this, [this] { FillTabs(); });
     splitter->setStretchFactor(0, 4);
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({900, 260});
@@ -272,6 +284,11 @@ void DataViewer::Retranslate() {
     profile_->xAxis->setLabel(T(Msg::ViewerUnit, language_));
     profile_->yAxis->setLabel(T(Msg::ViewerSensor, language_));
     if (!profileIndex_) profileTitle_->setText(T(Msg::ViewerProfileHint, language_));
+    tabs_->setTabText(0, T(Msg::ViewerTabProfile, language_));
+    tabs_->setTabText(1, T(Msg::ViewerTabTrumpet, language_));
+    tabs_->setTabText(2, T(Msg::ViewerTabYears, language_));
+    trumpet_->SetLanguage(language_);
+    years_->SetLanguage(language_);
 }
 
 namespace {
@@ -341,13 +358,32 @@ bool DataViewer::Open(const fs::path& folder) {
         current_.clear();
         ListFolders();
         ShowDataSet();
+        tabsTable_ = SensorTable{};
+        tabsStale_ = true;
+        FillTabs();
         summary_->setText(Q(e.Text(language_)));
         return false;
     }
     current_ = target;
     ListFolders();
     ShowDataSet();
+    // The sensor table lies in the data-set folder, beside a single data file too; one that
+    // cannot be read leaves the sensors known by number.
+    tabsTable_ = SensorTable{};
+    try {
+        tabsTable_ = ReadSensorTable(fs::is_directory(target, ec) ? target : target.parent_path());
+    } catch (const FileError&) {
+    }
+    tabsStale_ = true;
+    FillTabs();
     return true;
+}
+
+void DataViewer::FillTabs() {
+    if (!tabsStale_ || tabs_->currentWidget() == profile_) return;
+    tabsStale_ = false;
+    trumpet_->SetData(set_, tabsTable_);
+    years_->SetData(set_, tabsTable_);
 }
 
 void DataViewer::ShowDataSet() {

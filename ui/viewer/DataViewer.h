@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "store/DataSet.h"
+#include "store/SensorTable.h"
 #include "text/Language.h"
 
 class QCustomPlot;
@@ -22,8 +23,12 @@ class QComboBox;
 class QLabel;
 class QListWidget;
 class QPushButton;
+class QTabWidget;
 
 namespace qm {
+
+class TrumpetPlot;
+class YearsPlot;
 
 // The copied data of one data-set folder on screen: a heat map of time against sensor number
 // (sensor 1 at the top, as the first sensor of a string hanging down) with its colour scale, the
@@ -79,6 +84,11 @@ public:
     QCPColorMap* HeatMap() const { return map_; }
     QCPAxisRect* SeriesRect() const { return seriesRect_; }
     QCPCurve* ProfileCurve() const { return profileCurve_; }
+    // The tabs beside the map: the profile, the trumpet curve, the years of one sensor. The
+    // latter two summarize the data set when their tab is first shown.
+    QTabWidget* Tabs() const { return tabs_; }
+    TrumpetPlot* Trumpet() const { return trumpet_; }
+    YearsPlot* Years() const { return years_; }
 
     // A time as the axes hold it: seconds since 1970 of the logger's clock (taken as UTC, so the
     // axis shows the times the headers give, whatever the PC's time zone).
@@ -94,6 +104,8 @@ private:
     void ShowMarksText();
     void ClearProfile();
     void AskExport(bool xlsx);
+    // Gives the trumpet curve and the years the data set shown, once one of their tabs is.
+    void FillTabs();
     QCPRange Clamped(QCPRange range) const;
     std::optional<std::size_t> MeasurementAt(double key) const;
     void OnTimeRangeChanged(const QCPAxis* source);
@@ -121,6 +133,11 @@ private:
     QLabel* pointed_;
     QCustomPlot* plot_;
     QCustomPlot* profile_;
+    QTabWidget* tabs_;
+    TrumpetPlot* trumpet_;
+    YearsPlot* years_;
+    SensorTable tabsTable_;  // of the data set shown
+    bool tabsStale_ = false;
     QCPAxisRect* seriesRect_ = nullptr;
     QCPColorMap* map_ = nullptr;
     QCPColorScale* scale_ = nullptr;
