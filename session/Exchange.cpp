@@ -85,6 +85,7 @@ void Exchange::ReplyArrived() {
 void Exchange::ForgetRequest() {
     Outstanding = false;
     owed_.clear();
+    presumedLost_.clear();
     held_.reset();
     expected_.reset();
     expectNext_.reset();
@@ -126,7 +127,7 @@ void Exchange::Transmit(const Request& r, bool toAdapter, bool watched) {
             Arm(left);
             return;
         }
-        owed_.clear();  // the line has been quiet long enough: they were lost
+        PresumeLost();  // the line has been quiet long enough
     }
     if (retrying_) ++counts_.resent;
     retried_ = retrying_;
@@ -154,7 +155,7 @@ void Exchange::DropHeld() {
 void Exchange::Release() {
     const Request r = *held_;
     held_.reset();
-    owed_.clear();
+    PresumeLost();
     Transmit(r, heldToAdapter_, true);
 }
 
@@ -197,7 +198,9 @@ Exchange::Verdict Exchange::Judge() {
             if (owed_.empty()) Release();
             return Verdict::Late;
         }
-        if (expected_ || !owed.sameAs) break;
+        // An owed reply known by its bytes is ahead of the awaited one on the line, even when
+        // the awaited answer is known and the same: the request's own copy comes after it.
+        if (!owed.sameAs) break;
         if (*owed.sameAs == ReplyBytes()) {
             NoteLate(owed, now);
             owed_.pop_front();
@@ -267,6 +270,8 @@ Exchange::Verdict Exchange::Judge() {
                 owed.sameAs = bytes;
     }
     ++counts_.answers;
+    // The request sent after the quiet line has its answer: what was presumed lost was.
+    presumedLost_.clear();
     retried_ = false;
     ReplyArrived();
     return Verdict::Answer;
@@ -298,7 +303,20 @@ Exchange::Tick Exchange::WatchdogFired() {
     return Tick::Missed;
 }
 
+void Exchange::PresumeLost() {
+    presumedLost_.insert(presumedLost_.end(), owed_.begin(), owed_.end());
+    owed_.clear();
+}
+
 void Exchange::Abandon(bool retry) {
+    // The request sent once the line was quiet has had no reply either: the replies presumed
+    // lost may only be later still, and stand ahead of its own in the line. They are owed again,
+    // so that a request of another kind waits for them (longer each time) instead of taking
+    // one of them for its answer.
+    if (!presumedLost_.empty()) {
+        owed_.insert(owed_.begin(), presumedLost_.begin(), presumedLost_.end());
+        presumedLost_.clear();
+    }
     if (Outstanding && Answered(CurrentCommand)) {
         owed_.push_back({CurrentCommand, sentAt_, std::nullopt});
         // The code's own wait stays doubled until its next sample, as TCP's timer does.

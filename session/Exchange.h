@@ -177,6 +177,7 @@ private:
     void Await(bool watched);
     void Transmit(const Request& request, bool toAdapter, bool watched);
     void Release();
+    void PresumeLost();
     void NewLink();
     std::int64_t FirstWaitMs() const;
     void Arm(std::int64_t ms);
@@ -194,6 +195,9 @@ private:
     void WriteHidReport();
 
     std::deque<OwedReply> owed_;
+    // Owed replies given up for lost once the line stayed quiet, until the request sent then
+    // has its answer.
+    std::deque<OwedReply> presumedLost_;
     std::optional<Request> held_;
     std::vector<std::uint8_t> surplus_;
     std::optional<std::vector<std::uint8_t>> expected_, expectNext_;

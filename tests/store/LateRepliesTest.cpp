@@ -221,6 +221,47 @@ TEST_F(LateRepliesTest, ALoggerSlowOnEveryReplyIsReadOutAndCopiedWithoutARetry) 
     }
 }
 
+// One to three replies in a row late by any amount, at any point of a copy from its listing to
+// its last line: the copy has every file exactly as the logger holds it, or says it failed. A
+// late reply may come after the line has been quiet for long enough to be taken for lost, and
+// the request sent then be given up on in its turn.
+TEST_F(LateRepliesTest, LateRepliesAnywhereInACopyNeverGiveAWrongFile) {
+    Rig& first = Connect();
+    const std::string dir = first.State().Directories().DirectoryNames()[2];
+    const int before = late.requests;
+    first.controller.Selected("ComboBox1", 2);
+    first.controller.Click("bAllData");
+    first.RunUntilIdle(60'000);
+    const int copyRequests = late.requests - before;
+    ASSERT_GT(copyRequests, 20);
+    ASSERT_EQ(LocalFiles(dir), LoggerFiles(dir));
+
+    int wrong = 0, failed = 0;
+    for (int n = 1; n <= copyRequests && wrong < 3; ++n) {
+        for (const std::int64_t ms : {300, 800, 2'000, 3'500}) {
+            for (const int inRow : {1, 3}) {
+                late.byNumber.clear();
+                fs::remove_all(start / "DATA");
+                Rig& r = Connect();
+                for (int k = 0; k < inRow; ++k) late.byNumber[late.requests + n + k] = ms;
+                r.controller.Selected("ComboBox1", 2);
+                r.controller.Click("bAllData");
+                r.RunUntilIdle(120'000);
+                if (!r.ops.errors.empty()) {
+                    ++failed;
+                } else if (LocalFiles(dir) != LoggerFiles(dir)) {
+                    ++wrong;
+                    ADD_FAILURE() << "reply " << n << " of the copy and " << inRow - 1
+                                  << " after it " << ms << " ms late: a wrong file";
+                }
+            }
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+    // Delays within the longest wait are waited out, not failed.
+    EXPECT_LT(failed, copyRequests);
+}
+
 // Every reply seconds late, give or take the few milliseconds a real line and its timers add.
 TEST_F(LateRepliesTest, SlowRepliesThatJitterAreNeverTakenForEachOther) {
     for (std::int64_t ms : {2'500, 8'000}) {
