@@ -122,6 +122,28 @@ enum class Msg {
     ViewerWholePeriodTip,
     ViewerValueAt,    // {1} the time, {2} the sensor's number, {3} the value, {4} its unit
     ViewerMissingAt,  // {1} the time, {2} the sensor's number
+    // The sensors' depths, labels and health in the viewer.
+    ViewerDepthAxis,
+    ViewerDepthOf,   // {1} the depth in metres
+    ViewerComplete,  // {1} the share of measurements with a value, in per cent
+    ViewerFlagDead,
+    ViewerFlagStuck,
+    ViewerFlagSpikes,
+    ViewerFlagRange,
+    ViewerScale,
+    ViewerScaleZeroCentred,
+    ViewerScaleUniform,
+    ViewerIsotherm,
+    ViewerIsothermTip,
+    ViewerSensorTable,
+    ViewerSensorTableTitle,
+    ViewerSensorTableHint,
+    ViewerDepthColumn,
+    ViewerLabelColumn,
+    ViewerSave,
+    ViewerCancel,
+    ViewerBadDepth,          // {1} the sensor's number, {2} what was typed
+    ViewerSensorTableSaved,  // {1} the file
     // The command line, and the runs from it without the window.
     CliNeedsLink,
     CliOneCommand,
