@@ -124,17 +124,16 @@ enum class Msg {
     ViewerMissingAt,  // {1} the time, {2} the sensor's number
     // The sensors' depths, labels and health in the viewer.
     ViewerDepthAxis,
-    ViewerDepthOf,   // {1} the depth in metres
-    ViewerComplete,  // {1} the share of measurements with a value, in per cent
+    ViewerDepthOf,  // {1} the depth in metres
     ViewerFlagDead,
     ViewerFlagStuck,
     ViewerFlagSpikes,
     ViewerFlagRange,
     ViewerScale,
-    ViewerScaleZeroCentred,
+    ViewerScaleZeroCentred,  // {1} the unit
     ViewerScaleUniform,
-    ViewerIsotherm,
-    ViewerIsothermTip,
+    ViewerIsotherm,     // {1} the unit
+    ViewerIsothermTip,  // {1} the unit
     ViewerSensorTable,
     ViewerSensorTableTitle,
     ViewerSensorTableHint,

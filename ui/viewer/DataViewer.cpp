@@ -304,10 +304,11 @@ void DataViewer::Retranslate() {
     LabelDepthAxes();
     editSensors_->setText(T(Msg::ViewerSensorTable, language_));
     colourMapLabel_->setText(T(Msg::ViewerScale, language_));
-    colourMaps_->setItemText(0, T(Msg::ViewerScaleZeroCentred, language_));
+    const std::string unit = Message(Msg::ViewerUnit, language_);
+    colourMaps_->setItemText(0, T(Msg::ViewerScaleZeroCentred, language_, {unit}));
     colourMaps_->setItemText(1, T(Msg::ViewerScaleUniform, language_));
-    showIsotherm_->setText(T(Msg::ViewerIsotherm, language_));
-    showIsotherm_->setToolTip(T(Msg::ViewerIsothermTip, language_));
+    showIsotherm_->setText(T(Msg::ViewerIsotherm, language_, {unit}));
+    showIsotherm_->setToolTip(T(Msg::ViewerIsothermTip, language_, {unit}));
     if (!profileIndex_) profileTitle_->setText(T(Msg::ViewerProfileHint, language_));
 }
 
@@ -447,8 +448,7 @@ QString DataViewer::SensorItemText(std::size_t s) const {
             count == total ? 100
                            : std::min(99L, static_cast<long>(100.0 * static_cast<double>(count) /
                                                              static_cast<double>(total)));
-        text +=
-            QString::fromUtf8(" — ") + T(Msg::ViewerComplete, language_, {std::to_string(percent)});
+        text += QString::fromUtf8(" — %1 %").arg(percent);
         const unsigned flags = health_.sensors[s].flags;
         const std::pair<unsigned, Msg> words[] = {{kDead, Msg::ViewerFlagDead},
                                                   {kStuck, Msg::ViewerFlagStuck},
