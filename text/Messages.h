@@ -136,6 +136,27 @@ enum class Msg {
     TrumpetNoValues,
     YearsDayOfYear,
     YearsNoValues,
+    // The sensors' depths, labels and health in the viewer.
+    ViewerDepthAxis,
+    ViewerDepthOf,  // {1} the depth in metres
+    ViewerFlagDead,
+    ViewerFlagStuck,
+    ViewerFlagSpikes,
+    ViewerFlagRange,
+    ViewerScale,
+    ViewerScaleZeroCentred,  // {1} the unit
+    ViewerScaleUniform,
+    ViewerIsotherm,     // {1} the unit
+    ViewerIsothermTip,  // {1} the unit
+    ViewerSensorTable,
+    ViewerSensorTableTitle,
+    ViewerSensorTableHint,
+    ViewerDepthColumn,
+    ViewerLabelColumn,
+    ViewerSave,
+    ViewerCancel,
+    ViewerBadDepth,          // {1} the sensor's number, {2} what was typed
+    ViewerSensorTableSaved,  // {1} the file
     // The command line, and the runs from it without the window.
     CliNeedsLink,
     CliOneCommand,

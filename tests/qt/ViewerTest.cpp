@@ -91,7 +91,8 @@ TEST_F(ViewerTest, HeatMapIsTimeBySensorWithSensorOneAtTheTopAndGapsEmpty) {
     EXPECT_TRUE(std::isnan(cells->cell(3, 0))) << "the pause";
     EXPECT_EQ(cells->cell(6, 2), 5.0);
     EXPECT_TRUE(v->Plot()->yAxis->rangeReversed());
-    EXPECT_EQ(v->HeatMap()->dataRange(), QCPRange(1.0, 5.0));
+    // 0 °C in the middle of the scale, as far down as the warmest value is up.
+    EXPECT_EQ(v->HeatMap()->dataRange(), QCPRange(-5.0, 5.0));
     EXPECT_EQ(v->HeatMap()->gradient().nanHandling(), QCPColorGradient::nhTransparent);
 }
 

@@ -2,6 +2,7 @@
 
 #include <qcustomplot.h>
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
 #include <QFileDialog>
@@ -28,6 +29,7 @@
 #include "store/SensorTable.h"
 #include "store/ValueLines.h"
 #include "text/Messages.h"
+#include "ui/viewer/SensorTableDialog.h"
 #include "ui/viewer/TrumpetPlot.h"
 #include "ui/viewer/YearsPlot.h"
 
@@ -113,10 +115,27 @@ DataViewer::DataViewer(fs::path dataFolder, Language language, QWidget* parent)
     sensorsLabel_ = new QLabel(this);
     sensors_ = new QListWidget(this);
     sensors_->setObjectName("sensors");
-    sensors_->setMaximumWidth(110);
+    // Wide enough for "12  (10,5 м) T-12 — 100 %, выбросы".
+    sensors_->setMaximumWidth(260);
+    editSensors_ = new QPushButton(this);
+    editSensors_->setObjectName("editSensors");
+    colourMapLabel_ = new QLabel(this);
+    colourMaps_ = new QComboBox(this);
+    colourMaps_->setObjectName("colourMaps");
+    colourMaps_->addItem(QString(), static_cast<int>(ColourMap::ZeroCentred));
+    colourMaps_->addItem(QString(), static_cast<int>(ColourMap::Uniform));
+    showIsotherm_ = new QCheckBox(this);
+    showIsotherm_->setObjectName("showIsotherm");
+    showIsotherm_->setChecked(true);
     auto* left = new QVBoxLayout;
     left->addWidget(sensorsLabel_);
     left->addWidget(sensors_, 1);
+    left->addWidget(editSensors_);
+    auto* colours = new QHBoxLayout;
+    colours->addWidget(colourMapLabel_);
+    colours->addWidget(colourMaps_, 1);
+    left->addLayout(colours);
+    left->addWidget(showIsotherm_);
 
     plot_ = new QCustomPlot(this);
     plot_->setObjectName("plot");
@@ -174,6 +193,14 @@ DataViewer::DataViewer(fs::path dataFolder, Language language, QWidget* parent)
     for (const QKeySequence& keys :
          {QKeySequence(Qt::Key_Home), QKeySequence(Qt::CTRL | Qt::Key_0)})
         connect(new QShortcut(keys, this), &QShortcut::activated, this, [this] { ResetZoom(); });
+    connect(editSensors_, &QPushButton::clicked, this, [this] { EditSensorTable(); });
+    connect(colourMaps_, &QComboBox::activated, this, [this](int index) {
+        SetColourMap(static_cast<ColourMap>(colourMaps_->itemData(index).toInt()));
+    });
+    connect(showIsotherm_, &QCheckBox::toggled, this, [this](bool on) {
+        isotherm_->setVisible(on);
+        plot_->replot();
+    });
     connect(sensors_, &QListWidget::itemChanged, this, [this] {
         if (!filling_) FillSeries(), plot_->replot();
     });
@@ -220,9 +247,13 @@ void DataViewer::BuildPlots() {
     map_ = new QCPColorMap(plot_->xAxis, plot_->yAxis);
     map_->setColorScale(scale_);
     map_->setInterpolate(false);
-    QCPColorGradient gradient(QCPColorGradient::gpJet);
-    gradient.setNanHandling(QCPColorGradient::nhTransparent);
-    map_->setGradient(gradient);
+    map_->setGradient(GradientOf(colourMap_));
+    // Where the temperature crosses 0 °C: dark dots over the map, one per crossing and column.
+    isotherm_ = new QCPCurve(plot_->xAxis, plot_->yAxis);
+    isotherm_->setObjectName("isotherm");
+    isotherm_->setLineStyle(QCPCurve::lsNone);
+    isotherm_->setScatterStyle(
+        QCPScatterStyle(QCPScatterStyle::ssDisc, QColor(20, 20, 20), QColor(20, 20, 20), 2.5));
 
     for (QCPItemStraightLine** cursor : {&mapCursor_, &seriesCursor_}) {
         *cursor = new QCPItemStraightLine(plot_);
@@ -282,7 +313,14 @@ void DataViewer::Retranslate() {
     seriesRect_->axis(QCPAxis::atLeft)->setLabel(T(Msg::ViewerUnit, language_));
     scale_->axis()->setLabel(T(Msg::ViewerUnit, language_));
     profile_->xAxis->setLabel(T(Msg::ViewerUnit, language_));
-    profile_->yAxis->setLabel(T(Msg::ViewerSensor, language_));
+    LabelDepthAxes();
+    editSensors_->setText(T(Msg::ViewerSensorTable, language_));
+    colourMapLabel_->setText(T(Msg::ViewerScale, language_));
+    const std::string unit = Message(Msg::ViewerUnit, language_);
+    colourMaps_->setItemText(0, T(Msg::ViewerScaleZeroCentred, language_, {unit}));
+    colourMaps_->setItemText(1, T(Msg::ViewerScaleUniform, language_));
+    showIsotherm_->setText(T(Msg::ViewerIsotherm, language_, {unit}));
+    showIsotherm_->setToolTip(T(Msg::ViewerIsothermTip, language_, {unit}));
     if (!profileIndex_) profileTitle_->setText(T(Msg::ViewerProfileHint, language_));
     tabs_->setTabText(0, T(Msg::ViewerTabProfile, language_));
     tabs_->setTabText(1, T(Msg::ViewerTabTrumpet, language_));
@@ -356,24 +394,18 @@ bool DataViewer::Open(const fs::path& folder) {
     } catch (const FileError& e) {
         set_ = DataSet{};
         current_.clear();
+        ReadSensorsAndHealth();
         ListFolders();
         ShowDataSet();
-        tabsTable_ = SensorTable{};
         tabsStale_ = true;
         FillTabs();
         summary_->setText(Q(e.Text(language_)));
         return false;
     }
     current_ = target;
+    ReadSensorsAndHealth();
     ListFolders();
     ShowDataSet();
-    // The sensor table lies in the data-set folder, beside a single data file too; one that
-    // cannot be read leaves the sensors known by number.
-    tabsTable_ = SensorTable{};
-    try {
-        tabsTable_ = ReadSensorTable(fs::is_directory(target, ec) ? target : target.parent_path());
-    } catch (const FileError&) {
-    }
     tabsStale_ = true;
     FillTabs();
     return true;
@@ -382,8 +414,128 @@ bool DataViewer::Open(const fs::path& folder) {
 void DataViewer::FillTabs() {
     if (!tabsStale_ || tabs_->currentWidget() == profile_) return;
     tabsStale_ = false;
-    trumpet_->SetData(set_, tabsTable_);
-    years_->SetData(set_, tabsTable_);
+    trumpet_->SetData(set_, table_);
+    years_->SetData(set_, table_);
+}
+
+fs::path DataViewer::TableFolder() const {
+    std::error_code ec;
+    return fs::is_regular_file(current_, ec) ? current_.parent_path() : current_;
+}
+
+// The sensor table of the folder shown, and the health of its sensors over the whole data set.
+// A table that cannot be read is shown with the data's issues and the data shown without it.
+void DataViewer::ReadSensorsAndHealth() {
+    table_ = SensorTable{};
+    tableError_.reset();
+    if (!current_.empty()) {
+        try {
+            table_ = ReadSensorTable(TableFolder());
+        } catch (const FileError& e) {
+            tableError_ = e;
+        } catch (const std::exception&) {
+            // Not a file at all (a folder of that name, say).
+            const fs::path path = TableFolder() / kSensorTableName;
+            std::error_code ec;
+            tableError_ = FileError(
+                Msg::FileRead, path,
+                std::make_error_code(fs::is_directory(path, ec) ? std::errc::is_a_directory
+                                                                : std::errc::io_error));
+        }
+    }
+    health_ = AssessHealth(set_, PeriodOf(set_, {}, {}), table_, set_.sensorCount);
+}
+
+double DataViewer::Shown(std::size_t i, std::size_t s) const {
+    const double v = Reading(set_.Value(i, s));
+    if (std::isnan(v) || health_.valueFlags.size() != set_.measurements.size() * set_.sensorCount)
+        return v;
+    return health_.FlagOf(i, s) == ValueFlag::None ? v : std::numeric_limits<double>::quiet_NaN();
+}
+
+bool DataViewer::Trusted(std::size_t s) const {
+    return s < health_.sensors.size() && (health_.sensors[s].flags & (kDead | kStuck)) == 0;
+}
+
+QString DataViewer::SensorItemText(std::size_t s) const {
+    // "3  (2,0 м) T-2 — 98 %, выбросы"
+    QString text = QString::number(s + 1);
+    const SensorInfo* info = table_.Find(s + 1);
+    if (info && info->depthMetres) {
+        QString depth = QString::number(*info->depthMetres, 'f', 2);
+        if (depth.endsWith('0')) depth.chop(1);
+        if (language_ == Language::Russian) depth.replace('.', ',');
+        text += "  " + T(Msg::ViewerDepthOf, language_, {depth.toStdString()});
+    }
+    if (info && !info->label.empty()) text += ' ' + Q(info->label);
+    if (s < health_.sensors.size() && health_.period.Size() > 0) {
+        const std::size_t count = health_.sensors[s].count;
+        const std::size_t total = health_.period.Size();
+        // 99 % until every value is there: a rounded 100 would hide a missing one.
+        const long percent =
+            count == total ? 100
+                           : std::min(99L, static_cast<long>(100.0 * static_cast<double>(count) /
+                                                             static_cast<double>(total)));
+        text += QString::fromUtf8(" — %1 %").arg(percent);
+        const unsigned flags = health_.sensors[s].flags;
+        const std::pair<unsigned, Msg> words[] = {{kDead, Msg::ViewerFlagDead},
+                                                  {kStuck, Msg::ViewerFlagStuck},
+                                                  {kSpikes, Msg::ViewerFlagSpikes},
+                                                  {kRange, Msg::ViewerFlagRange}};
+        for (const auto& [flag, word] : words)
+            if (flags & flag) text += ", " + T(word, language_);
+    }
+    return text;
+}
+
+void DataViewer::LabelDepthAxes() {
+    const QString label = T(rows_.byDepth ? Msg::ViewerDepthAxis : Msg::ViewerSensor, language_);
+    plot_->yAxis->setLabel(label);
+    profile_->yAxis->setLabel(label);
+}
+
+void DataViewer::SetColourMap(ColourMap map) {
+    colourMap_ = map;
+    colourMaps_->setCurrentIndex(colourMaps_->findData(static_cast<int>(map)));
+    map_->setGradient(GradientOf(map));
+    FillHeatMap();
+    plot_->replot();
+}
+
+void DataViewer::EditSensorTable() {
+    if (current_.empty()) return;
+    // Every sensor of the data set, and any the table names beyond them.
+    std::size_t count = set_.sensorCount;
+    if (!table_.sensors.empty()) count = std::max(count, table_.sensors.back().sensor);
+    std::vector<SensorInfo> rows;
+    for (std::size_t s = 1; s <= count; ++s) {
+        const SensorInfo* info = table_.Find(s);
+        rows.push_back(info ? *info : SensorInfo{s, std::nullopt, {}});
+    }
+    auto* dialog = new SensorTableDialog(rows, language_, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this,
+            [this, dialog] { SaveSensorTable(dialog->Result()); });
+    dialog->open();
+}
+
+bool DataViewer::SaveSensorTable(const std::vector<SensorInfo>& sensors) {
+    if (current_.empty()) return false;
+    try {
+        WriteSensorTable(TableFolder(), sensors);
+    } catch (const FileError& e) {
+        QMessageBox::critical(this, T(Msg::ViewerError, language_), Q(e.Text(language_)));
+        return false;
+    }
+    const std::optional<std::size_t> shown = profileIndex_;
+    ReadSensorsAndHealth();
+    ShowDataSet();
+    tabsStale_ = true;
+    FillTabs();
+    if (shown && *shown < keys_.size()) ShowProfileAt(keys_[*shown]);
+    summary_->setText(
+        T(Msg::ViewerSensorTableSaved, language_, {PathText(TableFolder() / kSensorTableName)}));
+    return true;
 }
 
 void DataViewer::ShowDataSet() {
@@ -410,9 +562,14 @@ void DataViewer::ShowDataSet() {
             {std::to_string(set_.measurements.size()), std::to_string(set_.sensorCount),
              TableTime(set_.measurements.front().time), TableTime(set_.measurements.back().time)}));
     }
-    issues_->setVisible(set_.issueCount > 0);
-    issues_->setText(T(Msg::ViewerIssues, language_, {std::to_string(set_.issueCount)}));
+    const std::size_t tableIssues = table_.issues.size() + (tableError_ ? 1 : 0);
+    issues_->setVisible(set_.issueCount + tableIssues > 0);
+    issues_->setText(
+        T(Msg::ViewerIssues, language_, {std::to_string(set_.issueCount + tableIssues)}));
     QStringList lines;
+    if (tableError_) lines << Q(tableError_->Text(language_));
+    for (const SensorTableIssue& issue : table_.issues)
+        lines << Q(SensorTableIssueText(issue, language_));
     for (std::size_t i = 0; i < set_.issues.size() && i < 40; ++i)
         lines << Q(IssueText(set_.issues[i], language_));
     if (set_.issueCount > 40) lines << "…";
@@ -420,6 +577,7 @@ void DataViewer::ShowDataSet() {
     exportCsv_->setEnabled(HasTable(set_));
     exportXlsx_->setEnabled(HasTable(set_));
     wholePeriod_->setEnabled(!keys_.empty());
+    editSensors_->setEnabled(!current_.empty() && set_.sensorCount > 0);
     pointed_->clear();
 
     // The picked sensors stay picked when they exist in the new set; otherwise the top, the
@@ -432,7 +590,7 @@ void DataViewer::ShowDataSet() {
     filling_ = true;
     sensors_->clear();
     for (int s = 0; s < n; ++s) {
-        auto* item = new QListWidgetItem(QString::number(s + 1), sensors_);
+        auto* item = new QListWidgetItem(SensorItemText(static_cast<std::size_t>(s)), sensors_);
         item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled);
         item->setCheckState(std::find(picked.begin(), picked.end(), s) != picked.end()
                                 ? Qt::Checked
@@ -514,11 +672,15 @@ void DataViewer::ShowMarksText() {
 }
 
 void DataViewer::FillHeatMap() {
-    const int sensors = static_cast<int>(set_.sensorCount);
+    const auto sensors = set_.sensorCount;
+    rows_ = LayOutRows(sensors, table_);
+    cellRows_ = CellRows(rows_);
+    LabelDepthAxes();
     QCPColorMapData* cells = map_->data();
-    if (keys_.empty() || sensors == 0) {
+    if (keys_.empty() || rows_.rows.empty()) {
         cells->clear();
         map_->setVisible(false);
+        isotherm_->data()->clear();
         return;
     }
     map_->setVisible(true);
@@ -528,25 +690,61 @@ void DataViewer::FillHeatMap() {
     const double cell = std::max(step_, span / kMaxColumns);
     column_ = cell;
     const int columns = std::max(2, static_cast<int>(std::lround(span / cell)) + 1);
-    cells->setSize(columns, sensors);
-    cells->setRange(QCPRange(keys_.front(), keys_.front() + (columns - 1) * cell),
-                    QCPRange(1, std::max(1, sensors)));
+    const int height = static_cast<int>(cellRows_.size());
+    cells->setSize(columns, height);
+    QCPRange vertical(1, std::max<double>(1, static_cast<double>(sensors)));
+    if (rows_.byDepth) {
+        // Cells of equal height from the top of the first band to the bottom of the last; the
+        // range names the centres of the first and the last cell.
+        const double h = (rows_.bottom - rows_.top) / height;
+        vertical = QCPRange(rows_.top + h / 2, rows_.bottom - h / 2);
+    }
+    cells->setRange(QCPRange(keys_.front(), keys_.front() + (columns - 1) * cell), vertical);
     cells->fill(std::numeric_limits<double>::quiet_NaN());
     double low = std::numeric_limits<double>::max(), high = std::numeric_limits<double>::lowest();
+    std::vector<double> rowValues(rows_.rows.size());
     for (std::size_t i = 0; i < set_.measurements.size(); ++i) {
         const int column = static_cast<int>(std::lround((keys_[i] - keys_.front()) / cell));
-        const auto values = set_.ValuesOf(set_.measurements[i]);
-        for (int s = 0; s < sensors; ++s) {
-            const double v =
-                s < static_cast<int>(values.size()) ? Reading(values[s]) : std::nan("");
-            cells->setCell(column, s, v);
-            if (!std::isnan(v)) low = std::min(low, v), high = std::max(high, v);
+        for (std::size_t r = 0; r < rows_.rows.size(); ++r) {
+            const std::size_t s = rows_.rows[r].sensor;
+            const double v = Shown(i, s);
+            rowValues[r] = v;
+            // Spikes, values out of range and dead or stuck sensors do not set the scale.
+            if (!std::isnan(v) && Trusted(s)) low = std::min(low, v), high = std::max(high, v);
+        }
+        for (int c = 0; c < height; ++c) {
+            const int r = cellRows_[static_cast<std::size_t>(c)];
+            if (r >= 0) cells->setCell(column, c, rowValues[static_cast<std::size_t>(r)]);
         }
     }
     if (low > high) low = 0, high = 1;
-    if (low == high) low -= 0.5, high += 0.5;
-    map_->setDataRange(QCPRange(low, high));
-    plot_->yAxis->setRange(0.5, sensors + 0.5);
+    map_->setDataRange(ScaleRange(colourMap_, low, high));
+    plot_->yAxis->setRange(rows_.top, rows_.bottom);
+    FillIsotherm();
+}
+
+// For each column of the map (every measurement, or every few of a long set), the depths where
+// neighbouring trusted sensors with a shown value lie either side of 0 °C.
+void DataViewer::FillIsotherm() {
+    constexpr std::size_t kMostColumns = 5000;
+    const std::size_t n = keys_.size();
+    const std::size_t stride = std::max<std::size_t>(1, (n + kMostColumns - 1) / kMostColumns);
+    QVector<double> order, keys, depths;
+    std::vector<DepthValue> profile;
+    profile.reserve(rows_.rows.size());
+    for (std::size_t i = 0; i < n; i += stride) {
+        profile.clear();
+        for (const SensorRows::Row& row : rows_.rows) {
+            const double v = Shown(i, row.sensor);
+            if (!std::isnan(v) && Trusted(row.sensor)) profile.push_back({row.at, v});
+        }
+        for (const double d : ZeroCrossings(profile)) {
+            order.push_back(static_cast<double>(order.size()));
+            keys.push_back(keys_[i]);
+            depths.push_back(d);
+        }
+    }
+    isotherm_->setData(order, keys, depths, true);
 }
 
 void DataViewer::FillSeries() {
@@ -599,21 +797,22 @@ void DataViewer::ShowProfileAt(double key) {
     if (it == keys_.end() || (it != keys_.begin() && key - *(it - 1) < *it - key)) --it;
     const std::size_t i = static_cast<std::size_t>(it - keys_.begin());
     profileIndex_ = i;
-    QVector<double> t, values, sensors;
+    // Down the string as the map's rows lie: by depth, or by number; flagged values are gaps.
+    QVector<double> t, values, positions;
     double low = std::numeric_limits<double>::max(), high = std::numeric_limits<double>::lowest();
-    for (std::size_t s = 0; s < set_.sensorCount; ++s) {
-        const double v = Reading(set_.Value(i, s));
-        t.push_back(static_cast<double>(s));
+    for (const SensorRows::Row& row : rows_.rows) {
+        const double v = Shown(i, row.sensor);
+        t.push_back(static_cast<double>(t.size()));
         values.push_back(v);
-        sensors.push_back(static_cast<double>(s + 1));
+        positions.push_back(row.at);
         if (!std::isnan(v)) low = std::min(low, v), high = std::max(high, v);
     }
-    profileCurve_->setData(t, values, sensors, true);
+    profileCurve_->setData(t, values, positions, true);
     if (low <= high) {
         const double pad = std::max(0.1, (high - low) * 0.08);
         profile_->xAxis->setRange(low - pad, high + pad);
     }
-    profile_->yAxis->setRange(0.5, static_cast<double>(set_.sensorCount) + 0.5);
+    profile_->yAxis->setRange(rows_.top, rows_.bottom);
     const Measurement& m = set_.measurements[i];
     QString title = Q(TableTime(m.time));
     if (!m.text.empty()) title += "  " + Q(m.text);
@@ -676,8 +875,9 @@ QString DataViewer::DescribeAt(QPoint pixel) const {
     if (!i) return {};
     long sensor = -1;
     if (onMap) {
-        sensor = std::lround(plot_->yAxis->pixelToCoord(pixel.y())) - 1;
-        if (sensor < 0 || sensor >= static_cast<long>(set_.sensorCount)) return {};
+        const SensorRows::Row* row = rows_.RowAt(plot_->yAxis->pixelToCoord(pixel.y()));
+        if (!row) return {};
+        sensor = static_cast<long>(row->sensor);
     } else {
         // The picked sensor whose point is nearest to the mouse, up or down.
         const QCPAxis* values = seriesRect_->axis(QCPAxis::atLeft);

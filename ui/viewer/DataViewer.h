@@ -6,8 +6,12 @@
 #include <vector>
 
 #include "store/DataSet.h"
+#include "store/Health.h"
+#include "store/LocalFiles.h"
 #include "store/SensorTable.h"
 #include "text/Language.h"
+#include "ui/viewer/ColourMaps.h"
+#include "ui/viewer/DepthAxis.h"
 
 class QCustomPlot;
 class QCPAxis;
@@ -19,6 +23,7 @@ class QCPColorScale;
 class QCPCurve;
 class QCPItemStraightLine;
 class QCPTextElement;
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QListWidget;
@@ -37,6 +42,12 @@ class YearsPlot;
 // on either moves both, never past the data; "Whole period", a double-click or Home (Ctrl+0)
 // shows all of it again. The status line names the time, sensor and value under the mouse.
 // Missing values are gaps.
+//
+// The folder's sensor table (sensors.csv, edited with "Sensors…") places the map's rows and the
+// profile's points at the sensors' depths when it gives any; the sensor list shows each sensor's
+// depth, label, completeness and health flags over the whole data set. Values flagged as spikes
+// or out of range are gaps on the map and in the profile, and with dead and stuck sensors they
+// are left out of the colour scale. The 0 °C isotherm is drawn over the map.
 class DataViewer : public QWidget {
     Q_OBJECT
 public:
@@ -89,6 +100,20 @@ public:
     QTabWidget* Tabs() const { return tabs_; }
     TrumpetPlot* Trumpet() const { return trumpet_; }
     YearsPlot* Years() const { return years_; }
+    QCPCurve* Isotherm() const { return isotherm_; }
+
+    // The sensor table read with the data set, and where the map's rows lie.
+    const SensorTable& Sensors() const { return table_; }
+    const SensorRows& Rows() const { return rows_; }
+    const Health& SensorHealth() const { return health_; }
+    void SetColourMap(ColourMap map);
+    ColourMap CurrentColourMap() const { return colourMap_; }
+    // Opens the editor of the sensor table (not modal to the program; its "Save" comes to
+    // SaveSensorTable).
+    void EditSensorTable();
+    // Writes the sensor table of the folder shown and shows the data set with it. False, with
+    // the reason shown, when it cannot be written.
+    bool SaveSensorTable(const std::vector<SensorInfo>& sensors);
 
     // A time as the axes hold it: seconds since 1970 of the logger's clock (taken as UTC, so the
     // axis shows the times the headers give, whatever the PC's time zone).
@@ -98,7 +123,16 @@ private:
     void BuildPlots();
     void Retranslate();
     void ShowDataSet();
+    void ReadSensorsAndHealth();
     void FillHeatMap();
+    void FillIsotherm();
+    void LabelDepthAxes();
+    QString SensorItemText(std::size_t sensor) const;
+    // A value (°C) that the map and the profile draw: present and not flagged; NaN otherwise.
+    double Shown(std::size_t measurement, std::size_t sensor) const;
+    // A sensor whose values may set the colour scale and the isotherm: neither dead nor stuck.
+    bool Trusted(std::size_t sensor) const;
+    std::filesystem::path TableFolder() const;
     void FillSeries();
     void MarkDownloadsAndGaps();
     void ShowMarksText();
@@ -119,6 +153,12 @@ private:
     double step_ = 3600;        // the usual time between measurements, in seconds
     double column_ = 3600;      // the time a column of the map covers
     std::optional<std::size_t> profileIndex_;
+    SensorTable table_;
+    std::optional<FileError> tableError_;
+    Health health_;
+    SensorRows rows_;
+    std::vector<int> cellRows_;  // the map's vertical cells: the row each one shows
+    ColourMap colourMap_ = ColourMap::ZeroCentred;
 
     QLabel* folderLabel_;
     QComboBox* folders_;
@@ -130,18 +170,22 @@ private:
     QLabel* issues_;
     QLabel* sensorsLabel_;
     QListWidget* sensors_;
+    QPushButton* editSensors_;
+    QLabel* colourMapLabel_;
+    QComboBox* colourMaps_;
+    QCheckBox* showIsotherm_;
     QLabel* pointed_;
     QCustomPlot* plot_;
     QCustomPlot* profile_;
     QTabWidget* tabs_;
     TrumpetPlot* trumpet_;
     YearsPlot* years_;
-    SensorTable tabsTable_;  // of the data set shown
     bool tabsStale_ = false;
     QCPAxisRect* seriesRect_ = nullptr;
     QCPColorMap* map_ = nullptr;
     QCPColorScale* scale_ = nullptr;
     QCPCurve* profileCurve_ = nullptr;
+    QCPCurve* isotherm_ = nullptr;
     QCPTextElement* profileTitle_ = nullptr;
     QCPItemStraightLine* mapCursor_ = nullptr;
     QCPItemStraightLine* seriesCursor_ = nullptr;
