@@ -231,8 +231,7 @@ void ExportNetcdf(const DataSet& set, const SensorTable& table, const std::strin
     nc.Text(sensorFlags, "flag_meanings", "dead stuck spikes out_of_range");
     nc.Check(nc_enddef(id));
 
-    const std::string stationName = name;
-    const char* stationText = stationName.c_str();
+    const char* stationText = name.c_str();
     nc.Check(nc_put_var_string(id, station, &stationText));
     std::vector<double> seconds(times);
     for (std::size_t i = 0; i < times; ++i)
