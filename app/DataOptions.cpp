@@ -12,6 +12,7 @@
 #include "store/DataSet.h"
 #include "store/Export.h"
 #include "store/LocalFiles.h"
+#include "store/NetcdfExport.h"
 #include "store/SensorTable.h"
 #include "store/Summary.h"
 #include "ui/qt/MainWindow.h"
@@ -38,6 +39,10 @@ int RunExport(int argc, char* argv[], const Options& options) {
         Say(Message(Msg::XlsxNotBuilt, language, {*options.xlsx}));
         return 2;
     }
+    if (options.netcdf && !NetcdfExportAvailable()) {
+        Say(Message(Msg::NetcdfNotBuilt, language, {*options.netcdf}));
+        return 2;
+    }
 
     const std::filesystem::path folder = Utf8Path(options.folder);
     DataSet set;
@@ -47,17 +52,31 @@ int RunExport(int argc, char* argv[], const Options& options) {
         Say(e.Text(language));
         return 1;
     }
+    // The sensor table names the columns and places the sensors; without one (a single data
+    // file, or a table that cannot be read) the sensors are known by number.
+    SensorTable table;
+    std::error_code ec;
+    if (std::filesystem::is_directory(folder, ec)) {
+        try {
+            table = ReadSensorTable(folder);
+        } catch (const FileError& e) {
+            Say(e.Text(language));
+        }
+    }
     for (const ReadIssue& issue : set.issues) Say(IssueText(issue, language));
     if (set.issueCount > set.issues.size())
         Say(Message(Msg::ExportMoreIssues, language,
                     {std::to_string(set.issueCount - set.issues.size())}));
+    for (const SensorTableIssue& issue : table.issues) Say(SensorTableIssueText(issue, language));
     if (!HasTable(set)) {
         Say(Message(Msg::ExportNothing, language, {PathText(folder)}));
         return 1;
     }
     try {
-        if (options.csv) ExportCsv(set, Utf8Path(*options.csv));
-        if (options.xlsx) ExportXlsx(set, Utf8Path(*options.xlsx));
+        if (options.csv) ExportCsv(set, table, Utf8Path(*options.csv));
+        if (options.xlsx) ExportXlsx(set, table, Utf8Path(*options.xlsx));
+        if (options.netcdf)
+            ExportNetcdf(set, table, DataSetName(folder), Utf8Path(*options.netcdf));
     } catch (const FileError& e) {
         Say(e.Text(language));
         return 1;

@@ -204,9 +204,10 @@ constexpr std::array kOptions = {
         .name = "export",
         .valueRu = "ПАПКА",
         .valueEn = "FOLDER",
-        .helpRu = "Записать измерения папки данных таблицей, без окна; нужны --csv или --xlsx.",
+        .helpRu = "Записать измерения папки данных таблицей, без окна; нужны --csv, --xlsx или "
+                  "--netcdf (в любом сочетании).",
         .helpEn = "Write the measurements of a data-set folder as a table, without a window; needs "
-                  "--csv or --xlsx.",
+                  "--csv, --xlsx or --netcdf (in any combination).",
         .modes = {Export},
         .selects = Export},
     OptionRow{.name = "csv",
@@ -218,8 +219,20 @@ constexpr std::array kOptions = {
     OptionRow{.name = "xlsx",
               .valueRu = "ФАЙЛ",
               .valueEn = "FILE",
-              .helpRu = "С --export: записать таблицу в ФАЙЛ в формате XLSX.",
-              .helpEn = "With --export: write the table as XLSX to FILE.",
+              .helpRu = "С --export: записать таблицу в ФАЙЛ в формате XLSX, с листами датчиков "
+                        "(sensors) и отмеченных значений (flags).",
+              .helpEn = "With --export: write the table as XLSX to FILE, with the sheets of the "
+                        "sensors (sensors) and of the flagged values (flags).",
+              .modes = {Export}},
+    OptionRow{.name = "netcdf",
+              .valueRu = "ФАЙЛ",
+              .valueEn = "FILE",
+              .helpRu = "С --export: записать измерения в ФАЙЛ в формате NetCDF (соглашения CF: "
+                        "ряд профилей температуры по глубине, с отметками значений). Нет в сборке "
+                        "для Windows.",
+              .helpEn = "With --export: write the measurements as NetCDF to FILE (CF conventions: "
+                        "a time series of temperature profiles by depth, with the values' flags). "
+                        "Not in the Windows build.",
               .modes = {Export}},
     OptionRow{
         .name = "summary",
@@ -556,7 +569,9 @@ std::optional<OptionError> ReadValues(const Walk& walk, Options& o) {
         return OptionError{Msg::CliFromAfterTo, {walk.Value("from"), walk.Value("to")}};
     if (walk.Has("csv")) o.csv = walk.Value("csv");
     if (walk.Has("xlsx")) o.xlsx = walk.Value("xlsx");
-    if (o.mode == Export && !o.csv && !o.xlsx) return OptionError{Msg::ExportNeedsOutput, {}};
+    if (walk.Has("netcdf")) o.netcdf = walk.Value("netcdf");
+    if (o.mode == Export && !o.csv && !o.xlsx && !o.netcdf)
+        return OptionError{Msg::ExportNeedsOutput, {}};
     return std::nullopt;
 }
 

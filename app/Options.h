@@ -117,13 +117,15 @@ struct Options {
     std::string stationsFile;
     bool dryRun = false;
     bool demoNetwork = false;
-    // The copied data: --export FOLDER / --view FOLDER / --summary FOLDER, --csv FILE, --xlsx FILE;
+    // The copied data: --export FOLDER / --view FOLDER / --summary FOLDER, --csv FILE, --xlsx FILE,
+    // --netcdf FILE;
     // --from YYYY-MM-DD, --to YYYY-MM-DD (both days included).
     std::string folder;
     std::optional<DateTime> fromDay;
     std::optional<DateTime> toDay;
     std::optional<std::string> csv;
     std::optional<std::string> xlsx;
+    std::optional<std::string> netcdf;
 };
 
 // Parses the arguments (args[0], the program, is left out). Qt's own options of a window

@@ -25,6 +25,7 @@
 #include "store/DataSet.h"
 #include "store/Export.h"
 #include "store/LocalFiles.h"
+#include "store/NetcdfExport.h"
 #include "store/SensorTable.h"
 #include "store/Summary.h"
 #include "tests/support/Rig.h"
@@ -127,8 +128,9 @@ BENCHMARK(BM_ReadFolder)->Unit(benchmark::kMillisecond);
 
 void BM_ExportCsv(benchmark::State& state) {
     const DataSet set = ReadDataSet(Year().folder);
+    const SensorTable table = ReadSensorTable(Year().folder);
     const fs::path out = Year().start / "year.csv";
-    for (auto _ : state) ExportCsv(set, out);
+    for (auto _ : state) ExportCsv(set, table, out);
     state.counters["MB"] = static_cast<double>(fs::file_size(out)) / 1e6;
 }
 BENCHMARK(BM_ExportCsv)->Unit(benchmark::kMillisecond);
@@ -150,11 +152,25 @@ void BM_ExportXlsx(benchmark::State& state) {
         return;
     }
     const DataSet set = ReadDataSet(Year().folder);
+    const SensorTable table = ReadSensorTable(Year().folder);
     const fs::path out = Year().start / "year.xlsx";
-    for (auto _ : state) ExportXlsx(set, out);
+    for (auto _ : state) ExportXlsx(set, table, out);
     state.counters["MB"] = static_cast<double>(fs::file_size(out)) / 1e6;
 }
 BENCHMARK(BM_ExportXlsx)->Unit(benchmark::kMillisecond);
+
+void BM_ExportNetcdf(benchmark::State& state) {
+    if (!NetcdfExportAvailable()) {
+        state.SkipWithError("no NetCDF export in this build");
+        return;
+    }
+    const DataSet set = ReadDataSet(Year().folder);
+    const SensorTable table = ReadSensorTable(Year().folder);
+    const fs::path out = Year().start / "year.nc";
+    for (auto _ : state) ExportNetcdf(set, table, "year", out);
+    state.counters["MB"] = static_cast<double>(fs::file_size(out)) / 1e6;
+}
+BENCHMARK(BM_ExportNetcdf)->Unit(benchmark::kMillisecond);
 
 // From nothing to a painted window: reading the folder, building the plots, drawing them.
 void BM_ViewerFirstPaint(benchmark::State& state) {

@@ -16,6 +16,9 @@ packages=(
     # the data viewer (plots, needs Qt print support) and the XLSX export; minizip reads the
     # exported workbook back in the tests
     libqcustomplot-dev libxlsxwriter-dev libminizip-dev
+    # the NetCDF export (Linux only: Debian ships no libnetcdf for mingw-w64); netcdf-bin gives
+    # ncdump to look into an exported file
+    libnetcdf-dev netcdf-bin
     # the stations file of a collection (TOML, used as headers only)
     libtomlplusplus-dev
     # tests and benchmarks

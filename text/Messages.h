@@ -85,6 +85,8 @@ enum class Msg {
     SheetTooManyRows,
     WorkbookFailed,
     XlsxNotBuilt,
+    NetcdfFailed,  // {1} the file, {2} the reason
+    NetcdfNotBuilt,
     ExportNeedsOutput,
     ExportMoreIssues,
     ExportNothing,
@@ -113,6 +115,7 @@ enum class Msg {
     ViewerProfileHint,
     ViewerExportCsv,
     ViewerExportXlsx,
+    ViewerExportNetcdf,
     ViewerError,
     ViewerExported,  // {1} the file
     ViewerChooseFolder,

@@ -138,6 +138,15 @@ TEST(Options, TheExportTakesItsFolderAndFiles) {
     EXPECT_EQ(o.csv, "k.csv");
     EXPECT_EQ(o.xlsx, "k.xlsx");
     EXPECT_FALSE(Parse({"--export", "D", "--xlsx", "k.xlsx"}).csv);
+    // NetCDF alone, or beside the other two.
+    const Options nc = Parse({"--export", "D", "--netcdf", "k.nc"});
+    ASSERT_FALSE(nc.error) << ErrorText(nc);
+    EXPECT_EQ(nc.netcdf, "k.nc");
+    EXPECT_FALSE(nc.csv || nc.xlsx);
+    const Options all =
+        Parse({"--export", "D", "--netcdf", "k.nc", "--csv", "k.csv", "--xlsx", "k.xlsx"});
+    ASSERT_FALSE(all.error) << ErrorText(all);
+    EXPECT_TRUE(all.netcdf && all.csv && all.xlsx);
 }
 
 TEST(Options, TheSummaryTakesItsFolderAndAPeriodOfWholeDays) {
@@ -188,6 +197,7 @@ TEST(Options, OptionsThatCannotStandTogetherAreRefused) {
     EXPECT_EQ(ErrorOf({"--csv", "out.csv"}), Msg::CliWorksOnlyWith);
     EXPECT_EQ(ErrorOf({"--device-type", "88"}), Msg::CliWorksOnlyWith);
     EXPECT_EQ(ErrorOf({"--view", "D", "--xlsx", "x"}), Msg::CliWorksOnlyWith);
+    EXPECT_EQ(ErrorOf({"--summary", "D", "--netcdf", "x.nc"}), Msg::CliWorksOnlyWith);
     EXPECT_EQ(ErrorOf({"--usb", "--info", "--screenshot", "s.png"}), Msg::CliNotWith);
     EXPECT_EQ(ErrorOf({"--export", "D", "--csv", "c", "--port", "COM3"}), Msg::CliNotWith);
     // Options of a run without a window, but no command.
@@ -302,10 +312,11 @@ TEST(Options, TheTableDeclaresEachOptionOnceAndEveryModeHasItsOption) {
     }
     // The spelling of every option, as scripts, the manual page and the README use them.
     const std::set<std::string_view> expected = {
-        "help", "help-all",    "version",  "lang",       "port",       "screenshot", "after",
-        "demo", "device-type", "via",      "faults",     "usb",        "info",       "copy",
-        "new",  "day",         "copy-all", "sync-clock", "time-limit", "export",     "csv",
-        "xlsx", "view",        "collect",  "dry-run",    "summary",    "from",       "to"};
+        "help",       "help-all", "version",     "lang", "port",     "screenshot",
+        "after",      "demo",     "device-type", "via",  "faults",   "usb",
+        "info",       "copy",     "new",         "day",  "copy-all", "sync-clock",
+        "time-limit", "export",   "csv",         "xlsx", "view",     "collect",
+        "dry-run",    "summary",  "from",        "to",   "netcdf"};
     EXPECT_EQ(names, expected);
 }
 
@@ -322,7 +333,7 @@ TEST(Options, HelpListsEveryOptionOfEveryModeInBothLanguages) {
             EXPECT_NE(help.find(firstWords), std::string::npos) << firstWords;
         }
         // Those the window's help once left out.
-        for (const char* name : {"--view", "--export", "--csv", "--xlsx", "--summary"})
+        for (const char* name : {"--view", "--export", "--csv", "--xlsx", "--netcdf", "--summary"})
             EXPECT_NE(help.find(name), std::string::npos) << name;
         EXPECT_NE(help.find("-h, -?, --help"), std::string::npos);
         // Qt's own options only when asked for.

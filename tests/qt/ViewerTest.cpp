@@ -21,6 +21,7 @@
 #include "store/CollectionLog.h"
 #include "store/Export.h"
 #include "store/LocalFiles.h"
+#include "store/NetcdfExport.h"
 #include "ui/viewer/DataViewer.h"
 
 namespace qm::test {
@@ -239,7 +240,7 @@ TEST_F(ViewerTest, TheBoxNamesOnlyAFolderThatWasReadAndNothingIsExportedBefore) 
     EXPECT_FALSE(v.HeatMap()->visible());
     EXPECT_FALSE(v.Plot()->xAxis->tickLabels()) << "no times of 1970";
     EXPECT_FALSE(v.Plot()->yAxis->tickLabels());
-    v.ExportTo(data / "nothing.csv", false);
+    v.ExportTo(data / "nothing.csv", ExportFormat::Csv);
     EXPECT_FALSE(fs::exists(data / "nothing.csv"));
     EXPECT_EQ(summary->text(), "Nothing to export: open a folder with measurements");
 
@@ -250,7 +251,7 @@ TEST_F(ViewerTest, TheBoxNamesOnlyAFolderThatWasReadAndNothingIsExportedBefore) 
     EXPECT_EQ(v.findChild<QListWidget*>("sensors")->count(), 3);
     EXPECT_TRUE(v.Plot()->xAxis->tickLabels());
     EXPECT_TRUE(v.findChild<QPushButton*>("exportCsv")->isEnabled());
-    v.ExportTo(data / "obj.csv", false);
+    v.ExportTo(data / "obj.csv", ExportFormat::Csv);
     EXPECT_EQ(ReadWholeFile(data / "obj.csv").substr(0, 12), "time,1,2,3\r\n");
 
     // A folder that cannot be read leaves the box naming none, not the last one.
@@ -409,14 +410,18 @@ TEST_F(ViewerTest, ExportFromTheCommandLineTakesBareNamesAndRefusesAnEmptyTable)
         EXPECT_TRUE(p.waitForFinished(20000));
         return std::pair{p.exitCode(), QString::fromUtf8(p.readAllStandardError())};
     };
-    QStringList both = {"--export", "OBJ", "--csv", "k.csv"};
+    QStringList all = {"--export", "OBJ", "--csv", "k.csv"};
     if (XlsxExportAvailable())
-        both << "--xlsx"
-             << "k.xlsx";
-    auto [status, err] = run(both);
+        all << "--xlsx"
+            << "k.xlsx";
+    if (NetcdfExportAvailable())
+        all << "--netcdf"
+            << "k.nc";
+    auto [status, err] = run(all);
     EXPECT_EQ(status, 0) << err.toStdString();
     EXPECT_EQ(ReadWholeFile(data / "k.csv").substr(0, 12), "time,1,2,3\r\n");
     EXPECT_EQ(fs::exists(data / "k.xlsx"), XlsxExportAvailable());
+    EXPECT_EQ(fs::exists(data / "k.nc"), NetcdfExportAvailable());
     EXPECT_FALSE(fs::exists(data / kStagingFolderName));
 
     std::ofstream(data / "Empty" / "2024_3.dat", std::ios::binary)
@@ -425,6 +430,36 @@ TEST_F(ViewerTest, ExportFromTheCommandLineTakesBareNamesAndRefusesAnEmptyTable)
     EXPECT_EQ(status, 1);
     EXPECT_TRUE(err.contains("nothing written")) << err.toStdString();
     EXPECT_FALSE(fs::exists(data / "e.csv"));
+    if (!NetcdfExportAvailable()) {
+        std::tie(status, err) = run({"--export", "OBJ", "--netcdf", "k.nc", "--lang", "en"});
+        EXPECT_EQ(status, 2);
+        EXPECT_TRUE(err.contains("no NetCDF export")) << err.toStdString();
+    }
+}
+
+// The sensor table of the folder names the columns of the viewer's exports; a damaged table
+// leaves the sensors by number and the export is still written.
+TEST_F(ViewerTest, ExportsTakeTheSensorTableOfTheFolder) {
+    auto v = Open(Language::English);
+    auto* netcdf = v->findChild<QPushButton*>("exportNetcdf");
+    ASSERT_NE(netcdf, nullptr);
+    EXPECT_EQ(netcdf->text(), "Export NetCDF…");
+    EXPECT_EQ(netcdf->isVisibleTo(v.get()), NetcdfExportAvailable());
+    EXPECT_TRUE(netcdf->isEnabled());
+    std::ofstream(data / "OBJ" / "sensors.csv", std::ios::binary)
+        << "sensor,depth_m,label\r\n1,0.0,top\r\n3,1.5,\"low, wet\"\r\n";
+    v->ExportTo(data / "labels.csv", ExportFormat::Csv);
+    const std::string csv = ReadWholeFile(data / "labels.csv");
+    EXPECT_EQ(csv.substr(0, csv.find("\r\n")), "time,top,2,\"low, wet\"");
+    if (NetcdfExportAvailable()) {
+        v->ExportTo(data / "obj.nc", ExportFormat::Netcdf);
+        EXPECT_TRUE(fs::exists(data / "obj.nc"));
+        EXPECT_EQ(v->findChild<QLabel*>("summary")->text().toStdString(),
+                  "Written: " + PathText(data / "obj.nc"));
+    }
+    std::ofstream(data / "OBJ" / "sensors.csv", std::ios::binary) << "no table\r\n";
+    v->ExportTo(data / "labels.csv", ExportFormat::Csv);
+    EXPECT_EQ(ReadWholeFile(data / "labels.csv").substr(0, 12), "time,1,2,3\r\n");
 }
 #endif
 

@@ -26,6 +26,7 @@
 #include "store/Export.h"
 #include "store/Gaps.h"
 #include "store/LocalFiles.h"
+#include "store/NetcdfExport.h"
 #include "store/SensorTable.h"
 #include "store/ValueLines.h"
 #include "text/Messages.h"
@@ -93,6 +94,9 @@ DataViewer::DataViewer(fs::path dataFolder, Language language, QWidget* parent)
     exportXlsx_ = new QPushButton(this);
     exportXlsx_->setObjectName("exportXlsx");
     exportXlsx_->setVisible(XlsxExportAvailable());
+    exportNetcdf_ = new QPushButton(this);
+    exportNetcdf_->setObjectName("exportNetcdf");
+    exportNetcdf_->setVisible(NetcdfExportAvailable());
     wholePeriod_ = new QPushButton(this);
     wholePeriod_->setObjectName("wholePeriod");
     summary_ = new QLabel(this);
@@ -111,6 +115,7 @@ DataViewer::DataViewer(fs::path dataFolder, Language language, QWidget* parent)
     top->addWidget(wholePeriod_);
     top->addWidget(exportCsv_);
     top->addWidget(exportXlsx_);
+    top->addWidget(exportNetcdf_);
 
     sensorsLabel_ = new QLabel(this);
     sensors_ = new QListWidget(this);
@@ -187,8 +192,10 @@ DataViewer::DataViewer(fs::path dataFolder, Language language, QWidget* parent)
             QFileDialog::getExistingDirectory(this, T(Msg::ViewerTitle, language_), start);
         if (!chosen.isEmpty()) Open(fs::path(chosen.toStdU16String()));
     });
-    connect(exportCsv_, &QPushButton::clicked, this, [this] { AskExport(false); });
-    connect(exportXlsx_, &QPushButton::clicked, this, [this] { AskExport(true); });
+    connect(exportCsv_, &QPushButton::clicked, this, [this] { AskExport(ExportFormat::Csv); });
+    connect(exportXlsx_, &QPushButton::clicked, this, [this] { AskExport(ExportFormat::Xlsx); });
+    connect(exportNetcdf_, &QPushButton::clicked, this,
+            [this] { AskExport(ExportFormat::Netcdf); });
     connect(wholePeriod_, &QPushButton::clicked, this, [this] { ResetZoom(); });
     for (const QKeySequence& keys :
          {QKeySequence(Qt::Key_Home), QKeySequence(Qt::CTRL | Qt::Key_0)})
@@ -303,6 +310,7 @@ void DataViewer::Retranslate() {
     browse_->setText(T(Msg::ViewerBrowse, language_));
     exportCsv_->setText(T(Msg::ViewerExportCsv, language_));
     exportXlsx_->setText(T(Msg::ViewerExportXlsx, language_));
+    exportNetcdf_->setText(T(Msg::ViewerExportNetcdf, language_));
     wholePeriod_->setText(T(Msg::ViewerWholePeriod, language_));
     wholePeriod_->setToolTip(T(Msg::ViewerWholePeriodTip, language_));
     folders_->setPlaceholderText(T(Msg::ViewerChooseFolder, language_));
@@ -576,6 +584,7 @@ void DataViewer::ShowDataSet() {
     issues_->setToolTip(lines.join('\n'));
     exportCsv_->setEnabled(HasTable(set_));
     exportXlsx_->setEnabled(HasTable(set_));
+    exportNetcdf_->setEnabled(HasTable(set_));
     wholePeriod_->setEnabled(!keys_.empty());
     editSensors_->setEnabled(!current_.empty() && set_.sensorCount > 0);
     pointed_->clear();
@@ -948,31 +957,52 @@ bool DataViewer::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-void DataViewer::AskExport(bool xlsx) {
+void DataViewer::AskExport(ExportFormat format) {
     // No file is asked for when there is nothing to write.
     if (current_.empty() || !HasTable(set_)) {
         summary_->setText(T(Msg::ViewerNothingToExport, language_));
         return;
     }
+    struct Kind {
+        Msg title;
+        const char* extension;
+        const char* filter;
+    };
+    const Kind kind =
+        format == ExportFormat::Xlsx     ? Kind{Msg::ViewerExportXlsx, ".xlsx", "XLSX (*.xlsx)"}
+        : format == ExportFormat::Netcdf ? Kind{Msg::ViewerExportNetcdf, ".nc", "NetCDF (*.nc)"}
+                                         : Kind{Msg::ViewerExportCsv, ".csv", "CSV (*.csv)"};
     // The data set's name beside its folder: DATA/Котельная.csv; a single file's name without
     // its ".dat".
     std::error_code ec;
     const fs::path name =
         fs::is_regular_file(current_, ec) ? current_.parent_path() / current_.stem() : current_;
-    const QString proposal = PathQ(name) + (xlsx ? ".xlsx" : ".csv");
-    const QString file = QFileDialog::getSaveFileName(
-        this, T(xlsx ? Msg::ViewerExportXlsx : Msg::ViewerExportCsv, language_), proposal,
-        xlsx ? "XLSX (*.xlsx)" : "CSV (*.csv)");
-    if (!file.isEmpty()) ExportTo(fs::path(file.toStdU16String()), xlsx);
+    const QString proposal = PathQ(name) + kind.extension;
+    const QString file =
+        QFileDialog::getSaveFileName(this, T(kind.title, language_), proposal, kind.filter);
+    if (!file.isEmpty()) ExportTo(fs::path(file.toStdU16String()), format);
 }
 
-void DataViewer::ExportTo(const fs::path& file, bool xlsx) {
+void DataViewer::ExportTo(const fs::path& file, ExportFormat format) {
     if (current_.empty() || !HasTable(set_)) {
         summary_->setText(T(Msg::ViewerNothingToExport, language_));
         return;
     }
     try {
-        xlsx ? ExportXlsx(set_, file) : ExportCsv(set_, file);
+        // The sensor table the data set is shown with; one that could not be read leaves the
+        // sensors known by number, as the command line does.
+        const SensorTable& table = table_;
+        switch (format) {
+            case ExportFormat::Csv:
+                ExportCsv(set_, table, file);
+                break;
+            case ExportFormat::Xlsx:
+                ExportXlsx(set_, table, file);
+                break;
+            case ExportFormat::Netcdf:
+                ExportNetcdf(set_, table, DataSetName(current_), file);
+                break;
+        }
         summary_->setText(T(Msg::ViewerExported, language_, {PathText(file)}));
     } catch (const FileError& e) {
         QMessageBox::critical(this, T(Msg::ViewerError, language_), Q(e.Text(language_)));

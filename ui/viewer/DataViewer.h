@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "store/DataSet.h"
+#include "store/Export.h"
 #include "store/Health.h"
 #include "store/LocalFiles.h"
 #include "store/SensorTable.h"
@@ -67,9 +68,10 @@ public:
     bool OpenFirstDataSet();
     // The folder (or file) shown; empty when none is.
     const std::filesystem::path& CurrentFolder() const { return current_; }
-    // Writes the table of the data set shown; with none (or an empty one) writes nothing and
-    // says so. The export buttons ask for the file and come here.
-    void ExportTo(const std::filesystem::path& file, bool xlsx);
+    // Writes the data set shown, with the sensor table of its folder, as CSV, XLSX or NetCDF;
+    // with none (or an empty one) writes nothing and says so. The export buttons ask for the
+    // file and come here.
+    void ExportTo(const std::filesystem::path& file, ExportFormat format);
 
     const DataSet& Data() const { return set_; }
     // Sensors drawn as time series (0-based).
@@ -137,9 +139,9 @@ private:
     void MarkDownloadsAndGaps();
     void ShowMarksText();
     void ClearProfile();
-    void AskExport(bool xlsx);
     // Gives the trumpet curve and the years the data set shown, once one of their tabs is.
     void FillTabs();
+    void AskExport(ExportFormat format);
     QCPRange Clamped(QCPRange range) const;
     std::optional<std::size_t> MeasurementAt(double key) const;
     void OnTimeRangeChanged(const QCPAxis* source);
@@ -165,6 +167,7 @@ private:
     QPushButton* browse_;
     QPushButton* exportCsv_;
     QPushButton* exportXlsx_;
+    QPushButton* exportNetcdf_;
     QPushButton* wholePeriod_;
     QLabel* summary_;
     QLabel* issues_;
