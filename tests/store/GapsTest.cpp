@@ -10,8 +10,11 @@ namespace {
 std::vector<Measurement> At(std::initializer_list<int> minutes) {
     const DateTime day = *DateTime::FromDate(2024, 3, 1);
     std::vector<Measurement> list;
-    for (const int m : minutes)
-        list.push_back(Measurement{DateTime::FromMilliseconds(day.Milliseconds() + m * 60'000LL)});
+    for (const int m : minutes) {
+        Measurement measurement;
+        measurement.time = DateTime::FromMilliseconds(day.Milliseconds() + m * 60'000LL);
+        list.push_back(measurement);
+    }
     return list;
 }
 

@@ -989,8 +989,16 @@ void DataViewer::ExportTo(const fs::path& file, ExportFormat format) {
         return;
     }
     try {
-        // The sensor table the data set is shown with; one that could not be read leaves the
-        // sensors known by number, as the command line does.
+        // The sensor table as the folder holds it now (one that cannot be read leaves the
+        // sensors known by number, as the command line does); shown with it, so that what is
+        // on screen and what is written agree.
+        const std::vector<SensorInfo> before = table_.sensors;
+        ReadSensorsAndHealth();
+        if (table_.sensors != before) {
+            ShowDataSet();
+            tabsStale_ = true;
+            FillTabs();
+        }
         const SensorTable& table = table_;
         switch (format) {
             case ExportFormat::Csv:
