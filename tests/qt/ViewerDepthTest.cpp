@@ -23,9 +23,12 @@
 
 #include "store/LocalFiles.h"
 #include "store/SensorTable.h"
+#include "store/Summary.h"
+#include "tests/support/FailingYear.h"
 #include "ui/viewer/DataViewer.h"
 #include "ui/viewer/DepthAxis.h"
 #include "ui/viewer/SensorTableDialog.h"
+#include "ui/viewer/TrumpetPlot.h"
 
 namespace qm::test {
 namespace {
@@ -357,6 +360,65 @@ TEST(DepthAxis, ZeroIsCrossedOnceWhereAProfileTouchesIt) {
     const DepthValue twice[] = {{0, -4.0}, {1, 4.0}, {2, 1.0}, {4, -1.0}};
     EXPECT_EQ(ZeroCrossings(twice), (std::vector<double>{0.5, 3.0}));
     EXPECT_TRUE(ZeroCrossings(std::span<const DepthValue>{}).empty());
+}
+
+// The year of a string where sensors fail, as the viewer shows it: its list, colour scale,
+// isotherm and trumpet curve say what the summary says.
+TEST_F(ViewerDepthTest, AYearWhereSensorsFailIsShownAsTheSummarySaysIt) {
+    WriteFailingYear(data / "OBJ");
+    auto v = Open(Language::English);
+    const DataSet& set = v->Data();
+    ASSERT_EQ(set.measurements.size(), kFailingYearHours);
+    const Summary summary = Summarize(set, v->Sensors(), PeriodOf(set, {}, {}));
+    ASSERT_EQ(summary.sensors.size(), kFailingYearSensors);
+
+    // Each sensor's flags and completeness in the list.
+    const std::pair<std::size_t, const char*> flags[] = {{kDeadSensor, "dead"},
+                                                         {kStuckSensor, "stuck"},
+                                                         {kSpikySensor, "spikes"},
+                                                         {kRangeSensor, "out of range"}};
+    for (const auto& [sensor, word] : flags)
+        EXPECT_TRUE(ItemText(*v, static_cast<int>(sensor) - 1).contains(word))
+            << ItemText(*v, static_cast<int>(sensor) - 1).toStdString();
+    EXPECT_TRUE(ItemText(*v, 0).endsWith("100 %")) << ItemText(*v, 0).toStdString();
+    EXPECT_TRUE(ItemText(*v, kGappySensor - 1).contains("— 90 %"))
+        << ItemText(*v, kGappySensor - 1).toStdString();
+
+    // The colour scale reaches neither the +37 °C spike nor the 85 °C reading: its bounds are the
+    // widest extremes of the sensors the summary trusts, about 0 °C.
+    double widest = 0;
+    for (const SensorSummary& ss : summary.sensors)
+        if (ss.min && !(ss.flags & (kDead | kStuck)))
+            widest = std::max({widest, std::abs(*ss.min), std::abs(*ss.max)});
+    const QCPRange range = v->HeatMap()->dataRange();
+    EXPECT_LT(range.upper, kSpikeHundredths[0] / 100.0);
+    EXPECT_NEAR(range.upper, widest, 0.01);
+    EXPECT_NEAR(range.lower, -widest, 0.01);
+
+    // The isotherm follows the thaw down to the active layer and no deeper.
+    ASSERT_TRUE(summary.activeLayerMetres);
+    const auto* isotherm = v->Isotherm()->data().data();
+    ASSERT_GT(isotherm->size(), 0);
+    double deepest = 0;
+    for (auto it = isotherm->constBegin(); it != isotherm->constEnd(); ++it)
+        deepest = std::max(deepest, it->value);
+    EXPECT_LE(deepest, *summary.activeLayerMetres + 0.01);
+    EXPECT_GT(deepest, *summary.activeLayerMetres - 1.0);
+
+    // The trumpet curve of the whole period is the summary's, at the same depths.
+    auto* tabs = v->Tabs();
+    tabs->setCurrentIndex(1);
+    const Summary& shown = v->Trumpet()->Shown();
+    ASSERT_EQ(shown.sensors.size(), summary.sensors.size());
+    for (std::size_t k = 0; k < summary.sensors.size(); ++k) {
+        EXPECT_EQ(shown.sensors[k].min, summary.sensors[k].min) << k;
+        EXPECT_EQ(shown.sensors[k].max, summary.sensors[k].max) << k;
+        EXPECT_EQ(shown.sensors[k].flags, summary.sensors[k].flags) << k;
+    }
+    EXPECT_EQ(shown.activeLayerMetres, summary.activeLayerMetres);
+    EXPECT_EQ(shown.zeroAmplitudeMetres, summary.zeroAmplitudeMetres);
+    // Drawn: a point of the maxima per sensor the summary trusts, none for the dead and stuck.
+    EXPECT_EQ(v->Trumpet()->MaximumCurve()->dataCount(), static_cast<int>(kFailingYearSensors) - 2);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "store/SensorTable.h"
 #include "store/Summary.h"
 #include "store/ValueLines.h"
+#include "tests/support/FailingYear.h"
 
 #ifdef QMC_TEST_XLSX
 #include <minizip/unzip.h>
@@ -531,6 +532,116 @@ TEST_F(FailingStringExport, NetcdfPlacesSensorsByNumberWhenDepthsAreMissing) {
         }
         EXPECT_NE(nc.Text("temperature", "coordinates").find("sensor_depth"), std::string::npos);
     }
+}
+
+#endif
+
+#if defined(QMC_TEST_XLSX) && defined(QMC_TEST_NETCDF)
+
+// A year of a string where sensors fail: the summary, the CSV, the workbook's sheets and the
+// NetCDF file say the same of every sensor and every flagged value.
+TEST_F(ExportTest, TheExportsOfAYearWhereSensorsFailAgreeWithTheSummary) {
+    ASSERT_TRUE(XlsxExportAvailable());
+    ASSERT_TRUE(NetcdfExportAvailable());
+    const FailingYear year = MakeFailingYear();
+    const DataSet& y = year.set;
+    const Period all = PeriodOf(y, {}, {});
+    const Summary summary = Summarize(y, year.table, all);
+    const Health health = AssessHealth(y, all, year.table, kFailingYearSensors);
+    ASSERT_EQ(summary.sensors.size(), kFailingYearSensors);
+    ASSERT_EQ(y.measurements.size(), kFailingYearHours);
+
+    // The flagged values, as the health checks give them: three spikes and one out of range.
+    std::vector<std::pair<std::size_t, std::size_t>> flagged;  // (measurement, sensor)
+    for (std::size_t i = 0; i < kFailingYearHours; ++i)
+        for (std::size_t s = 0; s < kFailingYearSensors; ++s)
+            if (health.FlagOf(i, s) != ValueFlag::None) flagged.emplace_back(i, s);
+    ASSERT_EQ(flagged.size(), 4u);
+
+    // CSV: the labels head the columns, and the flagged values are there as the logger read them.
+    const fs::path csv = folder / "year.csv";
+    ExportCsv(y, year.table, csv);
+    std::ifstream in(csv, std::ios::binary);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    ASSERT_EQ(lines.size(), kFailingYearHours + 1);
+    EXPECT_EQ(lines[0], "time,S1,S2,S3,S4,S5,S6,S7,S8,S9,S10,S11\r");
+    for (const auto& [i, s] : flagged) {
+        std::string row = lines[i + 1];
+        for (std::size_t k = 0; k <= s; ++k) row = row.substr(row.find(',') + 1);
+        EXPECT_EQ(row.substr(0, row.find_first_of(",\r")), TableValue(y.Value(i, s)));
+    }
+
+    // XLSX: the sheet of the sensors is the summary, the sheet of the flags lists those values.
+    const fs::path xlsx = folder / "year.xlsx";
+    ExportXlsx(y, year.table, xlsx);
+    const std::string sensors = ZipEntry(xlsx, "xl/worksheets/sheet2.xml");
+    for (std::size_t k = 0; k < kFailingYearSensors; ++k) {
+        const SensorSummary& ss = summary.sensors[k];
+        SCOPED_TRACE(ss.sensor);
+        const std::size_t row = k + 2;
+        EXPECT_DOUBLE_EQ(CellNumber(sensors, Cell('B', row)), kFailingYearDepths[k]);
+        EXPECT_EQ(CellText(sensors, Cell('C', row)), ss.label);
+        EXPECT_DOUBLE_EQ(CellNumber(sensors, Cell('D', row)), ss.completeness);
+        for (const auto& [column, value] :
+             {std::pair{'E', ss.min}, std::pair{'F', ss.max}, std::pair{'G', ss.mean}}) {
+            if (value)
+                EXPECT_DOUBLE_EQ(CellNumber(sensors, Cell(column, row)), *value) << column;
+            else
+                EXPECT_TRUE(std::isnan(CellNumber(sensors, Cell(column, row)))) << column;
+        }
+        std::string words;
+        for (const std::string_view w : FlagWords(ss.flags))
+            words += (words.empty() ? "" : " ") + std::string(w);
+        EXPECT_EQ(CellText(sensors, Cell('H', row)), words.empty() ? "<none>" : words);
+    }
+    EXPECT_EQ(CellText(sensors, Cell('H', kDeadSensor + 1)), "dead");
+    EXPECT_EQ(CellText(sensors, Cell('H', kStuckSensor + 1)), "stuck");
+    EXPECT_EQ(CellText(sensors, Cell('H', kSpikySensor + 1)), "spikes");
+    EXPECT_EQ(CellText(sensors, Cell('H', kRangeSensor + 1)), "range");
+    const std::string flags = ZipEntry(xlsx, "xl/worksheets/sheet3.xml");
+    for (std::size_t k = 0; k < flagged.size(); ++k) {
+        const auto [i, s] = flagged[k];
+        EXPECT_NEAR(CellNumber(flags, Cell('A', k + 2)), y.measurements[i].time.Days(), 1e-9);
+        EXPECT_EQ(CellNumber(flags, Cell('B', k + 2)), static_cast<double>(s + 1));
+        EXPECT_EQ(CellNumber(flags, Cell('C', k + 2)), y.Value(i, s) / 100.0);
+        EXPECT_EQ(CellText(flags, Cell('D', k + 2)),
+                  health.FlagOf(i, s) == ValueFlag::Spike ? "spike" : "range");
+    }
+    EXPECT_EQ(flags.find("r=\"A6\""), std::string::npos);
+
+    // NetCDF: the same values at the sensors' depths, the same flags, the dead sensor all fill.
+    const fs::path nc = folder / "year.nc";
+    ExportNetcdf(y, year.table, "Скважина 3", nc);
+    const NetcdfReader r(nc);
+    ASSERT_TRUE(r.Ok());
+    ASSERT_EQ(r.Dimension("depth"), kFailingYearSensors);
+    EXPECT_EQ(r.Values<double>("depth", kFailingYearSensors),
+              std::vector<double>(kFailingYearDepths.begin(), kFailingYearDepths.end()));
+    const std::size_t n = kFailingYearHours * kFailingYearSensors;
+    const auto t = r.Values<float>("temperature", n);
+    const auto f = r.Values<signed char>("temperature_flag", n);
+    ASSERT_EQ(t.size(), n);
+    std::size_t marked = 0;
+    for (std::size_t i = 0; i < kFailingYearHours; ++i) {
+        for (std::size_t s = 0; s < kFailingYearSensors; ++s) {
+            const std::int32_t v = y.Value(i, s);
+            const std::size_t at = i * kFailingYearSensors + s;
+            if (v == kMissingValue) {
+                EXPECT_EQ(t[at], kNetcdfNoTemperature);
+                continue;
+            }
+            EXPECT_EQ(t[at], static_cast<float>(v / 100.0));
+            EXPECT_EQ(f[at], static_cast<signed char>(health.FlagOf(i, s)));
+            if (f[at] != 0) ++marked;
+        }
+        EXPECT_EQ(t[i * kFailingYearSensors + kDeadSensor - 1], kNetcdfNoTemperature);
+    }
+    EXPECT_EQ(marked, flagged.size());
+    std::vector<signed char> faults;
+    for (const SensorSummary& ss : summary.sensors)
+        faults.push_back(static_cast<signed char>(ss.flags));
+    EXPECT_EQ(r.Values<signed char>("sensor_flags", kFailingYearSensors), faults);
 }
 
 #endif

@@ -479,10 +479,10 @@ QString DataViewer::SensorItemText(std::size_t s) const {
     if (s < health_.sensors.size() && health_.period.Size() > 0) {
         const std::size_t count = health_.sensors[s].count;
         const std::size_t total = health_.period.Size();
-        // 99 % until every value is there: a rounded 100 would hide a missing one.
-        const long percent =
-            count == total ? 100
-                           : std::min(99L, static_cast<long>(100.0 * static_cast<double>(count) /
+        // Rounded, but 99 % until every value is there: 100 would hide a missing one.
+        const long percent = count == total
+                                 ? 100
+                                 : std::min(99L, std::lround(100.0 * static_cast<double>(count) /
                                                              static_cast<double>(total)));
         text += QString::fromUtf8(" — %1 %").arg(percent);
         const unsigned flags = health_.sensors[s].flags;
