@@ -22,10 +22,13 @@ QString T(Msg id, Language language, std::initializer_list<std::string_view> arg
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-std::string Metres(double metres) {
+// "2.19", or "2,19" in Russian as the sensor list writes depths.
+std::string Metres(double metres, Language language) {
     char text[32];
     std::snprintf(text, sizeof text, "%.2f", metres);
-    return text;
+    std::string out = text;
+    if (language == Language::Russian) std::replace(out.begin(), out.end(), '.', ',');
+    return out;
 }
 
 // A line across the whole plot at a depth (or down it at a temperature), and its text at the
@@ -230,9 +233,11 @@ void TrumpetPlot::ShowSummary() {
     const std::optional<double> amplitude = byDepth_ ? summary_.zeroAmplitudeMetres : std::nullopt;
     PlaceAcross(activeLine_, activeText_, active);
     PlaceAcross(amplitudeLine_, amplitudeText_, amplitude);
-    if (active) activeText_->setText(T(Msg::TrumpetActiveLayer, language_, {Metres(*active)}));
+    if (active)
+        activeText_->setText(T(Msg::TrumpetActiveLayer, language_, {Metres(*active, language_)}));
     if (amplitude)
-        amplitudeText_->setText(T(Msg::TrumpetZeroAmplitude, language_, {Metres(*amplitude)}));
+        amplitudeText_->setText(
+            T(Msg::TrumpetZeroAmplitude, language_, {Metres(*amplitude, language_)}));
 
     for (QCPAxis* axis : {plot_->xAxis, plot_->yAxis}) axis->setTickLabels(!rows.empty());
     if (rows.empty()) {
