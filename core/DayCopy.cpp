@@ -69,6 +69,7 @@ void DayCopy::bCopyClick() {
     SelectedDay_ = static_cast<std::uint16_t>(date.day);
     dayYear_ = date.year;
     dayMonth_ = date.month;
+    restarts_ = 0;
     copy_.Aim(*dir, path);
     progress_.BeginDay(m.DateData.value);
     copy_.CopyStarted(CopyMode::Day);
@@ -145,11 +146,13 @@ void DayCopy::DayFoundReply() {
     });
 }
 
-void DayCopy::RestartDay() {
+bool DayCopy::RestartDay() {
+    if (++restarts_ > kMostRestarts) return false;
     copy_.CloseLocalFiles();
     copy_.ResetCount();
     progress_.RestartDay();
     copy_.RequestOpenFile();
+    return true;
 }
 
 void DayCopy::FinishDayCopy() {

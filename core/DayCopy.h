@@ -32,7 +32,10 @@ public:
     void FinishDayCopy();
 
     // The logger stopped answering: the day is copied again from its monthly file's start.
-    void RestartDay();
+    // False, and nothing asked, once the day has been started again kMostRestarts times: a line
+    // that loses a reply every few keeps a day copy from ever ending otherwise.
+    bool RestartDay();
+    static constexpr int kMostRestarts = 8;
 
     // The day copy mode is armed (bSelect) until the finishing step or bCancel.
     bool Active() const { return DayCopyMode_; }
@@ -50,6 +53,7 @@ private:
     std::uint16_t SelectedDay_ = 0;
     int dayYear_ = 0;
     int dayMonth_ = 0;
+    int restarts_ = 0;
 };
 
 }  // namespace qm

@@ -146,10 +146,8 @@ void Controller::RetryRequest(std::uint8_t code) {
             catalogue_.DeleteReply();
             break;
         case Retry::Copy:
-            if (day_.Active())
-                day_.RestartDay();
-            else if (!copy_.ResumeAfterMissedReply())
-                GiveUpRequest(code);  // no file to resume: nothing can be asked again
+            if (day_.Active() ? !day_.RestartDay() : !copy_.ResumeAfterMissedReply())
+                GiveUpRequest(code);  // nothing to resume, or started again too often
             break;
     }
 }

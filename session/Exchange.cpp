@@ -317,6 +317,18 @@ void Exchange::Abandon(bool retry) {
         owed_.insert(owed_.begin(), presumedLost_.begin(), presumedLost_.end());
         presumedLost_.clear();
     }
+    // A partial reply that got no byte for the whole wait may still be finished by a line that
+    // paused: it is kept over one miss. Still unfinished at the next, it is no reply on its way
+    // but a stray byte taken for a length, or the head of a reply whose tail was lost; kept, it
+    // would swallow the replies to come and put every one of them out of step.
+    if (SerialLinkActive && serialReply.RxCount() > 0) {
+        if (partialKeptAt_ && replyStartAt_ <= *partialKeptAt_) {
+            serialReply.Reset();
+            partialKeptAt_.reset();
+        } else {
+            partialKeptAt_ = Now();
+        }
+    }
     if (Outstanding && Answered(CurrentCommand)) {
         owed_.push_back({CurrentCommand, sentAt_, std::nullopt});
         // The code's own wait stays doubled until its next sample, as TCP's timer does.
@@ -458,6 +470,7 @@ void Exchange::NewLink() {
     byteMs_ = -1;
     waits_.clear();
     lateMs_ = 0;
+    partialKeptAt_.reset();
 }
 
 void Exchange::ClosePort() {

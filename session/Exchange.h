@@ -198,6 +198,8 @@ private:
     // Owed replies given up for lost once the line stayed quiet, until the request sent then
     // has its answer.
     std::deque<OwedReply> presumedLost_;
+    // When a miss last left a partial serial reply to be finished.
+    std::optional<std::int64_t> partialKeptAt_;
     std::optional<Request> held_;
     std::vector<std::uint8_t> surplus_;
     std::optional<std::vector<std::uint8_t>> expected_, expectNext_;

@@ -176,10 +176,10 @@ Health AssessHealth(const DataSet& set, Period period, const SensorTable& table,
 
 std::vector<std::string_view> FlagWords(unsigned flags) {
     std::vector<std::string_view> words;
-    if (flags & kDead) words.push_back("dead");
-    if (flags & kStuck) words.push_back("stuck");
-    if (flags & kSpikes) words.push_back("spikes");
-    if (flags & kRange) words.push_back("range");
+    if (flags & kDead) words.emplace_back("dead");
+    if (flags & kStuck) words.emplace_back("stuck");
+    if (flags & kSpikes) words.emplace_back("spikes");
+    if (flags & kRange) words.emplace_back("range");
     return words;
 }
 
