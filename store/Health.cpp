@@ -33,9 +33,12 @@ std::int64_t TwiceMedian(std::vector<std::int32_t>& v) {
 void FindSpikes(const DataSet& set, std::size_t s, Health& h) {
     // The sensor's readings in the period: present and in range.
     std::vector<std::size_t> at;
+    std::vector<std::int32_t> values;
     for (std::size_t i = h.period.first; i < h.period.end; ++i) {
         const std::int32_t v = set.Value(i, s);
-        if (Present(v) && InRange(v)) at.push_back(i);
+        if (!Present(v) || !InRange(v)) continue;
+        at.push_back(i);
+        values.push_back(v);
     }
     if (at.size() < kSpikeLeast) return;
     const std::size_t width = std::min(kSpikeWindow, at.size());
@@ -43,9 +46,14 @@ void FindSpikes(const DataSet& set, std::size_t s, Health& h) {
     for (std::size_t k = 0; k < at.size(); ++k) {
         std::size_t from = k >= width / 2 ? k - width / 2 : 0;
         from = std::min(from, at.size() - width);
-        window.clear();
-        for (std::size_t j = from; j < from + width; ++j) window.push_back(set.Value(at[j], s));
-        const std::int64_t v = set.Value(at[k], s);
+        const auto first = values.begin() + static_cast<std::ptrdiff_t>(from);
+        const auto last = first + static_cast<std::ptrdiff_t>(width);
+        // The value and the median both lie within the window's extremes: a window that spans
+        // no more than the limit holds no spike, and most windows are such.
+        const auto [lo, hi] = std::minmax_element(first, last);
+        if (*hi - *lo <= kSpikeHundredths) continue;
+        window.assign(first, last);
+        const std::int64_t v = values[k];
         if (std::llabs(2 * v - TwiceMedian(window)) > 2LL * kSpikeHundredths) {
             h.valueFlags[(at[k] - h.period.first) * h.sensorCount + s] = ValueFlag::Spike;
             h.sensors[s].flags |= kSpikes;
