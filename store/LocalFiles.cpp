@@ -425,7 +425,13 @@ std::string ReadWholeFile(const fs::path& path) {
     errno = 0;
     std::ifstream in(path, std::ios::binary);
     if (!in) throw FileError(Msg::FileOpen, path, Errno(errno));
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string text;
+    try {
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    } catch (const std::ios_base::failure&) {
+        // The stream's buffer throws where a read fails (a folder opens, and cannot be read).
+        throw FileError(Msg::FileRead, path, Errno(errno));
+    }
     if (in.bad()) throw FileError(Msg::FileRead, path, Errno(errno));
     return text;
 }

@@ -127,6 +127,19 @@ TEST_F(SensorTableFolder, AHugeFileIsRefusedUnread) {
     EXPECT_THROW(ReadSensorTable(folder), FileError);
 }
 
+// A folder in the table's place opens as a file and fails on reading: a FileError that names
+// it, as every file the program reads, never an exception of the stream's own.
+TEST_F(SensorTableFolder, AFolderInTheTablesPlaceIsAFileError) {
+    fs::create_directories(folder / kSensorTableName);
+    try {
+        ReadSensorTable(folder);
+        ADD_FAILURE() << "a folder was read as a table";
+    } catch (const FileError& e) {
+        EXPECT_NE(e.Text(Language::English).find(kSensorTableName), std::string::npos)
+            << e.Text(Language::English);
+    }
+}
+
 TEST_F(SensorTableFolder, AWriteCutShortLeavesTheOldTable) {
     WriteSensorTable(folder, std::vector<SensorInfo>{{1, 1.0, "old"}});
     SetFileStepHook([](FileStep step, const fs::path&) { return step != FileStep::Replace; });

@@ -441,14 +441,6 @@ void DataViewer::ReadSensorsAndHealth() {
             table_ = ReadSensorTable(TableFolder());
         } catch (const FileError& e) {
             tableError_ = e;
-        } catch (const std::exception&) {
-            // Not a file at all (a folder of that name, say).
-            const fs::path path = TableFolder() / kSensorTableName;
-            std::error_code ec;
-            tableError_ = FileError(
-                Msg::FileRead, path,
-                std::make_error_code(fs::is_directory(path, ec) ? std::errc::is_a_directory
-                                                                : std::errc::io_error));
         }
     }
     health_ = AssessHealth(set_, PeriodOf(set_, {}, {}), table_, set_.sensorCount);
