@@ -29,6 +29,28 @@ void Say(const std::string& text) {
     std::fprintf(stderr, "%s\n", text.c_str());
 }
 
+// The sensor table of a folder read: it names the columns and places the sensors. A single data
+// file has none beside it, and one that cannot be read leaves the sensors known by number: said,
+// with the lines of the data files and of the table that were skipped, and the work goes on.
+SensorTable ReadTableSaying(const std::filesystem::path& folder, const DataSet& set,
+                            Language language) {
+    SensorTable table;
+    std::error_code ec;
+    if (std::filesystem::is_directory(folder, ec)) {
+        try {
+            table = ReadSensorTable(folder);
+        } catch (const FileError& e) {
+            Say(e.Text(language));
+        }
+    }
+    for (const ReadIssue& issue : set.issues) Say(IssueText(issue, language));
+    if (set.issueCount > set.issues.size())
+        Say(Message(Msg::ExportMoreIssues, language,
+                    {std::to_string(set.issueCount - set.issues.size())}));
+    for (const SensorTableIssue& issue : table.issues) Say(SensorTableIssueText(issue, language));
+    return table;
+}
+
 }  // namespace
 
 int RunExport(int argc, char* argv[], const Options& options) {
@@ -52,22 +74,7 @@ int RunExport(int argc, char* argv[], const Options& options) {
         Say(e.Text(language));
         return 1;
     }
-    // The sensor table names the columns and places the sensors; without one (a single data
-    // file, or a table that cannot be read) the sensors are known by number.
-    SensorTable table;
-    std::error_code ec;
-    if (std::filesystem::is_directory(folder, ec)) {
-        try {
-            table = ReadSensorTable(folder);
-        } catch (const FileError& e) {
-            Say(e.Text(language));
-        }
-    }
-    for (const ReadIssue& issue : set.issues) Say(IssueText(issue, language));
-    if (set.issueCount > set.issues.size())
-        Say(Message(Msg::ExportMoreIssues, language,
-                    {std::to_string(set.issueCount - set.issues.size())}));
-    for (const SensorTableIssue& issue : table.issues) Say(SensorTableIssueText(issue, language));
+    const SensorTable table = ReadTableSaying(folder, set, language);
     if (!HasTable(set)) {
         Say(Message(Msg::ExportNothing, language, {PathText(folder)}));
         return 1;
@@ -94,28 +101,13 @@ int RunSummary(int argc, char* argv[], const Options& options) {
     const QCoreApplication app(argc, argv);
     const std::filesystem::path folder = Utf8Path(options.folder);
     DataSet set;
-    SensorTable table;
     try {
         set = ReadDataSet(folder);
     } catch (const FileError& e) {
         Say(e.Text(language));
         return 1;
     }
-    // A single data file has no sensor table beside it; a table that cannot be read leaves the
-    // sensors known by number, and the summary is made all the same.
-    std::error_code ec;
-    if (std::filesystem::is_directory(folder, ec)) {
-        try {
-            table = ReadSensorTable(folder);
-        } catch (const FileError& e) {
-            Say(e.Text(language));
-        }
-    }
-    for (const ReadIssue& issue : set.issues) Say(IssueText(issue, language));
-    if (set.issueCount > set.issues.size())
-        Say(Message(Msg::ExportMoreIssues, language,
-                    {std::to_string(set.issueCount - set.issues.size())}));
-    for (const SensorTableIssue& issue : table.issues) Say(SensorTableIssueText(issue, language));
+    const SensorTable table = ReadTableSaying(folder, set, language);
 
     const Period period = PeriodOf(set, options.fromDay, options.toDay);
     if (period.Size() == 0) {
