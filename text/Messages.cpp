@@ -480,6 +480,24 @@ const std::array<MessageRow, kMessageCount> kMessageTable = {{
      "the directory name \"{1}\" cannot be sent to the logger: Windows-1251 has no "
      "characters for it"},
     {M::StationsNone, "в файле не описано ни одной станции", "the file describes no station"},
+    {M::StationsNotUtf8,
+     "текст не в кодировке UTF-8 (сохранён, возможно, в Windows-1251); сохраните файл в UTF-8",
+     "the text is not UTF-8 (saved in Windows-1251, perhaps); save the file as UTF-8"},
+    {M::StationsNoDirectories,
+     "список «directories» пуст; чтобы копировать все каталоги логгера, уберите ключ",
+     "the list \"directories\" is empty; leave the key out to copy every directory of the "
+     "logger"},
+    {M::StationsTooMany, "станций больше {1}, столько в одном файле не бывает",
+     "more than {1} stations, more than one file may describe"},
+    {M::StationsTooLarge, "файл занимает {1} байт, а файл станций может занимать не больше {2}",
+     "the file holds {1} bytes, but a stations file may hold {2} at most"},
+    {M::StationsWarningAt, "Файл станций «{1}», строка {2}, предупреждение: {3}.",
+     "The stations file \"{1}\", line {2}, warning: {3}."},
+    {M::StationsSameLink,
+     "станция «{1}» связана с логгером так же, как «{2}» из строки {3} ({4}); если это один "
+     "логгер, то и каталоги или режимы у станций должны быть разные",
+     "the station \"{1}\" reaches its logger as \"{2}\" of line {3} does ({4}); if they are "
+     "one logger, the stations should differ in directories or modes"},
 
     {M::InternalError, "Внутренняя ошибка программы: {1}", "Internal error: {1}"},
 }};
