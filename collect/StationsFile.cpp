@@ -291,7 +291,7 @@ private:
         const auto* list = value.as_array();
         if (!list) WrongType(value, "directories", Msg::StationsTypeStringList);
         // An empty list is more likely a list not yet written than "every directory".
-        if (list->empty()) Refuse(value.source(), Msg::StationsNoDirectories);
+        if (list->empty()) Refuse(value.source(), Msg::StationsNoDirectories, {"directories"});
         std::vector<std::string> names;
         for (const toml::node& item : *list) {
             if (!item.is_string()) WrongType(item, "directories", Msg::StationsTypeStringList);

@@ -484,9 +484,8 @@ const std::array<MessageRow, kMessageCount> kMessageTable = {{
      "текст не в кодировке UTF-8 (сохранён, возможно, в Windows-1251); сохраните файл в UTF-8",
      "the text is not UTF-8 (saved in Windows-1251, perhaps); save the file as UTF-8"},
     {M::StationsNoDirectories,
-     "список «directories» пуст; чтобы копировать все каталоги логгера, уберите ключ",
-     "the list \"directories\" is empty; leave the key out to copy every directory of the "
-     "logger"},
+     "список «{1}» пуст; чтобы копировать все каталоги логгера, уберите ключ",
+     "the list \"{1}\" is empty; leave the key out to copy every directory of the logger"},
     {M::StationsTooMany, "станций больше {1}, столько в одном файле не бывает",
      "more than {1} stations, more than one file may describe"},
     {M::StationsTooLarge, "файл занимает {1} байт, а файл станций может занимать не больше {2}",

@@ -299,11 +299,11 @@ enum class Msg {
     StationsDirectoryName,     // {1} the directory
     StationsNone,
     StationsNotUtf8,
-    StationsNoDirectories,
-    StationsTooMany,    // {1} the most a file may describe
-    StationsTooLarge,   // {1} the file's size, {2} the largest size, both in bytes
-    StationsWarningAt,  // {1} the file, {2} the line, {3} what the warning says
-    StationsSameLink,   // {1} the station, {2} the other station, {3} its line, {4} the link
+    StationsNoDirectories,  // {1} the key
+    StationsTooMany,        // {1} the most a file may describe
+    StationsTooLarge,       // {1} the file's size, {2} the largest size, both in bytes
+    StationsWarningAt,      // {1} the file, {2} the line, {3} what the warning says
+    StationsSameLink,       // {1} the station, {2} the other station, {3} its line, {4} the link
     // Anything else that ended a handler.
     InternalError,
 };

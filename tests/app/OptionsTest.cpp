@@ -449,9 +449,7 @@ TEST(Program, HelpListsEveryOptionWithoutADisplay) {
     EXPECT_EQ(Program({"--help-all"}).out, HelpText(Language::Russian, true));
 }
 
-// An option is never the value of the one before it, and the refusal follows a --lang after it;
-// each file of an export is written or refused on its own; a damaged sensor table is said with
-// its folder and ends the export with status 3, as damaged lines of data files do.
+// An option is never a value; each export file stands alone; a damaged sensor table gives 3.
 TEST(Program, OptionsTakeNoOptionForAValueAndExportsEndAsTheirFilesDo) {
     for (const OptionRow& o : OptionTable()) {
         if (o.valueEn.empty()) continue;
@@ -461,7 +459,6 @@ TEST(Program, OptionsTakeNoOptionForAValueAndExportsEndAsTheirFilesDo) {
     }
     EXPECT_EQ(Program({"--copy", "--lang", "en"}).err,
               "qm-controller: --copy needs a value: --copy DIR\n");
-
     namespace fs = std::filesystem;
     const fs::path folder =
         fs::temp_directory_path() / ("qm-export-test-" + std::to_string(::getpid()));
@@ -473,7 +470,6 @@ TEST(Program, OptionsTakeNoOptionForAValueAndExportsEndAsTheirFilesDo) {
                             "--xlsx", xlsx.string(), "--lang", "en"});
     EXPECT_EQ(r.status, XlsxExportAvailable() ? 1 : 2) << r.err;
     EXPECT_EQ(fs::exists(xlsx), XlsxExportAvailable()) << r.err;
-
     std::ofstream(folder / "sensors.csv", std::ios::binary)
         << "sensor,depth_m,label\n1,0.2,\n1,x\n";
     r = Program({"--export", folder.string(), "--csv", (folder / "ok.csv").string()});

@@ -153,7 +153,7 @@ TEST(Messages, EveryRowHasBothLanguagesWithTheSameParameters) {
                                          // Values of command-line options, which stay as they are.
                                          "radio", "bluetooth",
                                          // The stations file's format and its words.
-                                         "TOML", "true", "false",
+                                         "TOML", "UTF", "true", "false",
                                          // Keys, as the keyboard names them.
                                          "Home", "Ctrl"};
     for (std::size_t i = 0; i < kMessageTable.size(); ++i) {
