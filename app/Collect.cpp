@@ -33,8 +33,8 @@
 #include "sim/Network.h"
 #include "store/Catalogue.h"
 #include "store/LocalFiles.h"
-#include "ui/qt/ModelTimers.h"
 #include "ui/qt/QtServices.h"
+#include "ui/qt/QtTimerHost.h"
 
 namespace qm {
 
@@ -76,11 +76,14 @@ public:
           number_(number),
           ops_(c.err, [&c] { return c.language; }),
           controller_(c.clock, ops_),
-          session_(controller_.MutableSession()),
-          timers_([this](TimerId id) { controller_.OnTimer(id); }) {
+          session_(controller_.MutableSession()) {
+        session_.SetTimerHost(&timers_);
         session_.Listen(*this);
     }
-    ~StationVisit() override { session_.StopListening(*this); }
+    ~StationVisit() override {
+        session_.StopListening(*this);
+        session_.SetTimerHost(nullptr);
+    }
     StationVisit(const StationVisit&) = delete;
     StationVisit& operator=(const StationVisit&) = delete;
 
@@ -176,8 +179,8 @@ private:
         if (copies_) copies_->Ended(result);
     }
 
+    // The window's own timers (its labels, the busy bar) are not run: there is no window.
     void Changed() {
-        timers_.Sync(controller_.MutableModel());
         if (stepQueued_ || phase_ == Phase::Done) return;
         stepQueued_ = true;
         QTimer::singleShot(0, &loop_, [this] {
@@ -403,7 +406,7 @@ private:
     HeadlessServices ops_;
     Controller controller_;
     Session& session_;
-    ModelTimers timers_;
+    QtTimerHost timers_;
     SerialPortBackend serial_;
     std::unique_ptr<AppLinks> links_;
     std::unique_ptr<sim::InProcessHidLink> demoLink_;

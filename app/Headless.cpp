@@ -31,8 +31,8 @@
 #include "protocol/Cp1251.h"
 #include "store/Catalogue.h"
 #include "store/LocalFiles.h"
-#include "ui/qt/ModelTimers.h"
 #include "ui/qt/QtServices.h"
+#include "ui/qt/QtTimerHost.h"
 
 namespace qm {
 
@@ -60,11 +60,14 @@ public:
         : o_(o),
           ops_(err_, [this] { return o_.language; }),
           controller_(clock_, ops_),
-          session_(controller_.MutableSession()),
-          timers_([this](TimerId id) { controller_.OnTimer(id); }) {
+          session_(controller_.MutableSession()) {
+        session_.SetTimerHost(&timers_);
         session_.Listen(*this);
     }
-    ~HeadlessRun() override { session_.StopListening(*this); }
+    ~HeadlessRun() override {
+        session_.StopListening(*this);
+        session_.SetTimerHost(nullptr);
+    }
     HeadlessRun(const HeadlessRun&) = delete;
     HeadlessRun& operator=(const HeadlessRun&) = delete;
 
@@ -143,10 +146,9 @@ private:
         if (copies_) copies_->Ended(result);
     }
 
-    // After every event: the timers follow the model, and the run takes its next step once the
-    // event has been handled.
+    // After every event the run takes its next step, once the event has been handled. The
+    // window's own timers (its labels, the busy bar) are not run: there is no window.
     void Changed() {
-        timers_.Sync(controller_.MutableModel());
         if (stepQueued_ || phase_ == Phase::Done) return;
         stepQueued_ = true;
         QTimer::singleShot(0, &limit_, [this] {
@@ -367,7 +369,7 @@ private:
     HeadlessServices ops_;
     Controller controller_;
     Session& session_;
-    ModelTimers timers_;
+    QtTimerHost timers_;
     SerialPortBackend serial_;
     std::unique_ptr<AppLinks> links_;
     QTimer limit_;

@@ -38,6 +38,7 @@
 #include "ui/qt/MainWindow.h"
 #include "ui/qt/ParametersDialog.h"
 #include "ui/qt/QtServices.h"
+#include "ui/qt/QtTimerHost.h"
 
 namespace {
 
@@ -104,7 +105,10 @@ int RunWindow(int argc, char* argv[], const qm::Options& options) {
 
     qm::QtPcClock clock;
     qm::QtOperatorServices ops;
+    // The timers that pace the work run on the event loop; the window runs its own.
+    qm::QtTimerHost timers;
     qm::Controller controller(clock, ops);
+    controller.MutableSession().SetTimerHost(&timers);
     // Qt gives the folders as UTF-8; the paths are built from that on every platform.
     const std::filesystem::path workingDirectory = qm::Utf8Path(QDir::currentPath().toStdString());
     const qm::StartFolder start = qm::ChooseStartFolder(

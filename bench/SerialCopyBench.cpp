@@ -218,6 +218,9 @@ CopyRun CopyOnce(const std::string& device) {
     } clock;
     qm::test::FakeOperator ops;
     qm::Controller c{clock, ops};
+    // The controller's timers in virtual time, advanced when the line has been quiet for 20 ms.
+    std::int64_t now = 0;
+    qm::test::VirtualTimers timers{c, now};
     qm::QtSerialPort port;
     qm::test::CountingPort counted(port);
     QElapsedTimer lastByte;
@@ -228,10 +231,10 @@ CopyRun CopyOnce(const std::string& device) {
     // When the reply watchdog was last armed, in real time.
     QElapsedTimer armedAt;
     armedAt.start();
-    std::uint32_t armedGeneration = c.Model().ReplyTimer.generation;
+    std::uint32_t armedGeneration = timers.Arms(qm::TimerId::ReplyTimer);
     const auto noteArming = [&] {
-        if (c.Model().ReplyTimer.generation == armedGeneration) return;
-        armedGeneration = c.Model().ReplyTimer.generation;
+        if (timers.Arms(qm::TimerId::ReplyTimer) == armedGeneration) return;
+        armedGeneration = timers.Arms(qm::TimerId::ReplyTimer);
         armedAt.restart();
     };
     counted.beforeWrite = [&] {
@@ -262,7 +265,7 @@ CopyRun CopyOnce(const std::string& device) {
             }
         }
         // The last reply of the copy starts the finishing step.
-        if (copying && c.Model().Timer2.enabled) {
+        if (copying && c.Timers().Timer2.Enabled()) {
             copyEnd = Clock::now();
             copying = false;
         }
@@ -278,23 +281,19 @@ CopyRun CopyOnce(const std::string& device) {
         return run;
     }
 
-    // The window's timers in virtual time, advanced when the line has been quiet for 20 ms.
-    qm::test::VirtualTimers timers;
-    std::int64_t now = 0;
     QTimer tick;
     std::string stall;
     QObject::connect(&tick, &QTimer::timeout, [&] {
-        qm::WindowModel& m = c.MutableModel();
-        timers.Sync(m, now);
+        timers.Sync();
         // A copy that gave up starts its finishing step from the watchdog, not from a reply.
-        if (copying && m.Timer2.enabled) {
+        if (copying && c.Timers().Timer2.Enabled()) {
             copyEnd = Clock::now();
             copying = false;
         }
         noteArming();
         const auto next = timers.Next();
         // The reply watchdog runs in real time from when it was armed, as a QTimer would.
-        const bool watchdog = next && next->second == qm::TimerId::ReplyTimer;
+        const bool watchdog = next && next->second == qm::test::AnyTimer::ReplyTimer;
         if (!watchdog && lastByte.elapsed() < 20) return;
         if (!next && copying && lastByte.elapsed() > 10'000) {
             // Nothing on the line, nothing awaited by a timer: the copy stands still.
@@ -306,11 +305,10 @@ CopyRun CopyOnce(const std::string& device) {
             copying = false;
         }
         if (!next) return;
-        if (watchdog && armedAt.elapsed() < c.Model().ReplyTimer.interval) return;
+        if (watchdog && armedAt.elapsed() < c.Timers().ReplyTimer.Interval()) return;
         now = std::max(now, next->first);
         clock.elapsedMs = now;
-        c.OnTimer(next->second);
-        timers.Fired(m, next->second, now);
+        timers.Fire(next->second);
         noteArming();
         if (!watchdog) lastByte.restart();
     });

@@ -129,7 +129,7 @@ int main(int argc, char** argv) {
     port.SetRxHandler([&](std::size_t n) {
         c.ComPort1RxChar(n);
         // The last reply of the copy starts the finishing step.
-        if (copying && c.Model().Timer2.enabled) {
+        if (copying && c.Timers().Timer2.Enabled()) {
             copyEnd = Clock::now();
             copying = false;
         }
@@ -190,9 +190,9 @@ int main(int argc, char** argv) {
                     std::fprintf(stderr, "... %zu exchanges (request %d%s, watchdog %s)%s%s\n",
                                  counted.requests, c.Link().CurrentCommand,
                                  c.Link().Outstanding ? " awaited" : "",
-                                 c.Model().ReplyTimer.enabled ? "armed" : "off",
+                                 c.Timers().ReplyTimer.Enabled() ? "armed" : "off",
                                  c.Copy().CopyRunning() ? " copy" : "",
-                                 c.Model().StartTimer.enabled ? " start" : "");
+                                 c.Timers().StartTimer.Enabled() ? " start" : "");
                 }
                 if (!shot && counted.requests >= shotAt) {
                     shot = true;

@@ -80,21 +80,21 @@ void BtModemDialogue::ModemModeReply() {
     if (ctx_.CurrentReply().Status() != ReplyStatus::Complete) return;
     switch (ModemMode_) {
         case ModemMode::Detected:
-            ctx_.m.BTtimer.SetInterval(300);
-            ctx_.m.BTtimer.Start();
+            ctx_.timers.BTtimer.SetInterval(300);
+            ctx_.timers.BTtimer.Start();
             break;
         case ModemMode::Command:
             ctx_.m.Button6.enabled = true;
             break;
         case ModemMode::Transparent:
-            ctx_.m.Timer4.Start();
+            ctx_.timers.Timer4.Start();
             break;
     }
 }
 
 // Into command mode. From here on every report is a text line, the answer to this request too.
 void BtModemDialogue::BTtimerTimer() {
-    ctx_.m.BTtimer.Stop();
+    ctx_.timers.BTtimer.Stop();
     ModemMode_ = ModemMode::Command;
     ctx_.x.TextMode = true;
     SetModemMode(ModemMode::Command);
@@ -124,7 +124,7 @@ void BtModemDialogue::HandleDialLine(const std::string& line) {
             m.Label9.visible = true;
             break;
         case modem::DialAnswer::Connect:
-            m.Timer1.Stop();
+            ctx_.timers.Timer1.Stop();
             EndDirectDial(true);
             m.BTmodem.visible = false;
             SetModemMode(ModemMode::Transparent);
@@ -168,8 +168,8 @@ void BtModemDialogue::Button6Click() {
     CallAttempts_ = 0;
     NoCarrierCount_ = 0;
     DialState_ = DialState::Dialling;
-    m.Timer1.Start();
-    m.Timer1.SetInterval(300);
+    ctx_.timers.Timer1.Start();
+    ctx_.timers.Timer1.SetInterval(300);
     ctx_.x.SendText("AT");  // its answer is not looked at
 }
 
@@ -192,14 +192,14 @@ void BtModemDialogue::EndDirectDial(bool connected) {
 void BtModemDialogue::Timer1Timer() {
     if (DirectAddress_ && CallAttempts_ >= CallLimit_) {
         // The last call has had its round to connect: this address is given up.
-        ctx_.m.Timer1.Stop();
+        ctx_.timers.Timer1.Stop();
         DialState_ = DialState::Idle;
         ctx_.m.RadioGroup1.enabled = true;
         ctx_.m.Button6.enabled = true;
         EndDirectDial(false);
         return;
     }
-    ctx_.m.Timer1.SetInterval(15000);
+    ctx_.timers.Timer1.SetInterval(15000);
     SendCall();
 }
 
@@ -208,7 +208,7 @@ void BtModemDialogue::SendCall() {
     const auto text = SelectedCallText();
     if (!text || !ctx_.x.SendText(*text)) {
         // Nothing can be dialled: stop calling and let the operator choose again.
-        m.Timer1.Stop();
+        ctx_.timers.Timer1.Stop();
         m.RadioGroup1.enabled = true;
         m.Button6.enabled = true;
         return;
@@ -220,7 +220,7 @@ void BtModemDialogue::SendCall() {
 
 // Transparent mode is on: identify the logger through the modem.
 void BtModemDialogue::Timer4Timer() {
-    ctx_.m.Timer4.Stop();
+    ctx_.timers.Timer4.Stop();
     ctx_.x.Send(requests::Plain(C::Identify));
 }
 

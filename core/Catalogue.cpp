@@ -45,7 +45,7 @@ const std::string* Catalogue::SelectedDirectory() const {
 }
 
 bool Catalogue::CopyMustWait() const {
-    return sequence_.ReadingOut() || ctx_.m.StartTimer.enabled || ctx_.x.Outstanding;
+    return sequence_.ReadingOut() || ctx_.timers.StartTimer.Enabled() || ctx_.x.Outstanding;
 }
 
 void Catalogue::ComboBox1Change() {

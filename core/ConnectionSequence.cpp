@@ -164,7 +164,7 @@ void ConnectionSequence::ContinueWithBattery() {
 void ConnectionSequence::EndInitialSequence() {
     if (!InitialSequence_) return;
     InitialSequence_ = false;
-    ctx_.m.Timer3.Start();
+    ctx_.timers.Timer3.Start();
     ctx_.session.Report([](SessionEvents& e) { e.ReadOutEnded(); });
 }
 
@@ -173,7 +173,7 @@ void ConnectionSequence::GiveUp() {
     LineQueryPending_ = false;
     // The line value waiting for its tick would meet the same silence, and tell the operator
     // a second time of one failure.
-    m.Timer3.Stop();
+    ctx_.timers.Timer3.Stop();
     if (!InitialSequence_) return;
     InitialSequence_ = false;
     FirstListing_ = false;
@@ -211,7 +211,7 @@ void ConnectionSequence::EndOfListing() {
 // The connection starts: identification with the adapter status, so that a USB modem answers
 // for itself.
 void ConnectionSequence::StartTimerTimer() {
-    ctx_.m.StartTimer.Stop();
+    ctx_.timers.StartTimer.Stop();
     ctx_.x.Send(requests::Plain(C::Identify, kModemRequestStatus));
     if (!ctx_.x.SerialLinkActive) {
         ctx_.x.UsbStarted = true;
@@ -230,9 +230,6 @@ void ConnectionSequence::SysTimerTimer() {
             m.Label6.visible = false;
             m.Label2.visible = false;
             break;
-        case SysTimerAction::RadioRepeat:
-            radio_.RepeatIdentification();
-            break;
         case SysTimerAction::None:
             break;
     }
@@ -242,11 +239,11 @@ void ConnectionSequence::Timer3Timer() {
     // A test measurement or copy clicked since the read-out ended has its request out: the line
     // value waits for the next tick rather than take that request's place.
     if (ctx_.x.Outstanding) return;
-    ctx_.m.Timer3.Stop();
+    ctx_.timers.Timer3.Stop();
     // A copy or a button clicked before the tick may have a request out: a second one now would
     // take its reply, and the step it belongs to would stand still. The line value waits.
     if (ctx_.x.Outstanding) {
-        ctx_.m.Timer3.Start();
+        ctx_.timers.Timer3.Start();
         return;
     }
     ctx_.x.Send(requests::Plain(C::LineValue));

@@ -13,7 +13,7 @@ namespace qm {
 Controller::Controller(PcClock& clock, OperatorServices& ops)
     : ops_(ops), session_(clock), ctx_(m_, session_, ops) {
     ctx_.runChange = [this](std::string_view name) { RunChange(name); };
-    x_.SetWatchdog(&m_.ReplyTimer);
+    session_.Timers().OnTick([this](TimerId id) { OnTimer(id); });
     sequence_.SetCatalogue(catalogue_);
     copy_.SetDayCopy(day_);
     copy_.SetTally(tally_);
@@ -93,12 +93,6 @@ void Controller::OnTimer(TimerId id) {
             case TimerId::StartTimer:
                 sequence_.StartTimerTimer();
                 break;
-            case TimerId::SysTimer:
-                sequence_.SysTimerTimer();
-                break;
-            case TimerId::TimerBar:
-                sequence_.TimerBarTimer();
-                break;
             case TimerId::Timer3:
                 sequence_.Timer3Timer();
                 break;
@@ -118,6 +112,22 @@ void Controller::OnTimer(TimerId id) {
                 ReplyTimerTimer();
                 // A copy that waits on a retry has taken longer than its time left said.
                 progress_.Show();
+                break;
+            case TimerId::RadioRepeat:
+                radio_.RadioRepeatTimer();
+                break;
+        }
+    });
+}
+
+void Controller::OnTimer(WindowTimerId id) {
+    Run([&] {
+        switch (id) {
+            case WindowTimerId::SysTimer:
+                sequence_.SysTimerTimer();
+                break;
+            case WindowTimerId::TimerBar:
+                sequence_.TimerBarTimer();
                 break;
         }
     });

@@ -53,6 +53,9 @@ public:
     // The session below the window: the link, what is known of the logger, the events.
     const Session& LoggerSession() const { return session_; }
     Session& MutableSession() { return session_; }
+    // The timers that pace the work, the session's.
+    const SessionTimers& Timers() const { return session_.Timers(); }
+    SessionTimers& MutableTimers() { return session_.Timers(); }
 
     // The parts, for tests that look at (or set up) what one of them holds.
     const Exchange& Link() const { return x_; }
@@ -131,8 +134,9 @@ public:
     // The open serial port's far end has gone (the port has been closed under the program).
     void ComPort1Lost();
 
-    // Timers.
+    // Timers: a tick of one of the session's, or of the window's own.
     void OnTimer(TimerId id);
+    void OnTimer(WindowTimerId id);
 
     // Clock, synchronisation and test measurement.
     void bClockClick();

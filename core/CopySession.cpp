@@ -52,13 +52,13 @@ void CopySession::FailCopy(const std::string& message) {
     ctx_.StopBusyIndicator();
     outcome_ = Outcome::Failed;
     ctx_.ops.ShowError(message);
-    ctx_.m.Timer2.Start();
+    ctx_.timers.Timer2.Start();
 }
 
 void CopySession::bStopClick() {
     const bool day = day_ && day_->Active();
     const bool running = day ? outcome_ == Outcome::Running : c_.ListingFiles || c_.DataFileOpen;
-    if (!running || stopRequested_ || ctx_.m.Timer2.enabled) return;
+    if (!running || stopRequested_ || ctx_.timers.Timer2.Enabled()) return;
     stopRequested_ = true;
     ctx_.m.bStop.enabled = false;
     progress_.Stopping();
@@ -104,7 +104,7 @@ void CopySession::FinishStopped() {
     measurementOpen_ = headerAsked_ = false;
     c_.ValueBlock.clear();
     ctx_.StopBusyIndicator();
-    ctx_.m.Timer2.Start();
+    ctx_.timers.Timer2.Start();
 }
 
 bool CopySession::UsableAsLocalFolder(const std::string& directory) {
@@ -248,7 +248,7 @@ void CopySession::CopyFilesFrom(std::size_t index, bool resumeFirst) {
     ctx_.m.bStop.enabled = false;  // nothing is left to stop
     CopyCompleted();
     if (c.MeasurementCount == 0) ShowNoData();
-    ctx_.m.Timer2.Start();
+    ctx_.timers.Timer2.Start();
 }
 
 void CopySession::NextFileOrFinish() {
@@ -493,12 +493,12 @@ void CopySession::ShowNoData() {
     l.caption = NoDataCaption(ctx_.CurrentLanguage());
     l.visible = true;
     l.fontColour = Colour::Red;
-    ctx_.m.Timer2.Start();
+    ctx_.timers.Timer2.Start();
 }
 
 // The finishing step, one tick after the copy ended.
 void CopySession::Timer2Timer() {
-    ctx_.m.Timer2.Stop();
+    ctx_.timers.Timer2.Stop();
     CloseLocalFiles();
     ctx_.m.lMeasureCounter.visible = false;
     ctx_.m.bSelect.visible = true;
@@ -577,7 +577,7 @@ void CopySession::CommitDataFile() {
 }
 
 bool CopySession::CopyRunning() const {
-    return c_.DataFileOpen || c_.ListingFiles || locked_ || ctx_.m.Timer2.enabled;
+    return c_.DataFileOpen || c_.ListingFiles || locked_ || ctx_.timers.Timer2.Enabled();
 }
 
 }  // namespace qm

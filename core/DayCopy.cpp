@@ -98,7 +98,7 @@ void DayCopy::HandleDayLineReply() {
             RequestDay();
         } else {
             copy_.CopyCompleted();  // a file of one line holds no measurement of any day
-            ctx_.m.Timer2.Start();
+            ctx_.timers.Timer2.Start();
         }
         return;
     }
@@ -158,7 +158,7 @@ bool DayCopy::RestartDay() {
 void DayCopy::FinishDayCopy() {
     copy_.CommitLocalFile();
     copy_.CopyCompleted();
-    ctx_.m.Timer2.Start();
+    ctx_.timers.Timer2.Start();
 }
 
 }  // namespace qm

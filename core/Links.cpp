@@ -72,15 +72,15 @@ void Controller::SerialPortOpened(SerialLink* port, const std::string& portName)
 
 void Controller::UseUsbLogger(HidDeviceLink* device) {
     x_.UseUsb(device);
-    m_.StartTimer.SetInterval(300);
-    m_.StartTimer.Start();
+    session_.Timers().StartTimer.SetInterval(300);
+    session_.Timers().StartTimer.Start();
     m_.pmBluetooth.enabled = false;
 }
 
 void Controller::UseSerialPort(SerialLink* port, const std::string& portName) {
     x_.UseSerial(port, portName);
-    m_.StartTimer.SetInterval(3000);
-    m_.StartTimer.Start();
+    session_.Timers().StartTimer.SetInterval(3000);
+    session_.Timers().StartTimer.Start();
     m_.GroupBox4.visible = false;
 }
 
@@ -182,7 +182,7 @@ void Controller::ComPort1Lost() {
         x_.ForgetRequest();
         deferredClick_.clear();
         ShowRetry(0);
-        m_.StartTimer.Stop();
+        session_.Timers().StartTimer.Stop();
         // The port group comes back for another port (or the same one once it is there again).
         m_.GroupBox4.visible = true;
         m_.bSetPort.enabled = true;

@@ -82,7 +82,7 @@ void Controller::ShowRetry(int attempt) {
 }
 
 void Controller::ReplyTimerTimer() {
-    m_.ReplyTimer.Stop();
+    session_.Timers().ReplyTimer.Stop();
     // The once-a-second identification of the radio modem repeats by itself.
     if (x_.Outstanding && radio_.Repeating()) return;
     if (copy_.StopRequested() && x_.Holding()) {

@@ -15,7 +15,7 @@ bool Controller::OpenSerialPort(const std::string& name) {
 }
 
 bool Controller::LinkFound() const {
-    return x_.SerialLinkActive || x_.UsbStarted || m_.StartTimer.enabled;
+    return x_.SerialLinkActive || x_.UsbStarted || session_.Timers().StartTimer.Enabled();
 }
 
 bool Controller::ThroughModemAdapter() const {
@@ -44,8 +44,10 @@ bool Controller::ReadingOut() const {
 }
 
 bool Controller::Idle() const {
-    return !x_.Outstanding && !m_.StartTimer.enabled && !m_.Timer1.enabled && !m_.Timer2.enabled &&
-           !m_.Timer3.enabled && !m_.Timer4.enabled && !m_.BTtimer.enabled;
+    const SessionTimers& t = session_.Timers();
+    return !x_.Outstanding && !t.StartTimer.Enabled() && !t.Timer1.Enabled() &&
+           !t.Timer2.Enabled() && !t.Timer3.Enabled() && !t.Timer4.Enabled() &&
+           !t.BTtimer.Enabled();
 }
 
 bool Controller::ReadClock() {

@@ -16,21 +16,23 @@
 namespace qm {
 
 // What every part of the controller shares: the window model, the session (the exchange with the
-// logger, what is known of it, its events), the operator's services, the PC clock, and the two
-// window-wide helpers every part uses (SysTimer's next action and the busy bar). Everything else a
-// part needs from another is an explicit call.
+// logger, what is known of it, its events, its timers), the operator's services, the PC clock,
+// and the two window-wide helpers every part uses (SysTimer's next action and the busy bar).
+// Everything else a part needs from another is an explicit call.
 class PartContext {
 public:
     PartContext(WindowModel& model, Session& loggerSession, OperatorServices& services)
         : m(model),
           session(loggerSession),
           x(loggerSession.Link()),
+          timers(loggerSession.Timers()),
           ops(services),
           clock(loggerSession.Clock()) {}
 
     WindowModel& m;
     Session& session;
     Exchange& x;
+    SessionTimers& timers;  // the session's, which pace the work
     OperatorServices& ops;
     PcClock& clock;
 
@@ -56,8 +58,8 @@ public:
     void SetSpinValue(std::string_view name, SpinEdit& editor, double value);
     void SetEditText(std::string_view name, EditBox& edit, const std::string& text);
 
-    // SysTimer serves the clock label, the empty catalogue and the radio modem's repeat; its
-    // action says which.
+    // SysTimer hides the clock label, or the "no data" label of the empty catalogue; its action
+    // says which.
     SysTimerAction sysTimerAction = SysTimerAction::None;
     void ArmSysTimer(SysTimerAction action, int intervalMs);
 

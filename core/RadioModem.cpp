@@ -34,7 +34,7 @@ void RadioModem::cbRAddressClick() {
 }
 
 bool RadioModem::Repeating() const {
-    return ctx_.sysTimerAction == SysTimerAction::RadioRepeat && ctx_.m.SysTimer.enabled;
+    return ctx_.timers.RadioRepeat.Enabled();
 }
 
 void RadioModem::bRStartClick() {
@@ -57,16 +57,17 @@ void RadioModem::bRStartClick() {
     else
         SelectRadioAddress(address);
     if (m.cbR_Modem.itemIndex == 1) {
-        ctx_.ArmSysTimer(SysTimerAction::RadioRepeat, 1000);  // until answered or stopped
+        // Until answered or stopped.
+        ctx_.timers.RadioRepeat.SetInterval(1000);
+        ctx_.timers.RadioRepeat.Start();
         m.bRStart.enabled = true;
         m.bRStart.caption = ctx_.Text(Msg::RadioStop);
     }
 }
 
 void RadioModem::StopRadioRepeat() {
-    if (ctx_.sysTimerAction != SysTimerAction::RadioRepeat) return;
-    ctx_.m.SysTimer.Stop();
-    ctx_.sysTimerAction = SysTimerAction::None;
+    if (!Repeating()) return;
+    ctx_.timers.RadioRepeat.Stop();
     // The identification sent last is no longer waited for: it went out without a watchdog, as
     // the repeat was its retry, and would otherwise be awaited for ever.
     if (ctx_.x.Outstanding && ctx_.x.CurrentCommand == C::Identify) ctx_.x.ForgetRequest();
@@ -75,11 +76,12 @@ void RadioModem::StopRadioRepeat() {
 }
 
 // Ask again until a logger answers.
-void RadioModem::RepeatIdentification() {
+void RadioModem::RadioRepeatTimer() {
+    ctx_.timers.RadioRepeat.Stop();
     // The repeat is its own retry: no watchdog on top of it.
     ctx_.x.SendUnwatched(requests::Plain(C::Identify));
     ctx_.ops.Beep();
-    ctx_.m.SysTimer.Start();
+    ctx_.timers.RadioRepeat.Start();
 }
 
 void RadioModem::ShowCaptions() {

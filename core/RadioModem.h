@@ -25,7 +25,7 @@ public:
     // Ends the every-second identification, if it runs.
     void StopRadioRepeat();
     // A tick of the every-second identification.
-    void RepeatIdentification();
+    void RadioRepeatTimer();
     // The start button's caption in the language just chosen, while it is the stop.
     void ShowCaptions();
 

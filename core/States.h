@@ -9,7 +9,6 @@ enum class SysTimerAction : std::uint8_t {
     None = 0,
     HideClock = 1,        // the clock label after a second
     HideNoDirectory = 2,  // the "no data" label and the clock label
-    RadioRepeat = 3,      // the radio modem's every-second identification
 };
 
 // The Bluetooth modem's mode, the data byte of request 130.

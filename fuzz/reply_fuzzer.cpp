@@ -77,8 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                         c.MutableLink().LastRequest = requests::Plain(code);
                         c.MutableLink().Outstanding = Exchange::Answered(code);
                         if (c.Link().Outstanding) {
-                            c.MutableModel().ReplyTimer.SetInterval(2000);
-                            c.MutableModel().ReplyTimer.Start();
+                            c.MutableTimers().ReplyTimer.SetInterval(2000);
+                            c.MutableTimers().ReplyTimer.Start();
                         }
                     }
                     std::size_t n = next();

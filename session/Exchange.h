@@ -17,7 +17,7 @@
 #include "protocol/Reply.h"
 #include "protocol/Requests.h"
 #include "protocol/SerialFraming.h"
-#include "session/Timer.h"
+#include "session/SessionTimers.h"
 
 namespace qm {
 
@@ -79,7 +79,7 @@ public:
     // Nothing is awaited or owed any more (a new connection, a lost port).
     void ForgetRequest();
     // The reply watchdog: armed by every answered request, stopped by its reply.
-    void SetWatchdog(Timer* timer) { watchdog_ = timer; }
+    void SetWatchdog(SessionTimer* timer) { watchdog_ = timer; }
     void SetClock(PcClock* clock) { clock_ = clock; }
 
     // A complete reply is in the packet buffer: whose it is.
@@ -189,7 +189,7 @@ private:
     void NoteLate(const OwedReply& owed, std::int64_t now);
     template <typename F>
     void WriteAwaited(F&& write);
-    Timer* watchdog_ = nullptr;
+    SessionTimer* watchdog_ = nullptr;
     PcClock* clock_ = nullptr;
     void WritePacket();
     void WriteHidReport();

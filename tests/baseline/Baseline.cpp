@@ -80,7 +80,7 @@ struct Extra {
 
 }  // namespace
 
-std::string DumpWindow(WindowModel& model, const std::string& folder) {
+std::string DumpWindow(WindowModel& model, const SessionTimers& timers, const std::string& folder) {
     std::ostringstream out;
     const Window& w = model.window;
     out << "window title=[" << w.title << "] enabled=" << w.enabled << " visible=" << w.visible
@@ -102,14 +102,25 @@ std::string DumpWindow(WindowModel& model, const std::string& folder) {
     for (const MenuItemRef& ref : model.MenuItems())
         out << ref.name << " caption=[" << ref.item->caption << "] enabled=" << ref.item->enabled
             << " checked=" << ref.item->checked << "\n";
-    for (const TimerRow& row : kTimers) {
-        const TimerId id = row.id;
-        const Timer& t = model.*row.timer;
-        out << "timer " << static_cast<int>(id) << " enabled=" << t.enabled;
-        // The reply watchdog's interval is learnt from the round trips: only whether it runs.
-        if (id != TimerId::ReplyTimer) out << " interval=" << t.interval;
+    // The timers in the order they were numbered when all were the window's; SysTimer's line
+    // also says whether the radio modem's repeat, once its task, runs. The reply watchdog's
+    // interval is learnt from the round trips: only whether it runs.
+    const auto session = [&](int n, const SessionTimer& t, bool interval = true) {
+        out << "timer " << n << " enabled=" << t.Enabled();
+        if (interval) out << " interval=" << t.Interval();
         out << "\n";
-    }
+    };
+    session(0, timers.StartTimer);
+    out << "timer 1 enabled=" << (model.SysTimer.enabled || timers.RadioRepeat.Enabled())
+        << " interval=" << model.SysTimer.interval << "\n";
+    out << "timer 2 enabled=" << model.TimerBar.enabled << " interval=" << model.TimerBar.interval
+        << "\n";
+    session(3, timers.Timer1);
+    session(4, timers.Timer2);
+    session(5, timers.Timer3);
+    session(6, timers.Timer4);
+    session(7, timers.BTtimer);
+    session(8, timers.ReplyTimer, false);
     return Replaced(out.str(), folder, "<start>");
 }
 

@@ -49,7 +49,8 @@ public:
     }
     // Writes down the window and the wire since the last point.
     void Point(const std::string& name) {
-        text += "== " + name + "\n" + DumpWindow(rig->Model(), start.string());
+        text += "== " + name + "\n" +
+                DumpWindow(rig->Model(), rig->controller.Timers(), start.string());
         for (const std::string& e : rig->ops.errors) text += "error [" + e + "]\n";
         for (const std::string& w : rig->ops.warnings) text += "warning [" + w + "]\n";
         for (const std::string& c : rig->ops.confirmations) text += "confirm [" + c + "]\n";

@@ -195,9 +195,8 @@ TEST(NothingAwaited, NoCopyStartsBeforeTheReadOutHasEnded) {
 void ClickCopyBeforeTheLineValue(Rig& rig) {
     rig.link.SetReplyDelay(std::chrono::milliseconds(150));
     rig.StartUsb();
-    const WindowModel& m = rig.Model();
-    while (rig.State().Sequence().ReadingOut() || m.StartTimer.enabled) rig.RunFor(10);
-    ASSERT_TRUE(m.Timer3.enabled);
+    while (rig.State().Sequence().ReadingOut() || rig.Timers().StartTimer.Enabled()) rig.RunFor(10);
+    ASSERT_TRUE(rig.Timers().Timer3.Enabled());
     rig.controller.Selected("ComboBox1", 1);
     rig.controller.Click("bAllData");
 }
@@ -231,7 +230,7 @@ TEST(NothingAwaited, TheLineValueAfterTheReadOutWaitsForACopyClickedBeforeIt) {
 
     // While the line value is awaited, a copy click sends nothing; its requests follow the
     // line value's reply.
-    rig.controller.MutableModel().Timer3.Start();
+    rig.Timers().Timer3.Start();
     while (!rig.State().Link().Outstanding) rig.RunFor(1);
     const std::size_t before = rig.SentCodes().size();
     rig.controller.Click("bAllData");
@@ -252,14 +251,13 @@ TEST(NothingAwaited, ALinkThatDiedInACopyIsReportedOnceNotAgainByTheLineValue) {
     FaultyRig t;
     Rig& rig = t.rig;
     ASSERT_NO_FATAL_FAILURE(ClickCopyBeforeTheLineValue(rig));
-    const WindowModel& m = rig.Model();
     rig.RunFor(400);
     t.faults.SetSilent(true);
     rig.RunFor(120'000);
     ASSERT_EQ(rig.ops.errors.size(), 1u) << rig.ops.errors.back();
     EXPECT_NE(rig.ops.errors[0].find("копирование"), std::string::npos) << rig.ops.errors[0];
     EXPECT_FALSE(rig.State().Copy().CopyRunning());
-    EXPECT_FALSE(m.Timer3.enabled);
+    EXPECT_FALSE(rig.Timers().Timer3.Enabled());
 }
 
 TEST(Watchdog, ArmedByEveryAnsweredRequestAndNeverFiringOnAHealthyLink) {
@@ -272,15 +270,15 @@ TEST(Watchdog, ArmedByEveryAnsweredRequestAndNeverFiringOnAHealthyLink) {
         rig.link.SetReplyDelay(std::chrono::milliseconds(delay));
         rig.StartUsb();
         rig.RunFor(300);
-        EXPECT_EQ(rig.Model().ReplyTimer.enabled, delay > 0);
+        EXPECT_EQ(rig.Timers().ReplyTimer.Enabled(), delay > 0);
         // Nothing is known of a new link: its first request waits long.
         if (delay > 0) {
-            EXPECT_EQ(rig.Model().ReplyTimer.interval, kWatch);
+            EXPECT_EQ(rig.Timers().ReplyTimer.Interval(), kWatch);
         }
         rig.RunUntilIdle(120'000);
         rig.controller.Click("bAllData");
         rig.RunUntilIdle(600'000);
-        EXPECT_FALSE(rig.Model().ReplyTimer.enabled);
+        EXPECT_FALSE(rig.Timers().ReplyTimer.Enabled());
         EXPECT_FALSE(rig.Model().lRetry.visible);
         EXPECT_TRUE(rig.ops.errors.empty())
             << delay << ": " << (rig.ops.errors.empty() ? "" : rig.ops.errors[0]);
@@ -298,10 +296,10 @@ TEST(Watchdog, IsStoppedByTheReplyAndNotArmedByAnUnansweredRequest) {
     small.Use(rig);
     rig.StartUsb();
     rig.RunUntilIdle();
-    EXPECT_FALSE(rig.Model().ReplyTimer.enabled);
+    EXPECT_FALSE(rig.Timers().ReplyTimer.Enabled());
     EXPECT_TRUE(rig.Model().GroupBox1.visible);
     rig.controller.MutableLink().Send(requests::Plain(CommandCode::PowerDown));
-    EXPECT_FALSE(rig.Model().ReplyTimer.enabled);
+    EXPECT_FALSE(rig.Timers().ReplyTimer.Enabled());
     EXPECT_FALSE(rig.State().Link().Outstanding);
 }
 
@@ -396,7 +394,7 @@ TEST(DeadLink, EachStepEndsWithItsMessageAfterItsRetriesAndUnlocks) {
         EXPECT_NE(rig.ops.errors[0].find(k.what), std::string::npos) << rig.ops.errors[0];
         EXPECT_NE(rig.ops.errors[0].find("по USB"), std::string::npos) << rig.ops.errors[0];
         const WindowModel& m = rig.Model();
-        EXPECT_FALSE(m.ReplyTimer.enabled) << name;
+        EXPECT_FALSE(rig.Timers().ReplyTimer.Enabled()) << name;
         EXPECT_FALSE(m.lRetry.visible) << name;
         EXPECT_FALSE(m.ProgressBar1.visible) << name;
         if (k.click) {

@@ -31,7 +31,7 @@ TEST(AppLinks, APortOnTheCommandLineIsOpenedAsIfChosenInThePortGroup) {
     EXPECT_TRUE(c.Link().PortOpen);
     EXPECT_TRUE(c.Link().SerialLinkActive);
     EXPECT_FALSE(c.Model().GroupBox4.visible);
-    EXPECT_EQ(c.Model().StartTimer.interval, 3000);
+    EXPECT_EQ(c.Timers().StartTimer.Interval(), 3000);
 
     // The sequence then starts on that port.
     c.OnTimer(TimerId::StartTimer);

@@ -28,9 +28,9 @@ struct HidSession : ::testing::Test {
     HidCtl hid{backend};
     sim::VirtualLogger logger{Config(), [this] { return clock.Now(); }};
     sim::Device* answering = &logger;  // the logger behind kLoggerPath now
-    VirtualTimers timers;
-    std::map<std::string, std::size_t> answered;  // reports of each path passed to the logger
     std::int64_t now = 0;
+    VirtualTimers timers{c, now};
+    std::map<std::string, std::size_t> answered;  // reports of each path passed to the logger
     fs::path start;
 
     static sim::LoggerConfig Config() {
@@ -66,7 +66,7 @@ struct HidSession : ::testing::Test {
                 if (auto* reader = backend.RunningReader(kLoggerPath)) reader->deliver(frame);
             }
         }
-        timers.Sync(c.MutableModel(), now);
+        timers.Sync();
     }
     // Replies and timers in virtual time, for `ms` at most, stopping early when `done` holds.
     template <typename Done>
@@ -77,8 +77,7 @@ struct HidSession : ::testing::Test {
             if (!next || next->first > end) break;
             now = next->first;
             clock.elapsedMs = now;
-            c.OnTimer(next->second);
-            timers.Fired(c.MutableModel(), next->second, now);
+            timers.Fire(next->second);
             Pump();
         }
     }
@@ -88,7 +87,7 @@ struct HidSession : ::testing::Test {
     void Replug(const std::function<void()>& change) {
         change();
         hid.DevicesChanged();
-        timers.Sync(c.MutableModel(), now);
+        timers.Sync();
     }
     void Connect() {
         backend.Plug("QM Controller", "l");
@@ -114,7 +113,7 @@ TEST_F(HidSession, AnotherDevicePluggedInOrOutLeavesTheConnectionAsItIs) {
     Replug([&] { backend.Unplug("k"); });
     RunFor(5'000);
 
-    EXPECT_FALSE(c.Model().StartTimer.enabled);
+    EXPECT_FALSE(c.Timers().StartTimer.Enabled());
     EXPECT_EQ(backend.written[kLoggerPath].size(), requests);  // no read-out again
     EXPECT_EQ(c.Model().window.title, title);
     for (const Button* b : {&c.Model().bTest, &c.Model().bClock, &c.Model().bSynch})
@@ -166,7 +165,7 @@ TEST_F(HidSession, ANewLoggerAfterTheFirstIsReadOutFromTheStart) {
     });
     EXPECT_EQ(ops.quits, 0);
     EXPECT_EQ(c.Link().LinkDevice, &hid.Device(1));
-    ASSERT_TRUE(c.Model().StartTimer.enabled);
+    ASSERT_TRUE(c.Timers().StartTimer.Enabled());
     RunFor(10'000);
     EXPECT_TRUE(c.Model().bTest.enabled);  // the buttons come back after the new read-out
     EXPECT_NE(c.Model().window.title.find("Line"), std::string::npos) << c.Model().window.title;
@@ -222,7 +221,7 @@ TEST_F(HidSession, ALoggerThatCannotBeOpenedForWritingIsReportedOnce) {
     EXPECT_NE(ops.errors[0].find("README"), std::string::npos);
     EXPECT_NE(ops.errors[0].find("записи"), std::string::npos);
     EXPECT_EQ(c.Link().LinkDevice, nullptr);
-    EXPECT_FALSE(c.Model().StartTimer.enabled);
+    EXPECT_FALSE(c.Timers().StartTimer.Enabled());
 
     backend.Plug("USB Mouse", "m");
     hid.DevicesChanged();

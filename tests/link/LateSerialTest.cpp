@@ -18,7 +18,7 @@
 namespace qm::test {
 namespace {
 
-// The window model's timers in real time.
+// The controller's timers in real time.
 class RealTime {
 public:
     RealTime(Controller& c, FakePcClock& clock) : c_(c), clock_(clock) { wall_.start(); }
@@ -29,12 +29,10 @@ public:
         while (!done() && wall_.elapsed() < end) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
             Tick();
-            WindowModel& m = c_.MutableModel();
-            timers_.Sync(m, clock_.elapsedMs);
+            timers_.Sync();
             const auto next = timers_.Next();
             if (!next || next->first > clock_.elapsedMs) continue;
-            c_.OnTimer(next->second);
-            timers_.Fired(m, next->second, clock_.elapsedMs);
+            timers_.Fire(next->second);
         }
         return done();
     }
@@ -43,7 +41,7 @@ private:
     Controller& c_;
     FakePcClock& clock_;
     QElapsedTimer wall_;
-    VirtualTimers timers_;
+    VirtualTimers timers_{c_, clock_.elapsedMs};
 };
 
 TEST(LateOverPty, ADeleteAndATestMeasurementWhoseRepliesComeLateGiveTheRightResult) {

@@ -23,6 +23,7 @@ struct UsbLink : ::testing::Test {
         c.AttachHidCtl(hid);
     }
     const WindowModel& M() { return c.Model(); }
+    const SessionTimers& T() { return c.Timers(); }
     const Controller& S() { return c; }
     void StartTimerTick() { c.OnTimer(TimerId::StartTimer); }
     void Deliver(const std::string& path, Bytes report) {
@@ -42,7 +43,7 @@ TEST_F(UsbLink, AnotherProductIsClaimedAndReadButIgnored) {
 
     EXPECT_TRUE(hid.Device(0).Claimed());
     EXPECT_EQ(M().window.title, "QM-Controller");
-    EXPECT_FALSE(M().StartTimer.enabled);
+    EXPECT_FALSE(T().StartTimer.Enabled());
     EXPECT_TRUE(M().pmBluetooth.enabled);
     EXPECT_EQ(S().Link().LinkDevice, nullptr);
 
@@ -58,8 +59,8 @@ TEST_F(UsbLink, OfTwoLoggersTheLaterInTheListCarriesTheLink) {
     hid.DevicesChanged(true);
 
     EXPECT_EQ(S().Link().LinkDevice, &hid.Device(2));
-    EXPECT_TRUE(M().StartTimer.enabled);
-    EXPECT_EQ(M().StartTimer.interval, 300);
+    EXPECT_TRUE(T().StartTimer.Enabled());
+    EXPECT_EQ(T().StartTimer.Interval(), 300);
     EXPECT_FALSE(M().pmBluetooth.enabled);
 
     StartTimerTick();
@@ -83,7 +84,7 @@ TEST_F(UsbLink, ALoggerHeldByAnotherProgramIsNotChosenAndTheOperatorIsTold) {
     hid.DevicesChanged(true);
 
     EXPECT_EQ(S().Link().LinkDevice, nullptr);
-    EXPECT_FALSE(M().StartTimer.enabled);
+    EXPECT_FALSE(T().StartTimer.Enabled());
     EXPECT_FALSE(hid.Device(0).HasReader());
     ASSERT_EQ(ops.errors.size(), 1u);
     EXPECT_NE(ops.errors[0].find("/dev/hid-l"), std::string::npos) << ops.errors[0];
@@ -94,7 +95,7 @@ TEST_F(UsbLink, OnlyTheExactProductStringIsTheLogger) {
     backend.Plug("QM Controller ", "blank");
     hid.DevicesChanged(true);
     EXPECT_EQ(S().Link().LinkDevice, nullptr);
-    EXPECT_FALSE(M().StartTimer.enabled);
+    EXPECT_FALSE(T().StartTimer.Enabled());
     EXPECT_TRUE(M().pmBluetooth.enabled);
 
     Deliver("/dev/hid-blank", {3, 248, 79, 5});
@@ -116,7 +117,7 @@ TEST_F(UsbLink, ALoggerPluggedInAgainIsANewDeviceAtTheEndAndCarriesOn) {
     EXPECT_FALSE(hid.Device(0).PluggedIn());
     EXPECT_EQ(S().Link().LinkDevice, &hid.Device(2));
     EXPECT_NE(S().Link().LinkDevice, first);
-    EXPECT_TRUE(M().StartTimer.enabled);
+    EXPECT_TRUE(T().StartTimer.Enabled());
     EXPECT_EQ(ops.quits, 0);
 }
 
@@ -148,7 +149,7 @@ TEST_F(UsbLink, OtherDevicesComingAndGoingNeverEndTheProgram) {
     backend.Plug("USB Keyboard", "k");
     hid.DevicesChanged();
     // The logger is still the link it was: nothing starts over.
-    EXPECT_FALSE(M().StartTimer.enabled);
+    EXPECT_FALSE(T().StartTimer.Enabled());
     EXPECT_EQ(Written("l").size(), 1u);
     backend.Unplug("k");
     hid.DevicesChanged();
@@ -227,8 +228,8 @@ TEST_F(SerialLinkTest, OpeningThePortStartsTheSequenceOverItIn3Seconds) {
     EXPECT_TRUE(S().Link().SerialLinkActive);
     EXPECT_FALSE(M().GroupBox4.visible);
     EXPECT_FALSE(M().bSetPort.enabled);
-    EXPECT_TRUE(M().StartTimer.enabled);
-    EXPECT_EQ(M().StartTimer.interval, 3000);
+    EXPECT_TRUE(T().StartTimer.Enabled());
+    EXPECT_EQ(T().StartTimer.Interval(), 3000);
 
     // Opened, the port is purged of what an earlier run left in it; each request purges again.
     EXPECT_EQ(opener.port.calls, (std::vector<std::string>{"purge"}));
@@ -240,8 +241,8 @@ TEST_F(SerialLinkTest, OpeningThePortStartsTheSequenceOverItIn3Seconds) {
     // A logger plugged in on USB now re-arms the start, but requests stay on the port.
     backend.Plug("QM Controller", "l");
     hid.DevicesChanged(true);
-    EXPECT_TRUE(M().StartTimer.enabled);
-    EXPECT_EQ(M().StartTimer.interval, 300);
+    EXPECT_TRUE(T().StartTimer.Enabled());
+    EXPECT_EQ(T().StartTimer.Interval(), 300);
     StartTimerTick();
     EXPECT_TRUE(Written("l").empty());
     EXPECT_EQ(opener.port.written, (Bytes{0, 2, 255, 0}));
@@ -264,7 +265,7 @@ TEST_F(SerialLinkTest, APortThatCannotBeOpenedIsNamedAndTheOperatorCanTryAnother
     EXPECT_FALSE(S().Link().SerialLinkActive);
     EXPECT_TRUE(M().bSetPort.enabled);
     EXPECT_TRUE(M().GroupBox4.visible);
-    EXPECT_FALSE(M().StartTimer.enabled);
+    EXPECT_FALSE(T().StartTimer.Enabled());
     ASSERT_EQ(ops.errors.size(), 1u);
     // The port, the system's reason (error 5 is EIO) and the button to press again.
     EXPECT_NE(ops.errors[0].find("/dev/ttyUSB7"), std::string::npos) << ops.errors[0];

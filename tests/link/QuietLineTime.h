@@ -11,7 +11,7 @@
 
 namespace qm::test {
 
-// Runs a controller's window timers in virtual time from a real event loop over a serial line:
+// Runs a controller's timers in virtual time from a real event loop over a serial line:
 // a due timer fires only once the line has been quiet for `quietMs` (50 ms unless told), so a
 // reply still on its way is handled before the timer that waits for it. A test that sees both
 // ends of the line can also say when nothing is in flight (`settled`); time then stands still
@@ -31,19 +31,17 @@ public:
     // Runs the event loop until `done` holds, for at most `limitMs` of wall time.
     template <typename Pred>
     bool RunUntil(Pred done, int limitMs = 20'000) {
-        WindowModel& m = controller_.MutableModel();
         QElapsedTimer wall;
         wall.start();
         while (!done() && wall.elapsed() < limitMs) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-            timers_.Sync(m, now_);
+            timers_.Sync();
             if (lastByte_.elapsed() < quietMs_ || (settled_ && !settled_())) continue;
             const auto next = timers_.Next();
             if (!next) continue;
             now_ = std::max(now_, next->first);
             clock_.elapsedMs = now_;
-            controller_.OnTimer(next->second);
-            timers_.Fired(m, next->second, now_);
+            timers_.Fire(next->second);
             lastByte_.restart();
         }
         return done();
@@ -55,8 +53,8 @@ private:
     int quietMs_;
     std::function<bool()> settled_;
     QElapsedTimer lastByte_;
-    VirtualTimers timers_;
     std::int64_t now_ = 0;
+    VirtualTimers timers_{controller_, now_};
 };
 
 }  // namespace qm::test

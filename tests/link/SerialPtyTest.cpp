@@ -133,7 +133,7 @@ TEST_F(SerialPty, TheFarEndGoingAwayIsReportedAtOnceAndAnotherPortCanBeOpened) {
     c.Click("bSetPort");
     ASSERT_TRUE(c.Link().PortOpen);
     EXPECT_FALSE(c.Model().GroupBox4.visible);
-    EXPECT_TRUE(c.Model().StartTimer.enabled);
+    EXPECT_TRUE(c.Timers().StartTimer.Enabled());
     c.OnTimer(TimerId::StartTimer);
     EXPECT_EQ(second.Receive(4), (Bytes{0, 2, 255, 0}));
     second.Send({3, 248, 79, 5});

@@ -52,7 +52,7 @@ TEST(BtDialogue, CommandModeStartsAfter300msAndTheReadyLineEnablesTheDialButton)
     EXPECT_EQ((std::vector<int>(last.begin(), last.begin() + 5)),
               (std::vector<int>{0, 3, 255, 130, 1}));
     EXPECT_TRUE(t.rig.Model().Button6.enabled);
-    EXPECT_FALSE(t.rig.Model().BTtimer.enabled);
+    EXPECT_FALSE(t.rig.Timers().BTtimer.Enabled());
 }
 
 TEST(BtDialogue, TheAnswerToCommandModeIsATextLineNotADispatcherReply) {
@@ -78,7 +78,7 @@ TEST(BtDialogue, AModeStepAnsweredWithoutSuccessStopsTheDialogue) {
     BtRig t;
     t.modem.modeStatus = 250;
     t.Start();
-    EXPECT_FALSE(t.rig.Model().BTtimer.enabled);
+    EXPECT_FALSE(t.rig.Timers().BTtimer.Enabled());
     EXPECT_FALSE(t.rig.State().Link().TextMode);
     EXPECT_EQ(t.rig.SentCodes(), (std::vector<int>{0, 1, 130}));
 }
@@ -110,17 +110,17 @@ TEST(BtDialogue, CallsEvery15SecondsUntilConnectThenIdentifiesTheLoggerThroughTh
     EXPECT_EQ(t.TextsSent().size(), 3u);
     EXPECT_EQ(t.rig.Model().Label10.caption, "2");
     EXPECT_EQ(t.rig.Model().Label9.caption, "2");
-    EXPECT_TRUE(t.rig.Model().Timer1.enabled);
+    EXPECT_TRUE(t.rig.Timers().Timer1.Enabled());
 
     t.rig.RunFor(15000);  // t0 + 30300: third call, CONNECT
     EXPECT_EQ(t.rig.now - t0, 30300);
     EXPECT_EQ(t.rig.Model().Label10.caption, "3");
     EXPECT_EQ(t.rig.Model().Label9.caption, "2");
-    EXPECT_FALSE(t.rig.Model().Timer1.enabled);
+    EXPECT_FALSE(t.rig.Timers().Timer1.Enabled());
     EXPECT_FALSE(t.rig.Model().BTmodem.visible);
     EXPECT_FALSE(t.rig.State().Link().TextMode);
     EXPECT_EQ(static_cast<int>(t.rig.State().Bluetooth().ModemMode()), 2);
-    EXPECT_TRUE(t.rig.Model().Timer4.enabled);  // the answer to mode 2 reached the dispatcher
+    EXPECT_TRUE(t.rig.Timers().Timer4.Enabled());  // the answer to mode 2 reached the dispatcher
 
     t.rig.RunFor(999);
     EXPECT_TRUE(t.logger.requests.empty());
@@ -129,7 +129,7 @@ TEST(BtDialogue, CallsEvery15SecondsUntilConnectThenIdentifiesTheLoggerThroughTh
     EXPECT_EQ((std::vector<int>(t.logger.requests[0].begin(), t.logger.requests[0].begin() + 4)),
               (std::vector<int>{0, 2, 0, 0}));
     EXPECT_EQ(t.rig.Model().window.title, "QM-Controller/BT-modem [79.5]");
-    EXPECT_FALSE(t.rig.Model().Timer4.enabled);
+    EXPECT_FALSE(t.rig.Timers().Timer4.Enabled());
     EXPECT_TRUE(t.rig.State().Clock().ClockRead());
     EXPECT_EQ(t.modem.textLines.size(), 4u);  // AT and three calls, nothing after CONNECT
 }
@@ -141,7 +141,7 @@ TEST(BtDialogue, ALineWithBothWordsCountsAsNoCarrier) {
     t.rig.controller.Click("Button6");
     t.rig.RunFor(300);
     EXPECT_EQ(t.rig.Model().Label9.caption, "1");
-    EXPECT_TRUE(t.rig.Model().Timer1.enabled);
+    EXPECT_TRUE(t.rig.Timers().Timer1.Enabled());
     EXPECT_TRUE(t.rig.State().Link().TextMode);
     EXPECT_EQ(static_cast<int>(t.rig.State().Bluetooth().ModemMode()), 1);
 }

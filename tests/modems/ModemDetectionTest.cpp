@@ -56,8 +56,8 @@ TEST(ModemDetection, BluetoothModemListsTheDevicesAndTakesTheFirstModeStep) {
     const auto& last = rig.link.Written().back();
     EXPECT_EQ((std::vector<int>(last.begin(), last.begin() + 5)),
               (std::vector<int>{0, 3, 255, 130, 0}));
-    EXPECT_TRUE(m.BTtimer.enabled);
-    EXPECT_EQ(m.BTtimer.interval, 300);
+    EXPECT_TRUE(rig.Timers().BTtimer.Enabled());
+    EXPECT_EQ(rig.Timers().BTtimer.Interval(), 300);
     EXPECT_TRUE(rig.ops.confirmations.empty());
 }
 

@@ -95,7 +95,7 @@ TEST(RadioModem, EverySecondModeRepeatsWithABeepUntilALoggerAnswers) {
     EXPECT_EQ(t.rig.ops.beeps, 1);
     t.rig.RunFor(1000);  // the third identification is answered
     EXPECT_EQ(t.rig.ops.beeps, 2);
-    EXPECT_FALSE(t.rig.Model().SysTimer.enabled);
+    EXPECT_FALSE(t.rig.Timers().RadioRepeat.Enabled());
     EXPECT_FALSE(t.rig.Model().gbR_Modem.visible);
     EXPECT_EQ(t.rig.Model().window.title, "QM-Controller/R-modem [79.5]");
     t.rig.RunFor(10000);
@@ -117,9 +117,9 @@ TEST(RadioModem, TheStartButtonStopsTheEverySecondIdentification) {
     EXPECT_EQ(t.rig.ops.beeps, 2);
 
     t.rig.controller.Click("bRStart");
-    EXPECT_FALSE(t.rig.Model().SysTimer.enabled);
+    EXPECT_FALSE(t.rig.Timers().RadioRepeat.Enabled());
     // The last identification is not left awaited with nothing to end the wait.
-    EXPECT_FALSE(t.rig.controller.Link().Outstanding && !t.rig.Model().ReplyTimer.enabled);
+    EXPECT_FALSE(t.rig.controller.Link().Outstanding && !t.rig.Timers().ReplyTimer.Enabled());
     EXPECT_EQ(start.caption, "Старт");
     EXPECT_TRUE(start.enabled);
     const std::size_t sent = t.rig.SentCodes().size();

@@ -28,6 +28,7 @@
 #include "ui/qt/Convert.h"
 #include "ui/qt/MainWindow.h"
 #include "ui/qt/ParametersDialog.h"
+#include "ui/qt/QtTimerHost.h"
 
 namespace qm::test {
 namespace {
@@ -365,35 +366,39 @@ TEST(QtBinder, ContextMenuItemsClickByName) {
     EXPECT_EQ(data->text(), QString::fromUtf8("Данные на диске"));
 }
 
-TEST(QtBinder, TimersFollowTheModel) {
+TEST(QtBinder, TheSessionsTimersRunOnTheEventLoop) {
+    QtTimerHost host;
     ViewRig v;
-    auto* start = v.binder.findChild<QTimer*>("StartTimer");
+    v.rig.controller.MutableSession().SetTimerHost(&host);
+    auto* start = host.findChild<QTimer*>("StartTimer");
     ASSERT_NE(start, nullptr);
     EXPECT_FALSE(start->isActive());
     v.rig.controller.FormCreate(1024, 768);
     v.rig.controller.UsbLoggerFound(&v.rig.link);
     EXPECT_TRUE(start->isActive());
     EXPECT_EQ(start->interval(), 300);
-    v.Model().StartTimer.Stop();
-    v.binder.Sync();
+    v.rig.Timers().StartTimer.Stop();
     EXPECT_FALSE(start->isActive());
 }
 
 TEST(QtBinder, QuickEventsAreMirroredAtMostOncePerIntervalAndTheLastStateAlways) {
+    QtTimerHost host;
     ViewRig v;
     v.ReadOut();
+    v.rig.controller.MutableSession().SetTimerHost(&host);
     v.binder.SetMirrorInterval(50);
     auto* bar = v.Find<QProgressBar>("ProgressBar1");
-    auto* watchdog = v.binder.findChild<QTimer*>("ReplyTimer");
+    auto* watchdog = host.findChild<QTimer*>("ReplyTimer");
     ASSERT_NE(watchdog, nullptr);
     QTest::qWait(60);
     const long before = v.binder.SyncCount();
     // A burst of events, as a copy's replies come: the busy bar steps on each.
     v.Model().ProgressBar1.maximum = 1000;
-    for (int i = 0; i < 200; ++i) v.rig.controller.OnTimer(TimerId::TimerBar);
+    for (int i = 0; i < 200; ++i) v.rig.controller.OnTimer(WindowTimerId::TimerBar);
     EXPECT_LE(v.binder.SyncCount() - before, 1);
     EXPECT_NE(bar->value(), 200);
-    // Timers are mirrored at once: a watchdog counts from its request.
+    // The session's timers are armed at once, not when the window is mirrored: a watchdog
+    // counts from its request.
     v.rig.controller.bClockClick();
     EXPECT_TRUE(watchdog->isActive());
     QTest::qWait(80);

@@ -90,8 +90,8 @@ TEST(Regression, TheLineValueAfterTheReadOutWaitsForACopyOrTestClickedBeforeIt) 
         Controller& c = rig.controller;
         c.SetUpFolders(box.Start());
         rig.StartUsb();
-        while (c.Sequence().ReadingOut() || rig.Model().StartTimer.enabled) rig.RunFor(10);
-        ASSERT_TRUE(rig.Model().Timer3.enabled);
+        while (c.Sequence().ReadingOut() || rig.Timers().StartTimer.Enabled()) rig.RunFor(10);
+        ASSERT_TRUE(rig.Timers().Timer3.Enabled());
         c.Click(button);
         rig.RunUntilIdle();
         EXPECT_FALSE(rig.Model().ProgressBar1.visible);

@@ -471,11 +471,12 @@ std::string Oracles::Check(std::size_t writes, const StoreDevice* logger) {
 std::string Oracles::Hang() const {
     WindowModel& m = c_.MutableModel();
     const Exchange& x = c_.Link();
-    if (x.Outstanding && !m.ReplyTimer.enabled && !c_.Radio().Repeating())
+    const SessionTimers& timers = c_.Timers();
+    if (x.Outstanding && !timers.ReplyTimer.Enabled() && !c_.Radio().Repeating())
         return "request " + std::to_string(x.CurrentCommand) + " awaited with no watchdog";
-    if (x.Outstanding) return {};
-    for (const TimerRow& row : kTimers)
-        if (row.id != TimerId::TimerBar && (m.*row.timer).enabled) return {};
+    if (x.Outstanding || m.SysTimer.enabled) return {};
+    for (std::size_t i = 0; i < kTimerCount; ++i)
+        if (timers[static_cast<TimerId>(i)].Enabled()) return {};
     if (m.Parameters.window.visible) return {};  // the dialog's own buttons lead on
     bool dataOffers = false;
     for (const char* b : {"bAllData", "bNewData", "bSelect", "bDelete", "bCopy", "bCancel"})

@@ -96,11 +96,11 @@ protected:
         r.controller.Click("bAllData");
         const std::int64_t begin = r.now;
         std::vector<std::pair<std::int64_t, CopyProgressView>> samples;
-        while (!r.Model().Timer2.enabled && r.now - begin < 3'600'000) {
+        while (!r.Timers().Timer2.Enabled() && r.now - begin < 3'600'000) {
             r.RunFor(200);
             samples.emplace_back(r.now, r.State().Progress());
         }
-        ASSERT_TRUE(r.Model().Timer2.enabled) << "the copy did not end";
+        ASSERT_TRUE(r.Timers().Timer2.Enabled()) << "the copy did not end";
         const double total = static_cast<double>(r.now - begin);
         int checked = 0;
         for (const auto& [t, view] : samples) {
@@ -238,7 +238,7 @@ TEST_F(CopyProgressTest, TimeLeftNeverClaimsNothingIsLeftWhileTheCopyGoesOnOrWai
         expectNoZero();
     }
     paced->silent = false;
-    while (!r.Model().Timer2.enabled) {
+    while (!r.Timers().Timer2.Enabled()) {
         r.RunFor(100);
         expectNoZero();
         ASSERT_LT(r.now - begin, 600'000) << "the copy did not end";
@@ -360,13 +360,13 @@ TEST_F(CopyProgressTest, StopWaitsForTheReplyInFlightAndTakesNothingFromIt) {
     // The request in flight keeps its watchdog, and the window stays locked until it is
     // answered: nothing else can be asked meanwhile.
     EXPECT_TRUE(r.State().Link().Outstanding);
-    EXPECT_TRUE(r.Model().ReplyTimer.enabled);
+    EXPECT_TRUE(r.Timers().ReplyTimer.Enabled());
     EXPECT_FALSE(r.Model().ComboBox1.enabled);
     EXPECT_FALSE(r.Model().bClock.enabled);
     r.RunFor(400);
     EXPECT_EQ(paced->requests, sent);  // the reply came and asked for nothing more
     EXPECT_FALSE(r.State().Link().Outstanding);
-    EXPECT_FALSE(r.Model().ReplyTimer.enabled);
+    EXPECT_FALSE(r.Timers().ReplyTimer.Enabled());
     r.RunUntilIdle();
     EXPECT_TRUE(r.Model().ComboBox1.enabled);
     EXPECT_TRUE(LocalFiles(r.State().Directories().DirectoryNames()[0]).empty());
@@ -390,7 +390,7 @@ TEST_F(CopyProgressTest, StopWhileTheLoggerIsSilentEndsWithoutRetryOrMessage) {
     r.RunUntilIdle();
     EXPECT_EQ(paced->requests, sent);
     EXPECT_FALSE(r.State().Link().Outstanding);
-    EXPECT_FALSE(r.Model().ReplyTimer.enabled);
+    EXPECT_FALSE(r.Timers().ReplyTimer.Enabled());
     EXPECT_FALSE(r.Model().lRetry.visible);
     EXPECT_TRUE(r.Model().ComboBox1.enabled);
     EXPECT_TRUE(r.ops.errors.empty());

@@ -2,33 +2,100 @@
 
 namespace qm::test {
 
-void VirtualTimers::Sync(WindowModel& model, std::int64_t now) {
+namespace {
+
+// Where each of the session's timers stands among all.
+constexpr AnyTimer kSessionTimers[] = {
+    AnyTimer::StartTimer, AnyTimer::Timer1,  AnyTimer::Timer2,     AnyTimer::Timer3,
+    AnyTimer::Timer4,     AnyTimer::BTtimer, AnyTimer::ReplyTimer, AnyTimer::RadioRepeat,
+};
+static_assert(std::size(kSessionTimers) == kTimerCount);
+
+std::size_t Index(TimerId id) {
+    return static_cast<std::size_t>(kSessionTimers[static_cast<std::size_t>(id)]);
+}
+
+std::size_t Index(WindowTimerId id) {
+    return static_cast<std::size_t>(id == WindowTimerId::SysTimer ? AnyTimer::SysTimer
+                                                                  : AnyTimer::TimerBar);
+}
+
+}  // namespace
+
+VirtualTimers::VirtualTimers(Controller& controller, const std::int64_t& now)
+    : controller_(controller), now_(now) {
+    controller_.MutableSession().SetTimerHost(this);
+}
+
+VirtualTimers::~VirtualTimers() {
+    if (controller_.Timers().Host() == this) controller_.MutableSession().SetTimerHost(nullptr);
+}
+
+void VirtualTimers::Arm(TimerId id, int intervalMs, bool repeat, std::function<void()> tick) {
+    Entry& e = entries_[Index(id)];
+    e.running = true;
+    e.deadline = now_ + intervalMs;
+    e.interval = intervalMs;
+    e.repeat = repeat;
+    e.tick = std::move(tick);
+    ++e.generation;
+    ++e.arms;
+}
+
+void VirtualTimers::Cancel(TimerId id) {
+    entries_[Index(id)].running = false;
+}
+
+bool VirtualTimers::Armed(TimerId id) const {
+    return entries_[Index(id)].running;
+}
+
+std::uint32_t VirtualTimers::Arms(TimerId id) const {
+    return entries_[Index(id)].arms;
+}
+
+void VirtualTimers::Sync() {
+    WindowModel& model = controller_.MutableModel();
     for (const TimerRow& row : kTimers) {
-        const TimerId id = row.id;
         const Timer& t = model.*row.timer;
-        Entry& e = entries_[id];
+        Entry& e = entries_[Index(row.id)];
         if (!t.enabled) {
             e.running = false;
         } else if (!e.running || e.generation != t.generation) {
             e.running = true;
-            e.deadline = now + t.interval;
+            e.deadline = now_ + t.interval;
         }
         e.generation = t.generation;
     }
 }
 
-std::optional<std::pair<std::int64_t, TimerId>> VirtualTimers::Next() const {
-    std::optional<std::pair<std::int64_t, TimerId>> best;
-    for (const auto& [id, e] : entries_)
-        if (e.running && (!best || e.deadline < best->first)) best = {{e.deadline, id}};
+std::optional<std::pair<std::int64_t, AnyTimer>> VirtualTimers::Next() const {
+    std::optional<std::pair<std::int64_t, AnyTimer>> best;
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        const Entry& e = entries_[i];
+        if (e.running && (!best || e.deadline < best->first))
+            best = {{e.deadline, static_cast<AnyTimer>(i)}};
+    }
     return best;
 }
 
-void VirtualTimers::Fired(WindowModel& model, TimerId id, std::int64_t now) {
-    Entry& e = entries_[id];
-    const Timer& t = model.TimerById(id);
-    if (t.enabled && t.generation == e.generation) e.deadline = now + t.interval;
-    Sync(model, now);
+void VirtualTimers::Fire(AnyTimer which) {
+    Entry& e = entries_[static_cast<std::size_t>(which)];
+    const std::uint32_t generation = e.generation;
+    if (which == AnyTimer::SysTimer || which == AnyTimer::TimerBar) {
+        const WindowTimerId id =
+            which == AnyTimer::SysTimer ? WindowTimerId::SysTimer : WindowTimerId::TimerBar;
+        controller_.OnTimer(id);
+        // A timer still running with the same generation repeats.
+        const Timer& t = controller_.MutableModel().TimerById(id);
+        if (t.enabled && t.generation == generation) e.deadline = now_ + t.interval;
+    } else {
+        if (!e.repeat) e.running = false;
+        const std::function<void()> tick = e.tick;
+        if (tick) tick();
+        if (e.running && e.generation == generation) e.deadline = now_ + e.interval;
+    }
+    Sync();
 }
 
 std::vector<sim::Frame> ScriptedDevice::Handle(std::span<const std::uint8_t> request) {
@@ -54,14 +121,14 @@ Rig::Rig(sim::Device& device, std::size_t reportLength)
 void Rig::StartUsb() {
     controller.FormCreate(1024, 768);
     controller.UsbLoggerFound(&link);
-    timers_.Sync(Model(), now);
+    timers_.Sync();
 }
 
 bool Rig::DeliverOne() {
     if (serial) {
         if (const std::size_t waiting = serial->Announce(); waiting > 0) {
             controller.ComPort1RxChar(waiting);
-            timers_.Sync(Model(), now);
+            timers_.Sync();
             return true;
         }
     }
@@ -77,7 +144,7 @@ bool Rig::DeliverOne() {
     auto report = link.TakeReport();
     ++reportsDelivered;
     controller.HidCtlDeviceData("QM Controller", *report);
-    timers_.Sync(Model(), now);
+    timers_.Sync();
     return true;
 }
 
@@ -93,14 +160,13 @@ bool Rig::Step(std::int64_t end) {
     now = next->first;
     clock.elapsedMs = now;
     ++timerTicks;
-    if (next->second == TimerId::ReplyTimer) ++watchdogTicks;
-    controller.OnTimer(next->second);
-    timers_.Fired(Model(), next->second, now);
+    if (next->second == AnyTimer::ReplyTimer) ++watchdogTicks;
+    timers_.Fire(next->second);
     return true;
 }
 
 void Rig::Advance(std::int64_t end) {
-    timers_.Sync(Model(), now);
+    timers_.Sync();
     while (Step(end)) {
     }
 }
@@ -118,7 +184,7 @@ void Rig::RunUntilIdle(std::int64_t limitMs) {
 
 bool Rig::RunUntil(const std::function<bool()>& done, std::int64_t limitMs) {
     const std::int64_t end = now + limitMs;
-    timers_.Sync(Model(), now);
+    timers_.Sync();
     while (!done()) {
         if (!Step(end)) {
             now = end;

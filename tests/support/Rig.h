@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -41,23 +42,55 @@ public:
     void Quit() override { ++quits; }
 };
 
-// Runs the window model's timers in virtual time: a timer whose generation changed since the
-// last look starts counting its interval from now.
-class VirtualTimers {
+// Every timer of a controller, the session's and the window's, in the order they fire when due
+// at the same time.
+enum class AnyTimer {
+    StartTimer,
+    SysTimer,
+    RadioRepeat,
+    TimerBar,
+    Timer1,
+    Timer2,
+    Timer3,
+    Timer4,
+    BTtimer,
+    ReplyTimer,
+};
+
+// Runs a controller's timers in virtual time, read from `now` (ms): the session's as their host,
+// the window's by looking at its model, where a timer whose generation changed since the last
+// look starts counting its interval from now.
+class VirtualTimers : public TimerHost {
 public:
-    void Sync(WindowModel& model, std::int64_t now);
+    VirtualTimers(Controller& controller, const std::int64_t& now);
+    ~VirtualTimers() override;
+
+    // Looks at the window's timers.
+    void Sync();
     // The earliest due timer, if any.
-    std::optional<std::pair<std::int64_t, TimerId>> Next() const;
-    // After a tick of `id` at `now`: a timer still running with the same generation repeats.
-    void Fired(WindowModel& model, TimerId id, std::int64_t now);
+    std::optional<std::pair<std::int64_t, AnyTimer>> Next() const;
+    // Ticks `which` (at its due time, which `now` must say), then looks at the window's timers.
+    void Fire(AnyTimer which);
+    // How many times the session's `id` has been armed.
+    std::uint32_t Arms(TimerId id) const;
+
+    void Arm(TimerId id, int intervalMs, bool repeat, std::function<void()> tick) override;
+    void Cancel(TimerId id) override;
+    bool Armed(TimerId id) const override;
 
 private:
     struct Entry {
         std::uint32_t generation = 0;
         bool running = false;
         std::int64_t deadline = 0;
+        int interval = 0;
+        bool repeat = true;
+        std::function<void()> tick;
+        std::uint32_t arms = 0;
     };
-    std::map<TimerId, Entry> entries_;
+    Controller& controller_;
+    const std::int64_t& now_;
+    std::array<Entry, static_cast<std::size_t>(AnyTimer::ReplyTimer) + 1> entries_;
 };
 
 // A device that answers each command code with scripted frames (consumed in order; the last
@@ -95,6 +128,7 @@ public:
     InProcessSerial* serial = nullptr;
 
     WindowModel& Model() { return controller.MutableModel(); }
+    SessionTimers& Timers() { return controller.MutableTimers(); }
     const Controller& State() const { return controller; }
 
     // FormCreate for a 1024 x 768 screen, then the logger is found on USB.
@@ -116,7 +150,7 @@ private:
     // time, a timer fired); false when there is none.
     bool Step(std::int64_t end);
     void Advance(std::int64_t end);
-    VirtualTimers timers_;
+    VirtualTimers timers_{controller, now};
     // When the report at the front of a slow link's queue may be delivered.
     std::optional<std::int64_t> reportDue_;
 };

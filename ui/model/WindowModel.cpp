@@ -22,20 +22,20 @@ void Place(Control& c, Rect r) {
 constexpr bool EveryTimerInItsRow() {
     for (std::size_t i = 0; i < std::size(kTimers); ++i)
         if (static_cast<std::size_t>(kTimers[i].id) != i) return false;
-    return std::size(kTimers) == static_cast<std::size_t>(TimerId::ReplyTimer) + 1;
+    return std::size(kTimers) == static_cast<std::size_t>(WindowTimerId::TimerBar) + 1;
 }
 static_assert(EveryTimerInItsRow());
 
-const char* TimerName(TimerId id) {
+const char* TimerName(WindowTimerId id) {
     for (const TimerRow& row : kTimers)
         if (row.id == id) return row.name;
     return "";
 }
 
-Timer& WindowModel::TimerById(TimerId id) {
+Timer& WindowModel::TimerById(WindowTimerId id) {
     for (const TimerRow& row : kTimers)
         if (row.id == id) return this->*row.timer;
-    return StartTimer;
+    return SysTimer;
 }
 
 ParametersModel::ParametersModel() {

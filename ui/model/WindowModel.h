@@ -241,11 +241,9 @@ struct WindowModel {
     // Shown while a request that went unanswered is tried again.
     Label lRetry;
 
-    // Timers.
-    Timer StartTimer, SysTimer, TimerBar, Timer1, Timer2, Timer3, Timer4, BTtimer;
-    // The reply watchdog: armed by every request that is answered.
-    Timer ReplyTimer;
-    Timer& TimerById(TimerId id);
+    // Timers: the one that hides the clock and "no data" labels, and the busy bar's.
+    Timer SysTimer, TimerBar;
+    Timer& TimerById(WindowTimerId id);
 
     ParametersModel Parameters;
 
@@ -259,25 +257,17 @@ struct WindowModel {
     std::optional<ControlPtr> Find(std::string_view name);
 };
 
-// Every timer of the window in one row: its name, its place in the model and its interval (none
-// for the reply watchdog, whose wait is learnt from the round trips).
+// Every timer of the window in one row: its name, its place in the model and its interval.
 struct TimerRow {
-    TimerId id;
+    WindowTimerId id;
     const char* name;
     Timer WindowModel::*timer;
     int intervalMs;
 };
 inline constexpr TimerRow kTimers[] = {
-    {TimerId::StartTimer, "StartTimer", &WindowModel::StartTimer, 300},
-    {TimerId::SysTimer, "SysTimer", &WindowModel::SysTimer, 100},
-    {TimerId::TimerBar, "TimerBar", &WindowModel::TimerBar, 100},
-    {TimerId::Timer1, "Timer1", &WindowModel::Timer1, 15000},
-    {TimerId::Timer2, "Timer2", &WindowModel::Timer2, 1000},
-    {TimerId::Timer3, "Timer3", &WindowModel::Timer3, 1000},
-    {TimerId::Timer4, "Timer4", &WindowModel::Timer4, 1000},
-    {TimerId::BTtimer, "BTtimer", &WindowModel::BTtimer, 1000},
-    {TimerId::ReplyTimer, "ReplyTimer", &WindowModel::ReplyTimer, 0},
+    {WindowTimerId::SysTimer, "SysTimer", &WindowModel::SysTimer, 100},
+    {WindowTimerId::TimerBar, "TimerBar", &WindowModel::TimerBar, 100},
 };
-const char* TimerName(TimerId id);
+const char* TimerName(WindowTimerId id);
 
 }  // namespace qm

@@ -117,7 +117,7 @@ Binder::Binder(Controller& controller, MainWindow& window, ParametersDialog& dia
                 [this, name] { Send([&] { controller_.Click(name); }); });
     }
 
-    timers_ = new ModelTimers([this](TimerId id) { controller_.OnTimer(id); }, this);
+    timers_ = new ModelTimers([this](WindowTimerId id) { controller_.OnTimer(id); }, this);
 
     window_.SetCloseHandler([this] { controller_.FormClose(); });
     // Activation is reported from the event loop: it can arrive while the binder is showing the

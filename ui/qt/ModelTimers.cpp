@@ -4,10 +4,10 @@
 
 namespace qm {
 
-ModelTimers::ModelTimers(const std::function<void(TimerId)>& tick, QObject* parent)
+ModelTimers::ModelTimers(const std::function<void(WindowTimerId)>& tick, QObject* parent)
     : QObject(parent) {
     for (std::size_t i = 0; i < slots_.size(); ++i) {
-        const TimerId id = kTimers[i].id;
+        const WindowTimerId id = kTimers[i].id;
         auto* t = new QTimer(this);
         t->setObjectName(TimerName(id));
         connect(t, &QTimer::timeout, this, [tick, id] { tick(id); });

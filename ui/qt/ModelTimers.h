@@ -11,11 +11,12 @@ class QTimer;
 
 namespace qm {
 
-// One QTimer per timer of the window model, each named after its timer. Sync starts, stops and
-// re-times them to match the model; a tick is handed to `tick` with the timer's id.
+// One QTimer per timer of the window model (the labels, the busy bar), each named after its timer.
+// Sync starts, stops and re-times them to match the model; a tick is handed to `tick` with the
+// timer's id.
 class ModelTimers : public QObject {
 public:
-    explicit ModelTimers(const std::function<void(TimerId)>& tick, QObject* parent = nullptr);
+    explicit ModelTimers(const std::function<void(WindowTimerId)>& tick, QObject* parent = nullptr);
 
     void Sync(WindowModel& m);
 
