@@ -8,7 +8,9 @@
 #include <string_view>
 
 #include "store/DataSet.h"
+#include "store/Gaps.h"
 #include "store/SensorTable.h"
+#include "store/Trend.h"
 #include "store/ValueLines.h"
 
 namespace qm {
@@ -21,7 +23,32 @@ double Rounded(double v, int decimals) {
     return std::round(v * scale) / scale;
 }
 
+// The unflagged values of sensor `s` (0-based) above `limit` °C over the health's period.
+std::optional<Exceedance> ExceedanceOf(const DataSet& set, const Health& health, std::size_t s,
+                                       double limit) {
+    std::optional<Exceedance> out;
+    for (std::size_t i = health.period.first; i < health.period.end; ++i) {
+        const std::int32_t v = set.Value(i, s);
+        if (v == kMissingValue || health.FlagOf(i, s) != ValueFlag::None) continue;
+        const double c = v / 100.0;
+        if (!(c > limit)) continue;
+        if (!out) out = Exceedance{set.measurements[i].time, {}, 0, 0.0, c};
+        out->last = set.measurements[i].time;
+        ++out->values;
+        out->maxC = std::max(out->maxC, c);
+    }
+    return out;
+}
+
 }  // namespace
+
+std::string MinuteText(DateTime t) {
+    const CivilDateTime c = t.ToCivil();
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d", c.year, c.month, c.day, c.hour,
+                  c.minute);
+    return text;
+}
 
 std::optional<double> CrossingDepth(std::span<const DepthValue> downward, double threshold) {
     for (std::size_t k = 1; k < downward.size(); ++k) {
@@ -42,12 +69,16 @@ Summary Summarize(const DataSet& set, const SensorTable& table, Period period) {
 
     Summary out;
     out.measurements = period.Size();
+    out.intervalMinutes = UsualIntervalMinutes(
+        std::span<const Measurement>(set.measurements).subspan(period.first, period.Size()));
+    const MonthlyMeans months = MonthlyMeansOf(set, health, out.intervalMinutes);
     for (std::size_t s = 0; s < sensorCount; ++s) {
         SensorSummary ss;
         ss.sensor = s + 1;
         if (const SensorInfo* info = table.Find(s + 1)) {
             ss.depthMetres = info->depthMetres;
             ss.label = info->label;
+            ss.limitC = info->limitC;
         }
         ss.count = health.sensors[s].count;
         ss.flags = health.sensors[s].flags;
@@ -70,6 +101,17 @@ Summary Summarize(const DataSet& set, const SensorTable& table, Period period) {
             ss.min = lo / 100.0;
             ss.max = hi / 100.0;
             ss.mean = Rounded(static_cast<double>(sum) / static_cast<double>(used) / 100.0, 3);
+        }
+        if (ss.limitC && ss.max) {
+            ss.marginC = Rounded(*ss.limitC - *ss.max, 2);
+            if (*ss.max > *ss.limitC) ss.exceedance = ExceedanceOf(set, health, s, *ss.limitC);
+        }
+        if (const auto trend = TrendPerDecade(months, s)) ss.trendCPerDecade = Rounded(*trend, 2);
+        if (ss.exceedance) {
+            ss.exceedance->hours = Rounded(static_cast<double>(ss.exceedance->values) *
+                                               static_cast<double>(out.intervalMinutes) / 60.0,
+                                           1);
+            ++out.exceeded;
         }
         out.sensors.push_back(std::move(ss));
     }
@@ -114,11 +156,26 @@ std::string SummaryJson(const Summary& summary, JsonWriter::Layout layout) {
         w.Key("flags").BeginArray();
         for (const std::string_view word : FlagWords(s.flags)) w.String(word);
         w.EndArray();
+        w.Key("limitC").Number(s.limitC);
+        w.Key("marginC").Number(s.marginC);
+        w.Key("exceedance");
+        if (s.exceedance) {
+            w.BeginObject();
+            w.Key("firstTime").String(MinuteText(s.exceedance->first));
+            w.Key("lastTime").String(MinuteText(s.exceedance->last));
+            w.Key("hours").Number(s.exceedance->hours);
+            w.Key("maxC").Number(s.exceedance->maxC);
+            w.EndObject();
+        } else {
+            w.Null();
+        }
+        w.Key("trendCPerDecade").Number(s.trendCPerDecade);
         w.EndObject();
     }
     w.EndArray();
     w.Key("activeLayerMetres").Number(summary.activeLayerMetres);
     w.Key("zeroAmplitudeMetres").Number(summary.zeroAmplitudeMetres);
+    w.Key("exceeded").Integer(static_cast<std::int64_t>(summary.exceeded));
     w.EndObject();
     return std::move(w).Take();
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "protocol/DateTime.h"
 #include "store/Health.h"
 #include "store/JsonWriter.h"
 
@@ -17,6 +18,16 @@ struct SensorTable;
 // What an engineer reports of a borehole over a period: each sensor's record and its extremes,
 // the active layer and the depth of zero annual amplitude. Temperatures in °C.
 
+// The unflagged values of a sensor above its design limit: the first and last of them, how many,
+// and the warmest.
+struct Exceedance {
+    DateTime first;
+    DateTime last;
+    std::size_t values = 0;
+    double hours = 0.0;  // values × the usual interval, to 0.1 h
+    double maxC = 0.0;
+};
+
 struct SensorSummary {
     std::size_t sensor = 0;  // 1-based
     std::optional<double> depthMetres;
@@ -27,11 +38,17 @@ struct SensorSummary {
     std::optional<double> min;
     std::optional<double> max;
     std::optional<double> mean;
-    unsigned flags = 0;  // SensorFlag bits
+    unsigned flags = 0;             // SensorFlag bits
+    std::optional<double> limitC;   // the sensor table's design limit
+    std::optional<double> marginC;  // limit - max; negative when exceeded
+    std::optional<Exceedance> exceedance;
+    std::optional<double> trendCPerDecade;  // to 0.01; see TrendPerDecade
 };
 
 struct Summary {
-    std::size_t measurements = 0;  // in the period
+    std::size_t measurements = 0;      // in the period
+    std::int64_t intervalMinutes = 0;  // the usual one of the period
+    std::size_t exceeded = 0;          // sensors with an exceedance
     std::vector<SensorSummary> sensors;
     std::optional<double> activeLayerMetres;
     std::optional<double> zeroAmplitudeMetres;
@@ -56,9 +73,13 @@ std::optional<double> CrossingDepth(std::span<const DepthValue> downward, double
 // dead nor stuck, ordered by depth; without depths both are nothing.
 Summary Summarize(const DataSet& set, const SensorTable& table, Period period);
 
+// "YYYY-MM-DDTHH:MM" on the logger's clock.
+std::string MinuteText(DateTime t);
+
 // One JSON object, on one line or indented: "measurements", "sensors" [{"sensor", "depthMetres",
-// "label", "count", "completeness", "min", "max", "mean", "flags"}], "activeLayerMetres",
-// "zeroAmplitudeMetres"; nothing known is null.
+// "label", "count", "completeness", "min", "max", "mean", "flags", "limitC", "marginC",
+// "exceedance" {"firstTime", "lastTime", "hours", "maxC"}, "trendCPerDecade"}],
+// "activeLayerMetres", "zeroAmplitudeMetres", "exceeded"; nothing known is null.
 std::string SummaryJson(const Summary& summary,
                         JsonWriter::Layout layout = JsonWriter::Layout::Line);
 

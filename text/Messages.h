@@ -298,6 +298,68 @@ enum class Msg {
     StationsNegative,          // {1} the key, {2} the value
     StationsDirectoryName,     // {1} the directory
     StationsNone,
+    // Design limits of the sensor table.
+    SensorTableBadLimit,
+    SensorTableBadLimitFields,
+    ViewerLimitColumn,
+    ViewerBadLimit,  // {1} the sensor's number, {2} what was typed
+    ReportNeedsPdf,
+    // The monitoring report of a borehole.
+    ReportHeading,
+    ReportDataSet,  // {1} the folder's name
+    ReportLogger,  // {1} type, {2} version
+    ReportLoggerUnknown,
+    ReportLastDownloads,  // {1} the times
+    ReportPeriod,  // {1} first, {2} last measurement
+    ReportInterval,  // {1} minutes
+    ReportMeasurements,  // {1} measurements, {2} sensors, {3} per cent
+    ReportMade,  // {1} the time, {2} the version
+    ReportPrepared,
+    ReportChecked,
+    ReportSignature,
+    ReportPage,  // {1} the number
+    ReportSensorsHeading,
+    ReportColumnSensor,
+    ReportColumnDepth,
+    ReportColumnLabel,
+    ReportColumnCount,
+    ReportColumnCompleteness,
+    ReportColumnMin,
+    ReportColumnMean,
+    ReportColumnMax,
+    ReportColumnLimit,
+    ReportColumnMargin,
+    ReportColumnTrend,
+    ReportColumnFlags,
+    ReportTemperatures,
+    ReportIsopleths,
+    ReportTrumpet,
+    ReportLimitCurve,
+    ReportProfiles,
+    ReportMonthlyHeading,
+    ReportMonthlyNote,
+    ReportConclusion,
+    ReportExceeded,  // {1} number, {2} depth and label, {3} limit, {4} first, {5} last, {6} hours, {7} maximum
+    ReportNoneExceeded,
+    ReportNoLimits,
+    ReportActiveLayer,  // {1} metres
+    ReportNoActiveLayer,
+    ReportZeroAmplitude,  // {1} metres
+    ReportNoZeroAmplitude,
+    ReportFlagged,  // {1} the sensors
+    ReportNoFlags,
+    ReportTrends,  // {1} the sensors
+    ReportAppendix,
+    ReportColumnFile,
+    ReportColumnSize,
+    ReportColumnTime,
+    ReportColumnStation,
+    ReportColumnResult,
+    ReportColumnOffset,
+    ReportNoDownloads,
+    ReportWritten,  // {1} the file
+    ReportFailed,  // {1} the file
+    ViewerReport,
     // Anything else that ended a handler.
     InternalError,
 };

@@ -201,11 +201,14 @@ TEST(Summary, JsonHoldsEveryKeyAndNullForWhatIsUnknown) {
     EXPECT_EQ(SummaryJson(Summarize(set, table, PeriodOf(set, {}, {}))),
               "{\"measurements\": 2, \"sensors\": ["
               "{\"sensor\": 1, \"depthMetres\": 0.5, \"label\": \"top \\\"A\\\"\", \"count\": 2, "
-              "\"completeness\": 1, \"min\": -0.25, \"max\": 1.5, \"mean\": 0.625, \"flags\": []}, "
+              "\"completeness\": 1, \"min\": -0.25, \"max\": 1.5, \"mean\": 0.625, \"flags\": [], "
+              "\"limitC\": null, \"marginC\": null, \"exceedance\": null, "
+              "\"trendCPerDecade\": null}, "
               "{\"sensor\": 2, \"depthMetres\": null, \"label\": \"\", \"count\": 0, "
               "\"completeness\": 0, \"min\": null, \"max\": null, \"mean\": null, "
-              "\"flags\": [\"dead\"]}], "
-              "\"activeLayerMetres\": null, \"zeroAmplitudeMetres\": null}");
+              "\"flags\": [\"dead\"], \"limitC\": null, \"marginC\": null, "
+              "\"exceedance\": null, \"trendCPerDecade\": null}], "
+              "\"activeLayerMetres\": null, \"zeroAmplitudeMetres\": null, \"exceeded\": 0}");
 }
 
 // The year of tests/support/FailingYear.h: eleven sensors, one dead, one stuck for weeks, one
