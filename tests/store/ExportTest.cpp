@@ -449,7 +449,8 @@ TEST_F(FailingStringExport, NetcdfHoldsTheProfilesWithTheirFlags) {
     EXPECT_EQ(nc.Strings("label", 4), (std::vector<std::string>{"T1", "T, 2", "", "deep"}));
 
     EXPECT_EQ(nc.Shape("temperature"), "time,depth");
-    EXPECT_EQ(nc.Text("temperature", "standard_name"), "soil_temperature");
+    EXPECT_EQ(nc.Text("temperature", "standard_name"), "temperature_in_ground");
+    EXPECT_EQ(nc.Var("temperature_limit"), -1) << "the table gives no limits";
     EXPECT_EQ(nc.Text("temperature", "units"), "degree_Celsius");
     EXPECT_EQ(nc.Text("temperature", "ancillary_variables"), "temperature_flag");
     EXPECT_EQ(nc.Text("temperature_flag", "standard_name"), "status_flag");
@@ -532,6 +533,15 @@ TEST_F(FailingStringExport, NetcdfPlacesSensorsByNumberWhenDepthsAreMissing) {
         }
         EXPECT_NE(nc.Text("temperature", "coordinates").find("sensor_depth"), std::string::npos);
     }
+    // The design limits beside the sensors, a fill value where a sensor has none.
+    ExportNetcdf(failing, ParseSensorTable("sensor,depth_m,label,limit_c\n2,1.0,,-0.5\n"), "x",
+                 some);
+    const NetcdfReader nc(some);
+    ASSERT_TRUE(nc.Ok());
+    EXPECT_EQ(nc.Text("temperature_limit", "units"), "degree_Celsius");
+    EXPECT_EQ(nc.Values<float>("temperature_limit", 4),
+              (std::vector<float>{kNetcdfNoTemperature, -0.5f, kNetcdfNoTemperature,
+                                  kNetcdfNoTemperature}));
 }
 
 #endif
