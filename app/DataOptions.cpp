@@ -114,9 +114,10 @@ int RunSummary(int argc, char* argv[], const Options& options) {
         Say(Message(Msg::SummaryNothing, language, {PathText(folder)}));
         return 1;
     }
-    std::printf("%s\n",
-                SummaryJson(Summarize(set, table, period), JsonWriter::Layout::Indented).c_str());
-    return 0;
+    const Summary summary = Summarize(set, table, period);
+    std::printf("%s\n", SummaryJson(summary, JsonWriter::Layout::Indented).c_str());
+    // A design limit exceeded in the period; skipped lines never change the status.
+    return summary.exceeded > 0 ? 3 : 0;
 }
 
 int RunView(int argc, char* argv[], const Options& options) {

@@ -307,13 +307,13 @@ enum class Msg {
     // The monitoring report of a borehole.
     ReportHeading,
     ReportDataSet,  // {1} the folder's name
-    ReportLogger,  // {1} type, {2} version
+    ReportLogger,   // {1} type, {2} version
     ReportLoggerUnknown,
     ReportLastDownloads,  // {1} the times
-    ReportPeriod,  // {1} first, {2} last measurement
-    ReportInterval,  // {1} minutes
-    ReportMeasurements,  // {1} measurements, {2} sensors, {3} per cent
-    ReportMade,  // {1} the time, {2} the version
+    ReportPeriod,         // {1} first, {2} last measurement
+    ReportInterval,       // {1} minutes
+    ReportMeasurements,   // {1} measurements, {2} sensors, {3} per cent
+    ReportMade,           // {1} the time, {2} the version
     ReportPrepared,
     ReportChecked,
     ReportSignature,
@@ -339,7 +339,8 @@ enum class Msg {
     ReportMonthlyHeading,
     ReportMonthlyNote,
     ReportConclusion,
-    ReportExceeded,  // {1} number, {2} depth and label, {3} limit, {4} first, {5} last, {6} hours, {7} maximum
+    ReportExceeded,  // {1} number, {2} depth and label, {3} limit, {4} first, {5} last, {6} hours,
+                     // {7} maximum
     ReportNoneExceeded,
     ReportNoLimits,
     ReportActiveLayer,  // {1} metres
@@ -358,7 +359,7 @@ enum class Msg {
     ReportColumnOffset,
     ReportNoDownloads,
     ReportWritten,  // {1} the file
-    ReportFailed,  // {1} the file
+    ReportFailed,   // {1} the file
     ViewerReport,
     // Anything else that ended a handler.
     InternalError,

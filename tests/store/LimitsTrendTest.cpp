@@ -56,28 +56,30 @@ TEST(SensorLimits, AGeneratedBoreholeGivesItsExceedanceAndItsWarming) {
 
     const Summary all = Summarize(set, table, PeriodOf(set, {}, {}));
     EXPECT_EQ(all.exceeded, 1u);
-    const SensorSummary& warm = all.sensors.at(1);
+    const SensorSummary& warm = all.sensors.at(0);
     ASSERT_TRUE(warm.exceedance);
     EXPECT_EQ(warm.exceedance->first, *DateTime::FromDate(2023, 8, 1));
-    EXPECT_EQ(warm.exceedance->last, *DateTime::FromDate(2023, 8, 2) +
-                                         DateTime::FromMilliseconds(5 * DateTime::kMsPerHour));
+    EXPECT_EQ(warm.exceedance->last, *DateTime::FromDate(2023, 8, 1) +
+                                         DateTime::FromMilliseconds(19 * DateTime::kMsPerHour));
     EXPECT_EQ(warm.exceedance->values, kWarmHours);
-    EXPECT_DOUBLE_EQ(warm.exceedance->hours, 30.0);
-    // The spike of +15 °C is flagged and neither exceeds nor sets the margin.
-    EXPECT_DOUBLE_EQ(warm.exceedance->maxC, 0.5);
-    EXPECT_DOUBLE_EQ(*warm.marginC, -0.5);
-    EXPECT_FALSE(all.sensors[0].exceedance);
-    EXPECT_GT(*all.sensors[0].marginC, 0.0);
+    EXPECT_DOUBLE_EQ(warm.exceedance->hours, 20.0);
+    // The spike of +25 °C is flagged and neither exceeds nor sets the margin.
+    EXPECT_DOUBLE_EQ(warm.exceedance->maxC, 6.0);
+    EXPECT_DOUBLE_EQ(*warm.marginC, -1.0);
+    EXPECT_FALSE(all.sensors[1].exceedance);
+    EXPECT_GT(*all.sensors[1].marginC, 0.0);
     EXPECT_FALSE(all.sensors[2].limitC);
     EXPECT_FALSE(all.sensors[2].marginC);
-    for (const std::size_t s : {0u, 2u}) {
+    EXPECT_EQ(all.sensors[0].flags, kSpikes);
+    EXPECT_EQ(all.sensors[1].flags | all.sensors[2].flags, 0u);
+    for (const std::size_t s : {1u, 2u}) {
         ASSERT_TRUE(all.sensors[s].trendCPerDecade) << s;
         EXPECT_NEAR(*all.sensors[s].trendCPerDecade, kWarmingPerDecade, 0.05) << s;
     }
     const std::string json = SummaryJson(all);
-    EXPECT_NE(json.find("\"limitC\": 0, \"marginC\": -0.5, \"exceedance\": {\"firstTime\": "
-                        "\"2023-08-01T00:00\", \"lastTime\": \"2023-08-02T05:00\", \"hours\": 30, "
-                        "\"maxC\": 0.5}, \"trendCPerDecade\": "),
+    EXPECT_NE(json.find("\"limitC\": 5, \"marginC\": -1, \"exceedance\": {\"firstTime\": "
+                        "\"2023-08-01T00:00\", \"lastTime\": \"2023-08-01T19:00\", \"hours\": 20, "
+                        "\"maxC\": 6}, \"trendCPerDecade\": "),
               std::string::npos)
         << json;
     EXPECT_NE(json.find("\"exceeded\": 1}"), std::string::npos) << json;

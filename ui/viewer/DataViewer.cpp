@@ -97,6 +97,8 @@ DataViewer::DataViewer(fs::path dataFolder, Language language, QWidget* parent)
     exportNetcdf_ = new QPushButton(this);
     exportNetcdf_->setObjectName("exportNetcdf");
     exportNetcdf_->setVisible(NetcdfExportAvailable());
+    report_ = new QPushButton(this);
+    report_->setObjectName("report");
     wholePeriod_ = new QPushButton(this);
     wholePeriod_->setObjectName("wholePeriod");
     summary_ = new QLabel(this);
@@ -116,6 +118,7 @@ DataViewer::DataViewer(fs::path dataFolder, Language language, QWidget* parent)
     top->addWidget(exportCsv_);
     top->addWidget(exportXlsx_);
     top->addWidget(exportNetcdf_);
+    top->addWidget(report_);
 
     sensorsLabel_ = new QLabel(this);
     sensors_ = new QListWidget(this);
@@ -196,6 +199,7 @@ DataViewer::DataViewer(fs::path dataFolder, Language language, QWidget* parent)
     connect(exportXlsx_, &QPushButton::clicked, this, [this] { AskExport(ExportFormat::Xlsx); });
     connect(exportNetcdf_, &QPushButton::clicked, this,
             [this] { AskExport(ExportFormat::Netcdf); });
+    connect(report_, &QPushButton::clicked, this, [this] { AskReport(); });
     connect(wholePeriod_, &QPushButton::clicked, this, [this] { ResetZoom(); });
     for (const QKeySequence& keys :
          {QKeySequence(Qt::Key_Home), QKeySequence(Qt::CTRL | Qt::Key_0)})
@@ -311,6 +315,7 @@ void DataViewer::Retranslate() {
     exportCsv_->setText(T(Msg::ViewerExportCsv, language_));
     exportXlsx_->setText(T(Msg::ViewerExportXlsx, language_));
     exportNetcdf_->setText(T(Msg::ViewerExportNetcdf, language_));
+    report_->setText(T(Msg::ViewerReport, language_));
     wholePeriod_->setText(T(Msg::ViewerWholePeriod, language_));
     wholePeriod_->setToolTip(T(Msg::ViewerWholePeriodTip, language_));
     folders_->setPlaceholderText(T(Msg::ViewerChooseFolder, language_));
@@ -577,6 +582,7 @@ void DataViewer::ShowDataSet() {
     exportCsv_->setEnabled(HasTable(set_));
     exportXlsx_->setEnabled(HasTable(set_));
     exportNetcdf_->setEnabled(HasTable(set_));
+    report_->setEnabled(HasTable(set_));
     wholePeriod_->setEnabled(!keys_.empty());
     editSensors_->setEnabled(!current_.empty() && set_.sensorCount > 0);
     pointed_->clear();

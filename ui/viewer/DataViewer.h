@@ -72,6 +72,10 @@ public:
     // with none (or an empty one) writes nothing and says so. The export buttons ask for the
     // file and come here.
     void ExportTo(const std::filesystem::path& file, ExportFormat format);
+    // Writes the monitoring report of the data set shown over all of it (see Report.h); false,
+    // with the reason shown, when nothing was written. "PDF report…" asks for the file and
+    // comes here.
+    bool ReportTo(const std::filesystem::path& pdf);
 
     const DataSet& Data() const { return set_; }
     // Sensors drawn as time series (0-based).
@@ -142,6 +146,7 @@ private:
     // Gives the trumpet curve and the years the data set shown, once one of their tabs is.
     void FillTabs();
     void AskExport(ExportFormat format);
+    void AskReport();
     QCPRange Clamped(QCPRange range) const;
     std::optional<std::size_t> MeasurementAt(double key) const;
     void OnTimeRangeChanged(const QCPAxis* source);
@@ -168,6 +173,7 @@ private:
     QPushButton* exportCsv_;
     QPushButton* exportXlsx_;
     QPushButton* exportNetcdf_;
+    QPushButton* report_;
     QPushButton* wholePeriod_;
     QLabel* summary_;
     QLabel* issues_;
