@@ -197,6 +197,7 @@ const std::array<MessageRow, kMessageCount> kMessageTable = {{
     {M::ScreenshotNotWritten, "Не удалось записать снимок окна в «{1}»",
      "Cannot write the screenshot to \"{1}\""},
 
+    {M::BatteryVolts, "{1}В", "{1}V"},
     {M::ViewerTitle, "Данные на диске", "Data on disk"},
     {M::ViewerFolder, "Папка:", "Folder:"},
     {M::ViewerBrowse, "Обзор…", "Browse…"},

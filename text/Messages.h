@@ -101,6 +101,7 @@ enum class Msg {
     AfterNeedsMilliseconds,
     ViewerNotBuilt,
     ScreenshotNotWritten,
+    BatteryVolts,  // {1} the voltage with one decimal
     // The viewer of copied data.
     ViewerTitle,
     ViewerFolder,
