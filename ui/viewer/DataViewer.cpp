@@ -463,6 +463,10 @@ void DataViewer::ListFolders() {
 }
 
 bool DataViewer::OpenFirstDataSet() {
+    if (auto sets = FindCollectionDataSets(dataFolder_); !sets.empty()) {
+        ShowCollection(dataFolder_, std::move(sets));
+        return true;
+    }
     const fs::path first = FirstDataSetIn(dataFolder_);
     return !first.empty() && Open(first);
 }
@@ -749,9 +753,9 @@ void DataViewer::ShowDataSet() {
          {plot_->xAxis, plot_->yAxis, seriesRect_->axis(QCPAxis::atBottom),
           seriesRect_->axis(QCPAxis::atLeft), scale_->axis(), profile_->xAxis, profile_->yAxis})
         axis->setTickLabels(!keys_.empty());
-    MarkDownloadsAndGaps();
     FillHeatMap();
     FillSeries();
+    MarkDownloadsAndGaps();
     ClearProfile();
     if (!keys_.empty()) {
         plot_->xAxis->setRange(WholeTime());
@@ -824,6 +828,8 @@ void DataViewer::FillHeatMap() {
     cellRows_ = CellRows(rows_);
     LabelDepthAxes();
     QCPColorMapData* cells = map_->data();
+    // Beside the measurements (on to the last download, say) there is no value either.
+    plot_->axisRect()->setBackground(keys_.empty() ? QBrush(Qt::NoBrush) : QBrush(kNoValueColour));
     if (keys_.empty() || rows_.rows.empty()) {
         cells->clear();
         map_->setVisible(false);
@@ -831,11 +837,9 @@ void DataViewer::FillHeatMap() {
         return;
     }
     map_->setVisible(true);
-    // One column per usual interval; a very long or dense set shares columns. The columns go on
-    // to the last download, without values after the last measurement.
+    // One column per usual interval; a very long or dense set shares columns.
     constexpr double kMaxColumns = 20000;
-    const double span =
-        std::max(keys_.back(), lastDownload_.value_or(keys_.back())) - keys_.front();
+    const double span = keys_.back() - keys_.front();
     const double cell = std::max(step_, span / kMaxColumns);
     column_ = cell;
     const int columns = std::max(2, static_cast<int>(std::lround(span / cell)) + 1);

@@ -70,8 +70,9 @@ public:
     // Reads and shows a data-set folder (or a single data file). False, with the reason shown,
     // when it cannot be read.
     bool Open(const std::filesystem::path& folder);
-    // Opens the first folder of the data folder that holds data files; false, and nothing
-    // changed, when none does. Until a folder is open the folder box names none.
+    // Opens the first folder of the data folder that holds data files (of a collection's data
+    // folder, its overview); false, and nothing changed, when none does. Until a folder is open the
+    // folder box names none.
     bool OpenFirstDataSet();
     // The data sets of the collection whose overview is shown; none while a data set is.
     const std::vector<CollectionDataSet>& Collection() const { return collection_; }
