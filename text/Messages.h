@@ -101,6 +101,7 @@ enum class Msg {
     AfterNeedsMilliseconds,
     ViewerNotBuilt,
     ScreenshotNotWritten,
+    BatteryVolts,  // {1} the voltage with one decimal
     // The viewer of copied data.
     ViewerTitle,
     ViewerFolder,
@@ -160,6 +161,17 @@ enum class Msg {
     ViewerCancel,
     ViewerBadDepth,          // {1} the sensor's number, {2} what was typed
     ViewerSensorTableSaved,  // {1} the file
+    // The map's colour of a missing value, and a collection's data folder in the viewer.
+    ViewerNoValue,
+    ViewerCollection,  // {1} the folder, {2} data sets
+    ViewerDataSetColumn,
+    ViewerLastDownloadColumn,
+    ViewerResultColumn,
+    ViewerNeverDownloaded,
+    ViewerDownloadDone,
+    ViewerDownloadFailed,
+    ViewerDownloadStopped,
+    SummaryCollection,  // {1} the folder
     // The command line, and the runs from it without the window.
     CliNeedsLink,
     CliOneCommand,
