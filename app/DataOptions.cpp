@@ -149,8 +149,9 @@ int RunSummary(int argc, char* argv[], const Options& options) {
         Say(Message(Msg::SummaryNothing, language, {PathText(folder)}));
         return 1;
     }
-    std::printf("%s\n",
-                SummaryJson(Summarize(set, table, period), JsonWriter::Layout::Indented).c_str());
+    std::printf(
+        "%s\n",
+        SummaryJson(Summarize(set, table, period), JsonWriter::Layout::Indented, language).c_str());
     return 0;
 }
 

@@ -190,6 +190,19 @@ const std::array<MessageRow, kMessageCount> kMessageTable = {{
      "three fields are needed: sensor, depth, label; line skipped"},
     {M::SummaryNothing, "В «{1}» нет измерений за выбранный период",
      "No measurements in \"{1}\" in the period chosen"},
+    {M::SummaryDepthOrder,
+     "глубины не растут с номерами датчиков: датчик {1} на {2} м, датчик {3} на {4} м",
+     "the depths do not grow with the sensor numbers: sensor {1} at {2} m, sensor {3} at {4} m"},
+    {M::SummaryActiveLayerWide,
+     "слой сезонного оттаивания найден между датчиками {1} ({2} м) и {3} ({4} м), дальше 5 м друг "
+     "от друга",
+     "the active layer is interpolated between sensors {1} ({2} m) and {3} ({4} m), more than 5 m "
+     "apart"},
+    {M::SummaryZeroAmplitudeWide,
+     "глубина нулевых годовых амплитуд найдена между датчиками {1} ({2} м) и {3} ({4} м), дальше "
+     "5 м друг от друга",
+     "the depth of zero annual amplitude is interpolated between sensors {1} ({2} m) and {3} ({4} "
+     "m), more than 5 m apart"},
     {M::AfterNeedsMilliseconds, "--after принимает число миллисекунд",
      "--after takes a number of milliseconds"},
     {M::ViewerNotBuilt, "В этой сборке программы нет просмотра данных",

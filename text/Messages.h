@@ -98,6 +98,10 @@ enum class Msg {
     SensorTableRepeated,
     SensorTableBadFields,
     SummaryNothing,  // {1} the folder
+    // Warnings of a summary: {1} a sensor and {2} its depth, {3} the next one and {4} its depth.
+    SummaryDepthOrder,
+    SummaryActiveLayerWide,
+    SummaryZeroAmplitudeWide,
     AfterNeedsMilliseconds,
     ViewerNotBuilt,
     ScreenshotNotWritten,

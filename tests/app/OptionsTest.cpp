@@ -495,19 +495,20 @@ TEST(Program, TheSummaryPrintsOneJsonObjectOrSaysWhyNot) {
     ProgramRun r = Program({"--summary", folder.string(), "--to", "2024-03-05", "--lang", "en"});
     EXPECT_EQ(r.status, 0) << r.err;
     // Indented as --info prints, keys in their order.
-    EXPECT_EQ(r.out.rfind("{\n    \"measurements\": 2,\n    \"sensors\": [\n        {\n"
+    EXPECT_EQ(r.out.rfind("{\n    \"measurements\": 2,\n    \"expectedMeasurements\": 14,\n"
+                          "    \"gaps\": [],\n    \"sensors\": [\n        {\n"
                           "            \"sensor\": 1,\n            \"depthMetres\": 0.2,\n"
                           "            \"label\": \"верх\",\n            \"count\": 2,\n"
-                          "            \"completeness\": 1,\n            \"min\": 1.5,\n"
+                          "            \"completeness\": 0.1429,\n            \"min\": 1.5,\n"
                           "            \"max\": 2.5,\n            \"mean\": 2,\n"
                           "            \"flags\": []\n        },\n",
                           0),
               0u)
         << r.out;
     // Where 2.5 °C at 0.2 m and -0.25 °C at 1.5 m put 0 °C.
-    EXPECT_NE(
-        r.out.find("    \"activeLayerMetres\": 1.382,\n    \"zeroAmplitudeMetres\": null\n}\n"),
-        std::string::npos)
+    EXPECT_NE(r.out.find("    \"activeLayerMetres\": 1.382,\n    \"zeroAmplitudeMetres\": null,\n"
+                         "    \"warnings\": []\n}\n"),
+              std::string::npos)
         << r.out;
     EXPECT_EQ(r.err, (folder / "sensors.csv").string() +
                          ":4: the depth must be a number of metres with a decimal point, "

@@ -30,6 +30,7 @@
 #include "store/LocalFiles.h"
 #include "store/NetcdfExport.h"
 #include "store/SensorTable.h"
+#include "store/Summary.h"
 #include "store/ValueLines.h"
 #include "text/Messages.h"
 #include "ui/viewer/SensorTableDialog.h"
@@ -584,7 +585,10 @@ double DataViewer::Shown(std::size_t i, std::size_t s) const {
     const double v = Reading(set_.Value(i, s));
     if (std::isnan(v) || health_.valueFlags.size() != set_.measurements.size() * set_.sensorCount)
         return v;
-    return health_.FlagOf(i, s) == ValueFlag::None ? v : std::numeric_limits<double>::quiet_NaN();
+    // A held value is what the sensor read, drawn; spikes and values out of range are gaps.
+    const ValueFlag f = health_.FlagOf(i, s);
+    return f == ValueFlag::None || f == ValueFlag::Stuck ? v
+                                                         : std::numeric_limits<double>::quiet_NaN();
 }
 
 bool DataViewer::Trusted(std::size_t s) const {
@@ -599,9 +603,11 @@ QString DataViewer::SensorItemText(std::size_t s) const {
     if (info && !info->label.empty()) text += ' ' + Q(info->label);
     if (s < health_.sensors.size() && health_.period.Size() > 0) {
         const std::size_t count = health_.sensors[s].count;
-        const std::size_t total = health_.period.Size();
+        // Of what the schedule gives the data set, as the summary counts it.
+        const std::size_t total =
+            std::max<std::size_t>(1, ExpectedMeasurements(set_, health_.period));
         // Rounded, but 99 % until every value is there: 100 would hide a missing one.
-        const long percent = count == total
+        const long percent = count >= total
                                  ? 100
                                  : std::min(99L, std::lround(100.0 * static_cast<double>(count) /
                                                              static_cast<double>(total)));
@@ -711,13 +717,16 @@ void DataViewer::ShowDataSet() {
              TableTime(set_.measurements.front().time), TableTime(set_.measurements.back().time)}));
     }
     const std::size_t tableIssues = table_.issues.size() + (tableError_ ? 1 : 0);
-    issues_->setVisible(set_.issueCount + tableIssues > 0);
+    const auto warnings = Summarize(set_, table_, health_.period).warnings;
+    issues_->setVisible(set_.issueCount + tableIssues + warnings.size() > 0);
     issues_->setText(
         T(Msg::ViewerIssues, language_, {std::to_string(set_.issueCount + tableIssues)}));
     QStringList lines;
     if (tableError_) lines << Q(tableError_->Text(language_));
     for (const SensorTableIssue& issue : table_.issues)
         lines << Q(SensorTableIssueText(issue, language_));
+    for (const SummaryWarning& warning : warnings)
+        lines << Q(SummaryWarningText(warning, language_));
     for (std::size_t i = 0; i < set_.issues.size() && i < 40; ++i)
         lines << Q(IssueText(set_.issues[i], language_));
     if (set_.issueCount > 40) lines << "…";
