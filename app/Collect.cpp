@@ -437,8 +437,11 @@ int RunCollect(int argc, char* argv[], const Options& options) {
         return 2;
     }
     const StationsPlan& plan = std::get<StationsPlan>(read);
+    for (const StationsFileWarning& w : plan.warnings) c.err.Line(w.Text(options.language));
     if (options.dryRun) {
-        std::fputs(QJsonDocument(PlanJson(plan)).toJson(QJsonDocument::Indented).constData(),
+        std::fputs(QJsonDocument(PlanJson(plan, options.language))
+                       .toJson(QJsonDocument::Indented)
+                       .constData(),
                    stdout);
         return 0;
     }

@@ -34,7 +34,7 @@ QJsonObject LinkJson(const StationLink& link) {
 
 }  // namespace
 
-QJsonObject PlanJson(const StationsPlan& plan) {
+QJsonObject PlanJson(const StationsPlan& plan, Language language) {
     QJsonArray stations;
     for (const Station& s : plan.stations) {
         QJsonObject o;
@@ -56,6 +56,9 @@ QJsonObject PlanJson(const StationsPlan& plan) {
     QJsonObject o;
     o["stationsFile"] = Q(PathText(plan.file));
     o["stations"] = stations;
+    QJsonArray warnings;
+    for (const StationsFileWarning& w : plan.warnings) warnings.append(Q(w.Text(language)));
+    o["warnings"] = warnings;
     return o;
 }
 

@@ -388,6 +388,12 @@ std::optional<DateTime> ParseDay(std::string_view text) {
     return DateTime::FromDate(number(0, 4), number(5, 2), number(8, 2));
 }
 
+// An argument that is an option, never the value of the one before it. "-" alone is a value; a
+// value that starts with a dash is given as --name=VALUE.
+bool LooksLikeOption(std::string_view arg) {
+    return arg.size() >= 2 && arg[0] == '-';
+}
+
 // The walk over the arguments: which options were given (the first place of each, the last
 // value), and the first argument that cannot be read.
 struct Given {
@@ -432,9 +438,11 @@ public:
             if (!row->valueEn.empty()) {
                 if (inlineValue) {
                     value = *inlineValue;
-                } else if (i + 1 < args.size()) {
+                } else if (i + 1 < args.size() && !LooksLikeOption(args[i + 1])) {
                     value = args[++i];
                 } else {
+                    // The value left out: the option that follows is read as itself, so
+                    // that a --lang after it words the refusal.
                     missingValue_ = row;
                     Fail(OptionError{Msg::CliMissingValue, {Dashed(row->name)}});
                     continue;
@@ -822,14 +830,14 @@ std::string HelpText(Language language, bool qtOptions) {
                          "экспорт, снимок окна) или для сводки нет измерений; 2 — командную строку "
                          "нельзя использовать или "
                          "работа без окна не нашла логгер; 3 — таблица записана, но часть "
-                         "строк файлов данных пропущена, или сводка выведена, и датчик превысил "
-                         "свой предел.",
+                         "строк файлов данных или таблицы датчиков пропущена, или сводка выведена, "
+                         "и датчик превысил свой предел.",
                          "Exit status: 0 done; 1 the work failed (a run without a window, an "
                          "export, a screenshot) or a summary has no measurements; 2 the command "
                          "line cannot be used, or a run "
                          "without a window reached no logger; 3 the export was written, but "
-                         "lines of the data files were skipped, or a summary was printed and a "
-                         "sensor exceeded its limit."));
+                         "lines of the data files or of the sensor table were skipped, or a "
+                         "summary was printed and a sensor exceeded its limit."));
     return out;
 }
 

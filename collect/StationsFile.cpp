@@ -168,12 +168,56 @@ public:
         if (!stations->is_array_of_tables())
             WrongType(*stations, "station", Msg::StationsTypeTableList);
         const toml::array& list = *stations->as_array();
-        for (const toml::node& entry : list)
+        if (list.size() > kMaxStations)
+            Refuse(list[kMaxStations].source(), Msg::StationsTooMany,
+                   {std::to_string(kMaxStations)});
+        for (const toml::node& entry : list) {
             plan.stations.push_back(ReadStation(*entry.as_table(), defaults));
+            WarnOfSameLink(plan);
+        }
         return plan;
     }
 
 private:
+    // Warns when the station just read reaches its logger as an earlier one does.
+    void WarnOfSameLink(StationsPlan& plan) const {
+        const Station& s = plan.stations.back();
+        const auto same = [&s](const Station& other) {
+            if (other.link.kind != s.link.kind) return false;
+            // Windows knows "com3" as "COM3".
+            return std::equal(other.link.port.begin(), other.link.port.end(), s.link.port.begin(),
+                              s.link.port.end(),
+                              [](char a, char b) {
+                                  return std::toupper(static_cast<unsigned char>(a)) ==
+                                         std::toupper(static_cast<unsigned char>(b));
+                              }) &&
+                   other.link.radioAddress == s.link.radioAddress &&
+                   other.link.bluetoothAddress == s.link.bluetoothAddress;
+        };
+        const auto first = std::find_if(plan.stations.begin(), plan.stations.end() - 1, same);
+        if (first == plan.stations.end() - 1) return;
+        std::string link;
+        switch (s.link.kind) {
+            case StationLink::Kind::Serial:
+                link = "port = \"" + s.link.port + "\"";
+                break;
+            case StationLink::Kind::Usb:
+                link = "usb = true";
+                break;
+            case StationLink::Kind::Radio:
+                link = "radio = " + std::to_string(s.link.radioAddress);
+                break;
+            case StationLink::Kind::Bluetooth:
+                link = "bluetooth = \"" + s.link.bluetoothAddress + "\"";
+                break;
+        }
+        plan.warnings.push_back(
+            {file_,
+             s.line,
+             Msg::StationsSameLink,
+             {s.name, first->name, std::to_string(first->line), std::move(link)}});
+    }
+
     Station ReadStation(const toml::table& table, Settings settings) {
         Station s;
         s.line = static_cast<int>(table.source().begin.line);
@@ -246,6 +290,8 @@ private:
     static std::vector<std::string> Directories(const toml::node& value) {
         const auto* list = value.as_array();
         if (!list) WrongType(value, "directories", Msg::StationsTypeStringList);
+        // An empty list is more likely a list not yet written than "every directory".
+        if (list->empty()) Refuse(value.source(), Msg::StationsNoDirectories, {"directories"});
         std::vector<std::string> names;
         for (const toml::node& item : *list) {
             if (!item.is_string()) WrongType(item, "directories", Msg::StationsTypeStringList);
@@ -275,10 +321,30 @@ fs::path Absolute(const fs::path& path) {
 // where it looks for a blank (a key, the run of a damaged value) reaches code it marks
 // unreachable. So it is given ASCII alone: every other character of a quoted text becomes its
 // escape (a single-quoted text becomes a double-quoted one), one in a comment a '?', and one
-// anywhere else is refused at its place. Lines stay where they were.
+// anywhere else is refused at its place. Lines stay where they were; the column each character
+// of the parser's text came from is kept, so that a fault is placed in the file as written.
 struct AsciiText {
     std::string text;
+    std::vector<int> columns;  // for each character of `text`, its column in the file (from 1)
     std::optional<std::pair<int, int>> refused;  // line and column from 1
+    Msg reason = Msg::StationsLetterOutsideQuotes;
+
+    // The column in the file of a place the parser names in `text`.
+    int ColumnInFile(int line, int column) const {
+        std::size_t start = 0;
+        for (int l = 1; l < line && start < text.size(); ++l) {
+            const std::size_t end = text.find('\n', start);
+            if (end == std::string::npos) return column;
+            start = end + 1;
+        }
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        if (column <= 0 || end == start) return column;
+        const std::size_t at = start + static_cast<std::size_t>(column) - 1;
+        // Past the line's last character: as far beyond the last one in the file.
+        if (at >= end) return columns[end - 1] + static_cast<int>(at - end) + 1;
+        return columns[at];
+    }
 };
 
 // The code point of the UTF-8 sequence at `i` and its length; none when it is not one.
@@ -314,22 +380,29 @@ AsciiText AsciiForParser(std::string_view text) {
     const auto at = [&](std::size_t i, std::string_view s) {
         return text.substr(i, s.size()) == s;
     };
+    const auto emit = [&](std::string_view s) {
+        out.text += s;
+        out.columns.insert(out.columns.end(), s.size(), column);
+    };
+    const auto refuse = [&](Msg reason) {
+        out.refused = std::pair{line, column};
+        out.reason = reason;
+        return out;
+    };
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         ++column;
         if (static_cast<unsigned char>(c) >= 0x80) {
             const auto point = CodePoint(text, i);
-            if (!point || in == In::Bare || in == In::LongLiteral) {
-                out.refused = std::pair{line, column};
-                return out;
-            }
+            if (!point) return refuse(Msg::StationsNotUtf8);
+            if (in == In::Bare) return refuse(Msg::StationsLetterOutsideQuotes);
             if (in == In::Comment) {
-                out.text += '?';
+                emit("?");
             } else {
                 char escape[16];
                 std::snprintf(escape, sizeof escape, "\\U%08X",
                               static_cast<unsigned>(point->first));
-                out.text += escape;
+                emit(escape);
             }
             i += point->second - 1;
             continue;
@@ -340,27 +413,26 @@ AsciiText AsciiForParser(std::string_view text) {
         }
         switch (in) {
             case In::Bare:
-                if (!MayStandBare(c)) {
-                    out.refused = std::pair{line, column};
-                    return out;
-                }
+                if (!MayStandBare(c)) return refuse(Msg::StationsLetterOutsideQuotes);
                 if (c == '#') {
                     in = In::Comment;
                 } else if (at(i, "\"\"\"")) {
                     in = In::LongBasic;
-                    out.text += "\"\"";
+                    emit("\"\"");
                     i += 2;
                     column += 2;
                 } else if (c == '"') {
                     in = In::Basic;
                 } else if (at(i, "'''")) {
+                    // Written as a multi-line double-quoted text, which has escapes.
                     in = In::LongLiteral;
-                    out.text += "''";
+                    emit("\"\"\"");
                     i += 2;
                     column += 2;
+                    continue;
                 } else if (c == '\'') {
                     in = In::Literal;
-                    out.text += '"';  // written as a double-quoted text
+                    emit("\"");  // written as a double-quoted text
                     continue;
                 }
                 break;
@@ -371,15 +443,15 @@ AsciiText AsciiForParser(std::string_view text) {
             case In::LongBasic:
                 if (c == '\\' && i + 1 < text.size() &&
                     static_cast<unsigned char>(text[i + 1]) < 0x80 && text[i + 1] != '\n') {
-                    out.text += c;
-                    out.text += text[++i];  // an escaped character
+                    emit(text.substr(i, 2));  // an escaped character
+                    ++i;
                     ++column;
                     continue;
                 }
                 if (in == In::Basic && (c == '"' || c == '\n')) in = In::Bare;
                 if (in == In::LongBasic && at(i, "\"\"\"")) {
                     in = In::Bare;
-                    out.text += "\"\"";
+                    emit("\"\"");
                     i += 2;
                     column += 2;
                 }
@@ -387,22 +459,28 @@ AsciiText AsciiForParser(std::string_view text) {
             case In::Literal:
                 if (c == '\'') {
                     in = In::Bare;
-                    out.text += '"';
+                    emit("\"");
                     continue;
                 }
                 if (c == '\n') in = In::Bare;
-                if (c == '\\' || c == '"') out.text += '\\';  // as they stand in the single quotes
+                if (c == '\\' || c == '"') emit("\\");  // as they stand in the single quotes
                 break;
             case In::LongLiteral:
                 if (at(i, "'''")) {
+                    // One or two quotes may end the text right before its closing three.
+                    std::size_t quotes = 3;
+                    while (quotes < 5 && at(i + quotes, "'")) ++quotes;
+                    emit(std::string(quotes - 3, '\''));
+                    emit("\"\"\"");
                     in = In::Bare;
-                    out.text += "''";
-                    i += 2;
-                    column += 2;
+                    i += quotes - 1;
+                    column += static_cast<int>(quotes) - 1;
+                    continue;
                 }
+                if (c == '\\' || c == '"') emit("\\");
                 break;
         }
-        out.text += c;
+        emit(std::string_view(&text[i], 1));
     }
     return out;
 }
@@ -440,32 +518,44 @@ std::string StationsFileError::Text(Language language) const {
 StationsFileRead ParseStationsFile(const std::string& text, const fs::path& path) {
     const fs::path file = Absolute(path);
     const std::string source = PathText(file);
-    const AsciiText ascii = AsciiForParser(text);
-    if (ascii.refused) {
+    const auto whole = [&](Msg reason, std::vector<std::string> args) {
         StationsFileError error;
         error.file = file;
+        error.reason = reason;
+        error.args = std::move(args);
+        return error;
+    };
+    if (text.size() > kMaxStationsFileBytes)
+        return whole(Msg::StationsTooLarge,
+                     {std::to_string(text.size()), std::to_string(kMaxStationsFileBytes)});
+    std::string_view body = text;
+    // The mark Windows' Notepad puts at the start of a UTF-8 file.
+    if (body.starts_with("\xEF\xBB\xBF")) body.remove_prefix(3);
+    const AsciiText ascii = AsciiForParser(body);
+    if (ascii.refused) {
+        StationsFileError error = whole(ascii.reason, {});
         error.line = ascii.refused->first;
         error.column = ascii.refused->second;
-        error.reason = Msg::StationsLetterOutsideQuotes;
         return error;
     }
     toml::parse_result parsed = toml::parse(std::string_view(ascii.text), std::string_view(source));
+    StationsFileError error;
     if (!parsed) {
         const toml::parse_error& e = parsed.error();
-        StationsFileError error;
-        error.file = file;
+        error = whole(Msg::StationsSyntax, {std::string(e.description())});
         error.line = static_cast<int>(e.source().begin.line);
         error.column = static_cast<int>(e.source().begin.column);
-        error.reason = Msg::StationsSyntax;
-        error.args = {std::string(e.description())};
-        return error;
+    } else {
+        try {
+            return Reader(file).Read(parsed.table());
+        } catch (Refusal& r) {
+            error = std::move(r.error);
+            error.file = file;
+        }
     }
-    try {
-        return Reader(file).Read(parsed.table());
-    } catch (Refusal& r) {
-        r.error.file = file;
-        return std::move(r.error);
-    }
+    if (error.line > 0 && error.column > 0)
+        error.column = ascii.ColumnInFile(error.line, error.column);
+    return error;
 }
 
 StationsFileRead ReadStationsFile(const fs::path& path) {
@@ -480,11 +570,32 @@ StationsFileRead ReadStationsFile(const fs::path& path) {
     std::error_code ec;
     if (fs::is_directory(file, ec))
         return unreadable(std::make_error_code(std::errc::is_a_directory));
+    // Told before anything of it is read.
+    if (const std::uintmax_t size = fs::file_size(file, ec); !ec && size > kMaxStationsFileBytes) {
+        StationsFileError error;
+        error.file = file;
+        error.reason = Msg::StationsTooLarge;
+        error.args = {std::to_string(size), std::to_string(kMaxStationsFileBytes)};
+        return error;
+    }
     try {
         return ParseStationsFile(ReadWholeFile(file), file);
     } catch (const FileError& e) {
         return unreadable(e.Reason());
     }
+}
+
+std::string StationsFileWarning::Text(Language language) const {
+    std::string what;
+    switch (args.size()) {
+        case 4:
+            what = Message(reason, language, {args[0], args[1], args[2], args[3]});
+            break;
+        default:
+            what = Message(reason, language);
+            break;
+    }
+    return Message(Msg::StationsWarningAt, language, {PathText(file), std::to_string(line), what});
 }
 
 const char* LinkKindWord(StationLink::Kind kind) {

@@ -41,11 +41,26 @@ struct Station {
     int line = 0;                  // where the station is described
 };
 
+// What the file may well mean but is worth a look: two stations that reach their loggers the
+// same way (one logger may rightly be two stations, with other directories or modes).
+struct StationsFileWarning {
+    std::filesystem::path file;
+    int line = 0;  // the later station's
+    Msg reason = Msg::StationsSameLink;
+    std::vector<std::string> args;
+    std::string Text(Language language) const;
+};
+
 // The stations of one collection, in the order of the file.
 struct StationsPlan {
     std::vector<Station> stations;
     std::filesystem::path file;  // absolute
+    std::vector<StationsFileWarning> warnings;
 };
+
+// The most a stations file may hold: the parser takes some fifty times a file's size in memory.
+inline constexpr std::size_t kMaxStations = 1000;
+inline constexpr std::uintmax_t kMaxStationsFileBytes = 1024 * 1024;
 
 // Why the stations file was refused: where (line and column from 1, or 0 when not known) and
 // the fault as a text of the table with its parameters, so that the caller words it in either
@@ -69,12 +84,15 @@ struct StationsFileError {
 
 using StationsFileRead = std::variant<StationsPlan, StationsFileError>;
 
-// Reads and checks a stations file (UTF-8 TOML). Every fault is refused rather than guessed at:
-// a syntax error, a key the file may not have (a typing error would otherwise be ignored), a
-// value of the wrong kind, a station without a name or with the name of another, a name that
-// cannot be a folder name, no link or more than one, a radio address outside 0..254, a
-// Bluetooth address that is not 12 hexadecimal digits, an unknown mode or clock word, a negative
-// clock limit, no station at all. A relative data folder is taken from the file's folder.
+// Reads and checks a stations file (UTF-8 TOML, with or without a byte-order mark). Every fault
+// is refused rather than guessed at: a text that is not UTF-8, a syntax error, a key the file may
+// not have (a typing error would otherwise be ignored), a value of the wrong kind, a station
+// without a name or with the name of another, a name that cannot be a folder name, no link or more
+// than one, a radio address outside 0..254, a Bluetooth address that is not 12 hexadecimal digits,
+// an unknown mode or clock word, a negative clock limit, an empty list of directories, no station
+// at all, more than kMaxStations, a file larger than kMaxStationsFileBytes (before it is parsed). A
+// column counts characters. Stations reached the same way are warned of. A relative data folder is
+// taken from the file's folder.
 StationsFileRead ReadStationsFile(const std::filesystem::path& path);
 // The same for the file's text, as if read from `path`.
 StationsFileRead ParseStationsFile(const std::string& text, const std::filesystem::path& path);

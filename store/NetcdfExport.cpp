@@ -61,6 +61,7 @@ constexpr std::int64_t kUnixEpochMs = 25569LL * DateTime::kMsPerDay;
 constexpr signed char kFlagGood = 0;
 constexpr signed char kFlagSpike = 1;
 constexpr signed char kFlagRange = 2;
+constexpr signed char kFlagStuck = 3;
 
 // Rows of the temperature written at a time: the memory stays small for years of data.
 constexpr std::size_t kRowsPerBlock = 4096;
@@ -221,8 +222,8 @@ void ExportNetcdf(const DataSet& set, const SensorTable& table, const std::strin
     const int flag = nc.Variable("temperature_flag", NC_BYTE, {timeDim, depthDim});
     nc.Text(flag, "standard_name", "status_flag");
     nc.Text(flag, "long_name", "quality of the temperature");
-    nc.Bytes(flag, "flag_values", {kFlagGood, kFlagSpike, kFlagRange});
-    nc.Text(flag, "flag_meanings", "good spike out_of_range");
+    nc.Bytes(flag, "flag_values", {kFlagGood, kFlagSpike, kFlagRange, kFlagStuck});
+    nc.Text(flag, "flag_meanings", "good spike out_of_range stuck");
     nc.Check(nc_def_var_fill(id, flag, 0, &kNetcdfNoFlag));
     nc.Check(nc_def_var_deflate(id, flag, 1, 1, 4));
 
@@ -288,6 +289,7 @@ void ExportNetcdf(const DataSet& set, const SensorTable& table, const std::strin
                 const ValueFlag f = health.FlagOf(first + r, s);
                 flags[r * sensors + s] = f == ValueFlag::Spike   ? kFlagSpike
                                          : f == ValueFlag::Range ? kFlagRange
+                                         : f == ValueFlag::Stuck ? kFlagStuck
                                                                  : kFlagGood;
             }
         }

@@ -80,11 +80,14 @@ std::optional<std::size_t> SensorNumber(std::string_view text) {
     return n;
 }
 
-// Empty: unknown (nothing inside); a number: its metres; else no depth at all.
+// Empty: unknown (nothing inside); a finite number written out with digits and a point: its
+// metres (negative above the ground: in the snow or the air); else no depth at all.
 std::optional<std::optional<double>> Depth(std::string_view text) {
     text = Trimmed(text);
     if (text.empty()) return std::optional<double>();
     if (text.front() == '+') text.remove_prefix(1);
+    // Metres are written out: "1e2" is a slip for 1.2 or 12 more likely than a hundred metres.
+    if (text.find_first_of("eE") != std::string_view::npos) return std::nullopt;
     double d = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), d);
     if (text.empty() || ec != std::errc() || end != text.data() + text.size() ||
@@ -98,6 +101,8 @@ std::optional<std::optional<double>> Limit(std::string_view text) {
     text = Trimmed(text);
     if (text.empty()) return std::optional<double>();
     if (text.front() == '+') text.remove_prefix(1);
+    // Degrees are written out, as metres are.
+    if (text.find_first_of("eE") != std::string_view::npos) return std::nullopt;
     double d = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), d);
     if (text.empty() || ec != std::errc() || end != text.data() + text.size() ||

@@ -190,6 +190,19 @@ const std::array<MessageRow, kMessageCount> kMessageTable = {{
      "three fields are needed: sensor, depth, label; line skipped"},
     {M::SummaryNothing, "В «{1}» нет измерений за выбранный период",
      "No measurements in \"{1}\" in the period chosen"},
+    {M::SummaryDepthOrder,
+     "глубины не растут с номерами датчиков: датчик {1} на {2} м, датчик {3} на {4} м",
+     "the depths do not grow with the sensor numbers: sensor {1} at {2} m, sensor {3} at {4} m"},
+    {M::SummaryActiveLayerWide,
+     "слой сезонного оттаивания найден между датчиками {1} ({2} м) и {3} ({4} м), дальше 5 м друг "
+     "от друга",
+     "the active layer is interpolated between sensors {1} ({2} m) and {3} ({4} m), more than 5 m "
+     "apart"},
+    {M::SummaryZeroAmplitudeWide,
+     "глубина нулевых годовых амплитуд найдена между датчиками {1} ({2} м) и {3} ({4} м), дальше "
+     "5 м друг от друга",
+     "the depth of zero annual amplitude is interpolated between sensors {1} ({2} m) and {3} ({4} "
+     "m), more than 5 m apart"},
     {M::AfterNeedsMilliseconds, "--after принимает число миллисекунд",
      "--after takes a number of milliseconds"},
     {M::ViewerNotBuilt, "В этой сборке программы нет просмотра данных",
@@ -197,6 +210,7 @@ const std::array<MessageRow, kMessageCount> kMessageTable = {{
     {M::ScreenshotNotWritten, "Не удалось записать снимок окна в «{1}»",
      "Cannot write the screenshot to \"{1}\""},
 
+    {M::BatteryVolts, "{1}В", "{1}V"},
     {M::ViewerTitle, "Данные на диске", "Data on disk"},
     {M::ViewerFolder, "Папка:", "Folder:"},
     {M::ViewerBrowse, "Обзор…", "Browse…"},
@@ -264,6 +278,19 @@ const std::array<MessageRow, kMessageCount> kMessageTable = {{
      "Датчик {1}: «{2}» — не глубина. Введите число метров, например 2,5 или 2.5",
      "Sensor {1}: \"{2}\" is no depth. Type a number of metres, e.g. 2.5 or 2,5"},
     {M::ViewerSensorTableSaved, "Записан: {1}", "Written: {1}"},
+    {M::ViewerNoValue, "нет значения", "no value"},
+    {M::ViewerCollection, "«{1}»: данные сбора, наборов: {2}. Выберите набор данных.",
+     "\"{1}\": collected data, {2} data sets. Choose a data set."},
+    {M::ViewerDataSetColumn, "Станция / папка", "Station / directory"},
+    {M::ViewerLastDownloadColumn, "Последняя загрузка (UTC)", "Last download (UTC)"},
+    {M::ViewerResultColumn, "Результат", "Result"},
+    {M::ViewerNeverDownloaded, "в журнале нет загрузок", "no download logged"},
+    {M::ViewerDownloadDone, "выполнена", "done"},
+    {M::ViewerDownloadFailed, "не удалась", "failed"},
+    {M::ViewerDownloadStopped, "прервана", "stopped"},
+    {M::SummaryCollection,
+     "«{1}» — папка данных сбора; укажите один из её наборов данных (станция/папка):",
+     "\"{1}\" is a collection's data folder; name one of its data sets (station/directory):"},
 
     {M::CliNeedsLink, "Укажите, где логгер: --port УСТРОЙСТВО или --usb",
      "Say where the logger is: --port DEVICE or --usb"},
@@ -480,6 +507,23 @@ const std::array<MessageRow, kMessageCount> kMessageTable = {{
      "the directory name \"{1}\" cannot be sent to the logger: Windows-1251 has no "
      "characters for it"},
     {M::StationsNone, "в файле не описано ни одной станции", "the file describes no station"},
+    {M::StationsNotUtf8,
+     "текст не в кодировке UTF-8 (сохранён, возможно, в Windows-1251); сохраните файл в UTF-8",
+     "the text is not UTF-8 (saved in Windows-1251, perhaps); save the file as UTF-8"},
+    {M::StationsNoDirectories,
+     "список «{1}» пуст; чтобы копировать все каталоги логгера, уберите ключ",
+     "the list \"{1}\" is empty; leave the key out to copy every directory of the logger"},
+    {M::StationsTooMany, "станций больше {1}, а в одном файле можно описать не больше {1}",
+     "more than {1} stations, but one file may describe {1} at most"},
+    {M::StationsTooLarge, "файл занимает {1} байт, а файл станций может занимать не больше {2}",
+     "the file holds {1} bytes, but a stations file may hold {2} at most"},
+    {M::StationsWarningAt, "Файл станций «{1}», строка {2}, предупреждение: {3}.",
+     "The stations file \"{1}\", line {2}, warning: {3}."},
+    {M::StationsSameLink,
+     "станция «{1}» связана с логгером так же, как «{2}» из строки {3} ({4}); если это один "
+     "логгер, то и каталоги или режимы у станций должны быть разные",
+     "the station \"{1}\" reaches its logger as \"{2}\" of line {3} does ({4}); if they are "
+     "one logger, the stations should differ in directories or modes"},
 
     {M::SensorTableBadLimit, "предел — не число градусов; строка пропущена",
      "the limit is no number of degrees; line skipped"},

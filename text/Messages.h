@@ -98,9 +98,14 @@ enum class Msg {
     SensorTableRepeated,
     SensorTableBadFields,
     SummaryNothing,  // {1} the folder
+    // Warnings of a summary: {1} a sensor and {2} its depth, {3} the next one and {4} its depth.
+    SummaryDepthOrder,
+    SummaryActiveLayerWide,
+    SummaryZeroAmplitudeWide,
     AfterNeedsMilliseconds,
     ViewerNotBuilt,
     ScreenshotNotWritten,
+    BatteryVolts,  // {1} the voltage with one decimal
     // The viewer of copied data.
     ViewerTitle,
     ViewerFolder,
@@ -160,6 +165,17 @@ enum class Msg {
     ViewerCancel,
     ViewerBadDepth,          // {1} the sensor's number, {2} what was typed
     ViewerSensorTableSaved,  // {1} the file
+    // The map's colour of a missing value, and a collection's data folder in the viewer.
+    ViewerNoValue,
+    ViewerCollection,  // {1} the folder, {2} data sets
+    ViewerDataSetColumn,
+    ViewerLastDownloadColumn,
+    ViewerResultColumn,
+    ViewerNeverDownloaded,
+    ViewerDownloadDone,
+    ViewerDownloadFailed,
+    ViewerDownloadStopped,
+    SummaryCollection,  // {1} the folder
     // The command line, and the runs from it without the window.
     CliNeedsLink,
     CliOneCommand,
@@ -298,6 +314,12 @@ enum class Msg {
     StationsNegative,          // {1} the key, {2} the value
     StationsDirectoryName,     // {1} the directory
     StationsNone,
+    StationsNotUtf8,
+    StationsNoDirectories,  // {1} the key
+    StationsTooMany,        // {1} the most a file may describe
+    StationsTooLarge,       // {1} the file's size, {2} the largest size, both in bytes
+    StationsWarningAt,      // {1} the file, {2} the line, {3} what the warning says
+    StationsSameLink,       // {1} the station, {2} the other station, {3} its line, {4} the link
     // Design limits of the sensor table.
     SensorTableBadLimit,
     SensorTableBadLimitFields,

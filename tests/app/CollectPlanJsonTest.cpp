@@ -46,7 +46,7 @@ data = ')" + PathText(data) + R"('
 )",
                                                     file);
     ASSERT_TRUE(std::holds_alternative<StationsPlan>(read));
-    const QJsonObject plan = PlanJson(std::get<StationsPlan>(read));
+    const QJsonObject plan = PlanJson(std::get<StationsPlan>(read), Language::English);
 
     EXPECT_EQ(plan["stationsFile"].toString().toStdString(), PathText(file));
     const QJsonArray stations = plan["stations"].toArray();

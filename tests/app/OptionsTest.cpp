@@ -16,6 +16,7 @@
 #include "app/Options.h"
 #include "sim/FaultyDevice.h"
 #include "sim/VirtualLogger.h"
+#include "store/Export.h"
 #include "tests/support/WarmingBorehole.h"
 
 #ifdef QMC_CONTROLLER
@@ -82,8 +83,8 @@ TEST(Options, ValuesAreTakenInBothSpellingsAndTheLastOneCounts) {
     EXPECT_EQ(o.language, Language::English);
     o = Parse({"--lang", "en", "--lang", "ru"});
     EXPECT_EQ(o.language, Language::Russian);
-    // A value is the next argument, whatever it looks like (as Qt's parser takes it).
-    o = Parse({"--usb", "--copy", "-odd-", "--lang", "en"});
+    // A value that starts with a dash is given with "=".
+    o = Parse({"--usb", "--copy=-odd-", "--lang", "en"});
     EXPECT_FALSE(o.error) << ErrorText(o);
     EXPECT_EQ(o.directory, "-odd-");
     // Names are UTF-8 as given.
@@ -227,11 +228,11 @@ TEST(Options, OptionsThatCannotStandTogetherAreRefused) {
 
 TEST(Options, BadValuesAreRefused) {
     EXPECT_EQ(ErrorOf({"--demo", "--device-type", "256"}), Msg::CliBadDeviceType);
-    EXPECT_EQ(ErrorOf({"--demo", "--device-type", "-1"}), Msg::CliBadDeviceType);
+    EXPECT_EQ(ErrorOf({"--demo", "--device-type=-1"}), Msg::CliBadDeviceType);
     EXPECT_EQ(ErrorOf({"--demo", "--device-type", "8x"}), Msg::CliBadDeviceType);
     EXPECT_EQ(ErrorOf({"--demo", "--via", "modem"}), Msg::CliBadVia);
     EXPECT_EQ(ErrorOf({"--demo", "--faults", "lose-everything=1"}), Msg::CliBadFaults);
-    EXPECT_EQ(ErrorOf({"--demo", "--after", "-5"}), Msg::AfterNeedsMilliseconds);
+    EXPECT_EQ(ErrorOf({"--demo", "--after=-5"}), Msg::AfterNeedsMilliseconds);
     EXPECT_EQ(ErrorOf({"--view", "D", "--screenshot", "s", "--after", "soon"}),
               Msg::AfterNeedsMilliseconds);
     EXPECT_EQ(ErrorOf({"--lang", "de"}), Msg::CliBadLanguage);
@@ -461,6 +462,36 @@ TEST(Program, HelpListsEveryOptionWithoutADisplay) {
     EXPECT_EQ(Program({"--help-all"}).out, HelpText(Language::Russian, true));
 }
 
+// An option is never a value; each export file stands alone; a damaged sensor table gives 3.
+TEST(Program, OptionsTakeNoOptionForAValueAndExportsEndAsTheirFilesDo) {
+    for (const OptionRow& o : OptionTable()) {
+        if (o.valueEn.empty()) continue;
+        const std::string name = "--" + std::string(o.name);
+        EXPECT_EQ(ErrorText(Parse({name, "--lang", "en"})),
+                  name + " needs a value: " + name + " " + std::string(o.valueEn));
+    }
+    EXPECT_EQ(Program({"--copy", "--lang", "en"}).err,
+              "qm-controller: --copy needs a value: --copy DIR\n");
+    namespace fs = std::filesystem;
+    const fs::path folder =
+        fs::temp_directory_path() / ("qm-export-test-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    std::ofstream(folder / "2024_3.dat", std::ios::binary)
+        << "10:00 05.03.2024\r\n   1.50  -0.25\r\n";
+    const fs::path xlsx = folder / "ok.xlsx";
+    ProgramRun r = Program({"--export", folder.string(), "--csv", (folder / "no/x.csv").string(),
+                            "--xlsx", xlsx.string(), "--lang", "en"});
+    EXPECT_EQ(r.status, XlsxExportAvailable() ? 1 : 2) << r.err;
+    EXPECT_EQ(fs::exists(xlsx), XlsxExportAvailable()) << r.err;
+    std::ofstream(folder / "sensors.csv", std::ios::binary)
+        << "sensor,depth_m,label\n1,0.2,\n1,x\n";
+    r = Program({"--export", folder.string(), "--csv", (folder / "ok.csv").string()});
+    EXPECT_EQ(r.status, 3) << r.err;
+    EXPECT_TRUE(fs::exists(folder / "ok.csv"));
+    EXPECT_EQ(r.err.rfind((folder / "sensors.csv").string() + ":3: ", 0), 0u) << r.err;
+    fs::remove_all(folder);
+}
+
 TEST(Program, TheSummaryPrintsOneJsonObjectOrSaysWhyNot) {
     namespace fs = std::filesystem;
     const fs::path folder =
@@ -477,10 +508,11 @@ TEST(Program, TheSummaryPrintsOneJsonObjectOrSaysWhyNot) {
     ProgramRun r = Program({"--summary", folder.string(), "--to", "2024-03-05", "--lang", "en"});
     EXPECT_EQ(r.status, 0) << r.err;
     // Indented as --info prints, keys in their order.
-    EXPECT_EQ(r.out.rfind("{\n    \"measurements\": 2,\n    \"sensors\": [\n        {\n"
+    EXPECT_EQ(r.out.rfind("{\n    \"measurements\": 2,\n    \"expectedMeasurements\": 14,\n"
+                          "    \"gaps\": [],\n    \"sensors\": [\n        {\n"
                           "            \"sensor\": 1,\n            \"depthMetres\": 0.2,\n"
                           "            \"label\": \"верх\",\n            \"count\": 2,\n"
-                          "            \"completeness\": 1,\n            \"min\": 1.5,\n"
+                          "            \"completeness\": 0.1429,\n            \"min\": 1.5,\n"
                           "            \"max\": 2.5,\n            \"mean\": 2,\n"
                           "            \"flags\": [],\n            \"limitC\": null,\n"
                           "            \"marginC\": null,\n            \"exceedance\": null,\n"
@@ -490,12 +522,12 @@ TEST(Program, TheSummaryPrintsOneJsonObjectOrSaysWhyNot) {
         << r.out;
     // Where 2.5 °C at 0.2 m and -0.25 °C at 1.5 m put 0 °C.
     EXPECT_NE(r.out.find("    \"activeLayerMetres\": 1.382,\n    \"zeroAmplitudeMetres\": null,\n"
-                         "    \"exceeded\": 0\n}\n"),
+                         "    \"warnings\": [],\n    \"exceeded\": 0\n}\n"),
               std::string::npos)
         << r.out;
-    EXPECT_EQ(r.err,
-              "sensors.csv:4: the depth must be a number of metres with a decimal point, "
-              "or empty; line skipped\n");
+    EXPECT_EQ(r.err, (folder / "sensors.csv").string() +
+                         ":4: the depth must be a number of metres with a decimal point, "
+                         "or empty; line skipped\n");
 
     r = Program({"--summary", folder.string(), "--from", "2024-03-07"});
     EXPECT_EQ(r.status, 1);

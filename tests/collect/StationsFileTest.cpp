@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <tuple>
 
 #include "collect/StationsFile.h"
 #include "store/LocalFiles.h"
@@ -261,21 +262,67 @@ TEST_F(StationsFileTest, LettersOtherThanLatinStandOnlyInQuotesAndComments) {
     const Station& station = std::get<StationsPlan>(good).stations[0];
     EXPECT_EQ(station.directories, (std::vector<std::string>{"Котельная", "Теплица", "Ж"}));
     EXPECT_EQ(station.link.port, "C:\\QM\\\"Ж");
-    // A Cyrillic key, a letter after a value, one in a multi-line single-quoted text (which has
-    // no escapes) and a Unicode blank are refused at their place, before the parser sees them.
+    // A Cyrillic key, a letter after a value and a Unicode blank are refused at their place,
+    // before the parser sees them.
     struct Case {
         const char* text;
         int line, column;
     };
     for (const Case& c :
          {Case{"[[station]]\nимя = \"A\"\n", 2, 1}, Case{"[[station]]\nname = \"A\" Ж\n", 2, 12},
-          Case{"[[station]]\nname = '''A\nЖ'''\n", 3, 1}, Case{"\xC2\xA0[[station]]\n", 1, 1}}) {
+          Case{"\xC2\xA0[[station]]\n", 1, 1}}) {
         const auto read = ParseStationsFile(c.text, folder / "s.toml");
         ASSERT_TRUE(std::holds_alternative<StationsFileError>(read)) << c.text;
         const auto& e = std::get<StationsFileError>(read);
         EXPECT_EQ(e.reason, Msg::StationsLetterOutsideQuotes) << c.text;
         EXPECT_EQ(e.line, c.line) << c.text;
         EXPECT_EQ(e.column, c.column) << c.text;
+    }
+}
+
+TEST_F(StationsFileTest, TheFileAsEditorsSaveItAndStationsThatShareALogger) {
+    // Notepad's byte-order mark; Cyrillic, backslashes and closing quotes in '''…'''.
+    const StationsPlan plan = Plan(
+        "\xEF\xBB\xBF[[station]]\nname = '''Скважина'''\nusb = true\n"
+        "directories = ['''C:\\Котельная''', '''Мост\"''''']\n"
+        "[[station]]\nname = \"B\"\nusb = true\n[[station]]\nname = \"C\"\nport = \"COM3\"\n"
+        "[[station]]\nname = \"D\"\nport = \"com3\"\n[[station]]\nname = \"E\"\nradio = 5\n"
+        "[[station]]\nname = \"F\"\nradio = 6\n[[station]]\nname = \"G\"\nradio = 5\n");
+    ASSERT_EQ(plan.stations.size(), 7u);
+    EXPECT_EQ(plan.stations[0].name, "Скважина");
+    EXPECT_EQ(plan.stations[0].directories,
+              (std::vector<std::string>{"C:\\Котельная", "Мост\"''"}));
+    // Warned of, not refused: one logger may rightly be two stations.
+    std::vector<int> lines;
+    for (const StationsFileWarning& w : plan.warnings) lines.push_back(w.line);
+    ASSERT_EQ(lines, (std::vector<int>{5, 11, 20}));
+    EXPECT_NE(
+        plan.warnings[0].Text(Language::English).find("\"B\" reaches its logger as \"Скважина\""),
+        std::string::npos);
+
+    struct Case {
+        const char* what;
+        std::string text;
+        int line, column;
+        Msg reason;
+    };
+    const std::string a = "[[station]]\nname = \"A\"\nusb = true\n";
+    std::string many;
+    for (int i = 0; i <= 1000; ++i)
+        many += "[[station]]\nname = \"S" + std::to_string(i) + "\"\nradio = 1\n";
+    for (const Case& c : {
+             Case{"Windows-1251", a + "directories = [\"\xCA\xEE\xF2\"]\n", 4, 17,
+                  Msg::StationsNotUtf8},
+             Case{"column after Cyrillic", a + "directories = [\"Котельная\", 7]\n", 4, 29,
+                  Msg::StationsWrongType},
+             Case{"no directories", a + "directories = []\n", 4, 15, Msg::StationsNoDirectories},
+             Case{"1001 stations", many, 3001, 1, Msg::StationsTooMany},
+             Case{"over 1 MB", a + std::string(1024 * 1024, '#'), 0, 0, Msg::StationsTooLarge},
+         }) {
+        SCOPED_TRACE(c.what);
+        const StationsFileError e = Error(c.text);
+        EXPECT_EQ(std::tuple(e.reason, e.line, e.column), std::tuple(c.reason, c.line, c.column))
+            << e.Text(Language::English);
     }
 }
 

@@ -467,11 +467,12 @@ bool WriteReport(const ReportRequest& request, const DataSet& set, const SensorT
         pages.Text(T(Msg::ReportInterval, lang, {std::to_string(summary.intervalMinutes)}), 9);
         std::size_t values = 0;
         for (const SensorSummary& s : summary.sensors) values += s.count;
-        const double completeness =
-            summary.measurements * sensorCount == 0
-                ? 0.0
-                : 100.0 * static_cast<double>(values) /
-                      static_cast<double>(summary.measurements * sensorCount);
+        // Against what the logger's schedule gives the period, as each sensor's.
+        const std::size_t expected = summary.expectedMeasurements * sensorCount;
+        const double completeness = expected == 0
+                                        ? 0.0
+                                        : std::min(100.0, 100.0 * static_cast<double>(values) /
+                                                              static_cast<double>(expected));
         pages.Text(T(Msg::ReportMeasurements, lang,
                      {std::to_string(summary.measurements), std::to_string(sensorCount),
                       Num(completeness, 1, lang)}),
