@@ -552,6 +552,7 @@ bool WriteReport(const ReportRequest& request, const DataSet& set, const SensorT
                 }
                 // Two entries a row: the box is half the page wide.
                 plot.legend->setWrap(2);
+                plot.legend->setFillOrder(QCPLegend::foColumnsFirst, true);
             }
             pages.Text(T(Msg::ReportTrumpet, lang), 9, true, 0.5);
             const double top = pages.y;
