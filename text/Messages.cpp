@@ -557,7 +557,7 @@ const std::array<MessageRow, kMessageCount> kMessageTable = {{
     {M::ReportColumnDepth, "Глуб., м", "Depth, m"},
     {M::ReportColumnLabel, "Подпись", "Label"},
     {M::ReportColumnCount, "Значений", "Values"},
-    {M::ReportColumnCompleteness, "Полн., %", "Complete, %"},
+    {M::ReportColumnCompleteness, "Полн., %", "Compl., %"},
     {M::ReportColumnMin, "Мин.", "Min"},
     {M::ReportColumnMean, "Сред.", "Mean"},
     {M::ReportColumnMax, "Макс.", "Max"},
