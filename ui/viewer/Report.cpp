@@ -161,8 +161,7 @@ public:
                 const QRectF box(Px(x + 0.8), Px(y), Px(widths[c] - 1.6), Px(rowMm));
                 const QString text = QFontMetricsF(f, &writer_)
                                          .elidedText(cells[c].text, Qt::ElideRight, box.width());
-                p_.drawText(
-                    box, Qt::AlignVCenter | (c == 0 || head ? Qt::AlignLeft : Qt::AlignLeft), text);
+                p_.drawText(box, Qt::AlignVCenter | Qt::AlignLeft, text);
                 x += widths[c];
             }
             p_.setPen(QPen(QColor(170, 170, 170), 0));
@@ -171,6 +170,7 @@ public:
             y += rowMm;
         };
         std::vector<Cell> head;
+        head.reserve(header.size());
         for (const QString& h : header) head.push_back({h, false});
         Need(2 * rowMm);
         drawRow(head, true);
@@ -693,6 +693,7 @@ bool WriteReport(const ReportRequest& request, const DataSet& set, const SensorT
         pages.Need(30);
         pages.Text(T(Msg::ReportAppendix, lang), 11, true, 1.5);
         std::vector<std::vector<Cell>> fileRows;
+        fileRows.reserve(digests.size());
         for (const FileDigest& d : digests)
             fileRows.push_back(
                 {{Q(d.name), false}, {QString::number(d.size), false}, {Q(d.sha256), false}});
