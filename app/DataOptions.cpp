@@ -9,6 +9,7 @@
 
 #include "app/Options.h"
 #include "core/Controller.h"
+#include "store/CollectionDataSets.h"
 #include "store/DataSet.h"
 #include "store/Export.h"
 #include "store/LocalFiles.h"
@@ -133,6 +134,14 @@ int RunSummary(int argc, char* argv[], const Options& options) {
         Say(e.Text(language));
         return 1;
     }
+    // A collection's data folder holds one data set per station and directory: each is named,
+    // for the next run to take one.
+    if (set.measurements.empty())
+        if (const auto sets = FindCollectionDataSets(folder); !sets.empty()) {
+            Say(Message(Msg::SummaryCollection, language, {PathText(folder)}));
+            for (const CollectionDataSet& d : sets) Say(d.station + "/" + d.directory);
+            return 1;
+        }
     const SensorTable table = ReadTableSaying(folder, set, language);
 
     const Period period = PeriodOf(set, options.fromDay, options.toDay);
@@ -140,9 +149,10 @@ int RunSummary(int argc, char* argv[], const Options& options) {
         Say(Message(Msg::SummaryNothing, language, {PathText(folder)}));
         return 1;
     }
-    std::printf("%s\n",
-                SummaryJson(Summarize(set, table, period), JsonWriter::Layout::Indented).c_str());
-    return 0;
+    const Summary summary = Summarize(set, table, period);
+    std::printf("%s\n", SummaryJson(summary, JsonWriter::Layout::Indented, language).c_str());
+    // A design limit exceeded in the period; skipped lines never change the status.
+    return summary.exceeded > 0 ? 3 : 0;
 }
 
 int RunView(int argc, char* argv[], const Options& options) {

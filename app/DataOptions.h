@@ -17,7 +17,8 @@ struct Options;
 //   --view FOLDER [--screenshot FILE]          open the data viewer on a folder;
 //   --summary FOLDER [--from DAY] [--to DAY]   the sensors' health and the borehole's figures
 //                                              as JSON: 0 printed, 1 no measurements in the
-//                                              period or the folder cannot be read.
+//                                              period or the folder cannot be read, 3 printed
+//                                              and a sensor exceeded its design limit.
 // `argc` and `argv` are Qt's.
 int RunExport(int argc, char* argv[], const Options& options);
 int RunSummary(int argc, char* argv[], const Options& options);

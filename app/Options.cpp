@@ -240,29 +240,61 @@ constexpr std::array kOptions = {
         .valueEn = "FOLDER",
         .helpRu = "Вывести в JSON сводку папки данных: по каждому датчику число значений, полноту, "
                   "минимум, максимум, среднее и признаки неисправности (dead, stuck, spikes, "
-                  "range), глубину сезонного оттаивания и нулевых амплитуд. Выход: 0 — выведено, "
-                  "1 — за период нет измерений.",
+                  "range), предел, запас и превышение, тренд за десятилетие, глубину сезонного "
+                  "оттаивания и нулевых амплитуд. Выход: 0 — выведено, 1 — за период нет "
+                  "измерений, 3 — выведено, и какой-то датчик превысил свой предел.",
         .helpEn = "Print a summary of a data-set folder as JSON: per sensor the count of values, "
                   "completeness, minimum, maximum, mean and fault flags (dead, stuck, spikes, "
-                  "range), the active layer and the depth of zero amplitude. Exit 0: printed, 1: "
-                  "no measurements in the period.",
+                  "range), limit, margin and exceedance, trend per decade, the active layer and "
+                  "the depth of zero amplitude. Exit 0: printed, 1: no measurements in the "
+                  "period, 3: printed, and some sensor exceeded its limit.",
         .modes = {Summary},
         .selects = Summary},
     OptionRow{.name = "from",
               .valueRu = "ГГГГ-ММ-ДД",
               .valueEn = "YYYY-MM-DD",
-              .helpRu = "С --summary: первый день периода (по умолчанию — первое измерение).",
-              .helpEn = "With --summary: the first day of the period (by default the first "
-                        "measurement).",
-              .modes = {Summary}},
+              .helpRu = "С --summary и --report: первый день периода (по умолчанию — первое "
+                        "измерение).",
+              .helpEn = "With --summary and --report: the first day of the period (by default the "
+                        "first measurement).",
+              .modes = {Summary, Report}},
     OptionRow{.name = "to",
               .valueRu = "ГГГГ-ММ-ДД",
               .valueEn = "YYYY-MM-DD",
-              .helpRu = "С --summary: последний день периода, включительно (по умолчанию — "
-                        "последнее измерение).",
-              .helpEn = "With --summary: the last day of the period, included (by default the "
-                        "last measurement).",
-              .modes = {Summary}},
+              .helpRu = "С --summary и --report: последний день периода, включительно (по "
+                        "умолчанию — последнее измерение).",
+              .helpEn = "With --summary and --report: the last day of the period, included (by "
+                        "default the last measurement).",
+              .modes = {Summary, Report}},
+    OptionRow{
+        .name = "report",
+        .valueRu = "ПАПКА",
+        .valueEn = "FOLDER",
+        .helpRu = "Записать отчёт о мониторинге скважины по папке данных в PDF-файл (--pdf), без "
+                  "окна: титул, таблица датчиков с пределами и трендами, термоизоплеты, "
+                  "температурная «труба», профили, среднемесячные температуры, заключение и "
+                  "SHA-256 прочитанных файлов. Выход: 0 — записан, 1 — ничего не записано, 2 — "
+                  "неверные параметры или программа собрана без окна просмотра.",
+        .helpEn = "Write the monitoring report of a borehole from a data-set folder to a PDF file "
+                  "(--pdf), without a window: title block, sensor table with limits and trends, "
+                  "isopleths, trumpet curve, profiles, monthly means, conclusion and the SHA-256 "
+                  "of the files read. Exit 0: written, 1: nothing written, 2: bad options or no "
+                  "viewer in this build.",
+        .modes = {Report},
+        .selects = Report},
+    OptionRow{.name = "pdf",
+              .valueRu = "ФАЙЛ",
+              .valueEn = "FILE",
+              .helpRu = "С --report: записать отчёт в ФАЙЛ (PDF, A4).",
+              .helpEn = "With --report: write the report to FILE (PDF, A4).",
+              .modes = {Report}},
+    OptionRow{.name = "report-title",
+              .valueRu = "ТЕКСТ",
+              .valueEn = "TEXT",
+              .helpRu = "С --report: заголовок отчёта (например, объект и номер скважины).",
+              .helpEn = "With --report: the report's title (e.g. the site and the borehole's "
+                        "number).",
+              .modes = {Report}},
 };
 
 // Options that cannot stand together, worded in this order.
@@ -492,7 +524,7 @@ std::optional<OptionError> CheckCombination(const Walk& walk, Mode mode) {
     for (const OptionRow* row : walk.InOrder()) {
         if (row->modes.Has(mode)) continue;
         const bool onlyWithoutWindow = [&] {
-            for (const Mode m : {Window, Demo, Export, View, Summary})
+            for (const Mode m : {Window, Demo, Export, View, Summary, Report})
                 if (row->modes.Has(m)) return false;
             return true;
         }();
@@ -568,6 +600,7 @@ std::optional<OptionError> ReadValues(const Walk& walk, Options& o) {
     if (walk.Has("export")) o.folder = walk.Value("export");
     if (walk.Has("view")) o.folder = walk.Value("view");
     if (walk.Has("summary")) o.folder = walk.Value("summary");
+    if (walk.Has("report")) o.folder = walk.Value("report");
     for (const auto& [name, day] : {std::pair{"from", &o.fromDay}, std::pair{"to", &o.toDay}}) {
         if (!walk.Has(name)) continue;
         *day = ParseDay(walk.Value(name));
@@ -580,6 +613,9 @@ std::optional<OptionError> ReadValues(const Walk& walk, Options& o) {
     if (walk.Has("netcdf")) o.netcdf = walk.Value("netcdf");
     if (o.mode == Export && !o.csv && !o.xlsx && !o.netcdf)
         return OptionError{Msg::ExportNeedsOutput, {}};
+    if (walk.Has("pdf")) o.pdf = walk.Value("pdf");
+    if (walk.Has("report-title")) o.reportTitle = walk.Value("report-title");
+    if (o.mode == Report && !o.pdf) return OptionError{Msg::ReportNeedsPdf, {}};
     return std::nullopt;
 }
 
@@ -590,7 +626,7 @@ enum class Section { Every, Window, Demo, WithoutWindow, Collect, Data };
 Section SectionOf(const OptionRow& o) {
     if (o.modes == kEveryMode) return Section::Every;
     for (const Mode m :
-         {Window, Demo, Info, Copy, CopyAll, SyncClock, Collect, Export, View, Summary}) {
+         {Window, Demo, Info, Copy, CopyAll, SyncClock, Collect, Export, View, Summary, Report}) {
         if (!o.modes.Has(m)) continue;
         if (m == Window) return Section::Window;
         if (m == Demo) return Section::Demo;
@@ -621,8 +657,8 @@ constexpr std::array<SectionText, 6> kSections = {{
      "messages on standard error:"},
     {Section::Collect, "Сбор данных многих логгеров по файлу станций, без окна (--collect):",
      "Collecting many loggers from a stations file, without a window (--collect):"},
-    {Section::Data, "Скопированные данные, без логгера (--export, --view, --summary):",
-     "Copied data, without a logger (--export, --view, --summary):"},
+    {Section::Data, "Скопированные данные, без логгера (--export, --view, --summary, --report):",
+     "Copied data, without a logger (--export, --view, --summary, --report):"},
 }};
 
 constexpr std::size_t kHelpWidth = 79;
@@ -794,12 +830,14 @@ std::string HelpText(Language language, bool qtOptions) {
                          "экспорт, снимок окна) или для сводки нет измерений; 2 — командную строку "
                          "нельзя использовать или "
                          "работа без окна не нашла логгер; 3 — таблица записана, но часть "
-                         "строк файлов данных или таблицы датчиков пропущена.",
+                         "строк файлов данных или таблицы датчиков пропущена, или сводка выведена, "
+                         "и датчик превысил свой предел.",
                          "Exit status: 0 done; 1 the work failed (a run without a window, an "
                          "export, a screenshot) or a summary has no measurements; 2 the command "
                          "line cannot be used, or a run "
                          "without a window reached no logger; 3 the export was written, but "
-                         "lines of the data files or of the sensor table were skipped."));
+                         "lines of the data files or of the sensor table were skipped, or a "
+                         "summary was printed and a sensor exceeded its limit."));
     return out;
 }
 

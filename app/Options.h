@@ -30,6 +30,7 @@ enum class Mode {
     Export,     // --export FOLDER: the table of copied data, without a window
     View,       // --view FOLDER: the viewer of copied data
     Summary,    // --summary FOLDER: the sensors' health and the borehole's figures, as JSON
+    Report,     // --report FOLDER --pdf FILE: the monitoring report of a borehole, as PDF
     Help,       // -h, --help: the options, on standard output
     Version,    // --version: the program's name and version, on standard output
 };
@@ -47,9 +48,9 @@ public:
         for (const Mode m : modes) bits_ |= Bit(m);
     }
     static constexpr Modes All() {
-        return {Mode::Window,  Mode::Demo,      Mode::Info,    Mode::Copy,
-                Mode::CopyAll, Mode::SyncClock, Mode::Collect, Mode::Export,
-                Mode::View,    Mode::Summary,   Mode::Help,    Mode::Version};
+        return {Mode::Window,    Mode::Demo,    Mode::Info,   Mode::Copy, Mode::CopyAll,
+                Mode::SyncClock, Mode::Collect, Mode::Export, Mode::View, Mode::Summary,
+                Mode::Report,    Mode::Help,    Mode::Version};
     }
     constexpr bool Has(Mode m) const { return (bits_ & Bit(m)) != 0; }
     constexpr bool operator==(const Modes&) const = default;
@@ -126,6 +127,9 @@ struct Options {
     std::optional<std::string> csv;
     std::optional<std::string> xlsx;
     std::optional<std::string> netcdf;
+    // The report: --report FOLDER --pdf FILE [--report-title TEXT], with --from and --to.
+    std::optional<std::string> pdf;
+    std::string reportTitle;
 };
 
 // Parses the arguments (args[0], the program, is left out). Qt's own options of a window

@@ -26,6 +26,7 @@
 #include "app/Links.h"
 #include "app/Options.h"
 #include "app/QtTranslation.h"
+#include "app/ReportRun.h"
 #include "app/StartFolder.h"
 #include "core/Controller.h"
 #include "link/backends/SerialPortBackend.h"
@@ -213,6 +214,7 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "qm-controller: %s\n", qm::ErrorText(options).c_str());
         return 2;
     }
+    QCoreApplication::setApplicationVersion(QMC_VERSION);
     switch (options.mode) {
         case qm::Mode::Help:
             std::fputs(qm::HelpText(options.language, options.qtOptions).c_str(), stdout);
@@ -226,6 +228,8 @@ int main(int argc, char* argv[]) {
             return qm::RunView(argc, argv, options);
         case qm::Mode::Summary:
             return qm::RunSummary(argc, argv, options);
+        case qm::Mode::Report:
+            return qm::RunReport(argc, argv, options);
         case qm::Mode::Info:
         case qm::Mode::Copy:
         case qm::Mode::CopyAll:

@@ -1,7 +1,8 @@
 // A year of hourly measurements of 63 sensors (8,760 x 63), copied from the virtual logger by the
 // program's own copy, then: reading the folder, CSV and XLSX export, the viewer's first paint
 // (reading included), one zoom step of its time axis redrawn, and the trumpet curve of the year
-// summarized and drawn. Prints resident memory too.
+// summarized and drawn, and the monitoring report of the year written as PDF. Prints resident
+// memory too.
 // Runs on the offscreen platform. With --copy-demo-to DIR it only copies the demo directories
 // into DIR/DATA (for trying the viewer) and exits.
 #include <benchmark/benchmark.h>
@@ -30,6 +31,7 @@
 #include "store/Summary.h"
 #include "tests/support/Rig.h"
 #include "ui/viewer/DataViewer.h"
+#include "ui/viewer/Report.h"
 #include "ui/viewer/TrumpetPlot.h"
 
 namespace {
@@ -227,6 +229,24 @@ void BM_TrumpetDrawn(benchmark::State& state) {
     state.counters["measurements"] = static_cast<double>(trumpet.Shown().measurements);
 }
 BENCHMARK(BM_TrumpetDrawn)->Unit(benchmark::kMillisecond);
+
+// The monitoring report of the year (reading not included): the summary, the monthly means, the
+// plots and the tables drawn into the PDF, the digests of the files, the file staged and moved.
+void BM_Report(benchmark::State& state) {
+    const DataSet set = ReadDataSet(Year().folder);
+    const SensorTable table = ReadSensorTable(Year().folder);
+    ReportRequest request;
+    request.folder = Year().folder;
+    request.pdf = Year().folder.parent_path().parent_path() / "report.pdf";
+    request.programVersion = "bench";
+    request.madeAt = "now";
+    for (auto _ : state) WriteReport(request, set, table);
+    std::error_code ec;
+    state.counters["pdf_MB"] =
+        static_cast<double>(fs::file_size(request.pdf, ec)) / (1024.0 * 1024.0);
+    state.counters["sensors"] = static_cast<double>(set.sensorCount);
+}
+BENCHMARK(BM_Report)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "text/Language.h"
 #include "ui/model/WindowModel.h"
 
 namespace qm {
 
-// Updates the battery indicator: the group stays hidden after the first battery reply of a run
-// and is shown from the second on; the shape's colours follow the voltage band and its hint
-// shows the voltage, such as "5.3В".
-void ShowBattery(WindowModel& model, double volts, bool& batteryShown);
+// Shows the battery indicator from the first battery reply on: the shape's colours follow the
+// voltage band and its hint shows the voltage in the operator's language, "5.3В" or "5.3V".
+void ShowBattery(WindowModel& model, double volts, Language language);
 
 }  // namespace qm

@@ -142,7 +142,7 @@ void ConnectionSequence::CalibrationBlockReply() {
 void ConnectionSequence::BatteryReply() {
     const double volts = ctx_.CurrentReply().Data(0) / 10.0;
     ctx_.session.MutableLogger().batteryVolts = volts;
-    ShowBattery(ctx_.m, volts, BatteryShown_);
+    ShowBattery(ctx_.m, volts, ctx_.CurrentLanguage());
     if (InitialSequence_ && catalogue_) catalogue_->ListRoot();
     if (LineQueryPending_) {
         LineQueryPending_ = false;

@@ -102,7 +102,6 @@ private:
     bool LineQueryPending_ = false;
     std::uint8_t CalBlockIndex_ = 0;
     std::uint16_t LineValue_ = 0;
-    bool BatteryShown_ = false;
 };
 
 }  // namespace qm

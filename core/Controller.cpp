@@ -4,6 +4,7 @@
 
 #include <variant>
 
+#include "core/BatteryView.h"
 #include "protocol/CommandCode.h"
 #include "text/Captions.h"
 #include "ui/model/WindowCaptions.h"
@@ -167,6 +168,8 @@ void Controller::SetLanguage(Language language) {
     m_.pmEng.checked = language == Language::English;
     m_.pmRus.checked = language == Language::Russian;
     ApplyCaptions(m_, language);
+    if (const auto volts = sequence_.BatteryVolts(); volts && m_.GroupBox3.visible)
+        ShowBattery(m_, *volts, language);
     radio_.ShowCaptions();
     progress_.Show();
     copyResult_.Show();

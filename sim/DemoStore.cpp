@@ -37,9 +37,9 @@ constexpr int kBoreholeIndex = static_cast<int>(std::size(kDirectories));
 constexpr DemoDirectory kBorehole = {kBoreholeDirectory, 0, 1000, false};
 
 constexpr DemoSensor kBoreholeSensors[] = {
-    {0.5, "T01"}, {1.0, "T02"},  {1.5, "T03"},  {2.0, "T04"},  {2.5, "T05"},
-    {3.0, "T06"}, {4.0, "T07"},  {5.0, "T08"},  {6.0, "T09"},  {7.0, "T10"},
-    {8.0, "T11"}, {10.0, "T12"}, {12.0, "T13"}, {15.0, "T14"}, {18.0, "T15"},
+    {0.5, "T01"},       {1.0, "T02"},       {1.5, "T03"},       {2.0, "T04"},  {2.5, "T05", 0.0},
+    {3.0, "T06", -0.6}, {4.0, "T07", -0.5}, {5.0, "T08", -0.5}, {6.0, "T09"},  {7.0, "T10"},
+    {8.0, "T11"},       {10.0, "T12"},      {12.0, "T13"},      {15.0, "T14"}, {18.0, "T15"},
 };
 
 struct MonthSpec {
@@ -84,13 +84,14 @@ std::vector<StoredValue> DemoValues(int directory, std::int64_t minute, int sens
 // of a part damped within the active layer (0.4 m), standing for the latent heat of its thaw and
 // freeze, and a part damped with 2.45 m below; it comes later the deeper it is, by the second
 // part's damping depth a radian. The warmest day at the surface is late July. A daily swing of
-// 4 °C at the surface is gone within half a metre.
-double BoreholeGround(double depth, std::int64_t minute) {
+// 4 °C at the surface is gone within half a metre. `yearsBack` calendar years before the last,
+// the ground is colder by the warming of those years.
+double BoreholeGround(double depth, std::int64_t minute, double yearsBack) {
     constexpr double kTwoPi = 2.0 * 3.14159265358979;
     constexpr double kDampingMetres = 2.45;
     const double day = static_cast<double>(minute) / (24.0 * 60.0);
     const double hourOfDay = static_cast<double>(minute % (24 * 60)) / 60.0;
-    const double mean = -1.7 + 0.03 * depth;
+    const double mean = -1.7 + 0.03 * depth - kBoreholeWarmingPerDecade / 10.0 * yearsBack;
     const double amplitude =
         25.0 * std::exp(-depth / 0.4) + 3.6 * std::exp(-depth / kDampingMetres);
     const double lagDays = depth / kDampingMetres * 365.2425 / kTwoPi;
@@ -102,7 +103,11 @@ double BoreholeGround(double depth, std::int64_t minute) {
 
 // One measurement of the borehole, in hundredths: the ground with a little noise of the last
 // digit (±3 above 8 m, ±1 below); now and then a sensor gives no value.
-std::vector<StoredValue> BoreholeValues(std::int64_t minute, int sensors) {
+std::vector<StoredValue> BoreholeValues(std::int64_t minute, int sensors, DateTime now) {
+    // A step a calendar year: within a year the ground swings as it always did, so that its
+    // range at depth stays that of the yearly wave.
+    const int year = DateTime::FromMilliseconds(minute * DateTime::kMsPerMinute).ToCivil().year;
+    const double yearsBack = std::max(0, now.ToCivil().year - year);
     std::vector<StoredValue> values;
     values.reserve(static_cast<std::size_t>(sensors));
     for (int s = 0; s < sensors; ++s) {
@@ -117,8 +122,9 @@ std::vector<StoredValue> BoreholeValues(std::int64_t minute, int sensors) {
         const int spread = depth < 8.0 ? 3 : 1;
         const int noise =
             static_cast<int>((h >> 16) % static_cast<std::uint64_t>(2 * spread + 1)) - spread;
-        values.emplace_back(static_cast<int>(std::lround(BoreholeGround(depth, minute) * 100.0)) +
-                            noise);
+        values.emplace_back(
+            static_cast<int>(std::lround(BoreholeGround(depth, minute, yearsBack) * 100.0)) +
+            noise);
     }
     return values;
 }
@@ -143,7 +149,7 @@ LoggerStore::Lines MonthLines(const MonthSpec& monthFile, const DemoStoreShape& 
             lines.emplace_back(header);
             const std::int64_t minute = ms / DateTime::kMsPerMinute;
             const auto values = monthFile.directory == kBoreholeIndex
-                                    ? BoreholeValues(minute, monthFile.sensors)
+                                    ? BoreholeValues(minute, monthFile.sensors, until)
                                     : DemoValues(monthFile.directory, minute, monthFile.sensors);
             for (auto& line : FormatValueLines(values)) lines.push_back(std::move(line));
         }
@@ -194,9 +200,12 @@ void FillDemoStore(LoggerStore& store, const DemoStoreShape& shape, DateTime now
     }
     for (int d = 0; d < static_cast<int>(std::size(kDirectories)); ++d)
         AddDirectory(store, shape, now, d, kDirectories[d], shape.sensors);
-    if (shape.withBorehole)
-        AddDirectory(store, shape, now, kBoreholeIndex, kBorehole,
+    if (shape.withBorehole) {
+        DemoStoreShape years = shape;
+        years.months = std::max(shape.months, kBoreholeMonths);
+        AddDirectory(store, years, now, kBoreholeIndex, kBorehole,
                      static_cast<int>(BoreholeSensorCount(shape)));
+    }
 }
 
 }  // namespace qm::sim

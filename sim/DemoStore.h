@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <span>
 
 #include "protocol/DateTime.h"
@@ -37,14 +38,22 @@ struct DemoStoreShape {
 // so that the yearly maximum crosses 0 °C at about 2.2 m (the active layer) and the yearly range
 // falls to 0.1 °C at about 11.3 m (the depth of zero annual amplitude). Readings carry a noise of
 // up to ±0.03 °C above 8 m and ±0.01 °C below, and now and then a sensor gives no value; there
-// are no spikes and no failed sensors.
+// are no spikes and no failed sensors. It holds three years of monthly files, whatever the shape's
+// month count, and the ground warms by kBoreholeWarmingPerDecade at every depth: the last year
+// reads as described, earlier years a little colder. The design limits of its sensors at 2.5 m to
+// 5 m are those of a building on piles; the sensor at 3 m (T06) exceeds its limit of -0.6 °C late
+// in its warm season, in early October.
 inline constexpr const char* kBoreholeDirectory = "Скважина_7";
+inline constexpr int kBoreholeMonths = 36;
+inline constexpr double kBoreholeWarmingPerDecade = 0.3;
+inline constexpr std::size_t kBoreholeExceedingSensor = 6;
 inline constexpr double kBoreholeActiveLayerMetres = 2.2;
 inline constexpr double kBoreholeZeroAmplitudeMetres = 11.3;
 
 struct DemoSensor {
     double depthMetres = 0.0;
-    const char* label = "";  // UTF-8
+    const char* label = "";                       // UTF-8
+    std::optional<double> limitC = std::nullopt;  // the design's warmest, °C
 };
 // The borehole's sensors, sensor 1 first: the one place their depths and labels are kept (the
 // demo's sensor table is written from it).

@@ -83,29 +83,57 @@ std::optional<std::int32_t> ParseField(std::string_view f) {
     return negative ? -v : v;
 }
 
-// Meant as values: a line starting with a blank that holds only what values are written with,
-// or that has the blank of a field at every seventh character (a field with a stray character).
-bool LooksLikeValues(std::string_view line) {
-    if (line.empty() || line[0] != ' ') return false;
-    if (line.find_first_not_of(' ') == std::string_view::npos) return false;
-    if (line.find_first_not_of(" -.0123456789") == std::string_view::npos) return true;
-    if (line.size() % 7 != 0) return false;
-    for (std::size_t i = 0; i < line.size(); i += 7)
-        if (line[i] != ' ') return false;
-    return true;
+// A field read on its own, as blanks cut it out of a line whose layout is broken: a value text
+// of at most six characters, or the missing-value mark's hyphen.
+std::optional<std::int32_t> ParseToken(std::string_view token) {
+    if (token == "-") return kMissingValue;
+    if (token.size() > 6) return std::nullopt;
+    const std::string field = std::string(6 - token.size(), ' ') + std::string(token);
+    return ParseField(field);
 }
 
-std::optional<std::vector<std::int32_t>> ParseValues(std::string_view line) {
-    if (line.size() % 7 != 0) return std::nullopt;
+// The values of a value line; a field that is no value is counted as missing.
+struct ValueFields {
     std::vector<std::int32_t> values;
-    values.reserve(line.size() / 7);
-    for (std::size_t i = 0; i < line.size(); i += 7) {
-        if (line[i] != ' ') return std::nullopt;
-        const auto v = ParseField(line.substr(i + 1, 6));
-        if (!v) return std::nullopt;
-        values.push_back(*v);
+    bool damaged = false;
+    std::size_t readEnd = 0;  // after the last field that reads (a value or the mark)
+};
+
+// A value line is a blank and six characters per field. On that layout each field is read in its
+// place, so one damaged field costs that field only. Off the layout (a field too short or too
+// long) the fields are what blanks separate, each field starting with one; such a line is damaged
+// even when every field reads. A line starting with a blank that holds no value at all is no
+// value line: nothing.
+std::optional<ValueFields> ParseValueLine(std::string_view line) {
+    if (line.empty() || line[0] != ' ') return std::nullopt;
+    if (line.find_first_not_of(' ') == std::string_view::npos) return std::nullopt;
+    ValueFields out;
+    bool onLayout = line.size() % 7 == 0;
+    for (std::size_t i = 0; onLayout && i < line.size(); i += 7) onLayout = line[i] == ' ';
+    if (onLayout) {
+        for (std::size_t i = 0; i < line.size(); i += 7) {
+            const auto v = ParseField(line.substr(i + 1, 6));
+            out.damaged = out.damaged || !v;
+            out.values.push_back(v.value_or(kMissingValue));
+            if (v) out.readEnd = out.values.size();
+        }
+        return out;
     }
-    return values;
+    out.damaged = true;
+    bool anyValue = false;
+    while (true) {
+        const std::size_t from = line.find_first_not_of(' ');
+        if (from == std::string_view::npos) break;
+        line.remove_prefix(from);
+        const std::size_t end = std::min(line.find(' '), line.size());
+        const auto v = ParseToken(line.substr(0, end));
+        anyValue = anyValue || v.has_value();
+        out.values.push_back(v.value_or(kMissingValue));
+        if (v) out.readEnd = out.values.size();
+        line.remove_prefix(end);
+    }
+    if (!anyValue) return std::nullopt;
+    return out;
 }
 
 constexpr std::size_t kDuplicateWindow = 8;
@@ -123,14 +151,21 @@ public:
 
     void Line(std::string_view line, std::size_t number) {
         if (line.size() >= 3 && line[2] == ':') return StartMeasurement(line, number);
-        if (LooksLikeValues(line)) {
-            if (auto values = ParseValues(line)) return ValueLine(*values, number);
-            if (open_) {
-                AddIssue(set_, name_, number, ReadProblem::DamagedValueLine);
-                PadShortLine();
-                Append(std::vector<std::int32_t>(kValuesPerLine, kMissingValue), false);
-                return;
+        if (const auto fields = ParseValueLine(line)) {
+            if (strayCount_ > 0) {
+                // Values go on after it: the line was damage inside the block, not a note.
+                for (std::size_t k = 0; k < strayCount_; ++k)
+                    AddIssue(set_, name_, strayFirst_ + k, ReadProblem::StrayLine);
+                strayCount_ = 0;
             }
+            return ValueLine(*fields, number);
+        }
+        // Right after a header, or after a full value line, the block may go on: whether this
+        // line is a note after the values or damage among them, the next line tells.
+        if (open_ && (lastWasFull_ || set_.measurements.back().count == 0)) {
+            if (strayCount_ == 0) strayFirst_ = number;
+            ++strayCount_;
+            return;
         }
         // A note (a title, a remark) ends the values of the measurement before it.
         Close();
@@ -138,6 +173,7 @@ public:
     }
 
     void Close() {
+        DropStrayLines();
         if (!open_) return;
         Measurement& m = set_.measurements.back();
         m.count = realCount_;
@@ -146,6 +182,14 @@ public:
     }
 
 private:
+    // Lines held back were notes after the block: it ends with them.
+    void DropStrayLines() {
+        if (strayCount_ > 0) {
+            strayCount_ = 0;
+            Close();
+        }
+    }
+
     void StartMeasurement(std::string_view line, std::size_t number) {
         Close();
         skipping_ = true;
@@ -172,10 +216,12 @@ private:
         skipping_ = false;
         realCount_ = 0;
         shortLine_ = 0;
+        lastWasFull_ = false;
         overflowReported_ = false;
     }
 
-    void ValueLine(const std::vector<std::int32_t>& values, std::size_t number) {
+    void ValueLine(const ValueFields& fields, std::size_t number) {
+        const std::vector<std::int32_t>& values = fields.values;
         if (!open_) {
             // Values under a header that could not be read were reported with the header.
             if (!skipping_ && !orphanReported_) {
@@ -185,15 +231,18 @@ private:
             return;
         }
         PadShortLine();
+        lastWasFull_ = true;
         if (values.size() > kValuesPerLine) {
             AddIssue(set_, name_, number, ReadProblem::LongValueLine);
-            Append(std::vector<std::int32_t>(kValuesPerLine, kMissingValue), false);
+            Append(std::vector<std::int32_t>(kValuesPerLine, kMissingValue), 0);
             return;
         }
-        Append(values, true);
+        if (fields.damaged) AddIssue(set_, name_, number, ReadProblem::DamagedValueLine);
+        Append(values, fields.readEnd);
         if (values.size() < kValuesPerLine) {
             shortLine_ = number;
             shortCount_ = values.size();
+            lastWasFull_ = false;
         }
     }
 
@@ -202,23 +251,24 @@ private:
     void PadShortLine() {
         if (shortLine_ == 0) return;
         AddIssue(set_, name_, shortLine_, ReadProblem::ShortValueLine);
-        Append(std::vector<std::int32_t>(kValuesPerLine - shortCount_, kMissingValue), false);
+        Append(std::vector<std::int32_t>(kValuesPerLine - shortCount_, kMissingValue), 0);
         shortLine_ = 0;
     }
 
-    void Append(const std::vector<std::int32_t>& values, bool real) {
+    // The first `real` values are the measurement's sensors; the others (padding, fields that
+    // could not be read at the end of a block) are no sensor of it unless real ones follow.
+    void Append(const std::vector<std::int32_t>& values, std::size_t real) {
         Measurement& m = set_.measurements.back();
-        for (std::int32_t v : values) {
+        for (std::size_t k = 0; k < values.size(); ++k) {
             if (m.count >= kMaxSensors) {
                 if (!overflowReported_) AddIssue(set_, name_, 0, ReadProblem::TooManyValues);
                 overflowReported_ = true;
                 return;
             }
-            set_.values.push_back(v);
+            set_.values.push_back(values[k]);
             ++m.count;
+            if (k < real) realCount_ = m.count;
         }
-        // Padding at the end of a block is no sensor of the measurement.
-        if (real) realCount_ = m.count;
     }
 
     const fs::path& name_;
@@ -231,6 +281,9 @@ private:
     std::uint32_t realCount_ = 0;
     std::size_t shortLine_ = 0;
     std::size_t shortCount_ = 0;
+    bool lastWasFull_ = false;
+    std::size_t strayFirst_ = 0;  // the first of the lines held back, a run of them
+    std::size_t strayCount_ = 0;
 };
 
 bool HasDatExtension(const fs::path& p) {
@@ -399,8 +452,13 @@ std::string IssueText(const ReadIssue& issue, Language language) {
                            : "значения без заголовка измерения пропущены";
             break;
         case ReadProblem::DamagedValueLine:
-            what = english ? "damaged value line; its values taken as missing"
-                           : "повреждённая строка значений; её значения считаются отсутствующими";
+            what = english ? "damaged value line; what cannot be read in it taken as missing"
+                           : "повреждённая строка значений; нечитаемое в ней считается "
+                             "отсутствующим";
+            break;
+        case ReadProblem::StrayLine:
+            what = english ? "a line that is no value line among the values; skipped"
+                           : "строка среди значений, не являющаяся строкой значений; пропущена";
             break;
         case ReadProblem::ShortValueLine:
             what = english ? "short value line inside a measurement; the values it lacks taken as "

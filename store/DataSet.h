@@ -34,7 +34,9 @@ enum class ReadProblem {
     BadHeader,       // ':' third, but no readable time and date
     NoMonthAndYear,  // the header has no month and year, and the file name gives none
     ValuesWithoutHeader,
-    DamagedValueLine,  // looks like a value line but a field is no value; counted as missing
+    DamagedValueLine,  // a value line with a field that is no value, or off the layout of fields;
+                       // what cannot be read is counted as missing
+    StrayLine,         // no value line, between value lines of a measurement; skipped
     ShortValueLine,    // fewer than five values before more value lines; the rest counted missing
     LongValueLine,     // more than five values in one line; counted as five missing
     TooManyValues,     // a measurement with more values than any logger has sensors

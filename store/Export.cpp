@@ -255,7 +255,10 @@ void ExportXlsx(const DataSet& set, const SensorTable& table, const fs::path& fi
             flags.Number(row, 0, set.measurements[i].time.Days(), timeFormat);
             flags.Number(row, 1, static_cast<double>(s + 1), nullptr);
             flags.Number(row, 2, set.Value(i, s) / 100.0, valueFormat);
-            flags.Text(row, 3, f == ValueFlag::Spike ? "spike" : "range");
+            flags.Text(row, 3,
+                       f == ValueFlag::Spike   ? "spike"
+                       : f == ValueFlag::Range ? "range"
+                                               : "stuck");
         }
     }
 

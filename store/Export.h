@@ -42,8 +42,8 @@ bool XlsxExportAvailable();
 //   "sensors": sensor, depth_m, label, completeness (a fraction), min, max, mean (of the values
 //              no flag marks) and flags ("dead stuck spikes range", those set), as Summarize
 //              gives them;
-//   "flags":   time, sensor, value, flag ("spike" or "range"): one row per flagged value, in
-//              time order, then by sensor.
+//   "flags":   time, sensor, value, flag ("spike", "range" or "stuck"): one row per flagged
+//              value, in time order, then by sensor.
 void ExportXlsx(const DataSet& set, const SensorTable& table, const std::filesystem::path& file);
 
 // A file a library writes under its own name: made in the staging folder beside the final name

@@ -79,15 +79,25 @@ bool Changes(const DataSet& set, std::size_t n, std::size_t a, std::size_t b) {
     return false;
 }
 
-bool IsStuck(const DataSet& set, std::size_t s, const std::vector<std::size_t>& neighbours,
-             const Period& p) {
+// Flags the values of sensor s's stuck stretches in the period; how many values they hold.
+std::size_t MarkStuck(const DataSet& set, std::size_t s, const std::vector<std::size_t>& neighbours,
+                      Health& h) {
+    const Period& p = h.period;
+    std::size_t stuck = 0;
     std::size_t runStart = p.first;
     std::size_t runLength = 0;
     std::int32_t runValue = kMissingValue;
     const auto runEnds = [&](std::size_t last) {
-        if (runLength < kStuckRun) return false;
-        return std::any_of(neighbours.begin(), neighbours.end(),
-                           [&](std::size_t n) { return Changes(set, n, runStart, last); });
+        if (runLength < kStuckRun) return;
+        if (runValue >= kCurtainLowestHundredths && runValue <= kCurtainHighestHundredths) return;
+        if (!std::any_of(neighbours.begin(), neighbours.end(),
+                         [&](std::size_t n) { return Changes(set, n, runStart, last); }))
+            return;
+        stuck += runLength;
+        for (std::size_t i = runStart; i <= last; ++i) {
+            ValueFlag& f = h.valueFlags[(i - p.first) * h.sensorCount + s];
+            if (f == ValueFlag::None) f = ValueFlag::Stuck;
+        }
     };
     for (std::size_t i = p.first; i < p.end; ++i) {
         const std::int32_t v = set.Value(i, s);
@@ -95,12 +105,13 @@ bool IsStuck(const DataSet& set, std::size_t s, const std::vector<std::size_t>& 
             ++runLength;
             continue;
         }
-        if (i > p.first && runEnds(i - 1)) return true;
+        if (i > p.first) runEnds(i - 1);
         runStart = i;
         runValue = v;
         runLength = Present(v) ? 1 : 0;
     }
-    return p.end > p.first && runEnds(p.end - 1);
+    if (p.end > p.first) runEnds(p.end - 1);
+    return stuck;
 }
 
 }  // namespace
@@ -109,6 +120,8 @@ Period PeriodOf(const DataSet& set, std::optional<DateTime> fromDay,
                 std::optional<DateTime> toDay) {
     const auto& m = set.measurements;
     Period p{0, m.size()};
+    p.fromDay = fromDay;
+    p.toDay = toDay;
     if (fromDay) {
         const DateTime start = fromDay->DatePart();
         p.first = static_cast<std::size_t>(
@@ -177,7 +190,8 @@ Health AssessHealth(const DataSet& set, Period period, const SensorTable& table,
             continue;
         }
         FindSpikes(set, s, h);
-        if (IsStuck(set, s, NeighboursOf(s, sensorCount, table), period)) sh.flags |= kStuck;
+        const std::size_t stuck = MarkStuck(set, s, NeighboursOf(s, sensorCount, table), h);
+        if (2 * stuck > sh.count) sh.flags |= kStuck;
     }
     return h;
 }

@@ -19,8 +19,14 @@ struct SensorTable;
 // The measurements of a data set from the start of one day to the end of another, both days
 // included: indices [first, end) into DataSet::measurements.
 struct Period {
+    Period() = default;
+    Period(std::size_t from, std::size_t to) : first(from), end(to) {}
     std::size_t first = 0;
     std::size_t end = 0;
+    // The days asked for, when they were: the period runs from the first's 00:00 to the last's
+    // 24:00 rather than from the first measurement to the last.
+    std::optional<DateTime> fromDay;
+    std::optional<DateTime> toDay;
     std::size_t Size() const { return end - first; }
 };
 // Nothing for a bound means from the first or to the last measurement.
@@ -29,19 +35,25 @@ Period PeriodOf(const DataSet& set, std::optional<DateTime> fromDay, std::option
 // Flags of a sensor over the period.
 enum SensorFlag : unsigned {
     kDead = 1u << 0,    // no value at all
-    kStuck = 1u << 1,   // kStuckRun or more readings of one value while a neighbour moves
+    kStuck = 1u << 1,   // more than half its readings lie in stuck stretches
     kSpikes = 1u << 2,  // at least one of its values is a spike
     kRange = 1u << 3,   // at least one of its values is out of range
 };
 // Flags of a single value; a flagged value is left out of minimum, maximum and mean.
-enum class ValueFlag : std::uint8_t { None, Spike, Range };
+enum class ValueFlag : std::uint8_t { None, Spike, Range, Stuck };
 
 // A stuck sensor repeats one value this many readings in a row or more while a neighbour moves
 // by more than kStuckNeighbourHundredths over those readings. Deep sensors read one value for
 // days at the turn of the yearly wave, a step of the last digit being hours apart, and so do
 // their neighbours; a neighbour must move clearly for the repeat to be a fault.
+// Each value of such a stretch is flagged stuck; the sensor is flagged only when the stretches
+// hold more than half its readings. Freezing or thawing ground holds its temperature just below
+// 0 °C for weeks while the water in it turns (the zero curtain): a value held from
+// kCurtainLowestHundredths to kCurtainHighestHundredths is the ground, never stuck.
 inline constexpr std::size_t kStuckRun = 30;
 inline constexpr std::int32_t kStuckNeighbourHundredths = 50;
+inline constexpr std::int32_t kCurtainLowestHundredths = -50;
+inline constexpr std::int32_t kCurtainHighestHundredths = 10;
 // A spike: a value more than kSpikeHundredths from the median of the kSpikeWindow readings of its
 // sensor around it (itself included; missing and out-of-range values are not readings here).
 // The window is centred on the value and moved inwards at the ends of the period. With fewer than

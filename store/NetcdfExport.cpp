@@ -61,6 +61,7 @@ constexpr std::int64_t kUnixEpochMs = 25569LL * DateTime::kMsPerDay;
 constexpr signed char kFlagGood = 0;
 constexpr signed char kFlagSpike = 1;
 constexpr signed char kFlagRange = 2;
+constexpr signed char kFlagStuck = 3;
 
 // Rows of the temperature written at a time: the memory stays small for years of data.
 constexpr std::size_t kRowsPerBlock = 4096;
@@ -209,7 +210,8 @@ void ExportNetcdf(const DataSet& set, const SensorTable& table, const std::strin
     nc.Text(label, "long_name", "sensor label");
 
     const int temperature = nc.Variable("temperature", NC_FLOAT, {timeDim, depthDim});
-    nc.Text(temperature, "standard_name", "soil_temperature");
+    // The name CF accepts for temperatures in a borehole, below the reach of the soil's.
+    nc.Text(temperature, "standard_name", "temperature_in_ground");
     nc.Text(temperature, "long_name", "ground temperature");
     nc.Text(temperature, "units", "degree_Celsius");
     nc.Text(temperature, "coordinates", coordinates);
@@ -220,11 +222,19 @@ void ExportNetcdf(const DataSet& set, const SensorTable& table, const std::strin
     const int flag = nc.Variable("temperature_flag", NC_BYTE, {timeDim, depthDim});
     nc.Text(flag, "standard_name", "status_flag");
     nc.Text(flag, "long_name", "quality of the temperature");
-    nc.Bytes(flag, "flag_values", {kFlagGood, kFlagSpike, kFlagRange});
-    nc.Text(flag, "flag_meanings", "good spike out_of_range");
+    nc.Bytes(flag, "flag_values", {kFlagGood, kFlagSpike, kFlagRange, kFlagStuck});
+    nc.Text(flag, "flag_meanings", "good spike out_of_range stuck");
     nc.Check(nc_def_var_fill(id, flag, 0, &kNetcdfNoFlag));
     nc.Check(nc_def_var_deflate(id, flag, 1, 1, 4));
 
+    // The design limits, when the sensor table gives any.
+    int limit = -1;
+    if (table.HasLimits()) {
+        limit = nc.Variable("temperature_limit", NC_FLOAT, {depthDim});
+        nc.Text(limit, "long_name", "warmest temperature the design allows at the sensor");
+        nc.Text(limit, "units", "degree_Celsius");
+        nc.Check(nc_def_var_fill(id, limit, 0, &kNetcdfNoTemperature));
+    }
     const int sensorFlags = nc.Variable("sensor_flags", NC_BYTE, {depthDim});
     nc.Text(sensorFlags, "long_name", "faults of the sensor over the whole record");
     nc.Bytes(sensorFlags, "flag_masks", {1, 2, 4, 8});
@@ -257,6 +267,13 @@ void ExportNetcdf(const DataSet& set, const SensorTable& table, const std::strin
     nc.Check(nc_put_var_int(id, sensor, numbers.data()));
     nc.Check(nc_put_var_string(id, label, labels.data()));
     nc.Check(nc_put_var_schar(id, sensorFlags, faults.data()));
+    if (limit >= 0) {
+        std::vector<float> limits(sensors, kNetcdfNoTemperature);
+        for (std::size_t s = 0; s < sensors; ++s)
+            if (summary.sensors[s].limitC)
+                limits[s] = static_cast<float>(*summary.sensors[s].limitC);
+        nc.Check(nc_put_var_float(id, limit, limits.data()));
+    }
 
     std::vector<float> values;
     std::vector<signed char> flags;
@@ -272,6 +289,7 @@ void ExportNetcdf(const DataSet& set, const SensorTable& table, const std::strin
                 const ValueFlag f = health.FlagOf(first + r, s);
                 flags[r * sensors + s] = f == ValueFlag::Spike   ? kFlagSpike
                                          : f == ValueFlag::Range ? kFlagRange
+                                         : f == ValueFlag::Stuck ? kFlagStuck
                                                                  : kFlagGood;
             }
         }

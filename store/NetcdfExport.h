@@ -21,7 +21,8 @@ struct SensorTable;
 //   sensor(depth)           the sensor numbers; label(depth) their labels (strings);
 //   station                 the data set's name, the time series' identifier;
 //   temperature(time,depth) °C as the logger read them, fill where it read none;
-//   temperature_flag(time,depth)  0 good, 1 spike, 2 out of range; fill where there is no value;
+//   temperature_flag(time,depth)  0 good, 1 spike, 2 out of range, 3 stuck; fill where there is
+//                           no value;
 //   sensor_flags(depth)     bits: 1 dead, 2 stuck, 4 spikes, 8 out of range, over the whole set.
 // There is no latitude or longitude: the data files do not know where the borehole is.
 

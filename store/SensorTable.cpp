@@ -17,6 +17,9 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::string_view kHeader = "sensor,depth_m,label";
+constexpr std::string_view kHeaderWithLimits = "sensor,depth_m,label,limit_c";
+// Warmer or colder than anything in the ground: a typing slip, not a design limit.
+constexpr double kFarthestDegrees = 100.0;
 // A table of every sensor a logger can have, with long labels, is a few kilobytes.
 constexpr std::uintmax_t kMaxSensorTableBytes = 1024 * 1024;
 // Deeper than any borehole, higher than any mast: a typing slip, not a depth.
@@ -77,15 +80,33 @@ std::optional<std::size_t> SensorNumber(std::string_view text) {
     return n;
 }
 
-// Empty: unknown (nothing inside); a number: its metres; else no depth at all.
+// Empty: unknown (nothing inside); a finite number written out with digits and a point: its
+// metres (negative above the ground: in the snow or the air); else no depth at all.
 std::optional<std::optional<double>> Depth(std::string_view text) {
     text = Trimmed(text);
     if (text.empty()) return std::optional<double>();
     if (text.front() == '+') text.remove_prefix(1);
+    // Metres are written out: "1e2" is a slip for 1.2 or 12 more likely than a hundred metres.
+    if (text.find_first_of("eE") != std::string_view::npos) return std::nullopt;
     double d = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), d);
     if (text.empty() || ec != std::errc() || end != text.data() + text.size() ||
         !std::isfinite(d) || std::fabs(d) > kFarthestMetres)
+        return std::nullopt;
+    return std::optional<double>(d);
+}
+
+// Empty: no limit; a number: its degrees; else no limit at all.
+std::optional<std::optional<double>> Limit(std::string_view text) {
+    text = Trimmed(text);
+    if (text.empty()) return std::optional<double>();
+    if (text.front() == '+') text.remove_prefix(1);
+    // Degrees are written out, as metres are.
+    if (text.find_first_of("eE") != std::string_view::npos) return std::nullopt;
+    double d = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), d);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() ||
+        !std::isfinite(d) || std::fabs(d) > kFarthestDegrees)
         return std::nullopt;
     return std::optional<double>(d);
 }
@@ -131,6 +152,12 @@ std::string SensorTableIssueText(const SensorTableIssue& issue, Language languag
         case SensorTableProblem::BadFields:
             what = Msg::SensorTableBadFields;
             break;
+        case SensorTableProblem::BadLimit:
+            what = Msg::SensorTableBadLimit;
+            break;
+        case SensorTableProblem::BadLimitFields:
+            what = Msg::SensorTableBadLimitFields;
+            break;
     }
     const std::string text = what == Msg::SensorTableBadSensor
                                  ? Message(what, language, {std::to_string(kMaxSensors)})
@@ -151,12 +178,18 @@ bool SensorTable::HasDepths() const {
                        [](const SensorInfo& s) { return s.depthMetres.has_value(); });
 }
 
+bool SensorTable::HasLimits() const {
+    return std::any_of(sensors.begin(), sensors.end(),
+                       [](const SensorInfo& s) { return s.limitC.has_value(); });
+}
+
 SensorTable ParseSensorTable(std::string_view text) {
     SensorTable table;
     // A byte order mark, as some spreadsheets write one.
     if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
     std::size_t lineNumber = 0;
     bool headerSeen = false;
+    bool withLimits = false;
     while (!text.empty()) {
         const std::size_t end = text.find('\n');
         std::string_view line = text.substr(0, end);
@@ -164,7 +197,8 @@ SensorTable ParseSensorTable(std::string_view text) {
         ++lineNumber;
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (!headerSeen) {
-            if (Trimmed(line) != kHeader) {
+            withLimits = Trimmed(line) == kHeaderWithLimits;
+            if (Trimmed(line) != kHeader && !withLimits) {
                 table.issues.push_back({lineNumber, SensorTableProblem::NoHeader});
                 return table;
             }
@@ -173,8 +207,9 @@ SensorTable ParseSensorTable(std::string_view text) {
         }
         if (Trimmed(line).empty()) continue;
         const auto fields = Fields(line);
-        if (!fields || fields->size() != 3) {
-            table.issues.push_back({lineNumber, SensorTableProblem::BadFields});
+        if (!fields || fields->size() != (withLimits ? 4u : 3u)) {
+            table.issues.push_back({lineNumber, withLimits ? SensorTableProblem::BadLimitFields
+                                                           : SensorTableProblem::BadFields});
             continue;
         }
         const auto sensor = SensorNumber((*fields)[0]);
@@ -187,11 +222,18 @@ SensorTable ParseSensorTable(std::string_view text) {
             table.issues.push_back({lineNumber, SensorTableProblem::BadDepth});
             continue;
         }
+        const auto limit = withLimits
+                               ? Limit((*fields)[3])
+                               : std::optional<std::optional<double>>(std::optional<double>());
+        if (!limit) {
+            table.issues.push_back({lineNumber, SensorTableProblem::BadLimit});
+            continue;
+        }
         if (table.Find(*sensor)) {
             table.issues.push_back({lineNumber, SensorTableProblem::RepeatedSensor});
             continue;
         }
-        SensorInfo info{*sensor, *depth, std::string((*fields)[2])};
+        SensorInfo info{*sensor, *depth, std::string((*fields)[2]), *limit};
         const auto at =
             std::lower_bound(table.sensors.begin(), table.sensors.end(), info.sensor,
                              [](const SensorInfo& s, std::size_t n) { return s.sensor < n; });
@@ -205,11 +247,18 @@ std::string SensorTableText(std::span<const SensorInfo> sensors) {
     std::vector<SensorInfo> sorted(sensors.begin(), sensors.end());
     std::stable_sort(sorted.begin(), sorted.end(),
                      [](const SensorInfo& a, const SensorInfo& b) { return a.sensor < b.sensor; });
-    std::string out = std::string(kHeader) + "\r\n";
+    const bool withLimits = std::any_of(sorted.begin(), sorted.end(),
+                                        [](const SensorInfo& s) { return s.limitC.has_value(); });
+    std::string out = std::string(withLimits ? kHeaderWithLimits : kHeader) + "\r\n";
     for (const SensorInfo& s : sorted) {
         out += std::to_string(s.sensor) + ',';
         if (s.depthMetres) out += DepthText(*s.depthMetres);
-        out += ',' + CsvField(s.label) + "\r\n";
+        out += ',' + CsvField(s.label);
+        if (withLimits) {
+            out += ',';
+            if (s.limitC) out += DepthText(*s.limitC);
+        }
+        out += "\r\n";
     }
     return out;
 }

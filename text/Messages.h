@@ -98,9 +98,14 @@ enum class Msg {
     SensorTableRepeated,
     SensorTableBadFields,
     SummaryNothing,  // {1} the folder
+    // Warnings of a summary: {1} a sensor and {2} its depth, {3} the next one and {4} its depth.
+    SummaryDepthOrder,
+    SummaryActiveLayerWide,
+    SummaryZeroAmplitudeWide,
     AfterNeedsMilliseconds,
     ViewerNotBuilt,
     ScreenshotNotWritten,
+    BatteryVolts,  // {1} the voltage with one decimal
     // The viewer of copied data.
     ViewerTitle,
     ViewerFolder,
@@ -160,6 +165,17 @@ enum class Msg {
     ViewerCancel,
     ViewerBadDepth,          // {1} the sensor's number, {2} what was typed
     ViewerSensorTableSaved,  // {1} the file
+    // The map's colour of a missing value, and a collection's data folder in the viewer.
+    ViewerNoValue,
+    ViewerCollection,  // {1} the folder, {2} data sets
+    ViewerDataSetColumn,
+    ViewerLastDownloadColumn,
+    ViewerResultColumn,
+    ViewerNeverDownloaded,
+    ViewerDownloadDone,
+    ViewerDownloadFailed,
+    ViewerDownloadStopped,
+    SummaryCollection,  // {1} the folder
     // The command line, and the runs from it without the window.
     CliNeedsLink,
     CliOneCommand,
@@ -304,6 +320,69 @@ enum class Msg {
     StationsTooLarge,       // {1} the file's size, {2} the largest size, both in bytes
     StationsWarningAt,      // {1} the file, {2} the line, {3} what the warning says
     StationsSameLink,       // {1} the station, {2} the other station, {3} its line, {4} the link
+    // Design limits of the sensor table.
+    SensorTableBadLimit,
+    SensorTableBadLimitFields,
+    ViewerLimitColumn,
+    ViewerBadLimit,  // {1} the sensor's number, {2} what was typed
+    ReportNeedsPdf,
+    // The monitoring report of a borehole.
+    ReportHeading,
+    ReportDataSet,  // {1} the folder's name
+    ReportLogger,   // {1} type, {2} version
+    ReportLoggerUnknown,
+    ReportLastDownloads,  // {1} the times
+    ReportPeriod,         // {1} first, {2} last measurement
+    ReportInterval,       // {1} minutes
+    ReportMeasurements,   // {1} measurements, {2} sensors, {3} per cent
+    ReportMade,           // {1} the time, {2} the version
+    ReportPrepared,
+    ReportChecked,
+    ReportSignature,
+    ReportPage,  // {1} the number
+    ReportSensorsHeading,
+    ReportColumnSensor,
+    ReportColumnDepth,
+    ReportColumnLabel,
+    ReportColumnCount,
+    ReportColumnCompleteness,
+    ReportColumnMin,
+    ReportColumnMean,
+    ReportColumnMax,
+    ReportColumnLimit,
+    ReportColumnMargin,
+    ReportColumnTrend,
+    ReportColumnFlags,
+    ReportTemperatures,
+    ReportIsopleths,
+    ReportTrumpet,
+    ReportLimitCurve,
+    ReportProfiles,
+    ReportMonthlyHeading,
+    ReportMonthlyNote,
+    ReportConclusion,
+    ReportExceeded,  // {1} number, {2} depth and label, {3} limit, {4} first, {5} last, {6} hours,
+                     // {7} maximum
+    ReportNoneExceeded,
+    ReportNoLimits,
+    ReportActiveLayer,  // {1} metres
+    ReportNoActiveLayer,
+    ReportZeroAmplitude,  // {1} metres
+    ReportNoZeroAmplitude,
+    ReportFlagged,  // {1} the sensors
+    ReportNoFlags,
+    ReportTrends,  // {1} the sensors
+    ReportAppendix,
+    ReportColumnFile,
+    ReportColumnSize,
+    ReportColumnTime,
+    ReportColumnStation,
+    ReportColumnResult,
+    ReportColumnOffset,
+    ReportNoDownloads,
+    ReportWritten,  // {1} the file
+    ReportFailed,   // {1} the file
+    ViewerReport,
     // Anything else that ended a handler.
     InternalError,
 };

@@ -17,6 +17,7 @@
 #include "sim/FaultyDevice.h"
 #include "sim/VirtualLogger.h"
 #include "store/Export.h"
+#include "tests/support/WarmingBorehole.h"
 
 #ifdef QMC_CONTROLLER
 #include <sys/wait.h>
@@ -182,6 +183,18 @@ TEST(Options, TheSummaryTakesItsFolderAndAPeriodOfWholeDays) {
     EXPECT_EQ(ErrorOf({"--summary", "D", "--port", "COM3"}), Msg::CliNotWith);
 }
 
+TEST(Options, TheReportTakesItsFolderAFileATitleAndAPeriod) {
+    const Options o = Parse(
+        {"--report", "D", "--pdf", "r.pdf", "--from", "2024-01-01", "--report-title", "Объект 5"});
+    EXPECT_EQ(o.mode, Mode::Report);
+    EXPECT_EQ(o.folder, "D");
+    EXPECT_EQ(o.pdf, "r.pdf");
+    EXPECT_EQ(o.reportTitle, "Объект 5");
+    EXPECT_EQ(o.fromDay, DateTime::FromDate(2024, 1, 1));
+    EXPECT_EQ(ErrorOf({"--report", "D"}), Msg::ReportNeedsPdf);
+    EXPECT_EQ(ErrorOf({"--summary", "D", "--pdf", "r.pdf"}), Msg::CliWorksOnlyWith);
+}
+
 TEST(Options, OptionsThatCannotStandTogetherAreRefused) {
     EXPECT_EQ(ErrorOf({"--demo", "--port", "/dev/null"}), Msg::CliExclusive);
     EXPECT_EQ(ErrorOf({"--usb", "--port", "/dev/null", "--info"}), Msg::CliExclusive);
@@ -306,18 +319,18 @@ TEST(Options, TheTableDeclaresEachOptionOnceAndEveryModeHasItsOption) {
     }
     for (const Mode m :
          {Mode::Demo, Mode::Info, Mode::Copy, Mode::CopyAll, Mode::SyncClock, Mode::Collect,
-          Mode::Export, Mode::View, Mode::Summary, Mode::Help, Mode::Version}) {
+          Mode::Export, Mode::View, Mode::Summary, Mode::Report, Mode::Help, Mode::Version}) {
         bool selected = false;
         for (const OptionRow& o : OptionTable()) selected = selected || o.selects == m;
         EXPECT_TRUE(selected) << static_cast<int>(m);
     }
     // The spelling of every option, as scripts, the manual page and the README use them.
     const std::set<std::string_view> expected = {
-        "help",       "help-all", "version",     "lang", "port",     "screenshot",
-        "after",      "demo",     "device-type", "via",  "faults",   "usb",
-        "info",       "copy",     "new",         "day",  "copy-all", "sync-clock",
-        "time-limit", "export",   "csv",         "xlsx", "view",     "collect",
-        "dry-run",    "summary",  "from",        "to",   "netcdf"};
+        "help",   "help-all",    "version",  "lang",        "port",       "screenshot", "after",
+        "demo",   "device-type", "via",      "faults",      "usb",        "info",       "copy",
+        "new",    "day",         "copy-all", "sync-clock",  "time-limit", "export",     "csv",
+        "xlsx",   "view",        "collect",  "dry-run",     "summary",    "from",       "to",
+        "netcdf", "report",      "pdf",      "report-title"};
     EXPECT_EQ(names, expected);
 }
 
@@ -495,19 +508,22 @@ TEST(Program, TheSummaryPrintsOneJsonObjectOrSaysWhyNot) {
     ProgramRun r = Program({"--summary", folder.string(), "--to", "2024-03-05", "--lang", "en"});
     EXPECT_EQ(r.status, 0) << r.err;
     // Indented as --info prints, keys in their order.
-    EXPECT_EQ(r.out.rfind("{\n    \"measurements\": 2,\n    \"sensors\": [\n        {\n"
+    EXPECT_EQ(r.out.rfind("{\n    \"measurements\": 2,\n    \"expectedMeasurements\": 14,\n"
+                          "    \"gaps\": [],\n    \"sensors\": [\n        {\n"
                           "            \"sensor\": 1,\n            \"depthMetres\": 0.2,\n"
                           "            \"label\": \"верх\",\n            \"count\": 2,\n"
-                          "            \"completeness\": 1,\n            \"min\": 1.5,\n"
+                          "            \"completeness\": 0.1429,\n            \"min\": 1.5,\n"
                           "            \"max\": 2.5,\n            \"mean\": 2,\n"
-                          "            \"flags\": []\n        },\n",
+                          "            \"flags\": [],\n            \"limitC\": null,\n"
+                          "            \"marginC\": null,\n            \"exceedance\": null,\n"
+                          "            \"trendCPerDecade\": null\n        },\n",
                           0),
               0u)
         << r.out;
     // Where 2.5 °C at 0.2 m and -0.25 °C at 1.5 m put 0 °C.
-    EXPECT_NE(
-        r.out.find("    \"activeLayerMetres\": 1.382,\n    \"zeroAmplitudeMetres\": null\n}\n"),
-        std::string::npos)
+    EXPECT_NE(r.out.find("    \"activeLayerMetres\": 1.382,\n    \"zeroAmplitudeMetres\": null,\n"
+                         "    \"warnings\": [],\n    \"exceeded\": 0\n}\n"),
+              std::string::npos)
         << r.out;
     EXPECT_EQ(r.err, (folder / "sensors.csv").string() +
                          ":4: the depth must be a number of metres with a decimal point, "
@@ -523,6 +539,73 @@ TEST(Program, TheSummaryPrintsOneJsonObjectOrSaysWhyNot) {
     EXPECT_EQ(r.status, 2);
     EXPECT_TRUE(r.out.empty());
     fs::remove_all(folder);
+}
+
+class WarmingBoreholeRun : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        folder =
+            std::filesystem::temp_directory_path() / ("qm-warming-" + std::to_string(::getpid()));
+        WriteWarmingBorehole(folder);
+    }
+    static void TearDownTestSuite() { std::filesystem::remove_all(folder); }
+    static inline std::filesystem::path folder;
+};
+
+TEST_F(WarmingBoreholeRun, TheSummaryEndsWithThreeWhenALimitWasExceeded) {
+    ProgramRun r = Program({"--summary", folder.string()});
+    EXPECT_EQ(r.status, 3) << r.err;
+    EXPECT_NE(r.out.find("\"exceeded\": 1\n}"), std::string::npos) << r.out;
+    // 2022 holds only the flagged spike above the limit.
+    r = Program({"--summary", folder.string(), "--from", "2022-01-01", "--to", "2022-12-31"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\"exceeded\": 0\n}"), std::string::npos) << r.out;
+}
+
+TEST_F(WarmingBoreholeRun, TheReportHoldsTheTitleEverySensorTheConclusionAndTheDigests) {
+    const std::filesystem::path pdf = folder.parent_path() / (folder.filename().string() + ".pdf");
+    ProgramRun r = Program({"--report", folder.string(), "--pdf", pdf.string(), "--lang", "en",
+                            "--report-title", "Site 5, borehole 2"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const ProgramRun text = [&] {
+        ProgramRun t;
+        const std::string out = pdf.string() + ".txt";
+        t.status =
+            std::system(("pdftotext -layout " + Quoted(pdf.string()) + " " + Quoted(out)).c_str());
+        t.out = ReadAll(out);
+        std::filesystem::remove(out);
+        return t;
+    }();
+    ASSERT_EQ(text.status, 0) << "pdftotext (poppler-utils) is needed";
+    const std::string& t = text.out;
+    for (const char* piece :
+         {"Ground temperature monitoring report", "Site 5, borehole 2", "Data set: qm-warming-",
+          "Period: 2021-01-01 00:00 to 2023-12-31 23:00", "Measurement interval: 60 min",
+          "Measurements: 26280; sensors: 3", "Prepared:", "Checked:", "верх", "середина", "низ",
+          "Conclusion", "the limit of 5.0 °C was exceeded from 2023-08-01 00:00", "20.0 h",
+          "Sensors with flags: 1 (spikes).", "2021_1.dat", "2023_12.dat", "sensors.csv"})
+        EXPECT_NE(t.find(piece), std::string::npos) << piece << " in:\n" << t;
+    // Every file read, with its SHA-256 as sha256sum gives it.
+    const std::string sums = folder.string() + ".sums";
+    ASSERT_EQ(std::system(("cd " + Quoted(folder.string()) + " && sha256sum *.dat sensors.csv > " +
+                           Quoted(sums))
+                              .c_str()),
+              0);
+    std::istringstream lines(ReadAll(sums));
+    std::filesystem::remove(sums);
+    std::string digest, name;
+    std::size_t files = 0;
+    while (lines >> digest >> name) {
+        EXPECT_NE(t.find(digest), std::string::npos) << name;
+        ++files;
+    }
+    EXPECT_EQ(files, 37u);
+    std::filesystem::remove(pdf);
+
+    // A period without a measurement writes nothing.
+    r = Program({"--report", folder.string(), "--pdf", pdf.string(), "--from", "2030-01-01"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(std::filesystem::exists(pdf));
 }
 #endif
 

@@ -310,11 +310,11 @@ TEST(Readings, AxisWidensToWholeUnitsAndKeepsEveryPointInView) {
 
 // ---- Battery -------------------------------------------------------------------------------
 
-TEST(Battery, HiddenAfterFirstReplyThenBandsByVoltage) {
+TEST(Battery, ShownFromTheFirstReplyAndBandedByVoltage) {
     WindowModel m;
-    bool shown = false;
-    ShowBattery(m, 6.0, shown);
-    EXPECT_FALSE(m.GroupBox3.visible);
+    const Language ru = Language::Russian;
+    ShowBattery(m, 6.0, ru);
+    EXPECT_TRUE(m.GroupBox3.visible);
     EXPECT_EQ(m.Shape1.brush, Colour::Lime);
     EXPECT_EQ(m.Shape1.pen, Colour::Green);
     EXPECT_EQ(m.Shape1.hint, "6.0В");
@@ -326,15 +326,14 @@ TEST(Battery, HiddenAfterFirstReplyThenBandsByVoltage) {
     };
     for (Band b : {Band{59, Colour::Yellow, Colour::Olive}, Band{45, Colour::Yellow, Colour::Olive},
                    Band{44, Colour::Red, Colour::Maroon}}) {
-        ShowBattery(m, b.tenths / 10.0, shown);
-        EXPECT_TRUE(m.GroupBox3.visible);
+        ShowBattery(m, b.tenths / 10.0, ru);
         EXPECT_EQ(m.Shape1.brush, b.brush) << b.tenths;
         EXPECT_EQ(m.Shape1.pen, b.pen) << b.tenths;
     }
-    ShowBattery(m, 53 / 10.0, shown);
+    ShowBattery(m, 53 / 10.0, ru);
     EXPECT_EQ(m.Shape1.hint, "5.3В");
-    ShowBattery(m, 120 / 10.0, shown);
-    EXPECT_EQ(m.Shape1.hint, "12.0В");
+    ShowBattery(m, 120 / 10.0, Language::English);
+    EXPECT_EQ(m.Shape1.hint, "12.0V");
 }
 
 // ---- Calibration ---------------------------------------------------------------------------

@@ -149,7 +149,7 @@ TEST(Messages, EveryRowHasBothLanguagesWithTheSameParameters) {
     // Names the Russian texts may carry as they are: files, systems and their pieces.
     const std::set<std::string> names = {"Device", "txt", "Temp", "bin", "DATA", "README", "udev",
                                          "hidraw", "Linux", "Windows", "USB", "COM", "XLSX",
-                                         "Bluetooth", "ru", "en", "CSV", "NetCDF",
+                                         "Bluetooth", "ru", "en", "CSV", "NetCDF", "UTC",
                                          // Values of command-line options, which stay as they are.
                                          "radio", "bluetooth",
                                          // The stations file's format and its words.

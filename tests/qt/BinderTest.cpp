@@ -69,6 +69,17 @@ struct ViewRig {
     }
 };
 
+// The text a button, group, tab or menu item shows: "&&" is one "&", a single "&" marks the
+// shortcut's letter and is not shown.
+QString AsShown(const QString& text) {
+    QString out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == '&' && i + 1 < text.size()) ++i;
+        out += text[i];
+    }
+    return out;
+}
+
 // The caption a widget shows for a control of the model's kind (for an edit box its text), and
 // whether that kind has one.
 std::pair<bool, QString> ShownCaption(const ControlPtr& control, QWidget* w) {
@@ -77,14 +88,14 @@ std::pair<bool, QString> ShownCaption(const ControlPtr& control, QWidget* w) {
             using T = std::remove_pointer_t<decltype(c)>;
             if constexpr (std::is_same_v<T, Label>) return {true, qobject_cast<QLabel*>(w)->text()};
             if constexpr (std::is_same_v<T, Button> || std::is_same_v<T, CheckBox>)
-                return {true, qobject_cast<QAbstractButton*>(w)->text()};
+                return {true, AsShown(qobject_cast<QAbstractButton*>(w)->text())};
             if constexpr (std::is_same_v<T, GroupBox> || std::is_same_v<T, RadioGroup>)
-                return {true, qobject_cast<QGroupBox*>(w)->title()};
+                return {true, AsShown(qobject_cast<QGroupBox*>(w)->title())};
             if constexpr (std::is_same_v<T, EditBox>)
                 return {true, qobject_cast<QLineEdit*>(w)->text()};
             if constexpr (std::is_same_v<T, TabSheet>) {
                 auto* tabs = qobject_cast<QTabWidget*>(w->parentWidget()->parentWidget());
-                return {true, tabs->tabText(tabs->indexOf(w))};
+                return {true, AsShown(tabs->tabText(tabs->indexOf(w)))};
             }
             return {false, QString()};
         },
@@ -172,7 +183,7 @@ TEST(QtForms, EveryWidgetShowsTheModelsCaptionPositionAndSizeInEitherLanguage) {
             if (item.name == "N1") continue;
             auto* a = v.window.PopupMenu()->findChild<QAction*>(ToQString(item.name));
             ASSERT_NE(a, nullptr) << item.name;
-            EXPECT_EQ(a->text(), ToQString(item.item->caption)) << item.name;
+            EXPECT_EQ(AsShown(a->text()), ToQString(item.item->caption)) << item.name;
             EXPECT_EQ(a->isChecked(), item.item->checked) << item.name;
         }
     };
@@ -520,6 +531,21 @@ TEST(QtProgram, TestMeasurementsFillTheChartAndWidenTheWindow) {
     EXPECT_EQ(chart->Series2()->count(), first);
     EXPECT_EQ(chart->Series2()->points().back(),
               QPointF(model.series2.back().x, model.series2.back().y));
+}
+
+// The read-out's battery shows at once, in the operator's language, and every caption shows as
+// the model writes it, "&" included.
+TEST(QtProgram, AfterTheReadOutTheBatteryAndEveryCaptionShowAsWritten) {
+    ViewRig v;
+    v.rig.controller.FormCreate(1024, 768);
+    v.rig.controller.Click("pmEng");
+    v.ReadOut();
+    EXPECT_TRUE(v.Find<QGroupBox>("GroupBox3")->isVisibleTo(&v.window));
+    EXPECT_EQ(v.Find<QWidget>("Shape1")->toolTip(), "5.3V");
+    EXPECT_EQ(AsShown(v.Find<QPushButton>("bCurrent1")->text()), "Set current date&time");
+    EXPECT_EQ(Lines(DifferencesFromTheModel(v.Model().Controls(), v.window)), "");
+    v.rig.controller.Click("pmRus");
+    EXPECT_EQ(v.Find<QWidget>("Shape1")->toolTip(), QString::fromUtf8("5.3В"));
 }
 
 TEST(QtProgram, ScheduleDialogOpensOverADisabledWindowAndCancelReturns) {

@@ -326,6 +326,32 @@ TEST_F(ViewerDepthTest, TheEditorWritesATableThatReadsBackAndTheMapFollows) {
     EXPECT_DOUBLE_EQ(v->Rows().rows.front().at, 0.5);
 }
 
+TEST_F(ViewerDepthTest, TheEditorKeepsTheLimitsAndTheReportButtonWritesTheirReport) {
+    Write("2024_3.dat", HourlyFile(8, 3, [](int, int s) { return kWarmToCold[s]; }));
+    auto v = Open();
+    QTest::mouseClick(v->findChild<QPushButton*>("editSensors"), Qt::LeftButton);
+    auto* dialog = v->findChild<SensorTableDialog*>();
+    ASSERT_TRUE(dialog);
+    ASSERT_EQ(dialog->Table()->columnCount(), 4);
+    dialog->Table()->item(1, 3)->setText("warm");
+    QTest::mouseClick(dialog->findChild<QPushButton*>("save"), Qt::LeftButton);
+    EXPECT_TRUE(dialog->Problem().contains(QString::fromUtf8("Датчик 2: «warm»")));
+    dialog->Table()->item(1, 3)->setText("0,5");
+    QTest::mouseClick(dialog->findChild<QPushButton*>("save"), Qt::LeftButton);
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(
+        ReadSensorTable(data / "OBJ").sensors,
+        (std::vector<SensorInfo>{{1, std::nullopt, ""}, {2, std::nullopt, "", 0.5}, {3, {}, ""}}));
+    QTest::mouseClick(v->findChild<QPushButton*>("editSensors"), Qt::LeftButton);
+    dialog = v->findChild<SensorTableDialog*>();
+    EXPECT_EQ(dialog->Table()->item(1, 3)->text(), "0,5");
+    dialog->reject();
+
+    EXPECT_EQ(v->findChild<QPushButton*>("report")->text(), QString::fromUtf8("Отчёт PDF…"));
+    ASSERT_TRUE(v->ReportTo(data / "OBJ.pdf"));
+    EXPECT_EQ(ReadWholeFile(data / "OBJ.pdf").substr(0, 5), "%PDF-");
+}
+
 TEST(DepthAxis, DepthsAreTypedWithAPointOrACommaAndNothingElse) {
     std::optional<double> d;
     EXPECT_TRUE(ParseDepth("2,5", d));

@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
+#include <QTreeWidget>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -22,6 +23,8 @@
 #include "store/Export.h"
 #include "store/LocalFiles.h"
 #include "store/NetcdfExport.h"
+#include "store/SensorTable.h"
+#include "ui/viewer/ColourMaps.h"
 #include "ui/viewer/DataViewer.h"
 
 namespace qm::test {
@@ -94,7 +97,6 @@ TEST_F(ViewerTest, HeatMapIsTimeBySensorWithSensorOneAtTheTopAndGapsEmpty) {
     EXPECT_TRUE(v->Plot()->yAxis->rangeReversed());
     // 0 °C in the middle of the scale, as far down as the warmest value is up.
     EXPECT_EQ(v->HeatMap()->dataRange(), QCPRange(-5.0, 5.0));
-    EXPECT_EQ(v->HeatMap()->gradient().nanHandling(), QCPColorGradient::nhTransparent);
 }
 
 TEST_F(ViewerTest, PickedSensorsAreDrawnAsSeriesWithGapsForMissingValuesAndPauses) {
@@ -359,6 +361,84 @@ TEST_F(ViewerTest, DamagedLinesAreCountedWithTheirPlaceInTheTip) {
     EXPECT_TRUE(issues->toolTip().startsWith("2024_4.dat:2: damaged value line"))
         << issues->toolTip().toStdString();
     EXPECT_EQ(v->Data().measurements.size(), 5u);
+}
+
+// What an operator sees: "no value" in a colour of its own, named beside the scale; the series
+// named by label and depth; the time axis on to the last download; the window on a 1,280 x 800
+// screen however many lines were skipped; a collection's DATA as its data sets, here and from
+// --summary.
+TEST_F(ViewerTest, ADataSetIsReadAsMeantOnA1280By800ScreenAndACollectionByDataSet) {
+    const std::vector<SensorInfo> table{{1, 0.5, "T01"}, {2, 1.0, "T02"}, {3, 1.5, "T03"}};
+    WriteSensorTable(data / "OBJ", table);
+    CollectionRecord r;
+    r.time = std::chrono::sys_seconds{std::chrono::seconds{1709289000}};  // 2024-03-01 10:30 UTC
+    ASSERT_FALSE(AppendCollectionRecord(data / "OBJ", r));
+    r.time += std::chrono::days(1);
+    ASSERT_FALSE(AppendCollectionRecord(data / "OBJ", r));
+    std::string junk;
+    for (int i = 0; i < 400; ++i) junk += "1x:00 02.04.2024\r\n";
+    std::ofstream(data / "OBJ" / "2024_4.dat", std::ios::binary) << junk;
+    auto v = Open();
+    v->resize(1280, 800);
+    QCustomPlot* plot = v->Plot();
+    plot->replot(QCustomPlot::rpImmediateRefresh);
+    const QImage image = plot->toPixmap().toImage();
+    const auto at = [&](int hour, double depth) {
+        return image.pixelColor(static_cast<int>(plot->xAxis->coordToPixel(Key(hour))),
+                                static_cast<int>(plot->yAxis->coordToPixel(depth)));
+    };
+    EXPECT_EQ(at(11, 1.0), kNoValueColour) << "sensor 2 (1 m) at 11:00";
+    EXPECT_LT(at(14, 1.0).lightness(), 200) << "a measurement lost in the pause, under its band";
+    EXPECT_EQ(at(20, 1.0), kNoValueColour) << "after the last measurement, on to the download";
+    EXPECT_NE(at(10, 1.0), kNoValueColour);
+    QObject* key = plot->findChild<QObject*>("noValueKey");
+    EXPECT_EQ(key ? key->property("text").toString() : "", QString::fromUtf8("нет значения"));
+    auto* unit = plot->findChild<QCPTextElement*>("scaleUnit");
+    EXPECT_EQ(unit ? unit->text() : "", QString::fromUtf8("°C")) << "upright above the scale";
+    EXPECT_EQ(plot->findChild<QCPColorScale*>()->axis()->label(), "");
+    EXPECT_EQ(plot->graph(0)->name(), QString::fromUtf8("T01 (0,5 м)"));
+    EXPECT_GT(v->WholeTime().upper, Key(16) + 3 * 3600) << "the download a day later";
+    for (Language language : {Language::Russian, Language::English}) {
+        v->SetLanguage(language);
+        QApplication::processEvents();
+        EXPECT_LE(v->minimumSizeHint().width(), 1280);
+        EXPECT_LE(v->minimumSizeHint().height(), 800);
+        for (const char* name : {"exportCsv", "issues", "pointed"}) {
+            auto* w = v->findChild<QWidget*>(name);
+            EXPECT_TRUE(v->rect().contains(QRect(w->mapTo(v.get(), QPoint()), w->size()))) << name;
+        }
+    }
+
+    const fs::path site = data / "DATA";
+    for (const char* set : {"Borehole 1/T1", "Borehole 1/T2", "Pond/T1"})
+        fs::create_directories(site / fs::u8path(set));
+    std::ofstream(site / "Borehole 1" / "T1" / "2024_3.dat", std::ios::binary) << kMarch;
+    std::ofstream(site / "Pond" / "T1" / "2024_3.dat", std::ios::binary) << kMarch;
+    ASSERT_FALSE(AppendCollectionRecord(site / "Borehole 1" / "T1", r));
+    r.result = CollectionResult::Failed;
+    r.error = "no answer";
+    ASSERT_FALSE(AppendCollectionRecord(site / "Borehole 1" / "T2", r));
+    ASSERT_TRUE(v->Open(site));
+    EXPECT_TRUE(v->findChild<QLabel*>("summary")->text().contains("3 data sets"));
+    QStringList rows;
+    for (int i = 0; i < v->Overview()->topLevelItemCount(); ++i)
+        for (int c = 0; c < 3; ++c) rows << v->Overview()->topLevelItem(i)->text(c);
+    EXPECT_EQ(rows.join('|').toStdString(),
+              "Borehole 1 / T1|2024-03-02 10:30:00|done|Borehole 1 / T2|2024-03-02 10:30:00|"
+              "failed: no answer|Pond / T1||no download logged");
+    auto* folders = v->findChild<QComboBox*>("folders");
+    EXPECT_EQ(folders->count(), 3);
+    ASSERT_TRUE(v->Open(site / "Pond" / "T1"));
+    EXPECT_EQ(folders->currentText(), "Pond / T1");
+    EXPECT_EQ(v->Data().measurements.size(), 4u);
+#ifdef QMC_CONTROLLER
+    QProcess p;
+    p.start(QMC_CONTROLLER, {"--summary", QString::fromStdString(PathText(site)), "--lang=en"});
+    ASSERT_TRUE(p.waitForFinished(20000));
+    EXPECT_EQ(p.exitCode(), 1);
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_TRUE(err.endsWith("\nBorehole 1/T1\nBorehole 1/T2\nPond/T1\n")) << err.toStdString();
+#endif
 }
 
 #ifdef QMC_CONTROLLER

@@ -158,11 +158,40 @@ TEST(DataSetReader, DamagedShortAndLongValueLinesKeepTheOtherSensorsInPlace) {
     EXPECT_EQ(set.issues[3].line, 9u) << "a run of such lines is reported once";
 }
 
+TEST(DataSetReader, ADamagedLineCostsOnlyWhatIsDamagedAndIsReportedWithItsLine) {
+    const auto set = Read(
+        "14:30 05.03.2024\r\n"
+        "   1.00   2.00   3.00   4.00   5.00\r\n"
+        "  -2.51  abc  -1.65  -1.70  -1.80\r\n"  // a field cut short: off the layout
+        "  11.00  12.00  13.00  14.00  15.00\r\n"
+        "  16.00\r\n"
+        "15:30 05.03.2024\r\n"
+        "#~ noise\r\n"  // junk right after the time line
+        "   1.00   2.00   3.00   4.00   5.00\r\n"
+        "\r\n"  // an empty line among the values
+        "   6.00   7.00\r\n"
+        "Remark after the values\r\n"
+        "16:30 05.03.2024\r\n"
+        "   1.00\r\n");
+    ASSERT_EQ(set.measurements.size(), 3u);
+    EXPECT_EQ(ValuesOf(set, 0),
+              (std::vector<std::int32_t>{100, 200, 300, 400, 500, -251, kNone, -165, -170, -180,
+                                         1100, 1200, 1300, 1400, 1500, 1600}));
+    EXPECT_EQ(ValuesOf(set, 1), (std::vector<std::int32_t>{100, 200, 300, 400, 500, 600, 700}));
+    EXPECT_EQ(ValuesOf(set, 2), (std::vector<std::int32_t>{100}));
+    ASSERT_EQ(set.issues.size(), 3u);
+    EXPECT_EQ(set.issues[0].line, 3u);
+    EXPECT_EQ(set.issues[1].line, 7u);
+    EXPECT_EQ(set.issues[2].line, 9u);
+    EXPECT_EQ(IssueText(set.issues[0], Language::English),
+              "2024_3.dat:3: damaged value line; what cannot be read in it taken as missing");
+}
+
 TEST(DataSetReader, PaddingAtTheEndOfABlockAddsNoSensors) {
     const auto set = Read(
         "14:30 05.03.2024\r\n"
         "   1.00   2.00\r\n"
-        "   1.x0   2.00\r\n");
+        "   1.x0   2.x0\r\n");
     ASSERT_EQ(set.measurements.size(), 1u);
     EXPECT_EQ(ValuesOf(set, 0), (std::vector<std::int32_t>{100, 200}));
     EXPECT_EQ(set.sensorCount, 2u);

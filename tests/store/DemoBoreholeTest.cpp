@@ -63,15 +63,25 @@ TEST(DemoBorehole, OnlyTheOperatorsDemoHoldsIt) {
     EXPECT_NE(set.measurements.front().text.find("N=7"), std::string::npos);
 }
 
-TEST(DemoBorehole, AYearShowsTheActiveLayerAndTheZeroAmplitudeWhereDesigned) {
+TEST(DemoBorehole, ItsLastYearShowsTheActiveLayerAndTheZeroAmplitudeWhereDesigned) {
     const sim::DemoStoreShape shape = sim::DemoStoreShape::Operator();
     const DataSet set = BoreholeData(shape);
     ASSERT_TRUE(set.issues.empty());
     ASSERT_EQ(set.sensorCount, 15u);
-    EXPECT_EQ(set.measurements.size(), 365u * 24u);
+    EXPECT_EQ(set.measurements.size(), 3u * 365u * 24u);
     SensorTable table;
     table.sensors = DemoBoreholeTable(sim::BoreholeSensorCount(shape));
-    const Summary s = Summarize(set, table, PeriodOf(set, {}, {}));
+    // Three years warming: the trend shows at depth, and one sensor exceeds its limit.
+    const Summary years = Summarize(set, table, PeriodOf(set, {}, {}));
+    for (const SensorSummary& sensor : years.sensors) {
+        if (*sensor.depthMetres < 4.0) continue;
+        EXPECT_NEAR(*sensor.trendCPerDecade, sim::kBoreholeWarmingPerDecade, 0.05) << sensor.sensor;
+    }
+    EXPECT_EQ(years.exceeded, 1u);
+    const auto& over = years.sensors.at(sim::kBoreholeExceedingSensor - 1).exceedance;
+    ASSERT_TRUE(over);
+    EXPECT_GE(over->last.ToCivil().month, 9);
+    const Summary s = Summarize(set, table, PeriodOf(set, DateTime::FromDate(2023, 1, 1), {}));
     for (const SensorSummary& sensor : s.sensors) {
         EXPECT_EQ(sensor.flags, 0u) << "sensor " << sensor.sensor;
         EXPECT_GT(sensor.completeness, 0.99) << "sensor " << sensor.sensor;

@@ -138,6 +138,10 @@ TEST_F(ExportTest, NothingToExportWritesNoFile) {
 // its neighbours move, 3 cools with a spike at 10:00 and a reading out of range at 20:00 (and
 // none at 05:00), 4 is dead. The sensor table places them and names three.
 constexpr std::size_t kReadings = 40;
+
+std::string FlagWord(ValueFlag f) {
+    return f == ValueFlag::Spike ? "spike" : f == ValueFlag::Range ? "range" : "stuck";
+}
 constexpr std::int32_t M = kMissingValue;
 
 DataSet FailingString() {
@@ -327,12 +331,12 @@ TEST_F(FailingStringExport, XlsxSheetsAgreeWithTheSummaryAndTheFlags) {
                         1e-9);
             EXPECT_EQ(CellNumber(flags, Cell('B', row)), static_cast<double>(s + 1));
             EXPECT_EQ(CellNumber(flags, Cell('C', row)), failing.Value(i, s) / 100.0);
-            EXPECT_EQ(CellText(flags, Cell('D', row)), f == ValueFlag::Spike ? "spike" : "range");
+            EXPECT_EQ(CellText(flags, Cell('D', row)), FlagWord(f));
         }
     }
-    EXPECT_EQ(row, 3u);
-    EXPECT_EQ(CellText(flags, "D2"), "spike");
-    EXPECT_EQ(flags.find("r=\"A4\""), std::string::npos);
+    EXPECT_EQ(row, 1u + 2 + kReadings) << "a spike, a value out of range, a stuck sensor";
+    EXPECT_EQ(CellText(flags, "D2"), "stuck");
+    EXPECT_EQ(flags.find("r=\"A44\""), std::string::npos);
 }
 
 #endif
@@ -449,12 +453,14 @@ TEST_F(FailingStringExport, NetcdfHoldsTheProfilesWithTheirFlags) {
     EXPECT_EQ(nc.Strings("label", 4), (std::vector<std::string>{"T1", "T, 2", "", "deep"}));
 
     EXPECT_EQ(nc.Shape("temperature"), "time,depth");
-    EXPECT_EQ(nc.Text("temperature", "standard_name"), "soil_temperature");
+    EXPECT_EQ(nc.Text("temperature", "standard_name"), "temperature_in_ground");
+    EXPECT_EQ(nc.Var("temperature_limit"), -1) << "the table gives no limits";
     EXPECT_EQ(nc.Text("temperature", "units"), "degree_Celsius");
     EXPECT_EQ(nc.Text("temperature", "ancillary_variables"), "temperature_flag");
     EXPECT_EQ(nc.Text("temperature_flag", "standard_name"), "status_flag");
-    EXPECT_EQ(nc.Text("temperature_flag", "flag_meanings"), "good spike out_of_range");
-    EXPECT_EQ(nc.ByteAtt("temperature_flag", "flag_values"), (std::vector<signed char>{0, 1, 2}));
+    EXPECT_EQ(nc.Text("temperature_flag", "flag_meanings"), "good spike out_of_range stuck");
+    EXPECT_EQ(nc.ByteAtt("temperature_flag", "flag_values"),
+              (std::vector<signed char>{0, 1, 2, 3}));
     const auto t = nc.Values<float>("temperature", kReadings * 4);
     const auto f = nc.Values<signed char>("temperature_flag", kReadings * 4);
     std::size_t filled = 0;
@@ -475,6 +481,7 @@ TEST_F(FailingStringExport, NetcdfHoldsTheProfilesWithTheirFlags) {
     EXPECT_EQ(filled, kReadings + 1) << "the dead sensor and the reading at 05:00";
     EXPECT_EQ(f[10 * 4 + 2], 1);
     EXPECT_EQ(f[20 * 4 + 2], 2);
+    EXPECT_EQ(f[20 * 4 + 1], 3);
     std::vector<signed char> faults;
     for (const SensorSummary& ss : summary.sensors)
         faults.push_back(static_cast<signed char>(ss.flags));
@@ -532,6 +539,15 @@ TEST_F(FailingStringExport, NetcdfPlacesSensorsByNumberWhenDepthsAreMissing) {
         }
         EXPECT_NE(nc.Text("temperature", "coordinates").find("sensor_depth"), std::string::npos);
     }
+    // The design limits beside the sensors, a fill value where a sensor has none.
+    ExportNetcdf(failing, ParseSensorTable("sensor,depth_m,label,limit_c\n2,1.0,,-0.5\n"), "x",
+                 some);
+    const NetcdfReader nc(some);
+    ASSERT_TRUE(nc.Ok());
+    EXPECT_EQ(nc.Text("temperature_limit", "units"), "degree_Celsius");
+    EXPECT_EQ(nc.Values<float>("temperature_limit", 4),
+              (std::vector<float>{kNetcdfNoTemperature, -0.5f, kNetcdfNoTemperature,
+                                  kNetcdfNoTemperature}));
 }
 
 #endif
@@ -551,12 +567,13 @@ TEST_F(ExportTest, TheExportsOfAYearWhereSensorsFailAgreeWithTheSummary) {
     ASSERT_EQ(summary.sensors.size(), kFailingYearSensors);
     ASSERT_EQ(y.measurements.size(), kFailingYearHours);
 
-    // The flagged values, as the health checks give them: three spikes and one out of range.
+    // The flagged values, as the health checks give them: three spikes, one out of range and the
+    // stuck stretch.
     std::vector<std::pair<std::size_t, std::size_t>> flagged;  // (measurement, sensor)
     for (std::size_t i = 0; i < kFailingYearHours; ++i)
         for (std::size_t s = 0; s < kFailingYearSensors; ++s)
             if (health.FlagOf(i, s) != ValueFlag::None) flagged.emplace_back(i, s);
-    ASSERT_EQ(flagged.size(), 4u);
+    ASSERT_EQ(flagged.size(), 4u + kStuckToHour - kStuckFromHour);
 
     // CSV: the labels head the columns, and the flagged values are there as the logger read them.
     const fs::path csv = folder / "year.csv";
@@ -605,10 +622,9 @@ TEST_F(ExportTest, TheExportsOfAYearWhereSensorsFailAgreeWithTheSummary) {
         EXPECT_NEAR(CellNumber(flags, Cell('A', k + 2)), y.measurements[i].time.Days(), 1e-9);
         EXPECT_EQ(CellNumber(flags, Cell('B', k + 2)), static_cast<double>(s + 1));
         EXPECT_EQ(CellNumber(flags, Cell('C', k + 2)), y.Value(i, s) / 100.0);
-        EXPECT_EQ(CellText(flags, Cell('D', k + 2)),
-                  health.FlagOf(i, s) == ValueFlag::Spike ? "spike" : "range");
+        EXPECT_EQ(CellText(flags, Cell('D', k + 2)), FlagWord(health.FlagOf(i, s)));
     }
-    EXPECT_EQ(flags.find("r=\"A6\""), std::string::npos);
+    EXPECT_EQ(flags.find("r=\"A" + std::to_string(flagged.size() + 2) + "\""), std::string::npos);
 
     // NetCDF: the same values at the sensors' depths, the same flags, the dead sensor all fill.
     const fs::path nc = folder / "year.nc";

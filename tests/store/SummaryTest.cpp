@@ -87,9 +87,9 @@ TEST(Period, BothDaysAreIncludedWhole) {
 
 TEST(StuckSensor, OneValueThirtyReadingsWhileANeighbourChanges) {
     const auto stuckFor = [](std::size_t run) {
-        std::vector<std::int32_t> s2 = Ramp(60, 300);
+        std::vector<std::int32_t> s2 = Ramp(50, 300);
         for (std::size_t i = 10; i < 10 + run; ++i) s2[i] = 150;
-        return Hourly(Rows({Ramp(60), s2, std::vector<std::int32_t>(60, 500)}));
+        return Hourly(Rows({Ramp(50), s2, std::vector<std::int32_t>(50, 500)}));
     };
     EXPECT_EQ(FlagsOf(stuckFor(30), 2), kStuck);
     EXPECT_EQ(FlagsOf(stuckFor(29), 2), 0u);
@@ -199,13 +199,75 @@ TEST(Summary, JsonHoldsEveryKeyAndNullForWhatIsUnknown) {
     const DataSet set = Hourly(Rows({{150, -25}, {M, M}}));
     const SensorTable table = ParseSensorTable("sensor,depth_m,label\n1,0.5,\"top \"\"A\"\"\"\n");
     EXPECT_EQ(SummaryJson(Summarize(set, table, PeriodOf(set, {}, {}))),
-              "{\"measurements\": 2, \"sensors\": ["
+              "{\"measurements\": 2, \"expectedMeasurements\": 2, \"gaps\": [], \"sensors\": ["
               "{\"sensor\": 1, \"depthMetres\": 0.5, \"label\": \"top \\\"A\\\"\", \"count\": 2, "
-              "\"completeness\": 1, \"min\": -0.25, \"max\": 1.5, \"mean\": 0.625, \"flags\": []}, "
+              "\"completeness\": 1, \"min\": -0.25, \"max\": 1.5, \"mean\": 0.625, \"flags\": [], "
+              "\"limitC\": null, \"marginC\": null, \"exceedance\": null, "
+              "\"trendCPerDecade\": null}, "
               "{\"sensor\": 2, \"depthMetres\": null, \"label\": \"\", \"count\": 0, "
               "\"completeness\": 0, \"min\": null, \"max\": null, \"mean\": null, "
-              "\"flags\": [\"dead\"]}], "
-              "\"activeLayerMetres\": null, \"zeroAmplitudeMetres\": null}");
+              "\"flags\": [\"dead\"], \"limitC\": null, \"marginC\": null, "
+              "\"exceedance\": null, \"trendCPerDecade\": null}], "
+              "\"activeLayerMetres\": null, \"zeroAmplitudeMetres\": null, \"warnings\": [], "
+              "\"exceeded\": 0}");
+}
+
+TEST(Summary, CompletenessIsCountedAgainstTheScheduleAndItsGapsListed) {
+    // Three days hourly, with 20 hours lost on the first night.
+    DataSet set = Hourly(Rows({Ramp(72)}));
+    set.measurements.erase(set.measurements.begin() + 10, set.measurements.begin() + 30);
+    set.measurements.pop_back();
+    const Summary days = Summarize(set, {}, PeriodOf(set, Day(2024, 1, 1), Day(2024, 1, 3)));
+    EXPECT_EQ(days.measurements, 51u);
+    EXPECT_DOUBLE_EQ(days.sensors[0].completeness, 51.0 / 72.0) << "00:00 to 24:00, hourly";
+    EXPECT_NE(SummaryJson(days).find("\"measurements\": 51, \"expectedMeasurements\": 72, "
+                                     "\"gaps\": [{\"from\": \"2024-01-01T09:00\", "
+                                     "\"to\": \"2024-01-02T06:00\", \"missing\": 20}]"),
+              std::string::npos);
+    // Without days asked for, from the first measurement to the last.
+    EXPECT_DOUBLE_EQ(Summarize(set, {}, PeriodOf(set, {}, {})).sensors[0].completeness,
+                     51.0 / 71.0);
+}
+
+TEST(StuckSensor, TheZeroCurtainIsNotStuckAndAStuckStretchCostsOnlyItsValues) {
+    std::vector<std::int32_t> curtain = Ramp(480, -300, 1);
+    std::fill(curtain.begin(), curtain.begin() + 240, -10);  // ten days at -0.10 °C
+    std::vector<std::int32_t> stretch = Ramp(480, -2000, 1);
+    std::fill(stretch.begin() + 100, stretch.begin() + 140, 150);  // 40 of 480 readings held
+    const DataSet set = Hourly(Rows({Ramp(480), curtain, stretch, Ramp(480, 300)}));
+    const Period all = PeriodOf(set, {}, {});
+    const Health h = AssessHealth(set, all, {}, 4);
+    EXPECT_EQ(h.sensors[1].flags, 0u);
+    EXPECT_EQ(h.FlagOf(0, 1), ValueFlag::None);
+    EXPECT_EQ(h.sensors[2].flags, 0u);
+    EXPECT_NE(h.FlagOf(120, 2), ValueFlag::None);
+    EXPECT_EQ(h.FlagOf(99, 2), ValueFlag::None);
+    EXPECT_DOUBLE_EQ(*Summarize(set, {}, all).sensors[2].max, -15.21) << "held values left out";
+}
+
+TEST(Summary, DepthsAreCheckedAndWideInterpolationIsWarnedOf) {
+    const SensorTable bad = ParseSensorTable("sensor,depth_m,label\n1,1e2,\n2,inf,\n3,-0.5,air\n");
+    ASSERT_EQ(bad.issues.size(), 2u);
+    EXPECT_EQ(bad.issues[0].problem, SensorTableProblem::BadDepth);
+    EXPECT_EQ(bad.sensors.size(), 1u);
+    // The sensor in the air is warm but above the ground; the thaw reaches between 1 m and 10 m.
+    const SensorTable table =
+        ParseSensorTable("sensor,depth_m,label\n1,0,\n2,1,\n3,-0.5,air\n4,10,\n");
+    const DataSet set = Hourly(
+        Rows({Ramp(10, -200), Ramp(10, 100), Ramp(10, 200), std::vector<std::int32_t>(10, -100)}));
+    const Summary s = Summarize(set, table, PeriodOf(set, {}, {}));
+    EXPECT_DOUBLE_EQ(*s.activeLayerMetres, 6.897);
+    EXPECT_DOUBLE_EQ(*s.zeroAmplitudeMetres, 9.0);
+    const std::string json = SummaryJson(s);
+    for (const char* warning :
+         {"\"sensors.csv: the depths do not grow with the sensor numbers: sensor 2 at 1 m, sensor "
+          "3 "
+          "at -0.5 m\"",
+          "\"the active layer is interpolated between sensors 2 (1 m) and 4 (10 m), more than 5 m "
+          "apart\"",
+          "\"the depth of zero annual amplitude is interpolated between sensors 2 (1 m) and 4 (10 "
+          "m), more than 5 m apart\""})
+        EXPECT_NE(json.find(warning), std::string::npos) << warning;
 }
 
 // The year of tests/support/FailingYear.h: eleven sensors, one dead, one stuck for weeks, one

@@ -37,6 +37,12 @@
 namespace qm {
 namespace {
 
+// Buttons, check and radio buttons, group titles, tabs and menu items take "&" as the mark of a
+// keyboard shortcut: doubled, it shows as written ("Set current date&time").
+QString Literal(std::string_view caption) {
+    return ToQString(caption).replace(u'&', QStringLiteral("&&"));
+}
+
 // Whether `w` is the kind of widget that shows a control of type T.
 template <typename T>
 bool Fits(QWidget* w) {
@@ -323,7 +329,7 @@ void Binder::SyncControl(const ControlPtr& control, QWidget* w) {
     std::visit(
         [&](auto* c) {
             using T = std::remove_pointer_t<decltype(c)>;
-            const QString caption = ToQString(c->caption);
+            const QString caption = Literal(c->caption);
             if constexpr (std::is_same_v<T, TabSheet>) {
                 auto [tabs, index] = TabOf(w);
                 if (!tabs || index < 0) return;
@@ -335,8 +341,10 @@ void Binder::SyncControl(const ControlPtr& control, QWidget* w) {
                     tabs->setTabEnabled(index, c->enabled), ++changes_;
                 return;
             } else if constexpr (std::is_same_v<T, Label>) {
+                // A label without a buddy shows "&" as it is.
                 auto* l = qobject_cast<QLabel*>(w);
-                if (l->text() != caption) l->setText(caption), ++changes_;
+                const QString text = ToQString(c->caption);
+                if (l->text() != text) l->setText(text), ++changes_;
             } else if constexpr (std::is_same_v<T, Button>) {
                 auto* b = qobject_cast<QPushButton*>(w);
                 if (b->text() != caption) b->setText(caption), ++changes_;
@@ -430,7 +438,7 @@ void Binder::SyncRadioGroup(const RadioGroup& g, QWidget* w) {
         }
         int id = 0;
         for (const std::string& item : g.items) {
-            auto* b = new QRadioButton(ToQString(item), w);
+            auto* b = new QRadioButton(Literal(item), w);
             buttons->addButton(b, id);
             layout->insertWidget(id, b);
             ++id;
@@ -500,7 +508,7 @@ void Binder::SyncMenu() {
         if (it == actions_.end() || it->second->isSeparator()) continue;
         QAction* a = it->second;
         const QSignalBlocker block(a);
-        const QString text = ToQString(item.item->caption);
+        const QString text = Literal(item.item->caption);
         if (a->text() != text) a->setText(text), ++changes_;
         if (a->isEnabled() != item.item->enabled) a->setEnabled(item.item->enabled), ++changes_;
         if (a->isChecked() != item.item->checked) a->setChecked(item.item->checked), ++changes_;

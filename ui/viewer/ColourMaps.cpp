@@ -28,7 +28,8 @@ QCPColorGradient GradientOf(ColourMap map) {
         g.setColorStopAt(1.0, QColor(253, 231, 37));
     }
     g.setColorInterpolation(QCPColorGradient::ciRGB);
-    g.setNanHandling(QCPColorGradient::nhTransparent);
+    g.setNanHandling(QCPColorGradient::nhNanColor);
+    g.setNanColor(kNoValueColour);
     g.setLevelCount(256);
     return g;
 }

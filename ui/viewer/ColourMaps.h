@@ -14,6 +14,10 @@ enum class ColourMap {
     Uniform,
 };
 
+// The colour of a cell without a value (missing, flagged or not measured): a grey that neither
+// scale holds, so that it never reads as a temperature.
+inline const QColor kNoValueColour{150, 150, 150};
+
 QCPColorGradient GradientOf(ColourMap map);
 // The range the scale spans for values from `low` to `high` (low <= high).
 QCPRange ScaleRange(ColourMap map, double low, double high);

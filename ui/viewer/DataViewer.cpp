@@ -16,18 +16,21 @@
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTimeZone>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
 
+#include "store/CollectionDataSets.h"
 #include "store/CollectionLog.h"
 #include "store/Export.h"
 #include "store/Gaps.h"
 #include "store/LocalFiles.h"
 #include "store/NetcdfExport.h"
 #include "store/SensorTable.h"
+#include "store/Summary.h"
 #include "store/ValueLines.h"
 #include "text/Messages.h"
 #include "ui/viewer/SensorTableDialog.h"
@@ -69,6 +72,45 @@ bool HasDataFiles(const fs::path& folder) {
     return false;
 }
 
+// The key of the map's "no value" colour under its colour scale: a square of the colour and
+// its name.
+class NoValueKey : public QCPLayoutElement {
+public:
+    NoValueKey(QCustomPlot* plot, const QFont& font) : QCPLayoutElement(plot), font_(font) {
+        setObjectName("noValueKey");
+    }
+    void SetText(const QString& text) {
+        text_ = text;
+        setProperty("text", text);
+    }
+    QSize minimumOuterSizeHint() const override {
+        const QFontMetrics m(font_);
+        return QSize(kSwatch + kGap + m.horizontalAdvance(text_) + 2 * kGap,
+                     std::max(kSwatch, m.height()) + 2 * kGap);
+    }
+    QSize maximumOuterSizeHint() const override {
+        return QSize(QWIDGETSIZE_MAX, minimumOuterSizeHint().height());
+    }
+
+protected:
+    void draw(QCPPainter* painter) override {
+        const QRect r = rect();
+        const QRect swatch(r.left() + kGap, r.center().y() - kSwatch / 2, kSwatch, kSwatch);
+        painter->setPen(QPen(Qt::darkGray));
+        painter->setBrush(kNoValueColour);
+        painter->drawRect(swatch);
+        painter->setFont(font_);
+        painter->setPen(Qt::black);
+        painter->drawText(QRect(swatch.right() + kGap, r.top(), r.width(), r.height()),
+                          Qt::AlignLeft | Qt::AlignVCenter, text_);
+    }
+
+private:
+    static constexpr int kSwatch = 10, kGap = 4;
+    QFont font_;
+    QString text_;
+};
+
 const QColor kSeriesColours[] = {QColor(31, 119, 180),  QColor(214, 39, 40),   QColor(44, 160, 44),
                                  QColor(255, 127, 14),  QColor(148, 103, 189), QColor(140, 86, 75),
                                  QColor(227, 119, 194), QColor(23, 190, 207)};
@@ -87,7 +129,9 @@ DataViewer::DataViewer(fs::path dataFolder, Language language, QWidget* parent)
     folderLabel_ = new QLabel(this);
     folders_ = new QComboBox(this);
     folders_->setObjectName("folders");
-    folders_->setMinimumContentsLength(18);
+    folders_->setMinimumContentsLength(24);
+    // As wide as that, however long the names of the folders: the popup shows them whole.
+    folders_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     browse_ = new QPushButton(this);
     exportCsv_ = new QPushButton(this);
     exportCsv_->setObjectName("exportCsv");
@@ -97,6 +141,8 @@ DataViewer::DataViewer(fs::path dataFolder, Language language, QWidget* parent)
     exportNetcdf_ = new QPushButton(this);
     exportNetcdf_->setObjectName("exportNetcdf");
     exportNetcdf_->setVisible(NetcdfExportAvailable());
+    report_ = new QPushButton(this);
+    report_->setObjectName("report");
     wholePeriod_ = new QPushButton(this);
     wholePeriod_->setObjectName("wholePeriod");
     summary_ = new QLabel(this);
@@ -104,18 +150,24 @@ DataViewer::DataViewer(fs::path dataFolder, Language language, QWidget* parent)
     issues_ = new QLabel(this);
     issues_->setObjectName("issues");
     issues_->setStyleSheet("color: #a00000;");
+    // A long summary (a folder's path) is cut, not the window widened.
+    summary_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     auto* top = new QHBoxLayout;
     top->addWidget(folderLabel_);
     top->addWidget(folders_);
     top->addWidget(browse_);
-    top->addSpacing(12);
-    top->addWidget(summary_, 1);
-    top->addWidget(issues_);
+    top->addStretch(1);
     top->addWidget(wholePeriod_);
     top->addWidget(exportCsv_);
     top->addWidget(exportXlsx_);
     top->addWidget(exportNetcdf_);
+    top->addWidget(report_);
+    // The summary and the skipped lines on a line of their own: with the buttons they made the
+    // window wider than a 1,280-pixel screen.
+    auto* status = new QHBoxLayout;
+    status->addWidget(summary_, 1);
+    status->addWidget(issues_);
 
     sensorsLabel_ = new QLabel(this);
     sensors_ = new QListWidget(this);
@@ -161,9 +213,19 @@ DataViewer::DataViewer(fs::path dataFolder, Language language, QWidget* parent)
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({900, 260});
 
-    auto* body = new QHBoxLayout;
+    dataView_ = new QWidget(this);
+    auto* body = new QHBoxLayout(dataView_);
+    body->setContentsMargins(0, 0, 0, 0);
     body->addLayout(left);
     body->addWidget(splitter, 1);
+    overview_ = new QTreeWidget(this);
+    overview_->setObjectName("overview");
+    overview_->setColumnCount(3);
+    overview_->setRootIsDecorated(false);
+    overview_->setVisible(false);
+    connect(overview_, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
+        Open(fs::path(item->data(0, Qt::UserRole).toString().toStdU16String()));
+    });
     pointed_ = new QLabel(this);
     pointed_->setObjectName("pointed");
     pointed_->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -171,7 +233,9 @@ DataViewer::DataViewer(fs::path dataFolder, Language language, QWidget* parent)
     pointed_->setMinimumHeight(pointed_->fontMetrics().height());
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
-    layout->addLayout(body, 1);
+    layout->addLayout(status);
+    layout->addWidget(dataView_, 1);
+    layout->addWidget(overview_, 1);
     marksLabel_ = new QLabel(this);
     marksLabel_->setObjectName("marks");
     marksLabel_->setVisible(false);
@@ -196,6 +260,7 @@ DataViewer::DataViewer(fs::path dataFolder, Language language, QWidget* parent)
     connect(exportXlsx_, &QPushButton::clicked, this, [this] { AskExport(ExportFormat::Xlsx); });
     connect(exportNetcdf_, &QPushButton::clicked, this,
             [this] { AskExport(ExportFormat::Netcdf); });
+    connect(report_, &QPushButton::clicked, this, [this] { AskReport(); });
     connect(wholePeriod_, &QPushButton::clicked, this, [this] { ResetZoom(); });
     for (const QKeySequence& keys :
          {QKeySequence(Qt::Key_Home), QKeySequence(Qt::CTRL | Qt::Key_0)})
@@ -228,7 +293,20 @@ void DataViewer::BuildPlots() {
     QCPAxisRect* mapRect = plot_->axisRect();
     seriesRect_ = new QCPAxisRect(plot_);
     scale_ = new QCPColorScale(plot_);
-    plot_->plotLayout()->addElement(0, 1, scale_);
+    QFont small = font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    // Beside the map: the unit (upright, as the scale's own label would not be), the scale, and
+    // the colour of "no value".
+    auto* scaleColumn = new QCPLayoutGrid;
+    plot_->plotLayout()->addElement(0, 1, scaleColumn);
+    scaleUnit_ = new QCPTextElement(plot_, QString(), small);
+    scaleUnit_->setObjectName("scaleUnit");
+    auto* key = new NoValueKey(plot_, small);
+    noValueKey_ = key;
+    scaleColumn->addElement(0, 0, scaleUnit_);
+    scaleColumn->addElement(1, 0, scale_);
+    scaleColumn->addElement(2, 0, key);
+    scaleColumn->setRowSpacing(0);
     plot_->plotLayout()->addElement(1, 0, seriesRect_);
     plot_->plotLayout()->addElement(1, 1, new QCPLayoutElement(plot_));
     plot_->plotLayout()->setRowStretchFactor(0, 1.3);
@@ -281,8 +359,6 @@ void DataViewer::BuildPlots() {
     seriesRect_->insetLayout()->addElement(plot_->legend, Qt::AlignTop | Qt::AlignRight);
     plot_->legend->setLayer("legend");
     plot_->legend->setVisible(true);
-    QFont small = font();
-    small.setPointSizeF(small.pointSizeF() * 0.85);
     plot_->legend->setFont(small);
 
     profile_->plotLayout()->insertRow(0);
@@ -311,6 +387,7 @@ void DataViewer::Retranslate() {
     exportCsv_->setText(T(Msg::ViewerExportCsv, language_));
     exportXlsx_->setText(T(Msg::ViewerExportXlsx, language_));
     exportNetcdf_->setText(T(Msg::ViewerExportNetcdf, language_));
+    report_->setText(T(Msg::ViewerReport, language_));
     wholePeriod_->setText(T(Msg::ViewerWholePeriod, language_));
     wholePeriod_->setToolTip(T(Msg::ViewerWholePeriodTip, language_));
     folders_->setPlaceholderText(T(Msg::ViewerChooseFolder, language_));
@@ -319,7 +396,12 @@ void DataViewer::Retranslate() {
     sensorsLabel_->setText(T(Msg::ViewerSensors, language_));
     plot_->yAxis->setLabel(T(Msg::ViewerSensor, language_));
     seriesRect_->axis(QCPAxis::atLeft)->setLabel(T(Msg::ViewerUnit, language_));
-    scale_->axis()->setLabel(T(Msg::ViewerUnit, language_));
+    scaleUnit_->setText(T(Msg::ViewerUnit, language_));
+    static_cast<NoValueKey*>(noValueKey_)->SetText(T(Msg::ViewerNoValue, language_));
+    overview_->setHeaderLabels({T(Msg::ViewerDataSetColumn, language_),
+                                T(Msg::ViewerLastDownloadColumn, language_),
+                                T(Msg::ViewerResultColumn, language_)});
+    FillOverview();
     profile_->xAxis->setLabel(T(Msg::ViewerUnit, language_));
     LabelDepthAxes();
     editSensors_->setText(T(Msg::ViewerSensorTable, language_));
@@ -360,10 +442,15 @@ void DataViewer::ListFolders() {
     folders_->clear();
     std::vector<fs::path> found;
     std::error_code ec;
+    // A collection's data sets lie a level further down, and are named with their station.
+    for (const CollectionDataSet& d : FindCollectionDataSets(dataFolder_))
+        folders_->addItem(Q(d.station + " / " + d.directory),
+                          QString::fromStdU16String(d.folder.u16string()));
     for (fs::directory_iterator it(dataFolder_, ec), end; !ec && it != end; it.increment(ec)) {
         std::error_code typeError;
         // Hidden folders (a copy's staging folder among them) hold no data set.
-        if (it->is_directory(typeError) && !IsHidden(it->path())) found.push_back(it->path());
+        if (folders_->count() == 0 && it->is_directory(typeError) && !IsHidden(it->path()))
+            found.push_back(it->path());
     }
     std::sort(found.begin(), found.end());
     for (const fs::path& p : found)
@@ -382,6 +469,10 @@ void DataViewer::ListFolders() {
 }
 
 bool DataViewer::OpenFirstDataSet() {
+    if (auto sets = FindCollectionDataSets(dataFolder_); !sets.empty()) {
+        ShowCollection(dataFolder_, std::move(sets));
+        return true;
+    }
     const fs::path first = FirstDataSetIn(dataFolder_);
     return !first.empty() && Open(first);
 }
@@ -391,12 +482,19 @@ bool DataViewer::Open(const fs::path& folder) {
     fs::path target = folder;
     std::error_code ec;
     if (fs::is_directory(folder, ec) && !HasDataFiles(folder)) {
+        if (auto sets = FindCollectionDataSets(folder); !sets.empty()) {
+            ShowCollection(folder, std::move(sets));
+            return true;
+        }
         const fs::path first = FirstDataSetIn(folder);
         if (!first.empty()) {
             dataFolder_ = folder;
             target = first;
         }
     }
+    collection_.clear();
+    overview_->setVisible(false);
+    dataView_->setVisible(true);
     try {
         set_ = ReadDataSet(target);
     } catch (const FileError& e) {
@@ -417,6 +515,48 @@ bool DataViewer::Open(const fs::path& folder) {
     tabsStale_ = true;
     FillTabs();
     return true;
+}
+
+void DataViewer::ShowCollection(const fs::path& site, std::vector<CollectionDataSet> sets) {
+    dataFolder_ = site;
+    collection_ = std::move(sets);
+    set_ = DataSet{};
+    current_.clear();
+    ReadSensorsAndHealth();
+    ListFolders();
+    ShowDataSet();
+    tabsStale_ = true;
+    FillTabs();
+    FillOverview();
+    dataView_->setVisible(false);
+    overview_->setVisible(true);
+}
+
+// One row per data set of the collection: its name, its last download (UTC, as the log keeps
+// it) and how that ended, with the error when it failed.
+void DataViewer::FillOverview() {
+    overview_->clear();
+    for (const CollectionDataSet& d : collection_) {
+        QStringList row{Q(d.station + " / " + d.directory)};
+        if (!d.last) {
+            row << QString() << T(Msg::ViewerNeverDownloaded, language_);
+        } else {
+            QString when = Q(UtcText(d.last->time));
+            when.replace('T', ' ').remove('Z');
+            const Msg word = d.last->result == CollectionResult::Done ? Msg::ViewerDownloadDone
+                             : d.last->result == CollectionResult::Failed
+                                 ? Msg::ViewerDownloadFailed
+                                 : Msg::ViewerDownloadStopped;
+            QString result = T(word, language_);
+            if (d.last->error) result += ": " + Q(*d.last->error);
+            row << when << result;
+        }
+        auto* item = new QTreeWidgetItem(overview_, row);
+        item->setData(0, Qt::UserRole, QString::fromStdU16String(d.folder.u16string()));
+        if (d.last && d.last->result != CollectionResult::Done)
+            item->setForeground(2, QColor(0xa0, 0, 0));
+    }
+    for (int c = 0; c < 2; ++c) overview_->resizeColumnToContents(c);
 }
 
 void DataViewer::FillTabs() {
@@ -450,7 +590,10 @@ double DataViewer::Shown(std::size_t i, std::size_t s) const {
     const double v = Reading(set_.Value(i, s));
     if (std::isnan(v) || health_.valueFlags.size() != set_.measurements.size() * set_.sensorCount)
         return v;
-    return health_.FlagOf(i, s) == ValueFlag::None ? v : std::numeric_limits<double>::quiet_NaN();
+    // A held value is what the sensor read, drawn; spikes and values out of range are gaps.
+    const ValueFlag f = health_.FlagOf(i, s);
+    return f == ValueFlag::None || f == ValueFlag::Stuck ? v
+                                                         : std::numeric_limits<double>::quiet_NaN();
 }
 
 bool DataViewer::Trusted(std::size_t s) const {
@@ -461,18 +604,15 @@ QString DataViewer::SensorItemText(std::size_t s) const {
     // "3  (2,0 м) T-2 — 98 %, выбросы"
     QString text = QString::number(s + 1);
     const SensorInfo* info = table_.Find(s + 1);
-    if (info && info->depthMetres) {
-        QString depth = QString::number(*info->depthMetres, 'f', 2);
-        if (depth.endsWith('0')) depth.chop(1);
-        if (language_ == Language::Russian) depth.replace('.', ',');
-        text += "  " + T(Msg::ViewerDepthOf, language_, {depth.toStdString()});
-    }
+    if (info && info->depthMetres) text += "  " + DepthText(*info->depthMetres);
     if (info && !info->label.empty()) text += ' ' + Q(info->label);
     if (s < health_.sensors.size() && health_.period.Size() > 0) {
         const std::size_t count = health_.sensors[s].count;
-        const std::size_t total = health_.period.Size();
+        // Of what the schedule gives the data set, as the summary counts it.
+        const std::size_t total =
+            std::max<std::size_t>(1, ExpectedMeasurements(set_, health_.period));
         // Rounded, but 99 % until every value is there: 100 would hide a missing one.
-        const long percent = count == total
+        const long percent = count >= total
                                  ? 100
                                  : std::min(99L, std::lround(100.0 * static_cast<double>(count) /
                                                              static_cast<double>(total)));
@@ -486,6 +626,22 @@ QString DataViewer::SensorItemText(std::size_t s) const {
             if (flags & flag) text += ", " + T(word, language_);
     }
     return text;
+}
+
+QString DataViewer::DepthText(double metres) const {
+    QString depth = QString::number(metres, 'f', 2);
+    if (depth.endsWith('0')) depth.chop(1);
+    if (language_ == Language::Russian) depth.replace('.', ',');
+    return T(Msg::ViewerDepthOf, language_, {depth.toStdString()});
+}
+
+QString DataViewer::SeriesName(std::size_t s) const {
+    const SensorInfo* info = table_.Find(s + 1);
+    QString name = info && !info->label.empty()
+                       ? Q(info->label)
+                       : T(Msg::ViewerSensorNumber, language_, {std::to_string(s + 1)});
+    if (info && info->depthMetres) name += ' ' + DepthText(*info->depthMetres);
+    return name;
 }
 
 void DataViewer::LabelDepthAxes() {
@@ -554,7 +710,10 @@ void DataViewer::ShowDataSet() {
         step_ = steps[steps.size() / 2];
     }
 
-    if (set_.measurements.empty()) {
+    if (!collection_.empty()) {
+        summary_->setText(T(Msg::ViewerCollection, language_,
+                            {PathText(dataFolder_), std::to_string(collection_.size())}));
+    } else if (set_.measurements.empty()) {
         summary_->setText(T(Msg::ViewerNoData, language_));
     } else {
         summary_->setText(T(
@@ -563,13 +722,16 @@ void DataViewer::ShowDataSet() {
              TableTime(set_.measurements.front().time), TableTime(set_.measurements.back().time)}));
     }
     const std::size_t tableIssues = table_.issues.size() + (tableError_ ? 1 : 0);
-    issues_->setVisible(set_.issueCount + tableIssues > 0);
+    const auto warnings = Summarize(set_, table_, health_.period).warnings;
+    issues_->setVisible(set_.issueCount + tableIssues + warnings.size() > 0);
     issues_->setText(
         T(Msg::ViewerIssues, language_, {std::to_string(set_.issueCount + tableIssues)}));
     QStringList lines;
     if (tableError_) lines << Q(tableError_->Text(language_));
     for (const SensorTableIssue& issue : table_.issues)
         lines << Q(SensorTableIssueText(issue, language_));
+    for (const SummaryWarning& warning : warnings)
+        lines << Q(SummaryWarningText(warning, language_));
     for (std::size_t i = 0; i < set_.issues.size() && i < 40; ++i)
         lines << Q(IssueText(set_.issues[i], language_));
     if (set_.issueCount > 40) lines << "…";
@@ -577,6 +739,7 @@ void DataViewer::ShowDataSet() {
     exportCsv_->setEnabled(HasTable(set_));
     exportXlsx_->setEnabled(HasTable(set_));
     exportNetcdf_->setEnabled(HasTable(set_));
+    report_->setEnabled(HasTable(set_));
     wholePeriod_->setEnabled(!keys_.empty());
     editSensors_->setEnabled(!current_.empty() && set_.sensorCount > 0);
     pointed_->clear();
@@ -622,6 +785,7 @@ void DataViewer::ShowDataSet() {
 void DataViewer::MarkDownloadsAndGaps() {
     for (QCPAbstractItem* item : marks_) plot_->removeItem(item);
     marks_.clear();
+    lastDownload_.reset();
     const std::vector<DataGap> gaps = FindGaps(set_.measurements);
     const CollectionLogRead log =
         current_.empty() ? CollectionLogRead{} : ReadCollectionLog(current_);
@@ -650,6 +814,7 @@ void DataViewer::MarkDownloadsAndGaps() {
                                                                   QTimeZone::systemTimeZone());
             const double key = static_cast<double>(
                 QDateTime(local.date(), local.time(), QTimeZone::utc()).toSecsSinceEpoch());
+            lastDownload_ = std::max(lastDownload_.value_or(key), key);
             auto* line = new QCPItemStraightLine(plot_);
             line->setObjectName("download");
             line->setClipAxisRect(const_cast<QCPAxisRect*>(rect));
@@ -678,6 +843,8 @@ void DataViewer::FillHeatMap() {
     cellRows_ = CellRows(rows_);
     LabelDepthAxes();
     QCPColorMapData* cells = map_->data();
+    // Beside the measurements (on to the last download, say) there is no value either.
+    plot_->axisRect()->setBackground(keys_.empty() ? QBrush(Qt::NoBrush) : QBrush(kNoValueColour));
     if (keys_.empty() || rows_.rows.empty()) {
         cells->clear();
         map_->setVisible(false);
@@ -773,7 +940,7 @@ void DataViewer::FillSeries() {
         g->setData(keys, values, true);
         // A one-pixel pen: wider antialiased lines of a year of points redraw thirty times slower.
         g->setPen(QPen(kSeriesColours[colour++ % std::size(kSeriesColours)], 1));
-        g->setName(T(Msg::ViewerSensorNumber, language_, {std::to_string(s + 1)}));
+        g->setName(SeriesName(static_cast<std::size_t>(s)));
         g->addToLegend();
     }
     if (low <= high) {
@@ -840,7 +1007,10 @@ void DataViewer::ResetZoom() {
 
 QCPRange DataViewer::WholeTime() const {
     if (keys_.empty()) return plot_->xAxis->range();
-    return QCPRange(keys_.front() - step_ / 2, keys_.back() + step_ / 2);
+    // On to the last download logged, which comes after the measurements it fetched: its line
+    // shows.
+    const double last = std::max(keys_.back(), lastDownload_.value_or(keys_.back()));
+    return QCPRange(keys_.front() - step_ / 2, last + step_ / 2);
 }
 
 QCPRange DataViewer::Clamped(QCPRange range) const {

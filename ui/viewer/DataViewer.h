@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "store/CollectionDataSets.h"
 #include "store/DataSet.h"
 #include "store/Export.h"
 #include "store/Health.h"
@@ -24,12 +25,14 @@ class QCPColorScale;
 class QCPCurve;
 class QCPItemStraightLine;
 class QCPTextElement;
+class QCPLayoutElement;
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QListWidget;
 class QPushButton;
 class QTabWidget;
+class QTreeWidget;
 
 namespace qm {
 
@@ -42,13 +45,17 @@ class YearsPlot;
 // clicked on the map. The map and the series share their time axis: zoom (wheel) and pan (drag)
 // on either moves both, never past the data; "Whole period", a double-click or Home (Ctrl+0)
 // shows all of it again. The status line names the time, sensor and value under the mouse.
-// Missing values are gaps.
+// Missing values are gaps: a grey of their own on the map, named under its colour scale.
 //
 // The folder's sensor table (sensors.csv, edited with "Sensors…") places the map's rows and the
 // profile's points at the sensors' depths when it gives any; the sensor list shows each sensor's
 // depth, label, completeness and health flags over the whole data set. Values flagged as spikes
 // or out of range are gaps on the map and in the profile, and with dead and stuck sensors they
 // are left out of the colour scale. The 0 °C isotherm is drawn over the map.
+//
+// A collection's data folder (DATA/<station>/<directory>) is shown as an overview of its data
+// sets, "station / directory" with the last download its log holds and how it ended; the folder
+// box offers the same names, and choosing one opens it.
 class DataViewer : public QWidget {
     Q_OBJECT
 public:
@@ -63,15 +70,23 @@ public:
     // Reads and shows a data-set folder (or a single data file). False, with the reason shown,
     // when it cannot be read.
     bool Open(const std::filesystem::path& folder);
-    // Opens the first folder of the data folder that holds data files; false, and nothing
-    // changed, when none does. Until a folder is open the folder box names none.
+    // Opens the first folder of the data folder that holds data files (of a collection's data
+    // folder, its overview); false, and nothing changed, when none does. Until a folder is open the
+    // folder box names none.
     bool OpenFirstDataSet();
+    // The data sets of the collection whose overview is shown; none while a data set is.
+    const std::vector<CollectionDataSet>& Collection() const { return collection_; }
+    QTreeWidget* Overview() const { return overview_; }
     // The folder (or file) shown; empty when none is.
     const std::filesystem::path& CurrentFolder() const { return current_; }
     // Writes the data set shown, with the sensor table of its folder, as CSV, XLSX or NetCDF;
     // with none (or an empty one) writes nothing and says so. The export buttons ask for the
     // file and come here.
     void ExportTo(const std::filesystem::path& file, ExportFormat format);
+    // Writes the monitoring report of the data set shown over all of it (see Report.h); false,
+    // with the reason shown, when nothing was written. "PDF report…" asks for the file and
+    // comes here.
+    bool ReportTo(const std::filesystem::path& pdf);
 
     const DataSet& Data() const { return set_; }
     // Sensors drawn as time series (0-based).
@@ -130,6 +145,11 @@ private:
     void FillIsotherm();
     void LabelDepthAxes();
     QString SensorItemText(std::size_t sensor) const;
+    // The sensor's name in the series' legend: its label (or number) and depth, "T01 (0,5 м)".
+    QString SeriesName(std::size_t sensor) const;
+    QString DepthText(double metres) const;
+    void ShowCollection(const std::filesystem::path& site, std::vector<CollectionDataSet> sets);
+    void FillOverview();
     // A value (°C) that the map and the profile draw: present and not flagged; NaN otherwise.
     double Shown(std::size_t measurement, std::size_t sensor) const;
     // A sensor whose values may set the colour scale and the isotherm: neither dead nor stuck.
@@ -142,6 +162,7 @@ private:
     // Gives the trumpet curve and the years the data set shown, once one of their tabs is.
     void FillTabs();
     void AskExport(ExportFormat format);
+    void AskReport();
     QCPRange Clamped(QCPRange range) const;
     std::optional<std::size_t> MeasurementAt(double key) const;
     void OnTimeRangeChanged(const QCPAxis* source);
@@ -168,6 +189,7 @@ private:
     QPushButton* exportCsv_;
     QPushButton* exportXlsx_;
     QPushButton* exportNetcdf_;
+    QPushButton* report_;
     QPushButton* wholePeriod_;
     QLabel* summary_;
     QLabel* issues_;
@@ -178,6 +200,9 @@ private:
     QComboBox* colourMaps_;
     QCheckBox* showIsotherm_;
     QLabel* pointed_;
+    QWidget* dataView_;      // the sensor list, the plots and the tabs
+    QTreeWidget* overview_;  // a collection's data sets, in the data view's place
+    std::vector<CollectionDataSet> collection_;
     QCustomPlot* plot_;
     QCustomPlot* profile_;
     QTabWidget* tabs_;
@@ -190,11 +215,14 @@ private:
     QCPCurve* profileCurve_ = nullptr;
     QCPCurve* isotherm_ = nullptr;
     QCPTextElement* profileTitle_ = nullptr;
+    QCPTextElement* scaleUnit_ = nullptr;  // "°C" upright above the colour scale
+    QCPLayoutElement* noValueKey_ = nullptr;
     QCPItemStraightLine* mapCursor_ = nullptr;
     QCPItemStraightLine* seriesCursor_ = nullptr;
     std::vector<QCPAbstractItem*> marks_;  // downloads and gaps on the time axes
     QLabel* marksLabel_;
     std::size_t downloads_ = 0;
+    std::optional<double> lastDownload_;  // time key of the last download logged
     std::size_t gaps_ = 0;
     QPoint pressAt_;
     std::optional<QPoint> mouseAt_;  // over the plot, for the status line

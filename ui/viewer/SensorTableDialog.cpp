@@ -7,6 +7,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <charconv>
+#include <cmath>
 #include <string>
 
 #include "text/Messages.h"
@@ -34,11 +35,11 @@ SensorTableDialog::SensorTableDialog(const std::vector<SensorInfo>& rows, Langua
     : QDialog(parent), language_(language) {
     setObjectName("sensorTableDialog");
     setWindowTitle(T(Msg::ViewerSensorTableTitle, language));
-    table_ = new QTableWidget(static_cast<int>(rows.size()), 3, this);
+    table_ = new QTableWidget(static_cast<int>(rows.size()), 4, this);
     table_->setObjectName("sensorTable");
-    table_->setHorizontalHeaderLabels({T(Msg::ViewerSensor, language),
-                                       T(Msg::ViewerDepthColumn, language),
-                                       T(Msg::ViewerLabelColumn, language)});
+    table_->setHorizontalHeaderLabels(
+        {T(Msg::ViewerSensor, language), T(Msg::ViewerDepthColumn, language),
+         T(Msg::ViewerLabelColumn, language), T(Msg::ViewerLimitColumn, language)});
     table_->verticalHeader()->setVisible(false);
     table_->horizontalHeader()->setStretchLastSection(true);
     for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
@@ -50,6 +51,9 @@ SensorTableDialog::SensorTableDialog(const std::vector<SensorInfo>& rows, Langua
                         new QTableWidgetItem(
                             info.depthMetres ? DepthText(*info.depthMetres, language) : QString()));
         table_->setItem(r, 2, new QTableWidgetItem(QString::fromStdString(info.label)));
+        table_->setItem(
+            r, 3,
+            new QTableWidgetItem(info.limitC ? DepthText(*info.limitC, language) : QString()));
     }
     auto* hint = new QLabel(T(Msg::ViewerSensorTableHint, language), this);
     hint->setWordWrap(true);
@@ -73,7 +77,7 @@ SensorTableDialog::SensorTableDialog(const std::vector<SensorInfo>& rows, Langua
     layout->addWidget(hint);
     layout->addWidget(problem_);
     layout->addLayout(buttons);
-    resize(460, 520);
+    resize(560, 520);
 
     connect(save_, &QPushButton::clicked, this, [this] { Save(); });
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
@@ -101,6 +105,16 @@ std::vector<SensorInfo> SensorTableDialog::Read(bool& ok) {
         }
         // A label is one line of the table file.
         info.label = text(2).simplified().toStdString();
+        // A limit is typed as a depth is, in degrees no ground comes near.
+        const QString limit = text(3);
+        if (!ParseDepth(limit.toStdString(), info.limitC) ||
+            (info.limitC && std::fabs(*info.limitC) > 100.0)) {
+            problem_->setText(T(Msg::ViewerBadLimit, language_,
+                                {std::to_string(info.sensor), limit.trimmed().toStdString()}));
+            problem_->setVisible(true);
+            table_->setCurrentCell(r, 3);
+            return {};
+        }
         if (info.sensor > 0) rows.push_back(std::move(info));
     }
     problem_->setVisible(false);

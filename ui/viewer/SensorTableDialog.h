@@ -12,8 +12,9 @@ class QTableWidget;
 
 namespace qm {
 
-// The sensor table of a data set in an editable table: sensor, depth in metres, label. "Save"
-// checks every depth first and closes only when all are depths (or empty); the rows are then
+// The sensor table of a data set in an editable table: sensor, depth in metres, label, design
+// limit in °C. "Save" checks every depth and limit first and closes only when all are numbers
+// (or empty); the rows are then
 // Result(). "Cancel" closes and leaves everything as it was.
 class SensorTableDialog : public QDialog {
     Q_OBJECT
