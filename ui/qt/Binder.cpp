@@ -158,7 +158,8 @@ void Binder::ModelChanged() {
         Sync();
         return;
     }
-    // Timers at once: a watchdog armed by a request must count from that request.
+    // The window's timers at once: a label hides a second after it was shown, not after the
+    // next mirror.
     timers_->Sync(controller_.MutableModel());
     if (mirrorTimer_->isActive()) return;
     const qint64 since = sinceSync_.isValid() ? sinceSync_.elapsed() : mirrorIntervalMs_;
