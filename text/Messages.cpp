@@ -359,9 +359,9 @@ const std::array<MessageRow, kMessageCount> kMessageTable = {{
      "the logger's clock is {1} s off the PC's; it could not be set"},
     {M::CollectClockOff,
      "часы логгера расходятся с компьютером на {1} с, больше допустимых {2} с; не установлены: "
-     "для станции задано clock = \"check\"",
+     "для станции их только проверяют",
      "the logger's clock is {1} s off the PC's, more than the {2} s allowed; not set: the "
-     "station's clock is \"check\""},
+     "station's clock is only checked"},
     {M::CollectVisitNotLogged, "посещение станции не записано в журнал посещений: {1}",
      "the visit could not be recorded in the station's visit log: {1}"},
     {M::CollectNotReached, "Станция «{1}»: {2}", "Station \"{1}\": {2}"},
