@@ -11,9 +11,11 @@
 #include <QJsonObject>
 #include <QTimer>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -32,6 +34,7 @@
 #include "sim/InProcessLink.h"
 #include "sim/Network.h"
 #include "store/Catalogue.h"
+#include "store/CollectionLog.h"
 #include "store/LocalFiles.h"
 #include "ui/qt/QtServices.h"
 #include "ui/qt/QtTimerHost.h"
@@ -48,6 +51,32 @@ constexpr int kUsbSearchMs = 3000;
 // identification asked again, a read-out over a slow line.
 constexpr int kReachLimitMs = 5 * 60 * 1000;
 
+// The line value as a number when the title shows a whole one, and as the title's text.
+void PutLine(QJsonObject& o, const std::string& text) {
+    const std::optional<int> line = LineNumber(text);
+    o["line"] = line ? QJsonValue(*line) : QJsonValue();
+    o["lineText"] = text.empty() ? QJsonValue() : QJsonValue(Q(text));
+}
+
+// A station the run did not try (it has no folder, or no time was left): what it says of it,
+// the keys of a station it tried with nothing learnt.
+QJsonObject NotTriedJson(const Station& station, const std::string& why) {
+    QJsonObject o;
+    o["name"] = Q(station.name);
+    o["tried"] = false;
+    o["reached"] = false;
+    for (const char* key : {"deviceType", "version", "title", "batteryVolts", "clockOffsetSeconds",
+                            "clockOffsetAfterSeconds"})
+        o[key] = QJsonValue();
+    PutLine(o, {});
+    o["clockSet"] = false;
+    o["folder"] = Q(PathText(station.folder));
+    o["copies"] = QJsonArray();
+    o["errors"] = QJsonArray{Q(why)};
+    o["warnings"] = QJsonArray();
+    return o;
+}
+
 // What every visit shares.
 struct Collection {
     Language language = Language::Russian;
@@ -56,6 +85,7 @@ struct Collection {
     std::unique_ptr<sim::VirtualNetwork> network;  // --demo
     QElapsedTimer elapsed;
     int timeLimitMs = 0;
+    bool timeRanOut = false;  // the limit has ended a visit: no station after it is tried
     std::size_t stations = 0;
 
     std::string Text(Msg id, std::initializer_list<std::string_view> args = {}) const {
@@ -90,6 +120,7 @@ public:
     // Collects the station and returns what it did; `collected` when it was reached and every
     // copy ended done.
     QJsonObject Run() {
+        started_ = c_.clock.UtcNow();
         ops_.onQuit = [this] { Abort(c_.Text(Msg::CliLoggerGone)); };
         // Every line of this station, the session's own too, says whose it is.
         c_.err.SetPrefix(c_.Text(Msg::CollectNotReached, {station_.name, ""}));
@@ -97,8 +128,10 @@ public:
         controller_.FormCreate(1024, 768);
         if (c_.language == Language::English) controller_.ChooseLanguage(Language::English);
         Work().NameStation(station_.name);
-        if (!Work().UseDataFolder(station_.folder)) {
-            Fail(c_.Text(Msg::CollectNoFolder, {PathText(station_.folder)}));
+        if (const auto why = FolderRefused()) {
+            // Nothing of the station is touched: it is not tried, and has no folder to log in.
+            tried_ = false;
+            Fail(*why);
         } else {
             Progress(c_.Text(Msg::CollectLinking));
             Open();
@@ -109,9 +142,12 @@ public:
                 if (phase_ == Phase::Linking || phase_ == Phase::Reaching)
                     Fail(c_.Text(Msg::CollectNoAnswer));
             });
-            reach_.start(std::min(kReachLimitMs, c_.MsLeft()));
+            // Where the run's limit comes first, it ends the visit and says so.
+            if (kReachLimitMs < c_.MsLeft()) reach_.start(kReachLimitMs);
             limit_.setSingleShot(true);
+            limit_.setTimerType(Qt::PreciseTimer);
             QObject::connect(&limit_, &QTimer::timeout, &loop_, [this] {
+                c_.timeRanOut = true;
                 Abort(c_.Text(Msg::CliTimeLimit, {std::to_string(c_.timeLimitMs / 1000)}));
             });
             limit_.start(c_.MsLeft());
@@ -120,6 +156,7 @@ public:
         Work().CloseLocalFiles();
         serial_.Close();
         c_.err.ClearProgress();
+        if (tried_) LogVisit();
         c_.err.SetPrefix({});
         return Result();
     }
@@ -135,6 +172,21 @@ private:
     StationLink::Kind Kind() const { return station_.link.kind; }
     bool Identified() const { return Logger().identity && Logger().identity->version != 0; }
     bool LinkUp() const { return Kind() != StationLink::Kind::Serial || session_.Link().PortOpen; }
+
+    // The station's folder, made with its parents when missing; why it cannot be, in the words
+    // of the system.
+    std::optional<std::string> FolderRefused() {
+        const std::filesystem::path& folder = station_.folder;
+        std::error_code ec;
+        if (!std::filesystem::is_directory(folder, ec))
+            std::filesystem::create_directories(folder, ec);
+        if (!ec && !std::filesystem::is_directory(folder, ec))
+            ec = std::make_error_code(std::errc::not_a_directory);
+        if (!ec && !Work().UseDataFolder(folder))
+            ec = std::make_error_code(std::errc::not_a_directory);
+        if (!ec) return std::nullopt;
+        return c_.Text(Msg::CollectNoFolder, {PathText(folder), SystemReason(ec, c_.language)});
+    }
 
     void Open() {
         switch (Kind()) {
@@ -270,6 +322,15 @@ private:
         const auto& before =
             Logger().clockBeforeSetting ? Logger().clockBeforeSetting : Logger().clock;
         if (before) offsetBefore_ = before->OffsetSeconds();
+        if (station_.clock == ClockPolicy::Check && offsetBefore_ &&
+            std::llabs(*offsetBefore_) > station_.maxOffsetSeconds) {
+            // Off by more than the station allows, and left so as it asks: said, not set.
+            const std::string text = c_.Text(
+                Msg::CollectClockOff,
+                {std::to_string(*offsetBefore_), std::to_string(station_.maxOffsetSeconds)});
+            Line(text);
+            warnings_.push_back(text);
+        }
         if (station_.clock == ClockPolicy::Set && offsetBefore_ &&
             std::llabs(*offsetBefore_) > station_.maxOffsetSeconds) {
             phase_ = Phase::SettingClock;
@@ -370,15 +431,89 @@ private:
                     {std::to_string(number_), std::to_string(c_.stations), station_.name, what}));
     }
 
+    // The copies that ended done.
+    std::int64_t CopiesDone() const {
+        std::int64_t n = 0;
+        if (copies_)
+            for (const auto& v : copies_->Written())
+                if (v.toObject()["result"].toString() == QLatin1String("done")) ++n;
+        return n;
+    }
+
+    // Why the station was not collected: its own errors, or else the first of a copy that did
+    // not end done.
+    std::optional<std::string> VisitError() const {
+        std::string text;
+        for (const auto& v : Errors()) text += (text.empty() ? "" : "; ") + v;
+        if (text.empty() && copies_) {
+            for (const auto& v : copies_->Written()) {
+                const QJsonObject c = v.toObject();
+                const QJsonArray errors = c["errors"].toArray();
+                if (c["result"].toString() != QLatin1String("done") && !errors.isEmpty()) {
+                    text = errors.first().toString().toStdString();
+                    break;
+                }
+            }
+        }
+        if (text.empty()) return std::nullopt;
+        return text;
+    }
+
+    // One line in the station's visit log, whether or not its logger was reached.
+    void LogVisit() {
+        VisitRecord r;
+        r.time = started_;
+        r.station = station_.name;
+        r.link = LinkKindWord(Kind());
+        switch (Kind()) {
+            case StationLink::Kind::Serial:
+                r.addressText = station_.link.port;
+                break;
+            case StationLink::Kind::Radio:
+                r.addressNumber = station_.link.radioAddress;
+                break;
+            case StationLink::Kind::Bluetooth:
+                r.addressText = station_.link.bluetoothAddress;
+                break;
+            case StationLink::Kind::Usb:
+                break;
+        }
+        r.reached = identified_;
+        r.error = VisitError();
+        r.clockOffsetSeconds = offsetBefore_;
+        if (Logger().batteryVolts) r.batteryVolts = std::round(*Logger().batteryVolts * 100) / 100;
+        r.clockSet = offsetAfter_.has_value();
+        r.copies = CopiesDone();
+        r.collected = Collected();
+        if (const auto error = AppendVisitRecord(station_.folder, r)) {
+            const std::string text =
+                c_.Text(Msg::CollectVisitNotLogged, {error->Text(c_.language)});
+            Line(text);
+            warnings_.push_back(text);
+        }
+    }
+
+    // What the session said before the copies (each copy lists its own), and why the station
+    // was not collected.
+    std::vector<std::string> Errors() const {
+        std::vector<std::string> errors(
+            ops_.errors.begin(),
+            ops_.errors.begin() +
+                static_cast<std::ptrdiff_t>(errorsBeforeCopies_.value_or(ops_.errors.size())));
+        errors.insert(errors.end(), errors_.begin(), errors_.end());
+        return errors;
+    }
+
     QJsonObject Result() const {
         QJsonObject o;
         o["name"] = Q(station_.name);
+        o["tried"] = tried_;
         o["reached"] = identified_;
         const auto& id = Logger().identity;
         o["deviceType"] = id ? QJsonValue(id->deviceType) : QJsonValue();
         o["version"] = id ? QJsonValue(id->version) : QJsonValue();
         o["title"] = id ? QJsonValue(Q(id->title)) : QJsonValue();
-        o["line"] = Logger().line.empty() ? QJsonValue() : QJsonValue(Q(Logger().line));
+        PutLine(o, Logger().line);
         o["batteryVolts"] = Logger().batteryVolts
                                 ? QJsonValue(std::round(*Logger().batteryVolts * 100) / 100)
                                 : QJsonValue();
@@ -389,14 +524,8 @@ private:
             offsetAfter_ ? QJsonValue(static_cast<qint64>(*offsetAfter_)) : QJsonValue();
         o["folder"] = Q(PathText(station_.folder));
         o["copies"] = copies_ ? copies_->Written() : QJsonArray();
-        // What the session said before the copies (each copy lists its own), and why the
-        // station was not collected.
-        std::vector<std::string> errors(
-            ops_.errors.begin(),
-            ops_.errors.begin() +
-                static_cast<std::ptrdiff_t>(errorsBeforeCopies_.value_or(ops_.errors.size())));
-        errors.insert(errors.end(), errors_.begin(), errors_.end());
-        o["errors"] = Texts(errors);
+        o["errors"] = Texts(Errors());
+        o["warnings"] = Texts(warnings_);
         return o;
     }
 
@@ -415,6 +544,8 @@ private:
     QTimer reach_;
     QTimer limit_;
     Phase phase_ = Phase::Linking;
+    std::chrono::sys_seconds started_{};  // UTC
+    bool tried_ = true;
     bool stepQueued_ = false;
     bool identified_ = false;
     bool failed_ = false;
@@ -424,6 +555,7 @@ private:
     std::optional<std::int64_t> offsetAfter_;
     std::optional<DirectoryCopies> copies_;
     std::vector<std::string> errors_;
+    std::vector<std::string> warnings_;
     std::optional<std::size_t> errorsBeforeCopies_;
 };
 
@@ -454,6 +586,7 @@ int RunCollect(int argc, char* argv[], const Options& options) {
         network.bluetoothFaults = options.faults;
         c.network = std::make_unique<sim::VirtualNetwork>(network, [&c] { return c.clock.Now(); });
     }
+    const std::chrono::sys_seconds started = c.clock.UtcNow();
     c.elapsed.start();
     c.timeLimitMs = options.timeLimitSeconds * 1000;
     c.stations = plan.stations.size();
@@ -463,16 +596,11 @@ int RunCollect(int argc, char* argv[], const Options& options) {
     std::size_t collected = 0;
     for (std::size_t i = 0; i < plan.stations.size(); ++i) {
         const Station& station = plan.stations[i];
-        if (c.MsLeft() == 0) {
+        if (c.timeRanOut || c.MsLeft() == 0) {
             // No time left for it: said, and the rest are still listed.
             const std::string why = c.Text(Msg::CollectSkipped);
             c.err.Line(c.Text(Msg::CollectNotReached, {station.name, why}));
-            QJsonObject o;
-            o["name"] = Q(station.name);
-            o["reached"] = false;
-            o["copies"] = QJsonArray();
-            o["errors"] = QJsonArray{Q(why)};
-            stations.append(o);
+            stations.append(NotTriedJson(station, why));
             continue;
         }
         StationVisit visit(c, station, i + 1);
@@ -481,6 +609,7 @@ int RunCollect(int argc, char* argv[], const Options& options) {
         if (visit.Collected()) ++collected;
     }
     QJsonObject result;
+    result["time"] = Q(UtcText(started));
     result["stationsFile"] = Q(PathText(plan.file));
     result["stations"] = stations;
     std::fputs(QJsonDocument(result).toJson(QJsonDocument::Indented).constData(), stdout);

@@ -151,8 +151,9 @@ void DirectoryCopies::WriteUp(const std::string& stopped) {
     const bool day = request_.mode == CopyMode::Day;
     std::vector<std::string> errors(ops_.errors.begin() + copy_->errorsAtStart, ops_.errors.end());
     if (!stopped.empty()) errors.push_back(stopped);
+    // A day without a measurement is a warning of the copy, in its JSON as on standard error.
     if (day && copy_->began && r.measurements == 0 && errors.empty())
-        err_.Line(Text(Msg::CliNoDayData, {copy_->directory, DayText(request_.day)}));
+        ops_.ShowWarning(Text(Msg::CliNoDayData, {copy_->directory, DayText(request_.day)}));
 
     QJsonObject o;
     o["directory"] = Q(copy_->directory);

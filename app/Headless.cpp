@@ -12,6 +12,7 @@
 #include <QStandardPaths>
 #include <QTimer>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -30,6 +31,7 @@
 #include "link/backends/SerialPortBackend.h"
 #include "protocol/Cp1251.h"
 #include "store/Catalogue.h"
+#include "store/CollectionLog.h"
 #include "store/LocalFiles.h"
 #include "ui/qt/QtServices.h"
 #include "ui/qt/QtTimerHost.h"
@@ -72,6 +74,7 @@ public:
     HeadlessRun& operator=(const HeadlessRun&) = delete;
 
     int Exec() {
+        started_ = clock_.UtcNow();
         // The controller ends the program when the USB logger it talks to is unplugged.
         ops_.onQuit = [this] { Abort(Text(Msg::CliLoggerGone)); };
         controller_.SetChangedCallback([this] { Changed(); });
@@ -111,6 +114,7 @@ public:
         const int status = finished_ ? status_ : QCoreApplication::exec();
         Work().CloseLocalFiles();
         serial_.Close();
+        if (!result_.isEmpty()) result_["time"] = Q(UtcText(started_));
         if (!result_.isEmpty())
             std::fputs(QJsonDocument(result_).toJson(QJsonDocument::Indented).constData(), stdout);
         std::fflush(stdout);
@@ -355,7 +359,9 @@ private:
         } else {
             o["schedule"] = QJsonValue();  // not read, or not a valid schedule
         }
-        o["line"] = logger.line.empty() ? QJsonValue() : Q(logger.line);
+        const std::optional<int> line = LineNumber(logger.line);
+        o["line"] = line ? QJsonValue(*line) : QJsonValue();
+        o["lineText"] = logger.line.empty() ? QJsonValue() : Q(logger.line);
         QJsonArray directories;
         for (const std::string& name : Directories()) directories.append(Q(name));
         o["directories"] = directories;
@@ -380,6 +386,7 @@ private:
     bool finished_ = false;
     int status_ = 0;
     QJsonObject result_;
+    std::chrono::sys_seconds started_{};  // UTC
 
     std::optional<ClockReading> clockBefore_;
     std::size_t errorsBefore_ = 0;

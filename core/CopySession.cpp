@@ -51,6 +51,7 @@ void CopySession::FailCopy(const std::string& message) {
     ctx_.m.bStop.enabled = false;
     ctx_.StopBusyIndicator();
     outcome_ = Outcome::Failed;
+    failure_ = message;
     ctx_.ops.ShowError(message);
     ctx_.timers.Timer2.Start();
 }
@@ -74,6 +75,7 @@ void CopySession::CopyStarted(CopyMode mode) {
     startedMs_ = ctx_.clock.SteadyMs();
     droppedFile_.clear();
     filesLeft_ = 0;
+    failure_.clear();
     keptMeasurements_.reset();
     ctx_.session.Report([](SessionEvents& e) { e.CopyBegan(); });
 }
@@ -108,7 +110,7 @@ void CopySession::FinishStopped() {
 }
 
 bool CopySession::UsableAsLocalFolder(const std::string& directory) {
-    auto why = RefusedLocalName(directory);
+    auto why = RefusedFolderName(directory);
     if (!why) why = RefusedBesideEntries(catalogue_.DataFolder(), directory);
     if (!why) return true;
     ctx_.ops.ShowError(ctx_.Text(Msg::FolderNameRefused,
@@ -538,6 +540,7 @@ CopyResult CopySession::SoFar() const {
     result.seconds = static_cast<double>(ctx_.clock.SteadyMs() - startedMs_) / 1000.0;
     result.droppedFile = droppedFile_;
     result.filesLeft = filesLeft_;
+    if (outcome_ == Outcome::Failed) result.error = failure_;
     return result;
 }
 

@@ -150,6 +150,7 @@ private:
     void NoteWhatIsDropped();
     std::string droppedFile_;
     std::int64_t filesLeft_ = 0;
+    std::string failure_;  // the message of a copy that failed
     std::optional<std::int64_t> keptMeasurements_;
 };
 

@@ -23,7 +23,7 @@ void UpdateNewDataButton(WindowModel& model, const std::filesystem::path& dataFo
     }
     // The selector shows the logger's name in Unicode; it is checked as the logger's bytes.
     const std::string nameBytes = Utf8ToCp1251(c.text);
-    if (RefusedLocalName(nameBytes)) {
+    if (RefusedFolderName(nameBytes)) {
         model.bNewData.enabled = false;
         return;
     }

@@ -1,6 +1,5 @@
 #include "core/DownloadLog.h"
 
-#include <charconv>
 #include <chrono>
 
 #include "core/Catalogue.h"
@@ -12,14 +11,6 @@
 namespace qm {
 
 namespace {
-
-std::optional<int> Number(const std::string& text) {
-    int value = 0;
-    const char* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (ec != std::errc() || ptr != end || text.empty()) return std::nullopt;
-    return value;
-}
 
 CollectedMode Collected(CopyMode mode) {
     switch (mode) {
@@ -56,7 +47,8 @@ void DownloadLog::CopyEnded(const CopyResult& result) {
         r.deviceType = logger.identity->deviceType;
         r.version = logger.identity->version;
     }
-    r.line = Number(logger.line);
+    r.line = LineNumber(logger.line);
+    if (!logger.line.empty()) r.lineText = logger.line;
     r.batteryVolts = logger.batteryVolts;
     if (logger.clockBeforeSetting)
         r.clockOffsetSeconds = logger.clockBeforeSetting->OffsetSeconds();
@@ -68,6 +60,7 @@ void DownloadLog::CopyEnded(const CopyResult& result) {
     r.measurements = result.measurements;
     r.retries = result.totals.retries;
     r.result = Ended(result.end);
+    if (!result.error.empty()) r.error = result.error;
     const auto folder = DataSetFolder(catalogue_.DataFolder(), result.directory);
     if (const auto error = AppendCollectionRecord(folder, r)) {
         const std::string why = error->Text(ctx_.CurrentLanguage());

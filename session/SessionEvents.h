@@ -36,6 +36,8 @@ struct CopyResult {
     // none was open), and how many listed files after it it never reached.
     std::string droppedFile;
     std::int64_t filesLeft = 0;
+    // A copy that Failed: its message, as the operator was shown it.
+    std::string error;
 };
 
 // Where the running copy stands.

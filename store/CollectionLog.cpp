@@ -310,6 +310,7 @@ std::string CollectionRecordJson(const CollectionRecord& r) {
     integer("deviceType", r.deviceType);
     integer("version", r.version);
     integer("line", r.line);
+    w.Key("lineText").OptionalString(r.lineText);
     w.Key("batteryVolts").Number(r.batteryVolts);
     integer("clockOffsetSeconds", r.clockOffsetSeconds);
     w.Key("clockSet").Bool(r.clockSet);
@@ -360,6 +361,7 @@ std::optional<CollectionRecord> ParseCollectionRecord(std::string_view line) {
 
     if (!OptionalInteger(f, "deviceType", r.deviceType) ||
         !OptionalInteger(f, "version", r.version) || !OptionalInteger(f, "line", r.line) ||
+        !OptionalText(f, "lineText", r.lineText) ||
         !OptionalInteger(f, "clockOffsetSeconds", r.clockOffsetSeconds) ||
         !OptionalText(f, "directory", r.directory) || !OptionalText(f, "error", r.error))
         return std::nullopt;
@@ -370,6 +372,48 @@ std::optional<CollectionRecord> ParseCollectionRecord(std::string_view line) {
         r.batteryVolts = *v;
     }
     return r;
+}
+
+std::optional<int> LineNumber(std::string_view text) {
+    int value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || ptr != end) return std::nullopt;
+    return value;
+}
+
+std::string VisitRecordJson(const VisitRecord& r) {
+    JsonWriter w;
+    w.BeginObject();
+    w.Key("time").String(UtcText(r.time));
+    w.Key("station").String(r.station);
+    w.Key("link").String(r.link);
+    w.Key("address");
+    if (r.addressNumber)
+        w.Integer(*r.addressNumber);
+    else
+        w.OptionalString(r.addressText);
+    w.Key("reached").Bool(r.reached);
+    w.Key("error").OptionalString(r.error);
+    w.Key("clockOffsetSeconds");
+    if (r.clockOffsetSeconds)
+        w.Integer(*r.clockOffsetSeconds);
+    else
+        w.Null();
+    w.Key("batteryVolts").Number(r.batteryVolts);
+    w.Key("clockSet").Bool(r.clockSet);
+    w.Key("copies").Integer(r.copies);
+    w.Key("collected").Bool(r.collected);
+    w.EndObject();
+    return std::move(w).Take();
+}
+
+std::optional<FileError> AppendVisitRecord(const fs::path& folder, const VisitRecord& record) {
+    std::error_code ec;
+    const fs::path log = folder / kVisitLogName;
+    AppendLineDurably(log, VisitRecordJson(record) + '\n', ec);
+    if (ec) return FileError(Msg::FileWrite, log, ec);
+    return std::nullopt;
 }
 
 std::optional<FileError> AppendCollectionRecord(const fs::path& folder,

@@ -25,7 +25,8 @@ struct CollectionRecord {
     std::string station;              // UTF-8; kWindowStation for the window's copies
     std::optional<int> deviceType;
     std::optional<int> version;
-    std::optional<int> line;
+    std::optional<int> line;              // the line value when the title shows a whole number
+    std::optional<std::string> lineText;  // the line value as the title shows it
     std::optional<double> batteryVolts;
     std::optional<std::int64_t> clockOffsetSeconds;
     bool clockSet = false;
@@ -40,6 +41,35 @@ struct CollectionRecord {
 
     bool operator==(const CollectionRecord&) const = default;
 };
+
+// The line value of a title's text ("25"), or nothing when the text is not a whole number
+// ("-", "3.5").
+std::optional<int> LineNumber(std::string_view lineText);
+
+// One visit of a station by the collection, reached or not, as its folder's visit log keeps it:
+// one flat JSON object on one line of "visits.jsonl".
+struct VisitRecord {
+    std::chrono::sys_seconds time{};         // UTC, whole seconds: when the visit began
+    std::string station;                     // UTF-8
+    std::string link;                        // "serial", "usb", "radio" or "bluetooth"
+    std::optional<std::string> addressText;  // a port or a Bluetooth address
+    std::optional<int> addressNumber;        // a radio address
+    bool reached = false;
+    std::optional<std::string> error;  // why it was not collected, in the language of the run
+    std::optional<std::int64_t> clockOffsetSeconds;
+    std::optional<double> batteryVolts;
+    bool clockSet = false;
+    std::int64_t copies = 0;  // the copies that ended done
+    bool collected = false;   // reached, every copy done, the clock set where it was to be
+};
+
+// The record as its line of the visit log, without the line feed.
+std::string VisitRecordJson(const VisitRecord& record);
+
+// Appends the record to the visit log of the station's folder `folder` (which must be there),
+// synced as the collection log is. Returns the failure instead of throwing.
+std::optional<FileError> AppendVisitRecord(const std::filesystem::path& folder,
+                                           const VisitRecord& record);
 
 // The station name of the copies made from the window.
 inline constexpr const char* kWindowStation = "window";

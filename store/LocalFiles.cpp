@@ -160,6 +160,12 @@ std::optional<RefusedName> RefusedFileName(const std::string& name) {
     return std::nullopt;
 }
 
+std::optional<RefusedName> RefusedFolderName(const std::string& name) {
+    if (auto why = RefusedLocalName(name)) return why;
+    if (SameNameOnWindows(name, kVisitLogName)) return RefusedName{Msg::NameOwnFile};
+    return std::nullopt;
+}
+
 bool MayBeShortAliasOf(const fs::path& alias, const fs::path& longName) {
     const std::u32string a = alias.u32string();
     const std::size_t dot = a.rfind(U'.');

@@ -143,6 +143,11 @@ inline constexpr const char* kSensorTableName = "sensors.csv";
 // The names the program itself keeps in a data-set folder: no logger file may take one.
 inline constexpr const char* kOwnNames[] = {kResumeRecordName, kStagingFolderName,
                                             kCollectionLogName, kSensorTableName};
+// The visit log a station's folder keeps beside the folders of its data sets.
+inline constexpr const char* kVisitLogName = "visits.jsonl";
+// Why the logger directory `nameBytes` may not become a data-set folder: the rules of a local
+// name, and not the name of the visit log beside it, in any letter case.
+std::optional<RefusedName> RefusedFolderName(const std::string& nameBytes);
 
 // Reads the record's text: the first line, whole (the copy keeps listed names whole, and the
 // record must name the same file), then the number on the next line (blanks and line ends

@@ -211,10 +211,12 @@ enum class Msg {
     CollectNeedsRadio,
     CollectNeedsBluetooth,
     CollectNoDemoUsb,
-    CollectNoFolder,     // {1} the folder
-    CollectClockSet,     // {1} seconds off
-    CollectClockNotSet,  // {1} seconds off
-    CollectNotReached,   // {1} why
+    CollectNoFolder,        // {1} the folder, {2} why
+    CollectClockSet,        // {1} seconds off
+    CollectClockNotSet,     // {1} seconds off
+    CollectClockOff,        // {1} seconds off, {2} the limit
+    CollectVisitNotLogged,  // {1} why
+    CollectNotReached,      // {1} why
     CollectSkipped,
     CliLoggerGone,
     CliConfirmation,

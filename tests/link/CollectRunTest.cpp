@@ -162,6 +162,68 @@ TEST_F(CollectRunTest, SerialStationsAreCollectedExactlyTheSilentOneReportedTheL
               2u);
 }
 
+// The lines of a station's visit log.
+std::vector<QJsonObject> Visits(const fs::path& station) {
+    std::vector<QJsonObject> lines;
+    std::ifstream in(station / "visits.jsonl");
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(QJsonDocument::fromJson(QByteArray::fromStdString(line)).object());
+    return lines;
+}
+
+TEST_F(CollectRunTest, EveryVisitIsLoggedAndAStationNotTriedSaysWhy) {
+    const auto ptys = StartLoggers({"clock-offset=300,small-store", "silent,small-store"});
+    ASSERT_EQ(ptys.size(), 2u);
+    const fs::path data = Folder() / "made" / "with" / "parents";
+    std::ofstream(Folder() / "blocked") << "a file where a folder should be";
+    const std::string late = "[[station]]\nname = \"Спешат\"\nport = \"" + ptys[0] +
+                             "\"\ndirectories = [\"OBJ_A01\"]\n\n";
+    const std::string silent = "[[station]]\nname = \"Молчун\"\nport = \"" + ptys[1] + "\"\n\n";
+    const std::string head = "[defaults]\ndata = \"" + PathText(data) + "\"\n\n";
+    Write("s.toml",
+          head + late + silent + "[[station]]\nname = \"Блок\"\nusb = true\ndata = \"blocked\"\n");
+    const Result r = Run({"--collect", "s.toml", "--lang", "en"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(ParseUtcText(r.json["time"].toString().toStdString()));
+
+    const QJsonObject ok = Station(r, "Спешат");
+    EXPECT_TRUE(ok["tried"].toBool());
+    EXPECT_EQ(ok["line"], QJsonValue(25));
+    EXPECT_EQ(ok["lineText"].toString(), "25");
+    EXPECT_FALSE(ok["clockSet"].toBool()) << "clock = \"check\"";
+    ASSERT_EQ(ok["warnings"].toArray().size(), 1) << "but said";
+    EXPECT_TRUE(r.errors.contains(ok["warnings"][0].toString()));
+    const auto okVisits = Visits(data / Utf8Path("Спешат"));
+    ASSERT_EQ(okVisits.size(), 1u);
+    EXPECT_EQ(okVisits[0].keys(),
+              (QStringList{"address", "batteryVolts", "clockOffsetSeconds", "clockSet", "collected",
+                           "copies", "error", "link", "reached", "station", "time"}));
+    EXPECT_EQ(okVisits[0]["address"].toString().toStdString(), ptys[0]);
+    EXPECT_EQ(okVisits[0]["link"].toString(), "serial");
+    EXPECT_TRUE(okVisits[0]["collected"].toBool());
+    EXPECT_EQ(okVisits[0]["copies"], QJsonValue(1));
+    EXPECT_TRUE(okVisits[0]["error"].isNull());
+
+    const auto silentVisits = Visits(data / Utf8Path("Молчун"));
+    ASSERT_EQ(silentVisits.size(), 1u) << "not reached, and still logged";
+    EXPECT_FALSE(silentVisits[0]["reached"].toBool());
+    EXPECT_EQ(silentVisits[0]["error"], Station(r, "Молчун")["errors"][0]);
+
+    const QJsonObject blocked = Station(r, "Блок");
+    EXPECT_FALSE(blocked["tried"].toBool());
+    EXPECT_TRUE(blocked["errors"][0].toString().contains("Not a directory"))
+        << blocked["errors"][0].toString().toStdString();
+    EXPECT_TRUE(r.errors.contains("Блок")) << r.errors.toStdString();
+
+    // The time runs out on the silent station: the next is not tried, and logs no visit.
+    Write("t.toml", head + silent + late);
+    const Result t = Run({"--collect", "t.toml", "--time-limit", "1", "--lang", "en"});
+    EXPECT_EQ(t.status, 2);
+    EXPECT_FALSE(Station(t, "Спешат")["tried"].toBool());
+    EXPECT_EQ(Visits(data / Utf8Path("Спешат")).size(), 1u);
+    EXPECT_EQ(Visits(data / Utf8Path("Молчун")).size(), 2u);
+}
+
 TEST_F(CollectRunTest, TheDemoNetworkIsCollectedThroughItsRadioAndBluetoothModems) {
     Write("net.toml",
           "[[station]]\nname = \"radio-3\"\nradio = 3\nmode = \"all\"\n\n"

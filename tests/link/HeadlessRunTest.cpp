@@ -20,6 +20,7 @@
 
 #include "protocol/Cp1251.h"
 #include "sim/VirtualLogger.h"
+#include "store/CollectionLog.h"
 #include "store/LocalFiles.h"
 #include "tests/link/ProgramRuns.h"
 #include "tests/link/PtyDevice.h"
@@ -99,7 +100,9 @@ TEST_F(HeadlessRunTest, InfoPrintsTheReadOutAsJson) {
     EXPECT_EQ(j["deviceType"].toInt(), 84);
     EXPECT_EQ(j["version"].toInt(), 5);
     EXPECT_EQ(j["title"].toString(), "QM-Controller [ 84.5 ]");
-    EXPECT_EQ(j["line"].toString(), "25");
+    EXPECT_EQ(j["line"], QJsonValue(25)) << "a number, the title's text beside it";
+    EXPECT_EQ(j["lineText"].toString(), "25");
+    EXPECT_TRUE(ParseUtcText(j["time"].toString().toStdString())) << "when the run began";
     EXPECT_EQ(j["link"].toString().toStdString(), sim.device);
     // The simulator's clock runs 37 s behind the PC's; a reading straddles a second.
     EXPECT_NEAR(j["clockOffsetSeconds"].toDouble(), -37, 1);
@@ -125,6 +128,7 @@ TEST_F(HeadlessRunTest, InfoPrintsTheReadOutAsJson) {
     EXPECT_NEAR(sync.json["before"].toObject()["offsetSeconds"].toDouble(), -37, 1);
     EXPECT_NEAR(sync.json["after"].toObject()["offsetSeconds"].toDouble(), 0, 1);
     EXPECT_NE(sync.json["before"].toObject()["clock"], sync.json["after"].toObject()["clock"]);
+    EXPECT_TRUE(ParseUtcText(sync.json["time"].toString().toStdString()));
 }
 
 TEST_F(HeadlessRunTest, FullAndNewCopiesGiveTheLoggersFiles) {
@@ -148,6 +152,7 @@ TEST_F(HeadlessRunTest, FullAndNewCopiesGiveTheLoggersFiles) {
     EXPECT_EQ(full.json["result"].toString(), "done");
     EXPECT_TRUE(full.json["errors"].toArray().isEmpty());
     EXPECT_GE(full.json["seconds"].toDouble(), 0);
+    EXPECT_TRUE(ParseUtcText(full.json["time"].toString().toStdString()));
 
     // Nothing new on the logger: the last file is reopened after its lines and stays as it is.
     const Result again = Run({"--port", port, "--copy", QString::fromStdString(dir), "--new"});
@@ -170,6 +175,7 @@ TEST_F(HeadlessRunTest, FullAndNewCopiesGiveTheLoggersFiles) {
         EXPECT_EQ(c["mode"].toString(), name == dir ? "new" : "all") << name;
     }
     EXPECT_EQ(all.json["measurements"].toInt(), 3 * 18);
+    EXPECT_TRUE(ParseUtcText(all.json["time"].toString().toStdString()));
     EXPECT_EQ(all.errors.count("has not been copied before"), 3) << all.errors.toStdString();
 }
 
@@ -197,6 +203,12 @@ TEST_F(HeadlessRunTest, AStartFolderThatCannotHoldDataSendsTheCopyToTheDocuments
 TEST_F(HeadlessRunTest, DayCopyWritesTheDayFile) {
     Sim sim;
     ASSERT_FALSE(sim.device.empty());
+    // A day without a measurement: a warning of the copy, in its JSON too.
+    const Result none = Run({"--port", QString::fromStdString(sim.device), "--copy", "OBJ_A01",
+                             "--day", "2001-01-01", "--lang", "en"});
+    ASSERT_EQ(none.status, 0) << none.errors.toStdString();
+    ASSERT_EQ(none.json["warnings"].toArray().size(), 1);
+    EXPECT_TRUE(none.json["warnings"][0].toString().contains("2001-01-01"));
     // The small store holds the first three days of this month and of the one before.
     const CivilDateTime now = LocalNow().ToCivil();
     if (now.day <= 2) GTEST_SKIP() << "the logger holds the 2nd of this month only in part";
@@ -283,6 +295,11 @@ TEST_F(HeadlessRunTest, ACopyCutByTheFarEndIsCompletedExactlyByNew) {
         EXPECT_TRUE(cut.errors.contains("is lost")) << cut.errors.toStdString();
         EXPECT_EQ(cut.json["files"].toInt(), 1);
         ASSERT_EQ(cut.json["errors"].toArray().size(), 1);
+        // The collection log says why, as the JSON does.
+        const CollectionLogRead logged = ReadCollectionLog(Data() / dir);
+        ASSERT_EQ(logged.records.size(), 1u);
+        EXPECT_EQ(logged.records[0].result, CollectionResult::Failed);
+        EXPECT_EQ(logged.records[0].error, cut.json["errors"][0].toString().toStdString());
         // The first file is complete, the second not there at all.
         const auto first = *expected.begin();
         EXPECT_EQ(LocalFiles(dir), (std::map<std::string, std::string>{first}));

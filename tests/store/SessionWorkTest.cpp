@@ -194,6 +194,10 @@ TEST_F(SessionWorkTest, ACopyThatCannotStartIsRefusedAndSendsNothing) {
     EXPECT_FALSE(Work().CopyRunning()) << "the day copy is not left armed";
     EXPECT_EQ(Work().StartCopy("CON", CopyMode::All, {}), CopyStart::Refused)
         << "and the next copy is not locked out";
+    // The name of a station's visit log, beside the folders of its data sets.
+    dev.directories[0].name = "Visits.JSONL";
+    Start();
+    EXPECT_EQ(Work().StartCopy("Visits.JSONL", CopyMode::All, {}), CopyStart::Refused);
 }
 
 TEST_F(SessionWorkTest, AStoppedCopyKeepsTheFilesItCompleted) {
@@ -260,7 +264,12 @@ TEST_F(SessionWorkTest, ACopyWhoseLoggerFallsSilentEndsFailed) {
     ASSERT_EQ(heard.copies.size(), 1u);
     EXPECT_EQ(heard.copies[0].end, CopyResult::End::Failed);
     EXPECT_EQ(heard.copies[0].totals.files, 0);
-    EXPECT_FALSE(rig->ops.errors.empty()) << "the silence is told";
+    ASSERT_FALSE(rig->ops.errors.empty()) << "the silence is told";
+    // The log says why, in the words the operator was shown.
+    const CollectionLogRead log = ReadCollectionLog(Work().DataFolder() / Utf8Path("Котельная"));
+    ASSERT_EQ(log.records.size(), 1u);
+    EXPECT_EQ(log.records[0].result, CollectionResult::Failed);
+    EXPECT_EQ(log.records[0].error, rig->ops.errors.back());
 }
 
 TEST_F(SessionWorkTest, SettingTheClockEndsWithTheReadingOrWithSilence) {
