@@ -189,7 +189,13 @@ public:
         p_.translate(Px(x), Px(y));
         p_.setMode(QCPPainter::pmVectorized);
         p_.setMode(QCPPainter::pmNoCaching);
-        plot.toPainter(&p_, static_cast<int>(Px(widthMm)), static_cast<int>(Px(heightMm)));
+        const int width = static_cast<int>(Px(widthMm));
+        const int height = static_cast<int>(Px(heightMm));
+        // A legend's frame runs along the bottom edge of its box, a pixel past the last one
+        // drawn: kept inside.
+        plot.plotLayout()->setAutoMargins(QCP::msNone);
+        plot.plotLayout()->setMargins(QMargins(0, 0, 1, 2));
+        plot.toPainter(&p_, width, height);
         p_.restore();
     }
 
@@ -252,10 +258,14 @@ void FillIsopleths(QCustomPlot& plot, const DataSet& set, const Health& health,
     y->setRangeReversed(true);
     y->setLabel(rows.byDepth ? T(Msg::ViewerDepthAxis, language) : T(Msg::ViewerSensor, language));
     auto* map = new QCPColorMap(x, y);
+    // The unit upright above the colour scale, as the viewer shows it.
+    auto* scaleColumn = new QCPLayoutGrid;
+    plot.plotLayout()->addElement(0, 1, scaleColumn);
     auto* scale = new QCPColorScale(&plot);
-    plot.plotLayout()->addElement(0, 1, scale);
+    scaleColumn->addElement(0, 0, new QCPTextElement(&plot, T(Msg::ViewerUnit, language)));
+    scaleColumn->addElement(1, 0, scale);
+    scaleColumn->setRowSpacing(0);
     scale->setType(QCPAxis::atRight);
-    scale->axis()->setLabel(QStringLiteral("°C"));
     map->setColorScale(scale);
     map->setGradient(GradientOf(ColourMap::ZeroCentred));
     map->setInterpolate(false);
@@ -340,11 +350,31 @@ void FillProfiles(QCustomPlot& plot, const DataSet& set, const Health& health,
     plot.yAxis->setLabel(rows.byDepth ? T(Msg::ViewerDepthAxis, language)
                                       : T(Msg::ViewerSensor, language));
     plot.xAxis->setLabel(QStringLiteral("°C"));
+    // The legend in rows of its own below the plot: inside it would hide the curves, which
+    // spread over the whole width near the surface.
     plot.legend->setVisible(true);
     QFont small = plot.legend->font();
     small.setPointSizeF(small.pointSizeF() * 0.8);
     plot.legend->setFont(small);
-    plot.axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignBottom | Qt::AlignRight);
+    plot.axisRect()->insetLayout()->take(plot.legend);
+    plot.plotLayout()->addElement(1, 0, plot.legend);
+    plot.plotLayout()->setRowStretchFactor(1, 0.001);
+    plot.plotLayout()->setRowSpacing(2);
+    plot.legend->setIconSize(16, 8);
+    plot.legend->setIconTextPadding(3);
+    plot.legend->setWrap(4);
+    plot.legend->setFillOrder(QCPLegend::foColumnsFirst, true);
+    if (!months.empty()) {
+        // Above the plot, as the trumpet's period above it: the months it draws.
+        char span[40];
+        std::snprintf(span, sizeof span, "%02d.%04d – %02d.%04d", months.front().month,
+                      months.front().year, months.back().month, months.back().year);
+        QFont titleFont = plot.font();
+        titleFont.setPointSizeF(titleFont.pointSizeF() * 0.9);
+        plot.plotLayout()->insertRow(0);
+        plot.plotLayout()->addElement(
+            0, 0, new QCPTextElement(&plot, QString::fromUtf8(span), titleFont));
+    }
     double low = std::numeric_limits<double>::max();
     double high = std::numeric_limits<double>::lowest();
     for (const MonthSpan& month : months) {
@@ -548,9 +578,30 @@ bool WriteReport(const ReportRequest& request, const DataSet& set, const SensorT
                     curve->setPen(QPen(QColor(200, 0, 0), 1.5, Qt::DashLine));
                     curve->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssTriangle, 5));
                     curve->setName(T(Msg::ReportLimitCurve, lang));
-                    plot.rescaleAxes();
-                    plot.xAxis->scaleRange(1.1);
+                    // Widened to the limits only: the depths keep the trumpet's margins.
+                    const auto [low, high] = std::minmax_element(limits.begin(), limits.end());
+                    const QCPRange shown = plot.xAxis->range();
+                    if (*low < shown.lower || *high > shown.upper)
+                        plot.xAxis->setRange(std::min(shown.lower, *low - 0.5),
+                                             std::max(shown.upper, *high + 0.5));
                 }
+                // The depths' words in two lines at the left, the active layer's under its
+                // line: there the winter's minimum has come back towards 0 °C, and a line of
+                // words across half a page would lie over the curves and the limits.
+                for (QCPItemText* text : {trumpet.ActiveLayerText(), trumpet.ZeroAmplitudeText()}) {
+                    QString words = text->text();
+                    const qsizetype colon = words.lastIndexOf(QStringLiteral(": "));
+                    if (colon > 0) words.replace(colon, 2, QStringLiteral(":\n"));
+                    text->setText(words);
+                    text->setTextAlignment(Qt::AlignLeft);
+                    QFont small = text->font();
+                    small.setPointSizeF(small.pointSizeF() * 0.8);
+                    text->setFont(small);
+                    text->setPadding(QMargins(2, 1, 2, 1));
+                    text->position->setCoords(0.01, text->position->coords().y());
+                }
+                trumpet.ActiveLayerText()->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
+                trumpet.ZeroAmplitudeText()->setPositionAlignment(Qt::AlignLeft | Qt::AlignBottom);
                 // Two entries a row: the box is half the page wide.
                 plot.legend->setWrap(2);
                 plot.legend->setFillOrder(QCPLegend::foColumnsFirst, true);
