@@ -666,7 +666,7 @@ bool WriteReport(const ReportRequest& request, const DataSet& set, const SensorT
             const std::size_t end = std::min(k + 12, months.months.size());
             std::vector<QString> header = {T(Msg::ReportColumnSensor, lang),
                                            T(Msg::ReportColumnDepth, lang)};
-            std::vector<double> widths = {9, 13};
+            std::vector<double> widths = {9, 15};  // "Depth, m" whole
             for (std::size_t m = k; m < end; ++m) {
                 char text[16];
                 std::snprintf(text, sizeof text, "%02d.%02d", months.months[m].month,
