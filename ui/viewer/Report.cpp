@@ -266,6 +266,10 @@ void FillIsopleths(QCustomPlot& plot, const DataSet& set, const Health& health,
     scaleColumn->addElement(1, 0, scale);
     scaleColumn->setRowSpacing(0);
     scale->setType(QCPAxis::atRight);
+    // The bar ends where the map does, not level with the time axis's labels.
+    auto* bottoms = new QCPMarginGroup(&plot);
+    plot.axisRect()->setMarginGroup(QCP::msBottom, bottoms);
+    scale->setMarginGroup(QCP::msBottom, bottoms);
     map->setColorScale(scale);
     map->setGradient(GradientOf(ColourMap::ZeroCentred));
     map->setInterpolate(false);
@@ -585,26 +589,35 @@ bool WriteReport(const ReportRequest& request, const DataSet& set, const SensorT
                         plot.xAxis->setRange(std::min(shown.lower, *low - 0.5),
                                              std::max(shown.upper, *high + 0.5));
                 }
-                // The depths' words in two lines at the left, the active layer's under its
-                // line: there the winter's minimum has come back towards 0 °C, and a line of
-                // words across half a page would lie over the curves and the limits.
-                for (QCPItemText* text : {trumpet.ActiveLayerText(), trumpet.ZeroAmplitudeText()}) {
-                    QString words = text->text();
+                // On half a page a line of words across the plot would lie over the curves and
+                // the limits: the lines carry only their depths, at the right, where the
+                // ground is colder than the summer's maximum, and the legend names them.
+                const std::array<std::pair<QCPItemStraightLine*, QCPItemText*>, 2> lines = {
+                    std::pair{trumpet.ActiveLayerLine(), trumpet.ActiveLayerText()},
+                    std::pair{trumpet.ZeroAmplitudeLine(), trumpet.ZeroAmplitudeText()}};
+                for (const auto& [line, text] : lines) {
+                    if (!line->visible()) continue;
+                    const QString words = text->text();
                     const qsizetype colon = words.lastIndexOf(QStringLiteral(": "));
-                    if (colon > 0) words.replace(colon, 2, QStringLiteral(":\n"));
-                    text->setText(words);
-                    text->setTextAlignment(Qt::AlignLeft);
+                    if (colon <= 0) continue;
+                    text->setText(words.mid(colon + 2));
                     QFont small = text->font();
                     small.setPointSizeF(small.pointSizeF() * 0.8);
                     text->setFont(small);
-                    text->setPadding(QMargins(2, 1, 2, 1));
-                    text->position->setCoords(0.01, text->position->coords().y());
+                    text->setPadding(QMargins(2, 0, 2, 0));
+                    // Nothing drawn: an entry of the legend with the line's pen.
+                    auto* key = new QCPGraph(plot.xAxis, plot.yAxis);
+                    key->setPen(line->pen());
+                    key->setName(words.left(colon));
                 }
-                trumpet.ActiveLayerText()->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
-                trumpet.ZeroAmplitudeText()->setPositionAlignment(Qt::AlignLeft | Qt::AlignBottom);
-                // Two entries a row: the box is half the page wide.
-                plot.legend->setWrap(2);
-                plot.legend->setFillOrder(QCPLegend::foColumnsFirst, true);
+                // Under the active layer's line: above it the summer's maximum runs out to the
+                // right.
+                trumpet.ActiveLayerText()->setPositionAlignment(Qt::AlignRight | Qt::AlignTop);
+                // The curves in the first column, the lines in the second: the box is half the
+                // page wide.
+                plot.legend->setIconSize(20, 10);
+                plot.legend->setWrap(3);
+                plot.legend->setFillOrder(QCPLegend::foRowsFirst, true);
             }
             pages.Text(T(Msg::ReportTrumpet, lang), 9, true, 0.5);
             const double top = pages.y;
