@@ -192,7 +192,7 @@ public:
         const int width = static_cast<int>(Px(widthMm));
         const int height = static_cast<int>(Px(heightMm));
         // A legend's frame runs along the bottom edge of its box, a pixel past the last one
-        // drawn: kept inside.
+        // drawn: kept inside, as the trumpet keeps its own.
         plot.plotLayout()->setAutoMargins(QCP::msNone);
         plot.plotLayout()->setMargins(QMargins(0, 0, 1, 2));
         plot.toPainter(&p_, width, height);
