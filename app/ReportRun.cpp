@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QDateTime>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
 
 #include "app/Options.h"
 #include "store/DataSet.h"
@@ -22,6 +25,30 @@ void Say(const std::string& text) {
     std::fprintf(stderr, "%s\n", text.c_str());
 }
 
+#if defined(QMC_HAVE_VIEWER) && !defined(_WIN32)
+class PrivateRuntimeFolder {
+public:
+    PrivateRuntimeFolder() {
+        if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) return;
+        std::string name = (std::filesystem::temp_directory_path() / "qm-runtime-XXXXXX").string();
+        // mkdtemp makes it readable by its owner only, as Qt asks of the folder.
+        if (::mkdtemp(name.data()) == nullptr) return;
+        folder_ = name;
+        qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(name));
+    }
+    ~PrivateRuntimeFolder() {
+        if (folder_.empty()) return;
+        std::error_code ec;
+        std::filesystem::remove_all(folder_, ec);
+    }
+    PrivateRuntimeFolder(const PrivateRuntimeFolder&) = delete;
+    PrivateRuntimeFolder& operator=(const PrivateRuntimeFolder&) = delete;
+
+private:
+    std::filesystem::path folder_;
+};
+#endif
+
 }  // namespace
 
 int RunReport(int argc, char* argv[], const Options& options) {
@@ -30,6 +57,9 @@ int RunReport(int argc, char* argv[], const Options& options) {
 #ifndef _WIN32
     // The plots are drawn into the file, never on a screen: no display is needed.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Without a session (cron, ssh) Qt warns that it has no runtime folder: this run gets a
+    // private one of its own, removed when it ends.
+    const PrivateRuntimeFolder runtime;
 #endif
     const QApplication app(argc, argv);
     const std::filesystem::path folder = Utf8Path(options.folder);

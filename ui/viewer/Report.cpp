@@ -189,7 +189,13 @@ public:
         p_.translate(Px(x), Px(y));
         p_.setMode(QCPPainter::pmVectorized);
         p_.setMode(QCPPainter::pmNoCaching);
-        plot.toPainter(&p_, static_cast<int>(Px(widthMm)), static_cast<int>(Px(heightMm)));
+        const int width = static_cast<int>(Px(widthMm));
+        const int height = static_cast<int>(Px(heightMm));
+        // A legend's frame runs along the bottom edge of its box, a pixel past the last one
+        // drawn: kept inside, as the trumpet keeps its own.
+        plot.plotLayout()->setAutoMargins(QCP::msNone);
+        plot.plotLayout()->setMargins(QMargins(0, 0, 1, 2));
+        plot.toPainter(&p_, width, height);
         p_.restore();
     }
 
@@ -252,10 +258,18 @@ void FillIsopleths(QCustomPlot& plot, const DataSet& set, const Health& health,
     y->setRangeReversed(true);
     y->setLabel(rows.byDepth ? T(Msg::ViewerDepthAxis, language) : T(Msg::ViewerSensor, language));
     auto* map = new QCPColorMap(x, y);
+    // The unit upright above the colour scale, as the viewer shows it.
+    auto* scaleColumn = new QCPLayoutGrid;
+    plot.plotLayout()->addElement(0, 1, scaleColumn);
     auto* scale = new QCPColorScale(&plot);
-    plot.plotLayout()->addElement(0, 1, scale);
+    scaleColumn->addElement(0, 0, new QCPTextElement(&plot, T(Msg::ViewerUnit, language)));
+    scaleColumn->addElement(1, 0, scale);
+    scaleColumn->setRowSpacing(0);
     scale->setType(QCPAxis::atRight);
-    scale->axis()->setLabel(QStringLiteral("°C"));
+    // The bar ends where the map does, not level with the time axis's labels.
+    auto* bottoms = new QCPMarginGroup(&plot);
+    plot.axisRect()->setMarginGroup(QCP::msBottom, bottoms);
+    scale->setMarginGroup(QCP::msBottom, bottoms);
     map->setColorScale(scale);
     map->setGradient(GradientOf(ColourMap::ZeroCentred));
     map->setInterpolate(false);
@@ -340,11 +354,31 @@ void FillProfiles(QCustomPlot& plot, const DataSet& set, const Health& health,
     plot.yAxis->setLabel(rows.byDepth ? T(Msg::ViewerDepthAxis, language)
                                       : T(Msg::ViewerSensor, language));
     plot.xAxis->setLabel(QStringLiteral("°C"));
+    // The legend in rows of its own below the plot: inside it would hide the curves, which
+    // spread over the whole width near the surface.
     plot.legend->setVisible(true);
     QFont small = plot.legend->font();
     small.setPointSizeF(small.pointSizeF() * 0.8);
     plot.legend->setFont(small);
-    plot.axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignBottom | Qt::AlignRight);
+    plot.axisRect()->insetLayout()->take(plot.legend);
+    plot.plotLayout()->addElement(1, 0, plot.legend);
+    plot.plotLayout()->setRowStretchFactor(1, 0.001);
+    plot.plotLayout()->setRowSpacing(2);
+    plot.legend->setIconSize(16, 8);
+    plot.legend->setIconTextPadding(3);
+    plot.legend->setWrap(4);
+    plot.legend->setFillOrder(QCPLegend::foColumnsFirst, true);
+    if (!months.empty()) {
+        // Above the plot, as the trumpet's period above it: the months it draws.
+        char span[40];
+        std::snprintf(span, sizeof span, "%02d.%04d – %02d.%04d", months.front().month,
+                      months.front().year, months.back().month, months.back().year);
+        QFont titleFont = plot.font();
+        titleFont.setPointSizeF(titleFont.pointSizeF() * 0.9);
+        plot.plotLayout()->insertRow(0);
+        plot.plotLayout()->addElement(
+            0, 0, new QCPTextElement(&plot, QString::fromUtf8(span), titleFont));
+    }
     double low = std::numeric_limits<double>::max();
     double high = std::numeric_limits<double>::lowest();
     for (const MonthSpan& month : months) {
@@ -548,12 +582,42 @@ bool WriteReport(const ReportRequest& request, const DataSet& set, const SensorT
                     curve->setPen(QPen(QColor(200, 0, 0), 1.5, Qt::DashLine));
                     curve->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssTriangle, 5));
                     curve->setName(T(Msg::ReportLimitCurve, lang));
-                    plot.rescaleAxes();
-                    plot.xAxis->scaleRange(1.1);
+                    // Widened to the limits only: the depths keep the trumpet's margins.
+                    const auto [low, high] = std::minmax_element(limits.begin(), limits.end());
+                    const QCPRange shown = plot.xAxis->range();
+                    if (*low < shown.lower || *high > shown.upper)
+                        plot.xAxis->setRange(std::min(shown.lower, *low - 0.5),
+                                             std::max(shown.upper, *high + 0.5));
                 }
-                // Two entries a row: the box is half the page wide.
-                plot.legend->setWrap(2);
-                plot.legend->setFillOrder(QCPLegend::foColumnsFirst, true);
+                // On half a page a line of words across the plot would lie over the curves and
+                // the limits: the lines carry only their depths, at the right, where the
+                // ground is colder than the summer's maximum, and the legend names them.
+                const std::array<std::pair<QCPItemStraightLine*, QCPItemText*>, 2> lines = {
+                    std::pair{trumpet.ActiveLayerLine(), trumpet.ActiveLayerText()},
+                    std::pair{trumpet.ZeroAmplitudeLine(), trumpet.ZeroAmplitudeText()}};
+                for (const auto& [line, text] : lines) {
+                    if (!line->visible()) continue;
+                    const QString words = text->text();
+                    const qsizetype colon = words.lastIndexOf(QStringLiteral(": "));
+                    if (colon <= 0) continue;
+                    text->setText(words.mid(colon + 2));
+                    QFont small = text->font();
+                    small.setPointSizeF(small.pointSizeF() * 0.8);
+                    text->setFont(small);
+                    text->setPadding(QMargins(2, 0, 2, 0));
+                    // Nothing drawn: an entry of the legend with the line's pen.
+                    auto* key = new QCPGraph(plot.xAxis, plot.yAxis);
+                    key->setPen(line->pen());
+                    key->setName(words.left(colon));
+                }
+                // Under the active layer's line: above it the summer's maximum runs out to the
+                // right.
+                trumpet.ActiveLayerText()->setPositionAlignment(Qt::AlignRight | Qt::AlignTop);
+                // The curves in the first column, the lines in the second: the box is half the
+                // page wide.
+                plot.legend->setIconSize(20, 10);
+                plot.legend->setWrap(3);
+                plot.legend->setFillOrder(QCPLegend::foRowsFirst, true);
             }
             pages.Text(T(Msg::ReportTrumpet, lang), 9, true, 0.5);
             const double top = pages.y;
@@ -615,7 +679,7 @@ bool WriteReport(const ReportRequest& request, const DataSet& set, const SensorT
             const std::size_t end = std::min(k + 12, months.months.size());
             std::vector<QString> header = {T(Msg::ReportColumnSensor, lang),
                                            T(Msg::ReportColumnDepth, lang)};
-            std::vector<double> widths = {9, 13};
+            std::vector<double> widths = {9, 15};  // "Depth, m" whole
             for (std::size_t m = k; m < end; ++m) {
                 char text[16];
                 std::snprintf(text, sizeof text, "%02d.%02d", months.months[m].month,

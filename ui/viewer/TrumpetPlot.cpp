@@ -119,6 +119,9 @@ TrumpetPlot::TrumpetPlot(Language language, QWidget* parent)
     plot_->plotLayout()->addElement(2, 0, plot_->legend);
     plot_->legend->setFillOrder(QCPLegend::foColumnsFirst);
     plot_->plotLayout()->setRowStretchFactor(2, 0.001);
+    // The legend's frame runs along the plot's bottom edge, a pixel past the last one drawn.
+    plot_->plotLayout()->setAutoMargins(QCP::msNone);
+    plot_->plotLayout()->setMargins(QMargins(0, 0, 1, 2));
 
     plot_->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
 
