@@ -27,6 +27,7 @@
 #include "app/InProcessDelivery.h"
 #include "app/Links.h"
 #include "app/Options.h"
+#include "app/QtTimerHost.h"
 #include "collect/StationsFile.h"
 #include "core/Controller.h"
 #include "link/backends/SerialPortBackend.h"
@@ -37,7 +38,6 @@
 #include "store/CollectionLog.h"
 #include "store/LocalFiles.h"
 #include "ui/qt/QtServices.h"
-#include "ui/qt/QtTimerHost.h"
 
 namespace qm {
 

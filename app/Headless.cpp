@@ -26,6 +26,7 @@
 #include "app/DirectoryCopies.h"
 #include "app/Links.h"
 #include "app/Options.h"
+#include "app/QtTimerHost.h"
 #include "app/StartFolder.h"
 #include "core/Controller.h"
 #include "link/backends/SerialPortBackend.h"
@@ -34,7 +35,6 @@
 #include "store/CollectionLog.h"
 #include "store/LocalFiles.h"
 #include "ui/qt/QtServices.h"
-#include "ui/qt/QtTimerHost.h"
 
 namespace qm {
 

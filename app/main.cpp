@@ -25,6 +25,7 @@
 #include "app/InProcessDelivery.h"
 #include "app/Links.h"
 #include "app/Options.h"
+#include "app/QtTimerHost.h"
 #include "app/QtTranslation.h"
 #include "app/ReportRun.h"
 #include "app/StartFolder.h"
@@ -39,7 +40,6 @@
 #include "ui/qt/MainWindow.h"
 #include "ui/qt/ParametersDialog.h"
 #include "ui/qt/QtServices.h"
-#include "ui/qt/QtTimerHost.h"
 
 namespace {
 

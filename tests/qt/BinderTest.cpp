@@ -20,6 +20,7 @@
 #include <QTimeEdit>
 #include <QTimer>
 
+#include "app/QtTimerHost.h"
 #include "sim/VirtualLogger.h"
 #include "tests/qt/QtTestApp.h"
 #include "tests/support/Rig.h"
@@ -28,7 +29,6 @@
 #include "ui/qt/Convert.h"
 #include "ui/qt/MainWindow.h"
 #include "ui/qt/ParametersDialog.h"
-#include "ui/qt/QtTimerHost.h"
 
 namespace qm::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/qt/QtTimerHost.h"
+#include "app/QtTimerHost.h"
 
 #include <QTimer>
 
