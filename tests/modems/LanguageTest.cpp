@@ -154,6 +154,8 @@ TEST(Messages, EveryRowHasBothLanguagesWithTheSameParameters) {
                                          "radio", "bluetooth",
                                          // The stations file's format and its words.
                                          "TOML", "UTF", "true", "false",
+                                         // The program's name, a file format, and the unit.
+                                         "QM", "Controller", "PDF", "C",
                                          // Keys, as the keyboard names them.
                                          "Home", "Ctrl"};
     for (std::size_t i = 0; i < kMessageTable.size(); ++i) {
@@ -165,7 +167,8 @@ TEST(Messages, EveryRowHasBothLanguagesWithTheSameParameters) {
         // A unit symbol reads the same in both languages.
         if (row.id == Msg::ViewerUnit) continue;
         EXPECT_NE(row.russian, row.english);
-        EXPECT_TRUE(HasCyrillic(row.russian)) << row.russian;
+        // The number sign heads a column in Russian as it stands.
+        if (row.id != Msg::ReportColumnSensor) EXPECT_TRUE(HasCyrillic(row.russian)) << row.russian;
         EXPECT_FALSE(HasCyrillic(row.english)) << row.english;
         for (const std::string& w : LatinWords(row.russian))
             EXPECT_TRUE(names.contains(w)) << "\"" << w << "\" in: " << row.russian;
