@@ -15,7 +15,7 @@ std::vector<SensorInfo> DemoBoreholeTable(std::size_t sensors) {
     std::vector<SensorInfo> table;
     const auto all = sim::BoreholeSensors();
     for (std::size_t s = 0; s < sensors && s < all.size(); ++s)
-        table.push_back({s + 1, all[s].depthMetres, all[s].label, all[s].limitC});
+        table.emplace_back(s + 1, all[s].depthMetres, all[s].label, all[s].limitC);
     return table;
 }
 
