@@ -436,7 +436,8 @@ TEST_F(ViewerTest, ADataSetIsReadAsMeantOnA1280By800ScreenAndACollectionByDataSe
     p.start(QMC_CONTROLLER, {"--summary", QString::fromStdString(PathText(site)), "--lang=en"});
     ASSERT_TRUE(p.waitForFinished(20000));
     EXPECT_EQ(p.exitCode(), 1);
-    const QString err = QString::fromUtf8(p.readAllStandardError());
+    // Windows ends the lines with CR LF.
+    const QString err = QString::fromUtf8(p.readAllStandardError()).replace("\r\n", "\n");
     EXPECT_TRUE(err.endsWith("\nBorehole 1/T1\nBorehole 1/T2\nPond/T1\n")) << err.toStdString();
 #endif
 }
