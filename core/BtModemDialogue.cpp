@@ -224,4 +224,8 @@ void BtModemDialogue::Timer4Timer() {
     ctx_.x.Send(requests::Plain(C::Identify));
 }
 
+void BtModemDialogue::OnReply(std::uint8_t /*code*/) {
+    ModemModeReply();  // -> none (timers go on)
+}
+
 }  // namespace qm

@@ -7,14 +7,17 @@
 
 #include "core/Handlers.h"
 #include "core/PartContext.h"
+#include "session/Transaction.h"
 
 namespace qm {
 
 // The Bluetooth modem: its mode steps (request 130), the device list "Device.txt" of the start
 // folder, and the text dialogue that dials a logger until the modem reports CONNECT.
-class BtModemDialogue {
+class BtModemDialogue : public Transaction {
 public:
     explicit BtModemDialogue(PartContext& ctx) : ctx_(ctx) {}
+    // The replies of the requests whose dispatcher row names this part.
+    void OnReply(std::uint8_t code) override;
     void Register(Handlers& h);
     void SetStartFolder(const std::filesystem::path& folder) { StartFolder_ = folder; }
 

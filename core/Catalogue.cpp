@@ -188,4 +188,11 @@ void Catalogue::DeleteReply() {
     ListRoot();
 }
 
+void Catalogue::OnReply(std::uint8_t code) {
+    if (code == C::DeleteDirectory)
+        DeleteReply();  // -> 64
+    else
+        ListingReply();  // -> 65, or the end of a listing
+}
+
 }  // namespace qm

@@ -7,6 +7,7 @@
 
 #include "core/Handlers.h"
 #include "core/PartContext.h"
+#include "session/Transaction.h"
 
 namespace qm {
 
@@ -15,10 +16,12 @@ class CopySession;
 
 // The logger's data catalogue: listing its directories (rows 64/65, which also carry a copy's
 // file listing), the selected directory, and deleting a directory on the logger.
-class Catalogue {
+class Catalogue : public Transaction {
 public:
     Catalogue(PartContext& ctx, ConnectionSequence& sequence, CopySession& copy)
         : ctx_(ctx), sequence_(sequence), copy_(copy) {}
+    // The replies of the requests whose dispatcher row names this part.
+    void OnReply(std::uint8_t code) override;
     void Register(Handlers& h);
 
     // Makes sure a DATA folder exists in the start folder (the working directory at start).

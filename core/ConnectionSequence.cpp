@@ -254,4 +254,29 @@ void ConnectionSequence::TimerBarTimer() {
     bar.position = bar.position + 1 > bar.maximum ? 0 : bar.position + 1;
 }
 
+void ConnectionSequence::OnReply(std::uint8_t code) {
+    switch (code) {
+        case C::Identify:  // -> 48 or 60; or 1
+            IdentificationReply();
+            break;
+        case C::LinkKindQuery:  // -> 130 (Bluetooth modem)
+            LinkKindReply();
+            break;
+        case C::LineValue:  // -> none
+            LineValueReply();
+            break;
+        case C::ReadBattery:  // -> 64 and/or 16
+            BatteryReply();
+            break;
+        case C::ReadCalibration:  // -> 48 or 62
+            CalibrationReply();
+            break;
+        case C::ReadCalibrationNext:  // -> 62 or 48
+            CalibrationBlockReply();
+            break;
+        default:
+            break;
+    }
+}
+
 }  // namespace qm

@@ -6,6 +6,7 @@
 
 #include "core/PartContext.h"
 #include "protocol/Reply.h"
+#include "session/Transaction.h"
 
 namespace qm {
 
@@ -16,11 +17,13 @@ class RadioModem;
 
 // The connection sequence: identification, correction table, clock, schedule or remarks,
 // battery, root listing, and the line value in the title, with the timers that pace it.
-class ConnectionSequence {
+class ConnectionSequence : public Transaction {
 public:
     ConnectionSequence(PartContext& ctx, CalibrationEditor& calibration, RadioModem& radio,
                        BtModemDialogue& bt)
         : ctx_(ctx), calibration_(calibration), radio_(radio), bt_(bt) {}
+    // The replies of the requests whose dispatcher row names this part.
+    void OnReply(std::uint8_t code) override;
     // The catalogue lists the root at the end of the read-out and reports the listing's end.
     void SetCatalogue(Catalogue& catalogue) { catalogue_ = &catalogue; }
 

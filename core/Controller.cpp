@@ -18,6 +18,18 @@ Controller::Controller(PcClock& clock, OperatorServices& ops)
     sequence_.SetCatalogue(catalogue_);
     copy_.SetDayCopy(day_);
     copy_.SetTally(tally_);
+    using dispatch::Part;
+    Exchange& x = session_.Link();
+    x.Awaits(Part::Sequence, sequence_);
+    x.Awaits(Part::Clock, clock_);
+    x.Awaits(Part::Schedule, schedule_);
+    x.Awaits(Part::Remarks, remarks_);
+    x.Awaits(Part::Test, test_);
+    x.Awaits(Part::Catalogue, catalogue_);
+    x.Awaits(Part::Copy, copy_);
+    x.Awaits(Part::Day, day_);
+    x.Awaits(Part::BtModem, bt_);
+    x.Awaits(Part::RadioModem, radio_);
     session_.SetWork(*this);
     session_.Listen(copyResult_);
     session_.Listen(downloadLog_);

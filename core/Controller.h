@@ -176,7 +176,6 @@ public:
     void bRStartClick();
 
     // The reply in the packet buffer has been received completely (indices 1..received).
-    void DispatchReply();
 
     // Retries of a request before its step gives up, and the least time it is given.
     static constexpr int kReplyRetries = 3;
@@ -240,7 +239,7 @@ private:
 
     // A part may hold a reference to one declared after it; none uses it while being built.
     CalibrationEditor calibration_{ctx_};
-    RemarksEditor remarks_{ctx_};
+    RemarksEditor remarks_{ctx_, sequence_};
     RadioModem radio_{ctx_};
     BtModemDialogue bt_{ctx_};
     ConnectionSequence sequence_{ctx_, calibration_, radio_, bt_};

@@ -583,4 +583,11 @@ bool CopySession::CopyRunning() const {
     return c_.DataFileOpen || c_.ListingFiles || locked_ || ctx_.timers.Timer2.Enabled();
 }
 
+void CopySession::OnReply(std::uint8_t code) {
+    if (code == C::FirstValues || code == C::NextValues)
+        ValuesReply();  // -> 67, 72, 66 or none
+    else
+        LineReply();  // -> 67, 70, 71 or none
+}
+
 }  // namespace qm

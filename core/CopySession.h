@@ -10,6 +10,7 @@
 #include "core/PartContext.h"
 #include "session/CopyTally.h"
 #include "session/SessionEvents.h"
+#include "session/Transaction.h"
 #include "store/CopyState.h"
 
 namespace qm {
@@ -23,10 +24,12 @@ class DayCopy;
 // already held locally and copies the files listed after it whole. It also holds what the day
 // copy shares with them: the local file being written, the value blocks, the measurement count
 // and the finishing step.
-class CopySession {
+class CopySession : public Transaction {
 public:
     CopySession(PartContext& ctx, Catalogue& catalogue, CopyProgress& progress)
         : ctx_(ctx), catalogue_(catalogue), progress_(progress) {}
+    // The replies of the requests whose dispatcher row names this part.
+    void OnReply(std::uint8_t code) override;
     void SetDayCopy(DayCopy& day) { day_ = &day; }
     // Counts the files each copy puts in place.
     void SetTally(CopyTally& tally) { tally_ = &tally; }

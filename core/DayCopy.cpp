@@ -161,4 +161,8 @@ void DayCopy::FinishDayCopy() {
     ctx_.timers.Timer2.Start();
 }
 
+void DayCopy::OnReply(std::uint8_t /*code*/) {
+    DayFoundReply();  // -> 71 or none
+}
+
 }  // namespace qm

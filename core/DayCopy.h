@@ -5,6 +5,7 @@
 
 #include "core/Handlers.h"
 #include "core/PartContext.h"
+#include "session/Transaction.h"
 
 namespace qm {
 
@@ -15,10 +16,12 @@ class CopySession;
 // The day copy: the measurements of one chosen day out of a monthly file on the logger into a
 // local day file "year_month_day.dat". It shares the value handling and the finishing step with
 // the full copy and never touches the resume record.
-class DayCopy {
+class DayCopy : public Transaction {
 public:
     DayCopy(PartContext& ctx, const Catalogue& catalogue, CopySession& copy, CopyProgress& progress)
         : ctx_(ctx), catalogue_(catalogue), copy_(copy), progress_(progress) {}
+    // The replies of the requests whose dispatcher row names this part.
+    void OnReply(std::uint8_t code) override;
     void Register(Handlers& h);
 
     void bSelectClick();

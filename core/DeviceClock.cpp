@@ -114,4 +114,11 @@ void DeviceClock::EndSetting(bool set) {
     ctx_.session.Report([set](SessionEvents& e) { e.ClockSetEnded(set); });
 }
 
+void DeviceClock::OnReply(std::uint8_t code) {
+    if (code == CommandCode::ReadClock)
+        ClockReply();  // -> 144 / 50, or 49
+    else if (code == CommandCode::SetClock)
+        ClockSetReply();  // -> 48, whatever the status
+}
+
 }  // namespace qm

@@ -7,15 +7,18 @@
 #include "core/Handlers.h"
 #include "core/PartContext.h"
 #include "protocol/DateTime.h"
+#include "session/Transaction.h"
 
 namespace qm {
 
 class ConnectionSequence;
 
 // The logger's clock: read it, set it from the PC clock, show it for a second.
-class DeviceClock {
+class DeviceClock : public Transaction {
 public:
     DeviceClock(PartContext& ctx, ConnectionSequence& sequence) : ctx_(ctx), sequence_(sequence) {}
+    // The replies of the requests whose dispatcher row names this part.
+    void OnReply(std::uint8_t code) override;
     void Register(Handlers& h);
 
     void bClockClick();

@@ -56,7 +56,7 @@ void Controller::ReplyReceived() {
         copy_.FinishStopped();
         return;
     }
-    DispatchReply();
+    x_.Deliver();
 }
 
 void Controller::UsbLoggerFound(HidDeviceLink* device) {

@@ -1,74 +1,21 @@
-// What a missed reply does. Each request that is answered arms the reply watchdog; when it fires,
-// the request is tried again in the way its kind allows, never losing or repeating data: reads
-// are sent again, sequences start over from their first request, a copy reopens its file after
-// the last complete line, and writes are read back rather than repeated. After kReplyRetries
-// retries, and not before kGiveUpAfterMs since the request first went out, the step gives up, tells
-// the operator what did not answer, and leaves the window usable and the local files complete.
+// What a missed reply does, as the row of its code in the dispatcher table (session/Dispatcher)
+// says. Each request that is answered arms the reply watchdog; when it fires, the request is tried
+// again in the way its kind allows, never losing or repeating data: reads are sent again,
+// sequences start over from their first request, a copy reopens its file after the last complete
+// line, and writes are read back rather than repeated. After kReplyRetries retries, and not before
+// kGiveUpAfterMs since the request first went out, the step gives up, tells the operator what did
+// not answer, and leaves the window usable and the local files complete.
 #include "core/Controller.h"
 #include "protocol/CommandCode.h"
 #include "protocol/Cp1251.h"
+#include "session/Dispatcher.h"
 
 namespace qm {
 
 namespace C = CommandCode;
 
-namespace {
-
-// What is done again when a request of the kind is not answered.
-enum class Retry {
-    Resend,             // a read that changes nothing on the logger
-    ResendToAdapter,    // a question to the USB adapter or modem itself
-    CalibrationBlocks,  // the blocks are numbered by the logger: from the first again
-    Listing,            // the listing starts over
-    Readings,           // the test measurement's readings start over
-    ReadBack,           // a write: what it wrote is read back rather than written again
-    Relist,             // a delete: gone or not, the listing shows what is left
-    Copy,               // the copy reopens its file after the last complete line
-};
-
-struct MissRule {
-    std::uint8_t code;
-    Retry retry;
-    Msg what;                   // what did not answer, in the operator's words
-    std::uint8_t readBack = 0;  // for Retry::ReadBack
-};
-
-// Every request the logger or an adapter answers; a code missing here is a modem's.
-constexpr MissRule kMissRules[] = {
-    {C::Identify, Retry::Resend, Msg::WhatIdentify},
-    {C::LineValue, Retry::Resend, Msg::WhatLineValue},
-    {C::ReadClock, Retry::Resend, Msg::WhatClock},
-    // Whether the clock took is seen in the reading; a bad one is set again there.
-    {C::SetClock, Retry::ReadBack, Msg::WhatClock, C::ReadClock},
-    {C::ReadSchedule, Retry::Resend, Msg::WhatSchedule},
-    {C::WriteSchedule, Retry::ReadBack, Msg::WhatSchedule, C::ReadSchedule},
-    {C::ReadBattery, Retry::Resend, Msg::WhatBattery},
-    {C::ReadCalibration, Retry::Resend, Msg::WhatCalibration},
-    {C::ReadCalibrationNext, Retry::CalibrationBlocks, Msg::WhatCalibration},
-    {C::ListFirst, Retry::Listing, Msg::WhatListing},
-    {C::ListNext, Retry::Listing, Msg::WhatListing},
-    {C::StartTest, Retry::Readings, Msg::WhatTest},
-    {C::NextReadings, Retry::Readings, Msg::WhatTest},
-    {C::ReadRemarks, Retry::Resend, Msg::WhatRemarks},
-    {C::WriteRemarks, Retry::ReadBack, Msg::WhatRemarks, C::ReadRemarks},
-    {C::DeleteDirectory, Retry::Relist, Msg::WhatDelete},
-    {C::OpenFile, Retry::Copy, Msg::WhatCopy},
-    {C::NextLine, Retry::Copy, Msg::WhatCopy},
-    {C::ResumeFile, Retry::Copy, Msg::WhatCopy},
-    {C::FindDay, Retry::Copy, Msg::WhatCopy},
-    {C::FirstValues, Retry::Copy, Msg::WhatCopy},
-    {C::NextValues, Retry::Copy, Msg::WhatCopy},
-    {C::LinkKindQuery, Retry::ResendToAdapter, Msg::WhatModem},
-    {C::ModemMode, Retry::ResendToAdapter, Msg::WhatModem},
-};
-
-MissRule RuleFor(std::uint8_t code) {
-    for (const MissRule& rule : kMissRules)
-        if (rule.code == code) return rule;
-    return {code, Retry::Resend, Msg::WhatModem};
-}
-
-}  // namespace
+using dispatch::Part;
+using dispatch::Retry;
 
 void Controller::ShowRetry(int attempt) {
     Label& l = m_.lRetry;
@@ -115,14 +62,14 @@ void Controller::ReplyTimerTimer() {
     }
     x_.Abandon();
     ShowRetry(missed);
-    if (RuleFor(code).retry == Retry::Copy || copy_.ListingFiles()) tally_.Retried();
+    if (dispatch::For(code).retry == Retry::Copy || copy_.ListingFiles()) tally_.Retried();
     RetryRequest(code);
     // The retry counts on: the reply to it clears the count.
     x_.MissedReplies = missed;
 }
 
 void Controller::RetryRequest(std::uint8_t code) {
-    const MissRule rule = RuleFor(code);
+    const dispatch::Row rule = dispatch::For(code);
     switch (rule.retry) {
         case Retry::Resend:
             x_.Send(x_.LastRequest);
@@ -153,7 +100,7 @@ void Controller::RetryRequest(std::uint8_t code) {
 }
 
 std::string Controller::WhatDidNotAnswer(std::uint8_t code) const {
-    const Msg what = RuleFor(code).what;
+    const Msg what = dispatch::For(code).what;
     if (what == Msg::WhatCopy) return ctx_.Text(what, {Cp1251ToUtf8(copy_.Files().RequestPath)});
     return ctx_.Text(what);
 }
@@ -169,32 +116,26 @@ void Controller::GiveUpRequest(std::uint8_t code) {
     const std::string text = ctx_.Text(Msg::NoReply, {WhatDidNotAnswer(code), LinkInWords()});
     deferredClick_.clear();  // it would meet the same silence
     sequence_.GiveUp();
-    if (RuleFor(code).retry == Retry::Copy || copy_.ListingFiles()) {
+    if (dispatch::For(code).retry == Retry::Copy || copy_.ListingFiles()) {
         // Drops the unfinished file; the finishing step gives the data group back. The resume
         // record still names the last file that was completed.
         copy_.FailCopy(text);
         return;
     }
-    switch (code) {
-        case C::StartTest:
-        case C::NextReadings:
+    switch (dispatch::For(code).awaiter) {
+        case Part::Test:
             test_.GiveUp();
             break;
-        case C::DeleteDirectory:
-        case C::ListFirst:
-        case C::ListNext:
+        case Part::Catalogue:
             catalogue_.DeleteGaveUp();
             break;
-        case C::WriteSchedule:
-        case C::ReadSchedule:
+        case Part::Schedule:
             schedule_.GaveUp();
             break;
-        case C::WriteRemarks:
-        case C::ReadRemarks:
+        case Part::Remarks:
             remarks_.GaveUp();
             break;
-        case C::ReadClock:
-        case C::SetClock:
+        case Part::Clock:
             if (m_.bSynch.visible) m_.bSynch.enabled = true;
             clock_.GaveUp();
             break;

@@ -103,4 +103,8 @@ void RadioModem::RadioAddressReply() {
         ctx_.x.Send(requests::Plain(C::Identify));
 }
 
+void RadioModem::OnReply(std::uint8_t /*code*/) {
+    RadioAddressReply();  // -> 0
+}
+
 }  // namespace qm

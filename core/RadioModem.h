@@ -4,13 +4,16 @@
 
 #include "core/Handlers.h"
 #include "core/PartContext.h"
+#include "session/Transaction.h"
 
 namespace qm {
 
 // The radio modem: its group, the address request (131) and the once-a-second identification.
-class RadioModem {
+class RadioModem : public Transaction {
 public:
     explicit RadioModem(PartContext& ctx) : ctx_(ctx) {}
+    // The replies of the requests whose dispatcher row names this part.
+    void OnReply(std::uint8_t code) override;
     void Register(Handlers& h);
 
     // The USB adapter is a radio modem: its group waits for the operator's start.

@@ -1,5 +1,7 @@
 #include "core/RemarksEditor.h"
 
+#include "core/ConnectionSequence.h"
+#include "protocol/CommandCode.h"
 #include "protocol/Cp1251.h"
 #include "protocol/ReplyStatus.h"
 
@@ -74,6 +76,15 @@ void RemarksEditor::bRemarkClick() {
     writeAsked_ = true;
     ctx_.x.Send(RemarksRequest(remarks_));
     m.bRemark.enabled = false;
+}
+
+void RemarksEditor::OnReply(std::uint8_t code) {
+    if (code == CommandCode::WriteRemarks) {
+        RemarksWrittenReply();  // -> none
+        return;
+    }
+    RemarksReply();
+    sequence_.ContinueWithBattery();  // -> 52 while reading out
 }
 
 }  // namespace qm

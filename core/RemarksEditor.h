@@ -3,14 +3,20 @@
 #include "core/Handlers.h"
 #include "core/PartContext.h"
 #include "measure/Remarks.h"
+#include "session/Transaction.h"
 
 namespace qm {
 
+class ConnectionSequence;
+
 // The two remark lines of the Pathrex model: read during the connection sequence (row 144),
 // edited in the remark group and written back (request 145).
-class RemarksEditor {
+class RemarksEditor : public Transaction {
 public:
-    explicit RemarksEditor(PartContext& ctx) : ctx_(ctx) {}
+    RemarksEditor(PartContext& ctx, ConnectionSequence& sequence)
+        : ctx_(ctx), sequence_(sequence) {}
+    // The replies of the requests whose dispatcher row names this part.
+    void OnReply(std::uint8_t code) override;
     void Register(Handlers& h);
 
     // Row 144: only a complete reply is shown.
@@ -36,6 +42,7 @@ public:
 
 private:
     PartContext& ctx_;
+    ConnectionSequence& sequence_;
     RemarkBuffers remarks_;
 };
 

@@ -169,4 +169,13 @@ void ScheduleEditor::SendSchedule() {
     ctx_.x.Send(ScheduleRequest(schedule_));
 }
 
+void ScheduleEditor::OnReply(std::uint8_t code) {
+    if (code == CommandCode::WriteSchedule) {
+        ScheduleWrittenReply();  // -> 50
+        return;
+    }
+    ScheduleReply();
+    sequence_.ContinueWithBattery();  // -> 52 while reading out
+}
+
 }  // namespace qm

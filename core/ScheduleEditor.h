@@ -3,6 +3,7 @@
 #include "core/Handlers.h"
 #include "core/PartContext.h"
 #include "measure/Schedule.h"
+#include "session/Transaction.h"
 
 namespace qm {
 
@@ -10,10 +11,12 @@ class ConnectionSequence;
 
 // The measurement schedule: read from the logger (row 50), edited in the schedule group,
 // reviewed in the parameters dialog and written back (request 51, then read back by row 51).
-class ScheduleEditor {
+class ScheduleEditor : public Transaction {
 public:
-    ScheduleEditor(PartContext& ctx, const ConnectionSequence& sequence)
+    ScheduleEditor(PartContext& ctx, ConnectionSequence& sequence)
         : ctx_(ctx), sequence_(sequence) {}
+    // The replies of the requests whose dispatcher row names this part.
+    void OnReply(std::uint8_t code) override;
     void Register(Handlers& h);
 
     // Row 50: a complete reply is confirmed (navy); any other status is shown all the same.
@@ -46,7 +49,7 @@ public:
 
 private:
     PartContext& ctx_;
-    const ConnectionSequence& sequence_;
+    ConnectionSequence& sequence_;
     MeasurementSchedule schedule_;
     DateTime CurrentDateTime_;  // the PC time the dialog last showed
 };

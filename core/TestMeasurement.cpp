@@ -87,4 +87,8 @@ void TestMeasurement::ReadingsReply() {
     ctx_.x.Send(requests::Plain(CommandCode::ReadBattery));
 }
 
+void TestMeasurement::OnReply(std::uint8_t /*code*/) {
+    ReadingsReply();  // -> 68 or 52
+}
+
 }  // namespace qm

@@ -3,6 +3,7 @@
 #include "core/Handlers.h"
 #include "core/PartContext.h"
 #include "measure/Readings.h"
+#include "session/Transaction.h"
 
 namespace qm {
 
@@ -11,11 +12,13 @@ class ConnectionSequence;
 
 // The test measurement: the logger measures once and sends its readings in blocks, which are
 // shown and plotted on the chart.
-class TestMeasurement {
+class TestMeasurement : public Transaction {
 public:
     TestMeasurement(PartContext& ctx, const CalibrationEditor& calibration,
                     ConnectionSequence& sequence)
         : ctx_(ctx), calibration_(calibration), sequence_(sequence) {}
+    // The replies of the requests whose dispatcher row names this part.
+    void OnReply(std::uint8_t code) override;
     void Register(Handlers& h);
 
     // The chart starts empty, with axes that any reading widens.

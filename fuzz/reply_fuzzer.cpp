@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "session/Dispatcher.h"
 #include "tests/robustness/RobustnessSupport.h"
 
 using namespace qm;
@@ -75,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                         const std::uint8_t code = next();
                         c.MutableLink().CurrentCommand = code;
                         c.MutableLink().LastRequest = requests::Plain(code);
-                        c.MutableLink().Outstanding = Exchange::Answered(code);
+                        c.MutableLink().Outstanding = dispatch::For(code).answered;
                         if (c.Link().Outstanding) {
                             c.MutableTimers().ReplyTimer.SetInterval(2000);
                             c.MutableTimers().ReplyTimer.Start();

@@ -1,11 +1,8 @@
 #include "protocol/Answers.h"
 
-#include "protocol/CommandCode.h"
 #include "protocol/ReplyStatus.h"
 
 namespace qm::answers {
-
-namespace C = CommandCode;
 
 namespace {
 
@@ -47,38 +44,6 @@ bool Answers::Accept(const Reply& r) const {
             return Whole(r) && r.Length() >= 2;
     }
     return true;
-}
-
-Answers For(std::uint8_t code) {
-    switch (code) {
-        case C::Identify:
-            return {Shape::Identity};
-        case C::LinkKindQuery:
-        case C::ReadBattery:
-            return {Shape::OneByte};
-        case C::ReadClock:
-            return {Shape::Clock};
-        case C::ListFirst:
-        case C::ListNext:
-            return {Shape::Listing};
-        case C::OpenFile:
-        case C::NextLine:
-        case C::ResumeFile:
-            return {Shape::Line};
-        default:
-            return {Shape::Any};
-    }
-}
-
-std::uint8_t Group(std::uint8_t code) {
-    if (code == C::ResumeFile) return C::NextLine;
-    return code;
-}
-
-bool Repeatable(std::uint8_t code) {
-    // The first block of a measurement's values is the same block each time it is asked for;
-    // a next block depends on how many were asked before.
-    return Group(code) == C::NextLine || code == C::FirstValues;
 }
 
 }  // namespace qm::answers

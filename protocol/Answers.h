@@ -7,8 +7,9 @@
 namespace qm {
 
 // What can answer a request: the statuses its dispatcher row handles, the length the row reads
-// and the shape the reply of that code must have. A reply that fails here cannot be the answer
-// to the request awaited; it is dropped and counted, never dispatched.
+// and the shape the reply of that code must have (the dispatcher table gives each code its shape).
+// A reply that fails here cannot be the answer to the request awaited; it is dropped and counted,
+// never dispatched.
 namespace answers {
 
 enum class Shape : std::uint8_t {
@@ -25,19 +26,6 @@ struct Answers {
     // Whether `reply` can be the answer to a request of this kind.
     bool Accept(const Reply& reply) const;
 };
-
-// The answers of a request by its code; codes no row handles answer with anything.
-Answers For(std::uint8_t code);
-
-// Codes whose replies are interchangeable after a retry: the line asked for again by reopening
-// the file after the last complete line (69) is the line a missed 67 asked for. Every other code
-// is a group of its own.
-std::uint8_t Group(std::uint8_t code);
-
-// Whether a request of this code asked again at the same place gets the same bytes: a line of
-// a file and the first block of a measurement's values do; a clock or a battery reading need
-// not.
-bool Repeatable(std::uint8_t code);
 
 }  // namespace answers
 }  // namespace qm

@@ -7,8 +7,8 @@
 
 #include "link/ModemText.h"
 #include "link/SerialPortOpener.h"
-#include "protocol/Answers.h"
 #include "protocol/CommandCode.h"
+#include "session/Dispatcher.h"
 #include "session/PcClock.h"
 
 namespace qm {
@@ -20,8 +20,10 @@ void Exchange::Place(const Request& r) {
     SendCount = r.sendCount;
 }
 
-bool Exchange::Answered(std::uint8_t code) {
-    return code != CommandCode::PowerDown && code != CommandCode::WriteCalibration;
+void Exchange::Deliver() {
+    const std::uint8_t code = CurrentCommand;
+    Transaction* awaiter = awaiters_.at(static_cast<std::size_t>(dispatch::For(code).awaiter));
+    if (awaiter) awaiter->OnReply(code);
 }
 
 std::int64_t Exchange::FloorMs(int baud, std::size_t requestBytes, std::size_t replyBytes) {
@@ -65,7 +67,7 @@ void Exchange::Arm(std::int64_t ms) {
 }
 
 void Exchange::Await(bool watched) {
-    Outstanding = Answered(CurrentCommand);
+    Outstanding = dispatch::For(CurrentCommand).answered;
     if (!watchdog_) return;
     if (Outstanding && watched) {
         // A retry waits twice as long as the request it replaces waited.
@@ -103,9 +105,9 @@ std::int64_t Exchange::QuietLeftMs() const {
 
 bool Exchange::MustWaitForQuiet(std::uint8_t code) const {
     for (const OwedReply& owed : owed_) {
-        if (answers::Group(owed.code) == answers::Group(code)) continue;
+        if (dispatch::For(owed.code).group == dispatch::For(code).group) continue;
         // A repeatable reply already answered is known by its bytes when it comes.
-        if (owed.sameAs && answers::Repeatable(owed.code)) continue;
+        if (owed.sameAs && dispatch::For(owed.code).repeatable) continue;
         return true;
     }
     return false;
@@ -113,7 +115,7 @@ bool Exchange::MustWaitForQuiet(std::uint8_t code) const {
 
 void Exchange::Transmit(const Request& r, bool toAdapter, bool watched) {
     Place(r);
-    const bool answered = Answered(r.code);
+    const bool answered = dispatch::For(r.code).answered;
     // A request whose answer is known cannot take another's reply for it.
     expected_ = std::move(expectNext_);
     expectNext_.reset();
@@ -209,8 +211,8 @@ Exchange::Verdict Exchange::Judge() {
         }
         owed_.pop_front();  // lost: had it come, it would have come before this one
     }
-    if (!Outstanding || !answers::For(CurrentCommand).Accept(CurrentReply())) {
-        if (!owed_.empty() && answers::For(owed_.front().code).Accept(CurrentReply())) {
+    if (!Outstanding || !dispatch::For(CurrentCommand).Accepts(CurrentReply())) {
+        if (!owed_.empty() && dispatch::For(owed_.front().code).Accepts(CurrentReply())) {
             // It cannot answer the awaited request, and can the oldest owed one.
             NoteLate(owed_.front(), now);
             owed_.pop_front();
@@ -234,7 +236,7 @@ Exchange::Verdict Exchange::Judge() {
         // have come before it. Those of the same kind (a reopening asked again) give the same
         // bytes and are known by them below.
         std::erase_if(owed_, [this](const OwedReply& owed) {
-            return answers::Group(owed.code) != answers::Group(CurrentCommand);
+            return dispatch::For(owed.code).group != dispatch::For(CurrentCommand).group;
         });
         expected_.reset();
     }
@@ -266,7 +268,8 @@ Exchange::Verdict Exchange::Judge() {
         const std::vector<std::uint8_t> bytes = ReplyBytes();
         // Owed requests of the same kind would have had the same answer.
         for (OwedReply& owed : owed_)
-            if (!owed.sameAs && answers::Group(owed.code) == answers::Group(CurrentCommand))
+            if (!owed.sameAs &&
+                dispatch::For(owed.code).group == dispatch::For(CurrentCommand).group)
                 owed.sameAs = bytes;
     }
     ++counts_.answers;
@@ -329,7 +332,7 @@ void Exchange::Abandon(bool retry) {
             partialKeptAt_ = Now();
         }
     }
-    if (Outstanding && Answered(CurrentCommand)) {
+    if (Outstanding && dispatch::For(CurrentCommand).answered) {
         owed_.push_back({CurrentCommand, sentAt_, std::nullopt});
         // The code's own wait stays doubled until its next sample, as TCP's timer does.
         if (!retried_) WaitFor(CurrentCommand).Backoff();

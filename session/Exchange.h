@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -17,7 +18,9 @@
 #include "protocol/Reply.h"
 #include "protocol/Requests.h"
 #include "protocol/SerialFraming.h"
+#include "session/Dispatcher.h"
 #include "session/SessionTimers.h"
+#include "session/Transaction.h"
 
 namespace qm {
 
@@ -38,7 +41,7 @@ class PcClock;
 //   after the last line copied, which is the line a missed 67 asked for) is sent at once:
 //   whichever reply comes first answers it, and an owed reply that comes after is recognised as
 //   the same bytes and dropped, so no answer is ever used twice;
-// - a reply the awaited request cannot have (answers::For) is dropped.
+// - a reply the awaited request cannot have (its row of the dispatcher table) is dropped.
 // How long to wait for a reply is learnt per request code from the round trips (ReplyWait).
 class Exchange {
 public:
@@ -71,9 +74,12 @@ public:
     // A request of the USB modem adapter itself: always the HID device, whatever link is active.
     void SendToAdapter(const Request& request);
 
-    // Whether the logger answers a request of this code at all (power-down and the calibration
-    // write go unanswered).
-    static bool Answered(std::uint8_t code);
+    // The transaction that awaits the replies of the codes whose dispatcher row names `part`.
+    void Awaits(dispatch::Part part, Transaction& transaction) {
+        awaiters_.at(static_cast<std::size_t>(part)) = &transaction;
+    }
+    // Hands the judged reply to the transaction awaiting the request it answers.
+    void Deliver();
     // A reply to the outstanding request has come: nothing is awaited any more.
     void ReplyArrived();
     // Nothing is awaited or owed any more (a new connection, a lost port).
@@ -194,6 +200,7 @@ private:
     void WritePacket();
     void WriteHidReport();
 
+    std::array<Transaction*, dispatch::kParts> awaiters_{};
     std::deque<OwedReply> owed_;
     // Owed replies given up for lost once the line stayed quiet, until the request sent then
     // has its answer.

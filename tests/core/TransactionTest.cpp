@@ -1,8 +1,8 @@
 // What can answer a request, and how long its reply is waited for.
 #include <gtest/gtest.h>
 
-#include "protocol/Answers.h"
 #include "protocol/CommandCode.h"
+#include "session/Dispatcher.h"
 #include "session/Exchange.h"
 #include "session/ReplyWait.h"
 
@@ -14,7 +14,7 @@ namespace C = CommandCode;
 bool Accepts(std::uint8_t code, std::vector<std::uint8_t> frame) {
     PacketBuffer buffer{};
     std::copy(frame.begin(), frame.end(), buffer.begin() + 1);
-    return answers::For(code).Accept(Reply(buffer, frame.size()));
+    return dispatch::For(code).Accepts(Reply(buffer, frame.size()));
 }
 
 TEST(Answers, AReplyMustHaveTheShapeItsRequestFixes) {
@@ -42,10 +42,10 @@ TEST(Answers, AReplyMustHaveTheShapeItsRequestFixes) {
 }
 
 TEST(Answers, OnlyTheLineAfterReopeningStandsForTheLineAMissedRequestAskedFor) {
-    EXPECT_EQ(answers::Group(C::ResumeFile), answers::Group(C::NextLine));
+    EXPECT_EQ(dispatch::For(C::ResumeFile).group, dispatch::For(C::NextLine).group);
     for (std::uint8_t code : {C::OpenFile, C::FirstValues, C::NextValues, C::ListFirst, C::ListNext,
                               C::StartTest, C::NextReadings, C::DeleteDirectory})
-        EXPECT_NE(answers::Group(code), answers::Group(C::NextLine)) << int(code);
+        EXPECT_NE(dispatch::For(code).group, dispatch::For(C::NextLine).group) << int(code);
 }
 
 TEST(ReplyWait, LearnsFromRoundTripsBacksOffOnMissesAndKeepsToItsBounds) {
