@@ -84,14 +84,6 @@ std::string Num(const std::optional<double>& v, int decimals, Language language)
     return v ? Num(*v, decimals, language) : std::string();
 }
 
-std::string DayTime(DateTime t) {
-    const CivilDateTime c = t.ToCivil();
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d", c.year, c.month, c.day, c.hour,
-                  c.minute);
-    return text;
-}
-
 // The measurements of the period as a data set of their own, for the viewer's plots.
 DataSet Slice(const DataSet& set, Period period) {
     DataSet out;
@@ -523,7 +515,7 @@ bool WriteReport(const ReportRequest& request, const DataSet& set, const SensorT
             }
             if (!times.empty()) pages.Text(T(Msg::ReportLastDownloads, lang, {times}), 9);
         }
-        pages.Text(T(Msg::ReportPeriod, lang, {DayTime(first), DayTime(last)}), 9);
+        pages.Text(T(Msg::ReportPeriod, lang, {TableTime(first), TableTime(last)}), 9);
         pages.Text(T(Msg::ReportInterval, lang, {std::to_string(summary.intervalMinutes)}), 9);
         std::size_t values = 0;
         for (const SensorSummary& s : summary.sensors) values += s.count;
@@ -739,7 +731,7 @@ bool WriteReport(const ReportRequest& request, const DataSet& set, const SensorT
             if (!s.label.empty()) where += (where.empty() ? "" : ", ") + s.label;
             pages.Text(T(Msg::ReportExceeded, lang,
                          {std::to_string(s.sensor), where, Num(*s.limitC, 1, lang),
-                          DayTime(s.exceedance->first), DayTime(s.exceedance->last),
+                          TableTime(s.exceedance->first), TableTime(s.exceedance->last),
                           Num(s.exceedance->hours, 1, lang), Num(s.exceedance->maxC, 2, lang)}),
                        9);
         }
