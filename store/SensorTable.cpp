@@ -80,35 +80,30 @@ std::optional<std::size_t> SensorNumber(std::string_view text) {
     return n;
 }
 
-// Empty: unknown (nothing inside); a finite number written out with digits and a point: its
-// metres (negative above the ground: in the snow or the air); else no depth at all.
-std::optional<std::optional<double>> Depth(std::string_view text) {
+// Empty: none given; a finite number written out with digits and a point, within `bound` of
+// zero: that number; else no number at all. Numbers are written out: "1e2" is a slip for 1.2 or
+// 12 more likely than a hundred.
+std::optional<std::optional<double>> WrittenNumber(std::string_view text, double bound) {
     text = Trimmed(text);
     if (text.empty()) return std::optional<double>();
     if (text.front() == '+') text.remove_prefix(1);
-    // Metres are written out: "1e2" is a slip for 1.2 or 12 more likely than a hundred metres.
     if (text.find_first_of("eE") != std::string_view::npos) return std::nullopt;
     double d = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), d);
     if (text.empty() || ec != std::errc() || end != text.data() + text.size() ||
-        !std::isfinite(d) || std::fabs(d) > kFarthestMetres)
+        !std::isfinite(d) || std::fabs(d) > bound)
         return std::nullopt;
     return std::optional<double>(d);
 }
 
-// Empty: no limit; a number: its degrees; else no limit at all.
+// A depth in metres (negative above the ground: in the snow or the air).
+std::optional<std::optional<double>> Depth(std::string_view text) {
+    return WrittenNumber(text, kFarthestMetres);
+}
+
+// A design limit in degrees.
 std::optional<std::optional<double>> Limit(std::string_view text) {
-    text = Trimmed(text);
-    if (text.empty()) return std::optional<double>();
-    if (text.front() == '+') text.remove_prefix(1);
-    // Degrees are written out, as metres are.
-    if (text.find_first_of("eE") != std::string_view::npos) return std::nullopt;
-    double d = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), d);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size() ||
-        !std::isfinite(d) || std::fabs(d) > kFarthestDegrees)
-        return std::nullopt;
-    return std::optional<double>(d);
+    return WrittenNumber(text, kFarthestDegrees);
 }
 
 // A label written so that it reads back the same.

@@ -39,6 +39,26 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// A file that remembers whether any write to it fell short, and how much went through.
+class CheckedFile : public QFile {
+public:
+    using QFile::QFile;
+    bool Failed() const { return failed_; }
+    qint64 Written() const { return written_; }
+
+protected:
+    qint64 writeData(const char* data, qint64 length) override {
+        const qint64 n = QFile::writeData(data, length);
+        if (n != length) failed_ = true;
+        if (n > 0) written_ += n;
+        return n;
+    }
+
+private:
+    bool failed_ = false;
+    qint64 written_ = 0;
+};
+
 QString Q(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -62,14 +82,6 @@ std::string Num(double v, int decimals, Language language) {
 
 std::string Num(const std::optional<double>& v, int decimals, Language language) {
     return v ? Num(*v, decimals, language) : std::string();
-}
-
-std::string DayTime(DateTime t) {
-    const CivilDateTime c = t.ToCivil();
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d", c.year, c.month, c.day, c.hour,
-                  c.minute);
-    return text;
 }
 
 // The measurements of the period as a data set of their own, for the viewer's plots.
@@ -464,8 +476,13 @@ bool WriteReport(const ReportRequest& request, const DataSet& set, const SensorT
 
     const std::string name = DataSetName(request.folder);
     LibraryStagedFile staged(request.pdf);
+    // The writer writes through a file of our own that notes a write that fails (a full disk):
+    // the PDF writer itself goes on and says nothing.
+    CheckedFile out(Q(PathText(staged.Staging())));
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        throw FileError(Msg::ReportFailed, request.pdf);
     {
-        QPdfWriter writer(Q(PathText(staged.Staging())));
+        QPdfWriter writer(&out);
         writer.setPageSize(QPageSize(QPageSize::A4));
         writer.setPageMargins(QMarginsF(0, 0, 0, 0));
         // The plots are laid out as on a screen: a pixel of their pens is a quarter of a mm.
@@ -498,7 +515,7 @@ bool WriteReport(const ReportRequest& request, const DataSet& set, const SensorT
             }
             if (!times.empty()) pages.Text(T(Msg::ReportLastDownloads, lang, {times}), 9);
         }
-        pages.Text(T(Msg::ReportPeriod, lang, {DayTime(first), DayTime(last)}), 9);
+        pages.Text(T(Msg::ReportPeriod, lang, {TableTime(first), TableTime(last)}), 9);
         pages.Text(T(Msg::ReportInterval, lang, {std::to_string(summary.intervalMinutes)}), 9);
         std::size_t values = 0;
         for (const SensorSummary& s : summary.sensors) values += s.count;
@@ -714,7 +731,7 @@ bool WriteReport(const ReportRequest& request, const DataSet& set, const SensorT
             if (!s.label.empty()) where += (where.empty() ? "" : ", ") + s.label;
             pages.Text(T(Msg::ReportExceeded, lang,
                          {std::to_string(s.sensor), where, Num(*s.limitC, 1, lang),
-                          DayTime(s.exceedance->first), DayTime(s.exceedance->last),
+                          TableTime(s.exceedance->first), TableTime(s.exceedance->last),
                           Num(s.exceedance->hours, 1, lang), Num(s.exceedance->maxC, 2, lang)}),
                        9);
         }
@@ -789,8 +806,10 @@ bool WriteReport(const ReportRequest& request, const DataSet& set, const SensorT
         }
         if (!painter.end()) throw FileError(Msg::ReportFailed, request.pdf);
     }
-    // The writer closed: the staged file is whole.
-    if (!fs::exists(staged.Staging(), ec) || fs::file_size(staged.Staging(), ec) == 0)
+    // The writer closed: the staged file is whole when every write went through.
+    out.close();
+    if (out.Failed() || out.Written() == 0 || !fs::exists(staged.Staging(), ec) ||
+        fs::file_size(staged.Staging(), ec) != static_cast<std::uintmax_t>(out.Written()))
         throw FileError(Msg::ReportFailed, request.pdf);
     staged.Finish();
     return true;
