@@ -3,9 +3,11 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "session/CopyTally.h"
 #include "session/LoggerState.h"
+#include "text/Messages.h"
 
 namespace qm {
 
@@ -51,6 +53,23 @@ struct CopyProgressView {
     std::optional<double> secondsLeft;  // none until an estimate can be made
 };
 
+// Which link a problem happened on.
+enum class LinkKind : std::uint8_t { None, Usb, Serial };
+
+// Something the session could not do, or warns of, as data: whoever shows it words it in its
+// own language (Message(message, language, args)).
+struct SessionProblem {
+    enum class Severity : std::uint8_t { Error, Warning };
+    Severity severity = Severity::Error;
+    // What happened and why, as the message table names it, and its parameters (names in
+    // Unicode, numbers as text).
+    Msg message = Msg::InternalError;
+    std::vector<std::string> args;
+    // The request it concerns (its code), 0 for none.
+    std::uint8_t request = 0;
+    LinkKind link = LinkKind::None;
+};
+
 // What can be written to the logger.
 enum class LoggerWrite { Schedule, Remarks };
 
@@ -84,6 +103,9 @@ public:
     virtual void CopyBegan() {}
     // A copy has ended and its finishing step has run: the session is ready for the next.
     virtual void CopyEnded(const CopyResult& /*result*/) {}
+    // Something went wrong (Severity::Error: the step it belongs to has ended) or is worth a
+    // warning.
+    virtual void Problem(const SessionProblem& /*problem*/) {}
 };
 
 }  // namespace qm
