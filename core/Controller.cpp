@@ -31,6 +31,7 @@ Controller::Controller(PcClock& clock, OperatorServices& ops)
     x.Awaits(Part::BtModem, bt_);
     x.Awaits(Part::RadioModem, radio_);
     session_.SetWork(*this);
+    session_.Listen(problems_);
     session_.Listen(copyResult_);
     session_.Listen(downloadLog_);
     RegisterHandlers();

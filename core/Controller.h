@@ -19,6 +19,7 @@
 #include "core/DownloadLog.h"
 #include "core/Handlers.h"
 #include "core/PartContext.h"
+#include "core/ProblemPresenter.h"
 #include "core/RadioModem.h"
 #include "core/RemarksEditor.h"
 #include "core/ScheduleEditor.h"
@@ -247,6 +248,7 @@ private:
     DeviceClock clock_{ctx_, sequence_};
     TestMeasurement test_{ctx_, calibration_, sequence_};
     CopyProgress progress_{ctx_};
+    ProblemPresenter problems_{m_, ops_};
     CopyResultView copyResult_{m_};
     CopySession copy_{ctx_, catalogue_, progress_};
     Catalogue catalogue_{ctx_, sequence_, copy_};

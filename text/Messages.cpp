@@ -1,5 +1,7 @@
 #include "text/Messages.h"
 
+#include <span>
+
 #include <cerrno>
 
 namespace qm {
@@ -621,6 +623,10 @@ const std::array<MessageRow, kMessageCount> kMessageTable = {{
 }};
 
 std::string Message(Msg id, Language language, std::initializer_list<std::string_view> args) {
+    return Message(id, language, std::span<const std::string_view>(args.begin(), args.size()));
+}
+
+std::string Message(Msg id, Language language, std::span<const std::string_view> args) {
     const MessageRow& row = kMessageTable[static_cast<std::size_t>(id)];
     const std::string_view text = language == Language::English ? row.english : row.russian;
     std::string out;
@@ -629,7 +635,7 @@ std::string Message(Msg id, Language language, std::initializer_list<std::string
         if (text[i] == '{' && i + 2 < text.size() && text[i + 1] >= '1' && text[i + 1] <= '9' &&
             text[i + 2] == '}') {
             const auto n = static_cast<std::size_t>(text[i + 1] - '1');
-            if (n < args.size()) out += *(args.begin() + n);
+            if (n < args.size()) out += args[n];
             i += 2;
             continue;
         }

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -402,6 +403,7 @@ extern const std::array<MessageRow, kMessageCount> kMessageTable;
 
 // The text of `id` in the chosen language with its parameters filled in.
 std::string Message(Msg id, Language language, std::initializer_list<std::string_view> args = {});
+std::string Message(Msg id, Language language, std::span<const std::string_view> args);
 
 // The operating system's reason for a failure, in the chosen language: the system's own words
 // in English, a Russian wording of the common reasons (and the number otherwise) in Russian.
