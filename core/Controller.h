@@ -8,19 +8,19 @@
 #include <string_view>
 
 #include "core/BtModemDialogue.h"
-#include "core/CalibrationEditor.h"
+#include "core/CalibrationPresenter.h"
 #include "core/Catalogue.h"
-#include "core/ConnectionSequence.h"
+#include "core/ClockPresenter.h"
 #include "core/CopyProgress.h"
 #include "core/CopyResultView.h"
 #include "core/CopySession.h"
 #include "core/DayCopy.h"
-#include "core/DeviceClock.h"
 #include "core/DownloadLog.h"
 #include "core/Handlers.h"
 #include "core/PartContext.h"
 #include "core/ProblemPresenter.h"
 #include "core/RadioModem.h"
+#include "core/ReadOutPresenter.h"
 #include "core/RemarksEditor.h"
 #include "core/ScheduleEditor.h"
 #include "core/Services.h"
@@ -28,8 +28,12 @@
 #include "link/HidCtl.h"
 #include "link/SerialPortOpener.h"
 #include "protocol/Links.h"
+#include "session/CalibrationEditor.h"
+#include "session/ConnectionSequence.h"
 #include "session/CopyTally.h"
+#include "session/DeviceClock.h"
 #include "session/Session.h"
+#include "session/WorkContext.h"
 #include "ui/model/WindowModel.h"
 
 namespace qm {
@@ -232,6 +236,8 @@ private:
     Session session_;
     Exchange& x_ = session_.Link();
     PartContext ctx_;
+    // What the operations below the window share.
+    WorkContext work_{session_};
     Handlers handlers_;
     // A click that would send a request while another is awaited: its reply would be taken for
     // the new request's. It runs as soon as nothing is awaited.
@@ -239,16 +245,19 @@ private:
     CopyTally tally_;
 
     // A part may hold a reference to one declared after it; none uses it while being built.
-    CalibrationEditor calibration_{ctx_};
+    CalibrationEditor calibration_{work_};
     RemarksEditor remarks_{ctx_, sequence_};
     RadioModem radio_{ctx_};
     BtModemDialogue bt_{ctx_};
-    ConnectionSequence sequence_{ctx_, calibration_, radio_, bt_};
+    ConnectionSequence sequence_{work_, calibration_, radio_, bt_};
     ScheduleEditor schedule_{ctx_, sequence_};
-    DeviceClock clock_{ctx_, sequence_};
+    DeviceClock clock_{work_, sequence_};
     TestMeasurement test_{ctx_, calibration_, sequence_};
     CopyProgress progress_{ctx_};
     ProblemPresenter problems_{m_, ops_};
+    ReadOutPresenter readOutView_{ctx_, sequence_};
+    ClockPresenter clockView_{ctx_, clock_};
+    CalibrationPresenter calibrationView_{ctx_, calibration_};
     CopyResultView copyResult_{m_};
     CopySession copy_{ctx_, catalogue_, progress_};
     Catalogue catalogue_{ctx_, sequence_, copy_};
