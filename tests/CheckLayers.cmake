@@ -67,7 +67,6 @@ set(still_breaking
     app/Headless.cpp:window-free app/Headless.cpp:window-start
     app/InProcessDelivery.cpp:window-free
     app/Links.cpp:window-free app/Links.h:window-start
-    app/main.cpp:window-free app/main.cpp:window-start
     core/BtModemDialogue.cpp:no-requests
     core/CalibrationEditor.cpp:no-requests
     core/Catalogue.cpp:no-requests
