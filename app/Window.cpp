@@ -39,6 +39,10 @@
 #include "ui/qt/ParametersDialog.h"
 #include "ui/qt/QtServices.h"
 
+#ifdef QMC_HAVE_VIEWER
+#include "ui/viewer/DataViewer.h"
+#endif
+
 namespace {
 
 // The address the demo's Bluetooth modem reaches, as the device list names it.
@@ -97,6 +101,39 @@ void EnsureDemoDeviceList(const std::filesystem::path& startFolder) {
                      qm::PathText(list).c_str());
 }
 
+// Gives the main window's "Data on disk" entry its viewer of the DATA folder (the entry is
+// hidden when the program is built without the viewer).
+void AttachDataViewer(qm::MainWindow& window, const qm::Controller& controller) {
+    QAction* entry = nullptr;
+    for (QAction* a : window.PopupMenu()->actions())
+        if (a->objectName() == "pmDataOnDisk") entry = a;
+    if (!entry) return;
+#ifdef QMC_HAVE_VIEWER
+    // One viewer, made when first asked for; it goes with the entry.
+    auto viewer = std::make_shared<std::unique_ptr<qm::DataViewer>>();
+    QObject::connect(entry, &QAction::triggered, entry, [viewer, &controller] {
+        const qm::Language language = controller.CurrentLanguage();
+        if (!*viewer) {
+            const std::filesystem::path& data = controller.Directories().DataFolder();
+            *viewer = std::make_unique<qm::DataViewer>(
+                data.empty() ? std::filesystem::current_path() : data, language);
+        } else {
+            (*viewer)->SetLanguage(language);
+            (*viewer)->ListFolders();
+        }
+        // The first data set is shown at once, and again when the viewer comes back to find
+        // one that a copy made since.
+        if ((*viewer)->CurrentFolder().empty()) (*viewer)->OpenFirstDataSet();
+        (*viewer)->show();
+        (*viewer)->raise();
+        (*viewer)->activateWindow();
+    });
+#else
+    (void)controller;
+    entry->setVisible(false);
+#endif
+}
+
 }  // namespace
 
 namespace qm {
@@ -132,7 +169,7 @@ int RunWindow(int argc, char* argv[], const Options& options) {
     // A copy's replies come far faster than the eye can follow: the window shows them at a
     // steady pace instead of after each one.
     binder.SetMirrorInterval(qm::Binder::kMirrorIntervalMs);
-    qm::AttachDataViewer(window, controller);
+    AttachDataViewer(window, controller);
 
     // The port group names a serial device: on Windows by its number (COMn); elsewhere the
     // operator may type or pick any serial device, offered from those present.

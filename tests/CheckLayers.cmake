@@ -62,7 +62,6 @@ endforeach()
 set(still_breaking
     app/Collect.cpp:window-free app/Collect.cpp:window-start
     app/Console.h:window-free
-    app/DataOptions.cpp:window-free
     app/DirectoryCopies.cpp:window-free
     app/Headless.cpp:window-free app/Headless.cpp:window-start
     app/InProcessDelivery.cpp:window-free
