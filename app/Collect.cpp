@@ -28,7 +28,6 @@
 #include "sim/Network.h"
 #include "store/CollectionLog.h"
 #include "store/LocalFiles.h"
-#include "ui/qt/QtServices.h"
 
 namespace qm {
 
@@ -42,7 +41,7 @@ constexpr int kReachLimitMs = 5 * 60 * 1000;
 struct Collection {
     Language language = Language::Russian;
     ErrorStream err;
-    QtPcClock clock;
+    std::unique_ptr<PcClock> clock = MakePcClock();
     std::unique_ptr<sim::VirtualNetwork> network;  // --demo
     QElapsedTimer elapsed;
     int timeLimitMs = 0;
@@ -109,10 +108,10 @@ void LogVisit(Collection& c, const Station& station, const VisitResult& result,
 
 // One station, from opening its link to releasing it.
 VisitResult VisitStation(Collection& c, const Station& station, std::size_t number) {
-    const std::chrono::sys_seconds started = c.clock.UtcNow();
+    const std::chrono::sys_seconds started = c.clock->UtcNow();
     // Every line of this station, the session's own too, says whose it is.
     c.err.SetPrefix(c.Text(Msg::CollectNotReached, {station.name, ""}));
-    VisitRun run(c.clock, c.err, c.language);
+    VisitRun run(*c.clock, c.err, c.language);
     run.Work().NameStation(station.name);
     VisitResult result;
     if (const auto why = FolderRefused(c, run.Work(), station.folder)) {
@@ -165,9 +164,9 @@ int RunCollect(int argc, char* argv[], const Options& options) {
         sim::NetworkDescription network = sim::DemoNetwork();
         network.radioFaults = options.faults;
         network.bluetoothFaults = options.faults;
-        c.network = std::make_unique<sim::VirtualNetwork>(network, [&c] { return c.clock.Now(); });
+        c.network = std::make_unique<sim::VirtualNetwork>(network, [&c] { return c.clock->Now(); });
     }
-    const std::chrono::sys_seconds started = c.clock.UtcNow();
+    const std::chrono::sys_seconds started = c.clock->UtcNow();
     c.elapsed.start();
     c.timeLimitMs = options.timeLimitSeconds * 1000;
     c.stations = plan.stations.size();

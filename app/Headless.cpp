@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <limits>
+#include <memory>
 #include <string>
 
 #include "app/Console.h"
@@ -25,7 +26,6 @@
 #include "collect/Visit.h"
 #include "store/CollectionLog.h"
 #include "store/LocalFiles.h"
-#include "ui/qt/QtServices.h"
 
 namespace qm {
 
@@ -96,8 +96,8 @@ int RunHeadless(int argc, char* argv[], const Options& options) {
     const Language language = options.language;
     const Command command = CommandOf(options);
     ErrorStream err;
-    QtPcClock clock;
-    const std::chrono::sys_seconds started = clock.UtcNow();
+    const std::unique_ptr<PcClock> clock = MakePcClock();
+    const std::chrono::sys_seconds started = clock->UtcNow();
     // The data go where the window keeps them: the working directory, or the documents folder
     // when the working directory cannot hold them (said on standard error).
     const std::filesystem::path workingDirectory = Utf8Path(QDir::currentPath().toStdString());
@@ -117,7 +117,7 @@ int RunHeadless(int argc, char* argv[], const Options& options) {
     ask.msLeft = options.timeLimitSeconds * 1000;
     ask.timeLimitSeconds = options.timeLimitSeconds;
     ask.language = language;
-    VisitRun run(clock, err, language, start.path);
+    VisitRun run(*clock, err, language, start.path);
     const VisitResult r = run.Run(station, ask, nullptr, [&err, language](const VisitProgress& p) {
         if (p.stage == VisitProgress::Stage::Copying) err.Progress(ProgressText(p, language));
     });

@@ -14,6 +14,7 @@
 #include "link/backends/SerialPortBackend.h"
 #include "sim/InProcessLink.h"
 #include "sim/Network.h"
+#include "ui/qt/QtServices.h"
 
 namespace qm {
 
@@ -209,6 +210,10 @@ SessionWork& VisitRun::Work() {
 VisitResult VisitRun::Run(const Station& station, const VisitAsk& ask, sim::VirtualNetwork* network,
                           std::function<void(const VisitProgress&)> progress) {
     return p_->Run(station, ask, network, std::move(progress));
+}
+
+std::unique_ptr<PcClock> MakePcClock() {
+    return std::make_unique<QtPcClock>();
 }
 
 std::string ProgressText(const VisitProgress& progress, Language language) {

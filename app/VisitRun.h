@@ -42,6 +42,9 @@ private:
     std::unique_ptr<Parts> p_;
 };
 
+// The PC's local clock, for the runs without a window.
+std::unique_ptr<PcClock> MakePcClock();
+
 // Where a visit stands, in words: linking, reading out, or the directory being copied with
 // file i of n, the measurements and the time left, on one line.
 std::string ProgressText(const VisitProgress& progress, Language language);
