@@ -58,16 +58,16 @@ struct Collection {
 };
 
 // The station's folder, made with its parents when missing; why it cannot be, in the words of
-// the system.
-std::optional<std::string> FolderRefused(Collection& c, SessionWork& work,
-                                         const std::filesystem::path& folder) {
+// the system (in the run's language).
+std::optional<VisitMessage> FolderRefused(Collection& c, SessionWork& work,
+                                          const std::filesystem::path& folder) {
     std::error_code ec;
     if (!std::filesystem::is_directory(folder, ec)) std::filesystem::create_directories(folder, ec);
     if (!ec && !std::filesystem::is_directory(folder, ec))
         ec = std::make_error_code(std::errc::not_a_directory);
     if (!ec && !work.UseDataFolder(folder)) ec = std::make_error_code(std::errc::not_a_directory);
     if (!ec) return std::nullopt;
-    return c.Text(Msg::CollectNoFolder, {PathText(folder), SystemReason(ec, c.language)});
+    return VisitMessage{Msg::CollectNoFolder, {PathText(folder), SystemReason(ec, c.language)}, {}};
 }
 
 // One line in the station's visit log, whether or not its logger was reached.
@@ -116,9 +116,9 @@ VisitResult VisitStation(Collection& c, const Station& station, std::size_t numb
     VisitResult result;
     if (const auto why = FolderRefused(c, run.Work(), station.folder)) {
         // Nothing of the station is touched: it is not tried, and has no folder to log in.
-        c.err.Line(*why);
+        c.err.Line(why->Text(c.language));
         result.tried = false;
-        result.errors.push_back({Msg::InternalError, {}, *why});
+        result.errors.push_back(*why);
     } else {
         VisitAsk ask;
         ask.collection = true;

@@ -211,14 +211,13 @@ void Visit::StepReaching() {
     if (!r_.reached) {
         // The watchdog has given up on the identification, or what answered is no logger.
         if (!work_.Idle() || session_.Link().Outstanding) return;
-        if (!r_.sessionErrors.empty())
-            Fail(std::nullopt);
-        else if (ask_.collection)
-            Fail(VisitMessage{Msg::CollectNoAnswer, {}, {}});
-        else if (Kind() == StationLink::Kind::Serial)
-            Fail(VisitMessage{Msg::CliPortNoLogger, {station_.link.port}, {}});
-        else
-            Fail(std::nullopt);
+        // Said when the session has not said why.
+        std::optional<VisitMessage> why;
+        if (r_.sessionErrors.empty() && ask_.collection)
+            why = VisitMessage{Msg::CollectNoAnswer, {}, {}};
+        else if (r_.sessionErrors.empty() && Kind() == StationLink::Kind::Serial)
+            why = VisitMessage{Msg::CliPortNoLogger, {station_.link.port}, {}};
+        Fail(why);
         return;
     }
     listener_.Progress({VisitProgress::Stage::ReadingOut, {}, {}});
