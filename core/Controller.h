@@ -58,6 +58,9 @@ public:
     // The session below the window: the link, what is known of the logger, the events.
     const Session& LoggerSession() const { return session_; }
     Session& MutableSession() { return session_; }
+    // What shows the session's problems to the operator; a run without a window stops it
+    // listening and words them itself.
+    SessionEvents& ProblemShower() { return problems_; }
     // The timers that pace the work, the session's.
     const SessionTimers& Timers() const { return session_.Timers(); }
     SessionTimers& MutableTimers() { return session_.Timers(); }

@@ -60,12 +60,9 @@ endforeach()
 # A file that still breaks a rule is named below with the rule; one named that no longer breaks
 # it fails the check too, so the list only shrinks.
 set(still_breaking
-    app/Collect.cpp:window-free app/Collect.cpp:window-start
-    app/Console.h:window-free
-    app/DirectoryCopies.cpp:window-free
-    app/Headless.cpp:window-free app/Headless.cpp:window-start
     app/InProcessDelivery.cpp:window-free
     app/Links.cpp:window-free app/Links.h:window-start
+    app/VisitRun.cpp:window-free app/VisitRun.cpp:window-start
     core/BtModemDialogue.cpp:no-requests
     core/Catalogue.cpp:no-requests
     core/Controller.cpp:no-requests
