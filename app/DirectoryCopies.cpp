@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "core/CopyProgress.h"
 #include "protocol/Cp1251.h"
+#include "session/CopyProgress.h"
 #include "store/Catalogue.h"
 #include "store/LocalFiles.h"
 

@@ -111,8 +111,8 @@ void Catalogue::ListingReply() {
         // A refusal. A copy cannot know its files and stops with a message; the read-out's
         // listing leaves the data group hidden but gives the clock and test buttons back.
         if (copy_.ListingFiles()) {
-            copy_.FailCopy(ctx_.Text(Msg::ListingRefused,
-                                     {QuotedName(DirectoryName_), std::to_string(r.Status())}));
+            copy_.FailCopy(Msg::ListingRefused,
+                           {QuotedName(DirectoryName_), std::to_string(r.Status())});
             return;
         }
         EndDelete(false);  // the listing that was to confirm it was refused

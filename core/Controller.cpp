@@ -32,6 +32,7 @@ Controller::Controller(PcClock& clock, OperatorServices& ops)
     x.Awaits(Part::RadioModem, radio_);
     session_.SetWork(*this);
     session_.Listen(problems_);
+    session_.Listen(copyPresenter_);
     session_.Listen(copyResult_);
     session_.Listen(downloadLog_);
     RegisterHandlers();
@@ -125,7 +126,7 @@ void Controller::OnTimer(TimerId id) {
             case TimerId::ReplyTimer:
                 ReplyTimerTimer();
                 // A copy that waits on a retry has taken longer than its time left said.
-                progress_.Show();
+                progress_.Tell();
                 break;
             case TimerId::RadioRepeat:
                 radio_.RadioRepeatTimer();
@@ -184,7 +185,7 @@ void Controller::SetLanguage(Language language) {
     if (const auto volts = sequence_.BatteryVolts(); volts && m_.GroupBox3.visible)
         ShowBattery(m_, *volts, language);
     radio_.ShowCaptions();
-    progress_.Show();
+    copyPresenter_.ShowProgress();
     copyResult_.Show();
 }
 

@@ -11,12 +11,11 @@
 #include "core/CalibrationEditor.h"
 #include "core/Catalogue.h"
 #include "core/ConnectionSequence.h"
-#include "core/CopyProgress.h"
+#include "core/CopyPresenter.h"
 #include "core/CopyResultView.h"
 #include "core/CopySession.h"
 #include "core/DayCopy.h"
 #include "core/DeviceClock.h"
-#include "core/DownloadLog.h"
 #include "core/Handlers.h"
 #include "core/PartContext.h"
 #include "core/ProblemPresenter.h"
@@ -28,8 +27,11 @@
 #include "link/HidCtl.h"
 #include "link/SerialPortOpener.h"
 #include "protocol/Links.h"
+#include "session/CopyProgress.h"
 #include "session/CopyTally.h"
+#include "session/DownloadLog.h"
 #include "session/Session.h"
+#include "session/WorkContext.h"
 #include "ui/model/WindowModel.h"
 
 namespace qm {
@@ -232,6 +234,8 @@ private:
     Session session_;
     Exchange& x_ = session_.Link();
     PartContext ctx_;
+    // What the operations that have left the window share.
+    WorkContext work_{session_};
     Handlers handlers_;
     // A click that would send a request while another is awaited: its reply would be taken for
     // the new request's. It runs as soon as nothing is awaited.
@@ -247,13 +251,14 @@ private:
     ScheduleEditor schedule_{ctx_, sequence_};
     DeviceClock clock_{ctx_, sequence_};
     TestMeasurement test_{ctx_, calibration_, sequence_};
-    CopyProgress progress_{ctx_};
+    CopyProgress progress_{work_};
     ProblemPresenter problems_{m_, ops_};
     CopyResultView copyResult_{m_};
+    CopyPresenter copyPresenter_{ctx_, progress_};
     CopySession copy_{ctx_, catalogue_, progress_};
     Catalogue catalogue_{ctx_, sequence_, copy_};
     DayCopy day_{ctx_, catalogue_, copy_, progress_};
-    DownloadLog downloadLog_{ctx_, catalogue_};
+    DownloadLog downloadLog_{work_, catalogue_, [this] { return CurrentLanguage(); }};
 };
 
 }  // namespace qm

@@ -11,13 +11,15 @@
 #include "core/CopySession.h"
 
 #include "core/Catalogue.h"
-#include "core/CopyProgress.h"
 #include "core/DayCopy.h"
 #include "core/DirectoryView.h"
 #include "protocol/CommandCode.h"
 #include "protocol/Cp1251.h"
 #include "protocol/ReplyStatus.h"
+#include "session/CopyProgress.h"
 #include "session/CopyTally.h"
+#include "session/ProblemWords.h"
+#include "session/WorkContext.h"
 #include "store/Catalogue.h"
 #include "store/ValueLines.h"
 #include "text/Captions.h"
@@ -37,11 +39,18 @@ void CopySession::GuardCopy(const std::function<void()>& step) {
     try {
         step();
     } catch (const FileError& e) {
-        FailCopy(e.Text(ctx_.CurrentLanguage()));
+        FailCopy(FileProblem(e));
     }
 }
 
-void CopySession::FailCopy(const std::string& message) {
+void CopySession::FailCopy(Msg message, std::initializer_list<std::string_view> args) {
+    SessionProblem p;
+    p.message = message;
+    for (std::string_view a : args) p.args.emplace_back(a);
+    FailCopy(std::move(p));
+}
+
+void CopySession::FailCopy(SessionProblem problem) {
     NoteWhatIsDropped();
     c_.DataFile.Abandon();
     c_.DataFileOpen = false;
@@ -51,8 +60,8 @@ void CopySession::FailCopy(const std::string& message) {
     ctx_.m.bStop.enabled = false;
     ctx_.StopBusyIndicator();
     outcome_ = Outcome::Failed;
-    failure_ = message;
-    ctx_.ops.ShowError(message);
+    failure_ = problem;
+    WorkContext(ctx_.session).Fail(std::move(problem));
     ctx_.timers.Timer2.Start();
 }
 
@@ -75,7 +84,7 @@ void CopySession::CopyStarted(CopyMode mode) {
     startedMs_ = ctx_.clock.SteadyMs();
     droppedFile_.clear();
     filesLeft_ = 0;
-    failure_.clear();
+    failure_.reset();
     keptMeasurements_.reset();
     ctx_.session.Report([](SessionEvents& e) { e.CopyBegan(); });
 }
@@ -379,8 +388,7 @@ bool CopySession::RefusedReply(std::uint8_t status) {
         status == ReplyStatus::End)
         return false;
     if (c_.DataFileOpen || outcome_ == Outcome::Running)
-        FailCopy(ctx_.Text(Msg::CopyReplyRefused,
-                           {Cp1251ToUtf8(c_.RequestPath), std::to_string(status)}));
+        FailCopy(Msg::CopyReplyRefused, {Cp1251ToUtf8(c_.RequestPath), std::to_string(status)});
     return true;
 }
 
@@ -540,7 +548,7 @@ CopyResult CopySession::SoFar() const {
     result.seconds = static_cast<double>(ctx_.clock.SteadyMs() - startedMs_) / 1000.0;
     result.droppedFile = droppedFile_;
     result.filesLeft = filesLeft_;
-    if (outcome_ == Outcome::Failed) result.error = failure_;
+    if (outcome_ == Outcome::Failed) result.problem = failure_;
     return result;
 }
 

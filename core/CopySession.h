@@ -2,8 +2,10 @@
 
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/Handlers.h"
@@ -80,7 +82,8 @@ public:
     static constexpr std::size_t kMaxFileNames = 0xFFFF;
     // A local file failed or the link went: the operator is told, the unfinished file is
     // dropped and the finishing step unlocks the data group.
-    void FailCopy(const std::string& message);
+    void FailCopy(SessionProblem problem);
+    void FailCopy(Msg message, std::initializer_list<std::string_view> args = {});
     // Program end: a file that is not complete is dropped, so its local copy stays as it was.
     void CloseLocalFiles();
 
@@ -153,7 +156,7 @@ private:
     void NoteWhatIsDropped();
     std::string droppedFile_;
     std::int64_t filesLeft_ = 0;
-    std::string failure_;  // the message of a copy that failed
+    std::optional<SessionProblem> failure_;  // why a copy failed
     std::optional<std::int64_t> keptMeasurements_;
 };
 

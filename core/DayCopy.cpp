@@ -1,11 +1,11 @@
 #include "core/DayCopy.h"
 
 #include "core/Catalogue.h"
-#include "core/CopyProgress.h"
 #include "core/CopySession.h"
 #include "protocol/CommandCode.h"
 #include "protocol/Cp1251.h"
 #include "protocol/ReplyStatus.h"
+#include "session/CopyProgress.h"
 #include "store/Catalogue.h"
 #include "store/ValueLines.h"
 

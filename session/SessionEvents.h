@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "session/CopyTally.h"
@@ -10,6 +11,27 @@
 #include "text/Messages.h"
 
 namespace qm {
+
+// Which link a problem happened on.
+enum class LinkKind : std::uint8_t { None, Usb, Serial };
+
+// Something the session could not do, or warns of, as data: whoever shows it words it in its
+// own language (Message(message, language, args)).
+struct SessionProblem {
+    enum class Severity : std::uint8_t { Error, Warning };
+    Severity severity = Severity::Error;
+    // What happened and why, as the message table names it, and its parameters (names in
+    // Unicode, numbers as text).
+    Msg message = Msg::InternalError;
+    std::vector<std::string> args;
+    // The request it concerns (its code), 0 for none.
+    std::uint8_t request = 0;
+    LinkKind link = LinkKind::None;
+    // Parameters worded by messages of their own (a name a local folder may not take, a file the
+    // system refused), after `args`; then the system's reason, when there is one.
+    std::vector<SessionProblem> reasons;
+    std::optional<std::error_code> system;
+};
 
 // Which files a copy of a directory takes.
 enum class CopyMode {
@@ -38,8 +60,8 @@ struct CopyResult {
     // none was open), and how many listed files after it it never reached.
     std::string droppedFile;
     std::int64_t filesLeft = 0;
-    // A copy that Failed: its message, as the operator was shown it.
-    std::string error;
+    // A copy that Failed: why, as the operator was told it.
+    std::optional<SessionProblem> problem;
 };
 
 // Where the running copy stands.
@@ -51,23 +73,6 @@ struct CopyProgressView {
     int files = 0;                      // how many files this copy takes
     std::int64_t measurements = 0;      // measurements copied so far by this copy
     std::optional<double> secondsLeft;  // none until an estimate can be made
-};
-
-// Which link a problem happened on.
-enum class LinkKind : std::uint8_t { None, Usb, Serial };
-
-// Something the session could not do, or warns of, as data: whoever shows it words it in its
-// own language (Message(message, language, args)).
-struct SessionProblem {
-    enum class Severity : std::uint8_t { Error, Warning };
-    Severity severity = Severity::Error;
-    // What happened and why, as the message table names it, and its parameters (names in
-    // Unicode, numbers as text).
-    Msg message = Msg::InternalError;
-    std::vector<std::string> args;
-    // The request it concerns (its code), 0 for none.
-    std::uint8_t request = 0;
-    LinkKind link = LinkKind::None;
 };
 
 // What can be written to the logger.
@@ -106,6 +111,11 @@ public:
     // Something went wrong (Severity::Error: the step it belongs to has ended) or is worth a
     // warning.
     virtual void Problem(const SessionProblem& /*problem*/) {}
+
+    // The copies and the logger's directories (session/CopySession, DayCopy, CopyProgress,
+    // Catalogue).
+    // Where the running copy stands has changed; also when it ends (`progress.active` false).
+    virtual void CopyProgressed(const CopyProgressView& /*progress*/) {}
 };
 
 }  // namespace qm

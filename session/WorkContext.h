@@ -41,6 +41,12 @@ public:
         Tell(SessionProblem::Severity::Warning, message, args, request);
     }
 
+    // The same for a problem built whole, its reasons worded by messages of their own.
+    void Fail(SessionProblem problem) { Tell(SessionProblem::Severity::Error, std::move(problem)); }
+    void Warn(SessionProblem problem) {
+        Tell(SessionProblem::Severity::Warning, std::move(problem));
+    }
+
     LinkKind Link() const {
         if (x.SerialLinkActive) return LinkKind::Serial;
         if (x.LinkDevice != nullptr) return LinkKind::Usb;
@@ -50,8 +56,13 @@ public:
 private:
     void Tell(SessionProblem::Severity severity, Msg message,
               std::initializer_list<std::string_view> args, std::uint8_t request) {
-        SessionProblem p{severity, message, {}, request, Link()};
+        SessionProblem p{severity, message, {}, request, Link(), {}, {}};
         for (std::string_view a : args) p.args.emplace_back(a);
+        session.Report([&p](SessionEvents& e) { e.Problem(p); });
+    }
+    void Tell(SessionProblem::Severity severity, SessionProblem p) {
+        p.severity = severity;
+        p.link = Link();
         session.Report([&p](SessionEvents& e) { e.Problem(p); });
     }
 };
