@@ -5,10 +5,10 @@
 #include "core/BatteryView.h"
 #include "core/BtModemDialogue.h"
 #include "core/CalibrationEditor.h"
-#include "core/Catalogue.h"
 #include "core/RadioModem.h"
 #include "protocol/CommandCode.h"
 #include "protocol/DeviceType.h"
+#include "session/Catalogue.h"
 
 namespace qm {
 

@@ -52,7 +52,7 @@ void Controller::RegisterHandlers() {
     h.OnClick("pmEng", [this] { SetLanguage(Language::English); });
     copy_.Register(h);
     day_.Register(h);
-    catalogue_.Register(h);
+    copyPresenter_.Register(h);
     h.OnClick("bSetPort", [this] { bSetPortClick(); });
 }
 

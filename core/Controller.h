@@ -9,7 +9,6 @@
 
 #include "core/BtModemDialogue.h"
 #include "core/CalibrationEditor.h"
-#include "core/Catalogue.h"
 #include "core/ConnectionSequence.h"
 #include "core/CopyPresenter.h"
 #include "core/CopyResultView.h"
@@ -27,6 +26,7 @@
 #include "link/HidCtl.h"
 #include "link/SerialPortOpener.h"
 #include "protocol/Links.h"
+#include "session/Catalogue.h"
 #include "session/CopyProgress.h"
 #include "session/CopyTally.h"
 #include "session/DownloadLog.h"
@@ -254,9 +254,9 @@ private:
     CopyProgress progress_{work_};
     ProblemPresenter problems_{m_, ops_};
     CopyResultView copyResult_{m_};
-    CopyPresenter copyPresenter_{ctx_, progress_};
+    CopyPresenter copyPresenter_{ctx_, catalogue_, progress_};
     CopySession copy_{ctx_, catalogue_, progress_};
-    Catalogue catalogue_{ctx_, sequence_, copy_};
+    Catalogue catalogue_{work_, sequence_, copy_};
     DayCopy day_{ctx_, catalogue_, copy_, progress_};
     DownloadLog downloadLog_{work_, catalogue_, [this] { return CurrentLanguage(); }};
 };

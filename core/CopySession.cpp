@@ -10,12 +10,12 @@
 
 #include "core/CopySession.h"
 
-#include "core/Catalogue.h"
 #include "core/DayCopy.h"
 #include "core/DirectoryView.h"
 #include "protocol/CommandCode.h"
 #include "protocol/Cp1251.h"
 #include "protocol/ReplyStatus.h"
+#include "session/Catalogue.h"
 #include "session/CopyProgress.h"
 #include "session/CopyTally.h"
 #include "session/ProblemWords.h"
@@ -165,7 +165,7 @@ void CopySession::MakeCopyFolder() {
 }
 
 void CopySession::StartCopy(bool resume) {
-    const std::string* dir = catalogue_.SelectedDirectory();
+    const std::string* dir = SelectedDirectory(ctx_.m, catalogue_.DirectoryNames());
     if (!dir) return;
     // The name becomes a local folder and travels in the listing request: check both first,
     // before anything is locked.

@@ -1,10 +1,11 @@
 #include "core/DayCopy.h"
 
-#include "core/Catalogue.h"
 #include "core/CopySession.h"
+#include "core/DirectoryView.h"
 #include "protocol/CommandCode.h"
 #include "protocol/Cp1251.h"
 #include "protocol/ReplyStatus.h"
+#include "session/Catalogue.h"
 #include "session/CopyProgress.h"
 #include "store/Catalogue.h"
 #include "store/ValueLines.h"
@@ -23,7 +24,7 @@ void DayCopy::bSelectClick() {
     WindowModel& m = ctx_.m;
     // A click that waited for a reply can come after a relisting found no directory: the data
     // group is hidden with its cancel button, and the mode would leave the window locked.
-    if (!catalogue_.SelectedDirectory()) return;
+    if (!SelectedDirectory(ctx_.m, catalogue_.DirectoryNames())) return;
     copy_.LockForCopy();
     for (Button* b : {&m.bAllData, &m.bNewData, &m.bSelect, &m.bDelete}) b->visible = false;
     m.bCopy.visible = true;
@@ -50,7 +51,7 @@ void DayCopy::bCancelClick() {
 
 void DayCopy::bCopyClick() {
     WindowModel& m = ctx_.m;
-    const std::string* dir = catalogue_.SelectedDirectory();
+    const std::string* dir = SelectedDirectory(ctx_.m, catalogue_.DirectoryNames());
     if (!dir || catalogue_.CopyMustWait()) return;
     const CivilDateTime date = m.DateData.value.ToCivil();
     const std::string path = *dir + "\\" + MonthFileName(date.year, date.month);

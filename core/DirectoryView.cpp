@@ -15,6 +15,13 @@ void AddDirectoryEntry(std::vector<std::string>& directoryNames, ComboBox& selec
     selector.items.push_back(Cp1251ToUtf8(nameBytes));
 }
 
+const std::string* SelectedDirectory(const WindowModel& model,
+                                     const std::vector<std::string>& names) {
+    const int i = model.ComboBox1.itemIndex;
+    if (i < 0 || static_cast<std::size_t>(i) >= names.size()) return nullptr;
+    return &names[static_cast<std::size_t>(i)];
+}
+
 void UpdateNewDataButton(WindowModel& model, const std::filesystem::path& dataFolder) {
     const ComboBox& c = model.ComboBox1;
     if (c.itemIndex < 0 || c.text.empty()) {

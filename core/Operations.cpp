@@ -57,14 +57,15 @@ bool Controller::ReadClock() {
 }
 
 bool Controller::DeleteDirectory(const std::string& directory) {
-    const std::vector<std::string>& items = m_.ComboBox1.items;
-    const auto at = std::find(items.begin(), items.end(), directory);
-    if (at == items.end() || !m_.bDelete.visible || !m_.bDelete.enabled || copy_.CopyRunning() ||
-        catalogue_.CopyMustWait())
-        return false;
-    Selected("ComboBox1", static_cast<int>(at - items.begin()));
-    Run([&] { catalogue_.DeleteWithoutAsking(); });
-    return true;
+    // A copy, or the day copy armed, holds the data group (and its delete button).
+    const std::vector<std::string>& names = catalogue_.DirectoryNames();
+    const auto at = std::find_if(names.begin(), names.end(), [&](const std::string& name) {
+        return Cp1251ToUtf8(name) == directory;
+    });
+    if (at == names.end() || copy_.CopyRunning() || catalogue_.CopyMustWait()) return false;
+    bool asked = false;
+    Run([&] { asked = catalogue_.Delete(*at); });
+    return asked;
 }
 
 bool Controller::SetClock() {

@@ -2,8 +2,8 @@
 
 #include <chrono>
 
-#include "core/Catalogue.h"
 #include "protocol/Cp1251.h"
+#include "session/Catalogue.h"
 #include "session/ProblemWords.h"
 #include "store/Catalogue.h"
 #include "store/CollectionLog.h"

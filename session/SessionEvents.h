@@ -116,6 +116,12 @@ public:
     // Catalogue).
     // Where the running copy stands has changed; also when it ends (`progress.active` false).
     virtual void CopyProgressed(const CopyProgressView& /*progress*/) {}
+    // A listing of the logger's root has ended: the directories it added to
+    // LoggerState::directories (Windows-1251, the system directory left out).
+    virtual void DirectoriesListed(const std::vector<std::string>& /*added*/) {}
+    // The directories listed are gone from LoggerState: `deleted` when the logger answered a
+    // deletion and its root is listed again, false when another logger is to be read out.
+    virtual void DirectoriesCleared(bool /*deleted*/) {}
 };
 
 }  // namespace qm
