@@ -50,8 +50,6 @@ void Controller::RegisterHandlers() {
     radio_.Register(h);
     h.OnClick("pmRus", [this] { SetLanguage(Language::Russian); });
     h.OnClick("pmEng", [this] { SetLanguage(Language::English); });
-    copy_.Register(h);
-    day_.Register(h);
     copyPresenter_.Register(h);
     h.OnClick("bSetPort", [this] { bSetPortClick(); });
 }

@@ -12,8 +12,6 @@
 #include "core/ConnectionSequence.h"
 #include "core/CopyPresenter.h"
 #include "core/CopyResultView.h"
-#include "core/CopySession.h"
-#include "core/DayCopy.h"
 #include "core/DeviceClock.h"
 #include "core/Handlers.h"
 #include "core/PartContext.h"
@@ -28,7 +26,9 @@
 #include "protocol/Links.h"
 #include "session/Catalogue.h"
 #include "session/CopyProgress.h"
+#include "session/CopySession.h"
 #include "session/CopyTally.h"
+#include "session/DayCopy.h"
 #include "session/DownloadLog.h"
 #include "session/Session.h"
 #include "session/WorkContext.h"
@@ -254,10 +254,10 @@ private:
     CopyProgress progress_{work_};
     ProblemPresenter problems_{m_, ops_};
     CopyResultView copyResult_{m_};
-    CopyPresenter copyPresenter_{ctx_, catalogue_, progress_};
-    CopySession copy_{ctx_, catalogue_, progress_};
+    CopyPresenter copyPresenter_{ctx_, catalogue_, copy_, day_, progress_};
+    CopySession copy_{work_, catalogue_, progress_};
     Catalogue catalogue_{work_, sequence_, copy_};
-    DayCopy day_{ctx_, catalogue_, copy_, progress_};
+    DayCopy day_{work_, catalogue_, copy_, progress_};
     DownloadLog downloadLog_{work_, catalogue_, [this] { return CurrentLanguage(); }};
 };
 

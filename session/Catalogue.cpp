@@ -4,10 +4,10 @@
 #include <system_error>
 
 #include "core/ConnectionSequence.h"
-#include "core/CopySession.h"
 #include "protocol/CommandCode.h"
 #include "protocol/Cp1251.h"
 #include "protocol/ReplyStatus.h"
+#include "session/CopySession.h"
 #include "store/Catalogue.h"
 
 namespace qm {

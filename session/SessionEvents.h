@@ -122,6 +122,21 @@ public:
     // The directories listed are gone from LoggerState: `deleted` when the logger answered a
     // deletion and its root is listed again, false when another logger is to be read out.
     virtual void DirectoriesCleared(bool /*deleted*/) {}
+    // A copy is about to begin (its CopyBegan follows): it holds the data group until
+    // CopyFinishing.
+    virtual void CopyStarting(CopyMode /*mode*/) {}
+    // The copy waits on the logger without a line to count (a reopened file, the day sought), or
+    // no longer.
+    virtual void CopyBusy(bool /*busy*/) {}
+    // The running copy can no longer be stopped: it is stopping, or its end has come.
+    virtual void CopyStopClosed() {}
+    // The running copy has copied its `measurements`-th measurement.
+    virtual void CopyCounted(std::int64_t /*measurements*/) {}
+    // The copy found no measurement to copy.
+    virtual void CopyFoundNoData() {}
+    // The finishing step of a copy (or of a day copy's arming) runs: the data group is free
+    // again; CopyEnded follows for a copy that began.
+    virtual void CopyFinishing() {}
 };
 
 }  // namespace qm
