@@ -118,7 +118,7 @@ CopyStart Controller::StartCopy(const std::string& directory, CopyMode mode, Dat
         return Cp1251ToUtf8(name) == directory;
     });
     if (at == names.end() || copy_.CopyRunning()) return CopyStart::Refused;
-    const std::string name = *at;
+    const std::string& name = *at;
     switch (mode) {
         case CopyMode::Day: {
             bool began = false;
