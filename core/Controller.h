@@ -8,15 +8,15 @@
 #include <string_view>
 
 #include "core/BtModemDialogue.h"
-#include "core/CalibrationEditor.h"
-#include "core/ConnectionSequence.h"
+#include "core/CalibrationPresenter.h"
+#include "core/ClockPresenter.h"
 #include "core/CopyPresenter.h"
 #include "core/CopyResultView.h"
-#include "core/DeviceClock.h"
 #include "core/Handlers.h"
 #include "core/PartContext.h"
 #include "core/ProblemPresenter.h"
 #include "core/RadioModem.h"
+#include "core/ReadOutPresenter.h"
 #include "core/RemarksEditor.h"
 #include "core/ScheduleEditor.h"
 #include "core/Services.h"
@@ -24,11 +24,14 @@
 #include "link/HidCtl.h"
 #include "link/SerialPortOpener.h"
 #include "protocol/Links.h"
+#include "session/CalibrationEditor.h"
 #include "session/Catalogue.h"
+#include "session/ConnectionSequence.h"
 #include "session/CopyProgress.h"
 #include "session/CopySession.h"
 #include "session/CopyTally.h"
 #include "session/DayCopy.h"
+#include "session/DeviceClock.h"
 #include "session/DownloadLog.h"
 #include "session/Session.h"
 #include "session/WorkContext.h"
@@ -56,6 +59,9 @@ public:
     // The session below the window: the link, what is known of the logger, the events.
     const Session& LoggerSession() const { return session_; }
     Session& MutableSession() { return session_; }
+    // What shows the session's problems to the operator; a run without a window stops it
+    // listening and words them itself.
+    SessionEvents& ProblemShower() { return problems_; }
     // The timers that pace the work, the session's.
     const SessionTimers& Timers() const { return session_.Timers(); }
     SessionTimers& MutableTimers() { return session_.Timers(); }
@@ -234,7 +240,7 @@ private:
     Session session_;
     Exchange& x_ = session_.Link();
     PartContext ctx_;
-    // What the operations that have left the window share.
+    // What the operations below the window share.
     WorkContext work_{session_};
     Handlers handlers_;
     // A click that would send a request while another is awaited: its reply would be taken for
@@ -243,16 +249,19 @@ private:
     CopyTally tally_;
 
     // A part may hold a reference to one declared after it; none uses it while being built.
-    CalibrationEditor calibration_{ctx_};
+    CalibrationEditor calibration_{work_};
     RemarksEditor remarks_{ctx_, sequence_};
     RadioModem radio_{ctx_};
     BtModemDialogue bt_{ctx_};
-    ConnectionSequence sequence_{ctx_, calibration_, radio_, bt_};
+    ConnectionSequence sequence_{work_, calibration_, radio_, bt_};
     ScheduleEditor schedule_{ctx_, sequence_};
-    DeviceClock clock_{ctx_, sequence_};
+    DeviceClock clock_{work_, sequence_};
     TestMeasurement test_{ctx_, calibration_, sequence_};
     CopyProgress progress_{work_};
     ProblemPresenter problems_{m_, ops_};
+    ReadOutPresenter readOutView_{ctx_, sequence_};
+    ClockPresenter clockView_{ctx_, clock_};
+    CalibrationPresenter calibrationView_{ctx_, calibration_};
     CopyResultView copyResult_{m_};
     CopyPresenter copyPresenter_{ctx_, catalogue_, copy_, day_, progress_};
     CopySession copy_{work_, catalogue_, progress_};

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <system_error>
 
-#include "core/ConnectionSequence.h"
 #include "protocol/CommandCode.h"
 #include "protocol/Cp1251.h"
 #include "protocol/ReplyStatus.h"
+#include "session/ConnectionSequence.h"
 #include "session/CopySession.h"
 #include "store/Catalogue.h"
 

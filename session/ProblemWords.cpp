@@ -12,7 +12,9 @@ std::string ProblemText(const SessionProblem& problem, Language language) {
         words.push_back(ProblemText(reason, language));
     if (problem.system) words.push_back(SystemReason(*problem.system, language));
     std::vector<std::string_view> args(words.begin(), words.end());
-    return Message(problem.message, language, std::span<const std::string_view>(args));
+    std::string text = Message(problem.message, language, std::span<const std::string_view>(args));
+    for (const SessionProblem& line : problem.lines) text += "\n" + ProblemText(line, language);
+    return text;
 }
 
 SessionProblem FileProblem(const FileError& error) {

@@ -31,6 +31,9 @@ struct SessionProblem {
     // system refused), after `args`; then the system's reason, when there is one.
     std::vector<SessionProblem> reasons;
     std::optional<std::error_code> system;
+    // Particulars, each shown on a line of its own after the problem (their severity, request
+    // and link are the problem's).
+    std::vector<SessionProblem> lines;
 };
 
 // Which files a copy of a directory takes.
@@ -137,6 +140,27 @@ public:
     // The finishing step of a copy (or of a day copy's arming) runs: the data group is free
     // again; CopyEnded follows for a copy that began.
     virtual void CopyFinishing() {}
+
+    // The connection sequence and read-out of a newly connected logger.
+    // A new read-out is armed: nothing of the last logger holds (LoggerState is empty).
+    virtual void ReadOutRestarted() {}
+    // The identification with the adapter status has been sent.
+    virtual void IdentificationAsked() {}
+    // A logger answered the identification (LoggerState::identity).
+    virtual void LoggerIdentified() {}
+    // The line value came (LoggerState::line).
+    virtual void LineRead() {}
+    // The battery was read (LoggerState::batteryVolts).
+    virtual void BatteryRead(double /*volts*/) {}
+    // The clock was read, or refused to be set, while no read-out ran: it can be set again.
+    virtual void ClockShownOutsideReadOut() {}
+    // The read-out's listing has ended: the logger's groups can be shown.
+    virtual void ListingEnded() {}
+    // The first listing of the connection has ended, listed or refused: the clock and the test
+    // measurement can be asked for.
+    virtual void FirstListingEnded() {}
+    // The logger stopped answering during the read-out, which ends (ReadOutEnded follows).
+    virtual void ReadOutGivenUp() {}
 };
 
 }  // namespace qm

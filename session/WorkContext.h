@@ -46,6 +46,11 @@ public:
     void Warn(SessionProblem problem) {
         Tell(SessionProblem::Severity::Warning, std::move(problem));
     }
+    // Tells every listener of a problem made up whole, on the link in use.
+    void Tell(SessionProblem problem) {
+        problem.link = Link();
+        session.Report([&problem](SessionEvents& e) { e.Problem(problem); });
+    }
 
     LinkKind Link() const {
         if (x.SerialLinkActive) return LinkKind::Serial;
@@ -56,14 +61,13 @@ public:
 private:
     void Tell(SessionProblem::Severity severity, Msg message,
               std::initializer_list<std::string_view> args, std::uint8_t request) {
-        SessionProblem p{severity, message, {}, request, Link(), {}, {}};
+        SessionProblem p{severity, message, {}, request, Link(), {}, {}, {}};
         for (std::string_view a : args) p.args.emplace_back(a);
-        session.Report([&p](SessionEvents& e) { e.Problem(p); });
+        Tell(std::move(p));
     }
     void Tell(SessionProblem::Severity severity, SessionProblem p) {
         p.severity = severity;
-        p.link = Link();
-        session.Report([&p](SessionEvents& e) { e.Problem(p); });
+        Tell(std::move(p));
     }
 };
 
