@@ -389,8 +389,12 @@ void Visit::WriteUp(const std::optional<VisitMessage>& cut) {
         // Cut before the session ended it: its end is reported as it stands, so that the
         // collection log has its line as for every other copy.
         CopyResult cutEnd = r;
-        if (cutEnd.end != CopyResult::End::Done && cutEnd.error.empty() && cut)
-            cutEnd.error = cut->Text(ask_.language);
+        if (cutEnd.end != CopyResult::End::Done && !cutEnd.problem && cut) {
+            SessionProblem why;
+            why.message = cut->message;
+            why.args = cut->args;
+            cutEnd.problem = why;
+        }
         reportingCut_ = true;
         session_.Report([&cutEnd](SessionEvents& e) { e.CopyEnded(cutEnd); });
         reportingCut_ = false;

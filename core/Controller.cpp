@@ -32,6 +32,7 @@ Controller::Controller(PcClock& clock, OperatorServices& ops)
     x.Awaits(Part::RadioModem, radio_);
     session_.SetWork(*this);
     session_.Listen(problems_);
+    session_.Listen(copyPresenter_);
     session_.Listen(readOutView_);
     session_.Listen(clockView_);
     session_.Listen(copyResult_);
@@ -51,9 +52,7 @@ void Controller::RegisterHandlers() {
     radio_.Register(h);
     h.OnClick("pmRus", [this] { SetLanguage(Language::Russian); });
     h.OnClick("pmEng", [this] { SetLanguage(Language::English); });
-    copy_.Register(h);
-    day_.Register(h);
-    catalogue_.Register(h);
+    copyPresenter_.Register(h);
     h.OnClick("bSetPort", [this] { bSetPortClick(); });
 }
 
@@ -127,7 +126,7 @@ void Controller::OnTimer(TimerId id) {
             case TimerId::ReplyTimer:
                 ReplyTimerTimer();
                 // A copy that waits on a retry has taken longer than its time left said.
-                progress_.Show();
+                progress_.Tell();
                 break;
             case TimerId::RadioRepeat:
                 radio_.RadioRepeatTimer();
@@ -186,7 +185,7 @@ void Controller::SetLanguage(Language language) {
     if (const auto volts = sequence_.BatteryVolts(); volts && m_.GroupBox3.visible)
         ShowBattery(m_, *volts, language);
     radio_.ShowCaptions();
-    progress_.Show();
+    copyPresenter_.ShowProgress();
     copyResult_.Show();
 }
 

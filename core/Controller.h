@@ -9,13 +9,9 @@
 
 #include "core/BtModemDialogue.h"
 #include "core/CalibrationPresenter.h"
-#include "core/Catalogue.h"
 #include "core/ClockPresenter.h"
-#include "core/CopyProgress.h"
+#include "core/CopyPresenter.h"
 #include "core/CopyResultView.h"
-#include "core/CopySession.h"
-#include "core/DayCopy.h"
-#include "core/DownloadLog.h"
 #include "core/Handlers.h"
 #include "core/PartContext.h"
 #include "core/ProblemPresenter.h"
@@ -29,9 +25,14 @@
 #include "link/SerialPortOpener.h"
 #include "protocol/Links.h"
 #include "session/CalibrationEditor.h"
+#include "session/Catalogue.h"
 #include "session/ConnectionSequence.h"
+#include "session/CopyProgress.h"
+#include "session/CopySession.h"
 #include "session/CopyTally.h"
+#include "session/DayCopy.h"
 #include "session/DeviceClock.h"
+#include "session/DownloadLog.h"
 #include "session/Session.h"
 #include "session/WorkContext.h"
 #include "ui/model/WindowModel.h"
@@ -256,16 +257,17 @@ private:
     ScheduleEditor schedule_{ctx_, sequence_};
     DeviceClock clock_{work_, sequence_};
     TestMeasurement test_{ctx_, calibration_, sequence_};
-    CopyProgress progress_{ctx_};
+    CopyProgress progress_{work_};
     ProblemPresenter problems_{m_, ops_};
     ReadOutPresenter readOutView_{ctx_, sequence_};
     ClockPresenter clockView_{ctx_, clock_};
     CalibrationPresenter calibrationView_{ctx_, calibration_};
     CopyResultView copyResult_{m_};
-    CopySession copy_{ctx_, catalogue_, progress_};
-    Catalogue catalogue_{ctx_, sequence_, copy_};
-    DayCopy day_{ctx_, catalogue_, copy_, progress_};
-    DownloadLog downloadLog_{ctx_, catalogue_};
+    CopyPresenter copyPresenter_{ctx_, catalogue_, copy_, day_, progress_};
+    CopySession copy_{work_, catalogue_, progress_};
+    Catalogue catalogue_{work_, sequence_, copy_};
+    DayCopy day_{work_, catalogue_, copy_, progress_};
+    DownloadLog downloadLog_{work_, catalogue_, [this] { return CurrentLanguage(); }};
 };
 
 }  // namespace qm

@@ -1,7 +1,8 @@
 #include "core/CopyResultView.h"
 
-#include "core/CopyProgress.h"
 #include "protocol/Cp1251.h"
+#include "session/CopyProgress.h"
+#include "ui/model/WindowCaptions.h"
 
 namespace qm {
 

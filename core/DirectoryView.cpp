@@ -8,11 +8,11 @@
 
 namespace qm {
 
-void AddDirectoryEntry(std::vector<std::string>& directoryNames, ComboBox& selector,
-                       const std::string& nameBytes) {
-    if (nameBytes == kSystemDirectory) return;
-    directoryNames.push_back(nameBytes);
-    selector.items.push_back(Cp1251ToUtf8(nameBytes));
+const std::string* SelectedDirectory(const WindowModel& model,
+                                     const std::vector<std::string>& names) {
+    const int i = model.ComboBox1.itemIndex;
+    if (i < 0 || static_cast<std::size_t>(i) >= names.size()) return nullptr;
+    return &names[static_cast<std::size_t>(i)];
 }
 
 void UpdateNewDataButton(WindowModel& model, const std::filesystem::path& dataFolder) {

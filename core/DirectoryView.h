@@ -8,9 +8,10 @@
 
 namespace qm {
 
-// Adds one listed directory to the selector, unless it is the logger's system directory.
-void AddDirectoryEntry(std::vector<std::string>& directoryNames, ComboBox& selector,
-                       const std::string& nameBytes);
+// The logger's name (one of `names`, parallel to the selector's items) of the directory selected,
+// or nothing when none is selected.
+const std::string* SelectedDirectory(const WindowModel& model,
+                                     const std::vector<std::string>& names);
 
 // Enables "Новые" exactly when the selected directory has a resume record locally.
 void UpdateNewDataButton(WindowModel& model, const std::filesystem::path& dataFolder);

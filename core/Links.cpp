@@ -186,13 +186,17 @@ void Controller::ComPort1Lost() {
         // The port group comes back for another port (or the same one once it is there again).
         m_.GroupBox4.visible = true;
         m_.bSetPort.enabled = true;
-        const std::string text = ops_.SeesWindow()
-                                     ? ctx_.Text(Msg::PortLost, {x_.PortName, m_.bSetPort.caption})
-                                     : ctx_.Text(Msg::PortLostNoWindow, {x_.PortName});
-        if (copy_.CopyRunning())
-            copy_.FailCopy(text);  // drops the unfinished file and gives the data group back
-        else
-            ops_.ShowError(text);
+        const bool sees = ops_.SeesWindow();
+        if (copy_.CopyRunning()) {
+            // Drops the unfinished file and gives the data group back.
+            if (sees)
+                copy_.FailCopy(Msg::PortLost, {x_.PortName, m_.bSetPort.caption});
+            else
+                copy_.FailCopy(Msg::PortLostNoWindow, {x_.PortName});
+        } else {
+            ops_.ShowError(sees ? ctx_.Text(Msg::PortLost, {x_.PortName, m_.bSetPort.caption})
+                                : ctx_.Text(Msg::PortLostNoWindow, {x_.PortName}));
+        }
     });
 }
 

@@ -135,7 +135,7 @@ void Controller::GiveUpRequest(std::uint8_t code) {
     if (dispatch::For(code).retry == Retry::Copy || copy_.ListingFiles()) {
         // Drops the unfinished file; the finishing step gives the data group back. The resume
         // record still names the last file that was completed.
-        copy_.FailCopy(text);
+        copy_.FailCopy(Msg::NoReply, {WhatDidNotAnswer(code), LinkInWords()});
         return;
     }
     switch (dispatch::For(code).awaiter) {

@@ -1,9 +1,13 @@
 // The session's operations, done by the window's parts: each does what the operator's
 // controls do, in the same order, so a run without a window sends the same requests.
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 #include "core/Controller.h"
 #include "protocol/Cp1251.h"
+#include "store/Catalogue.h"
+#include "store/LocalFiles.h"
 
 namespace qm {
 
@@ -57,14 +61,15 @@ bool Controller::ReadClock() {
 }
 
 bool Controller::DeleteDirectory(const std::string& directory) {
-    const std::vector<std::string>& items = m_.ComboBox1.items;
-    const auto at = std::find(items.begin(), items.end(), directory);
-    if (at == items.end() || !m_.bDelete.visible || !m_.bDelete.enabled || copy_.CopyRunning() ||
-        catalogue_.CopyMustWait())
-        return false;
-    Selected("ComboBox1", static_cast<int>(at - items.begin()));
-    Run([&] { catalogue_.DeleteWithoutAsking(); });
-    return true;
+    // A copy, or the day copy armed, holds the data group (and its delete button).
+    const std::vector<std::string>& names = catalogue_.DirectoryNames();
+    const auto at = std::find_if(names.begin(), names.end(), [&](const std::string& name) {
+        return Cp1251ToUtf8(name) == directory;
+    });
+    if (at == names.end() || copy_.CopyRunning() || catalogue_.CopyMustWait()) return false;
+    bool asked = false;
+    Run([&] { asked = catalogue_.Delete(*at); });
+    return asked;
 }
 
 bool Controller::SetClock() {
@@ -108,44 +113,50 @@ bool Controller::WriteRemarks(const std::string& first, const std::string& secon
 }
 
 CopyStart Controller::StartCopy(const std::string& directory, CopyMode mode, DateTime day) {
-    const std::vector<std::string>& items = m_.ComboBox1.items;
-    const auto at = std::find(items.begin(), items.end(), directory);
-    if (at == items.end() || copy_.CopyRunning()) return CopyStart::Refused;
-    Selected("ComboBox1", static_cast<int>(at - items.begin()));
+    const std::vector<std::string>& names = catalogue_.DirectoryNames();
+    const auto at = std::find_if(names.begin(), names.end(), [&](const std::string& name) {
+        return Cp1251ToUtf8(name) == directory;
+    });
+    if (at == names.end() || copy_.CopyRunning()) return CopyStart::Refused;
+    const std::string& name = *at;
     switch (mode) {
-        case CopyMode::Day:
-            Click("bSelect");
-            DateTimeEdited("DateData", day);
-            Click("bCopy");
-            if (day_.Active() && m_.bCopy.visible && m_.bCopy.enabled && !ClickDeferred()) {
-                // The day copy refused its directory or file name and stays armed: cancel it,
-                // as the operator would.
-                Click("bCancel");
-                return CopyStart::Refused;
-            }
-            return CopyStart::Started;
-        case CopyMode::New:
-            if (m_.bNewData.enabled) {
-                Click("bNewData");
+        case CopyMode::Day: {
+            bool began = false;
+            Run([&] {
+                day_.Arm();
+                began = day_.Copy(name, day);
+                // Refused (its directory or file name, or a request still awaited): not armed.
+                if (!began) day_.Disarm();
+            });
+            return began ? CopyStart::Started : CopyStart::Refused;
+        }
+        case CopyMode::New: {
+            // Carried on only where a copy left a record to resume from.
+            std::error_code ec;
+            if (!RefusedFolderName(name) &&
+                std::filesystem::exists(
+                    DataSetFolder(catalogue_.DataFolder(), name) / kResumeRecordName, ec)) {
+                Run([&] { copy_.Start(name, true); });
                 return Began(CopyStart::Started);
             }
-            Click("bAllData");
+            Run([&] { copy_.Start(name, false); });
             return Began(CopyStart::StartedWhole);
+        }
         case CopyMode::All:
             break;
     }
-    Click("bAllData");
+    Run([&] { copy_.Start(name, false); });
     return Began(CopyStart::Started);
 }
 
 // A copy refused before it began (its name cannot be a local folder, say) leaves the data
 // group as it was.
 CopyStart Controller::Began(CopyStart start) const {
-    return copy_.CopyRunning() || ClickDeferred() ? start : CopyStart::Refused;
+    return copy_.CopyRunning() ? start : CopyStart::Refused;
 }
 
 void Controller::StopCopy() {
-    if (m_.bStop.visible && m_.bStop.enabled) Click("bStop");
+    Run([&] { copy_.Stop(); });
 }
 
 bool Controller::CopyRunning() const {

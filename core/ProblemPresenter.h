@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Services.h"
+#include "session/ProblemWords.h"
 #include "session/SessionEvents.h"
 #include "ui/model/WindowModel.h"
 
@@ -17,8 +18,5 @@ private:
     const WindowModel& m_;
     OperatorServices& ops_;
 };
-
-// The problem in words of `language`.
-std::string ProblemText(const SessionProblem& problem, Language language);
 
 }  // namespace qm

@@ -3,11 +3,11 @@
 #include <optional>
 
 #include "core/BtModemDialogue.h"
-#include "core/Catalogue.h"
 #include "core/RadioModem.h"
 #include "protocol/CommandCode.h"
 #include "protocol/DeviceType.h"
 #include "session/CalibrationEditor.h"
+#include "session/Catalogue.h"
 
 namespace qm {
 

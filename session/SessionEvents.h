@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "session/CopyTally.h"
@@ -10,6 +11,30 @@
 #include "text/Messages.h"
 
 namespace qm {
+
+// Which link a problem happened on.
+enum class LinkKind : std::uint8_t { None, Usb, Serial };
+
+// Something the session could not do, or warns of, as data: whoever shows it words it in its
+// own language (Message(message, language, args)).
+struct SessionProblem {
+    enum class Severity : std::uint8_t { Error, Warning };
+    Severity severity = Severity::Error;
+    // What happened and why, as the message table names it, and its parameters (names in
+    // Unicode, numbers as text).
+    Msg message = Msg::InternalError;
+    std::vector<std::string> args;
+    // The request it concerns (its code), 0 for none.
+    std::uint8_t request = 0;
+    LinkKind link = LinkKind::None;
+    // Parameters worded by messages of their own (a name a local folder may not take, a file the
+    // system refused), after `args`; then the system's reason, when there is one.
+    std::vector<SessionProblem> reasons;
+    std::optional<std::error_code> system;
+    // Particulars, each shown on a line of its own after the problem (their severity, request
+    // and link are the problem's).
+    std::vector<SessionProblem> lines;
+};
 
 // Which files a copy of a directory takes.
 enum class CopyMode {
@@ -38,8 +63,8 @@ struct CopyResult {
     // none was open), and how many listed files after it it never reached.
     std::string droppedFile;
     std::int64_t filesLeft = 0;
-    // A copy that Failed: its message, as the operator was shown it.
-    std::string error;
+    // A copy that Failed: why, as the operator was told it.
+    std::optional<SessionProblem> problem;
 };
 
 // Where the running copy stands.
@@ -51,26 +76,6 @@ struct CopyProgressView {
     int files = 0;                      // how many files this copy takes
     std::int64_t measurements = 0;      // measurements copied so far by this copy
     std::optional<double> secondsLeft;  // none until an estimate can be made
-};
-
-// Which link a problem happened on.
-enum class LinkKind : std::uint8_t { None, Usb, Serial };
-
-// Something the session could not do, or warns of, as data: whoever shows it words it in its
-// own language (Message(message, language, args)).
-struct SessionProblem {
-    enum class Severity : std::uint8_t { Error, Warning };
-    Severity severity = Severity::Error;
-    // What happened and why, as the message table names it, and its parameters (names in
-    // Unicode, numbers as text).
-    Msg message = Msg::InternalError;
-    std::vector<std::string> args;
-    // The request it concerns (its code), 0 for none.
-    std::uint8_t request = 0;
-    LinkKind link = LinkKind::None;
-    // Particulars, each shown on a line of its own after the problem (their severity, request
-    // and link are the problem's).
-    std::vector<SessionProblem> lines;
 };
 
 // What can be written to the logger.
@@ -109,6 +114,32 @@ public:
     // Something went wrong (Severity::Error: the step it belongs to has ended) or is worth a
     // warning.
     virtual void Problem(const SessionProblem& /*problem*/) {}
+
+    // The copies and the logger's directories (session/CopySession, DayCopy, CopyProgress,
+    // Catalogue).
+    // Where the running copy stands has changed; also when it ends (`progress.active` false).
+    virtual void CopyProgressed(const CopyProgressView& /*progress*/) {}
+    // A listing of the logger's root has ended: the directories it added to
+    // LoggerState::directories (Windows-1251, the system directory left out).
+    virtual void DirectoriesListed(const std::vector<std::string>& /*added*/) {}
+    // The directories listed are gone from LoggerState: `deleted` when the logger answered a
+    // deletion and its root is listed again, false when another logger is to be read out.
+    virtual void DirectoriesCleared(bool /*deleted*/) {}
+    // A copy is about to begin (its CopyBegan follows): it holds the data group until
+    // CopyFinishing.
+    virtual void CopyStarting(CopyMode /*mode*/) {}
+    // The copy waits on the logger without a line to count (a reopened file, the day sought), or
+    // no longer.
+    virtual void CopyBusy(bool /*busy*/) {}
+    // The running copy can no longer be stopped: it is stopping, or its end has come.
+    virtual void CopyStopClosed() {}
+    // The running copy has copied its `measurements`-th measurement.
+    virtual void CopyCounted(std::int64_t /*measurements*/) {}
+    // The copy found no measurement to copy.
+    virtual void CopyFoundNoData() {}
+    // The finishing step of a copy (or of a day copy's arming) runs: the data group is free
+    // again; CopyEnded follows for a copy that began.
+    virtual void CopyFinishing() {}
 
     // The connection sequence and read-out of a newly connected logger.
     // A new read-out is armed: nothing of the last logger holds (LoggerState is empty).

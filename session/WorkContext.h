@@ -41,6 +41,11 @@ public:
         Tell(SessionProblem::Severity::Warning, message, args, request);
     }
 
+    // The same for a problem built whole, its reasons worded by messages of their own.
+    void Fail(SessionProblem problem) { Tell(SessionProblem::Severity::Error, std::move(problem)); }
+    void Warn(SessionProblem problem) {
+        Tell(SessionProblem::Severity::Warning, std::move(problem));
+    }
     // Tells every listener of a problem made up whole, on the link in use.
     void Tell(SessionProblem problem) {
         problem.link = Link();
@@ -56,8 +61,12 @@ public:
 private:
     void Tell(SessionProblem::Severity severity, Msg message,
               std::initializer_list<std::string_view> args, std::uint8_t request) {
-        SessionProblem p{severity, message, {}, request, Link(), {}};
+        SessionProblem p{severity, message, {}, request, Link(), {}, {}, {}};
         for (std::string_view a : args) p.args.emplace_back(a);
+        Tell(std::move(p));
+    }
+    void Tell(SessionProblem::Severity severity, SessionProblem p) {
+        p.severity = severity;
         Tell(std::move(p));
     }
 };

@@ -21,6 +21,7 @@ class FileError : public std::runtime_error {
 public:
     FileError(Msg what, std::filesystem::path path, std::error_code reason = {});
     std::string Text(Language language) const;
+    Msg What() const { return what_; }
     const std::filesystem::path& Path() const { return path_; }
     std::error_code Reason() const { return reason_; }
 

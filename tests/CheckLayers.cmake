@@ -64,10 +64,7 @@ set(still_breaking
     app/Links.cpp:window-free app/Links.h:window-start
     app/VisitRun.cpp:window-free app/VisitRun.cpp:window-start
     core/BtModemDialogue.cpp:no-requests
-    core/Catalogue.cpp:no-requests
     core/Controller.cpp:no-requests
-    core/CopySession.cpp:no-requests
-    core/DayCopy.cpp:no-requests
     core/Links.cpp:no-requests
     core/MissedReply.cpp:no-requests
     core/RadioModem.cpp:no-requests

@@ -6,9 +6,9 @@
 #include <random>
 #include <set>
 
-#include "core/CopyProgress.h"
 #include "protocol/CommandCode.h"
 #include "protocol/Cp1251.h"
+#include "session/CopyProgress.h"
 #include "sim/DemoStore.h"
 #include "sim/ValueLines.h"
 #include "sim/VirtualLogger.h"

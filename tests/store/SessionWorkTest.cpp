@@ -317,6 +317,20 @@ TEST_F(SessionWorkTest, ADirectoryIsDeletedWithoutAskingAndTheListingConfirmsIt)
     EXPECT_EQ(heard.clockReadings, before + 1);
 }
 
+// A listed name too long for the deletion's request: refused at once and told, as no end of the
+// deletion would ever come.
+TEST_F(SessionWorkTest, ADirectoryTooLongForItsRequestIsNotDeleted) {
+    const std::string name(253, 'd');
+    dev.directories = {{name, {}}};
+    Rig& r = Connect(300);
+    ASSERT_EQ(Logger().directories, std::vector<std::string>{name});
+    dev.requests.clear();
+    EXPECT_FALSE(Work().DeleteDirectory(name));
+    r.RunUntilIdle();
+    EXPECT_EQ(r.ops.errors.size(), 1u);
+    EXPECT_TRUE(dev.requests.empty());
+}
+
 // A virtual logger of the given type, read out, with what its session reports recorded.
 struct VirtualRig {
     explicit VirtualRig(std::uint8_t type)

@@ -1,4 +1,4 @@
-#include "core/CopyProgress.h"
+#include "session/CopyProgress.h"
 
 #include <algorithm>
 #include <cmath>
@@ -95,7 +95,7 @@ void CopyProgress::BeginListing() {
     *this = CopyProgress(*ctx_);
     active_ = true;
     listing_ = true;
-    Show();
+    Tell();
 }
 
 void CopyProgress::FilesChosen(const std::vector<std::string>& names, std::size_t first) {
@@ -103,7 +103,7 @@ void CopyProgress::FilesChosen(const std::vector<std::string>& names, std::size_
     names_ = names;
     first_ = std::max<std::size_t>(first, 1);
     ChartFiles();
-    Show();
+    Tell();
 }
 
 void CopyProgress::BeginDay(DateTime day) {
@@ -122,7 +122,7 @@ void CopyProgress::RestartDay() {
     fileMeasurements_ = 0;
     fileFirstMs_.reset();
     fileLastMs_.reset();
-    Show();
+    Tell();
 }
 
 void CopyProgress::FileOpened(std::size_t index) {
@@ -133,7 +133,7 @@ void CopyProgress::FileOpened(std::size_t index) {
     fileFirstMs_.reset();
     fileLastMs_.reset();
     if (!startedMs_) startedMs_ = ctx_->clock.Now().Milliseconds();
-    Show();
+    Tell();
 }
 
 void CopyProgress::CloseFile() {
@@ -164,7 +164,7 @@ void CopyProgress::Measurement(const std::string& headerText, std::int64_t measu
         fileFirstMs_ = fileFirstMs_ ? std::min(*fileFirstMs_, ms) : ms;
         fileLastMs_ = fileLastMs_ ? std::max(*fileLastMs_, ms) : ms;
     }
-    Show();
+    Tell();
 }
 
 void CopyProgress::Recount(std::int64_t measurements) {
@@ -172,18 +172,18 @@ void CopyProgress::Recount(std::int64_t measurements) {
     fileMeasurements_ =
         std::max<std::int64_t>(0, fileMeasurements_ - (measurements_ - measurements));
     measurements_ = measurements;
-    Show();
+    Tell();
 }
 
 void CopyProgress::Stopping() {
     if (!active_) return;
     stopping_ = true;
-    Show();
+    Tell();
 }
 
 void CopyProgress::End() {
     active_ = false;
-    Show();
+    Tell();
 }
 
 void CopyProgress::ChartFiles() {
@@ -299,11 +299,9 @@ CopyProgressView CopyProgress::View() const {
     return v;
 }
 
-void CopyProgress::Show() {
-    Label& l = ctx_->m.lProgress;
-    l.visible = active_;
-    if (!active_) return;
-    l.caption = Caption(View(), ctx_->CurrentLanguage());
+void CopyProgress::Tell() {
+    const CopyProgressView view = View();
+    ctx_->session.Report([&view](SessionEvents& e) { e.CopyProgressed(view); });
 }
 
 std::string CopyProgress::Caption(const CopyProgressView& v, Language language) {

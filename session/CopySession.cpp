@@ -8,60 +8,66 @@
 // is as it was or complete, and the record names a point up to which the local files are
 // complete, so the next "Новые" copy neither skips nor repeats a line.
 
-#include "core/CopySession.h"
+#include "session/CopySession.h"
 
-#include "core/Catalogue.h"
-#include "core/CopyProgress.h"
-#include "core/DayCopy.h"
-#include "core/DirectoryView.h"
 #include "protocol/CommandCode.h"
 #include "protocol/Cp1251.h"
 #include "protocol/ReplyStatus.h"
+#include "session/Catalogue.h"
+#include "session/CopyProgress.h"
 #include "session/CopyTally.h"
+#include "session/DayCopy.h"
+#include "session/ProblemWords.h"
+#include "session/WorkContext.h"
 #include "store/Catalogue.h"
 #include "store/ValueLines.h"
-#include "text/Captions.h"
 
 namespace qm {
 
 namespace C = CommandCode;
 namespace fs = std::filesystem;
 
-void CopySession::Register(Handlers& h) {
-    h.OnClick("bAllData", [this] { bAllDataClick(); });
-    h.OnClick("bNewData", [this] { bNewDataClick(); });
-    h.OnClick("bStop", [this] { bStopClick(); });
+template <typename F>
+void CopySession::Report(F&& tell) {
+    ctx_.session.Report(std::forward<F>(tell));
 }
 
 void CopySession::GuardCopy(const std::function<void()>& step) {
     try {
         step();
     } catch (const FileError& e) {
-        FailCopy(e.Text(ctx_.CurrentLanguage()));
+        FailCopy(FileProblem(e));
     }
 }
 
-void CopySession::FailCopy(const std::string& message) {
+void CopySession::FailCopy(Msg message, std::initializer_list<std::string_view> args) {
+    SessionProblem p;
+    p.message = message;
+    for (std::string_view a : args) p.args.emplace_back(a);
+    FailCopy(std::move(p));
+}
+
+void CopySession::FailCopy(SessionProblem problem) {
     NoteWhatIsDropped();
     c_.DataFile.Abandon();
     c_.DataFileOpen = false;
     c_.ListingFiles = false;
     c_.ResumeRequested = false;
     stopRequested_ = false;
-    ctx_.m.bStop.enabled = false;
-    ctx_.StopBusyIndicator();
+    Report([](SessionEvents& e) { e.CopyStopClosed(); });
+    Report([](SessionEvents& e) { e.CopyBusy(false); });
     outcome_ = Outcome::Failed;
-    failure_ = message;
-    ctx_.ops.ShowError(message);
+    failure_ = problem;
+    ctx_.Fail(std::move(problem));
     ctx_.timers.Timer2.Start();
 }
 
-void CopySession::bStopClick() {
+void CopySession::Stop() {
     const bool day = day_ && day_->Active();
     const bool running = day ? outcome_ == Outcome::Running : c_.ListingFiles || c_.DataFileOpen;
     if (!running || stopRequested_ || ctx_.timers.Timer2.Enabled()) return;
     stopRequested_ = true;
-    ctx_.m.bStop.enabled = false;
+    Report([](SessionEvents& e) { e.CopyStopClosed(); });
     progress_.Stopping();
     // A copy always awaits a reply; were none awaited, nothing could end it later.
     if (!ctx_.x.Outstanding) FinishStopped();
@@ -75,7 +81,7 @@ void CopySession::CopyStarted(CopyMode mode) {
     startedMs_ = ctx_.clock.SteadyMs();
     droppedFile_.clear();
     filesLeft_ = 0;
-    failure_.clear();
+    failure_.reset();
     keptMeasurements_.reset();
     ctx_.session.Report([](SessionEvents& e) { e.CopyBegan(); });
 }
@@ -105,7 +111,7 @@ void CopySession::FinishStopped() {
     c_.ResumeRequested = false;
     measurementOpen_ = headerAsked_ = false;
     c_.ValueBlock.clear();
-    ctx_.StopBusyIndicator();
+    Report([](SessionEvents& e) { e.CopyBusy(false); });
     ctx_.timers.Timer2.Start();
 }
 
@@ -113,38 +119,12 @@ bool CopySession::UsableAsLocalFolder(const std::string& directory) {
     auto why = RefusedFolderName(directory);
     if (!why) why = RefusedBesideEntries(catalogue_.DataFolder(), directory);
     if (!why) return true;
-    ctx_.ops.ShowError(ctx_.Text(Msg::FolderNameRefused,
-                                 {Cp1251ToUtf8(directory), why->Text(ctx_.CurrentLanguage())}));
+    SessionProblem p;
+    p.message = Msg::FolderNameRefused;
+    p.args = {Cp1251ToUtf8(directory)};
+    p.reasons = {NameProblem(*why)};
+    ctx_.Fail(std::move(p));
     return false;
-}
-
-void CopySession::bAllDataClick() {
-    StartCopy(false);
-}
-
-void CopySession::bNewDataClick() {
-    StartCopy(true);
-}
-
-void CopySession::LockForCopy() {
-    locked_ = true;
-    ctx_.m.bTest.enabled = false;
-    ctx_.m.PageControl1.visible = false;
-    ctx_.m.bClock.enabled = false;
-    ctx_.m.bSynch.enabled = false;
-    ctx_.m.ComboBox1.enabled = false;
-    ctx_.m.Chart1.visible = false;
-}
-
-// Undoes LockForCopy; the chart stays hidden until test readings are shown again.
-void CopySession::UnlockAfterCopy() {
-    locked_ = false;
-    ctx_.m.bTest.enabled = true;
-    ctx_.m.TabSheet1.visible = true;
-    ctx_.m.bClock.enabled = true;
-    ctx_.m.bSynch.enabled = true;
-    ctx_.m.ComboBox1.enabled = true;
-    ctx_.m.PageControl1.visible = true;
 }
 
 void CopySession::MakeCopyFolder() {
@@ -155,36 +135,32 @@ void CopySession::MakeCopyFolder() {
     if (ec) throw FileError(Msg::FileCreateFolder, c_.copyFolder, ec);
 }
 
-void CopySession::StartCopy(bool resume) {
-    const std::string* dir = catalogue_.SelectedDirectory();
-    if (!dir) return;
+void CopySession::Start(const std::string& directory, bool resume) {
     // The name becomes a local folder and travels in the listing request: check both first,
     // before anything is locked.
-    if (!UsableAsLocalFolder(*dir)) return;
-    if (!NameFitsRequest(*dir)) {
-        ctx_.ops.ShowError(ctx_.Text(Msg::DirectoryTooLongNotCopied, {Cp1251ToUtf8(*dir)}));
+    if (!UsableAsLocalFolder(directory)) return;
+    if (!NameFitsRequest(directory)) {
+        ctx_.Fail(Msg::DirectoryTooLongNotCopied, {Cp1251ToUtf8(directory)});
         return;
     }
     // Its requests would cross the read-out's.
     if (catalogue_.CopyMustWait()) return;
-    LockForCopy();
-    CopyStarted(resume ? CopyMode::New : CopyMode::All);
+    const CopyMode mode = resume ? CopyMode::New : CopyMode::All;
+    Lock();
+    Report([mode](SessionEvents& e) { e.CopyStarting(mode); });
+    CopyStarted(mode);
     CopyState& c = c_;
     c.MeasurementCount = 0;
-    for (Button* b : {&ctx_.m.bAllData, &ctx_.m.bNewData, &ctx_.m.bSelect, &ctx_.m.bDelete})
-        b->enabled = false;
-    ctx_.m.bStop.visible = true;
-    ctx_.m.bStop.enabled = true;
     stopRequested_ = false;
     progress_.BeginListing();
     c.ResumeRequested = resume;
     c.ListingFiles = true;
     c.FileNameTable.clear();
-    c.copyDirectory = *dir;
-    c.copyFolder = DataSetFolder(catalogue_.DataFolder(), *dir);
+    c.copyDirectory = directory;
+    c.copyFolder = DataSetFolder(catalogue_.DataFolder(), directory);
     GuardCopy([&] {
         MakeCopyFolder();
-        if (resume) ctx_.StartBusyIndicator();
+        if (resume) Report([](SessionEvents& e) { e.CopyBusy(true); });
         catalogue_.RequestDirectoryList(c.copyDirectory);
     });
 }
@@ -202,9 +178,9 @@ void CopySession::FileListingEnded() {
     const bool resume = c.ResumeRequested;
     c.ResumeRequested = false;
     if (c.FileNameTable.empty()) {
-        ctx_.StopBusyIndicator();
+        Report([](SessionEvents& e) { e.CopyBusy(false); });
         CopyCompleted();
-        ShowNoData();
+        FoundNoData();
         return;
     }
     GuardCopy([&] {
@@ -220,8 +196,8 @@ void CopySession::FileListingEnded() {
         if (i > c.FileNameTable.size()) {
             // The file is gone from the logger (the directory was cleared, say): the files
             // there now are all new.
-            ctx_.ops.ShowWarning(ctx_.Text(
-                Msg::ResumeFileGone, {Cp1251ToUtf8(c.ResumeName), Cp1251ToUtf8(c.copyDirectory)}));
+            ctx_.Warn(Msg::ResumeFileGone,
+                      {Cp1251ToUtf8(c.ResumeName), Cp1251ToUtf8(c.copyDirectory)});
             progress_.FilesChosen(c.FileNameTable, 1);
             CopyFilesFrom(1, false);
             return;
@@ -231,8 +207,7 @@ void CopySession::FileListingEnded() {
         c.LinesWritten = static_cast<std::int32_t>(lines);
         if (lines > 0xFFFF) {
             // Request 69 carries 16 bits of the position; a cut one would repeat or skip lines.
-            ctx_.ops.ShowWarning(ctx_.Text(Msg::ResumeTooManyLines,
-                                           {Cp1251ToUtf8(c.ResumeName), std::to_string(lines)}));
+            ctx_.Warn(Msg::ResumeTooManyLines, {Cp1251ToUtf8(c.ResumeName), std::to_string(lines)});
             CopyFilesFrom(i, false);
             return;
         }
@@ -246,10 +221,11 @@ void CopySession::CopyFilesFrom(std::size_t index, bool resumeFirst) {
     CopyState& c = c_;
     for (std::size_t i = index; i <= c.FileNameTable.size(); ++i)
         if (OpenCopyFile(i, resumeFirst && i == index)) return;
-    ctx_.StopBusyIndicator();      // every name may have been refused before a line came in
-    ctx_.m.bStop.enabled = false;  // nothing is left to stop
+    // Every name may have been refused before a line came in; nothing is left to stop.
+    Report([](SessionEvents& e) { e.CopyBusy(false); });
+    Report([](SessionEvents& e) { e.CopyStopClosed(); });
     CopyCompleted();
-    if (c.MeasurementCount == 0) ShowNoData();
+    if (c.MeasurementCount == 0) FoundNoData();
     ctx_.timers.Timer2.Start();
 }
 
@@ -264,25 +240,27 @@ bool CopySession::OpenCopyFile(std::size_t index, bool resume) {
     auto why = RefusedFileName(name);
     if (!why) why = RefusedBesideEntries(c.copyFolder, name);
     if (why) {
-        ctx_.ops.ShowError(
-            ctx_.Text(Msg::FileNameRefused, {Cp1251ToUtf8(name), Cp1251ToUtf8(c.copyDirectory),
-                                             why->Text(ctx_.CurrentLanguage())}));
+        SessionProblem p;
+        p.message = Msg::FileNameRefused;
+        p.args = {Cp1251ToUtf8(name), Cp1251ToUtf8(c.copyDirectory)};
+        p.reasons = {NameProblem(*why)};
+        ctx_.Fail(std::move(p));
         return false;
     }
     const std::string path = c.copyDirectory + "\\" + name;
     if (!NameFitsRequest(path)) {
-        ctx_.ops.ShowError(ctx_.Text(Msg::PathTooLongSkipped, {Cp1251ToUtf8(path)}));
+        ctx_.Fail(Msg::PathTooLongSkipped, {Cp1251ToUtf8(path)});
         return false;
     }
     c.RequestPath = path;
     const fs::path local = c.copyFolder / LocalName(name);
     if (resume && !NameFitsRequest(path, 2)) {
-        ctx_.ops.ShowWarning(ctx_.Text(Msg::PathTooLongForResume, {Cp1251ToUtf8(path)}));
+        ctx_.Warn(Msg::PathTooLongForResume, {Cp1251ToUtf8(path)});
         resume = false;
     }
     std::error_code ec;
     if (resume && !fs::exists(local, ec)) {
-        ctx_.ops.ShowWarning(ctx_.Text(Msg::LocalCopyMissing, {Cp1251ToUtf8(name)}));
+        ctx_.Warn(Msg::LocalCopyMissing, {Cp1251ToUtf8(name)});
         resume = false;
     }
     c.DataFile.Begin(local, resume);
@@ -379,14 +357,13 @@ bool CopySession::RefusedReply(std::uint8_t status) {
         status == ReplyStatus::End)
         return false;
     if (c_.DataFileOpen || outcome_ == Outcome::Running)
-        FailCopy(ctx_.Text(Msg::CopyReplyRefused,
-                           {Cp1251ToUtf8(c_.RequestPath), std::to_string(status)}));
+        FailCopy(Msg::CopyReplyRefused, {Cp1251ToUtf8(c_.RequestPath), std::to_string(status)});
     return true;
 }
 
 // Row 66/67/69.
 void CopySession::LineReply() {
-    ctx_.StopBusyIndicator();
+    Report([](SessionEvents& e) { e.CopyBusy(false); });
     if (RefusedReply(ctx_.CurrentReply().Status())) return;
     GuardCopy([&] {
         if (day_ && day_->Active())
@@ -483,18 +460,12 @@ void CopySession::WriteValueLines() {
 void CopySession::CountMeasurement(const std::string& header) {
     ++c_.MeasurementCount;
     progress_.Measurement(header, c_.MeasurementCount);
-    Label& l = ctx_.m.lMeasureCounter;
-    l.caption = std::string(MeasurementsCaption(ctx_.CurrentLanguage())) +
-                std::to_string(c_.MeasurementCount);
-    l.visible = true;
-    l.fontColour = Colour::Red;
+    const std::int64_t count = c_.MeasurementCount;
+    Report([count](SessionEvents& e) { e.CopyCounted(count); });
 }
 
-void CopySession::ShowNoData() {
-    Label& l = ctx_.m.lMeasureCounter;
-    l.caption = NoDataCaption(ctx_.CurrentLanguage());
-    l.visible = true;
-    l.fontColour = Colour::Red;
+void CopySession::FoundNoData() {
+    Report([](SessionEvents& e) { e.CopyFoundNoData(); });
     ctx_.timers.Timer2.Start();
 }
 
@@ -502,23 +473,8 @@ void CopySession::ShowNoData() {
 void CopySession::Timer2Timer() {
     ctx_.timers.Timer2.Stop();
     CloseLocalFiles();
-    ctx_.m.lMeasureCounter.visible = false;
-    ctx_.m.bSelect.visible = true;
-    ctx_.m.bCopy.visible = false;
-    ctx_.m.bCancel.visible = false;
-    ctx_.m.bStop.visible = false;
-    ctx_.m.bStop.enabled = false;
-    ctx_.m.bDelete.visible = true;
-    ctx_.m.bDelete.enabled = true;
-    ctx_.m.DateData.visible = false;
-    ctx_.m.bNewData.visible = true;
-    ctx_.m.bAllData.visible = true;
-    ctx_.m.bSelect.enabled = true;
-    ctx_.m.bAllData.enabled = true;
-    // "Новые" only where there is a record to resume from.
-    UpdateNewDataButton(ctx_.m, catalogue_.DataFolder());
-    UnlockAfterCopy();
-    ctx_.m.bCancel.enabled = true;
+    Report([](SessionEvents& e) { e.CopyFinishing(); });
+    Unlock();
     if (day_) day_->End();
     stopRequested_ = false;
     progress_.End();
@@ -540,7 +496,7 @@ CopyResult CopySession::SoFar() const {
     result.seconds = static_cast<double>(ctx_.clock.SteadyMs() - startedMs_) / 1000.0;
     result.droppedFile = droppedFile_;
     result.filesLeft = filesLeft_;
-    if (outcome_ == Outcome::Failed) result.error = failure_;
+    if (outcome_ == Outcome::Failed) result.problem = failure_;
     return result;
 }
 

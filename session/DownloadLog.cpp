@@ -1,9 +1,10 @@
-#include "core/DownloadLog.h"
+#include "session/DownloadLog.h"
 
 #include <chrono>
 
-#include "core/Catalogue.h"
 #include "protocol/Cp1251.h"
+#include "session/Catalogue.h"
+#include "session/ProblemWords.h"
 #include "store/Catalogue.h"
 #include "store/CollectionLog.h"
 #include "store/LocalFiles.h"
@@ -60,11 +61,13 @@ void DownloadLog::CopyEnded(const CopyResult& result) {
     r.measurements = result.measurements;
     r.retries = result.totals.retries;
     r.result = Ended(result.end);
-    if (!result.error.empty()) r.error = result.error;
+    if (result.problem) r.error = ProblemText(*result.problem, language_());
     const auto folder = DataSetFolder(catalogue_.DataFolder(), result.directory);
     if (const auto error = AppendCollectionRecord(folder, r)) {
-        const std::string why = error->Text(ctx_.CurrentLanguage());
-        ctx_.ops.ShowWarning(ctx_.Text(Msg::CollectionLogNotWritten, {why}));
+        SessionProblem p;
+        p.message = Msg::CollectionLogNotWritten;
+        p.reasons = {FileProblem(*error)};
+        ctx_.Warn(std::move(p));
     }
 }
 

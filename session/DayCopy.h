@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <string>
 
-#include "core/Handlers.h"
-#include "core/PartContext.h"
+#include "protocol/DateTime.h"
 #include "session/Transaction.h"
+#include "session/WorkContext.h"
 
 namespace qm {
 
@@ -18,15 +18,18 @@ class CopySession;
 // the full copy and never touches the resume record.
 class DayCopy : public Transaction {
 public:
-    DayCopy(PartContext& ctx, const Catalogue& catalogue, CopySession& copy, CopyProgress& progress)
+    DayCopy(WorkContext& ctx, const Catalogue& catalogue, CopySession& copy, CopyProgress& progress)
         : ctx_(ctx), catalogue_(catalogue), copy_(copy), progress_(progress) {}
     // The replies of the requests whose dispatcher row names this part.
     void OnReply(std::uint8_t code) override;
-    void Register(Handlers& h);
 
-    void bSelectClick();
-    void bCancelClick();
-    void bCopyClick();
+    // Arms the day copy: the data group is held for it until it is copied or disarmed.
+    void Arm();
+    void Disarm();
+    // Copies the day of `day` out of the monthly file of the listed directory `directory`
+    // (Windows-1251). False when it cannot start now: the read-out or a request runs
+    // (CopyMustWait), or the names are refused (the listeners are told why); it stays armed.
+    bool Copy(const std::string& directory, DateTime day);
     // A reply to 66 or 67 during a day copy.
     void HandleDayLineReply();
     // Row 70: the first header line of the chosen day, or no measurement that day.
@@ -40,7 +43,7 @@ public:
     bool RestartDay();
     static constexpr int kMostRestarts = 8;
 
-    // The day copy mode is armed (bSelect) until the finishing step or bCancel.
+    // The day copy is armed until the finishing step or Disarm.
     bool Active() const { return DayCopyMode_; }
     void End() { DayCopyMode_ = false; }
 
@@ -48,7 +51,7 @@ private:
     void WriteDayLine(const std::string& text, std::uint8_t status);
     void RequestDay();
 
-    PartContext& ctx_;
+    WorkContext& ctx_;
     const Catalogue& catalogue_;
     CopySession& copy_;
     CopyProgress& progress_;

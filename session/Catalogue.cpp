@@ -1,25 +1,18 @@
-#include "core/Catalogue.h"
+#include "session/Catalogue.h"
 
 #include <algorithm>
 #include <system_error>
 
-#include "core/CopySession.h"
-#include "core/DirectoryView.h"
 #include "protocol/CommandCode.h"
 #include "protocol/Cp1251.h"
 #include "protocol/ReplyStatus.h"
 #include "session/ConnectionSequence.h"
+#include "session/CopySession.h"
 #include "store/Catalogue.h"
-#include "text/Captions.h"
 
 namespace qm {
 
 namespace C = CommandCode;
-
-void Catalogue::Register(Handlers& h) {
-    h.OnClick("bDelete", [this] { bDeleteClick(); });
-    h.OnChange("ComboBox1", [this] { ComboBox1Change(); });
-}
 
 void Catalogue::SetUpFolders(const std::filesystem::path& startFolder) {
     const auto data = startFolder / "DATA";
@@ -38,36 +31,20 @@ bool Catalogue::UseDataFolder(const std::filesystem::path& folder) {
     return true;
 }
 
-const std::string* Catalogue::SelectedDirectory() const {
-    const int i = ctx_.m.ComboBox1.itemIndex;
-    if (i < 0 || static_cast<std::size_t>(i) >= directoryNames_.size()) return nullptr;
-    return &directoryNames_[static_cast<std::size_t>(i)];
-}
-
 bool Catalogue::CopyMustWait() const {
     return sequence_.ReadingOut() || ctx_.timers.StartTimer.Enabled() || ctx_.x.Outstanding;
 }
 
-void Catalogue::ComboBox1Change() {
-    UpdateNewDataButton(ctx_.m, DataFolder_);
-}
-
-void Catalogue::bDeleteClick() {
-    if (!SelectedDirectory()) return;
-    if (ctx_.ops.Confirm(std::string(DeleteConfirmationText(ctx_.CurrentLanguage()))))
-        DeleteSelectedDirectory();
-}
-
-void Catalogue::DeleteSelectedDirectory() {
-    const std::string name = *SelectedDirectory();
-    const auto request = requests::WithName(C::DeleteDirectory, name);
+bool Catalogue::Delete(const std::string& directory) {
+    const auto request = requests::WithName(C::DeleteDirectory, directory);
     if (!request) {
-        ctx_.ops.ShowError(ctx_.Text(Msg::DirectoryTooLongNotDeleted, {Cp1251ToUtf8(name)}));
-        return;
+        ctx_.Fail(Msg::DirectoryTooLongNotDeleted, {Cp1251ToUtf8(directory)});
+        return false;
     }
-    DirectoryName_ = name;
-    deleteAsked_ = name;
+    DirectoryName_ = directory;
+    deleteAsked_ = directory;
     ctx_.x.Send(*request);
+    return true;
 }
 
 void Catalogue::EndDelete(bool deleted) {
@@ -94,15 +71,16 @@ void Catalogue::RestartListing() {
     RequestDirectoryList(DirectoryName_);
 }
 
-void Catalogue::RequestDirectoryList(const std::string& name) {
+bool Catalogue::RequestDirectoryList(const std::string& name) {
     const auto request = requests::WithName(C::ListFirst, name);
     if (!request) {
-        ctx_.ops.ShowError(ctx_.Text(Msg::DirectoryTooLong, {Cp1251ToUtf8(name)}));
-        return;
+        ctx_.Fail(Msg::DirectoryTooLong, {Cp1251ToUtf8(name)});
+        return false;
     }
     DirectoryName_ = name;
     listed_.clear();
     ctx_.x.Send(*request);
+    return true;
 }
 
 void Catalogue::ListingReply() {
@@ -111,8 +89,8 @@ void Catalogue::ListingReply() {
         // A refusal. A copy cannot know its files and stops with a message; the read-out's
         // listing leaves the data group hidden but gives the clock and test buttons back.
         if (copy_.ListingFiles()) {
-            copy_.FailCopy(ctx_.Text(Msg::ListingRefused,
-                                     {QuotedName(DirectoryName_), std::to_string(r.Status())}));
+            copy_.FailCopy(Msg::ListingRefused,
+                           {QuotedName(DirectoryName_), std::to_string(r.Status())});
             return;
         }
         EndDelete(false);  // the listing that was to confirm it was refused
@@ -134,16 +112,17 @@ void Catalogue::ListingReply() {
             return;
         }
         // A listing that does not end is taken as far as it can be held.
-        ctx_.ops.ShowWarning(
-            ctx_.Text(Msg::ListingTooLong, {QuotedName(DirectoryName_), std::to_string(held)}));
+        ctx_.Warn(Msg::ListingTooLong, {QuotedName(DirectoryName_), std::to_string(held)});
     }
     if (copy_.ListingFiles()) {
         copy_.FileListingEnded();
     } else {
+        std::vector<std::string> added;
         for (const std::string& name : listed_)
-            AddDirectoryEntry(directoryNames_, ctx_.m.ComboBox1, name);
+            if (name != kSystemDirectory) added.push_back(name);
         listed_.clear();
-        DirectoryListingEnded();
+        directoryNames_.insert(directoryNames_.end(), added.begin(), added.end());
+        ctx_.session.Report([&added](SessionEvents& e) { e.DirectoriesListed(added); });
         if (deleteAsked_)
             EndDelete(std::find(directoryNames_.begin(), directoryNames_.end(), *deleteAsked_) ==
                       directoryNames_.end());
@@ -151,40 +130,19 @@ void Catalogue::ListingReply() {
     sequence_.EndOfListing();
 }
 
-void Catalogue::DirectoryListingEnded() {
-    WindowModel& m = ctx_.m;
-    ComboBox& combo = m.ComboBox1;
-    if (combo.items.empty()) {
-        m.Label6.visible = true;
-        m.GroupBox1.visible = false;
-        ctx_.ArmSysTimer(SysTimerAction::HideNoDirectory, 3000);
-        return;
-    }
-    m.GroupBox1.visible = true;
-    combo.itemIndex = 0;
-    combo.text = combo.items[0];
-    UpdateNewDataButton(m, DataFolder_);
-}
-
-void Catalogue::ClearDirectories() {
-    ComboBox& combo = ctx_.m.ComboBox1;
+void Catalogue::ClearDirectories(bool deleted) {
     directoryNames_.clear();
     listed_.clear();
-    combo.items.clear();
-    combo.itemIndex = -1;
-    combo.text.clear();
+    ctx_.session.Report([deleted](SessionEvents& e) { e.DirectoriesCleared(deleted); });
 }
 
 void Catalogue::Forget() {
-    ClearDirectories();
     DirectoryName_.clear();
-    ctx_.m.GroupBox1.visible = false;
-    UpdateNewDataButton(ctx_.m, DataFolder_);
+    ClearDirectories(false);
 }
 
 void Catalogue::DeleteReply() {
-    ClearDirectories();
-    ++ctx_.m.ComboBox1.focusRequests;
+    ClearDirectories(true);
     ListRoot();
 }
 

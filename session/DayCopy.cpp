@@ -1,11 +1,11 @@
-#include "core/DayCopy.h"
+#include "session/DayCopy.h"
 
-#include "core/Catalogue.h"
-#include "core/CopyProgress.h"
-#include "core/CopySession.h"
 #include "protocol/CommandCode.h"
 #include "protocol/Cp1251.h"
 #include "protocol/ReplyStatus.h"
+#include "session/Catalogue.h"
+#include "session/CopyProgress.h"
+#include "session/CopySession.h"
 #include "store/Catalogue.h"
 #include "store/ValueLines.h"
 
@@ -13,68 +13,38 @@ namespace qm {
 
 namespace C = CommandCode;
 
-void DayCopy::Register(Handlers& h) {
-    h.OnClick("bSelect", [this] { bSelectClick(); });
-    h.OnClick("bCancel", [this] { bCancelClick(); });
-    h.OnClick("bCopy", [this] { bCopyClick(); });
-}
-
-void DayCopy::bSelectClick() {
-    WindowModel& m = ctx_.m;
-    // A click that waited for a reply can come after a relisting found no directory: the data
-    // group is hidden with its cancel button, and the mode would leave the window locked.
-    if (!catalogue_.SelectedDirectory()) return;
-    copy_.LockForCopy();
-    for (Button* b : {&m.bAllData, &m.bNewData, &m.bSelect, &m.bDelete}) b->visible = false;
-    m.bCopy.visible = true;
-    m.bCopy.enabled = true;
-    m.bCancel.visible = true;
-    m.DateData.visible = true;
+void DayCopy::Arm() {
+    copy_.Lock();
     DayCopyMode_ = true;
     copy_.ResetCount();
 }
 
-void DayCopy::bCancelClick() {
-    WindowModel& m = ctx_.m;
-    m.bCancel.visible = false;
-    m.bCopy.visible = false;
-    m.DateData.visible = false;
-    for (Button* b : {&m.bAllData, &m.bNewData, &m.bSelect}) {
-        b->visible = true;
-        b->enabled = true;
-    }
-    m.bDelete.visible = true;
-    copy_.UnlockAfterCopy();
+void DayCopy::Disarm() {
+    copy_.Unlock();
     DayCopyMode_ = false;
 }
 
-void DayCopy::bCopyClick() {
-    WindowModel& m = ctx_.m;
-    const std::string* dir = catalogue_.SelectedDirectory();
-    if (!dir || catalogue_.CopyMustWait()) return;
-    const CivilDateTime date = m.DateData.value.ToCivil();
-    const std::string path = *dir + "\\" + MonthFileName(date.year, date.month);
-    // Refused names leave the mode armed: the operator can cancel it.
-    if (!copy_.UsableAsLocalFolder(*dir)) return;
+bool DayCopy::Copy(const std::string& directory, DateTime day) {
+    if (catalogue_.CopyMustWait()) return false;
+    const CivilDateTime date = day.ToCivil();
+    const std::string path = directory + "\\" + MonthFileName(date.year, date.month);
+    // Refused names leave the mode armed: it can be disarmed.
+    if (!copy_.UsableAsLocalFolder(directory)) return false;
     if (!requests::NameFits(path)) {
-        ctx_.ops.ShowError(ctx_.Text(Msg::PathTooLongNotCopied, {Cp1251ToUtf8(path)}));
-        return;
+        ctx_.Fail(Msg::PathTooLongNotCopied, {Cp1251ToUtf8(path)});
+        return false;
     }
-    m.bCopy.enabled = false;
-    m.bCancel.enabled = false;
-    // While the day is copied, Stop takes Cancel's place.
-    m.bCancel.visible = false;
-    m.bStop.visible = true;
-    m.bStop.enabled = true;
+    ctx_.session.Report([](SessionEvents& e) { e.CopyStarting(CopyMode::Day); });
     SelectedDay_ = static_cast<std::uint16_t>(date.day);
     dayYear_ = date.year;
     dayMonth_ = date.month;
     restarts_ = 0;
-    copy_.Aim(*dir, path);
-    progress_.BeginDay(m.DateData.value);
+    copy_.Aim(directory, path);
+    progress_.BeginDay(day);
     copy_.CopyStarted(CopyMode::Day);
-    ctx_.StartBusyIndicator();
+    ctx_.session.Report([](SessionEvents& e) { e.CopyBusy(true); });
     copy_.RequestOpenFile();
+    return true;
 }
 
 void DayCopy::HandleDayLineReply() {
@@ -87,7 +57,7 @@ void DayCopy::HandleDayLineReply() {
             FinishDayCopy();
         } else {
             copy_.CopyCompleted();
-            copy_.ShowNoData();
+            copy_.FoundNoData();
         }
         return;
     }
@@ -133,7 +103,7 @@ void DayCopy::DayFoundReply() {
     // text is the day's first header line.
     if (status == ReplyStatus::Complete || status == ReplyStatus::End) {
         copy_.CopyCompleted();
-        copy_.ShowNoData();
+        copy_.FoundNoData();
         return;
     }
     const std::string text = r.Text();

@@ -1,9 +1,10 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
-#include "core/PartContext.h"
 #include "session/SessionEvents.h"
+#include "session/WorkContext.h"
 
 namespace qm {
 
@@ -14,15 +15,18 @@ class Catalogue;
 // was copied and how it ended. A log that cannot be written is reported and the copy stands.
 class DownloadLog : public SessionEvents {
 public:
-    DownloadLog(PartContext& ctx, const Catalogue& catalogue) : ctx_(ctx), catalogue_(catalogue) {}
+    // The error of a copy that failed is written in the language `language` gives at its end.
+    DownloadLog(WorkContext& ctx, const Catalogue& catalogue, std::function<Language()> language)
+        : ctx_(ctx), catalogue_(catalogue), language_(std::move(language)) {}
     // The name the lines give the station; the window's copies are "window".
     void SetStation(std::string name) { station_ = std::move(name); }
 
     void CopyEnded(const CopyResult& result) override;
 
 private:
-    PartContext& ctx_;
+    WorkContext& ctx_;
     const Catalogue& catalogue_;
+    std::function<Language()> language_;
     std::string station_;
 };
 

@@ -5,14 +5,15 @@
 #include <string>
 #include <vector>
 
-#include "core/PartContext.h"
 #include "protocol/DateTime.h"
 #include "session/SessionEvents.h"
+#include "session/WorkContext.h"
 
 namespace qm {
 
 // The progress of the running copy ("Копировать", "Новые", the day copy): which file of how
-// many, the measurements so far and the time left, shown in the progress line lProgress.
+// many, the measurements so far and the time left, told to the session's listeners at every
+// change (a presenter shows it in the progress line lProgress).
 //
 // The time left comes from what the logger tells. Monthly file names ("2024_3.dat") give the
 // months still to come; the header times of the current file say how far into its month the
@@ -21,7 +22,7 @@ namespace qm {
 // is not named by its month counts like an average file copied so far.
 class CopyProgress {
 public:
-    explicit CopyProgress(PartContext& ctx) : ctx_(&ctx) {}
+    explicit CopyProgress(WorkContext& ctx) : ctx_(&ctx) {}
 
     // A full or "Новые" copy lists its files.
     void BeginListing();
@@ -44,8 +45,8 @@ public:
     void End();
 
     CopyProgressView View() const;
-    // Shows the progress line in the language chosen.
-    void Show();
+    // Tells the listeners where the copy stands (the time left goes on as the clock runs).
+    void Tell();
     // The progress line's text: the listing, file i of n with the measurements and the time
     // left on a second line, or the stop awaited.
     static std::string Caption(const CopyProgressView& view, Language language);
@@ -78,7 +79,7 @@ private:
     double SpanEndMs(const FileSpan& span) const;
     void CloseFile();
 
-    PartContext* ctx_;  // a pointer, so that a new copy starts from a fresh value
+    WorkContext* ctx_;  // a pointer, so that a new copy starts from a fresh value
     bool active_ = false;
     bool listing_ = false;
     bool stopping_ = false;

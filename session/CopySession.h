@@ -2,15 +2,16 @@
 
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "core/Handlers.h"
-#include "core/PartContext.h"
 #include "session/CopyTally.h"
 #include "session/SessionEvents.h"
 #include "session/Transaction.h"
+#include "session/WorkContext.h"
 #include "store/CopyState.h"
 
 namespace qm {
@@ -26,21 +27,23 @@ class DayCopy;
 // and the finishing step.
 class CopySession : public Transaction {
 public:
-    CopySession(PartContext& ctx, Catalogue& catalogue, CopyProgress& progress)
+    CopySession(WorkContext& ctx, Catalogue& catalogue, CopyProgress& progress)
         : ctx_(ctx), catalogue_(catalogue), progress_(progress) {}
     // The replies of the requests whose dispatcher row names this part.
     void OnReply(std::uint8_t code) override;
     void SetDayCopy(DayCopy& day) { day_ = &day; }
     // Counts the files each copy puts in place.
     void SetTally(CopyTally& tally) { tally_ = &tally; }
-    void Register(Handlers& h);
 
-    void bAllDataClick();
-    void bNewDataClick();
-    // Stops a full or "Новые" copy: it ends with the reply now awaited, which is not used. The
+    // Copies the listed directory `directory` (Windows-1251): every file from its first line, or
+    // (`resume`) from where the last copy of it ended. Nothing starts, with the listeners told
+    // why, when its name can be no local folder or travel in no request, and nothing while the
+    // read-out or a request runs (CopyMustWait).
+    void Start(const std::string& directory, bool resume);
+    // Stops the running copy: it ends with the reply now awaited, which is not used. The
     // unfinished file is dropped; the files completed so far and the resume record stay, so
     // the next "Новые" carries on exactly.
-    void bStopClick();
+    void Stop();
     // The operator has stopped the copy and its last reply is awaited.
     bool StopRequested() const { return stopRequested_; }
     // The reply awaited by a stopped copy has come, or will not come: the copy ends.
@@ -78,17 +81,19 @@ public:
     void RestartFileListing() { c_.FileNameTable.clear(); }
     // How many names a listing can hold: files are counted by a 16-bit index.
     static constexpr std::size_t kMaxFileNames = 0xFFFF;
-    // A local file failed or the link went: the operator is told, the unfinished file is
-    // dropped and the finishing step unlocks the data group.
-    void FailCopy(const std::string& message);
+    // A local file failed or the link went: the listeners are told, the unfinished file is
+    // dropped and the finishing step ends the copy.
+    void FailCopy(SessionProblem problem);
+    void FailCopy(Msg message, std::initializer_list<std::string_view> args = {});
     // Program end: a file that is not complete is dropped, so its local copy stays as it was.
     void CloseLocalFiles();
 
-    // Shared with the day copy.
-    void LockForCopy();
-    void UnlockAfterCopy();
+    // Shared with the day copy: a copy holds the data group from its start (or the day copy's
+    // arming) to its finishing step.
+    void Lock() { locked_ = true; }
+    void Unlock() { locked_ = false; }
     // Whether a logger directory's name can be its local data-set folder; when it cannot, the
-    // operator is told why.
+    // listeners are told why.
     bool UsableAsLocalFolder(const std::string& directory);
     // The directory and the logger path of the file to open, and the local folder.
     void Aim(const std::string& directory, const std::string& requestPath);
@@ -106,7 +111,8 @@ public:
     bool DataFileOpen() const { return c_.DataFileOpen; }
     // A measurement's header line has been written.
     void CountMeasurement(const std::string& header);
-    void ShowNoData();
+    // The copy found no measurement to copy.
+    void FoundNoData();
     void GuardCopy(const std::function<void()>& step);
 
     // The running copy's file list, paths and counts, for tests that look at it or set it up.
@@ -114,7 +120,9 @@ public:
     CopyState& StateForTest() { return c_; }
 
 private:
-    void StartCopy(bool resume);
+    // Tells the session's listeners.
+    template <typename F>
+    void Report(F&& tell);
     void HandleLineReply();
     void CollectValues();
     void WriteValueLines();
@@ -126,13 +134,13 @@ private:
     // Puts the staged local file in place and counts it.
     void CommitDataFile();
 
-    PartContext& ctx_;
+    WorkContext& ctx_;
     Catalogue& catalogue_;
     CopyProgress& progress_;
     DayCopy* day_ = nullptr;
     bool stopRequested_ = false;
     CopyMode mode_ = CopyMode::All;  // what the running (or last) copy was asked to copy
-    // Between LockForCopy and UnlockAfterCopy: a copy holds the window's controls.
+    // Between Lock and Unlock: a copy holds the data group.
     bool locked_ = false;
     CopyTally* tally_ = nullptr;
     CopyState c_;
@@ -153,7 +161,7 @@ private:
     void NoteWhatIsDropped();
     std::string droppedFile_;
     std::int64_t filesLeft_ = 0;
-    std::string failure_;  // the message of a copy that failed
+    std::optional<SessionProblem> failure_;  // why a copy failed
     std::optional<std::int64_t> keptMeasurements_;
 };
 

@@ -5,9 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "core/Handlers.h"
-#include "core/PartContext.h"
 #include "session/Transaction.h"
+#include "session/WorkContext.h"
 
 namespace qm {
 
@@ -15,14 +14,13 @@ class ConnectionSequence;
 class CopySession;
 
 // The logger's data catalogue: listing its directories (rows 64/65, which also carry a copy's
-// file listing), the selected directory, and deleting a directory on the logger.
+// file listing), deleting a directory on the logger, and the local DATA folder the copies go to.
 class Catalogue : public Transaction {
 public:
-    Catalogue(PartContext& ctx, ConnectionSequence& sequence, CopySession& copy)
+    Catalogue(WorkContext& ctx, ConnectionSequence& sequence, CopySession& copy)
         : ctx_(ctx), sequence_(sequence), copy_(copy) {}
     // The replies of the requests whose dispatcher row names this part.
     void OnReply(std::uint8_t code) override;
-    void Register(Handlers& h);
 
     // Makes sure a DATA folder exists in the start folder (the working directory at start).
     void SetUpFolders(const std::filesystem::path& startFolder);
@@ -32,22 +30,22 @@ public:
 
     // Lists the logger's root directory.
     void ListRoot();
-    // Lists a directory; the operator is told when its name cannot travel in a request.
-    void RequestDirectoryList(const std::string& name);
+    // Lists a directory; false, and the listeners told, when its name cannot travel in a
+    // request.
+    bool RequestDirectoryList(const std::string& name);
     // Rows 64/65: one entry of a listing, or its end.
     void ListingReply();
     // Row 76: whatever the logger says, list the root again to show what is left.
     void DeleteReply();
     // The listing running starts over from its first entry.
     void RestartListing();
-    // Another logger is to be read out: the directories listed so far are not its own, and the
-    // data group waits for its listing.
+    // Another logger is to be read out: the directories listed so far are not its own.
     void Forget();
 
-    void ComboBox1Change();
-    void bDeleteClick();
-    // The selected directory is deleted as bDelete does once confirmed.
-    void DeleteWithoutAsking() { DeleteSelectedDirectory(); }
+    // Deletes the listed directory `directory` (Windows-1251) on the logger; the listing after it
+    // tells how it ended (DeleteEnded). False, and the listeners told, when its name cannot
+    // travel in a request.
+    bool Delete(const std::string& directory);
     // The deletion's request or its listing went unanswered.
     void DeleteGaveUp();
 
@@ -55,28 +53,23 @@ public:
     // ended yet, or a request is still awaited (the line value after the read-out, a test).
     bool CopyMustWait() const;
 
-    // The logger's name of the selected directory, or nothing when none is selected.
-    const std::string* SelectedDirectory() const;
-    // Directory names in the order the logger listed them, parallel to ComboBox1's items (which
-    // show them in Unicode).
+    // Directory names in the order the logger listed them (the system directory left out).
     const std::vector<std::string>& DirectoryNames() const { return directoryNames_; }
     void SetDirectoryNames(std::vector<std::string> names) { directoryNames_ = std::move(names); }
 
 private:
-    void DeleteSelectedDirectory();
     // Tells the listeners how the deletion asked for ended, once.
     void EndDelete(bool deleted);
     // The directory whose deletion awaits the listing after it (Windows-1251).
     std::optional<std::string> deleteAsked_;
-    void ClearDirectories();
-    void DirectoryListingEnded();
+    void ClearDirectories(bool deleted);
 
-    PartContext& ctx_;
+    WorkContext& ctx_;
     ConnectionSequence& sequence_;
     CopySession& copy_;
     // The session's list of the logger's directories.
-    std::vector<std::string>& directoryNames_ = ctx_.session.MutableLogger().directories;
-    // Directory names of the listing running; the selector takes them once, at its end.
+    std::vector<std::string>& directoryNames_ = ctx_.Logger().directories;
+    // Directory names of the listing running; the session's list takes them once, at its end.
     std::vector<std::string> listed_;
     std::string DirectoryName_;  // Windows-1251 bytes, as the logger lists it
     std::filesystem::path DataFolder_;
