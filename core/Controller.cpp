@@ -32,6 +32,9 @@ Controller::Controller(PcClock& clock, OperatorServices& ops)
     x.Awaits(Part::RadioModem, radio_);
     session_.SetWork(*this);
     session_.Listen(problems_);
+    session_.Listen(remarksPresenter_);
+    session_.Listen(testPresenter_);
+    session_.Listen(schedulePresenter_);
     session_.Listen(copyResult_);
     session_.Listen(downloadLog_);
     RegisterHandlers();
@@ -40,11 +43,11 @@ Controller::Controller(PcClock& clock, OperatorServices& ops)
 void Controller::RegisterHandlers() {
     Handlers& h = handlers_;
     clock_.Register(h);
-    test_.Register(h);
+    testPresenter_.Register(h);
     h.OnClick("pmBluetooth", [this] { m_.GroupBox4.visible = true; });
-    schedule_.Register(h);
+    schedulePresenter_.Register(h);
     calibration_.Register(h, test_.Readings());
-    remarks_.Register(h);
+    remarksPresenter_.Register(h);
     bt_.Register(h);
     radio_.Register(h);
     h.OnClick("pmRus", [this] { SetLanguage(Language::Russian); });
@@ -70,7 +73,7 @@ void Controller::FormCreate(int screenWidth, int screenHeight) {
         m_.window.height = screenHeight - 60;
         m_.Chart1.geometry = {250, 10, m_.window.width - 250, m_.window.height - 100};
         m_.Chart1.visible = false;
-        test_.ResetChart();
+        testPresenter_.ResetChart();
         sequence_.ArmReadOut();
         m_.GroupBox4.geometry.top = 10;
         m_.GroupBox4.geometry.left = 100;
@@ -154,7 +157,7 @@ void Controller::bSynchClick() {
     Run([&] { clock_.bSynchClick(); });
 }
 void Controller::bTestClick() {
-    Run([&] { test_.bTestClick(); });
+    Run([&] { test_.Measure(); });
 }
 void Controller::pmBluetoothClick() {
     Click("pmBluetooth");

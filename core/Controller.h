@@ -21,15 +21,19 @@
 #include "core/PartContext.h"
 #include "core/ProblemPresenter.h"
 #include "core/RadioModem.h"
-#include "core/RemarksEditor.h"
-#include "core/ScheduleEditor.h"
+#include "core/RemarksPresenter.h"
+#include "core/SchedulePresenter.h"
 #include "core/Services.h"
-#include "core/TestMeasurement.h"
+#include "core/TestPresenter.h"
 #include "link/HidCtl.h"
 #include "link/SerialPortOpener.h"
 #include "protocol/Links.h"
 #include "session/CopyTally.h"
+#include "session/RemarksEditor.h"
+#include "session/ScheduleEditor.h"
 #include "session/Session.h"
+#include "session/TestMeasurement.h"
+#include "session/WorkContext.h"
 #include "ui/model/WindowModel.h"
 
 namespace qm {
@@ -65,6 +69,7 @@ public:
     const DeviceClock& Clock() const { return clock_; }
     DeviceClock& MutableClock() { return clock_; }
     const ScheduleEditor& Schedule() const { return schedule_; }
+    const SchedulePresenter& ScheduleGroup() const { return schedulePresenter_; }
     const CalibrationEditor& Calibration() const { return calibration_; }
     const RemarksEditor& Remarks() const { return remarks_; }
     const TestMeasurement& Test() const { return test_; }
@@ -232,6 +237,8 @@ private:
     Session session_;
     Exchange& x_ = session_.Link();
     PartContext ctx_;
+    // What the operations on the logger share; they never see the window.
+    WorkContext work_{session_};
     Handlers handlers_;
     // A click that would send a request while another is awaited: its reply would be taken for
     // the new request's. It runs as soon as nothing is awaited.
@@ -240,15 +247,18 @@ private:
 
     // A part may hold a reference to one declared after it; none uses it while being built.
     CalibrationEditor calibration_{ctx_};
-    RemarksEditor remarks_{ctx_, sequence_};
+    RemarksEditor remarks_{work_, sequence_};
     RadioModem radio_{ctx_};
     BtModemDialogue bt_{ctx_};
     ConnectionSequence sequence_{ctx_, calibration_, radio_, bt_};
-    ScheduleEditor schedule_{ctx_, sequence_};
+    ScheduleEditor schedule_{work_, sequence_};
     DeviceClock clock_{ctx_, sequence_};
-    TestMeasurement test_{ctx_, calibration_, sequence_};
+    TestMeasurement test_{work_, calibration_, sequence_};
     CopyProgress progress_{ctx_};
     ProblemPresenter problems_{m_, ops_};
+    RemarksPresenter remarksPresenter_{ctx_, remarks_};
+    TestPresenter testPresenter_{ctx_, test_, calibration_, sequence_};
+    SchedulePresenter schedulePresenter_{ctx_, schedule_, sequence_};
     CopyResultView copyResult_{m_};
     CopySession copy_{ctx_, catalogue_, progress_};
     Catalogue catalogue_{ctx_, sequence_, copy_};

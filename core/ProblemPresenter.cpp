@@ -9,7 +9,10 @@
 namespace qm {
 
 std::string ProblemText(const SessionProblem& problem, Language language) {
-    std::vector<std::string_view> args(problem.args.begin(), problem.args.end());
+    std::vector<std::string> words;
+    for (Msg w : problem.words) words.push_back(Message(w, language));
+    std::vector<std::string_view> args(words.begin(), words.end());
+    args.insert(args.end(), problem.args.begin(), problem.args.end());
     return Message(problem.message, language, std::span<const std::string_view>(args));
 }
 

@@ -68,6 +68,9 @@ struct SessionProblem {
     // The request it concerns (its code), 0 for none.
     std::uint8_t request = 0;
     LinkKind link = LinkKind::None;
+    // Parameters that are texts of the table themselves (a field's name), worded in the same
+    // language; they come before `args`.
+    std::vector<Msg> words;
 };
 
 // What can be written to the logger.
@@ -106,6 +109,27 @@ public:
     // Something went wrong (Severity::Error: the step it belongs to has ended) or is worth a
     // warning.
     virtual void Problem(const SessionProblem& /*problem*/) {}
+
+    // The remark lines (RemarksEditor).
+    // The logger's remark lines were read (LoggerState::remarks).
+    virtual void RemarksRead() {}
+    // Remark lines are being written, as they will be sent (Unicode, normalised).
+    virtual void RemarksWriting(const std::string& /*first*/, const std::string& /*second*/) {}
+    // The logger acknowledged the remark lines written (LoggerState::remarks).
+    virtual void RemarksWritten() {}
+
+    // The test measurement (TestMeasurement); it ends with TestMeasured.
+    // The logger was asked to measure.
+    virtual void TestStarted() {}
+    // The logger answered a request for the readings (a block, the last one or a refusal).
+    virtual void TestReadingsCame() {}
+
+    // The measurement schedule (ScheduleEditor).
+    // The logger's schedule was read (LoggerState::schedule); `confirmed` when its reply was
+    // complete.
+    virtual void ScheduleRead(bool /*confirmed*/) {}
+    // The logger answered a written schedule; it is read back next.
+    virtual void ScheduleWritten() {}
 };
 
 }  // namespace qm

@@ -36,6 +36,11 @@ public:
               std::uint8_t request = 0) {
         Tell(SessionProblem::Severity::Error, message, args, request);
     }
+    // An error whose first parameters are texts of the table themselves (a field's name).
+    void Fail(Msg message, std::initializer_list<Msg> words,
+              std::initializer_list<std::string_view> args, std::uint8_t request = 0) {
+        Tell(SessionProblem::Severity::Error, message, args, request, words);
+    }
     void Warn(Msg message, std::initializer_list<std::string_view> args = {},
               std::uint8_t request = 0) {
         Tell(SessionProblem::Severity::Warning, message, args, request);
@@ -49,8 +54,9 @@ public:
 
 private:
     void Tell(SessionProblem::Severity severity, Msg message,
-              std::initializer_list<std::string_view> args, std::uint8_t request) {
-        SessionProblem p{severity, message, {}, request, Link()};
+              std::initializer_list<std::string_view> args, std::uint8_t request,
+              std::initializer_list<Msg> words = {}) {
+        SessionProblem p{severity, message, {}, request, Link(), words};
         for (std::string_view a : args) p.args.emplace_back(a);
         session.Report([&p](SessionEvents& e) { e.Problem(p); });
     }
