@@ -1,6 +1,7 @@
 #include "core/SchedulePresenter.h"
 
 #include <initializer_list>
+#include <tuple>
 #include <utility>
 
 #include "core/ConnectionSequence.h"
@@ -49,6 +50,25 @@ void SchedulePresenter::ScheduleRead(bool confirmed) {
          std::initializer_list<Control*>{&m.TimeStart, &m.TimeStop, &m.DateStart, &m.DateStop,
                                          &m.DayEdit, &m.HourEdit, &m.MinEdit})
         c->fontColour = colour;
+}
+
+// The editors show what is written: those that do not hold it already (a write not asked for
+// through them) take it, as an edit not yet confirmed.
+void SchedulePresenter::ScheduleWriting() {
+    WindowModel& m = ctx_.m;
+    const MeasurementSchedule& s = schedule_.Schedule();
+    for (const auto& [name, editor, value] :
+         {std::tuple<const char*, DateTimeEdit*, DateTime>{"DateStart", &m.DateStart, s.StartDate},
+          {"TimeStart", &m.TimeStart, s.StartTime},
+          {"DateStop", &m.DateStop, s.StopDate},
+          {"TimeStop", &m.TimeStop, s.StopTime}}) {
+        const bool isDate = editor == &m.DateStart || editor == &m.DateStop;
+        const DateTime shown = isDate ? editor->value.DatePart() : editor->value.TimeOfDay();
+        if (shown != value) ctx_.SetDateTimeValue(name, *editor, value);
+    }
+    ctx_.SetSpinValue("DayEdit", m.DayEdit, s.IntervalDays);
+    ctx_.SetSpinValue("HourEdit", m.HourEdit, s.IntervalHours);
+    ctx_.SetSpinValue("MinEdit", m.MinEdit, s.IntervalMinutes);
 }
 
 void SchedulePresenter::ScheduleWritten() {

@@ -20,6 +20,7 @@ public:
     void Register(Handlers& h);
 
     void ScheduleRead(bool confirmed) override;
+    void ScheduleWriting() override;
     void ScheduleWritten() override;
 
     // The PC time the dialog last showed.

@@ -11,6 +11,7 @@ bool ScheduleEditor::Capture(const ScheduleEditors& editors) {
 }
 
 void ScheduleEditor::Write() {
+    ctx_.session.Report([](SessionEvents& e) { e.ScheduleWriting(); });
     writeAsked_ = true;
     ctx_.x.Send(ScheduleRequest(schedule_));
 }

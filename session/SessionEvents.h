@@ -128,6 +128,8 @@ public:
     // The logger's schedule was read (LoggerState::schedule); `confirmed` when its reply was
     // complete.
     virtual void ScheduleRead(bool /*confirmed*/) {}
+    // A schedule is being written (ScheduleEditor::Schedule() holds it).
+    virtual void ScheduleWriting() {}
     // The logger answered a written schedule; it is read back next.
     virtual void ScheduleWritten() {}
 };
