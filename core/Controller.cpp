@@ -32,6 +32,8 @@ Controller::Controller(PcClock& clock, OperatorServices& ops)
     x.Awaits(Part::RadioModem, radio_);
     session_.SetWork(*this);
     session_.Listen(problems_);
+    session_.Listen(readOutView_);
+    session_.Listen(clockView_);
     session_.Listen(remarksPresenter_);
     session_.Listen(testPresenter_);
     session_.Listen(schedulePresenter_);
@@ -42,11 +44,11 @@ Controller::Controller(PcClock& clock, OperatorServices& ops)
 
 void Controller::RegisterHandlers() {
     Handlers& h = handlers_;
-    clock_.Register(h);
+    clockView_.Register(h);
     testPresenter_.Register(h);
     h.OnClick("pmBluetooth", [this] { m_.GroupBox4.visible = true; });
     schedulePresenter_.Register(h);
-    calibration_.Register(h, test_.Readings());
+    calibrationView_.Register(h, test_.Readings());
     remarksPresenter_.Register(h);
     bt_.Register(h);
     radio_.Register(h);
@@ -141,20 +143,20 @@ void Controller::OnTimer(WindowTimerId id) {
     Run([&] {
         switch (id) {
             case WindowTimerId::SysTimer:
-                sequence_.SysTimerTimer();
+                readOutView_.SysTimerTimer();
                 break;
             case WindowTimerId::TimerBar:
-                sequence_.TimerBarTimer();
+                readOutView_.TimerBarTimer();
                 break;
         }
     });
 }
 
 void Controller::bClockClick() {
-    Run([&] { clock_.bClockClick(); });
+    Run([&] { clockView_.bClockClick(); });
 }
 void Controller::bSynchClick() {
-    Run([&] { clock_.bSynchClick(); });
+    Run([&] { clockView_.bSynchClick(); });
 }
 void Controller::bTestClick() {
     Run([&] { test_.Measure(); });

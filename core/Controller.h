@@ -8,19 +8,19 @@
 #include <string_view>
 
 #include "core/BtModemDialogue.h"
-#include "core/CalibrationEditor.h"
+#include "core/CalibrationPresenter.h"
 #include "core/Catalogue.h"
-#include "core/ConnectionSequence.h"
+#include "core/ClockPresenter.h"
 #include "core/CopyProgress.h"
 #include "core/CopyResultView.h"
 #include "core/CopySession.h"
 #include "core/DayCopy.h"
-#include "core/DeviceClock.h"
 #include "core/DownloadLog.h"
 #include "core/Handlers.h"
 #include "core/PartContext.h"
 #include "core/ProblemPresenter.h"
 #include "core/RadioModem.h"
+#include "core/ReadOutPresenter.h"
 #include "core/RemarksPresenter.h"
 #include "core/SchedulePresenter.h"
 #include "core/Services.h"
@@ -28,7 +28,10 @@
 #include "link/HidCtl.h"
 #include "link/SerialPortOpener.h"
 #include "protocol/Links.h"
+#include "session/CalibrationEditor.h"
+#include "session/ConnectionSequence.h"
 #include "session/CopyTally.h"
+#include "session/DeviceClock.h"
 #include "session/RemarksEditor.h"
 #include "session/ScheduleEditor.h"
 #include "session/Session.h"
@@ -58,6 +61,9 @@ public:
     // The session below the window: the link, what is known of the logger, the events.
     const Session& LoggerSession() const { return session_; }
     Session& MutableSession() { return session_; }
+    // What shows the session's problems to the operator; a run without a window stops it
+    // listening and words them itself.
+    SessionEvents& ProblemShower() { return problems_; }
     // The timers that pace the work, the session's.
     const SessionTimers& Timers() const { return session_.Timers(); }
     SessionTimers& MutableTimers() { return session_.Timers(); }
@@ -237,7 +243,7 @@ private:
     Session session_;
     Exchange& x_ = session_.Link();
     PartContext ctx_;
-    // What the operations on the logger share; they never see the window.
+    // What the operations below the window share.
     WorkContext work_{session_};
     Handlers handlers_;
     // A click that would send a request while another is awaited: its reply would be taken for
@@ -246,16 +252,19 @@ private:
     CopyTally tally_;
 
     // A part may hold a reference to one declared after it; none uses it while being built.
-    CalibrationEditor calibration_{ctx_};
+    CalibrationEditor calibration_{work_};
     RemarksEditor remarks_{work_, sequence_};
     RadioModem radio_{ctx_};
     BtModemDialogue bt_{ctx_};
-    ConnectionSequence sequence_{ctx_, calibration_, radio_, bt_};
+    ConnectionSequence sequence_{work_, calibration_, radio_, bt_};
     ScheduleEditor schedule_{work_, sequence_};
-    DeviceClock clock_{ctx_, sequence_};
+    DeviceClock clock_{work_, sequence_};
     TestMeasurement test_{work_, calibration_, sequence_};
     CopyProgress progress_{ctx_};
     ProblemPresenter problems_{m_, ops_};
+    ReadOutPresenter readOutView_{ctx_, sequence_};
+    ClockPresenter clockView_{ctx_, clock_};
+    CalibrationPresenter calibrationView_{ctx_, calibration_};
     RemarksPresenter remarksPresenter_{ctx_, remarks_};
     TestPresenter testPresenter_{ctx_, test_, calibration_, sequence_};
     SchedulePresenter schedulePresenter_{ctx_, schedule_, sequence_};

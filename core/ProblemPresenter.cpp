@@ -13,7 +13,9 @@ std::string ProblemText(const SessionProblem& problem, Language language) {
     for (Msg w : problem.words) words.push_back(Message(w, language));
     std::vector<std::string_view> args(words.begin(), words.end());
     args.insert(args.end(), problem.args.begin(), problem.args.end());
-    return Message(problem.message, language, std::span<const std::string_view>(args));
+    std::string text = Message(problem.message, language, std::span<const std::string_view>(args));
+    for (const SessionProblem& line : problem.lines) text += "\n" + ProblemText(line, language);
+    return text;
 }
 
 void ProblemPresenter::Problem(const SessionProblem& problem) {

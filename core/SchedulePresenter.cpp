@@ -4,8 +4,8 @@
 #include <tuple>
 #include <utility>
 
-#include "core/ConnectionSequence.h"
 #include "core/ParametersView.h"
+#include "session/ConnectionSequence.h"
 
 namespace qm {
 

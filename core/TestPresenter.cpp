@@ -2,9 +2,9 @@
 
 #include <initializer_list>
 
-#include "core/CalibrationEditor.h"
-#include "core/ConnectionSequence.h"
 #include "core/ReadingsView.h"
+#include "session/CalibrationEditor.h"
+#include "session/ConnectionSequence.h"
 
 namespace qm {
 

@@ -1,8 +1,8 @@
 #include "session/ScheduleEditor.h"
 
-#include "core/ConnectionSequence.h"
 #include "protocol/CommandCode.h"
 #include "protocol/ReplyStatus.h"
+#include "session/ConnectionSequence.h"
 
 namespace qm {
 
@@ -34,8 +34,12 @@ void ScheduleEditor::ScheduleReply() {
         ctx_.session.Report([complete](SessionEvents& e) { e.ScheduleRead(complete); });
     } else if (decoded.fault) {
         // The field that was wrong; the read-out goes on.
-        ctx_.Fail(Msg::ScheduleInvalid, {decoded.fault->field}, {decoded.fault->value},
-                  CommandCode::ReadSchedule);
+        SessionProblem p;
+        p.message = Msg::ScheduleInvalid;
+        p.words = {decoded.fault->field};
+        p.args = {decoded.fault->value};
+        p.request = CommandCode::ReadSchedule;
+        ctx_.Tell(std::move(p));
     }
     if (!writeAsked_) return;
     // The read-back of a write: it confirms the write when it holds what was sent.

@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "core/CalibrationEditor.h"
-#include "core/ConnectionSequence.h"
 #include "protocol/CommandCode.h"
 #include "protocol/ReplyStatus.h"
+#include "session/CalibrationEditor.h"
+#include "session/ConnectionSequence.h"
 
 namespace qm {
 

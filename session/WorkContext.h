@@ -36,14 +36,15 @@ public:
               std::uint8_t request = 0) {
         Tell(SessionProblem::Severity::Error, message, args, request);
     }
-    // An error whose first parameters are texts of the table themselves (a field's name).
-    void Fail(Msg message, std::initializer_list<Msg> words,
-              std::initializer_list<std::string_view> args, std::uint8_t request = 0) {
-        Tell(SessionProblem::Severity::Error, message, args, request, words);
-    }
     void Warn(Msg message, std::initializer_list<std::string_view> args = {},
               std::uint8_t request = 0) {
         Tell(SessionProblem::Severity::Warning, message, args, request);
+    }
+
+    // Tells every listener of a problem made up whole, on the link in use.
+    void Tell(SessionProblem problem) {
+        problem.link = Link();
+        session.Report([&problem](SessionEvents& e) { e.Problem(problem); });
     }
 
     LinkKind Link() const {
@@ -54,11 +55,10 @@ public:
 
 private:
     void Tell(SessionProblem::Severity severity, Msg message,
-              std::initializer_list<std::string_view> args, std::uint8_t request,
-              std::initializer_list<Msg> words = {}) {
-        SessionProblem p{severity, message, {}, request, Link(), words};
+              std::initializer_list<std::string_view> args, std::uint8_t request) {
+        SessionProblem p{severity, message, {}, request, Link(), {}, {}};
         for (std::string_view a : args) p.args.emplace_back(a);
-        session.Report([&p](SessionEvents& e) { e.Problem(p); });
+        Tell(std::move(p));
     }
 };
 
