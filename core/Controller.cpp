@@ -35,6 +35,9 @@ Controller::Controller(PcClock& clock, OperatorServices& ops)
     session_.Listen(copyPresenter_);
     session_.Listen(readOutView_);
     session_.Listen(clockView_);
+    session_.Listen(remarksPresenter_);
+    session_.Listen(testPresenter_);
+    session_.Listen(schedulePresenter_);
     session_.Listen(copyResult_);
     session_.Listen(downloadLog_);
     RegisterHandlers();
@@ -43,11 +46,11 @@ Controller::Controller(PcClock& clock, OperatorServices& ops)
 void Controller::RegisterHandlers() {
     Handlers& h = handlers_;
     clockView_.Register(h);
-    test_.Register(h);
+    testPresenter_.Register(h);
     h.OnClick("pmBluetooth", [this] { m_.GroupBox4.visible = true; });
-    schedule_.Register(h);
+    schedulePresenter_.Register(h);
     calibrationView_.Register(h, test_.Readings());
-    remarks_.Register(h);
+    remarksPresenter_.Register(h);
     bt_.Register(h);
     radio_.Register(h);
     h.OnClick("pmRus", [this] { SetLanguage(Language::Russian); });
@@ -71,7 +74,7 @@ void Controller::FormCreate(int screenWidth, int screenHeight) {
         m_.window.height = screenHeight - 60;
         m_.Chart1.geometry = {250, 10, m_.window.width - 250, m_.window.height - 100};
         m_.Chart1.visible = false;
-        test_.ResetChart();
+        testPresenter_.ResetChart();
         sequence_.ArmReadOut();
         m_.GroupBox4.geometry.top = 10;
         m_.GroupBox4.geometry.left = 100;
@@ -155,7 +158,7 @@ void Controller::bSynchClick() {
     Run([&] { clockView_.bSynchClick(); });
 }
 void Controller::bTestClick() {
-    Run([&] { test_.bTestClick(); });
+    Run([&] { test_.Measure(); });
 }
 void Controller::pmBluetoothClick() {
     Click("pmBluetooth");

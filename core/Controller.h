@@ -17,10 +17,10 @@
 #include "core/ProblemPresenter.h"
 #include "core/RadioModem.h"
 #include "core/ReadOutPresenter.h"
-#include "core/RemarksEditor.h"
-#include "core/ScheduleEditor.h"
+#include "core/RemarksPresenter.h"
+#include "core/SchedulePresenter.h"
 #include "core/Services.h"
-#include "core/TestMeasurement.h"
+#include "core/TestPresenter.h"
 #include "link/HidCtl.h"
 #include "link/SerialPortOpener.h"
 #include "protocol/Links.h"
@@ -33,7 +33,10 @@
 #include "session/DayCopy.h"
 #include "session/DeviceClock.h"
 #include "session/DownloadLog.h"
+#include "session/RemarksEditor.h"
+#include "session/ScheduleEditor.h"
 #include "session/Session.h"
+#include "session/TestMeasurement.h"
 #include "session/WorkContext.h"
 #include "ui/model/WindowModel.h"
 
@@ -73,6 +76,7 @@ public:
     const DeviceClock& Clock() const { return clock_; }
     DeviceClock& MutableClock() { return clock_; }
     const ScheduleEditor& Schedule() const { return schedule_; }
+    const SchedulePresenter& ScheduleGroup() const { return schedulePresenter_; }
     const CalibrationEditor& Calibration() const { return calibration_; }
     const RemarksEditor& Remarks() const { return remarks_; }
     const TestMeasurement& Test() const { return test_; }
@@ -250,18 +254,21 @@ private:
 
     // A part may hold a reference to one declared after it; none uses it while being built.
     CalibrationEditor calibration_{work_};
-    RemarksEditor remarks_{ctx_, sequence_};
+    RemarksEditor remarks_{work_, sequence_};
     RadioModem radio_{ctx_};
     BtModemDialogue bt_{ctx_};
     ConnectionSequence sequence_{work_, calibration_, radio_, bt_};
-    ScheduleEditor schedule_{ctx_, sequence_};
+    ScheduleEditor schedule_{work_, sequence_};
     DeviceClock clock_{work_, sequence_};
-    TestMeasurement test_{ctx_, calibration_, sequence_};
+    TestMeasurement test_{work_, calibration_, sequence_};
     CopyProgress progress_{work_};
     ProblemPresenter problems_{m_, ops_};
     ReadOutPresenter readOutView_{ctx_, sequence_};
     ClockPresenter clockView_{ctx_, clock_};
     CalibrationPresenter calibrationView_{ctx_, calibration_};
+    RemarksPresenter remarksPresenter_{ctx_, remarks_};
+    TestPresenter testPresenter_{ctx_, test_, calibration_, sequence_};
+    SchedulePresenter schedulePresenter_{ctx_, schedule_, sequence_};
     CopyResultView copyResult_{m_};
     CopyPresenter copyPresenter_{ctx_, catalogue_, copy_, day_, progress_};
     CopySession copy_{work_, catalogue_, progress_};

@@ -82,33 +82,26 @@ bool Controller::MeasureOnce() {
     if (!m_.bTest.visible || !m_.bTest.enabled || sequence_.ReadingOut() || copy_.CopyRunning() ||
         x_.Outstanding)
         return false;
-    Click("bTest");
+    Run([&] { test_.Measure(); });
     return true;
 }
 
 bool Controller::WriteSchedule(DateTime start, DateTime stop, int days, int hours, int minutes) {
     if (!m_.GroupBox2.visible || sequence_.ReadingOut() || copy_.CopyRunning() || x_.Outstanding)
         return false;
-    DateTimeEdited("DateStart", start.DatePart());
-    DateTimeEdited("TimeStart", start.TimeOfDay());
-    DateTimeEdited("DateStop", stop.DatePart());
-    DateTimeEdited("TimeStop", stop.TimeOfDay());
-    NumberEdited("DayEdit", days);
-    NumberEdited("HourEdit", hours);
-    NumberEdited("MinEdit", minutes);
-    m_.bSet.enabled = true;  // also when the schedule shown is the one to write
-    Click("bSet");
-    Click("Parameters.Button1");
+    Run([&] {
+        schedule_.Capture({start.TimeOfDay(), start.DatePart(), stop.TimeOfDay(), stop.DatePart(),
+                           static_cast<double>(days), static_cast<double>(hours),
+                           static_cast<double>(minutes)});
+        schedule_.Write();
+    });
     return true;
 }
 
 bool Controller::WriteRemarks(const std::string& first, const std::string& second) {
     if (!m_.pComment.visible || sequence_.ReadingOut() || copy_.CopyRunning() || x_.Outstanding)
         return false;
-    TextEdited("pRemark1", first);
-    TextEdited("pRemark2", second);
-    m_.bRemark.enabled = true;  // also when the lines shown are the ones to write
-    Click("bRemark");
+    Run([&] { remarks_.Write(first, second); });
     return true;
 }
 

@@ -7,7 +7,9 @@
 namespace qm {
 
 std::string ProblemText(const SessionProblem& problem, Language language) {
-    std::vector<std::string> words(problem.args.begin(), problem.args.end());
+    std::vector<std::string> words;
+    for (Msg w : problem.words) words.push_back(Message(w, language));
+    words.insert(words.end(), problem.args.begin(), problem.args.end());
     for (const SessionProblem& reason : problem.reasons)
         words.push_back(ProblemText(reason, language));
     if (problem.system) words.push_back(SystemReason(*problem.system, language));

@@ -34,6 +34,9 @@ struct SessionProblem {
     // Particulars, each shown on a line of its own after the problem (their severity, request
     // and link are the problem's).
     std::vector<SessionProblem> lines;
+    // Parameters that are texts of the table themselves (a field's name), worded in the same
+    // language; they come before `args`.
+    std::vector<Msg> words;
 };
 
 // Which files a copy of a directory takes.
@@ -161,6 +164,29 @@ public:
     virtual void FirstListingEnded() {}
     // The logger stopped answering during the read-out, which ends (ReadOutEnded follows).
     virtual void ReadOutGivenUp() {}
+
+    // The remark lines (RemarksEditor).
+    // The logger's remark lines were read (LoggerState::remarks).
+    virtual void RemarksRead() {}
+    // Remark lines are being written, as they will be sent (Unicode, normalised).
+    virtual void RemarksWriting(const std::string& /*first*/, const std::string& /*second*/) {}
+    // The logger acknowledged the remark lines written (LoggerState::remarks).
+    virtual void RemarksWritten() {}
+
+    // The test measurement (TestMeasurement); it ends with TestMeasured.
+    // The logger was asked to measure.
+    virtual void TestStarted() {}
+    // The logger answered a request for the readings (a block, the last one or a refusal).
+    virtual void TestReadingsCame() {}
+
+    // The measurement schedule (ScheduleEditor).
+    // The logger's schedule was read (LoggerState::schedule); `confirmed` when its reply was
+    // complete.
+    virtual void ScheduleRead(bool /*confirmed*/) {}
+    // A schedule is being written (ScheduleEditor::Schedule() holds it).
+    virtual void ScheduleWriting() {}
+    // The logger answered a written schedule; it is read back next.
+    virtual void ScheduleWritten() {}
 };
 
 }  // namespace qm

@@ -61,7 +61,7 @@ public:
 private:
     void Tell(SessionProblem::Severity severity, Msg message,
               std::initializer_list<std::string_view> args, std::uint8_t request) {
-        SessionProblem p{severity, message, {}, request, Link(), {}, {}, {}};
+        SessionProblem p{severity, message, {}, request, Link(), {}, {}, {}, {}};
         for (std::string_view a : args) p.args.emplace_back(a);
         Tell(std::move(p));
     }

@@ -204,7 +204,7 @@ TEST_F(ScheduleWrite, CancelAndCloseSendNothingAndKeepTheEdits) {
     rig.RunFor(1000);
     rig.controller.Click("Parameters.Activate");
     EXPECT_EQ(M().Parameters.Label4.caption, "09:08:10");
-    EXPECT_EQ(rig.State().Schedule().CurrentDateTime(), rig.clock.Now());
+    EXPECT_EQ(rig.State().ScheduleGroup().CurrentDateTime(), rig.clock.Now());
 }
 
 TEST_F(ScheduleWrite, SecondsOfTheEditorsAreDroppedOnTheWire) {
