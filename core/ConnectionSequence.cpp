@@ -3,12 +3,12 @@
 #include <optional>
 
 #include "core/BatteryView.h"
-#include "core/BtModemDialogue.h"
 #include "core/CalibrationEditor.h"
 #include "core/Catalogue.h"
-#include "core/RadioModem.h"
 #include "protocol/CommandCode.h"
 #include "protocol/DeviceType.h"
+#include "session/BtModemDialogue.h"
+#include "session/RadioModem.h"
 
 namespace qm {
 

@@ -32,6 +32,8 @@ Controller::Controller(PcClock& clock, OperatorServices& ops)
     x.Awaits(Part::RadioModem, radio_);
     session_.SetWork(*this);
     session_.Listen(problems_);
+    session_.Listen(radioView_);
+    session_.Listen(btView_);
     session_.Listen(copyResult_);
     session_.Listen(downloadLog_);
     RegisterHandlers();
@@ -45,8 +47,8 @@ void Controller::RegisterHandlers() {
     schedule_.Register(h);
     calibration_.Register(h, test_.Readings());
     remarks_.Register(h);
-    bt_.Register(h);
-    radio_.Register(h);
+    btView_.Register(h);
+    radioView_.Register(h);
     h.OnClick("pmRus", [this] { SetLanguage(Language::Russian); });
     h.OnClick("pmEng", [this] { SetLanguage(Language::English); });
     copy_.Register(h);
@@ -56,7 +58,7 @@ void Controller::RegisterHandlers() {
 }
 
 void Controller::SetUpFolders(const std::filesystem::path& startFolder) {
-    bt_.SetStartFolder(startFolder);
+    btView_.SetStartFolder(startFolder);
     catalogue_.SetUpFolders(startFolder);
 }
 
@@ -160,13 +162,13 @@ void Controller::pmBluetoothClick() {
     Click("pmBluetooth");
 }
 void Controller::LoadBluetoothDeviceList() {
-    bt_.LoadBluetoothDeviceList();
+    btView_.LoadBluetoothDeviceList();
 }
 void Controller::Button6Click() {
-    Run([&] { bt_.Button6Click(); });
+    Run([&] { btView_.Button6Click(); });
 }
 void Controller::bRStartClick() {
-    Run([&] { radio_.bRStartClick(); });
+    Run([&] { radioView_.bRStartClick(); });
 }
 void Controller::pmRusClick() {
     Click("pmRus");
@@ -183,7 +185,7 @@ void Controller::SetLanguage(Language language) {
     ApplyCaptions(m_, language);
     if (const auto volts = sequence_.BatteryVolts(); volts && m_.GroupBox3.visible)
         ShowBattery(m_, *volts, language);
-    radio_.ShowCaptions();
+    radioView_.ShowCaptions();
     progress_.Show();
     copyResult_.Show();
 }

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/BtModemDialogue.h"
+#include "core/BluetoothPresenter.h"
 #include "core/CalibrationEditor.h"
 #include "core/Catalogue.h"
 #include "core/ConnectionSequence.h"
@@ -20,7 +20,7 @@
 #include "core/Handlers.h"
 #include "core/PartContext.h"
 #include "core/ProblemPresenter.h"
-#include "core/RadioModem.h"
+#include "core/RadioPresenter.h"
 #include "core/RemarksEditor.h"
 #include "core/ScheduleEditor.h"
 #include "core/Services.h"
@@ -28,8 +28,11 @@
 #include "link/HidCtl.h"
 #include "link/SerialPortOpener.h"
 #include "protocol/Links.h"
+#include "session/BtModemDialogue.h"
 #include "session/CopyTally.h"
+#include "session/RadioModem.h"
 #include "session/Session.h"
+#include "session/WorkContext.h"
 #include "ui/model/WindowModel.h"
 
 namespace qm {
@@ -71,6 +74,8 @@ public:
     const RadioModem& Radio() const { return radio_; }
     const BtModemDialogue& Bluetooth() const { return bt_; }
     BtModemDialogue& MutableBluetooth() { return bt_; }
+    // The Bluetooth group's device list.
+    const BluetoothPresenter& BluetoothView() const { return btView_; }
     const Catalogue& Directories() const { return catalogue_; }
     Catalogue& MutableDirectories() { return catalogue_; }
     const CopySession& Copy() const { return copy_; }
@@ -232,6 +237,8 @@ private:
     Session session_;
     Exchange& x_ = session_.Link();
     PartContext ctx_;
+    // What the operations below the window share.
+    WorkContext work_{session_};
     Handlers handlers_;
     // A click that would send a request while another is awaited: its reply would be taken for
     // the new request's. It runs as soon as nothing is awaited.
@@ -241,8 +248,10 @@ private:
     // A part may hold a reference to one declared after it; none uses it while being built.
     CalibrationEditor calibration_{ctx_};
     RemarksEditor remarks_{ctx_, sequence_};
-    RadioModem radio_{ctx_};
-    BtModemDialogue bt_{ctx_};
+    RadioModem radio_{work_};
+    BtModemDialogue bt_{work_};
+    RadioPresenter radioView_{ctx_, radio_};
+    BluetoothPresenter btView_{ctx_, bt_};
     ConnectionSequence sequence_{ctx_, calibration_, radio_, bt_};
     ScheduleEditor schedule_{ctx_, sequence_};
     DeviceClock clock_{ctx_, sequence_};

@@ -143,7 +143,7 @@ void Controller::GiveUpRequest(std::uint8_t code) {
             break;
     }
     ctx_.StopBusyIndicator();
-    if (radio_.RadioModemLink()) m_.bRStart.enabled = true;
+    radio_.GaveUp();
     ops_.ShowError(text);
 }
 

@@ -23,13 +23,9 @@ bool Controller::ThroughModemAdapter() const {
 }
 
 bool Controller::ReachRadioAddress(int address) {
-    if (!radio_.RadioModemLink() || !m_.gbR_Modem.visible || !m_.bRStart.enabled ||
-        radio_.Repeating() || x_.Outstanding || address < 0 || address > 254)
-        return false;
-    m_.cbRAddress.checked = false;
-    m_.eRAddress.text = std::to_string(address);
-    m_.cbR_Modem.itemIndex = 0;  // one identification; the watchdog asks again
-    Click("bRStart");
+    if (!radio_.CanStart() || x_.Outstanding || address < 0 || address > 254) return false;
+    // One identification; the watchdog asks again.
+    Run([&] { radio_.Start(static_cast<std::uint8_t>(address), false); });
     return true;
 }
 

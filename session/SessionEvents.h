@@ -106,6 +106,29 @@ public:
     // Something went wrong (Severity::Error: the step it belongs to has ended) or is worth a
     // warning.
     virtual void Problem(const SessionProblem& /*problem*/) {}
+
+    // The modems (RadioModem, BtModemDialogue).
+    // The USB adapter is a radio modem: it waits for an address to be started.
+    virtual void RadioModemFound() {}
+    // Whether a start of the radio modem is open, or its every-second identification runs, has
+    // changed (RadioModem::StartOpen, Repeating).
+    virtual void RadioStartChanged() {}
+    // The every-second identification has asked once more.
+    virtual void RadioRepeated() {}
+    // The USB adapter is a Bluetooth modem: its first mode step follows.
+    virtual void BluetoothModemFound() {}
+    // The Bluetooth modem can dial: it has entered command mode or said it is ready.
+    virtual void BluetoothDialReady() {}
+    // A dial has started: no other until it connects or stops.
+    virtual void BluetoothDialStarted() {}
+    // A dial has stopped without a connection: the modem may dial again.
+    virtual void BluetoothDialStopped() {}
+    // The dial's call number `calls` has gone out.
+    virtual void BluetoothCalled(int /*calls*/) {}
+    // A call was answered NO CARRIER, the `count`th of this dial.
+    virtual void BluetoothNoCarrier(int /*count*/) {}
+    // The modem has connected: packets go through to the logger from now on.
+    virtual void BluetoothConnected() {}
 };
 
 }  // namespace qm

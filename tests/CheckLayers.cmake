@@ -68,7 +68,6 @@ set(still_breaking
     app/InProcessDelivery.cpp:window-free
     app/Links.cpp:window-free app/Links.h:window-start
     app/main.cpp:window-free app/main.cpp:window-start
-    core/BtModemDialogue.cpp:no-requests
     core/CalibrationEditor.cpp:no-requests
     core/Catalogue.cpp:no-requests
     core/ConnectionSequence.cpp:no-requests
@@ -78,7 +77,6 @@ set(still_breaking
     core/DeviceClock.cpp:no-requests
     core/Links.cpp:no-requests
     core/MissedReply.cpp:no-requests
-    core/RadioModem.cpp:no-requests
     core/RemarksEditor.cpp:no-requests
     core/ScheduleEditor.cpp:no-requests
     core/TestMeasurement.cpp:no-requests
