@@ -32,6 +32,7 @@ Controller::Controller(PcClock& clock, OperatorServices& ops)
     x.Awaits(Part::RadioModem, radio_);
     session_.SetWork(*this);
     session_.Listen(problems_);
+    session_.Listen(portView_);
     session_.Listen(radioView_);
     session_.Listen(btView_);
     session_.Listen(copyResult_);
@@ -43,7 +44,7 @@ void Controller::RegisterHandlers() {
     Handlers& h = handlers_;
     clock_.Register(h);
     test_.Register(h);
-    h.OnClick("pmBluetooth", [this] { m_.GroupBox4.visible = true; });
+    portView_.Register(h);
     schedule_.Register(h);
     calibration_.Register(h, test_.Readings());
     remarks_.Register(h);

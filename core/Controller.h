@@ -19,6 +19,7 @@
 #include "core/DownloadLog.h"
 #include "core/Handlers.h"
 #include "core/PartContext.h"
+#include "core/PortPresenter.h"
 #include "core/ProblemPresenter.h"
 #include "core/RadioPresenter.h"
 #include "core/RemarksEditor.h"
@@ -30,6 +31,7 @@
 #include "protocol/Links.h"
 #include "session/BtModemDialogue.h"
 #include "session/CopyTally.h"
+#include "session/LinkStart.h"
 #include "session/RadioModem.h"
 #include "session/Session.h"
 #include "session/WorkContext.h"
@@ -132,7 +134,7 @@ public:
     // reports come to this controller's handlers.
     void AttachHidCtl(HidCtl& hid);
     // Opens the serial port that the operator chooses in the port group.
-    void SetSerialPortOpener(SerialPortOpener* opener) { portOpener_ = opener; }
+    void SetSerialPortOpener(SerialPortOpener* opener) { link_.SetPortOpener(opener); }
     // The set of HID devices has changed: enumerate them again.
     void HidCtlDeviceChange();
     // Opens the port chosen in the port group (SpinEdit1, or the device in portDevice).
@@ -228,10 +230,12 @@ private:
     bool HidCtlEnumerate(HidDevice& device, int index);
     void UsbLoggerPluggedIn(HidDevice& device);
     void PrepareNewConnection();
+    // Opens the serial port `device` (or numbered `number`) and starts the connection on it;
+    // false when it cannot be opened (the operator has been told why).
+    bool StartSerialPort(std::uint8_t number, const std::string& device);
 
     OperatorServices& ops_;
     HidCtl* hid_ = nullptr;
-    SerialPortOpener* portOpener_ = nullptr;
     std::function<void()> changed_;
     WindowModel m_;
     Session session_;
@@ -248,6 +252,8 @@ private:
     // A part may hold a reference to one declared after it; none uses it while being built.
     CalibrationEditor calibration_{ctx_};
     RemarksEditor remarks_{ctx_, sequence_};
+    LinkStart link_{work_};
+    PortPresenter portView_{ctx_};
     RadioModem radio_{work_};
     BtModemDialogue bt_{work_};
     RadioPresenter radioView_{ctx_, radio_};

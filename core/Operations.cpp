@@ -8,8 +8,8 @@
 namespace qm {
 
 bool Controller::OpenSerialPort(const std::string& name) {
-    Click("pmBluetooth");  // shows the port group, as the menu item does
-    m_.portDevice.text = name;
+    // The port group shows the port asked for, as the operator would have typed it.
+    portView_.Offer(name);
     bSetPortClick();
     return x_.PortOpen;
 }

@@ -51,6 +51,11 @@ void BtModemDialogue::BTtimerTimer() {
     SetModemMode(ModemMode::Command);
 }
 
+void BtModemDialogue::TakeModemLine() {
+    if (ctx_.x.CurrentCommand == C::ModemMode) ctx_.x.ReplyArrived();
+    HandleModemLine();
+}
+
 // A text report: byte 1 is the number of characters, which follow from byte 2 on.
 void BtModemDialogue::HandleModemLine() {
     const Reply r = ctx_.CurrentReply();

@@ -42,7 +42,8 @@ public:
 
     // Row 130: each mode step that the modem confirms starts the timer of the next step.
     void ModemModeReply();
-    // A text report from the modem in command mode.
+    // A text report from the modem in command mode; the answer to the mode request is one too.
+    void TakeModemLine();
     void HandleModemLine();
 
     // Dials `address` (Windows-1251; its CALL line must fit one output report, see CallFits):

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "protocol/Links.h"
 #include "session/CopyTally.h"
 #include "session/LoggerState.h"
 #include "text/Messages.h"
@@ -70,6 +71,13 @@ struct SessionProblem {
     LinkKind link = LinkKind::None;
 };
 
+// A serial port that could not be opened: its name, and what failed as the port reported it.
+struct PortFailure {
+    std::string name;
+    SerialFailure failure = SerialFailure::Open;
+    int systemError = 0;
+};
+
 // What can be written to the logger.
 enum class LoggerWrite { Schedule, Remarks };
 
@@ -129,6 +137,12 @@ public:
     virtual void BluetoothNoCarrier(int /*count*/) {}
     // The modem has connected: packets go through to the logger from now on.
     virtual void BluetoothConnected() {}
+
+    // The link (LinkStart).
+    // A USB logger or a serial port carries the packets from now on; the connection follows.
+    virtual void LinkStarted(LinkKind /*kind*/) {}
+    // A serial port could not be opened.
+    virtual void PortOpenFailed(const PortFailure& /*failure*/) {}
 };
 
 }  // namespace qm

@@ -75,7 +75,6 @@ set(still_breaking
     core/CopySession.cpp:no-requests
     core/DayCopy.cpp:no-requests
     core/DeviceClock.cpp:no-requests
-    core/Links.cpp:no-requests
     core/MissedReply.cpp:no-requests
     core/RemarksEditor.cpp:no-requests
     core/ScheduleEditor.cpp:no-requests
