@@ -66,6 +66,9 @@ public:
     enum DialState DialState() const { return DialState_; }
     // The modem has said it is ready and no dial runs.
     bool DialReady() const { return DialReady_; }
+    // The calls of this dial so far, and the NO CARRIER answers to them.
+    int Calls() const { return CallAttempts_; }
+    int NoCarriers() const { return NoCarrierCount_; }
 
 private:
     void SetModemMode(enum ModemMode mode);
