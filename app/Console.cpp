@@ -8,8 +8,6 @@
 #include <unistd.h>
 #endif
 
-#include "text/Messages.h"
-
 namespace qm {
 
 QString Q(const std::string& utf8) {
@@ -52,26 +50,6 @@ void ErrorStream::ClearProgress() {
     progress_.clear();
     std::fputs("\r\033[K", stderr);
     std::fflush(stderr);
-}
-
-void HeadlessServices::ShowWarning(const std::string& text) {
-    err_.Line(text);
-    warnings.push_back(text);
-}
-
-bool HeadlessServices::Confirm(const std::string& text) {
-    err_.Line(Message(Msg::CliConfirmation, language_(), {text}));
-    return false;
-}
-
-void HeadlessServices::ShowError(const std::string& text) {
-    err_.Line(text);
-    errors.push_back(text);
-}
-
-void HeadlessServices::Quit() {
-    quitRequested = true;
-    if (onQuit) onQuit();
 }
 
 }  // namespace qm

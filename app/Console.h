@@ -4,16 +4,14 @@
 #include <QJsonArray>
 #include <QString>
 #include <cstddef>
-#include <functional>
 #include <string>
 #include <vector>
 
-#include "core/Services.h"
 #include "text/Language.h"
 
 namespace qm {
 
-// What the runs without a window share: their standard error and the operator's services.
+// What the runs without a window share: their standard error and JSON texts.
 
 QString Q(const std::string& utf8);
 // The texts from `from` on, as a JSON array.
@@ -39,31 +37,6 @@ private:
     bool progressShown_ = false;
     std::string progress_;
     QElapsedTimer sinceProgress_;
-};
-
-// The operator's services without a window: warnings and errors go to standard error, every
-// confirmation is answered Cancel (none of these runs asks to delete anything), the beep is
-// left out, and ending the program ends the run.
-class HeadlessServices : public OperatorServices {
-public:
-    HeadlessServices(ErrorStream& err, std::function<Language()> language)
-        : err_(err), language_(std::move(language)) {}
-
-    void ShowWarning(const std::string& text) override;
-    bool Confirm(const std::string& text) override;
-    void ShowError(const std::string& text) override;
-    void Beep() override {}
-    bool SeesWindow() const override { return false; }
-    void Quit() override;
-
-    std::vector<std::string> errors;
-    std::vector<std::string> warnings;
-    bool quitRequested = false;
-    std::function<void()> onQuit;
-
-private:
-    ErrorStream& err_;
-    std::function<Language()> language_;
 };
 
 }  // namespace qm

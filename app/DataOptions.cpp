@@ -1,14 +1,11 @@
 #include "app/DataOptions.h"
 
-#include <QAction>
 #include <QApplication>
-#include <QMenu>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
 
 #include "app/Options.h"
-#include "core/Controller.h"
 #include "store/CollectionDataSets.h"
 #include "store/DataSet.h"
 #include "store/Export.h"
@@ -16,7 +13,6 @@
 #include "store/NetcdfExport.h"
 #include "store/SensorTable.h"
 #include "store/Summary.h"
-#include "ui/qt/MainWindow.h"
 
 #ifdef QMC_HAVE_VIEWER
 #include "ui/viewer/DataViewer.h"
@@ -182,37 +178,6 @@ int RunView(int argc, char* argv[], const Options& options) {
     (void)options;
     Say(Message(Msg::ViewerNotBuilt, language));
     return 2;
-#endif
-}
-
-void AttachDataViewer(MainWindow& window, const Controller& controller) {
-    QAction* entry = nullptr;
-    for (QAction* a : window.PopupMenu()->actions())
-        if (a->objectName() == "pmDataOnDisk") entry = a;
-    if (!entry) return;
-#ifdef QMC_HAVE_VIEWER
-    // One viewer, made when first asked for; it goes with the entry.
-    auto viewer = std::make_shared<std::unique_ptr<DataViewer>>();
-    QObject::connect(entry, &QAction::triggered, entry, [viewer, &controller] {
-        const Language language = controller.CurrentLanguage();
-        if (!*viewer) {
-            const std::filesystem::path& data = controller.Directories().DataFolder();
-            *viewer = std::make_unique<DataViewer>(
-                data.empty() ? std::filesystem::current_path() : data, language);
-        } else {
-            (*viewer)->SetLanguage(language);
-            (*viewer)->ListFolders();
-        }
-        // The first data set is shown at once, and again when the viewer comes back to find
-        // one that a copy made since.
-        if ((*viewer)->CurrentFolder().empty()) (*viewer)->OpenFirstDataSet();
-        (*viewer)->show();
-        (*viewer)->raise();
-        (*viewer)->activateWindow();
-    });
-#else
-    (void)controller;
-    entry->setVisible(false);
 #endif
 }
 

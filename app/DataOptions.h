@@ -2,8 +2,6 @@
 
 namespace qm {
 
-class Controller;
-class MainWindow;
 struct Options;
 
 // The modes that work on copied data, with no logger and no main window (parsed by
@@ -23,9 +21,5 @@ struct Options;
 int RunExport(int argc, char* argv[], const Options& options);
 int RunSummary(int argc, char* argv[], const Options& options);
 int RunView(int argc, char* argv[], const Options& options);
-
-// Gives the main window's "Data on disk" entry its viewer of the DATA folder (the entry is
-// hidden when the program is built without the viewer).
-void AttachDataViewer(MainWindow& window, const Controller& controller);
 
 }  // namespace qm

@@ -4,8 +4,8 @@ namespace qm {
 
 struct Options;
 
-// Unattended runs of the controller, with no window and no display: the same controller and
-// links as the window, driven through the window model as an operator would drive them.
+// Unattended runs of one logger, with no window and no display: the visit a collection makes of
+// each of its stations, of a station made of the options.
 //   --info                        read the logger out, print it as JSON
 //   --copy DIR [--new | --day D]  copy one logger directory into DATA, print a JSON summary
 //   --copy-all [--new]            copy every directory, one after another

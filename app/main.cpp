@@ -1,207 +1,16 @@
-// QM Controller: the program entry. Sets up the data folder, creates the windows, mirrors the
-// controller's window model into them and runs the event loop. With --demo the program talks to
-// a virtual logger in the same process over an in-process USB link.
-#include <QAction>
-#include <QApplication>
-#include <QCompleter>
-#include <QDir>
-#include <QImage>
-#include <QLineEdit>
-#include <QMenu>
-#include <QScreen>
-#include <QStandardPaths>
-#include <QTimer>
+// QM Controller: the program entry. One parse of the command line chooses the run: the main
+// window, a run without a window on a logger or a collection of them, or a command on copied
+// data.
+#include <QCoreApplication>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <memory>
-#include <optional>
 
 #include "app/Collect.h"
 #include "app/CommandLine.h"
 #include "app/DataOptions.h"
-#include "app/DemoTables.h"
 #include "app/Headless.h"
-#include "app/InProcessDelivery.h"
-#include "app/Links.h"
 #include "app/Options.h"
-#include "app/QtTimerHost.h"
-#include "app/QtTranslation.h"
 #include "app/ReportRun.h"
-#include "app/StartFolder.h"
-#include "core/Controller.h"
-#include "link/backends/SerialPortBackend.h"
-#include "sim/FaultyDevice.h"
-#include "sim/InProcessLink.h"
-#include "sim/Modems.h"
-#include "sim/VirtualLogger.h"
-#include "store/LocalFiles.h"
-#include "ui/qt/Binder.h"
-#include "ui/qt/MainWindow.h"
-#include "ui/qt/ParametersDialog.h"
-#include "ui/qt/QtServices.h"
-
-namespace {
-
-// The address the demo's Bluetooth modem reaches, as the device list names it.
-constexpr const char* kDemoBluetoothAddress = "0012F3A4B5C6";
-
-// A virtual logger on an in-process USB link whose replies reach the controller from the event
-// loop, like a logger plugged into the PC; with a modem, the modem is what is plugged in and the
-// logger answers through it.
-struct DemoLogger {
-    DemoLogger(qm::Controller& controller, qm::PcClock& clock, int deviceType,
-               const std::string& via, const qm::sim::LinkFaults& faults)
-        : logger(Config(deviceType), [&clock] { return clock.Now(); }),
-          radio(logger, qm::sim::RadioModemConfig{.loggerAddress = 7, .loggerInRange = true}),
-          bluetooth(logger, qm::sim::BtModemConfig{.noCarrierBeforeConnect = 2,
-                                                   .echo = true,
-                                                   .reachableAddresses = {kDemoBluetoothAddress}}),
-          lossy(Front(via), faults),
-          link(lossy),
-          delivery(link, controller),
-          tables(controller.MutableSession(), controller,
-                 qm::sim::BoreholeSensorCount(logger.Config().demoShape)) {
-        link.SetReplyDelay(faults.replyDelay);
-        for (const auto& [code, delay] : faults.commandDelays) link.SetCommandDelay(code, delay);
-    }
-    static qm::sim::LoggerConfig Config(int deviceType) {
-        qm::sim::LoggerConfig c;
-        c.deviceType = static_cast<std::uint8_t>(deviceType);
-        c.demoShape = qm::sim::DemoStoreShape::Operator();
-        return c;
-    }
-    qm::sim::Device& Front(const std::string& via) {
-        if (via == "radio") return radio;
-        if (via == "bluetooth") return bluetooth;
-        return logger;
-    }
-    qm::sim::VirtualLogger logger;
-    qm::sim::RadioModem radio;
-    qm::sim::BtModem bluetooth;
-    qm::sim::FaultyDevice lossy;
-    qm::sim::InProcessHidLink link;
-    qm::InProcessDelivery delivery;
-    // The borehole's copy gets the demo's sensor table.
-    qm::DemoSensorTables tables;
-};
-
-// The Bluetooth demo dials from the device list in the start folder; give it one when there is
-// none, so the operator can pick the virtual logger.
-void EnsureDemoDeviceList(const std::filesystem::path& startFolder) {
-    const auto list = startFolder / "Device.txt";
-    std::error_code ec;
-    if (std::filesystem::exists(list, ec)) return;
-    std::ofstream out(list, std::ios::binary);
-    out << kDemoBluetoothAddress << "\r\n";
-    if (out.flush())
-        std::fprintf(stderr, "Wrote %s with the virtual Bluetooth logger's address.\n",
-                     qm::PathText(list).c_str());
-}
-
-// The main window, against a logger on USB or --port, or with --demo against the virtual one.
-int RunWindow(int argc, char* argv[], const qm::Options& options) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("QM Controller");
-
-    qm::QtPcClock clock;
-    qm::QtOperatorServices ops;
-    // The timers that pace the work run on the event loop; the window runs its own.
-    qm::QtTimerHost timers;
-    qm::Controller controller(clock, ops);
-    controller.MutableSession().SetTimerHost(&timers);
-    // Qt gives the folders as UTF-8; the paths are built from that on every platform.
-    const std::filesystem::path workingDirectory = qm::Utf8Path(QDir::currentPath().toStdString());
-    const qm::StartFolder start = qm::ChooseStartFolder(
-        workingDirectory,
-        qm::Utf8Path(
-            QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString()));
-    const std::filesystem::path& startFolder = start.path;
-    controller.SetUpFolders(startFolder);
-    if (options.mode == qm::Mode::Demo && options.via == "bluetooth")
-        EnsureDemoDeviceList(startFolder);
-
-    // The dialog is a window of its own, not a child of the main window: disabling the main
-    // window while the dialog is up must leave the dialog usable.
-    qm::MainWindow window;
-    qm::ParametersDialog parameters;
-    ops.SetParent(&window);
-    qm::Binder binder(controller, window, parameters);
-    // A copy's replies come far faster than the eye can follow: the window shows them at a
-    // steady pace instead of after each one.
-    binder.SetMirrorInterval(qm::Binder::kMirrorIntervalMs);
-    qm::AttachDataViewer(window, controller);
-
-    // The port group names a serial device: on Windows by its number (COMn); elsewhere the
-    // operator may type or pick any serial device, offered from those present.
-#ifdef _WIN32
-    controller.MutableModel().portDevice.visible = false;
-#else
-    if (auto* device = window.findChild<QLineEdit*>("portDevice")) {
-        QStringList names;
-        for (const std::string& name : qm::SerialPortCandidates())
-            names << QString::fromStdString(name);
-        auto* completer = new QCompleter(names, device);
-        completer->setCompletionMode(QCompleter::UnfilteredPopupCompletion);
-        device->setCompleter(completer);
-    }
-#endif
-
-    // Qt's own dialog texts follow the language menu; the window starts in Russian. Queued, so
-    // that the controller has handled the click before its choice is read.
-    qm::QtTranslation qtTexts(&app);
-    qtTexts.Follow(controller.CurrentLanguage());
-    qm::DataFolderNote dataNote(window, start, workingDirectory);
-    for (QAction* a : window.PopupMenu()->actions()) {
-        if (a->objectName() != "pmRus" && a->objectName() != "pmEng") continue;
-        QObject::connect(
-            a, &QAction::triggered, &qtTexts,
-            [&] {
-                qtTexts.Follow(controller.CurrentLanguage());
-                dataNote.Follow(controller.CurrentLanguage());
-            },
-            Qt::QueuedConnection);
-    }
-
-    const QSize screen = QGuiApplication::primaryScreen()->size();
-    controller.FormCreate(screen.width(), screen.height());
-    // The window starts in Russian; --lang en starts it in English, as the menu would.
-    if (options.language == qm::Language::English) {
-        controller.ChooseLanguage(qm::Language::English);
-        qtTexts.Follow(qm::Language::English);
-        dataNote.Follow(qm::Language::English);
-    }
-    window.show();
-
-    // The program ends with its main window, even while the parameters dialog is up.
-    QObject::connect(&window, &qm::MainWindow::Closed, &app, [] { QCoreApplication::exit(0); });
-
-    // The link that carries the packets: a virtual logger in this process with --demo. Other
-    // links (the HID device watcher, a serial port named on the command line, a logger reached
-    // through a modem) are chosen here too, each handing its data to the controller on this
-    // thread.
-    std::unique_ptr<DemoLogger> demo;
-    std::unique_ptr<qm::AppLinks> links;
-    if (options.mode == qm::Mode::Demo) {
-        demo = std::make_unique<DemoLogger>(controller, clock, options.deviceType, options.via,
-                                            options.faults);
-        controller.UsbLoggerFound(&demo->link);
-    } else {
-        links = qm::StartLinks(controller, options.port);
-    }
-
-    if (!options.screenshot.empty()) {
-        QTimer::singleShot(options.screenshotAfterMs, &window, [&] {
-            const QString file = QString::fromStdString(options.screenshot);
-            const bool saved = window.grab().save(file, "PNG");
-            if (!saved) std::fprintf(stderr, "cannot write %s\n", options.screenshot.c_str());
-            QCoreApplication::exit(saved ? 0 : 1);
-        });
-    }
-    return app.exec();
-}
-
-}  // namespace
+#include "app/Window.h"
 
 int main(int argc, char* argv[]) {
     // One parse of the command line, before anything of Qt exists: a run without a window must
@@ -241,5 +50,5 @@ int main(int argc, char* argv[]) {
         case qm::Mode::Demo:
             break;
     }
-    return RunWindow(argc, argv, options);
+    return qm::RunWindow(argc, argv, options);
 }

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <system_error>
 
-#include "core/ConnectionSequence.h"
 #include "core/CopySession.h"
 #include "core/DirectoryView.h"
 #include "protocol/CommandCode.h"
 #include "protocol/Cp1251.h"
 #include "protocol/ReplyStatus.h"
+#include "session/ConnectionSequence.h"
 #include "store/Catalogue.h"
 #include "text/Captions.h"
 

@@ -35,6 +35,8 @@ Controller::Controller(PcClock& clock, OperatorServices& ops)
     session_.Listen(portView_);
     session_.Listen(radioView_);
     session_.Listen(btView_);
+    session_.Listen(readOutView_);
+    session_.Listen(clockView_);
     session_.Listen(copyResult_);
     session_.Listen(downloadLog_);
     RegisterHandlers();
@@ -42,11 +44,11 @@ Controller::Controller(PcClock& clock, OperatorServices& ops)
 
 void Controller::RegisterHandlers() {
     Handlers& h = handlers_;
-    clock_.Register(h);
+    clockView_.Register(h);
     test_.Register(h);
     portView_.Register(h);
     schedule_.Register(h);
-    calibration_.Register(h, test_.Readings());
+    calibrationView_.Register(h, test_.Readings());
     remarks_.Register(h);
     btView_.Register(h);
     radioView_.Register(h);
@@ -141,20 +143,20 @@ void Controller::OnTimer(WindowTimerId id) {
     Run([&] {
         switch (id) {
             case WindowTimerId::SysTimer:
-                sequence_.SysTimerTimer();
+                readOutView_.SysTimerTimer();
                 break;
             case WindowTimerId::TimerBar:
-                sequence_.TimerBarTimer();
+                readOutView_.TimerBarTimer();
                 break;
         }
     });
 }
 
 void Controller::bClockClick() {
-    Run([&] { clock_.bClockClick(); });
+    Run([&] { clockView_.bClockClick(); });
 }
 void Controller::bSynchClick() {
-    Run([&] { clock_.bSynchClick(); });
+    Run([&] { clockView_.bSynchClick(); });
 }
 void Controller::bTestClick() {
     Run([&] { test_.bTestClick(); });

@@ -8,20 +8,20 @@
 #include <string_view>
 
 #include "core/BluetoothPresenter.h"
-#include "core/CalibrationEditor.h"
+#include "core/CalibrationPresenter.h"
 #include "core/Catalogue.h"
-#include "core/ConnectionSequence.h"
+#include "core/ClockPresenter.h"
 #include "core/CopyProgress.h"
 #include "core/CopyResultView.h"
 #include "core/CopySession.h"
 #include "core/DayCopy.h"
-#include "core/DeviceClock.h"
 #include "core/DownloadLog.h"
 #include "core/Handlers.h"
 #include "core/PartContext.h"
 #include "core/PortPresenter.h"
 #include "core/ProblemPresenter.h"
 #include "core/RadioPresenter.h"
+#include "core/ReadOutPresenter.h"
 #include "core/RemarksEditor.h"
 #include "core/ScheduleEditor.h"
 #include "core/Services.h"
@@ -30,7 +30,10 @@
 #include "link/SerialPortOpener.h"
 #include "protocol/Links.h"
 #include "session/BtModemDialogue.h"
+#include "session/CalibrationEditor.h"
+#include "session/ConnectionSequence.h"
 #include "session/CopyTally.h"
+#include "session/DeviceClock.h"
 #include "session/LinkStart.h"
 #include "session/RadioModem.h"
 #include "session/Session.h"
@@ -59,6 +62,9 @@ public:
     // The session below the window: the link, what is known of the logger, the events.
     const Session& LoggerSession() const { return session_; }
     Session& MutableSession() { return session_; }
+    // What shows the session's problems to the operator; a run without a window stops it
+    // listening and words them itself.
+    SessionEvents& ProblemShower() { return problems_; }
     // The timers that pace the work, the session's.
     const SessionTimers& Timers() const { return session_.Timers(); }
     SessionTimers& MutableTimers() { return session_.Timers(); }
@@ -250,7 +256,7 @@ private:
     CopyTally tally_;
 
     // A part may hold a reference to one declared after it; none uses it while being built.
-    CalibrationEditor calibration_{ctx_};
+    CalibrationEditor calibration_{work_};
     RemarksEditor remarks_{ctx_, sequence_};
     LinkStart link_{work_};
     PortPresenter portView_{ctx_};
@@ -258,12 +264,15 @@ private:
     BtModemDialogue bt_{work_};
     RadioPresenter radioView_{ctx_, radio_};
     BluetoothPresenter btView_{ctx_, bt_};
-    ConnectionSequence sequence_{ctx_, calibration_, radio_, bt_};
+    ConnectionSequence sequence_{work_, calibration_, radio_, bt_};
     ScheduleEditor schedule_{ctx_, sequence_};
-    DeviceClock clock_{ctx_, sequence_};
+    DeviceClock clock_{work_, sequence_};
     TestMeasurement test_{ctx_, calibration_, sequence_};
     CopyProgress progress_{ctx_};
     ProblemPresenter problems_{m_, ops_};
+    ReadOutPresenter readOutView_{ctx_, sequence_};
+    ClockPresenter clockView_{ctx_, clock_};
+    CalibrationPresenter calibrationView_{ctx_, calibration_};
     CopyResultView copyResult_{m_};
     CopySession copy_{ctx_, catalogue_, progress_};
     Catalogue catalogue_{ctx_, sequence_, copy_};

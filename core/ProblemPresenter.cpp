@@ -10,7 +10,9 @@ namespace qm {
 
 std::string ProblemText(const SessionProblem& problem, Language language) {
     std::vector<std::string_view> args(problem.args.begin(), problem.args.end());
-    return Message(problem.message, language, std::span<const std::string_view>(args));
+    std::string text = Message(problem.message, language, std::span<const std::string_view>(args));
+    for (const SessionProblem& line : problem.lines) text += "\n" + ProblemText(line, language);
+    return text;
 }
 
 void ProblemPresenter::Problem(const SessionProblem& problem) {

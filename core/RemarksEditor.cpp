@@ -1,9 +1,9 @@
 #include "core/RemarksEditor.h"
 
-#include "core/ConnectionSequence.h"
 #include "protocol/CommandCode.h"
 #include "protocol/Cp1251.h"
 #include "protocol/ReplyStatus.h"
+#include "session/ConnectionSequence.h"
 
 namespace qm {
 

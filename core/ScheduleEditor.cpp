@@ -2,11 +2,11 @@
 
 #include <initializer_list>
 
-#include "core/ConnectionSequence.h"
 #include "core/ParametersView.h"
 #include "measure/ParametersDialog.h"
 #include "protocol/CommandCode.h"
 #include "protocol/ReplyStatus.h"
+#include "session/ConnectionSequence.h"
 
 namespace qm {
 

@@ -2,11 +2,11 @@
 
 #include <initializer_list>
 
-#include "core/CalibrationEditor.h"
-#include "core/ConnectionSequence.h"
 #include "core/ReadingsView.h"
 #include "protocol/CommandCode.h"
 #include "protocol/ReplyStatus.h"
+#include "session/CalibrationEditor.h"
+#include "session/ConnectionSequence.h"
 
 namespace qm {
 

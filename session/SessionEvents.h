@@ -69,6 +69,9 @@ struct SessionProblem {
     // The request it concerns (its code), 0 for none.
     std::uint8_t request = 0;
     LinkKind link = LinkKind::None;
+    // Particulars, each shown on a line of its own after the problem (their severity, request
+    // and link are the problem's).
+    std::vector<SessionProblem> lines;
 };
 
 // A serial port that could not be opened: its name, and what failed as the port reported it.
@@ -114,6 +117,27 @@ public:
     // Something went wrong (Severity::Error: the step it belongs to has ended) or is worth a
     // warning.
     virtual void Problem(const SessionProblem& /*problem*/) {}
+
+    // The connection sequence and read-out of a newly connected logger.
+    // A new read-out is armed: nothing of the last logger holds (LoggerState is empty).
+    virtual void ReadOutRestarted() {}
+    // The identification with the adapter status has been sent.
+    virtual void IdentificationAsked() {}
+    // A logger answered the identification (LoggerState::identity).
+    virtual void LoggerIdentified() {}
+    // The line value came (LoggerState::line).
+    virtual void LineRead() {}
+    // The battery was read (LoggerState::batteryVolts).
+    virtual void BatteryRead(double /*volts*/) {}
+    // The clock was read, or refused to be set, while no read-out ran: it can be set again.
+    virtual void ClockShownOutsideReadOut() {}
+    // The read-out's listing has ended: the logger's groups can be shown.
+    virtual void ListingEnded() {}
+    // The first listing of the connection has ended, listed or refused: the clock and the test
+    // measurement can be asked for.
+    virtual void FirstListingEnded() {}
+    // The logger stopped answering during the read-out, which ends (ReadOutEnded follows).
+    virtual void ReadOutGivenUp() {}
 
     // The modems (RadioModem, BtModemDialogue).
     // The USB adapter is a radio modem: it waits for an address to be started.

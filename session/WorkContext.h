@@ -41,6 +41,12 @@ public:
         Tell(SessionProblem::Severity::Warning, message, args, request);
     }
 
+    // Tells every listener of a problem made up whole, on the link in use.
+    void Tell(SessionProblem problem) {
+        problem.link = Link();
+        session.Report([&problem](SessionEvents& e) { e.Problem(problem); });
+    }
+
     LinkKind Link() const {
         if (x.SerialLinkActive) return LinkKind::Serial;
         if (x.LinkDevice != nullptr) return LinkKind::Usb;
@@ -50,9 +56,9 @@ public:
 private:
     void Tell(SessionProblem::Severity severity, Msg message,
               std::initializer_list<std::string_view> args, std::uint8_t request) {
-        SessionProblem p{severity, message, {}, request, Link()};
+        SessionProblem p{severity, message, {}, request, Link(), {}};
         for (std::string_view a : args) p.args.emplace_back(a);
-        session.Report([&p](SessionEvents& e) { e.Problem(p); });
+        Tell(std::move(p));
     }
 };
 

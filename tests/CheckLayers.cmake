@@ -60,21 +60,13 @@ endforeach()
 # A file that still breaks a rule is named below with the rule; one named that no longer breaks
 # it fails the check too, so the list only shrinks.
 set(still_breaking
-    app/Collect.cpp:window-free app/Collect.cpp:window-start
-    app/Console.h:window-free
-    app/DataOptions.cpp:window-free
-    app/DirectoryCopies.cpp:window-free
-    app/Headless.cpp:window-free app/Headless.cpp:window-start
     app/InProcessDelivery.cpp:window-free
     app/Links.cpp:window-free app/Links.h:window-start
-    app/main.cpp:window-free app/main.cpp:window-start
-    core/CalibrationEditor.cpp:no-requests
+    app/VisitRun.cpp:window-free app/VisitRun.cpp:window-start
     core/Catalogue.cpp:no-requests
-    core/ConnectionSequence.cpp:no-requests
     core/Controller.cpp:no-requests
     core/CopySession.cpp:no-requests
     core/DayCopy.cpp:no-requests
-    core/DeviceClock.cpp:no-requests
     core/MissedReply.cpp:no-requests
     core/RemarksEditor.cpp:no-requests
     core/ScheduleEditor.cpp:no-requests

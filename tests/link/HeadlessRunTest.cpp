@@ -314,6 +314,21 @@ TEST_F(HeadlessRunTest, ACopyCutByTheFarEndIsCompletedExactlyByNew) {
     EXPECT_EQ(LocalFiles(dir), expected);
 }
 
+TEST_F(HeadlessRunTest, ACopyCutByTheTimeLimitLeavesItsLineInTheCollectionLog) {
+    // The read-out takes some 4 s; the logger then holds back its answer to the first open of a
+    // file (request 66) past the limit.
+    Sim sim({"--faults", "delay-on=66:9000"});
+    ASSERT_FALSE(sim.device.empty());
+    const Result cut = Run({"--port", QString::fromStdString(sim.device), "--copy", "OBJ_A01",
+                            "--time-limit", "7", "--lang", "en"});
+    EXPECT_EQ(cut.status, 1) << cut.errors.toStdString();
+    EXPECT_EQ(cut.json["result"].toString(), "failed");
+    const CollectionLogRead logged = ReadCollectionLog(Data() / "OBJ_A01");
+    ASSERT_EQ(logged.records.size(), 1u);
+    EXPECT_EQ(logged.records[0].result, CollectionResult::Failed);
+    EXPECT_EQ(logged.records[0].error, cut.json["errors"][0].toString().toStdString());
+}
+
 TEST_F(HeadlessRunTest, RetriesOfALossyLineAreCountedAndTheFilesStayExact) {
     Sim sim({"--faults", "lose-reply=40"});
     ASSERT_FALSE(sim.device.empty());

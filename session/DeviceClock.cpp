@@ -1,26 +1,20 @@
-#include "core/DeviceClock.h"
+#include "session/DeviceClock.h"
 
 #include <cstdio>
 
-#include "core/ConnectionSequence.h"
 #include "protocol/CommandCode.h"
 #include "protocol/ReplyStatus.h"
+#include "session/ConnectionSequence.h"
 
 namespace qm {
 
-void DeviceClock::Register(Handlers& h) {
-    h.OnClick("bClock", [this] { bClockClick(); });
-    h.OnClick("bSynch", [this] { bSynchClick(); });
-}
-
-void DeviceClock::bClockClick() {
+void DeviceClock::Read() {
     ctx_.x.Send(requests::Plain(CommandCode::ReadClock));
 }
 
-void DeviceClock::bSynchClick() {
+void DeviceClock::Set() {
     settingAsked_ = true;
     SendClockSet();
-    ctx_.m.bSynch.enabled = false;
 }
 
 // Request 49: second, minute, hour, day, month, year - 2000 of the PC clock.
@@ -59,7 +53,7 @@ void DeviceClock::ClockReply() {
         }
         clockSets_ = 0;
         ClockJustSet_ = false;
-        ctx_.ops.ShowError(ctx_.Text(Msg::ClockNotAccepted, {std::to_string(kMaxClockSets)}));
+        ctx_.Fail(Msg::ClockNotAccepted, {std::to_string(kMaxClockSets)}, CommandCode::ReadClock);
         ctx_.session.Report([](SessionEvents& e) { e.ClockNotAccepted(); });
         EndSetting(false);
         // The rest of the read-out does not depend on the clock.
@@ -67,11 +61,11 @@ void DeviceClock::ClockReply() {
         return;
     }
     clockSets_ = 0;
-    ShowDeviceClock();
+    TakeReading();
     sequence_.ClockShown();
 }
 
-void DeviceClock::ShowDeviceClock() {
+void DeviceClock::TakeReading() {
     const Reply r = ctx_.CurrentReply();
     ClockRead_ = true;
     ClockSecond_ = r.Data(0);
@@ -95,14 +89,11 @@ void DeviceClock::ShowDeviceClock() {
     } else {
         ctx_.session.MutableLogger().clock.reset();
     }
-    Label& l = ctx_.m.Label2;
-    l.caption =
+    readingText_ =
         ClockText(ClockHour_, ClockMinute_, ClockSecond_, ClockDay_, ClockMonth_, ClockYear_);
-    l.visible = true;
-    l.fontColour = ClockJustSet_ ? Colour::Red : Colour::Navy;
+    readAfterSetting_ = ClockJustSet_;
     const bool afterSetting = ClockJustSet_;
     ClockJustSet_ = false;
-    ctx_.ArmSysTimer(SysTimerAction::HideClock, 1000);
     ctx_.session.Report([this](SessionEvents& e) { e.ClockRead(LastReading()); });
     if (afterSetting) EndSetting(LastReading().has_value());
 }

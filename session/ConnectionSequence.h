@@ -4,9 +4,9 @@
 #include <optional>
 #include <string>
 
-#include "core/PartContext.h"
 #include "protocol/Reply.h"
 #include "session/Transaction.h"
+#include "session/WorkContext.h"
 
 namespace qm {
 
@@ -16,10 +16,10 @@ class Catalogue;
 class RadioModem;
 
 // The connection sequence: identification, correction table, clock, schedule or remarks,
-// battery, root listing, and the line value in the title, with the timers that pace it.
+// battery, root listing, and the line value, with the timers that pace it.
 class ConnectionSequence : public Transaction {
 public:
-    ConnectionSequence(PartContext& ctx, CalibrationEditor& calibration, RadioModem& radio,
+    ConnectionSequence(WorkContext& ctx, CalibrationEditor& calibration, RadioModem& radio,
                        BtModemDialogue& bt)
         : ctx_(ctx), calibration_(calibration), radio_(radio), bt_(bt) {}
     // The replies of the requests whose dispatcher row names this part.
@@ -37,7 +37,7 @@ public:
     void IdentificationReply();
     // Row 1: which USB modem adapter answered.
     void LinkKindReply();
-    // Row 16: the line value goes into the title.
+    // Row 16: the line value.
     void LineValueReply();
     // Rows 60 and 62: the correction table, in blocks by device type.
     void CalibrationReply();
@@ -62,9 +62,7 @@ public:
     void QueryLineAfterBattery() { LineQueryPending_ = true; }
 
     void StartTimerTimer();
-    void SysTimerTimer();
     void Timer3Timer();
-    void TimerBarTimer();
 
     std::uint8_t DeviceType() const { return DeviceType_; }
     bool ReadingOut() const { return InitialSequence_; }
@@ -87,13 +85,13 @@ public:
     std::optional<double> BatteryVolts() const { return ctx_.session.Logger().batteryVolts; }
     const std::string& LineValueText() const { return ctx_.session.Logger().line; }
 
-    // Text of the line value for the title from a reply to 16.
+    // Text of the line value from a reply to 16, as the title shows it.
     static std::string LineText(const Reply& reply);
 
 private:
     // The clock and test buttons, once, at the end of the first listing.
     void EnableAfterFirstListing();
-    PartContext& ctx_;
+    WorkContext& ctx_;
     CalibrationEditor& calibration_;
     RadioModem& radio_;
     BtModemDialogue& bt_;

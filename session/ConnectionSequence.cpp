@@ -1,13 +1,12 @@
-#include "core/ConnectionSequence.h"
+#include "session/ConnectionSequence.h"
 
 #include <optional>
 
-#include "core/BatteryView.h"
-#include "core/CalibrationEditor.h"
 #include "core/Catalogue.h"
 #include "protocol/CommandCode.h"
 #include "protocol/DeviceType.h"
 #include "session/BtModemDialogue.h"
+#include "session/CalibrationEditor.h"
 #include "session/RadioModem.h"
 
 namespace qm {
@@ -23,31 +22,27 @@ void ConnectionSequence::Restart() {
     ArmReadOut();
     // The read-out starts from an empty directory list and shows the group of the model it finds
     // (the schedule, or the remarks of type 88) at its end.
-    ctx_.m.GroupBox2.visible = false;
-    ctx_.m.pComment.visible = false;
     if (catalogue_) catalogue_->Forget();
     ctx_.session.MutableLogger().Forget();
+    ctx_.session.Report([](SessionEvents& e) { e.ReadOutRestarted(); });
 }
 
 // A version byte of 0 is a USB modem adapter, not a logger.
 void ConnectionSequence::IdentificationReply() {
-    WindowModel& m = ctx_.m;
     const Reply r = ctx_.CurrentReply();
     DeviceType_ = r.Data(0);
     const std::uint8_t version = r.Data(1);
     if (version == 0) {
         if (ctx_.x.SerialLinkActive) {
             // The modem-kind question exists only on USB: on a serial port nothing can follow.
-            ctx_.ops.ShowError(ctx_.Text(Msg::SerialAdapterNoLogger, {ctx_.x.PortName}));
+            ctx_.Fail(Msg::SerialAdapterNoLogger, {ctx_.x.PortName}, C::Identify);
             return;
         }
         ctx_.x.SendToAdapter(requests::Adapter(C::LinkKindQuery));
         return;
     }
     LoggerIdentity id{DeviceType_, version, {}, false};
-    m.gbR_Modem.visible = false;
     radio_.StopRadioRepeat();
-    m.SysTimer.Stop();
 
     const std::string t = std::to_string(DeviceType_) + "." + std::to_string(version);
     if (radio_.RadioModemLink()) {
@@ -60,15 +55,8 @@ void ConnectionSequence::IdentificationReply() {
     } else {
         id.title = "QM-Controller [ " + t + " ]";
     }
-    m.window.title = id.title;
     ctx_.session.MutableLogger().identity = std::move(id);
-
-    // The read-out gives them back after its first listing; an identification outside it (late,
-    // or repeated by the watchdog) leads to no listing and must not take them away.
-    for (Button* b : {&m.bTest, &m.bClock, &m.bSynch}) {
-        b->visible = true;
-        if (InitialSequence_) b->enabled = false;
-    }
+    ctx_.session.Report([](SessionEvents& e) { e.LoggerIdentified(); });
     ctx_.x.Send(requests::Plain(
         DeviceType_ < device_type::kFirstWithCalibration ? C::ReadClock : C::ReadCalibration));
 }
@@ -116,7 +104,7 @@ void ConnectionSequence::LineValueReply() {
     LineValue_ = FirstLineWord(r).value_or(0);
     std::string& line = ctx_.session.MutableLogger().line;
     line = LineText(r);
-    ctx_.m.window.title = DeviceTitle() + "  Line  [" + line + "]";
+    ctx_.session.Report([](SessionEvents& e) { e.LineRead(); });
 }
 
 // Entries 1..30; loggers from kFirstMultiBlock on hold more, read in blocks by 62.
@@ -142,7 +130,7 @@ void ConnectionSequence::CalibrationBlockReply() {
 void ConnectionSequence::BatteryReply() {
     const double volts = ctx_.CurrentReply().Data(0) / 10.0;
     ctx_.session.MutableLogger().batteryVolts = volts;
-    ShowBattery(ctx_.m, volts, ctx_.CurrentLanguage());
+    ctx_.session.Report([volts](SessionEvents& e) { e.BatteryRead(volts); });
     if (InitialSequence_ && catalogue_) catalogue_->ListRoot();
     if (LineQueryPending_) {
         LineQueryPending_ = false;
@@ -154,7 +142,7 @@ void ConnectionSequence::ClockShown() {
     if (InitialSequence_)
         ctx_.x.Send(requests::Plain(PathrexDevice() ? C::ReadRemarks : C::ReadSchedule));
     else
-        ctx_.m.bSynch.enabled = true;
+        ctx_.session.Report([](SessionEvents& e) { e.ClockShownOutsideReadOut(); });
 }
 
 void ConnectionSequence::ContinueWithBattery() {
@@ -169,7 +157,6 @@ void ConnectionSequence::EndInitialSequence() {
 }
 
 void ConnectionSequence::GiveUp() {
-    WindowModel& m = ctx_.m;
     LineQueryPending_ = false;
     // The line value waiting for its tick would meet the same silence, and tell the operator
     // a second time of one failure.
@@ -177,18 +164,16 @@ void ConnectionSequence::GiveUp() {
     if (!InitialSequence_) return;
     InitialSequence_ = false;
     FirstListing_ = false;
-    for (Button* b : {&m.bTest, &m.bClock, &m.bSynch})
-        if (b->visible) b->enabled = true;
-    ctx_.session.Report([](SessionEvents& e) { e.ReadOutEnded(); });
+    ctx_.session.Report([](SessionEvents& e) {
+        e.ReadOutGivenUp();
+        e.ReadOutEnded();
+    });
 }
 
 void ConnectionSequence::EnableAfterFirstListing() {
     if (!FirstListing_) return;
-    WindowModel& m = ctx_.m;
-    m.bSynch.enabled = true;
-    m.bClock.enabled = true;
-    m.bTest.enabled = true;
     FirstListing_ = false;
+    ctx_.session.Report([](SessionEvents& e) { e.FirstListingEnded(); });
 }
 
 void ConnectionSequence::ListingRefused() {
@@ -197,15 +182,9 @@ void ConnectionSequence::ListingRefused() {
 }
 
 void ConnectionSequence::EndOfListing() {
-    WindowModel& m = ctx_.m;
-    if (PathrexDevice())
-        m.pComment.visible = true;
-    else
-        m.GroupBox2.visible = true;
+    ctx_.session.Report([](SessionEvents& e) { e.ListingEnded(); });
     EnableAfterFirstListing();
-    m.window.width = 370;
     EndInitialSequence();
-    m.Chart1.visible = false;
 }
 
 // The connection starts: identification with the adapter status, so that a USB modem answers
@@ -213,26 +192,8 @@ void ConnectionSequence::EndOfListing() {
 void ConnectionSequence::StartTimerTimer() {
     ctx_.timers.StartTimer.Stop();
     ctx_.x.Send(requests::Plain(C::Identify, kModemRequestStatus));
-    if (!ctx_.x.SerialLinkActive) {
-        ctx_.x.UsbStarted = true;
-        ctx_.m.GroupBox4.visible = false;
-    }
-}
-
-void ConnectionSequence::SysTimerTimer() {
-    WindowModel& m = ctx_.m;
-    m.SysTimer.Stop();
-    switch (ctx_.sysTimerAction) {
-        case SysTimerAction::HideClock:
-            m.Label2.visible = false;
-            break;
-        case SysTimerAction::HideNoDirectory:
-            m.Label6.visible = false;
-            m.Label2.visible = false;
-            break;
-        case SysTimerAction::None:
-            break;
-    }
+    if (!ctx_.x.SerialLinkActive) ctx_.x.UsbStarted = true;
+    ctx_.session.Report([](SessionEvents& e) { e.IdentificationAsked(); });
 }
 
 void ConnectionSequence::Timer3Timer() {
@@ -247,11 +208,6 @@ void ConnectionSequence::Timer3Timer() {
         return;
     }
     ctx_.x.Send(requests::Plain(C::LineValue));
-}
-
-void ConnectionSequence::TimerBarTimer() {
-    ProgressBar& bar = ctx_.m.ProgressBar1;
-    bar.position = bar.position + 1 > bar.maximum ? 0 : bar.position + 1;
 }
 
 void ConnectionSequence::OnReply(std::uint8_t code) {
