@@ -154,11 +154,13 @@ Moments* moments = nullptr;
     }
 }
 
-// The data files of a data-set folder (the resume record left out), by name.
+// The data files of a data-set folder (the resume record and the collection log, which says
+// when each copy ran, left out), by name.
 std::map<std::string, std::string> DataFiles(const fs::path& folder) {
     std::map<std::string, std::string> files;
     for (const auto& e : fs::directory_iterator(folder)) {
-        if (!e.is_regular_file() || e.path().filename() == "Temp.bin") continue;
+        const fs::path name = e.path().filename();
+        if (!e.is_regular_file() || name == "Temp.bin" || name == "collection.jsonl") continue;
         std::ifstream in(e.path(), std::ios::binary);
         files[e.path().filename().string()] =
             std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

@@ -39,6 +39,22 @@ void Controller::ReplyTimerTimer() {
         copy_.FinishStopped();
         return;
     }
+    // A PC that paused past the wait may find the reply in the port already, its announcement
+    // still queued behind this tick: what the port holds is read before the reply is missed. A
+    // read that fails here is the announcement's to report; the reply is judged missed.
+    if (x_.SerialLinkActive && x_.Outstanding && !x_.Holding()) {
+        const long answers = x_.Tally().answers;
+        bool whole = false;
+        try {
+            whole = x_.TakeSerialBytes(SerialReplyAssembler::kMaxRead);
+        } catch (const SerialPortError&) {
+        }
+        if (whole) {
+            ReplyReceived();
+            while (x_.TakeSurplus()) ReplyReceived();
+        }
+        if (x_.Tally().answers != answers) return;
+    }
     if (x_.WatchdogFired() != Exchange::Tick::Missed) return;
     const std::uint8_t code = x_.CurrentCommand;
     if (copy_.StopRequested()) {

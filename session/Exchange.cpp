@@ -26,13 +26,14 @@ void Exchange::Deliver() {
     if (awaiter) awaiter->OnReply(code);
 }
 
-std::int64_t Exchange::FloorMs(int baud, std::size_t requestBytes, std::size_t replyBytes) {
+std::int64_t Exchange::FloorMs(int baud, std::size_t requestBytes, std::size_t replyBytes,
+                               std::int64_t turnMs) {
     // A USB report crosses in a few polls of the bus; the logger's own reads of its memory take
     // tens of milliseconds.
     if (baud <= 0) return 100;
-    // The request and the reply, 10 bits a byte, and 5 ms for the logger to turn round.
+    // The request and the reply, 10 bits a byte, and the logger's turn.
     const auto bits = 10 * static_cast<std::int64_t>(requestBytes + replyBytes);
-    return (bits * 1000 + baud - 1) / baud + 5;
+    return (bits * 1000 + baud - 1) / baud + turnMs;
 }
 
 std::int64_t Exchange::Now() const {
@@ -60,9 +61,9 @@ std::int64_t Exchange::WaitMs(std::uint8_t code) const {
 
 void Exchange::Arm(std::int64_t ms) {
     armedAt_ = Now();
+    armedForMs_ = std::clamp<std::int64_t>(ms, 1, ReplyWait::kCeilingMs);
     if (!watchdog_) return;
-    watchdog_->SetInterval(
-        static_cast<int>(std::clamp<std::int64_t>(ms, 1, ReplyWait::kCeilingMs)));
+    watchdog_->SetInterval(static_cast<int>(armedForMs_));
     watchdog_->Start();
 }
 
@@ -138,6 +139,7 @@ void Exchange::Transmit(const Request& r, bool toAdapter, bool watched) {
         extended_ = false;
     }
     sentAt_ = lastTraffic_ = Now();
+    pauseWaited_ = false;
     // Armed before the write: a reply can come in before the write returns.
     Await(watched);
     retrying_ = false;
@@ -244,10 +246,12 @@ Exchange::Verdict Exchange::Judge() {
     if (!retried_ && owed_.empty()) {
         // Over the serial line the wait is for the reply to start: one that has started is
         // given the time its rest takes on the line (WatchdogFired). Its floor is the request's
-        // time on the line, the first byte's, and the logger's turn.
+        // time on the line, the first byte's, and the slack: the logger's own turn is in the
+        // round trips learnt.
         const std::int64_t started = SerialLinkActive ? replyStartAt_ : now;
         if (!wait.Sampled()) wait = link_;  // the first answer replaces the first wait
-        wait.SetFloor(FloorMs(baud_, static_cast<std::size_t>(std::max(SendCount, 0)), 1));
+        wait.SetFloor(FloorMs(baud_, static_cast<std::size_t>(std::max(SendCount, 0)), 1,
+                              static_cast<std::int64_t>(ReplyWait::kSlackMs)));
         const std::size_t bytes = CurrentReply().LastIndex();
         if (SerialLinkActive && bytes >= kPaceFromBytes) {
             // The line's pace: how long the reply's bytes took to come after its first.
@@ -301,6 +305,14 @@ Exchange::Tick Exchange::WatchdogFired() {
         // within the longest wait.
         const auto rest = static_cast<std::size_t>(serialReply.Missing());
         Arm(std::max(FloorMs(baud_, 0, rest), WaitMs(CurrentCommand)));
+        return Tick::None;
+    }
+    if (!pauseWaited_ && Now() - armedAt_ >= 2 * armedForMs_) {
+        // The tick came a whole wait late: the PC paused, and what was held back with it (a
+        // pseudo-terminal's far end, a USB adapter's driver) may not have reached the port yet.
+        // The reply is given one wait more, from now, before it is missed.
+        pauseWaited_ = true;
+        Arm(armedForMs_);
         return Tick::None;
     }
     return Tick::Missed;

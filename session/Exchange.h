@@ -113,9 +113,9 @@ public:
     void DropHeld();
     const Counts& Tally() const { return counts_; }
     // The least wait for a reply: the request's and the reply's time on a line of `baud` (0 for
-    // USB) plus room for the logger to turn round; by default the longest of both.
+    // USB) plus room for the logger to turn round (`turnMs`); by default the longest of both.
     static std::int64_t FloorMs(int baud, std::size_t requestBytes = 64,
-                                std::size_t replyBytes = kLargestPacket);
+                                std::size_t replyBytes = kLargestPacket, std::int64_t turnMs = 5);
     // The serial port's rate (the port is always opened at it).
     static constexpr int kSerialBaud = 115200;
     // The least first wait of a code the logger has not answered yet, once the link has
@@ -221,6 +221,8 @@ private:
     std::int64_t replyStartAt_ = 0;  // the first byte of the reply being gathered came in
     double byteMs_ = -1;             // a byte's time on the line, as replies showed; -1: unknown
     std::int64_t armedAt_ = 0;       // the watchdog was last armed
+    std::int64_t armedForMs_ = 0;    // for how long
+    bool pauseWaited_ = false;       // the awaited request has had one more wait after a pause
     std::int64_t retryWaitMs_ = 0;
     std::int64_t armedMs_ = 0;  // what the request awaited was given
     std::int64_t lateMs_ = 0;   // how late replies of requests given up on have come

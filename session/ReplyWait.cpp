@@ -17,8 +17,9 @@ void ReplyWait::Sample(std::int64_t roundTripMs, double byteMs) {
         smoothed_ = 0.875 * smoothed_ + 0.125 * r;
     }
     // Room for the jitter of the timers and the line even when the round trips have been
-    // alike for long: an eighth of the round trip, 5 ms and ten bytes' time at least.
-    const double margin = std::max(4 * variation_, smoothed_ / 8 + 5 + kHeldBackBytes * byteMs);
+    // alike for long: an eighth of the round trip, the slack and ten bytes' time at least.
+    const double margin =
+        std::max(4 * variation_, smoothed_ / 8 + kSlackMs + kHeldBackBytes * byteMs);
     waitMs_ = static_cast<std::int64_t>(std::ceil(smoothed_ + margin));
     Clamp();
 }

@@ -15,6 +15,8 @@ public:
     static constexpr std::int64_t kCeilingMs = 12'000;
     // How many bytes' time a line may hold a reply back by.
     static constexpr double kHeldBackBytes = 10;
+    // Room for the jitter of the timers and of an idle PC, in milliseconds.
+    static constexpr double kSlackMs = 3;
 
     explicit ReplyWait(std::int64_t floorMs = 0) : floorMs_(floorMs) {}
 

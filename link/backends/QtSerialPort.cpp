@@ -50,6 +50,16 @@ bool HungUp(qintptr descriptor) {
     return ready < 0 || (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 
+// Whether the system holds bytes to read on an open descriptor.
+bool Pending(qintptr descriptor) {
+    pollfd p{static_cast<int>(descriptor), POLLIN, 0};
+    int ready = 0;
+    do {
+        ready = ::poll(&p, 1, 0);
+    } while (ready < 0 && errno == EINTR);
+    return ready > 0 && (p.revents & POLLIN) != 0;
+}
+
 }  // namespace
 
 QtSerialPort::QtSerialPort(QObject* parent) : QObject(parent) {
@@ -125,6 +135,11 @@ void QtSerialPort::Write(std::span<const std::uint8_t> bytes) {
 
 std::size_t QtSerialPort::Read(std::span<std::uint8_t> bytes) {
     if (!port_.isOpen()) Fail(SerialFailure::NotOpen, 0);
+    // Bytes the system holds that the port's read notifier has not taken in yet (the event
+    // loop has not come round to it: a reader that asks before the announcement, after the PC
+    // paused) are taken in first.
+    if (port_.bytesAvailable() < static_cast<qint64>(bytes.size()) && Pending(port_.handle()))
+        port_.waitForReadyRead(0);
     errno = 0;
     const qint64 got =
         port_.read(reinterpret_cast<char*>(bytes.data()), static_cast<qint64>(bytes.size()));

@@ -147,6 +147,24 @@ TEST(LateOverSerial, ARetryKeepsTheFirstReplyWholeAndItsDuplicateAnswersNothing)
     EXPECT_TRUE(s.Model().Label2.caption.empty());
 }
 
+// A PC that paused past the wait finds the reply in the port with its announcement still to
+// come: the watchdog takes it as the answer, nothing is asked again.
+TEST(LateOverSerial, AReplyWaitingInThePortWhenTheWatchdogFiresIsNoMiss) {
+    ScriptedDevice unused;
+    Rig s(unused);
+    s.controller.FormCreate(1024, 768);
+    QueuedPort port;
+    s.controller.SerialPortOpened(&port, "/dev/ttyUSB0");
+    s.RunFor(3000);
+    ASSERT_EQ(port.writes.size(), 1u);
+    port.Put({3, 248, 79, 5});
+    s.RunFor(ReplyWait::kInitialMs);
+    EXPECT_EQ(s.Model().window.title, "QM-Controller [ 79.5 ]");
+    EXPECT_EQ(s.State().Link().Tally().resent, 0);
+    ASSERT_EQ(port.writes.size(), 2u);
+    EXPECT_EQ(port.writes[1][3], CommandCode::ReadClock);
+}
+
 // The first reply and the retry's come in one read: each is judged, neither is lost.
 TEST(LateOverSerial, TwoRepliesInOneReadAreEachJudged) {
     ScriptedDevice unused;
