@@ -33,6 +33,9 @@ Controller::Controller(PcClock& clock, OperatorServices& ops)
     session_.SetWork(*this);
     session_.Listen(problems_);
     session_.Listen(copyPresenter_);
+    session_.Listen(portView_);
+    session_.Listen(radioView_);
+    session_.Listen(btView_);
     session_.Listen(readOutView_);
     session_.Listen(clockView_);
     session_.Listen(remarksPresenter_);
@@ -47,12 +50,12 @@ void Controller::RegisterHandlers() {
     Handlers& h = handlers_;
     clockView_.Register(h);
     testPresenter_.Register(h);
-    h.OnClick("pmBluetooth", [this] { m_.GroupBox4.visible = true; });
+    portView_.Register(h);
     schedulePresenter_.Register(h);
     calibrationView_.Register(h, test_.Readings());
     remarksPresenter_.Register(h);
-    bt_.Register(h);
-    radio_.Register(h);
+    btView_.Register(h);
+    radioView_.Register(h);
     h.OnClick("pmRus", [this] { SetLanguage(Language::Russian); });
     h.OnClick("pmEng", [this] { SetLanguage(Language::English); });
     copyPresenter_.Register(h);
@@ -60,7 +63,7 @@ void Controller::RegisterHandlers() {
 }
 
 void Controller::SetUpFolders(const std::filesystem::path& startFolder) {
-    bt_.SetStartFolder(startFolder);
+    btView_.SetStartFolder(startFolder);
     catalogue_.SetUpFolders(startFolder);
 }
 
@@ -164,13 +167,13 @@ void Controller::pmBluetoothClick() {
     Click("pmBluetooth");
 }
 void Controller::LoadBluetoothDeviceList() {
-    bt_.LoadBluetoothDeviceList();
+    btView_.LoadBluetoothDeviceList();
 }
 void Controller::Button6Click() {
-    Run([&] { bt_.Button6Click(); });
+    Run([&] { btView_.Button6Click(); });
 }
 void Controller::bRStartClick() {
-    Run([&] { radio_.bRStartClick(); });
+    Run([&] { radioView_.bRStartClick(); });
 }
 void Controller::pmRusClick() {
     Click("pmRus");
@@ -187,7 +190,7 @@ void Controller::SetLanguage(Language language) {
     ApplyCaptions(m_, language);
     if (const auto volts = sequence_.BatteryVolts(); volts && m_.GroupBox3.visible)
         ShowBattery(m_, *volts, language);
-    radio_.ShowCaptions();
+    radioView_.ShowCaptions();
     copyPresenter_.ShowProgress();
     copyResult_.Show();
 }

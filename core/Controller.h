@@ -7,15 +7,16 @@
 #include <string>
 #include <string_view>
 
-#include "core/BtModemDialogue.h"
+#include "core/BluetoothPresenter.h"
 #include "core/CalibrationPresenter.h"
 #include "core/ClockPresenter.h"
 #include "core/CopyPresenter.h"
 #include "core/CopyResultView.h"
 #include "core/Handlers.h"
 #include "core/PartContext.h"
+#include "core/PortPresenter.h"
 #include "core/ProblemPresenter.h"
-#include "core/RadioModem.h"
+#include "core/RadioPresenter.h"
 #include "core/ReadOutPresenter.h"
 #include "core/RemarksPresenter.h"
 #include "core/SchedulePresenter.h"
@@ -24,6 +25,7 @@
 #include "link/HidCtl.h"
 #include "link/SerialPortOpener.h"
 #include "protocol/Links.h"
+#include "session/BtModemDialogue.h"
 #include "session/CalibrationEditor.h"
 #include "session/Catalogue.h"
 #include "session/ConnectionSequence.h"
@@ -33,6 +35,8 @@
 #include "session/DayCopy.h"
 #include "session/DeviceClock.h"
 #include "session/DownloadLog.h"
+#include "session/LinkStart.h"
+#include "session/RadioModem.h"
 #include "session/RemarksEditor.h"
 #include "session/ScheduleEditor.h"
 #include "session/Session.h"
@@ -83,6 +87,8 @@ public:
     const RadioModem& Radio() const { return radio_; }
     const BtModemDialogue& Bluetooth() const { return bt_; }
     BtModemDialogue& MutableBluetooth() { return bt_; }
+    // The Bluetooth group's device list.
+    const BluetoothPresenter& BluetoothView() const { return btView_; }
     const Catalogue& Directories() const { return catalogue_; }
     Catalogue& MutableDirectories() { return catalogue_; }
     const CopySession& Copy() const { return copy_; }
@@ -139,7 +145,7 @@ public:
     // reports come to this controller's handlers.
     void AttachHidCtl(HidCtl& hid);
     // Opens the serial port that the operator chooses in the port group.
-    void SetSerialPortOpener(SerialPortOpener* opener) { portOpener_ = opener; }
+    void SetSerialPortOpener(SerialPortOpener* opener) { link_.SetPortOpener(opener); }
     // The set of HID devices has changed: enumerate them again.
     void HidCtlDeviceChange();
     // Opens the port chosen in the port group (SpinEdit1, or the device in portDevice).
@@ -235,10 +241,12 @@ private:
     bool HidCtlEnumerate(HidDevice& device, int index);
     void UsbLoggerPluggedIn(HidDevice& device);
     void PrepareNewConnection();
+    // Opens the serial port `device` (or numbered `number`) and starts the connection on it;
+    // false when it cannot be opened (the operator has been told why).
+    bool StartSerialPort(std::uint8_t number, const std::string& device);
 
     OperatorServices& ops_;
     HidCtl* hid_ = nullptr;
-    SerialPortOpener* portOpener_ = nullptr;
     std::function<void()> changed_;
     WindowModel m_;
     Session session_;
@@ -255,8 +263,12 @@ private:
     // A part may hold a reference to one declared after it; none uses it while being built.
     CalibrationEditor calibration_{work_};
     RemarksEditor remarks_{work_, sequence_};
-    RadioModem radio_{ctx_};
-    BtModemDialogue bt_{ctx_};
+    LinkStart link_{work_};
+    PortPresenter portView_{ctx_};
+    RadioModem radio_{work_};
+    BtModemDialogue bt_{work_};
+    RadioPresenter radioView_{ctx_, radio_};
+    BluetoothPresenter btView_{ctx_, bt_};
     ConnectionSequence sequence_{work_, calibration_, radio_, bt_};
     ScheduleEditor schedule_{work_, sequence_};
     DeviceClock clock_{work_, sequence_};

@@ -5,9 +5,6 @@
 
 #include "core/Controller.h"
 
-#include <cerrno>
-#include "protocol/CommandCode.h"
-
 namespace qm {
 
 void Controller::AttachHidCtl(HidCtl& hid) {
@@ -29,8 +26,7 @@ void Controller::HidCtlDeviceData(std::string_view productString,
         if (!x_.TakeHidReport(productString, data)) return;
         if (x_.TextMode) {
             // In command mode the modem answers with text lines, its mode request too.
-            if (x_.CurrentCommand == CommandCode::ModemMode) x_.ReplyArrived();
-            bt_.HandleModemLine();
+            bt_.TakeModemLine();
             return;
         }
         // A report while nothing is awaited (a stale reply, one given up on) answers nothing.
@@ -71,17 +67,11 @@ void Controller::SerialPortOpened(SerialLink* port, const std::string& portName)
 }
 
 void Controller::UseUsbLogger(HidDeviceLink* device) {
-    x_.UseUsb(device);
-    session_.Timers().StartTimer.SetInterval(300);
-    session_.Timers().StartTimer.Start();
-    m_.pmBluetooth.enabled = false;
+    link_.UseUsb(device);
 }
 
 void Controller::UseSerialPort(SerialLink* port, const std::string& portName) {
-    x_.UseSerial(port, portName);
-    session_.Timers().StartTimer.SetInterval(3000);
-    session_.Timers().StartTimer.Start();
-    m_.GroupBox4.visible = false;
+    link_.UseSerial(port, portName);
 }
 
 void Controller::HidCtlDeviceChange() {
@@ -120,7 +110,7 @@ void Controller::UsbLoggerPluggedIn(HidDevice& device) {
     }
     // A copy in progress keeps its logger; a logger plugged in meanwhile is not taken.
     if (copy_.CopyRunning()) return;
-    if (x_.UsbStarted || x_.SerialLinkActive) PrepareNewConnection();
+    if (link_.Started()) PrepareNewConnection();
     UseUsbLogger(&device);
     m_.window.title = "QM-Controller";
 }
@@ -139,63 +129,37 @@ void Controller::PrepareNewConnection() {
 
 void Controller::bSetPortClick() {
     Run([&] {
-        x_.ClosePort();
         const double v = m_.SpinEdit1.value;
         const long long whole =
             std::isfinite(v) ? static_cast<long long>(std::clamp(v, -1e9, 1e9)) : 0;
-        x_.PortNumber = static_cast<std::uint8_t>((whole % 256 + 256) % 256);
-        const std::string name = SerialPortName(x_.PortNumber, m_.portDevice.text);
-        x_.PortOpen = true;
+        const auto number = static_cast<std::uint8_t>((whole % 256 + 256) % 256);
         m_.bSetPort.enabled = false;
-
-        SerialLink* port = nullptr;
-        try {
-            if (!portOpener_) throw SerialFailed(SerialFailure::Open);
-            port = portOpener_->Open(name);
-        } catch (const SerialPortError& e) {
-            // The group stays up with its button, so the operator can try another port.
-            x_.PortOpen = false;
-            const Language language = CurrentLanguage();
-            const std::string reason = e.Failure() != SerialFailure::Open
-                                           ? SerialErrorText(e.Failure(), e.SystemError(), language)
-                                       : e.SystemError() == EBUSY
-                                           ? Message(Msg::ReasonPortHeld, language)
-                                           : SystemReason(e.SystemError(), language);
-            ops_.ShowError(ops_.SeesWindow()
-                               ? ctx_.Text(Msg::PortOpenFailed, {name, reason, m_.bSetPort.caption})
-                               : ctx_.Text(Msg::PortOpenFailedNoWindow, {name, reason}));
-        }
-        if (!x_.PortOpen) {
-            m_.bSetPort.enabled = true;
-            return;
-        }
-        if (x_.SerialLinkActive || x_.UsbStarted) PrepareNewConnection();
-        UseSerialPort(port, name);
+        if (!StartSerialPort(number, m_.portDevice.text)) m_.bSetPort.enabled = true;
     });
+}
+
+bool Controller::StartSerialPort(std::uint8_t number, const std::string& device) {
+    const auto opened = link_.OpenPort(number, device);
+    if (!opened) return false;
+    if (link_.Started()) PrepareNewConnection();
+    UseSerialPort(opened->port, opened->name);
+    return true;
 }
 
 void Controller::ComPort1Lost() {
     Run([&] {
-        if (!x_.PortOpen) return;
-        x_.ClosePort();
-        x_.ResetSerialReply();
-        x_.ForgetRequest();
+        if (!link_.PortLost()) return;
         deferredClick_.clear();
         ShowRetry(0);
-        session_.Timers().StartTimer.Stop();
-        // The port group comes back for another port (or the same one once it is there again).
-        m_.GroupBox4.visible = true;
-        m_.bSetPort.enabled = true;
-        const bool sees = ops_.SeesWindow();
+        const std::string text = portView_.PortLost(x_.PortName);
         if (copy_.CopyRunning()) {
             // Drops the unfinished file and gives the data group back.
-            if (sees)
+            if (ops_.SeesWindow())
                 copy_.FailCopy(Msg::PortLost, {x_.PortName, m_.bSetPort.caption});
             else
                 copy_.FailCopy(Msg::PortLostNoWindow, {x_.PortName});
         } else {
-            ops_.ShowError(sees ? ctx_.Text(Msg::PortLost, {x_.PortName, m_.bSetPort.caption})
-                                : ctx_.Text(Msg::PortLostNoWindow, {x_.PortName}));
+            ops_.ShowError(text);
         }
     });
 }

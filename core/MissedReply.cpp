@@ -159,7 +159,7 @@ void Controller::GiveUpRequest(std::uint8_t code) {
             break;
     }
     ctx_.StopBusyIndicator();
-    if (radio_.RadioModemLink()) m_.bRStart.enabled = true;
+    radio_.GaveUp();
     ops_.ShowError(text);
 }
 

@@ -12,8 +12,8 @@
 namespace qm {
 
 bool Controller::OpenSerialPort(const std::string& name) {
-    Click("pmBluetooth");  // shows the port group, as the menu item does
-    m_.portDevice.text = name;
+    // The port group shows the port asked for, as the operator would have typed it.
+    portView_.Offer(name);
     bSetPortClick();
     return x_.PortOpen;
 }
@@ -27,13 +27,9 @@ bool Controller::ThroughModemAdapter() const {
 }
 
 bool Controller::ReachRadioAddress(int address) {
-    if (!radio_.RadioModemLink() || !m_.gbR_Modem.visible || !m_.bRStart.enabled ||
-        radio_.Repeating() || x_.Outstanding || address < 0 || address > 254)
-        return false;
-    m_.cbRAddress.checked = false;
-    m_.eRAddress.text = std::to_string(address);
-    m_.cbR_Modem.itemIndex = 0;  // one identification; the watchdog asks again
-    Click("bRStart");
+    if (!radio_.CanStart() || x_.Outstanding || address < 0 || address > 254) return false;
+    // One identification; the watchdog asks again.
+    Run([&] { radio_.Start(static_cast<std::uint8_t>(address), false); });
     return true;
 }
 

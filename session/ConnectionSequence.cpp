@@ -2,12 +2,12 @@
 
 #include <optional>
 
-#include "core/BtModemDialogue.h"
-#include "core/RadioModem.h"
 #include "protocol/CommandCode.h"
 #include "protocol/DeviceType.h"
+#include "session/BtModemDialogue.h"
 #include "session/CalibrationEditor.h"
 #include "session/Catalogue.h"
+#include "session/RadioModem.h"
 
 namespace qm {
 

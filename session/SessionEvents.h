@@ -6,6 +6,7 @@
 #include <system_error>
 #include <vector>
 
+#include "protocol/Links.h"
 #include "session/CopyTally.h"
 #include "session/LoggerState.h"
 #include "text/Messages.h"
@@ -79,6 +80,13 @@ struct CopyProgressView {
     int files = 0;                      // how many files this copy takes
     std::int64_t measurements = 0;      // measurements copied so far by this copy
     std::optional<double> secondsLeft;  // none until an estimate can be made
+};
+
+// A serial port that could not be opened: its name, and what failed as the port reported it.
+struct PortFailure {
+    std::string name;
+    SerialFailure failure = SerialFailure::Open;
+    int systemError = 0;
 };
 
 // What can be written to the logger.
@@ -187,6 +195,35 @@ public:
     virtual void ScheduleWriting() {}
     // The logger answered a written schedule; it is read back next.
     virtual void ScheduleWritten() {}
+
+    // The modems (RadioModem, BtModemDialogue).
+    // The USB adapter is a radio modem: it waits for an address to be started.
+    virtual void RadioModemFound() {}
+    // Whether a start of the radio modem is open, or its every-second identification runs, has
+    // changed (RadioModem::StartOpen, Repeating).
+    virtual void RadioStartChanged() {}
+    // The every-second identification has asked once more.
+    virtual void RadioRepeated() {}
+    // The USB adapter is a Bluetooth modem: its first mode step follows.
+    virtual void BluetoothModemFound() {}
+    // The Bluetooth modem can dial: it has entered command mode or said it is ready.
+    virtual void BluetoothDialReady() {}
+    // A dial has started: no other until it connects or stops.
+    virtual void BluetoothDialStarted() {}
+    // A dial has stopped without a connection: the modem may dial again.
+    virtual void BluetoothDialStopped() {}
+    // The dial's call number `calls` has gone out.
+    virtual void BluetoothCalled(int /*calls*/) {}
+    // A call was answered NO CARRIER, the `count`th of this dial.
+    virtual void BluetoothNoCarrier(int /*count*/) {}
+    // The modem has connected: packets go through to the logger from now on.
+    virtual void BluetoothConnected() {}
+
+    // The link (LinkStart).
+    // A USB logger or a serial port carries the packets from now on; the connection follows.
+    virtual void LinkStarted(LinkKind /*kind*/) {}
+    // A serial port could not be opened.
+    virtual void PortOpenFailed(const PortFailure& /*failure*/) {}
 };
 
 }  // namespace qm

@@ -63,11 +63,8 @@ set(still_breaking
     app/InProcessDelivery.cpp:window-free
     app/Links.cpp:window-free app/Links.h:window-start
     app/VisitRun.cpp:window-free app/VisitRun.cpp:window-start
-    core/BtModemDialogue.cpp:no-requests
     core/Controller.cpp:no-requests
-    core/Links.cpp:no-requests
     core/MissedReply.cpp:no-requests
-    core/RadioModem.cpp:no-requests
 )
 
 function(check_rule source rule broken)

@@ -44,14 +44,14 @@ TEST(BtDialogue, CommandModeStartsAfter300msAndTheReadyLineEnablesTheDialButton)
     t.rig.StartUsb();
     t.rig.RunFor(300 + 299);  // StartTimer, then BTtimer's 300 ms not yet over
     EXPECT_FALSE(t.rig.State().Link().TextMode);
-    EXPECT_FALSE(t.rig.Model().Button6.enabled);
+    EXPECT_FALSE(t.rig.State().Bluetooth().DialReady());
     t.rig.RunFor(1);
     EXPECT_TRUE(t.rig.State().Link().TextMode);
     EXPECT_EQ(static_cast<int>(t.rig.State().Bluetooth().ModemMode()), 1);
     const auto& last = t.rig.link.Written().back();
     EXPECT_EQ((std::vector<int>(last.begin(), last.begin() + 5)),
               (std::vector<int>{0, 3, 255, 130, 1}));
-    EXPECT_TRUE(t.rig.Model().Button6.enabled);
+    EXPECT_TRUE(t.rig.State().Bluetooth().DialReady());
     EXPECT_FALSE(t.rig.Timers().BTtimer.Enabled());
 }
 
@@ -62,7 +62,7 @@ TEST(BtDialogue, TheAnswerToCommandModeIsATextLineNotADispatcherReply) {
     // Read as a text line the answer is "\xF8\x01": not the ready line, and no dispatcher row
     // (which would enable the dial button for mode 1) runs.
     EXPECT_TRUE(t.rig.State().Link().TextMode);
-    EXPECT_FALSE(t.rig.Model().Button6.enabled);
+    EXPECT_FALSE(t.rig.State().Bluetooth().DialReady());
 }
 
 TEST(BtDialogue, OnlyTheExactReadyLineEnablesDialling) {
@@ -70,7 +70,7 @@ TEST(BtDialogue, OnlyTheExactReadyLineEnablesDialling) {
         BtRig t;
         t.modem.readyLine = line;
         t.Start();
-        EXPECT_FALSE(t.rig.Model().Button6.enabled) << '"' << line << '"';
+        EXPECT_FALSE(t.rig.State().Bluetooth().DialReady()) << '"' << line << '"';
     }
 }
 
@@ -92,32 +92,28 @@ TEST(BtDialogue, CallsEvery15SecondsUntilConnectThenIdentifiesTheLoggerThroughTh
     const std::int64_t t0 = t.rig.now;
     t.rig.controller.Click("Button6");
 
-    EXPECT_FALSE(t.rig.Model().Button6.enabled);
-    EXPECT_FALSE(t.rig.Model().RadioGroup1.enabled);
+    EXPECT_FALSE(t.rig.State().Bluetooth().DialReady());
     EXPECT_EQ(t.TextsSent(), std::vector<std::string>{"AT"});
     t.rig.RunFor(299);
     EXPECT_EQ(t.TextsSent().size(), 1u);
     t.rig.RunFor(1);  // 300 ms after the click: the first call
     EXPECT_EQ(t.TextsSent().back(), "CALL 00AABBCCDDEE 1101 RFCOMM");
-    EXPECT_EQ(t.rig.Model().Label10.caption, "1");
-    EXPECT_TRUE(t.rig.Model().Label10.visible);
-    EXPECT_EQ(t.rig.Model().Label9.caption, "1");
-    EXPECT_TRUE(t.rig.Model().Label9.visible);
+    EXPECT_EQ(t.rig.State().Bluetooth().Calls(), 1);
+    EXPECT_EQ(t.rig.State().Bluetooth().NoCarriers(), 1);
 
     t.rig.RunFor(15000 - 1);
     EXPECT_EQ(t.TextsSent().size(), 2u);
     t.rig.RunFor(1);  // t0 + 15300: second call, answered by a NO CARRIER with line ends
     EXPECT_EQ(t.TextsSent().size(), 3u);
-    EXPECT_EQ(t.rig.Model().Label10.caption, "2");
-    EXPECT_EQ(t.rig.Model().Label9.caption, "2");
+    EXPECT_EQ(t.rig.State().Bluetooth().Calls(), 2);
+    EXPECT_EQ(t.rig.State().Bluetooth().NoCarriers(), 2);
     EXPECT_TRUE(t.rig.Timers().Timer1.Enabled());
 
     t.rig.RunFor(15000);  // t0 + 30300: third call, CONNECT
     EXPECT_EQ(t.rig.now - t0, 30300);
-    EXPECT_EQ(t.rig.Model().Label10.caption, "3");
-    EXPECT_EQ(t.rig.Model().Label9.caption, "2");
+    EXPECT_EQ(t.rig.State().Bluetooth().Calls(), 3);
+    EXPECT_EQ(t.rig.State().Bluetooth().NoCarriers(), 2);
     EXPECT_FALSE(t.rig.Timers().Timer1.Enabled());
-    EXPECT_FALSE(t.rig.Model().BTmodem.visible);
     EXPECT_FALSE(t.rig.State().Link().TextMode);
     EXPECT_EQ(static_cast<int>(t.rig.State().Bluetooth().ModemMode()), 2);
     EXPECT_TRUE(t.rig.Timers().Timer4.Enabled());  // the answer to mode 2 reached the dispatcher
@@ -128,7 +124,9 @@ TEST(BtDialogue, CallsEvery15SecondsUntilConnectThenIdentifiesTheLoggerThroughTh
     ASSERT_FALSE(t.logger.requests.empty());
     EXPECT_EQ((std::vector<int>(t.logger.requests[0].begin(), t.logger.requests[0].begin() + 4)),
               (std::vector<int>{0, 2, 0, 0}));
-    EXPECT_EQ(t.rig.Model().window.title, "QM-Controller/BT-modem [79.5]");
+    ASSERT_TRUE(t.rig.State().LoggerSession().Logger().identity);
+    EXPECT_EQ(t.rig.State().LoggerSession().Logger().identity->title,
+              "QM-Controller/BT-modem [79.5]");
     EXPECT_FALSE(t.rig.Timers().Timer4.Enabled());
     EXPECT_TRUE(t.rig.State().Clock().ClockRead());
     EXPECT_EQ(t.modem.textLines.size(), 4u);  // AT and three calls, nothing after CONNECT
@@ -140,7 +138,7 @@ TEST(BtDialogue, ALineWithBothWordsCountsAsNoCarrier) {
     t.Start();
     t.rig.controller.Click("Button6");
     t.rig.RunFor(300);
-    EXPECT_EQ(t.rig.Model().Label9.caption, "1");
+    EXPECT_EQ(t.rig.State().Bluetooth().NoCarriers(), 1);
     EXPECT_TRUE(t.rig.Timers().Timer1.Enabled());
     EXPECT_TRUE(t.rig.State().Link().TextMode);
     EXPECT_EQ(static_cast<int>(t.rig.State().Bluetooth().ModemMode()), 1);
@@ -176,8 +174,7 @@ TEST(BtDialogue, AnAddressLineTooLongForTheReportIsRefusedAndNamed) {
     EXPECT_EQ(t.rig.link.Written().size(), before);  // neither AT nor CALL
     ASSERT_EQ(t.rig.ops.errors.size(), 1u);
     EXPECT_NE(t.rig.ops.errors[0].find("Строка 2 файла Device.txt"), std::string::npos);
-    EXPECT_TRUE(t.rig.Model().Button6.enabled);
-    EXPECT_TRUE(t.rig.Model().RadioGroup1.enabled);
+    EXPECT_TRUE(t.rig.State().Bluetooth().DialReady());
     EXPECT_EQ(static_cast<int>(t.rig.State().Bluetooth().DialState()), 0);
 
     t.rig.controller.Selected("RadioGroup1", 0);

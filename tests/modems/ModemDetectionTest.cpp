@@ -49,7 +49,7 @@ TEST(ModemDetection, BluetoothModemListsTheDevicesAndTakesTheFirstModeStep) {
               (std::vector<std::string>{"1   ( 001122334455 )", "2   ( 00AABBCCDDEE )",
                                         "3   ( 0123456789AB )"}));
     EXPECT_EQ(m.RadioGroup1.itemIndex, 0);
-    EXPECT_EQ(rig.State().Bluetooth().BluetoothAddress(1), "00AABBCCDDEE");
+    EXPECT_EQ(rig.State().BluetoothView().BluetoothAddress(1), "00AABBCCDDEE");
     EXPECT_TRUE(m.BTmodem.visible);
     EXPECT_EQ(m.BTmodem.geometry.left, 10);
     EXPECT_EQ(m.BTmodem.geometry.top, 10);
@@ -103,7 +103,7 @@ TEST(DeviceList, AnEmptyFileGivesOneEmptyEntry) {
     rig.StartUsb();
     rig.RunFor(310);
     EXPECT_EQ(rig.Model().RadioGroup1.items, std::vector<std::string>{"1   (  )"});
-    EXPECT_EQ(rig.State().Bluetooth().BluetoothAddressCount(), 1);
+    EXPECT_EQ(rig.State().BluetoothView().BluetoothAddressCount(), 1);
 }
 
 TEST(DeviceList, MoreThanEightLinesKeepsTheFirstEightAndNamesTheRest) {
@@ -120,7 +120,7 @@ TEST(DeviceList, MoreThanEightLinesKeepsTheFirstEightAndNamesTheRest) {
 
     ASSERT_EQ(rig.Model().RadioGroup1.items.size(), 8u);
     EXPECT_EQ(rig.Model().RadioGroup1.items.back(), "8   ( ADDR8 )");
-    EXPECT_EQ(rig.State().Bluetooth().BluetoothAddress(7), "ADDR8");
+    EXPECT_EQ(rig.State().BluetoothView().BluetoothAddress(7), "ADDR8");
     ASSERT_EQ(rig.ops.warnings.size(), 1u);
     EXPECT_NE(rig.ops.warnings[0].find("строки с 9 по 10"), std::string::npos)
         << rig.ops.warnings[0];

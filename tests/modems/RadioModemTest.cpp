@@ -17,6 +17,11 @@ struct RadioRig {
         if (mode >= 0) rig.controller.Selected("cbR_Modem", mode);
         rig.controller.Click("bRStart");
     }
+    // Who answered, as the title shows it.
+    std::string Title() const {
+        const auto& id = rig.State().LoggerSession().Logger().identity;
+        return id ? id->title : "";
+    }
     std::vector<int> Head(std::size_t i, std::size_t n) const {
         const auto& r = rig.link.Written().at(i);
         return std::vector<int>(r.begin(), r.begin() + static_cast<long>(n));
@@ -33,10 +38,9 @@ TEST(RadioModem, TheDesignAddressIdentifiesAtOnceWithout131) {
     t.rig.controller.Click("bRStart");  // check box checked, text "255"
     ASSERT_EQ(t.rig.link.Written().size(), 1u);
     EXPECT_EQ(t.Head(0, 4), (std::vector<int>{0, 2, 0, 0}));
-    EXPECT_FALSE(t.rig.Model().bRStart.enabled);
+    EXPECT_FALSE(t.rig.State().Radio().StartOpen());
     t.rig.RunFor(10);
-    EXPECT_EQ(t.rig.Model().window.title, "QM-Controller/R-modem [79.5]");
-    EXPECT_FALSE(t.rig.Model().gbR_Modem.visible);
+    EXPECT_EQ(t.Title(), "QM-Controller/R-modem [79.5]");
 }
 
 TEST(RadioModem, AnAddressComparesByItsLowByte) {
@@ -56,7 +60,7 @@ TEST(RadioModem, AnotherAddressIsSetFirstAndTheLoggerIdentifiedAfterSuccess) {
     ASSERT_GE(t.rig.link.Written().size(), 2u);
     EXPECT_EQ(t.Head(1, 4), (std::vector<int>{0, 2, 0, 0}));
     // A Pathrex logger behind a radio modem keeps the modem title and is read as any other.
-    EXPECT_EQ(t.rig.Model().window.title, "QM-Controller/R-modem [88.3]");
+    EXPECT_EQ(t.Title(), "QM-Controller/R-modem [88.3]");
     EXPECT_FALSE(t.rig.State().Sequence().PathrexDevice());
 }
 
@@ -66,7 +70,7 @@ TEST(RadioModem, AnAddressRequestWithoutSuccessEndsTheAttempt) {
     t.StartWith("7");
     t.rig.RunFor(5000);
     EXPECT_EQ(t.rig.SentCodes(), std::vector<int>{131});
-    EXPECT_FALSE(t.rig.Model().bRStart.enabled);
+    EXPECT_FALSE(t.rig.State().Radio().StartOpen());
 }
 
 TEST(RadioModem, ATextThatIsNotAWholeNumberIsReplacedAndBeeped) {
@@ -76,7 +80,7 @@ TEST(RadioModem, ATextThatIsNotAWholeNumberIsReplacedAndBeeped) {
         EXPECT_TRUE(t.rig.link.Written().empty()) << '"' << text << '"';
         EXPECT_EQ(t.rig.Model().eRAddress.text, "255") << '"' << text << '"';
         EXPECT_EQ(t.rig.ops.beeps, 1) << '"' << text << '"';
-        EXPECT_TRUE(t.rig.Model().bRStart.enabled) << '"' << text << '"';
+        EXPECT_TRUE(t.rig.State().Radio().StartOpen()) << '"' << text << '"';
     }
 }
 
@@ -96,8 +100,7 @@ TEST(RadioModem, EverySecondModeRepeatsWithABeepUntilALoggerAnswers) {
     t.rig.RunFor(1000);  // the third identification is answered
     EXPECT_EQ(t.rig.ops.beeps, 2);
     EXPECT_FALSE(t.rig.Timers().RadioRepeat.Enabled());
-    EXPECT_FALSE(t.rig.Model().gbR_Modem.visible);
-    EXPECT_EQ(t.rig.Model().window.title, "QM-Controller/R-modem [79.5]");
+    EXPECT_EQ(t.Title(), "QM-Controller/R-modem [79.5]");
     t.rig.RunFor(10000);
     EXPECT_EQ(t.rig.ops.beeps, 2);
     const auto codes = t.rig.SentCodes();
@@ -145,7 +148,7 @@ TEST(RadioModem, SingleModesRetryThreeTimesThenSaySoAndLetTheOperatorStartAgain)
         EXPECT_EQ(t.rig.ops.beeps, 0) << mode;
         ASSERT_EQ(t.rig.ops.errors.size(), 1u) << mode;
         EXPECT_NE(t.rig.ops.errors[0].find("через радиомодем"), std::string::npos);
-        EXPECT_TRUE(t.rig.Model().bRStart.enabled);
+        EXPECT_TRUE(t.rig.State().Radio().StartOpen());
     }
 }
 

@@ -83,8 +83,8 @@ TEST_F(CatalogueTest, DeviceListFillsTheBluetoothGroup) {
     EXPECT_EQ(r.Model().RadioGroup1.items,
               (std::vector<std::string>{"1   ( 0011AABBCCDD )", "2   ( 0022 )", "3   ( АБ )"}));
     EXPECT_EQ(r.Model().RadioGroup1.itemIndex, 0);
-    EXPECT_EQ(r.State().Bluetooth().BluetoothAddress(2), "\xc0\xc1");
-    EXPECT_EQ(r.State().Bluetooth().BluetoothAddressCount(), 3);
+    EXPECT_EQ(r.State().BluetoothView().BluetoothAddress(2), "\xc0\xc1");
+    EXPECT_EQ(r.State().BluetoothView().BluetoothAddressCount(), 3);
     EXPECT_TRUE(r.Model().BTmodem.visible);
     EXPECT_EQ(r.Model().BTmodem.geometry.left, 10);
     EXPECT_EQ(r.Model().BTmodem.geometry.top, 10);

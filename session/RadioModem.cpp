@@ -1,27 +1,17 @@
-#include "core/RadioModem.h"
+#include "session/RadioModem.h"
 
-#include "link/ModemText.h"
 #include "protocol/CommandCode.h"
 #include "protocol/ReplyStatus.h"
+#include "protocol/Requests.h"
 
 namespace qm {
 
 namespace C = CommandCode;
 
-void RadioModem::Register(Handlers& h) {
-    h.OnClick("bRStart", [this] { bRStartClick(); });
-    h.OnChange("cbRAddress", [this] { cbRAddressClick(); });
-}
-
 void RadioModem::Detected() {
-    WindowModel& m = ctx_.m;
-    m.window.title = "QM-Controller  [ R-modem ]";
     RadioModemLink_ = true;
-    m.pmBluetooth.enabled = false;
     RadioAddress_ = 255;
-    m.gbR_Modem.visible = true;
-    m.gbR_Modem.geometry.left = 32;
-    m.gbR_Modem.geometry.top = 32;
+    ctx_.session.Report([](SessionEvents& e) { e.RadioModemFound(); });
 }
 
 void RadioModem::Reset() {
@@ -29,39 +19,31 @@ void RadioModem::Reset() {
     StopRadioRepeat();
 }
 
-void RadioModem::cbRAddressClick() {
-    ctx_.m.eRAddress.visible = !ctx_.m.cbRAddress.checked;
-}
-
 bool RadioModem::Repeating() const {
     return ctx_.timers.RadioRepeat.Enabled();
 }
 
-void RadioModem::bRStartClick() {
-    WindowModel& m = ctx_.m;
-    // While the every-second identification runs, the button is its stop.
-    if (Repeating()) {
-        StopRadioRepeat();
-        return;
-    }
-    const auto number = modem::ParseRadioAddress(m.eRAddress.text);
-    if (!number) {
-        m.eRAddress.text = std::to_string(RadioAddress_);
-        ctx_.ops.Beep();
-        return;
-    }
-    m.bRStart.enabled = false;  // one start per connection run, unless stopped
-    const std::uint8_t address = modem::RadioAddressByte(*number);
+bool RadioModem::CanStart() const {
+    return RadioModemLink_ && StartOpen_ && !Repeating() && !ctx_.session.Logger().identity;
+}
+
+void RadioModem::TellStart() {
+    ctx_.session.Report([](SessionEvents& e) { e.RadioStartChanged(); });
+}
+
+void RadioModem::Start(std::uint8_t address, bool everySecond) {
+    StartOpen_ = false;  // one start per connection run, unless stopped
+    TellStart();
     if (address == RadioAddress_)
         ctx_.x.Send(requests::Plain(C::Identify));
     else
         SelectRadioAddress(address);
-    if (m.cbR_Modem.itemIndex == 1) {
+    if (everySecond) {
         // Until answered or stopped.
         ctx_.timers.RadioRepeat.SetInterval(1000);
         ctx_.timers.RadioRepeat.Start();
-        m.bRStart.enabled = true;
-        m.bRStart.caption = ctx_.Text(Msg::RadioStop);
+        StartOpen_ = true;  // the start becomes the repeat's stop
+        TellStart();
     }
 }
 
@@ -71,8 +53,14 @@ void RadioModem::StopRadioRepeat() {
     // The identification sent last is no longer waited for: it went out without a watchdog, as
     // the repeat was its retry, and would otherwise be awaited for ever.
     if (ctx_.x.Outstanding && ctx_.x.CurrentCommand == C::Identify) ctx_.x.ForgetRequest();
-    ShowRadioStartCaption();
-    ctx_.m.bRStart.enabled = true;
+    StartOpen_ = true;
+    TellStart();
+}
+
+void RadioModem::GaveUp() {
+    if (!RadioModemLink_) return;
+    StartOpen_ = true;
+    TellStart();
 }
 
 // Ask again until a logger answers.
@@ -80,17 +68,8 @@ void RadioModem::RadioRepeatTimer() {
     ctx_.timers.RadioRepeat.Stop();
     // The repeat is its own retry: no watchdog on top of it.
     ctx_.x.SendUnwatched(requests::Plain(C::Identify));
-    ctx_.ops.Beep();
+    ctx_.session.Report([](SessionEvents& e) { e.RadioRepeated(); });
     ctx_.timers.RadioRepeat.Start();
-}
-
-void RadioModem::ShowCaptions() {
-    if (Repeating()) ctx_.m.bRStart.caption = ctx_.Text(Msg::RadioStop);
-}
-
-// The start button's own caption is the same in both languages.
-void RadioModem::ShowRadioStartCaption() {
-    ctx_.m.bRStart.caption = "Старт";
 }
 
 // Request 131: the modem is told the address of the logger the operator chose.
