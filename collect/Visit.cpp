@@ -1,5 +1,7 @@
 #include "collect/Visit.h"
 
+#include "session/ProblemWords.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +24,7 @@ constexpr int kDialCalls = 4;
 
 std::string VisitMessage::Text(Language language) const {
     if (worded) return *worded;
+    if (problem) return ProblemText(*problem, language);
     std::vector<std::string_view> views(args.begin(), args.end());
     return Message(message, language, std::span<const std::string_view>(views));
 }
@@ -123,7 +126,7 @@ void Visit::CopyEnded(const CopyResult& result) {
 }
 
 void Visit::Problem(const SessionProblem& problem) {
-    const VisitMessage m{problem.message, problem.args, {}};
+    const VisitMessage m(problem);
     if (problem.severity == SessionProblem::Severity::Error)
         r_.sessionErrors.push_back(m);
     else

@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "collect/StationsFile.h"
@@ -21,11 +22,19 @@ namespace qm {
 // A line of a visit for the operator: a text of the table with its parameters, worded by whoever
 // shows it in the language it shows.
 struct VisitMessage {
+    VisitMessage() = default;
+    VisitMessage(Msg id, std::vector<std::string> parameters,
+                 std::optional<std::string> text = std::nullopt)
+        : message(id), args(std::move(parameters)), worded(std::move(text)) {}
+    // What the session reported, with its nested reasons, worded as a whole.
+    explicit VisitMessage(const SessionProblem& p) : message(p.message), args(p.args), problem(p) {}
+
     Msg message = Msg::InternalError;
     std::vector<std::string> args;
     // Transitional: the text of a part that still words its own messages (it reaches the run
     // through OperatorServices, not as a SessionProblem); when set, it is the text as shown.
     std::optional<std::string> worded;
+    std::optional<SessionProblem> problem;
 
     std::string Text(Language language) const;
 };

@@ -5,7 +5,6 @@
 #include <variant>
 
 #include "core/BatteryView.h"
-#include "protocol/CommandCode.h"
 #include "text/Captions.h"
 #include "ui/model/WindowCaptions.h"
 
@@ -32,6 +31,7 @@ Controller::Controller(PcClock& clock, OperatorServices& ops)
     x.Awaits(Part::RadioModem, radio_);
     session_.SetWork(*this);
     session_.Listen(problems_);
+    session_.Listen(retryView_);
     session_.Listen(copyPresenter_);
     session_.Listen(portView_);
     session_.Listen(radioView_);
@@ -96,13 +96,10 @@ void Controller::FormCreate(int screenWidth, int screenHeight) {
 void Controller::FormClose() {
     // The window closes whatever happens here: a failed power-down is not reported.
     try {
-        if (bt_.BtModemLink() && clock_.ClockRead() && m_.CheckBox2.checked) {
-            // Through the modem, over USB; the port box is not looked at then.
-            x_.Send(requests::Plain(CommandCode::PowerDown));
-        } else if (x_.PortOpen && m_.CheckBox3.checked) {
-            x_.Send(requests::Plain(CommandCode::PowerDown));
-            x_.ClosePort();
-        }
+        // The operator's boxes choose: through the Bluetooth modem once its logger's clock was
+        // read, else over an open serial port.
+        link_.PowerDown(bt_.BtModemLink() && clock_.ClockRead() && m_.CheckBox2.checked,
+                        m_.CheckBox3.checked);
     } catch (const std::exception&) {
     }
     copy_.CloseLocalFiles();
@@ -130,7 +127,7 @@ void Controller::OnTimer(TimerId id) {
                 bt_.BTtimerTimer();
                 break;
             case TimerId::ReplyTimer:
-                ReplyTimerTimer();
+                replies_.WatchdogTick();
                 // A copy that waits on a retry has taken longer than its time left said.
                 progress_.Tell();
                 break;

@@ -19,6 +19,7 @@
 #include "core/RadioPresenter.h"
 #include "core/ReadOutPresenter.h"
 #include "core/RemarksPresenter.h"
+#include "core/RetryPresenter.h"
 #include "core/SchedulePresenter.h"
 #include "core/Services.h"
 #include "core/TestPresenter.h"
@@ -38,6 +39,7 @@
 #include "session/LinkStart.h"
 #include "session/RadioModem.h"
 #include "session/RemarksEditor.h"
+#include "session/ReplyWatch.h"
 #include "session/ScheduleEditor.h"
 #include "session/Session.h"
 #include "session/TestMeasurement.h"
@@ -194,11 +196,9 @@ public:
     void Button6Click();
     void bRStartClick();
 
-    // The reply in the packet buffer has been received completely (indices 1..received).
-
     // Retries of a request before its step gives up, and the least time it is given.
-    static constexpr int kReplyRetries = 3;
-    static constexpr std::int64_t kGiveUpAfterMs = 10'000;
+    static constexpr int kReplyRetries = ReplyWatch::kReplyRetries;
+    static constexpr std::int64_t kGiveUpAfterMs = ReplyWatch::kGiveUpAfterMs;
     // The longest a step can wait on a silent logger before it gives up: the first wait of a
     // link and three retries at the longest wait.
     static constexpr std::int64_t kGiveUpWithinMs =
@@ -216,16 +216,8 @@ private:
     void Run(F&& handler);
 
     void RegisterHandlers();
-    // A reply to the outstanding request has come in.
-    void ReplyReceived();
-    // The reply watchdog fired: the request is tried again by its kind, or its step gives up.
-    void ReplyTimerTimer();
-    void RetryRequest(std::uint8_t code);
-    void GiveUpRequest(std::uint8_t code);
     // The retry caption: retry `attempt` of kReplyRetries, hidden for 0.
-    void ShowRetry(int attempt);
-    std::string WhatDidNotAnswer(std::uint8_t code) const;
-    std::string LinkInWords() const;
+    void ShowRetry(int attempt) { retryView_.ShowRetry(attempt); }
     void RunChange(std::string_view name);
     // A button whose click sends a request to the logger or locks the window for a copy.
     static bool SendsRequest(std::string_view name);
@@ -287,6 +279,10 @@ private:
     Catalogue catalogue_{work_, sequence_, copy_};
     DayCopy day_{work_, catalogue_, copy_, progress_};
     DownloadLog downloadLog_{work_, catalogue_, [this] { return CurrentLanguage(); }};
+    ReplyWatch replies_{work_,
+                        {sequence_, clock_, schedule_, remarks_, test_, catalogue_, copy_, day_,
+                         radio_, bt_, tally_}};
+    RetryPresenter retryView_{ctx_, [this] { deferredClick_.clear(); }};
 };
 
 }  // namespace qm

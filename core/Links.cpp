@@ -31,28 +31,16 @@ void Controller::HidCtlDeviceData(std::string_view productString,
         }
         // A report while nothing is awaited (a stale reply, one given up on) answers nothing.
         if (!x_.Outstanding) return;
-        ReplyReceived();
+        replies_.Received();
     });
 }
 
 void Controller::ComPort1RxChar(std::size_t bytesWaiting) {
     Run([&] {
         if (!x_.TakeSerialBytes(bytesWaiting)) return;
-        ReplyReceived();
-        while (x_.TakeSurplus()) ReplyReceived();
+        replies_.Received();
+        while (x_.TakeSurplus()) replies_.Received();
     });
-}
-
-void Controller::ReplyReceived() {
-    if (x_.Judge() != Exchange::Verdict::Answer) return;
-    ShowRetry(0);
-    // While a stopped copy awaits its last reply nothing else can have been asked: the reply is
-    // that one, and it is not used.
-    if (copy_.StopRequested()) {
-        copy_.FinishStopped();
-        return;
-    }
-    x_.Deliver();
 }
 
 void Controller::UsbLoggerFound(HidDeviceLink* device) {

@@ -1,5 +1,8 @@
 #include "session/LinkStart.h"
 
+#include "protocol/CommandCode.h"
+#include "protocol/Requests.h"
+
 namespace qm {
 
 void LinkStart::UseUsb(HidDeviceLink* device) {
@@ -43,6 +46,16 @@ bool LinkStart::PortLost() {
     x.ForgetRequest();
     ctx_.timers.StartTimer.Stop();
     return true;
+}
+
+void LinkStart::PowerDown(bool throughModem, bool overPort) {
+    if (throughModem) {
+        // Through the modem, over USB; the port is not looked at then.
+        ctx_.x.Send(requests::Plain(CommandCode::PowerDown));
+    } else if (overPort && ctx_.x.PortOpen) {
+        ctx_.x.Send(requests::Plain(CommandCode::PowerDown));
+        ctx_.x.ClosePort();
+    }
 }
 
 }  // namespace qm

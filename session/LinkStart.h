@@ -35,6 +35,9 @@ public:
     // The open serial port's far end has gone: the port is closed, nothing is awaited on it and
     // no connection starts on it. False when no port was open.
     bool PortLost();
+    // The program closes: the logger is asked to power down through the Bluetooth modem
+    // (`throughModem`), or over the serial port, which is closed then (`overPort`).
+    void PowerDown(bool throughModem, bool overPort);
 
     // A link has started: another one means a new connection.
     bool Started() const { return ctx_.x.UsbStarted || ctx_.x.SerialLinkActive; }

@@ -224,6 +224,16 @@ public:
     virtual void LinkStarted(LinkKind /*kind*/) {}
     // A serial port could not be opened.
     virtual void PortOpenFailed(const PortFailure& /*failure*/) {}
+
+    // Missed replies (ReplyWatch).
+    // The reply awaited was missed and its request is tried again, the `attempt`th time; 0 when
+    // the retries have ended (a reply came, or the request was given up on).
+    virtual void ReplyRetrying(int /*attempt*/) {}
+    // The request of `code` is given up on: its operation is told next, then a problem follows
+    // (for a copy, the copy's end carries it).
+    virtual void RequestGivingUp(std::uint8_t /*code*/) {}
+    // The operation that awaited the request given up on has been told (not for a copy).
+    virtual void RequestGivenUp(std::uint8_t /*code*/) {}
 };
 
 }  // namespace qm
