@@ -75,7 +75,7 @@ TEST(SerialLink, AReplyArrivingInPiecesIsDispatchedOnceComplete) {
     EXPECT_EQ(t.rig.State().Link().serialReply.RxCount(), 0);
     ASSERT_EQ(t.port.writes.size(), 2u);
     EXPECT_EQ(t.port.writes[1], (std::vector<std::uint8_t>{0, 2, 0, 48}));
-    EXPECT_EQ(t.rig.Model().window.title, "QM-Controller [ 79.5 ]");
+    EXPECT_EQ(t.rig.Identified(), "QM-Controller [ 79.5 ]");
 }
 
 TEST(SerialLink, AReplyCutByARetryIsStillWholeWhenItsTailComes) {
@@ -89,7 +89,7 @@ TEST(SerialLink, AReplyCutByARetryIsStillWholeWhenItsTailComes) {
     ASSERT_EQ(t.port.writes.size(), 2u);
     EXPECT_EQ(t.port.writes[1], t.port.writes[0]) << "the identification is asked again";
     t.Receive({79, 5});
-    EXPECT_EQ(t.rig.Model().window.title, "QM-Controller [ 79.5 ]");
+    EXPECT_EQ(t.rig.Identified(), "QM-Controller [ 79.5 ]");
     // The answer to the retry is still to come: the clock is asked once it has.
     EXPECT_EQ(t.port.writes.size(), 2u);
     t.Receive({3, 248, 79, 5});
@@ -107,7 +107,7 @@ TEST(SerialLink, AReplyOnItsWayWhenTheWaitEndsIsWaitedForAndNoiseIsNotWaitedForE
         t.rig.RunFor(2);
         EXPECT_EQ(t.port.writes.size(), 1u) << "no retry while the reply is coming";
         t.Receive({79, 5});
-        EXPECT_EQ(t.rig.Model().window.title, "QM-Controller [ 79.5 ]");
+        EXPECT_EQ(t.rig.Identified(), "QM-Controller [ 79.5 ]");
         EXPECT_EQ(t.port.writes.size(), 2u) << "nothing is owed: the clock is asked at once";
     }
     {
@@ -120,7 +120,7 @@ TEST(SerialLink, AReplyOnItsWayWhenTheWaitEndsIsWaitedForAndNoiseIsNotWaitedForE
         }
         EXPECT_EQ(t.port.writes.size(), 1u) << "no retry while the reply is coming";
         t.Receive({5});
-        EXPECT_EQ(t.rig.Model().window.title, "QM-Controller [ 79.5 ]");
+        EXPECT_EQ(t.rig.Identified(), "QM-Controller [ 79.5 ]");
         EXPECT_EQ(t.port.writes.size(), 2u);
     }
     {
@@ -150,7 +150,7 @@ TEST(SerialLink, AStrayByteAfterAReplyDoesNotSpoilTheNextReply) {
     SerialRig t;
     t.rig.RunFor(3'000);
     t.Receive({3, 248, 79, 5, 0xAA});  // the identification and one byte of noise
-    EXPECT_EQ(t.rig.Model().window.title, "QM-Controller [ 79.5 ]");
+    EXPECT_EQ(t.rig.Identified(), "QM-Controller [ 79.5 ]");
     ASSERT_EQ(t.port.writes.size(), 2u);
     EXPECT_EQ(t.port.writes[1], (std::vector<std::uint8_t>{0, 2, 0, 48}));
     t.Receive({7, 248, 3, 7, 9, 5, 3, 24});
@@ -262,7 +262,7 @@ TEST(HidLink, ReportsFromOtherDevicesAreIgnoredAndTextLinesBypassTheDispatcher) 
     rig.controller.HidCtlDeviceData("QM Controller ", reply);
     rig.controller.HidCtlDeviceData("qm controller", reply);
     EXPECT_EQ(rig.link.Written().size(), 1u);
-    EXPECT_EQ(rig.Model().window.title, "QM-Controller");
+    EXPECT_EQ(rig.Identified(), "");
 
     rig.controller.MutableLink().TextMode = true;
     rig.controller.HidCtlDeviceData("QM Controller", reply);
@@ -271,7 +271,7 @@ TEST(HidLink, ReportsFromOtherDevicesAreIgnoredAndTextLinesBypassTheDispatcher) 
     rig.controller.MutableLink().TextMode = false;
     rig.controller.HidCtlDeviceData("QM Controller", reply);
     EXPECT_EQ(rig.link.Written().size(), 2u);
-    EXPECT_EQ(rig.Model().window.title, "QM-Controller [ 79.5 ]");
+    EXPECT_EQ(rig.Identified(), "QM-Controller [ 79.5 ]");
 }
 
 TEST(HidLink, WritesWholeOutputReportsWithWhateverTheBufferHeldAfterThePacket) {

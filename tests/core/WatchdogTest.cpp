@@ -90,24 +90,23 @@ TEST(NothingAwaited, AStaleOrNoisyReplyIsNeverTakenForAnAnswer) {
     Rig rig(dev);
     rig.StartUsb();
     rig.controller.HidCtlDeviceData("QM Controller", std::vector<std::uint8_t>{3, 248, 44, 7});
-    EXPECT_EQ(rig.Model().window.title, "QM-Controller");
+    EXPECT_EQ(rig.Identified(), "");
     EXPECT_TRUE(rig.link.Written().empty());
     rig.RunFor(300);
-    EXPECT_EQ(rig.Model().window.title, "QM-Controller [ 79.5 ]");
+    EXPECT_EQ(rig.Identified(), "QM-Controller [ 79.5 ]");
 
     // Over a serial port: what the port holds at opening is purged, and noise shaped like a
     // reply (first byte = its length - 1) while nothing is awaited is dropped.
     ScriptedDevice unused;
     Rig s(unused);
     s.controller.FormCreate(1024, 768);
-    const std::string title = s.Model().window.title;
     QueuedPort port;
     port.Put({3, 248, 44, 7});
     s.controller.SerialPortOpened(&port, "/dev/ttyUSB0");
     EXPECT_TRUE(port.rx.empty());
     port.Put({2, 248, 1});
     s.controller.ComPort1RxChar(3);
-    EXPECT_EQ(s.Model().window.title, title);
+    EXPECT_EQ(s.Identified(), "");
     EXPECT_TRUE(port.writes.empty());
     // Noise bytes are not kept as the head of the next reply either.
     port.Put({9, 248});
@@ -116,7 +115,7 @@ TEST(NothingAwaited, AStaleOrNoisyReplyIsNeverTakenForAnAnswer) {
     ASSERT_EQ(port.writes.size(), 1u);
     port.Put({3, 248, 79, 5});
     s.controller.ComPort1RxChar(4);
-    EXPECT_EQ(s.Model().window.title, "QM-Controller [ 79.5 ]");
+    EXPECT_EQ(s.Identified(), "QM-Controller [ 79.5 ]");
 }
 
 // A retry over a serial port leaves the first reply, which may be on its way, whole; the retry's
@@ -137,14 +136,14 @@ TEST(LateOverSerial, ARetryKeepsTheFirstReplyWholeAndItsDuplicateAnswersNothing)
     s.controller.ComPort1RxChar(2);
     port.Put({79, 5});
     s.controller.ComPort1RxChar(2);
-    EXPECT_EQ(s.Model().window.title, "QM-Controller [ 79.5 ]");
+    EXPECT_EQ(s.Identified(), "QM-Controller [ 79.5 ]");
     EXPECT_EQ(port.writes.size(), 2u) << "the clock waits until the duplicate has come";
     port.Put({3, 248, 79, 5});
     s.controller.ComPort1RxChar(4);
     EXPECT_EQ(s.State().Link().Tally().late, 1);
     ASSERT_EQ(port.writes.size(), 3u);
     EXPECT_EQ(port.writes[2][3], CommandCode::ReadClock);
-    EXPECT_TRUE(s.Model().Label2.caption.empty());
+    EXPECT_FALSE(s.Logger().clock);
 }
 
 // A PC that paused past the wait finds the reply in the port with its announcement still to
@@ -159,7 +158,7 @@ TEST(LateOverSerial, AReplyWaitingInThePortWhenTheWatchdogFiresIsNoMiss) {
     ASSERT_EQ(port.writes.size(), 1u);
     port.Put({3, 248, 79, 5});
     s.RunFor(ReplyWait::kInitialMs);
-    EXPECT_EQ(s.Model().window.title, "QM-Controller [ 79.5 ]");
+    EXPECT_EQ(s.Identified(), "QM-Controller [ 79.5 ]");
     EXPECT_EQ(s.State().Link().Tally().resent, 0);
     ASSERT_EQ(port.writes.size(), 2u);
     EXPECT_EQ(port.writes[1][3], CommandCode::ReadClock);
@@ -176,7 +175,7 @@ TEST(LateOverSerial, TwoRepliesInOneReadAreEachJudged) {
     ASSERT_EQ(port.writes.size(), 2u);
     port.Put({3, 248, 79, 5, 3, 248, 79, 5});
     s.controller.ComPort1RxChar(8);
-    EXPECT_EQ(s.Model().window.title, "QM-Controller [ 79.5 ]");
+    EXPECT_EQ(s.Identified(), "QM-Controller [ 79.5 ]");
     EXPECT_EQ(s.State().Link().Tally().answers, 1);
     EXPECT_EQ(s.State().Link().Tally().late, 1);
     ASSERT_EQ(port.writes.size(), 3u) << "the clock is asked at once";

@@ -244,7 +244,8 @@ protected:
         for (int round = 0; round < 8; ++round) {
             s.ops.errors.clear();
             s.Click(kind, round > 0);
-            EXPECT_FALSE(s.c.Model().ComboBox1.enabled) << KindName(kind) << " did not start";
+            EXPECT_TRUE(s.c.LoggerSession().Work().CopyRunning())
+                << KindName(kind) << " did not start";
             if (!s.RunUntil([&] { return s.Ended(); })) {
                 ADD_FAILURE() << KindName(kind) << " stood still";
                 return round;

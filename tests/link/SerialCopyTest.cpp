@@ -84,11 +84,11 @@ protected:
     bool RunUntil(Pred done) {
         return time.RunUntil(done);
     }
-    // A copy has ended when its finishing step has unlocked the directory selector again.
+    // A copy has ended when the session is idle again.
     bool RunCopy(std::string_view button) {
         c.Click(button);
-        EXPECT_FALSE(c.Model().ComboBox1.enabled) << button << " did not start a copy";
-        return RunUntil([&] { return c.Model().ComboBox1.enabled; });
+        EXPECT_TRUE(c.LoggerSession().Work().CopyRunning()) << button << " did not start a copy";
+        return RunUntil([&] { return c.LoggerSession().Work().Idle(); });
     }
 
     // The logger's files of a directory as the local copy must hold them, by local name.

@@ -2,16 +2,11 @@
 // the in-process USB link, in virtual time.
 #include <gtest/gtest.h>
 
+#include "tests/support/Frames.h"
 #include "tests/support/Rig.h"
 
 namespace qm::test {
 namespace {
-
-sim::Frame F(std::initializer_list<int> bytes) {
-    sim::Frame f;
-    for (int b : bytes) f.push_back(static_cast<std::uint8_t>(b));
-    return f;
-}
 
 const sim::Frame kSchedule = F({14, 248, 30, 14, 5, 3, 26, 0, 18, 6, 3, 26, 15, 0, 0});
 

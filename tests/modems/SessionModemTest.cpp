@@ -5,26 +5,17 @@
 #include "sim/Modems.h"
 #include "sim/VirtualLogger.h"
 #include "tests/modems/ModemTestSupport.h"
+#include "tests/support/Heard.h"
 
 namespace qm::test {
 namespace {
-
-struct Heard : SessionEvents {
-    std::vector<bool> dials;
-    int readOuts = 0;
-    void ModemDialEnded(bool connected) override { dials.push_back(connected); }
-    void ReadOutEnded() override { ++readOuts; }
-};
 
 struct ModemRig {
     explicit ModemRig(sim::Device& modem) : rig(modem) {
         rig.StartUsb();
         rig.RunFor(1000);
-        rig.controller.MutableSession().Listen(heard);
+        heard.Hear(rig.controller.MutableSession());
     }
-    ~ModemRig() { rig.controller.MutableSession().StopListening(heard); }
-    SessionWork& Work() { return rig.controller.MutableSession().Work(); }
-    const LoggerState& Logger() { return rig.controller.LoggerSession().Logger(); }
     Rig rig;
     Heard heard;
 };
@@ -35,25 +26,25 @@ TEST(SessionModems, ARadioAddressIsReachedOrFoundSilent) {
     sim::RadioModem modem(logger, {.loggerAddress = 7, .loggerInRange = true});
     {
         ModemRig r(modem);
-        EXPECT_TRUE(r.Work().ThroughModemAdapter());
-        EXPECT_FALSE(r.Work().ReachRadioAddress(255)) << "one logger's address, not all";
-        ASSERT_TRUE(r.Work().ReachRadioAddress(7));
+        EXPECT_TRUE(r.rig.Work().ThroughModemAdapter());
+        EXPECT_FALSE(r.rig.Work().ReachRadioAddress(255)) << "one logger's address, not all";
+        ASSERT_TRUE(r.rig.Work().ReachRadioAddress(7));
         r.rig.RunUntilIdle();
         EXPECT_EQ(modem.SelectedAddress(), 7);
-        ASSERT_TRUE(r.Logger().identity);
-        EXPECT_EQ(r.Logger().identity->deviceType, 84);
-        EXPECT_FALSE(r.Logger().directories.empty());
+        ASSERT_TRUE(r.rig.Logger().identity);
+        EXPECT_EQ(r.rig.Logger().identity->deviceType, 84);
+        EXPECT_FALSE(r.rig.Logger().directories.empty());
         EXPECT_EQ(r.heard.readOuts, 1);
     }
     {
         // Nobody at address 9: the identification is asked again, then given up; nothing is
         // known of a logger.
         ModemRig r(modem);
-        ASSERT_TRUE(r.Work().ReachRadioAddress(9));
+        ASSERT_TRUE(r.rig.Work().ReachRadioAddress(9));
         r.rig.RunUntilIdle(120'000);
         EXPECT_EQ(modem.SelectedAddress(), 9);
-        EXPECT_TRUE(r.Work().Idle());
-        EXPECT_FALSE(r.Logger().identity && r.Logger().identity->version != 0);
+        EXPECT_TRUE(r.rig.Work().Idle());
+        EXPECT_FALSE(r.rig.Logger().identity && r.rig.Logger().identity->version != 0);
     }
 }
 
@@ -65,13 +56,13 @@ TEST(SessionModems, ABluetoothAddressIsDialledAtMostTheCallsGiven) {
         {.noCarrierBeforeConnect = 2, .echo = true, .reachableAddresses = {"00AABBCCDDEE"}});
     {
         ModemRig r(modem);
-        EXPECT_FALSE(r.Work().ReachRadioAddress(7)) << "not a radio modem";
-        ASSERT_TRUE(r.Work().DialBluetooth("00AABBCCDDEE", 4));
-        EXPECT_FALSE(r.Work().DialBluetooth("00AABBCCDDEE", 4)) << "already dialling";
+        EXPECT_FALSE(r.rig.Work().ReachRadioAddress(7)) << "not a radio modem";
+        ASSERT_TRUE(r.rig.Work().DialBluetooth("00AABBCCDDEE", 4));
+        EXPECT_FALSE(r.rig.Work().DialBluetooth("00AABBCCDDEE", 4)) << "already dialling";
         r.rig.RunUntilIdle(120'000);
         EXPECT_EQ(modem.Calls(), 3);
         EXPECT_EQ(r.heard.dials, std::vector<bool>{true});
-        ASSERT_TRUE(r.Logger().identity);
+        ASSERT_TRUE(r.rig.Logger().identity);
         EXPECT_EQ(r.heard.readOuts, 1);
         EXPECT_EQ(modem.Lines().back(), "CALL 00AABBCCDDEE 1101 RFCOMM");
     }
@@ -80,14 +71,14 @@ TEST(SessionModems, ABluetoothAddressIsDialledAtMostTheCallsGiven) {
         // after the last, and the modem may dial again.
         const int callsBefore = modem.Calls();
         ModemRig r(modem);
-        ASSERT_TRUE(r.Work().DialBluetooth("001122334455", 4));
+        ASSERT_TRUE(r.rig.Work().DialBluetooth("001122334455", 4));
         r.rig.RunFor(300 + 3 * 15000 + 14000);
         EXPECT_TRUE(r.heard.dials.empty()) << "the fourth call still has its round";
         r.rig.RunFor(2000);
         EXPECT_EQ(modem.Calls() - callsBefore, 4);
         EXPECT_EQ(r.heard.dials, std::vector<bool>{false});
-        EXPECT_FALSE(r.Logger().identity && r.Logger().identity->version != 0);
-        EXPECT_TRUE(r.Work().DialBluetooth("001122334455", 1));
+        EXPECT_FALSE(r.rig.Logger().identity && r.rig.Logger().identity->version != 0);
+        EXPECT_TRUE(r.rig.Work().DialBluetooth("001122334455", 1));
     }
 }
 

@@ -23,6 +23,7 @@
 #include "app/QtTimerHost.h"
 #include "sim/VirtualLogger.h"
 #include "tests/qt/QtTestApp.h"
+#include "tests/support/Frames.h"
 #include "tests/support/Rig.h"
 #include "ui/qt/Binder.h"
 #include "ui/qt/ChartView.h"
@@ -32,12 +33,6 @@
 
 namespace qm::test {
 namespace {
-
-sim::Frame F(std::initializer_list<int> bytes) {
-    sim::Frame f;
-    for (int b : bytes) f.push_back(static_cast<std::uint8_t>(b));
-    return f;
-}
 
 // A logger of type 79 that answers the read-out and the clock.
 struct ViewRig {

@@ -16,6 +16,7 @@
 #include "sim/VirtualLogger.h"
 
 #include "tests/qt/QtTestApp.h"
+#include "tests/support/Frames.h"
 #include "tests/support/Rig.h"
 #include "ui/qt/Binder.h"
 #include "ui/qt/ChartView.h"
@@ -24,12 +25,6 @@
 
 namespace qm::test {
 namespace {
-
-sim::Frame F(std::initializer_list<int> bytes) {
-    sim::Frame f;
-    for (int b : bytes) f.push_back(static_cast<std::uint8_t>(b));
-    return f;
-}
 
 // Pixels of `image` inside `area` whose channels all lie within `tolerance` of `colour`.
 int CountNear(const QImage& image, const QRect& area, QColor colour, int tolerance) {

@@ -24,6 +24,7 @@
 #include "store/LocalFiles.h"
 #include "store/SensorTable.h"
 #include "store/Summary.h"
+#include "tests/qt/QtTestApp.h"
 #include "tests/support/FailingYear.h"
 #include "ui/viewer/DataViewer.h"
 #include "ui/viewer/DepthAxis.h"
@@ -34,14 +35,6 @@ namespace qm::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-void EnsureApp() {
-    static int argc = 1;
-    static char name[] = "qt_tests";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (!QApplication::instance()) new QApplication(argc, argv);
-}
 
 // A monthly file of hourly measurements from 1 March 2024 00:00; `value(hour, sensor)` gives
 // each value (nothing: missing).
@@ -68,7 +61,7 @@ std::string HourlyFile(int hours, int sensors,
 class ViewerDepthTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        EnsureApp();
+        App();
         data = fs::temp_directory_path() / ("qm_depth_" + std::to_string(std::random_device{}()));
         fs::create_directories(data / "OBJ");
     }

@@ -24,6 +24,7 @@
 #include "store/LocalFiles.h"
 #include "store/NetcdfExport.h"
 #include "store/SensorTable.h"
+#include "tests/qt/QtTestApp.h"
 #include "ui/viewer/ColourMaps.h"
 #include "ui/viewer/DataViewer.h"
 
@@ -31,14 +32,6 @@ namespace qm::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-void EnsureApp() {
-    static int argc = 1;
-    static char name[] = "qt_tests";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (!QApplication::instance()) new QApplication(argc, argv);
-}
 
 // Four hourly measurements of three sensors, then a pause of three hours; sensor 2 has no value
 // at 11:00.
@@ -56,7 +49,7 @@ constexpr const char* kMarch =
 class ViewerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        EnsureApp();
+        App();
         data = fs::temp_directory_path() / ("qm_viewer_" + std::to_string(std::random_device{}()));
         fs::create_directories(data / "OBJ");
         fs::create_directories(data / "Empty");

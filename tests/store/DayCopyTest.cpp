@@ -67,10 +67,8 @@ TEST_F(DayCopyTest, FifthOfMarchIsCopiedUntilALaterDayBegins) {
         (std::map<std::string, std::string>{
             {"2009_3_5.dat",
              "10:00  5.03.2009\r\n   1.00   2.00\r\na note\r\n11:00 05.03.2009\r\n   3.00\r\n"}}));
-    EXPECT_EQ(r.Model().lMeasureCounter.caption, "Измерений: 2");
-    EXPECT_TRUE(r.Model().lMeasureCounter.visible);
     r.RunFor(1000);
-    EXPECT_FALSE(r.Model().lMeasureCounter.visible);
+    EXPECT_EQ(Kept(), 2);
     EXPECT_FALSE(r.State().Day().Active());
     EXPECT_TRUE(r.Model().bAllData.visible);
     EXPECT_FALSE(r.Model().bCopy.visible);
@@ -92,9 +90,9 @@ TEST_F(DayCopyTest, OnlyCompleteAndEndMeanNoDataAnyOtherDaySearchStatusStartsThe
         ASSERT_GE(dev.requests.size(), 3u) << status;
         EXPECT_EQ(dev.requests[2][3], 71) << status;
         EXPECT_EQ(Local("D/2009_3_5.dat"), day5) << status;
-        EXPECT_EQ(r.Model().lMeasureCounter.caption, "Измерений: 2") << status;
         EXPECT_TRUE(r.ops.errors.empty()) << status;
         r.RunFor(1000);
+        EXPECT_EQ(Kept(), 2) << status;
     }
     for (int status : {248, 250}) {
         MarchFile(dev);
@@ -106,7 +104,7 @@ TEST_F(DayCopyTest, OnlyCompleteAndEndMeanNoDataAnyOtherDaySearchStatusStartsThe
         r.controller.Click("bCopy");
         r.RunFor(10);
         EXPECT_EQ(dev.requests.size(), 2u) << status;
-        EXPECT_EQ(r.Model().lMeasureCounter.caption, "Нет данных") << status;
+        EXPECT_EQ(heard.noData, 1) << status;
         EXPECT_FALSE(LocalExists("D")) << status;
         EXPECT_TRUE(r.ops.errors.empty()) << status;
         r.RunFor(1000);
@@ -123,7 +121,7 @@ TEST_F(DayCopyTest, TwoDigitDayAndTheEndOfTheMonthlyFile) {
     r.controller.Click("bCopy");
     r.RunFor(10);
     EXPECT_EQ(Local("D/2010_11_15.dat"), "08:00 15.11.2010\r\n   0.02\r\nlast\r\n");
-    EXPECT_EQ(r.Model().lMeasureCounter.caption, "Измерений: 1");
+    EXPECT_EQ(heard.counted, 1);
     EXPECT_TRUE(r.ops.errors.empty());
 }
 
@@ -139,18 +137,18 @@ TEST_F(DayCopyTest, MonthEndingRightAfterTheDayKeepsTheCount) {
         EXPECT_EQ(
             Local("D/2009_3_5.dat"),
             "10:00  5.03.2009\r\n   1.00   2.00\r\na note\r\n11:00 05.03.2009\r\n   3.00\r\n");
-        EXPECT_EQ(r.Model().lMeasureCounter.caption, "Измерений: 2");
         r.RunFor(1000);
+        EXPECT_EQ(Kept(), 2);
     }
 }
 
-TEST_F(DayCopyTest, DayWithoutMeasurementsShowsNoDataAndCreatesNoFile) {
+TEST_F(DayCopyTest, DayWithoutMeasurementsFindsNoDataAndCreatesNoFile) {
     MarchFile(dev);
     Rig& r = Connect();
     ChooseDay(r, 2009, 3, 20);
     r.controller.Click("bCopy");
     r.RunFor(10);
-    EXPECT_EQ(r.Model().lMeasureCounter.caption, "Нет данных");
+    EXPECT_EQ(heard.noData, 1);
     EXPECT_FALSE(LocalExists("D"));
     r.RunFor(1000);
     EXPECT_TRUE(r.Model().bAllData.visible);
@@ -164,19 +162,19 @@ TEST_F(DayCopyTest, MonthlyFileOfOneLineEndsWithoutDaySearch) {
     r.controller.Click("bCopy");
     r.RunFor(10);
     EXPECT_EQ(dev.requests.size(), 1u);
-    EXPECT_FALSE(r.Model().lMeasureCounter.visible);
+    EXPECT_EQ(heard.noData + heard.counted, 0);
     EXPECT_FALSE(LocalExists("D"));
     r.RunFor(1000);
     EXPECT_FALSE(r.State().Day().Active());
 }
 
-TEST_F(DayCopyTest, MissingMonthlyFileShowsNoData) {
+TEST_F(DayCopyTest, MissingMonthlyFileFindsNoData) {
     dev.directories = {{"D", {}}};
     Rig& r = Connect();
     ChooseDay(r, 2009, 3, 5);
     r.controller.Click("bCopy");
     r.RunFor(10);
-    EXPECT_EQ(r.Model().lMeasureCounter.caption, "Нет данных");
+    EXPECT_EQ(heard.noData, 1);
     EXPECT_FALSE(r.Model().ProgressBar1.visible);
 }
 

@@ -14,43 +14,7 @@
 namespace qm::test {
 namespace {
 
-// Records what the session reports.
-struct Heard : SessionEvents {
-    std::vector<CopyResult> copies;
-    std::vector<bool> clockSettings;
-    int readOuts = 0;
-    void ReadOutEnded() override { ++readOuts; }
-    void CopyEnded(const CopyResult& r) override { copies.push_back(r); }
-    void ClockSetEnded(bool set) override { clockSettings.push_back(set); }
-    std::vector<std::pair<LoggerWrite, bool>> writes;
-    std::vector<std::pair<std::string, bool>> deletes;
-    int clockReadings = 0;
-    void DeleteEnded(const std::string& directory, bool deleted) override {
-        deletes.emplace_back(directory, deleted);
-    }
-    void ClockRead(const std::optional<ClockReading>& /*reading*/) override { ++clockReadings; }
-    void WriteEnded(LoggerWrite what, bool confirmed) override {
-        writes.emplace_back(what, confirmed);
-    }
-    std::vector<bool> measurements;
-    void TestMeasured(bool measured) override { measurements.push_back(measured); }
-};
-
-class SessionWorkTest : public StoreTest {
-protected:
-    Rig& Start() {
-        Rig& r = Connect();
-        r.controller.MutableSession().Listen(heard);
-        return r;
-    }
-    SessionWork& Work() { return rig->controller.MutableSession().Work(); }
-    const LoggerState& Logger() { return rig->controller.LoggerSession().Logger(); }
-    void TearDown() override {
-        if (rig) rig->controller.MutableSession().StopListening(heard);
-        StoreTest::TearDown();
-    }
-    Heard heard;
-};
+using SessionWorkTest = StoreTest;
 
 // Utf8Path("Котельная") (sent in Windows-1251): two monthly files of two and one measurements.
 void TwoMonths(StoreDevice& dev) {
@@ -63,16 +27,16 @@ void TwoMonths(StoreDevice& dev) {
 
 TEST_F(SessionWorkTest, CopiesReportHowTheyEndedWithTheirFilesAndMeasurements) {
     TwoMonths(dev);
-    Start();
-    ASSERT_TRUE(Logger().identity);
-    EXPECT_EQ(Logger().identity->deviceType, 79);
-    ASSERT_EQ(Logger().directories.size(), 1u);
-    EXPECT_FALSE(Work().ReadingOut());
-    EXPECT_TRUE(Work().Idle());
+    Connect();
+    ASSERT_TRUE(rig->Logger().identity);
+    EXPECT_EQ(rig->Logger().identity->deviceType, 79);
+    ASSERT_EQ(rig->Logger().directories.size(), 1u);
+    EXPECT_FALSE(rig->Work().ReadingOut());
+    EXPECT_TRUE(rig->Work().Idle());
 
     // Nothing copied before: "new" copies everything and says so.
-    EXPECT_EQ(Work().StartCopy("Котельная", CopyMode::New, {}), CopyStart::StartedWhole);
-    EXPECT_TRUE(Work().CopyRunning());
+    EXPECT_EQ(rig->Work().StartCopy("Котельная", CopyMode::New, {}), CopyStart::StartedWhole);
+    EXPECT_TRUE(rig->Work().CopyRunning());
     rig->RunUntilIdle();
     ASSERT_EQ(heard.copies.size(), 1u);
     const CopyResult& all = heard.copies[0];
@@ -82,12 +46,12 @@ TEST_F(SessionWorkTest, CopiesReportHowTheyEndedWithTheirFilesAndMeasurements) {
     EXPECT_EQ(all.totals.files, 2);
     EXPECT_GT(all.totals.bytes, 0u);
     EXPECT_EQ(all.totals.retries, 0);
-    EXPECT_FALSE(Work().CopyRunning());
-    EXPECT_TRUE(fs::exists(Work().DataFolder() / Utf8Path("Котельная") / "2009_4.dat"));
+    EXPECT_FALSE(rig->Work().CopyRunning());
+    EXPECT_TRUE(fs::exists(rig->Work().DataFolder() / Utf8Path("Котельная") / "2009_4.dat"));
 
     // A measurement more in the last file: "new" carries on from the last copy.
     dev.directories[0].files[1].second.push_back(Measurement("11:00  1.04.2009", {2}));
-    EXPECT_EQ(Work().StartCopy("Котельная", CopyMode::New, {}), CopyStart::Started);
+    EXPECT_EQ(rig->Work().StartCopy("Котельная", CopyMode::New, {}), CopyStart::Started);
     rig->RunUntilIdle();
     ASSERT_EQ(heard.copies.size(), 2u);
     EXPECT_EQ(heard.copies[1].end, CopyResult::End::Done);
@@ -97,22 +61,23 @@ TEST_F(SessionWorkTest, CopiesReportHowTheyEndedWithTheirFilesAndMeasurements) {
     EXPECT_EQ(heard.copies[1].totals.bytes, 14u + 2 + 9 + 2) << "the bytes added, not the file's";
 
     // Nothing new: nothing is counted, and the local file is left alone.
-    const fs::path last = Work().DataFolder() / Utf8Path("Котельная") / "2009_4.dat";
-    const auto before = Files(Work().DataFolder());
+    const fs::path last = rig->Work().DataFolder() / Utf8Path("Котельная") / "2009_4.dat";
+    const auto before = Files(rig->Work().DataFolder());
     fs::last_write_time(last, fs::last_write_time(last) - std::chrono::hours(1));
     const auto stamp = fs::last_write_time(last);
-    EXPECT_EQ(Work().StartCopy("Котельная", CopyMode::New, {}), CopyStart::Started);
+    EXPECT_EQ(rig->Work().StartCopy("Котельная", CopyMode::New, {}), CopyStart::Started);
     rig->RunUntilIdle();
     ASSERT_EQ(heard.copies.size(), 3u);
     EXPECT_EQ(heard.copies[2].end, CopyResult::End::Done);
     EXPECT_EQ(heard.copies[2].totals.files, 0);
     EXPECT_EQ(heard.copies[2].totals.bytes, 0u);
     EXPECT_EQ(heard.copies[2].measurements, 0);
-    EXPECT_EQ(Files(Work().DataFolder()), before);
+    EXPECT_EQ(Files(rig->Work().DataFolder()), before);
     EXPECT_EQ(fs::last_write_time(last), stamp) << "not rewritten";
 
     // Each copy left its line in the collection log, in the order they ran.
-    const CollectionLogRead log = ReadCollectionLog(Work().DataFolder() / Utf8Path("Котельная"));
+    const CollectionLogRead log =
+        ReadCollectionLog(rig->Work().DataFolder() / Utf8Path("Котельная"));
     ASSERT_EQ(log.records.size(), 3u);
     EXPECT_EQ(log.skipped, 0u);
     const CollectionRecord& first = log.records[0];
@@ -132,10 +97,10 @@ TEST_F(SessionWorkTest, CopiesReportHowTheyEndedWithTheirFilesAndMeasurements) {
 
 TEST_F(SessionWorkTest, ACopyWhoseLogCannotBeWrittenStandsAndSaysSo) {
     TwoMonths(dev);
-    Start();
+    Connect();
     // Something that is no file stands where the log goes.
     fs::create_directories(Data() / Utf8Path("Котельная") / "collection.jsonl" / "x");
-    ASSERT_EQ(Work().StartCopy("Котельная", CopyMode::All, {}), CopyStart::Started);
+    ASSERT_EQ(rig->Work().StartCopy("Котельная", CopyMode::All, {}), CopyStart::Started);
     rig->RunUntilIdle();
     ASSERT_EQ(heard.copies.size(), 1u);
     EXPECT_EQ(heard.copies[0].end, CopyResult::End::Done);
@@ -146,20 +111,20 @@ TEST_F(SessionWorkTest, ACopyWhoseLogCannotBeWrittenStandsAndSaysSo) {
 
 TEST_F(SessionWorkTest, ADayCopyReportsTheDaysMeasurements) {
     TwoMonths(dev);
-    Start();
-    ASSERT_EQ(Work().StartCopy("Котельная", CopyMode::Day, *DateTime::FromDate(2009, 3, 5)),
+    Connect();
+    ASSERT_EQ(rig->Work().StartCopy("Котельная", CopyMode::Day, *DateTime::FromDate(2009, 3, 5)),
               CopyStart::Started);
     rig->RunUntilIdle();
     ASSERT_EQ(heard.copies.size(), 1u);
     EXPECT_EQ(heard.copies[0].end, CopyResult::End::Done);
     EXPECT_EQ(heard.copies[0].measurements, 2);
-    EXPECT_TRUE(fs::exists(Work().DataFolder() / Utf8Path("Котельная") / "2009_3_5.dat"));
+    EXPECT_TRUE(fs::exists(rig->Work().DataFolder() / Utf8Path("Котельная") / "2009_3_5.dat"));
 
     // A copy named for a station, into a folder of its own.
     const fs::path station = start / Utf8Path("Станции") / Utf8Path("Скважина 7");
-    ASSERT_TRUE(Work().UseDataFolder(station));
-    Work().NameStation("Скважина 7");
-    ASSERT_EQ(Work().StartCopy("Котельная", CopyMode::Day, *DateTime::FromDate(2009, 4, 1)),
+    ASSERT_TRUE(rig->Work().UseDataFolder(station));
+    rig->Work().NameStation("Скважина 7");
+    ASSERT_EQ(rig->Work().StartCopy("Котельная", CopyMode::Day, *DateTime::FromDate(2009, 4, 1)),
               CopyStart::Started);
     rig->RunUntilIdle();
     const CollectionLogRead log = ReadCollectionLog(station / Utf8Path("Котельная"));
@@ -172,43 +137,43 @@ TEST_F(SessionWorkTest, ADayCopyReportsTheDaysMeasurements) {
 
 TEST_F(SessionWorkTest, ACopyThatCannotStartIsRefusedAndSendsNothing) {
     TwoMonths(dev);
-    Start();
+    Connect();
     dev.requests.clear();
-    EXPECT_EQ(Work().StartCopy("Склад", CopyMode::All, {}), CopyStart::Refused);
+    EXPECT_EQ(rig->Work().StartCopy("Склад", CopyMode::All, {}), CopyStart::Refused);
     rig->RunUntilIdle();
     EXPECT_TRUE(dev.requests.empty());
     EXPECT_TRUE(heard.copies.empty());
-    EXPECT_FALSE(Work().CopyRunning());
+    EXPECT_FALSE(rig->Work().CopyRunning());
 
     // A name that cannot be a local folder: refused with a message, for a day as for all.
     dev.directories[0].name = "CON";
-    Start();
+    Connect();
     dev.requests.clear();
     rig->ops.errors.clear();
-    EXPECT_EQ(Work().StartCopy("CON", CopyMode::All, {}), CopyStart::Refused);
-    EXPECT_EQ(Work().StartCopy("CON", CopyMode::Day, *DateTime::FromDate(2009, 3, 5)),
+    EXPECT_EQ(rig->Work().StartCopy("CON", CopyMode::All, {}), CopyStart::Refused);
+    EXPECT_EQ(rig->Work().StartCopy("CON", CopyMode::Day, *DateTime::FromDate(2009, 3, 5)),
               CopyStart::Refused);
     rig->RunUntilIdle();
     EXPECT_EQ(rig->ops.errors.size(), 2u);
     EXPECT_TRUE(dev.requests.empty());
-    EXPECT_FALSE(Work().CopyRunning()) << "the day copy is not left armed";
-    EXPECT_EQ(Work().StartCopy("CON", CopyMode::All, {}), CopyStart::Refused)
+    EXPECT_FALSE(rig->Work().CopyRunning()) << "the day copy is not left armed";
+    EXPECT_EQ(rig->Work().StartCopy("CON", CopyMode::All, {}), CopyStart::Refused)
         << "and the next copy is not locked out";
     // The name of a station's visit log, beside the folders of its data sets.
     dev.directories[0].name = "Visits.JSONL";
-    Start();
-    EXPECT_EQ(Work().StartCopy("Visits.JSONL", CopyMode::All, {}), CopyStart::Refused);
+    Connect();
+    EXPECT_EQ(rig->Work().StartCopy("Visits.JSONL", CopyMode::All, {}), CopyStart::Refused);
 }
 
 TEST_F(SessionWorkTest, AStoppedCopyKeepsTheFilesItCompleted) {
     TwoMonths(dev);
-    Start();
+    Connect();
     rig->link.SetReplyDelay(std::chrono::milliseconds(10));
-    ASSERT_EQ(Work().StartCopy("Котельная", CopyMode::All, {}), CopyStart::Started);
+    ASSERT_EQ(rig->Work().StartCopy("Котельная", CopyMode::All, {}), CopyStart::Started);
     // Until the first file is in place and the second has begun.
-    for (int i = 0; i < 200 && Work().CopySoFar().totals.files == 0; ++i) rig->RunFor(10);
-    ASSERT_EQ(Work().CopySoFar().totals.files, 1);
-    Work().StopCopy();
+    for (int i = 0; i < 200 && rig->Work().CopySoFar().totals.files == 0; ++i) rig->RunFor(10);
+    ASSERT_EQ(rig->Work().CopySoFar().totals.files, 1);
+    rig->Work().StopCopy();
     rig->RunUntilIdle();
     ASSERT_EQ(heard.copies.size(), 1u);
     const CopyResult& r = heard.copies[0];
@@ -218,8 +183,8 @@ TEST_F(SessionWorkTest, AStoppedCopyKeepsTheFilesItCompleted) {
     EXPECT_EQ(r.droppedFile, "2009_4.dat");
     EXPECT_EQ(r.filesLeft, 0);
     EXPECT_GT(r.seconds, 0);
-    EXPECT_TRUE(fs::exists(Work().DataFolder() / Utf8Path("Котельная") / "2009_3.dat"));
-    EXPECT_FALSE(fs::exists(Work().DataFolder() / Utf8Path("Котельная") / "2009_4.dat"));
+    EXPECT_TRUE(fs::exists(rig->Work().DataFolder() / Utf8Path("Котельная") / "2009_3.dat"));
+    EXPECT_FALSE(fs::exists(rig->Work().DataFolder() / Utf8Path("Котельная") / "2009_4.dat"));
 
     // The window's result line says what was kept and what was dropped, in both languages.
     EXPECT_TRUE(rig->Model().lCopyResult.visible);
@@ -230,43 +195,44 @@ TEST_F(SessionWorkTest, AStoppedCopyKeepsTheFilesItCompleted) {
     EXPECT_EQ(rig->Model().lCopyResult.caption,
               "Stopped. Kept 1 files, 2 measurements\nin 1 s, 0 retries\n"
               "the unfinished file \"2009_4.dat\" was not kept");
-    ASSERT_EQ(Work().StartCopy("Котельная", CopyMode::New, {}), CopyStart::Started);
+    ASSERT_EQ(rig->Work().StartCopy("Котельная", CopyMode::New, {}), CopyStart::Started);
     EXPECT_FALSE(rig->Model().lCopyResult.visible) << "the next copy's progress takes its place";
     rig->RunUntilIdle();
 }
 
 TEST_F(SessionWorkTest, ADayCopyCanBeStoppedAndLeavesNoDayFile) {
     TwoMonths(dev);
-    Start();
+    Connect();
     rig->link.SetReplyDelay(std::chrono::milliseconds(10));
-    ASSERT_EQ(Work().StartCopy("Котельная", CopyMode::Day, *DateTime::FromDate(2009, 3, 5)),
+    ASSERT_EQ(rig->Work().StartCopy("Котельная", CopyMode::Day, *DateTime::FromDate(2009, 3, 5)),
               CopyStart::Started);
     rig->RunFor(25);
     EXPECT_TRUE(rig->Model().bStop.visible && rig->Model().bStop.enabled);
     EXPECT_FALSE(rig->Model().bCancel.visible);
-    Work().StopCopy();
+    rig->Work().StopCopy();
     rig->RunUntilIdle();
     ASSERT_EQ(heard.copies.size(), 1u);
     EXPECT_EQ(heard.copies[0].end, CopyResult::End::Stopped);
     EXPECT_EQ(heard.copies[0].measurements, 0);
-    EXPECT_FALSE(fs::exists(Work().DataFolder() / Utf8Path("Котельная") / "2009_3_5.dat"));
-    EXPECT_FALSE(Work().CopyRunning());
+    EXPECT_FALSE(fs::exists(rig->Work().DataFolder() / Utf8Path("Котельная") / "2009_3_5.dat"));
+    EXPECT_FALSE(rig->Work().CopyRunning());
     EXPECT_TRUE(rig->Model().bAllData.visible && rig->Model().bAllData.enabled)
         << "the data group is back";
 }
 
 TEST_F(SessionWorkTest, ACopyWhoseLoggerFallsSilentEndsFailed) {
     TwoMonths(dev);
-    Start();
+    Connect();
     dev.repliesLeft = 3;  // the listing, then silence in the first file
-    ASSERT_EQ(Work().StartCopy("Котельная", CopyMode::All, {}), CopyStart::Started);
+    ASSERT_EQ(rig->Work().StartCopy("Котельная", CopyMode::All, {}), CopyStart::Started);
     rig->RunUntilIdle(120'000);
     ASSERT_EQ(heard.copies.size(), 1u);
     EXPECT_EQ(heard.copies[0].end, CopyResult::End::Failed);
     EXPECT_EQ(heard.copies[0].totals.files, 0);
     ASSERT_FALSE(rig->ops.errors.empty()) << "the silence is told";
     // The log says why, in the words the operator was shown.
-    const CollectionLogRead log = ReadCollectionLog(Work().DataFolder() / Utf8Path("Котельная"));
+    const CollectionLogRead log =
+        ReadCollectionLog(rig->Work().DataFolder() / Utf8Path("Котельная"));
     ASSERT_EQ(log.records.size(), 1u);
     EXPECT_EQ(log.records[0].result, CollectionResult::Failed);
     EXPECT_EQ(log.records[0].error, rig->ops.errors.back());
@@ -275,44 +241,44 @@ TEST_F(SessionWorkTest, ACopyWhoseLoggerFallsSilentEndsFailed) {
 TEST_F(SessionWorkTest, SettingTheClockEndsWithTheReadingOrWithSilence) {
     TwoMonths(dev);
     dev.connection.On(49, {{1, 248}});
-    Start();
-    const int before = Logger().clock ? Logger().clock->number : 0;
-    ASSERT_TRUE(Work().SetClock());
+    Connect();
+    const int before = rig->Logger().clock ? rig->Logger().clock->number : 0;
+    ASSERT_TRUE(rig->Work().SetClock());
     rig->RunUntilIdle();
     ASSERT_EQ(heard.clockSettings, std::vector<bool>{true});
-    ASSERT_TRUE(Logger().clock);
-    EXPECT_GT(Logger().clock->number, before);
+    ASSERT_TRUE(rig->Logger().clock);
+    EXPECT_GT(rig->Logger().clock->number, before);
 
     // A logger that takes no clock any more: the setting gives up and says so.
     dev.connection.script[49] = {};
     dev.connection.script[48] = {};
-    ASSERT_TRUE(Work().SetClock());
+    ASSERT_TRUE(rig->Work().SetClock());
     rig->RunUntilIdle(120'000);
     EXPECT_EQ(heard.clockSettings, (std::vector<bool>{true, false}));
 
     // Not while a copy runs.
-    ASSERT_EQ(Work().StartCopy("Котельная", CopyMode::All, {}), CopyStart::Started);
-    EXPECT_FALSE(Work().SetClock());
+    ASSERT_EQ(rig->Work().StartCopy("Котельная", CopyMode::All, {}), CopyStart::Started);
+    EXPECT_FALSE(rig->Work().SetClock());
     rig->RunUntilIdle();
 }
 
 TEST_F(SessionWorkTest, ADirectoryIsDeletedWithoutAskingAndTheListingConfirmsIt) {
     TwoMonths(dev);
     dev.directories.push_back({"B", {}});
-    Start();
-    ASSERT_EQ(Logger().directories.size(), 2u);
-    ASSERT_TRUE(Work().DeleteDirectory("Котельная"));
+    Connect();
+    ASSERT_EQ(rig->Logger().directories.size(), 2u);
+    ASSERT_TRUE(rig->Work().DeleteDirectory("Котельная"));
     rig->RunUntilIdle();
     EXPECT_TRUE(rig->ops.confirmations.empty()) << "the caller has decided";
     ASSERT_EQ(heard.deletes.size(), 1u);
     EXPECT_EQ(heard.deletes[0],
               std::make_pair(std::string("\xCA\xEE\xF2\xE5\xEB\xFC\xED\xE0\xFF"), true));
-    EXPECT_EQ(Logger().directories, std::vector<std::string>{"B"});
-    EXPECT_FALSE(Work().DeleteDirectory("Котельная")) << "no longer listed";
+    EXPECT_EQ(rig->Logger().directories, std::vector<std::string>{"B"});
+    EXPECT_FALSE(rig->Work().DeleteDirectory("Котельная")) << "no longer listed";
 
     // The clock is read on request.
     const int before = heard.clockReadings;
-    ASSERT_TRUE(Work().ReadClock());
+    ASSERT_TRUE(rig->Work().ReadClock());
     rig->RunUntilIdle();
     EXPECT_EQ(heard.clockReadings, before + 1);
 }
@@ -323,9 +289,9 @@ TEST_F(SessionWorkTest, ADirectoryTooLongForItsRequestIsNotDeleted) {
     const std::string name(253, 'd');
     dev.directories = {{name, {}}};
     Rig& r = Connect(300);
-    ASSERT_EQ(Logger().directories, std::vector<std::string>{name});
+    ASSERT_EQ(rig->Logger().directories, std::vector<std::string>{name});
     dev.requests.clear();
-    EXPECT_FALSE(Work().DeleteDirectory(name));
+    EXPECT_FALSE(rig->Work().DeleteDirectory(name));
     r.RunUntilIdle();
     EXPECT_EQ(r.ops.errors.size(), 1u);
     EXPECT_TRUE(dev.requests.empty());
@@ -339,16 +305,14 @@ struct VirtualRig {
         live = rig.get();
         rig->StartUsb();
         rig->RunFor(5000);
-        rig->controller.MutableSession().Listen(heard);
+        heard.Hear(rig->controller.MutableSession());
     }
-    ~VirtualRig() { rig->controller.MutableSession().StopListening(heard); }
     static sim::LoggerConfig Config(std::uint8_t type) {
         sim::LoggerConfig c;
         c.deviceType = type;
         c.demoData = false;
         return c;
     }
-    SessionWork& Work() { return rig->controller.MutableSession().Work(); }
 
     Rig* live = nullptr;  // the rig, once it exists: the logger's clock is the rig's PC clock
     sim::VirtualLogger logger;
@@ -361,21 +325,21 @@ TEST(SessionWrites, AScheduleIsWrittenAndConfirmedByItsReadBack) {
     VirtualRig v(84);
     const DateTime start = *DateTime::FromCivil({2024, 3, 6, 8, 0, 0, 0});
     const DateTime stop = *DateTime::FromCivil({2024, 4, 6, 8, 0, 0, 0});
-    ASSERT_TRUE(v.Work().WriteSchedule(start, stop, 0, 2, 30));
+    ASSERT_TRUE(v.rig->Work().WriteSchedule(start, stop, 0, 2, 30));
     v.rig->RunUntilIdle();
     ASSERT_EQ(v.heard.writes,
               (std::vector<std::pair<LoggerWrite, bool>>{{LoggerWrite::Schedule, true}}));
-    const LoggerState& logger = v.rig->controller.LoggerSession().Logger();
+    const LoggerState& logger = v.rig->Logger();
     ASSERT_TRUE(logger.schedule);
     EXPECT_EQ(logger.schedule->fields.StartHour, 8);
     EXPECT_EQ(logger.schedule->fields.StopMonth, 4);
     EXPECT_EQ(logger.schedule->fields.IntervalHours, 2);
     EXPECT_EQ(logger.schedule->fields.IntervalMinutes, 30);
-    EXPECT_FALSE(v.Work().WriteRemarks("a", "b")) << "this model keeps a schedule";
+    EXPECT_FALSE(v.rig->Work().WriteRemarks("a", "b")) << "this model keeps a schedule";
 
     // A logger that goes silent: the write ends unconfirmed, once.
     v.faults.SetSilent(true);
-    ASSERT_TRUE(v.Work().WriteSchedule(start, stop, 1, 0, 0));
+    ASSERT_TRUE(v.rig->Work().WriteSchedule(start, stop, 1, 0, 0));
     v.rig->RunUntilIdle(120'000);
     ASSERT_EQ(v.heard.writes.size(), 2u);
     EXPECT_EQ(v.heard.writes[1], std::make_pair(LoggerWrite::Schedule, false));
@@ -383,25 +347,25 @@ TEST(SessionWrites, AScheduleIsWrittenAndConfirmedByItsReadBack) {
 
 TEST(SessionWrites, RemarksAreConfirmedByTheAcknowledgementOrTheReadBack) {
     VirtualRig v(88);
-    ASSERT_TRUE(v.Work().WriteRemarks("Скважина 7", "глубина 12 м"));
+    ASSERT_TRUE(v.rig->Work().WriteRemarks("Скважина 7", "глубина 12 м"));
     v.rig->RunUntilIdle();
     ASSERT_EQ(v.heard.writes,
               (std::vector<std::pair<LoggerWrite, bool>>{{LoggerWrite::Remarks, true}}));
     EXPECT_TRUE(Cp1251ToUtf8(v.logger.Remark(1)).starts_with("Скважина 7")) << v.logger.Remark(1);
-    const auto& remarks = v.rig->controller.LoggerSession().Logger().remarks;
+    const auto& remarks = v.rig->Logger().remarks;
     ASSERT_TRUE(remarks);
     EXPECT_TRUE(remarks->first.starts_with("Скважина 7")) << remarks->first;
 
     // The acknowledgement is lost: the lines read back confirm the write.
     v.faults.DropReply(v.faults.RepliesSeen() + 1);
-    ASSERT_TRUE(v.Work().WriteRemarks("Скважина 8", ""));
+    ASSERT_TRUE(v.rig->Work().WriteRemarks("Скважина 8", ""));
     v.rig->RunUntilIdle(120'000);
     ASSERT_EQ(v.heard.writes.size(), 2u);
     EXPECT_EQ(v.heard.writes[1], std::make_pair(LoggerWrite::Remarks, true));
 
     // Refused: not confirmed.
     v.faults.RefuseCommand(CommandCode::WriteRemarks, 0xFF);
-    ASSERT_TRUE(v.Work().WriteRemarks("Скважина 9", ""));
+    ASSERT_TRUE(v.rig->Work().WriteRemarks("Скважина 9", ""));
     v.rig->RunUntilIdle(120'000);
     ASSERT_EQ(v.heard.writes.size(), 3u);
     EXPECT_EQ(v.heard.writes[2], std::make_pair(LoggerWrite::Remarks, false));
@@ -409,11 +373,11 @@ TEST(SessionWrites, RemarksAreConfirmedByTheAcknowledgementOrTheReadBack) {
 
 TEST(SessionWrites, ATestMeasurementLeavesEverySensorsReadingOrSaysItFailed) {
     VirtualRig v(84);
-    ASSERT_TRUE(v.Work().MeasureOnce());
-    EXPECT_FALSE(v.Work().MeasureOnce()) << "one measurement at a time";
+    ASSERT_TRUE(v.rig->Work().MeasureOnce());
+    EXPECT_FALSE(v.rig->Work().MeasureOnce()) << "one measurement at a time";
     v.rig->RunUntilIdle();
     ASSERT_EQ(v.heard.measurements, std::vector<bool>{true});
-    const auto& readings = v.rig->controller.LoggerSession().Logger().readings;
+    const auto& readings = v.rig->Logger().readings;
     ASSERT_TRUE(readings);
     ASSERT_EQ(readings->size(), 64u) << "63 sensors, numbered from 1";
     EXPECT_FALSE((*readings)[0]);
@@ -421,11 +385,11 @@ TEST(SessionWrites, ATestMeasurementLeavesEverySensorsReadingOrSaysItFailed) {
 
     // The logger falls silent in mid-measurement: it ends failed, and the window is given back.
     v.faults.SetSilent(true);
-    ASSERT_TRUE(v.Work().MeasureOnce());
+    ASSERT_TRUE(v.rig->Work().MeasureOnce());
     v.rig->RunUntilIdle(120'000);
     EXPECT_EQ(v.heard.measurements, (std::vector<bool>{true, false}));
     v.faults.SetSilent(false);
-    EXPECT_TRUE(v.Work().MeasureOnce());
+    EXPECT_TRUE(v.rig->Work().MeasureOnce());
 }
 
 }  // namespace

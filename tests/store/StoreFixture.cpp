@@ -19,6 +19,7 @@ void StoreTest::SetUp() {
 }
 
 void StoreTest::TearDown() {
+    heard.Stop();
     rig.reset();
     SetFileStepHook({});
     std::error_code ec;
@@ -27,7 +28,9 @@ void StoreTest::TearDown() {
 
 Rig& StoreTest::Connect(std::size_t reportLength) {
     if (rig) rig->controller.FormClose();
+    heard.Stop();
     rig = std::make_unique<Rig>(dev, reportLength);
+    heard.Hear(rig->controller.MutableSession());
     rig->controller.SetUpFolders(start);
     rig->StartUsb();
     rig->RunFor(5000);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "tests/store/StoreDevice.h"
+#include "tests/support/Heard.h"
 #include "tests/support/Rig.h"
 
 namespace qm::test {
@@ -15,7 +16,7 @@ namespace qm::test {
 namespace fs = std::filesystem;
 
 // A temporary start folder (with its DATA folder made by the controller), a logger data store
-// and a rig connected to it.
+// and a rig connected to it, its session heard.
 class StoreTest : public ::testing::Test {
 public:
     // Every file under `folder`, by path relative to it, with its bytes.
@@ -40,6 +41,11 @@ protected:
     fs::path start;
     StoreDevice dev;
     std::unique_ptr<Rig> rig;
+    Heard heard;
+    // The measurements the last copy kept as it reported its end; -1 before any copy ended.
+    std::int64_t Kept() const {
+        return heard.copies.empty() ? -1 : heard.copies.back().measurements;
+    }
 };
 
 // Bytes of a request from the lead byte to its 0 terminator: {0, length, status, code, ...}.

@@ -130,6 +130,11 @@ public:
     WindowModel& Model() { return controller.MutableModel(); }
     SessionTimers& Timers() { return controller.MutableTimers(); }
     const Controller& State() const { return controller; }
+    // The session's work on the logger, and what it knows of the logger.
+    SessionWork& Work() { return controller.MutableSession().Work(); }
+    const LoggerState& Logger() const { return controller.LoggerSession().Logger(); }
+    // The title of the logger that answered the identification; empty before one answered.
+    std::string Identified() const { return Logger().identity ? Logger().identity->title : ""; }
 
     // FormCreate for a 1024 x 768 screen, then the logger is found on USB.
     void StartUsb();
