@@ -483,6 +483,7 @@ TEST_F(CopyTest, AKillBetweenAnyTwoFileStepsLeavesTheNextNewDataCopyExact) {
             else
                 CopyNew();
             rig->controller.FormClose();
+            heard.Stop();
             rig.reset();
             SetFileStepHook({});
             const bool crashed = crash.seen > at;
