@@ -67,7 +67,7 @@ std::optional<VisitMessage> FolderRefused(Collection& c, SessionWork& work,
         ec = std::make_error_code(std::errc::not_a_directory);
     if (!ec && !work.UseDataFolder(folder)) ec = std::make_error_code(std::errc::not_a_directory);
     if (!ec) return std::nullopt;
-    return VisitMessage{Msg::CollectNoFolder, {PathText(folder), SystemReason(ec, c.language)}, {}};
+    return VisitMessage{Msg::CollectNoFolder, {PathText(folder), SystemReason(ec, c.language)}};
 }
 
 // One line in the station's visit log, whether or not its logger was reached.
@@ -100,7 +100,7 @@ void LogVisit(Collection& c, const Station& station, const VisitResult& result,
                              [](const VisitCopy& copy) { return copy.done; });
     r.collected = result.collected;
     if (const auto error = AppendVisitRecord(station.folder, r)) {
-        const VisitMessage m{Msg::CollectVisitNotLogged, {error->Text(c.language)}, {}};
+        const VisitMessage m{Msg::CollectVisitNotLogged, {error->Text(c.language)}};
         c.err.Line(m.Text(c.language));
         warnings.push_back(m);
     }
@@ -182,7 +182,7 @@ int RunCollect(int argc, char* argv[], const Options& options) {
             c.err.Line(c.Text(Msg::CollectNotReached, {station.name, why}));
             VisitResult notTried;
             notTried.tried = false;
-            notTried.errors.push_back({Msg::CollectSkipped, {}, {}});
+            notTried.errors.push_back({Msg::CollectSkipped, {}});
             stations.append(StationJson(station, notTried, c.language));
             continue;
         }

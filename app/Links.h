@@ -12,14 +12,14 @@
 
 namespace qm {
 
-class Controller;
+class LoggerWork;
 
 // The program's two link components and their platform layers: the HID device controller on
-// hidapi with its device monitor, and the serial port. Made after the main window's FormCreate,
+// hidapi with its device monitor, and the serial port. Made once the work has started,
 // destroyed after the event loop has ended.
 class AppLinks {
 public:
-    explicit AppLinks(Controller& controller);
+    explicit AppLinks(LoggerWork& work);
     AppLinks(const AppLinks&) = delete;
     AppLinks& operator=(const AppLinks&) = delete;
 
@@ -34,11 +34,8 @@ private:
     HidDeviceMonitor monitor_;
 };
 
-// Attaches the links to the controller (call after FormCreate): the first HID scan runs as soon
-// as the event loop does; with a port given, the port group is opened and that port chosen, so
-// a port that cannot be opened leaves the group shown for another choice (and says so on
-// stderr).
-std::unique_ptr<AppLinks> StartLinks(Controller& controller,
-                                     const std::optional<std::string>& port);
+// Attaches the links to the work (once it has started): the first HID scan runs as soon as the
+// event loop does; with a port given, that port is opened (a problem says why it cannot be).
+std::unique_ptr<AppLinks> StartLinks(LoggerWork& work, const std::optional<std::string>& port);
 
 }  // namespace qm

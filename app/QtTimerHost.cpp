@@ -1,5 +1,6 @@
 #include "app/QtTimerHost.h"
 
+#include <QDateTime>
 #include <QTimer>
 
 namespace qm {
@@ -30,6 +31,15 @@ void QtTimerHost::Cancel(TimerId id) {
 
 bool QtTimerHost::Armed(TimerId id) const {
     return slots_[static_cast<std::size_t>(id)].timer->isActive();
+}
+
+DateTime QtPcClock::Now() {
+    const QDateTime now = QDateTime::currentDateTime();
+    const QDate d = now.date();
+    const QTime t = now.time();
+    return DateTime::FromCivil(
+               {d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second(), t.msec()})
+        .value_or(DateTime());
 }
 
 }  // namespace qm

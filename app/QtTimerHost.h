@@ -3,6 +3,7 @@
 #include <QObject>
 #include <array>
 
+#include "session/PcClock.h"
 #include "session/TimerHost.h"
 
 class QTimer;
@@ -24,6 +25,12 @@ private:
         std::function<void()> tick;
     };
     std::array<Slot, kTimerCount> slots_;
+};
+
+// The PC's local date and time.
+class QtPcClock : public PcClock {
+public:
+    DateTime Now() override;
 };
 
 }  // namespace qm

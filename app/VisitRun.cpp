@@ -8,13 +8,11 @@
 #include "app/InProcessDelivery.h"
 #include "app/Links.h"
 #include "app/QtTimerHost.h"
-#include "core/Controller.h"
-#include "core/Services.h"
 #include "link/backends/SerialPortBackend.h"
 #include "session/CopyProgress.h"
+#include "session/LoggerWork.h"
 #include "sim/InProcessLink.h"
 #include "sim/Network.h"
-#include "ui/qt/QtServices.h"
 
 namespace qm {
 
@@ -64,72 +62,30 @@ void QtVisitTimers::Cancel(VisitTimer id) {
     slots_[static_cast<std::size_t>(id)].timer->stop();
 }
 
-// The operator's services of a run without a window: every confirmation is answered Cancel
-// (no run asks to delete anything), the beep is left out, and the program's end (the USB logger
-// unplugged) cuts the visit.
-// Transitional: the parts that still word their own errors and warnings show them here; they go
-// to standard error as before and into the visit's result as worded messages. The parts that
-// report a SessionProblem reach the visit as data instead.
-class RunServices : public OperatorServices {
-public:
-    RunServices(ErrorStream& err, Language language) : err_(err), language_(language) {}
-
-    void ShowWarning(const std::string& text) override {
-        err_.Line(text);
-        if (visit) visit->Worded(text, SessionProblem::Severity::Warning);
-    }
-    void ShowError(const std::string& text) override {
-        err_.Line(text);
-        if (visit) visit->Worded(text, SessionProblem::Severity::Error);
-    }
-    bool Confirm(const std::string& text) override {
-        err_.Line(Message(Msg::CliConfirmation, language_, {text}));
-        return false;
-    }
-    void Beep() override {}
-    bool SeesWindow() const override { return false; }
-    void Quit() override {
-        if (visit) visit->Cut({Msg::CliLoggerGone, {}, {}});
-    }
-
-    Visit* visit = nullptr;
-
-private:
-    ErrorStream& err_;
-    Language language_;
-};
-
 }  // namespace
 
 class VisitRun::Parts : private VisitListener {
 public:
     Parts(PcClock& clock, ErrorStream& err, Language language,
           const std::optional<std::filesystem::path>& startFolder)
-        : err_(err),
-          language_(language),
-          ops_(err, language),
-          controller_(clock, ops_),
-          session_(controller_.MutableSession()) {
-        // The visit hears the session's problems as data and says them itself.
-        session_.StopListening(controller_.ProblemShower());
+        : err_(err), language_(language), work_(clock), session_(work_.LoggerSession()) {
         session_.SetTimerHost(&timers_);
-        controller_.SetChangedCallback([this] {
+        work_.SetAfterEachEvent([this] {
             if (visit_) visit_->Changed();
         });
-        if (startFolder) controller_.SetUpFolders(*startFolder);
-        controller_.FormCreate(1024, 768);
-        // A start shows the design captions, which are Russian: only English is chosen.
-        if (language == Language::English) controller_.ChooseLanguage(Language::English);
+        work_.SetLanguage(language);
+        if (startFolder) work_.SetUpFolders(*startFolder);
+        work_.Start();
     }
     ~Parts() override {
-        ops_.visit = nullptr;
+        work_.SetAfterEachEvent({});
         visit_.reset();
         session_.SetTimerHost(nullptr);
     }
     Parts(const Parts&) = delete;
     Parts& operator=(const Parts&) = delete;
 
-    SessionWork& Work() { return session_.Work(); }
+    SessionWork& Work() { return work_; }
 
     VisitResult Run(const Station& station, const VisitAsk& ask, sim::VirtualNetwork* network,
                     std::function<void(const VisitProgress&)> progress) {
@@ -139,7 +95,6 @@ public:
             station.link.kind == StationLink::Kind::Serial || network ? 0 : kUsbSearchMs;
         VisitListener& listener = *this;
         visit_.emplace(station, a, session_, Work(), visitTimers_, listener);
-        ops_.visit = &*visit_;
         OpenLink(station, network);
         if (!visit_->Over()) visit_->Start();
         if (!visit_->Over()) loop_.exec();
@@ -154,24 +109,24 @@ private:
         const StationLink::Kind kind = station.link.kind;
         if (kind == StationLink::Kind::Serial) {
             // The named port alone: no USB logger plugged in meanwhile can take the visit over.
-            controller_.SetSerialPortOpener(&serial_);
-            serial_.SetRxHandler([this](std::size_t n) { controller_.ComPort1RxChar(n); });
-            serial_.SetLostHandler([this] { controller_.ComPort1Lost(); });
+            work_.SetSerialPortOpener(&serial_);
+            serial_.SetRxHandler([this](std::size_t n) { work_.SerialBytes(n); });
+            serial_.SetLostHandler([this] { work_.PortLost(); });
             return;
         }
         if (!network) {
-            links_ = StartLinks(controller_, std::nullopt);
+            links_ = StartLinks(work_, std::nullopt);
             return;
         }
         if (kind == StationLink::Kind::Usb) {
-            visit_->GiveUp({Msg::CollectNoDemoUsb, {}, {}});
+            visit_->GiveUp({Msg::CollectNoDemoUsb, {}});
             return;
         }
         sim::Device& front =
             kind == StationLink::Kind::Radio ? network->RadioFront() : network->BluetoothFront();
         demoLink_ = std::make_unique<sim::InProcessHidLink>(front);
-        delivery_ = std::make_unique<InProcessDelivery>(*demoLink_, controller_);
-        controller_.UsbLoggerFound(demoLink_.get());
+        delivery_ = std::make_unique<InProcessDelivery>(*demoLink_, work_);
+        work_.UsbLoggerFound(demoLink_.get());
     }
 
     void Said(const VisitMessage& line) override { err_.Line(line.Text(language_)); }
@@ -183,8 +138,7 @@ private:
 
     ErrorStream& err_;
     Language language_;
-    RunServices ops_;
-    Controller controller_;
+    LoggerWork work_;
     Session& session_;
     QtTimerHost timers_;
     QtVisitTimers visitTimers_;

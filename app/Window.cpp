@@ -61,8 +61,8 @@ struct DemoLogger {
                                                    .reachableAddresses = {kDemoBluetoothAddress}}),
           lossy(Front(via), faults),
           link(lossy),
-          delivery(link, controller),
-          tables(controller.MutableSession(), controller,
+          delivery(link, controller.Work()),
+          tables(controller.MutableSession(), controller.Work(),
                  qm::sim::BoreholeSensorCount(logger.Config().demoShape)) {
         link.SetReplyDelay(faults.replyDelay);
         for (const auto& [code, delay] : faults.commandDelays) link.SetCommandDelay(code, delay);
@@ -226,7 +226,10 @@ int RunWindow(int argc, char* argv[], const Options& options) {
                                             options.faults);
         controller.UsbLoggerFound(&demo->link);
     } else {
-        links = qm::StartLinks(controller, options.port);
+        links = qm::StartLinks(controller.Work(), std::nullopt);
+        // A port named on the command line is opened from the port group, which stays up for
+        // another choice when it cannot be.
+        if (options.port && !options.port->empty()) controller.OpenPortGroup(*options.port);
     }
 
     if (!options.screenshot.empty()) {

@@ -257,8 +257,8 @@ LoggerRun CollectOne(RadioLine& radio, qm::test::FakePcClock*& pc, DateTime star
     CopyHeard heard;
     c.MutableSession().Listen(heard);
     c.SetUpFolders(root);
-    c.NameStation(station);
-    if (!c.UseDataFolder(root / "DATA" / station)) run.errors.push_back("no data folder");
+    work.NameStation(station);
+    if (!work.UseDataFolder(root / "DATA" / station)) run.errors.push_back("no data folder");
 
     const auto identified = [&] {
         const auto& id = c.LoggerSession().Logger().identity;

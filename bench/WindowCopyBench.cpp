@@ -13,6 +13,7 @@
 // --screenshot the window is saved when the copy has made PERCENT of its exchanges (the count
 // of a first copy is not known beforehand, so PERCENT is of the months' expected exchanges).
 #include <QApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QProcess>
@@ -37,6 +38,19 @@
 #include "ui/qt/QtServices.h"
 
 namespace {
+
+// The PC's local time, as the program reads it.
+class LocalClock : public qm::PcClock {
+public:
+    qm::DateTime Now() override {
+        const QDateTime now = QDateTime::currentDateTime();
+        const QDate d = now.date();
+        const QTime t = now.time();
+        return qm::DateTime::FromCivil(
+                   {d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second(), t.msec()})
+            .value_or(qm::DateTime());
+    }
+};
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -110,7 +124,7 @@ int main(int argc, char** argv) {
         fs::temp_directory_path() / ("qm_window_bench_" + std::to_string(std::random_device{}()));
     fs::create_directories(start);
 
-    qm::QtPcClock clock;
+    LocalClock clock;
     qm::test::FakeOperator ops;
     qm::Controller c{clock, ops};
     c.SetUpFolders(start);

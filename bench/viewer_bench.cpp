@@ -62,7 +62,7 @@ bool CopyDemoYear(const fs::path& start, bool allDirectories) {
     test::Rig rig(logger);
     rig.clock.start = loggerClock.start;
     // The borehole's copy gets its real depths, as in the program's demo.
-    const DemoSensorTables tables(rig.controller.MutableSession(), rig.controller,
+    const DemoSensorTables tables(rig.controller.MutableSession(), rig.controller.Work(),
                                   sim::BoreholeSensorCount(config.demoShape));
     rig.controller.SetUpFolders(start);
     if (rig.controller.Directories().DataFolder() != start / "DATA") return false;

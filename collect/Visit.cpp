@@ -23,7 +23,6 @@ constexpr int kDialCalls = 4;
 }  // namespace
 
 std::string VisitMessage::Text(Language language) const {
-    if (worded) return *worded;
     if (problem) return ProblemText(*problem, language);
     std::vector<std::string_view> views(args.begin(), args.end());
     return Message(message, language, std::span<const std::string_view>(views));
@@ -81,7 +80,6 @@ void Visit::Start() {
             Fail(VisitMessage{Kind() == StationLink::Kind::Radio       ? Msg::CollectNeedsRadio
                               : Kind() == StationLink::Kind::Bluetooth ? Msg::CollectNeedsBluetooth
                                                                        : Msg::CliNoUsbLogger,
-                              {},
                               {}});
         });
     }
@@ -90,11 +88,11 @@ void Visit::Start() {
     if (ask_.reachLimitMs > 0 && ask_.reachLimitMs < ask_.msLeft)
         timers_.Arm(VisitTimer::Reach, ask_.reachLimitMs, [this] {
             if (phase_ == Phase::Linking || phase_ == Phase::Reaching)
-                Fail(VisitMessage{Msg::CollectNoAnswer, {}, {}});
+                Fail(VisitMessage{Msg::CollectNoAnswer, {}});
         });
     timers_.Arm(VisitTimer::Limit, ask_.msLeft, [this] {
         r_.timeRanOut = true;
-        Cut({Msg::CliTimeLimit, {std::to_string(ask_.timeLimitSeconds)}, {}});
+        Cut({Msg::CliTimeLimit, {std::to_string(ask_.timeLimitSeconds)}});
     });
     Changed();
 }
@@ -135,15 +133,6 @@ void Visit::Problem(const SessionProblem& problem) {
     Changed();
 }
 
-void Visit::Worded(const std::string& text, SessionProblem::Severity severity) {
-    const VisitMessage m{Msg::InternalError, {}, text};
-    if (severity == SessionProblem::Severity::Error)
-        r_.sessionErrors.push_back(m);
-    else
-        r_.sessionWarnings.push_back(m);
-    Changed();
-}
-
 void Visit::Step() {
     r_.reached = r_.reached || Identified();
     switch (phase_) {
@@ -180,7 +169,6 @@ void Visit::StepLinking() {
                     Fail(VisitMessage{Kind() == StationLink::Kind::Radio
                                           ? Msg::CollectNeedsRadio
                                           : Msg::CollectNeedsBluetooth,
-                                      {},
                                       {}});
                 return;
             }
@@ -192,7 +180,7 @@ void Visit::StepLinking() {
         case StationLink::Kind::Serial:
         case StationLink::Kind::Usb:
             if (modem) {
-                Fail(VisitMessage{Msg::CliModemAdapter, {}, {}});
+                Fail(VisitMessage{Msg::CliModemAdapter, {}});
                 return;
             }
             break;
@@ -207,8 +195,7 @@ void Visit::StepReaching() {
     }
     if (dialFailed_) {
         Fail(VisitMessage{Msg::CollectNoConnect,
-                          {station_.link.bluetoothAddress, std::to_string(kDialCalls)},
-                          {}});
+                          {station_.link.bluetoothAddress, std::to_string(kDialCalls)}});
         return;
     }
     if (!r_.reached) {
@@ -217,9 +204,9 @@ void Visit::StepReaching() {
         // Said when the session has not said why.
         std::optional<VisitMessage> why;
         if (r_.sessionErrors.empty() && ask_.collection)
-            why = VisitMessage{Msg::CollectNoAnswer, {}, {}};
+            why = VisitMessage{Msg::CollectNoAnswer, {}};
         else if (r_.sessionErrors.empty() && Kind() == StationLink::Kind::Serial)
-            why = VisitMessage{Msg::CliPortNoLogger, {station_.link.port}, {}};
+            why = VisitMessage{Msg::CliPortNoLogger, {station_.link.port}};
         Fail(why);
         return;
     }
@@ -250,8 +237,7 @@ void Visit::StartClock() {
         // Off by more than the station allows, and left so as it asks: said, not set.
         const VisitMessage m{
             Msg::CollectClockOff,
-            {std::to_string(*r_.offsetBefore), std::to_string(station_.maxOffsetSeconds)},
-            {}};
+            {std::to_string(*r_.offsetBefore), std::to_string(station_.maxOffsetSeconds)}};
         listener_.Said(m);
         r_.warnings.push_back(m);
     }
@@ -287,8 +273,7 @@ void Visit::StepSettingClock() {
 }
 
 void Visit::ClockNotSet() {
-    const VisitMessage m{
-        Msg::CollectClockNotSet, {std::to_string(r_.offsetBefore.value_or(0))}, {}};
+    const VisitMessage m{Msg::CollectClockNotSet, {std::to_string(r_.offsetBefore.value_or(0))}};
     listener_.Said(m);
     r_.errors.push_back(m);
     failed_ = true;
@@ -407,7 +392,7 @@ void Visit::WriteUp(const std::optional<VisitMessage>& cut) {
     if (cut) c.errors.push_back(*cut);
     // A day without a measurement is a warning of the copy.
     if (c.day && c.began && r.measurements == 0 && c.errors.empty()) {
-        const VisitMessage m{Msg::CliNoDayData, {c.directory, DayText(*c.day)}, {}};
+        const VisitMessage m{Msg::CliNoDayData, {c.directory, DayText(*c.day)}};
         r_.sessionWarnings.push_back(m);
         listener_.Said(m);
     }
@@ -452,11 +437,11 @@ void Visit::GiveUp(const VisitMessage& why) {
 }
 
 void Visit::Say(Msg id, std::vector<std::string> args) {
-    listener_.Said(VisitMessage{id, std::move(args), {}});
+    listener_.Said(VisitMessage{id, std::move(args)});
 }
 
 void Visit::Error(Msg id, std::vector<std::string> args) {
-    const VisitMessage m{id, std::move(args), {}};
+    const VisitMessage m{id, std::move(args)};
     r_.sessionErrors.push_back(m);
     listener_.Said(m);
 }

@@ -23,17 +23,13 @@ namespace qm {
 // shows it in the language it shows.
 struct VisitMessage {
     VisitMessage() = default;
-    VisitMessage(Msg id, std::vector<std::string> parameters,
-                 std::optional<std::string> text = std::nullopt)
-        : message(id), args(std::move(parameters)), worded(std::move(text)) {}
+    VisitMessage(Msg id, std::vector<std::string> parameters)
+        : message(id), args(std::move(parameters)) {}
     // What the session reported, with its nested reasons, worded as a whole.
     explicit VisitMessage(const SessionProblem& p) : message(p.message), args(p.args), problem(p) {}
 
     Msg message = Msg::InternalError;
     std::vector<std::string> args;
-    // Transitional: the text of a part that still words its own messages (it reaches the run
-    // through OperatorServices, not as a SessionProblem); when set, it is the text as shown.
-    std::optional<std::string> worded;
     std::optional<SessionProblem> problem;
 
     std::string Text(Language language) const;
@@ -163,9 +159,6 @@ public:
     void Cut(const VisitMessage& why);
     // Ends it before it begins (e.g. a link this run cannot make).
     void GiveUp(const VisitMessage& why);
-    // Transitional: a message a part words itself and shows through OperatorServices (already
-    // said to the operator).
-    void Worded(const std::string& text, SessionProblem::Severity severity);
 
     bool Over() const { return phase_ == Phase::Done; }
     const VisitResult& Result() const { return r_; }
@@ -179,6 +172,8 @@ private:
     void Problem(const SessionProblem& problem) override;
     void ReadOutEnded() override { Changed(); }
     void ClockRead(const std::optional<ClockReading>& /*reading*/) override { Changed(); }
+    // The USB logger went away: the program would end, the visit ends here.
+    void LoggerUnplugged() override { Cut({Msg::CliLoggerGone, {}}); }
 
     StationLink::Kind Kind() const { return station_.link.kind; }
     const LoggerState& Logger() const { return session_.Logger(); }

@@ -11,25 +11,9 @@
 namespace qm {
 
 Controller::Controller(PcClock& clock, OperatorServices& ops)
-    : ops_(ops), session_(clock), ctx_(m_, session_, ops) {
+    : ops_(ops), work_(clock), ctx_(m_, session_, ops) {
     ctx_.runChange = [this](std::string_view name) { RunChange(name); };
-    session_.Timers().OnTick([this](TimerId id) { OnTimer(id); });
-    sequence_.SetCatalogue(catalogue_);
-    copy_.SetDayCopy(day_);
-    copy_.SetTally(tally_);
-    using dispatch::Part;
-    Exchange& x = session_.Link();
-    x.Awaits(Part::Sequence, sequence_);
-    x.Awaits(Part::Clock, clock_);
-    x.Awaits(Part::Schedule, schedule_);
-    x.Awaits(Part::Remarks, remarks_);
-    x.Awaits(Part::Test, test_);
-    x.Awaits(Part::Catalogue, catalogue_);
-    x.Awaits(Part::Copy, copy_);
-    x.Awaits(Part::Day, day_);
-    x.Awaits(Part::BtModem, bt_);
-    x.Awaits(Part::RadioModem, radio_);
-    session_.SetWork(*this);
+    work_.SetAfterEachEvent([this] { AfterEachEvent(); });
     session_.Listen(problems_);
     session_.Listen(retryView_);
     session_.Listen(copyPresenter_);
@@ -42,8 +26,16 @@ Controller::Controller(PcClock& clock, OperatorServices& ops)
     session_.Listen(testPresenter_);
     session_.Listen(schedulePresenter_);
     session_.Listen(copyResult_);
-    session_.Listen(downloadLog_);
     RegisterHandlers();
+}
+
+Controller::~Controller() {
+    work_.SetAfterEachEvent({});
+    for (SessionEvents* l : std::initializer_list<SessionEvents*>{
+             &problems_, &retryView_, &copyPresenter_, &portView_, &radioView_, &btView_,
+             &readOutView_, &clockView_, &remarksPresenter_, &testPresenter_, &schedulePresenter_,
+             &copyResult_})
+        session_.StopListening(*l);
 }
 
 void Controller::RegisterHandlers() {
@@ -64,7 +56,7 @@ void Controller::RegisterHandlers() {
 
 void Controller::SetUpFolders(const std::filesystem::path& startFolder) {
     btView_.SetStartFolder(startFolder);
-    catalogue_.SetUpFolders(startFolder);
+    work_.SetUpFolders(startFolder);
 }
 
 void Controller::FormCreate(int screenWidth, int screenHeight) {
@@ -78,14 +70,11 @@ void Controller::FormCreate(int screenWidth, int screenHeight) {
         m_.Chart1.geometry = {250, 10, m_.window.width - 250, m_.window.height - 100};
         m_.Chart1.visible = false;
         testPresenter_.ResetChart();
-        sequence_.ArmReadOut();
+        work_.Start();
         m_.GroupBox4.geometry.top = 10;
         m_.GroupBox4.geometry.left = 100;
         m_.GroupBox4.visible = false;
         m_.PageControl1.activePage = 0;
-        x_.SerialLinkActive = false;
-        x_.ResetSerialReply();
-        bt_.ResetDial();
         m_.DateData.value = ctx_.clock.Now().DatePart();
         m_.pComment.geometry.top = m_.GroupBox2.geometry.top;
         m_.pComment.geometry.left = m_.GroupBox2.geometry.left;
@@ -94,48 +83,8 @@ void Controller::FormCreate(int screenWidth, int screenHeight) {
 }
 
 void Controller::FormClose() {
-    // The window closes whatever happens here: a failed power-down is not reported.
-    try {
-        // The operator's boxes choose: through the Bluetooth modem once its logger's clock was
-        // read, else over an open serial port.
-        link_.PowerDown(bt_.BtModemLink() && clock_.ClockRead() && m_.CheckBox2.checked,
-                        m_.CheckBox3.checked);
-    } catch (const std::exception&) {
-    }
-    copy_.CloseLocalFiles();
-}
-
-void Controller::OnTimer(TimerId id) {
-    Run([&] {
-        switch (id) {
-            case TimerId::StartTimer:
-                sequence_.StartTimerTimer();
-                break;
-            case TimerId::Timer3:
-                sequence_.Timer3Timer();
-                break;
-            case TimerId::Timer1:
-                bt_.Timer1Timer();
-                break;
-            case TimerId::Timer2:
-                copy_.Timer2Timer();
-                break;
-            case TimerId::Timer4:
-                bt_.Timer4Timer();
-                break;
-            case TimerId::BTtimer:
-                bt_.BTtimerTimer();
-                break;
-            case TimerId::ReplyTimer:
-                replies_.WatchdogTick();
-                // A copy that waits on a retry has taken longer than its time left said.
-                progress_.Tell();
-                break;
-            case TimerId::RadioRepeat:
-                radio_.RadioRepeatTimer();
-                break;
-        }
-    });
+    // The operator's boxes choose: through the Bluetooth modem, else over an open serial port.
+    work_.Close(m_.CheckBox2.checked, m_.CheckBox3.checked);
 }
 
 void Controller::OnTimer(WindowTimerId id) {
@@ -182,6 +131,7 @@ void Controller::pmEngClick() {
 // The language in force is the check mark of pmEng; both items set both marks themselves (they
 // are not a radio group), then assign their captions.
 void Controller::SetLanguage(Language language) {
+    work_.SetLanguage(language);
     m_.pmEng.checked = language == Language::English;
     m_.pmRus.checked = language == Language::Russian;
     ApplyCaptions(m_, language);
@@ -194,6 +144,10 @@ void Controller::SetLanguage(Language language) {
 
 Language Controller::CurrentLanguage() const {
     return SelectedLanguage(m_);
+}
+
+void Controller::ChooseLanguage(Language language) {
+    Click(language == Language::English ? "pmEng" : "pmRus");
 }
 
 bool Controller::HasClickHandler(std::string_view name) const {
@@ -221,6 +175,11 @@ void Controller::Click(std::string_view name) {
         return;
     }
     Run(*f);
+}
+
+void Controller::AfterEachEvent() {
+    RunDeferredClick();
+    if (changed_) changed_();
 }
 
 void Controller::RunDeferredClick() {

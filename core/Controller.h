@@ -26,37 +26,22 @@
 #include "link/HidCtl.h"
 #include "link/SerialPortOpener.h"
 #include "protocol/Links.h"
-#include "session/BtModemDialogue.h"
-#include "session/CalibrationEditor.h"
-#include "session/Catalogue.h"
-#include "session/ConnectionSequence.h"
-#include "session/CopyProgress.h"
-#include "session/CopySession.h"
-#include "session/CopyTally.h"
-#include "session/DayCopy.h"
-#include "session/DeviceClock.h"
-#include "session/DownloadLog.h"
-#include "session/LinkStart.h"
-#include "session/RadioModem.h"
-#include "session/RemarksEditor.h"
-#include "session/ReplyWatch.h"
-#include "session/ScheduleEditor.h"
-#include "session/Session.h"
-#include "session/TestMeasurement.h"
-#include "session/WorkContext.h"
+#include "session/LoggerWork.h"
 #include "ui/model/WindowModel.h"
 
 namespace qm {
 
-// The program's controller: it wires the parts that own the window's behaviour to the window
-// model, the links and the timers, and runs every event on one thread. It never blocks and never
-// calls a widget. Every public entry point is one event (a click, a timer tick, a received
-// report); after each, the change callback lets the view repaint.
-class Controller : public SessionWork {
+// The window's controller: the presenters of the window's groups over the work on the logger,
+// which it holds. Clicks and edits become calls of the work's operations; the work's events
+// become the window model's captions, colours and states. It never blocks and never calls a
+// widget. Every public entry point is one event (a click, a timer tick, a received report);
+// after each, the change callback lets the view repaint.
+class Controller {
 public:
     Controller(PcClock& clock, OperatorServices& ops);
     Controller(const Controller&) = delete;
     Controller& operator=(const Controller&) = delete;
+    ~Controller();
 
     // Called after every entry point.
     void SetChangedCallback(std::function<void()> callback) { changed_ = std::move(callback); }
@@ -65,12 +50,11 @@ public:
     // Direct access for the view layer and tests that set up a situation.
     WindowModel& MutableModel() { return m_; }
 
-    // The session below the window: the link, what is known of the logger, the events.
+    // The work below the window, and its session: the link, what is known of the logger, the
+    // events.
+    LoggerWork& Work() { return work_; }
     const Session& LoggerSession() const { return session_; }
     Session& MutableSession() { return session_; }
-    // What shows the session's problems to the operator; a run without a window stops it
-    // listening and words them itself.
-    SessionEvents& ProblemShower() { return problems_; }
     // The timers that pace the work, the session's.
     const SessionTimers& Timers() const { return session_.Timers(); }
     SessionTimers& MutableTimers() { return session_.Timers(); }
@@ -97,33 +81,9 @@ public:
     CopySession& MutableCopy() { return copy_; }
     const DayCopy& Day() const { return day_; }
     // The progress of the running copy.
-    CopyProgressView Progress() const override { return progress_.View(); }
+    CopyProgressView Progress() const { return progress_.View(); }
     // Files, bytes and retries of the copies since the start.
-    const CopyTally& Tally() const { return tally_; }
-
-    // The work on the logger as the session offers it (see SessionWork): each runs as one event
-    // and does what the operator's buttons do.
-    bool OpenSerialPort(const std::string& name) override;
-    bool LinkFound() const override;
-    bool ThroughModemAdapter() const override;
-    bool ReachRadioAddress(int address) override;
-    bool DialBluetooth(const std::string& address, int calls) override;
-    bool ReadingOut() const override;
-    bool Idle() const override;
-    bool ReadClock() override;
-    bool SetClock() override;
-    bool MeasureOnce() override;
-    bool DeleteDirectory(const std::string& directory) override;
-    bool WriteSchedule(DateTime start, DateTime stop, int days, int hours, int minutes) override;
-    bool WriteRemarks(const std::string& first, const std::string& second) override;
-    CopyStart StartCopy(const std::string& directory, CopyMode mode, DateTime day) override;
-    void StopCopy() override;
-    bool CopyRunning() const override;
-    CopyResult CopySoFar() const override { return copy_.SoFar(); }
-    std::filesystem::path DataFolder() const override;
-    void CloseLocalFiles() override;
-    void NameStation(const std::string& name) override { downloadLog_.SetStation(name); }
-    bool UseDataFolder(const std::filesystem::path& folder) override;
+    const CopyTally& Tally() const { return work_.Tally(); }
     // The language of the captions and messages, as the language menu chooses it.
     void ChooseLanguage(Language language);
 
@@ -147,7 +107,10 @@ public:
     // reports come to this controller's handlers.
     void AttachHidCtl(HidCtl& hid);
     // Opens the serial port that the operator chooses in the port group.
-    void SetSerialPortOpener(SerialPortOpener* opener) { link_.SetPortOpener(opener); }
+    void SetSerialPortOpener(SerialPortOpener* opener) { work_.SetSerialPortOpener(opener); }
+    // Shows the port group with the port `name` in it and opens that port, as the port button
+    // does; false when it cannot be opened (the operator has been told why).
+    bool OpenPortGroup(const std::string& name);
     // The set of HID devices has changed: enumerate them again.
     void HidCtlDeviceChange();
     // Opens the port chosen in the port group (SpinEdit1, or the device in portDevice).
@@ -156,7 +119,7 @@ public:
     void ComPort1Lost();
 
     // Timers: a tick of one of the session's, or of the window's own.
-    void OnTimer(TimerId id);
+    void OnTimer(TimerId id) { work_.OnTimer(id); }
     void OnTimer(WindowTimerId id);
 
     // Clock, synchronisation and test measurement.
@@ -213,59 +176,49 @@ public:
 
 private:
     template <typename F>
-    void Run(F&& handler);
+    void Run(F&& handler) {
+        work_.Run(std::forward<F>(handler));
+    }
+    // After every event: a click that waited runs, and the view repaints.
+    void AfterEachEvent();
 
     void RegisterHandlers();
-    // The retry caption: retry `attempt` of kReplyRetries, hidden for 0.
-    void ShowRetry(int attempt) { retryView_.ShowRetry(attempt); }
     void RunChange(std::string_view name);
     // A button whose click sends a request to the logger or locks the window for a copy.
     static bool SendsRequest(std::string_view name);
     // Runs the click that waited for the outstanding request, once none is.
     void RunDeferredClick();
     void SetLanguage(Language language);
-    CopyStart Began(CopyStart start) const;
-
-    // Links: the device or port that carries the packets from now on; the connection sequence
-    // starts when StartTimer fires.
-    void UseUsbLogger(HidDeviceLink* device);
-    void UseSerialPort(SerialLink* port, const std::string& portName);
-    bool HidCtlEnumerate(HidDevice& device, int index);
-    void UsbLoggerPluggedIn(HidDevice& device);
-    void PrepareNewConnection();
-    // Opens the serial port `device` (or numbered `number`) and starts the connection on it;
-    // false when it cannot be opened (the operator has been told why).
-    bool StartSerialPort(std::uint8_t number, const std::string& device);
 
     OperatorServices& ops_;
-    HidCtl* hid_ = nullptr;
     std::function<void()> changed_;
     WindowModel m_;
-    Session session_;
+    LoggerWork work_;
+    Session& session_ = work_.LoggerSession();
     Exchange& x_ = session_.Link();
     PartContext ctx_;
-    // What the operations below the window share.
-    WorkContext work_{session_};
     Handlers handlers_;
     // A click that would send a request while another is awaited: its reply would be taken for
     // the new request's. It runs as soon as nothing is awaited.
     std::string deferredClick_;
-    CopyTally tally_;
 
-    // A part may hold a reference to one declared after it; none uses it while being built.
-    CalibrationEditor calibration_{work_};
-    RemarksEditor remarks_{work_, sequence_};
-    LinkStart link_{work_};
+    // The operations the presenters show.
+    CalibrationEditor& calibration_ = work_.Calibration();
+    RemarksEditor& remarks_ = work_.Remarks();
+    RadioModem& radio_ = work_.Radio();
+    BtModemDialogue& bt_ = work_.Bluetooth();
+    ConnectionSequence& sequence_ = work_.Sequence();
+    ScheduleEditor& schedule_ = work_.Schedule();
+    DeviceClock& clock_ = work_.Clock();
+    TestMeasurement& test_ = work_.Test();
+    CopyProgress& progress_ = work_.ProgressOfCopy();
+    CopySession& copy_ = work_.Copy();
+    Catalogue& catalogue_ = work_.Directories();
+    DayCopy& day_ = work_.Day();
+
     PortPresenter portView_{ctx_};
-    RadioModem radio_{work_};
-    BtModemDialogue bt_{work_};
     RadioPresenter radioView_{ctx_, radio_};
     BluetoothPresenter btView_{ctx_, bt_};
-    ConnectionSequence sequence_{work_, calibration_, radio_, bt_};
-    ScheduleEditor schedule_{work_, sequence_};
-    DeviceClock clock_{work_, sequence_};
-    TestMeasurement test_{work_, calibration_, sequence_};
-    CopyProgress progress_{work_};
     ProblemPresenter problems_{m_, ops_};
     ReadOutPresenter readOutView_{ctx_, sequence_};
     ClockPresenter clockView_{ctx_, clock_};
@@ -275,35 +228,7 @@ private:
     SchedulePresenter schedulePresenter_{ctx_, schedule_, sequence_};
     CopyResultView copyResult_{m_};
     CopyPresenter copyPresenter_{ctx_, catalogue_, copy_, day_, progress_};
-    CopySession copy_{work_, catalogue_, progress_};
-    Catalogue catalogue_{work_, sequence_, copy_};
-    DayCopy day_{work_, catalogue_, copy_, progress_};
-    DownloadLog downloadLog_{work_, catalogue_, [this] { return CurrentLanguage(); }};
-    ReplyWatch replies_{work_,
-                        {sequence_, clock_, schedule_, remarks_, test_, catalogue_, copy_, day_,
-                         radio_, bt_, tally_}};
     RetryPresenter retryView_{ctx_, [this] { deferredClick_.clear(); }};
 };
-
-}  // namespace qm
-
-namespace qm {
-
-template <typename F>
-void Controller::Run(F&& handler) {
-    // Like a handler that raised: the step ends here and the operator sees why, in the
-    // language chosen.
-    try {
-        handler();
-    } catch (const SerialPortError& e) {
-        ops_.ShowError(SerialErrorText(e.Failure(), e.SystemError(), CurrentLanguage()));
-    } catch (const FileError& e) {
-        ops_.ShowError(e.Text(CurrentLanguage()));
-    } catch (const std::exception& e) {
-        ops_.ShowError(Message(Msg::InternalError, CurrentLanguage(), {e.what()}));
-    }
-    RunDeferredClick();
-    if (changed_) changed_();
-}
 
 }  // namespace qm

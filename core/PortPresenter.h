@@ -9,7 +9,8 @@
 namespace qm {
 
 // The port group: shown from the menu, hidden once a port carries the link, offered again when
-// the port goes; and the words of a port that could not be opened or was lost.
+// the port goes; the title while a USB logger is awaited; the end of the program when the USB
+// logger goes.
 class PortPresenter : public SessionEvents {
 public:
     explicit PortPresenter(PartContext& ctx) : ctx_(ctx) {}
@@ -17,11 +18,11 @@ public:
 
     // The group shown with `device` typed in, as the operator would ask for it.
     void Offer(const std::string& device);
-    // The port `name` has gone: the group comes back; returns what the operator is told.
-    std::string PortLost(const std::string& name);
 
     void LinkStarted(LinkKind kind) override;
-    void PortOpenFailed(const PortFailure& failure) override;
+    void PortLost(const std::string& name) override;
+    void UsbScanned() override { ctx_.m.window.title = "QM-Controller"; }
+    void LoggerUnplugged() override { ctx_.ops.Quit(); }
 
 private:
     PartContext& ctx_;

@@ -19,6 +19,12 @@ public:
     void ShowRetry(int attempt);
 
     void ReplyRetrying(int attempt) override { ShowRetry(attempt); }
+    // What waited on the connection has gone with it.
+    void ConnectionReplaced() override { dropDeferredClick_(); }
+    void PortLost(const std::string& /*name*/) override {
+        dropDeferredClick_();
+        ShowRetry(0);
+    }
     void RequestGivingUp(std::uint8_t code) override;
     void RequestGivenUp(std::uint8_t code) override;
 

@@ -10,9 +10,7 @@ std::string SerialPortName(int portNumber, std::string_view device, bool windows
     return "/dev/ttyS" + std::to_string(portNumber > 0 ? portNumber - 1 : 0);
 }
 
-namespace {
-
-Msg FailureText(SerialFailure failure) {
+Msg SerialFailureText(SerialFailure failure) {
     switch (failure) {
         case SerialFailure::Open:
             return Msg::SerialOpen;
@@ -36,10 +34,8 @@ Msg FailureText(SerialFailure failure) {
     return Msg::SerialNotOpen;
 }
 
-}  // namespace
-
 std::string SerialErrorText(SerialFailure failure, int systemError, Language language) {
-    std::string text = Message(FailureText(failure), language);
+    std::string text = Message(SerialFailureText(failure), language);
     if (systemError > 0)
         text += Message(Msg::SerialErrorSuffix, language, {std::to_string(systemError)});
     return text;

@@ -5,6 +5,7 @@
 
 #include "protocol/Links.h"
 #include "text/Language.h"
+#include "text/Messages.h"
 
 namespace qm {
 
@@ -29,6 +30,8 @@ inline constexpr bool kWindowsPortNames = false;
 std::string SerialPortName(int portNumber, std::string_view device,
                            bool windowsNames = kWindowsPortNames);
 
+// What a failed port operation failed at, as the message table names it.
+Msg SerialFailureText(SerialFailure failure);
 // The text of a serial port error in the chosen language: what failed, and the system's error
 // number when it gave one.
 std::string SerialErrorText(SerialFailure failure, int systemError = 0,

@@ -33,6 +33,8 @@ public:
     // The logger's clock has been read since the program started.
     bool ClockRead() const { return ClockRead_; }
     bool ClockJustSet() const { return ClockJustSet_; }
+    // A setting was asked for and has not ended yet.
+    bool Setting() const { return settingAsked_; }
     void SetClockRead(bool read) { ClockRead_ = read; }
     // The last reading; nothing before the first, or when the logger sent a clock that is no
     // date.

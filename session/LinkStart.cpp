@@ -2,6 +2,7 @@
 
 #include "protocol/CommandCode.h"
 #include "protocol/Requests.h"
+#include "session/ProblemWords.h"
 
 namespace qm {
 
@@ -33,6 +34,12 @@ std::optional<LinkStart::OpenedPort> LinkStart::OpenPort(std::uint8_t number,
         x.PortOpen = false;
         const PortFailure failure{opened.name, e.Failure(), e.SystemError()};
         ctx_.session.Report([&failure](SessionEvents& ev) { ev.PortOpenFailed(failure); });
+        // Said as a run without a window says it; a window adds its port button.
+        SessionProblem p;
+        p.message = Msg::PortOpenFailedNoWindow;
+        p.args = {failure.name};
+        p.reasons = {PortOpenReason(failure)};
+        ctx_.Fail(std::move(p));
         return std::nullopt;
     }
     return opened;

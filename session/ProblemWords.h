@@ -1,7 +1,9 @@
 #pragma once
 
+#include <exception>
 #include <string>
 
+#include "link/SerialPortOpener.h"
 #include "session/SessionEvents.h"
 #include "store/LocalFiles.h"
 
@@ -15,5 +17,12 @@ std::string ProblemText(const SessionProblem& problem, Language language);
 SessionProblem FileProblem(const FileError& error);
 // Why a name may not become a local one, as a reason of a problem.
 SessionProblem NameProblem(const RefusedName& why);
+// A failed serial port operation, as a reason: what failed, and the system's error number when
+// it gave one.
+SessionProblem SerialProblem(SerialFailure failure, int systemError);
+// Why a serial port could not be opened, as a reason.
+SessionProblem PortOpenReason(const PortFailure& failure);
+// What an operation raised, as the problem that ends its step.
+SessionProblem ExceptionProblem(const std::exception& e);
 
 }  // namespace qm

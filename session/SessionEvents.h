@@ -222,8 +222,18 @@ public:
     // The link (LinkStart).
     // A USB logger or a serial port carries the packets from now on; the connection follows.
     virtual void LinkStarted(LinkKind /*kind*/) {}
-    // A serial port could not be opened.
+    // A serial port could not be opened (a problem follows).
     virtual void PortOpenFailed(const PortFailure& /*failure*/) {}
+    // The open serial port `name` went away under the program: nothing is awaited on it any
+    // more (a problem follows, or the running copy fails with it).
+    virtual void PortLost(const std::string& /*name*/) {}
+    // Another logger, or the same one over another link, is to be read out from the start:
+    // whatever waited on the last connection is dropped.
+    virtual void ConnectionReplaced() {}
+    // The USB logger of the running connection was unplugged: the program ends.
+    virtual void LoggerUnplugged() {}
+    // A HID device was enumerated while no link has started.
+    virtual void UsbScanned() {}
 
     // Missed replies (ReplyWatch).
     // The reply awaited was missed and its request is tried again, the `attempt`th time; 0 when

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -15,6 +16,15 @@ enum class CopyStart {
     StartedWhole,
     // It did not start; the reason has gone to the operator's services.
     Refused,
+};
+
+// Where the work with the logger stands.
+enum class WorkPhase : std::uint8_t {
+    NoLink,      // no logger or modem found, no port opened
+    Linking,     // a link is up or starting, no logger has answered yet (a modem may be dialling)
+    ReadingOut,  // the read-out of a newly connected logger runs
+    Ready,       // a logger is read out and nothing is asked of it
+    Busy,        // a copy, a write, a measurement or another request runs
 };
 
 // The work on the connected logger, offered to whoever drives the session. Each operation
@@ -41,6 +51,8 @@ public:
     virtual bool ReadingOut() const = 0;
     // Nothing is asked of the logger and no step waits to ask anything.
     virtual bool Idle() const = 0;
+    // Where the work stands.
+    virtual WorkPhase Phase() const = 0;
 
     // Reads the logger's clock (ClockRead); false when it cannot be read now.
     virtual bool ReadClock() = 0;

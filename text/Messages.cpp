@@ -423,6 +423,8 @@ const std::array<MessageRow, kMessageCount> kMessageTable = {{
     {M::ReasonInvalid, "недопустимый аргумент", "Invalid argument"},
     {M::ReasonNotEmpty, "папка не пуста", "Directory not empty"},
     {M::ReasonCrossDevice, "перемещение между дисками невозможно", "Invalid cross-device link"},
+    {M::Verbatim, "{1}", "{1}"},
+    {M::ReasonSerial, "{1}{2}", "{1}{2}"},
 
     {M::NoReply,
      "Логгер не ответил {2}: {1} — запрос и три повтора остались без ответа. Проверьте связь и "

@@ -257,6 +257,8 @@ enum class Msg {
     ReasonInvalid,
     ReasonNotEmpty,
     ReasonCrossDevice,
+    Verbatim,      // {1} a text as it stands (a system's reason, a caption)
+    ReasonSerial,  // {1} what the port failed at, {2} the system's error number or nothing
     // Missed replies.
     NoReply,
     RetryCaption,

@@ -27,7 +27,7 @@ TEST(AppLinks, APortOnTheCommandLineIsOpenedAsIfChosenInThePortGroup) {
 
     EXPECT_EQ(ParsePort({"qm-controller"}), std::nullopt);
     const auto port = ParsePort({"qm-controller", "--port", device.slave});
-    auto links = StartLinks(c, port);
+    auto links = StartLinks(c.Work(), port);
     EXPECT_TRUE(c.Link().PortOpen);
     EXPECT_TRUE(c.Link().SerialLinkActive);
     EXPECT_FALSE(c.Model().GroupBox4.visible);
@@ -48,7 +48,8 @@ TEST(AppLinks, APortThatCannotBeOpenedLeavesThePortGroupShown) {
     FakeOperator ops;
     Controller c{clock, ops};
     c.FormCreate(1024, 768);
-    auto links = StartLinks(c, std::string("/dev/qm-no-such-port"));
+    auto links = StartLinks(c.Work(), std::nullopt);
+    EXPECT_FALSE(c.OpenPortGroup("/dev/qm-no-such-port"));
     EXPECT_FALSE(c.Link().PortOpen);
     EXPECT_TRUE(c.Model().GroupBox4.visible);
     EXPECT_TRUE(c.Model().bSetPort.enabled);

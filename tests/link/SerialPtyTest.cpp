@@ -239,7 +239,7 @@ TEST_F(SerialPty, APortHeldByAnotherProgramIsSaidToBeInUse) {
     Controller run(clock, headless);
     run.SetSerialPortOpener(&port);
     run.FormCreate(1024, 768);
-    EXPECT_FALSE(run.OpenSerialPort(device.slave));
+    EXPECT_FALSE(run.Work().OpenSerialPort(device.slave));
     ASSERT_EQ(headless.errors.size(), 1u);
     EXPECT_EQ(headless.errors[0], "Не удалось открыть последовательный порт " + device.slave +
                                       ": порт занят другой программой.");

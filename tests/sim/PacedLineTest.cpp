@@ -111,13 +111,13 @@ TEST(PacedLineRig, AnExchangeTakesItsLineTimeInTheRigsVirtualTime) {
     line.SetReplyDelayCallback([&rig](milliseconds wait) { rig.link.SetReplyDelay(wait); });
     rig.StartUsb();
     Controller& c = rig.controller;
-    ASSERT_TRUE(rig.RunUntil([&] { return !c.ReadingOut() && c.Idle(); }, 60'000));
+    ASSERT_TRUE(rig.RunUntil([&] { return !c.Work().ReadingOut() && c.Work().Idle(); }, 60'000));
 
     // The clock read: its request and reply on the line, and not a millisecond more; the rig
     // stops at the reply that ends it.
     line.ResetCounts();
     const std::int64_t asked = rig.now;
-    ASSERT_TRUE(c.ReadClock());
+    ASSERT_TRUE(c.Work().ReadClock());
     ASSERT_TRUE(rig.RunUntil([&] { return !c.Link().Outstanding; }, 60'000));
     ASSERT_EQ(line.Crossed().requests, 1);
     const double lineMs = static_cast<double>(line.Crossed().Bytes()) * 10'000.0 / 2400;

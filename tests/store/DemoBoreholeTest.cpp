@@ -131,9 +131,9 @@ protected:
         config.demoShape.withBorehole = true;
         logger = std::make_unique<sim::VirtualLogger>(config, [this] { return clock.Now(); });
         rig = std::make_unique<Rig>(*logger);
-        tables =
-            std::make_unique<DemoSensorTables>(rig->controller.MutableSession(), rig->controller,
-                                               sim::BoreholeSensorCount(config.demoShape));
+        tables = std::make_unique<DemoSensorTables>(rig->controller.MutableSession(),
+                                                    rig->controller.Work(),
+                                                    sim::BoreholeSensorCount(config.demoShape));
         rig->controller.SetUpFolders(start);
         rig->StartUsb();
         rig->RunFor(5000);

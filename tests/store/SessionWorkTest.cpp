@@ -238,6 +238,31 @@ TEST_F(SessionWorkTest, ACopyWhoseLoggerFallsSilentEndsFailed) {
     EXPECT_EQ(log.records[0].error, rig->ops.errors.back());
 }
 
+// Where the work stands is the session's own knowledge, as no window shows it: the link found,
+// the read-out, ready, busy with a copy, ready again.
+TEST_F(SessionWorkTest, TheWorkKnowsItsPhaseAndRefusesWhatItCannotDoNow) {
+    TwoMonths(dev);
+    rig = std::make_unique<Rig>(dev);
+    heard.Hear(rig->controller.MutableSession());
+    rig->controller.SetUpFolders(start);
+    SessionWork& work = rig->Work();
+    EXPECT_EQ(work.Phase(), WorkPhase::NoLink);
+    rig->StartUsb();
+    EXPECT_EQ(work.Phase(), WorkPhase::Linking);
+    ASSERT_TRUE(rig->RunUntil([&] { return rig->Logger().identity.has_value(); }, 5000));
+    EXPECT_EQ(work.Phase(), WorkPhase::ReadingOut);
+    EXPECT_FALSE(work.MeasureOnce());
+    EXPECT_FALSE(work.SetClock());
+    rig->RunUntilIdle();
+    EXPECT_EQ(work.Phase(), WorkPhase::Ready);
+    ASSERT_EQ(work.StartCopy("Котельная", CopyMode::All, {}), CopyStart::Started);
+    EXPECT_EQ(work.Phase(), WorkPhase::Busy);
+    EXPECT_FALSE(work.ReadClock());
+    EXPECT_FALSE(work.WriteSchedule({}, {}, 0, 1, 0));
+    rig->RunUntilIdle();
+    EXPECT_EQ(work.Phase(), WorkPhase::Ready);
+}
+
 TEST_F(SessionWorkTest, SettingTheClockEndsWithTheReadingOrWithSilence) {
     TwoMonths(dev);
     dev.connection.On(49, {{1, 248}});

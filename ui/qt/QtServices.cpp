@@ -78,13 +78,4 @@ void QtOperatorServices::Quit() {
     quitRequested_ = true;
 }
 
-DateTime QtPcClock::Now() {
-    const QDateTime now = QDateTime::currentDateTime();
-    const QDate d = now.date();
-    const QTime t = now.time();
-    return DateTime::FromCivil(
-               {d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second(), t.msec()})
-        .value_or(DateTime());
-}
-
 }  // namespace qm

@@ -54,10 +54,4 @@ private:
     bool quitRequested_ = false;
 };
 
-// The PC's local date and time.
-class QtPcClock : public PcClock {
-public:
-    DateTime Now() override;
-};
-
 }  // namespace qm
