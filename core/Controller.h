@@ -279,9 +279,7 @@ private:
     Catalogue catalogue_{work_, sequence_, copy_};
     DayCopy day_{work_, catalogue_, copy_, progress_};
     DownloadLog downloadLog_{work_, catalogue_, [this] { return CurrentLanguage(); }};
-    ReplyWatch replies_{work_,
-                        {sequence_, clock_, schedule_, remarks_, test_, catalogue_, copy_, day_,
-                         radio_, bt_, tally_}};
+    ReplyWatch replies_{work_, {sequence_, copy_, radio_, bt_}};
     RetryPresenter retryView_{ctx_, [this] { deferredClick_.clear(); }};
 };
 

@@ -65,8 +65,8 @@ public:
         long resent = 0;
     };
 
-    // Sets CurrentCommand and SendCount and writes the request to the active link. A request
-    // that is answered becomes the outstanding one and arms the reply watchdog.
+    // Makes `request` the one in flight, sets SendCount and writes it to the active link. A
+    // request that is answered becomes the outstanding one and arms the reply watchdog.
     void Send(const Request& request);
     // The same without the watchdog, for a request something else repeats already (the radio
     // modem's once-a-second identification).
@@ -78,8 +78,16 @@ public:
     void Awaits(dispatch::Part part, Transaction& transaction) {
         awaiters_.at(static_cast<std::size_t>(part)) = &transaction;
     }
+    // The transaction awaiting replies to requests of `code`; none for a code no part awaits.
+    Transaction* AwaiterOf(std::uint8_t code) const {
+        return awaiters_.at(static_cast<std::size_t>(dispatch::For(code).awaiter));
+    }
     // Hands the judged reply to the transaction awaiting the request it answers.
     void Deliver();
+    // The code of the request whose reply is awaited (or held back to go out), if any.
+    std::optional<std::uint8_t> Awaited() const {
+        return Outstanding ? std::optional(CurrentCommand) : std::nullopt;
+    }
     // A reply to the outstanding request has come: nothing is awaited any more.
     void ReplyArrived();
     // Nothing is awaited or owed any more (a new connection, a lost port).
@@ -158,6 +166,7 @@ public:
     HidDeviceLink* LinkDevice = nullptr;
     SerialLink* serialPort = nullptr;  // ComPort1 once opened
 
+    // The code of the request in flight: every reply is read under it.
     std::uint8_t CurrentCommand = 0;
     // A reply is awaited: only then is a received reply dispatched, so noise or a stale reply
     // left in the port is never taken for an answer.
