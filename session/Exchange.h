@@ -88,6 +88,9 @@ public:
     std::optional<std::uint8_t> Awaited() const {
         return Outstanding ? std::optional(CurrentCommand) : std::nullopt;
     }
+    // Replies are judged as if a request of `code` were in flight, for tests that shake the
+    // exchange with replies under any code.
+    void InFlightForTest(std::uint8_t code) { CurrentCommand = code; }
     // A reply to the outstanding request has come: nothing is awaited any more.
     void ReplyArrived();
     // Nothing is awaited or owed any more (a new connection, a lost port).
@@ -166,8 +169,6 @@ public:
     HidDeviceLink* LinkDevice = nullptr;
     SerialLink* serialPort = nullptr;  // ComPort1 once opened
 
-    // The code of the request in flight: every reply is read under it.
-    std::uint8_t CurrentCommand = 0;
     // A reply is awaited: only then is a received reply dispatched, so noise or a stale reply
     // left in the port is never taken for an answer.
     bool Outstanding = false;
@@ -182,6 +183,8 @@ public:
     qm::PacketBuffer PacketBuffer{};
 
 private:
+    // The code of the request in flight: every reply is read under it.
+    std::uint8_t CurrentCommand = 0;
     // A request given up on, and the answer its retry got: its own reply would be the same.
     struct OwedReply {
         std::uint8_t code = 0;
