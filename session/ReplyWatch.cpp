@@ -88,7 +88,7 @@ void ReplyWatch::WatchdogTick() {
         case Missed::AskedItself:
             break;
         case Missed::GiveUp:
-            GiveUp(code);  // nothing to resume, or started again too often
+            GiveUp(code);  // nothing the operation can ask again
             break;
     }
     // The retry counts on: the reply to it clears the count.
