@@ -302,7 +302,7 @@ CopyRun CopyOnce(const std::string& device) {
             char text[160];
             std::snprintf(
                 text, sizeof text, "the copy stands still: last request %d, %s, no timer running",
-                c.Link().CurrentCommand, c.Link().Outstanding ? "awaited" : "not awaited");
+                c.Link().LastRequest.code, c.Link().Outstanding ? "awaited" : "not awaited");
             stall = text;
             copying = false;
         }

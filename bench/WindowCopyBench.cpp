@@ -202,7 +202,7 @@ int main(int argc, char** argv) {
                 if (sinceReport.elapsed() > 10'000) {
                     sinceReport.restart();
                     std::fprintf(stderr, "... %zu exchanges (request %d%s, watchdog %s)%s%s\n",
-                                 counted.requests, c.Link().CurrentCommand,
+                                 counted.requests, c.Link().LastRequest.code,
                                  c.Link().Outstanding ? " awaited" : "",
                                  c.Timers().ReplyTimer.Enabled() ? "armed" : "off",
                                  c.Copy().CopyRunning() ? " copy" : "",

@@ -74,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     if ((op & 0x80) && !c.Link().Outstanding) {
                         // As if a request of that code had gone out: awaited and watched.
                         const std::uint8_t code = next();
-                        c.MutableLink().CurrentCommand = code;
+                        c.MutableLink().InFlightForTest(code);
                         c.MutableLink().LastRequest = requests::Plain(code);
                         c.MutableLink().Outstanding = dispatch::For(code).answered;
                         if (c.Link().Outstanding) {

@@ -52,7 +52,7 @@ void BtModemDialogue::BTtimerTimer() {
 }
 
 void BtModemDialogue::TakeModemLine() {
-    if (ctx_.x.CurrentCommand == C::ModemMode) ctx_.x.ReplyArrived();
+    if (ctx_.x.Awaited() == C::ModemMode) ctx_.x.ReplyArrived();
     HandleModemLine();
 }
 

@@ -54,10 +54,6 @@ void Catalogue::EndDelete(bool deleted) {
     ctx_.session.Report([&](SessionEvents& e) { e.DeleteEnded(name, deleted); });
 }
 
-void Catalogue::DeleteGaveUp() {
-    EndDelete(false);
-}
-
 void Catalogue::ListRoot() {
     DirectoryName_.clear();
     RequestDirectoryList(DirectoryName_);
@@ -144,6 +140,23 @@ void Catalogue::Forget() {
 void Catalogue::DeleteReply() {
     ClearDirectories(true);
     ListRoot();
+}
+
+Transaction::Missed Catalogue::OnMissed(std::uint8_t code, int /*attempt*/) {
+    if (code == C::DeleteDirectory)
+        DeleteReply();
+    else
+        RestartListing();
+    return Missed::AskedItself;
+}
+
+bool Catalogue::OnGivenUp(std::uint8_t /*code*/, const SessionProblem& reason) {
+    if (copy_.ListingFiles()) {
+        copy_.FailCopy(reason);
+        return true;
+    }
+    EndDelete(false);
+    return false;
 }
 
 void Catalogue::OnReply(std::uint8_t code) {

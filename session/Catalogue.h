@@ -21,6 +21,11 @@ public:
         : ctx_(ctx), sequence_(sequence), copy_(copy) {}
     // The replies of the requests whose dispatcher row names this part.
     void OnReply(std::uint8_t code) override;
+    // A listing starts over from its first entry; a deletion is not repeated: gone or not, the
+    // listing of the root shows what is left.
+    Missed OnMissed(std::uint8_t code, int attempt) override;
+    // A copy listing its files fails with `reason`; a deletion asked for ends undone.
+    bool OnGivenUp(std::uint8_t code, const SessionProblem& reason) override;
 
     // Makes sure a DATA folder exists in the start folder (the working directory at start).
     void SetUpFolders(const std::filesystem::path& startFolder);
@@ -37,8 +42,6 @@ public:
     void ListingReply();
     // Row 76: whatever the logger says, list the root again to show what is left.
     void DeleteReply();
-    // The listing running starts over from its first entry.
-    void RestartListing();
     // Another logger is to be read out: the directories listed so far are not its own.
     void Forget();
 
@@ -46,8 +49,6 @@ public:
     // tells how it ended (DeleteEnded). False, and the listeners told, when its name cannot
     // travel in a request.
     bool Delete(const std::string& directory);
-    // The deletion's request or its listing went unanswered.
-    void DeleteGaveUp();
 
     // No copy may start now, its requests would cross others: the connection's read-out has not
     // ended yet, or a request is still awaited (the line value after the read-out, a test).
@@ -58,6 +59,8 @@ public:
     void SetDirectoryNames(std::vector<std::string> names) { directoryNames_ = std::move(names); }
 
 private:
+    // The listing running starts over from its first entry.
+    void RestartListing();
     // Tells the listeners how the deletion asked for ended, once.
     void EndDelete(bool deleted);
     // The directory whose deletion awaits the listing after it (Windows-1251).

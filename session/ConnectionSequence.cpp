@@ -210,6 +210,12 @@ void ConnectionSequence::Timer3Timer() {
     ctx_.x.Send(requests::Plain(C::LineValue));
 }
 
+Transaction::Missed ConnectionSequence::OnMissed(std::uint8_t code, int /*attempt*/) {
+    if (code != C::ReadCalibrationNext) return Missed::AskAsRow;
+    ctx_.x.Send(requests::Plain(C::ReadCalibration));
+    return Missed::AskedItself;
+}
+
 void ConnectionSequence::OnReply(std::uint8_t code) {
     switch (code) {
         case C::Identify:  // -> 48 or 60; or 1

@@ -24,6 +24,9 @@ public:
         : ctx_(ctx), calibration_(calibration), radio_(radio), bt_(bt) {}
     // The replies of the requests whose dispatcher row names this part.
     void OnReply(std::uint8_t code) override;
+    // The blocks of the correction table are numbered by the logger: a missed one starts them
+    // over from the first. Anything else is asked again as its row says.
+    Missed OnMissed(std::uint8_t code, int attempt) override;
     // The catalogue lists the root at the end of the read-out and reports the listing's end.
     void SetCatalogue(Catalogue& catalogue) { catalogue_ = &catalogue; }
 

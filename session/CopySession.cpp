@@ -539,6 +539,17 @@ bool CopySession::CopyRunning() const {
     return c_.DataFileOpen || c_.ListingFiles || locked_ || ctx_.timers.Timer2.Enabled();
 }
 
+Transaction::Missed CopySession::OnMissed(std::uint8_t /*code*/, int /*attempt*/) {
+    if (tally_) tally_->Retried();
+    const bool asked = day_ && day_->Active() ? day_->RestartDay() : ResumeAfterMissedReply();
+    return asked ? Missed::AskedItself : Missed::GiveUp;
+}
+
+bool CopySession::OnGivenUp(std::uint8_t /*code*/, const SessionProblem& reason) {
+    FailCopy(reason);
+    return true;
+}
+
 void CopySession::OnReply(std::uint8_t code) {
     if (code == C::FirstValues || code == C::NextValues)
         ValuesReply();  // -> 67, 72, 66 or none

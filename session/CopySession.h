@@ -31,6 +31,12 @@ public:
         : ctx_(ctx), catalogue_(catalogue), progress_(progress) {}
     // The replies of the requests whose dispatcher row names this part.
     void OnReply(std::uint8_t code) override;
+    // The logger stopped answering in the middle of a file: the copy resumes after its last
+    // complete line (a day copy starts its day again); nothing to resume gives up.
+    Missed OnMissed(std::uint8_t code, int attempt) override;
+    // The copy fails with `reason`: the unfinished file is dropped, and the finishing step gives
+    // the data group back. The resume record still names the last file that was completed.
+    bool OnGivenUp(std::uint8_t code, const SessionProblem& reason) override;
     void SetDayCopy(DayCopy& day) { day_ = &day; }
     // Counts the files each copy puts in place.
     void SetTally(CopyTally& tally) { tally_ = &tally; }
@@ -73,12 +79,12 @@ public:
     // what it has put in place.
     CopyResult SoFar() const;
     void CopyCompleted() { outcome_ = Outcome::Complete; }
-    // The logger stopped answering in the middle of a file: the staged file is cut back to its
-    // last complete line or measurement and the file is reopened on the logger after it.
-    // False when no file is being copied.
-    bool ResumeAfterMissedReply();
-    // A listing of the copy starts over: the names listed so far go.
-    void RestartFileListing() { c_.FileNameTable.clear(); }
+    // A listing of the copy starts over after a missed reply: the names listed so far go, and
+    // the retry is counted.
+    void RestartFileListing() {
+        if (tally_) tally_->Retried();
+        c_.FileNameTable.clear();
+    }
     // How many names a listing can hold: files are counted by a 16-bit index.
     static constexpr std::size_t kMaxFileNames = 0xFFFF;
     // A local file failed or the link went: the listeners are told, the unfinished file is
@@ -120,6 +126,9 @@ public:
     CopyState& StateForTest() { return c_; }
 
 private:
+    // The staged file is cut back to its last complete line or measurement and the file is
+    // reopened on the logger after it. False when no file is being copied.
+    bool ResumeAfterMissedReply();
     // Tells the session's listeners.
     template <typename F>
     void Report(F&& tell);

@@ -131,6 +131,14 @@ void DayCopy::FinishDayCopy() {
     ctx_.timers.Timer2.Start();
 }
 
+Transaction::Missed DayCopy::OnMissed(std::uint8_t code, int attempt) {
+    return copy_.OnMissed(code, attempt);
+}
+
+bool DayCopy::OnGivenUp(std::uint8_t code, const SessionProblem& reason) {
+    return copy_.OnGivenUp(code, reason);
+}
+
 void DayCopy::OnReply(std::uint8_t /*code*/) {
     DayFoundReply();  // -> 71 or none
 }

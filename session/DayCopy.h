@@ -22,6 +22,9 @@ public:
         : ctx_(ctx), catalogue_(catalogue), copy_(copy), progress_(progress) {}
     // The replies of the requests whose dispatcher row names this part.
     void OnReply(std::uint8_t code) override;
+    // A missed or given-up search for the day is the copy's, as any of its requests.
+    Missed OnMissed(std::uint8_t code, int attempt) override;
+    bool OnGivenUp(std::uint8_t code, const SessionProblem& reason) override;
 
     // Arms the day copy: the data group is held for it until it is copied or disarmed.
     void Arm();

@@ -18,6 +18,11 @@ public:
     DeviceClock(WorkContext& ctx, ConnectionSequence& sequence) : ctx_(ctx), sequence_(sequence) {}
     // The replies of the requests whose dispatcher row names this part.
     void OnReply(std::uint8_t code) override;
+    // The clock request or its setting went unanswered: a setting under way has ended.
+    bool OnGivenUp(std::uint8_t /*code*/, const SessionProblem& /*reason*/) override {
+        EndSetting(false);
+        return false;
+    }
 
     // Asks for the logger's clock.
     void Read();
@@ -27,8 +32,6 @@ public:
     void ClockReply();
     // Row 49: whatever the status, the clock is read again.
     void ClockSetReply() { Read(); }
-    // The clock request or its setting went unanswered: a setting under way has ended.
-    void GaveUp() { EndSetting(false); }
 
     // The logger's clock has been read since the program started.
     bool ClockRead() const { return ClockRead_; }

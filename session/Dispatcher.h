@@ -16,7 +16,8 @@ namespace qm {
 namespace dispatch {
 
 // What is done again when a request of the kind is not answered, never losing or repeating
-// data.
+// data. Resend, ResendToAdapter and ReadBack need nothing of the operation that awaits the
+// reply; the others are its own (Transaction::OnMissed).
 enum class Retry : std::uint8_t {
     Resend,             // a read that changes nothing on the logger
     ResendToAdapter,    // a question to the USB adapter or modem itself

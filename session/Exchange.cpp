@@ -22,8 +22,7 @@ void Exchange::Place(const Request& r) {
 
 void Exchange::Deliver() {
     const std::uint8_t code = CurrentCommand;
-    Transaction* awaiter = awaiters_.at(static_cast<std::size_t>(dispatch::For(code).awaiter));
-    if (awaiter) awaiter->OnReply(code);
+    if (Transaction* awaiter = AwaiterOf(code)) awaiter->OnReply(code);
 }
 
 std::int64_t Exchange::FloorMs(int baud, std::size_t requestBytes, std::size_t replyBytes,

@@ -65,8 +65,8 @@ public:
         long resent = 0;
     };
 
-    // Sets CurrentCommand and SendCount and writes the request to the active link. A request
-    // that is answered becomes the outstanding one and arms the reply watchdog.
+    // Makes `request` the one in flight, sets SendCount and writes it to the active link. A
+    // request that is answered becomes the outstanding one and arms the reply watchdog.
     void Send(const Request& request);
     // The same without the watchdog, for a request something else repeats already (the radio
     // modem's once-a-second identification).
@@ -78,8 +78,19 @@ public:
     void Awaits(dispatch::Part part, Transaction& transaction) {
         awaiters_.at(static_cast<std::size_t>(part)) = &transaction;
     }
+    // The transaction awaiting replies to requests of `code`; none for a code no part awaits.
+    Transaction* AwaiterOf(std::uint8_t code) const {
+        return awaiters_.at(static_cast<std::size_t>(dispatch::For(code).awaiter));
+    }
     // Hands the judged reply to the transaction awaiting the request it answers.
     void Deliver();
+    // The code of the request whose reply is awaited (or held back to go out), if any.
+    std::optional<std::uint8_t> Awaited() const {
+        return Outstanding ? std::optional(CurrentCommand) : std::nullopt;
+    }
+    // Replies are judged as if a request of `code` were in flight, for tests that shake the
+    // exchange with replies under any code.
+    void InFlightForTest(std::uint8_t code) { CurrentCommand = code; }
     // A reply to the outstanding request has come: nothing is awaited any more.
     void ReplyArrived();
     // Nothing is awaited or owed any more (a new connection, a lost port).
@@ -158,7 +169,6 @@ public:
     HidDeviceLink* LinkDevice = nullptr;
     SerialLink* serialPort = nullptr;  // ComPort1 once opened
 
-    std::uint8_t CurrentCommand = 0;
     // A reply is awaited: only then is a received reply dispatched, so noise or a stale reply
     // left in the port is never taken for an answer.
     bool Outstanding = false;
@@ -173,6 +183,8 @@ public:
     qm::PacketBuffer PacketBuffer{};
 
 private:
+    // The code of the request in flight: every reply is read under it.
+    std::uint8_t CurrentCommand = 0;
     // A request given up on, and the answer its retry got: its own reply would be the same.
     struct OwedReply {
         std::uint8_t code = 0;

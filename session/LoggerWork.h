@@ -179,9 +179,7 @@ private:
     Catalogue catalogue_{work_, sequence_, copy_};
     DayCopy day_{work_, catalogue_, copy_, progress_};
     DownloadLog downloadLog_{work_, catalogue_, [this] { return language_; }};
-    ReplyWatch replies_{work_,
-                        {sequence_, clock_, schedule_, remarks_, test_, catalogue_, copy_, day_,
-                         radio_, bt_, tally_}};
+    ReplyWatch replies_{work_, {sequence_, copy_, radio_, bt_}};
 };
 
 template <typename F>

@@ -52,7 +52,7 @@ void RadioModem::StopRadioRepeat() {
     ctx_.timers.RadioRepeat.Stop();
     // The identification sent last is no longer waited for: it went out without a watchdog, as
     // the repeat was its retry, and would otherwise be awaited for ever.
-    if (ctx_.x.Outstanding && ctx_.x.CurrentCommand == C::Identify) ctx_.x.ForgetRequest();
+    if (ctx_.x.Awaited() == C::Identify) ctx_.x.ForgetRequest();
     StartOpen_ = true;
     TellStart();
 }

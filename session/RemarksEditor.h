@@ -19,6 +19,11 @@ public:
         : ctx_(ctx), sequence_(sequence) {}
     // The replies of the requests whose dispatcher row names this part.
     void OnReply(std::uint8_t code) override;
+    // The remarks' write or read-back went unanswered: the write ends unconfirmed.
+    bool OnGivenUp(std::uint8_t /*code*/, const SessionProblem& /*reason*/) override {
+        EndWrite(false);
+        return false;
+    }
 
     // Both lines (Unicode) are normalised as the logger takes them, told as they will be sent,
     // then written.
@@ -28,9 +33,6 @@ public:
     void RemarksReply();
     // Row 145: a complete reply confirms both lines.
     void RemarksWrittenReply();
-
-    // The remarks' write or read-back went unanswered.
-    void GaveUp() { EndWrite(false); }
 
     const RemarkBuffers& Buffers() const { return remarks_; }
 

@@ -1,26 +1,15 @@
 #include "session/ReplyWatch.h"
 
-#include "protocol/CommandCode.h"
 #include "protocol/Cp1251.h"
 #include "session/BtModemDialogue.h"
-#include "session/Catalogue.h"
 #include "session/ConnectionSequence.h"
 #include "session/CopySession.h"
-#include "session/CopyTally.h"
-#include "session/DayCopy.h"
-#include "session/DeviceClock.h"
 #include "session/Dispatcher.h"
 #include "session/RadioModem.h"
-#include "session/RemarksEditor.h"
-#include "session/ScheduleEditor.h"
-#include "session/TestMeasurement.h"
 
 namespace qm {
 
-namespace C = CommandCode;
-
-using dispatch::Part;
-using dispatch::Retry;
+using Missed = Transaction::Missed;
 
 void ReplyWatch::TellRetry(int attempt) {
     ctx_.session.Report([attempt](SessionEvents& e) { e.ReplyRetrying(attempt); });
@@ -68,7 +57,7 @@ void ReplyWatch::WatchdogTick() {
         if (x.Tally().answers != answers) return;
     }
     if (x.WatchdogFired() != Exchange::Tick::Missed) return;
-    const std::uint8_t code = x.CurrentCommand;
+    const std::uint8_t code = x.Awaited().value();
     if (p_.copy.StopRequested()) {
         // The stopped copy's last reply did not come: nothing is asked again.
         x.Abandon(false);
@@ -90,42 +79,33 @@ void ReplyWatch::WatchdogTick() {
     }
     x.Abandon();
     TellRetry(missed);
-    if (dispatch::For(code).retry == Retry::Copy || p_.copy.ListingFiles()) p_.tally.Retried();
-    Retry(code);
+    // The operation awaiting the reply asks again; a code no part awaits is sent again.
+    Transaction* awaiter = x.AwaiterOf(code);
+    switch (awaiter ? awaiter->OnMissed(code, missed) : Missed::AskAsRow) {
+        case Missed::AskAsRow:
+            AskAgain(code);
+            break;
+        case Missed::AskedItself:
+            break;
+        case Missed::GiveUp:
+            GiveUp(code);  // nothing the operation can ask again
+            break;
+    }
     // The retry counts on: the reply to it clears the count.
     x.MissedReplies = missed;
 }
 
-void ReplyWatch::Retry(std::uint8_t code) {
+// The retries that need nothing of the operation: a read, or a question to the USB adapter or
+// modem, is sent again as it was; a write is not repeated, what it wrote is read back.
+void ReplyWatch::AskAgain(std::uint8_t code) {
     Exchange& x = ctx_.x;
-    const dispatch::Row rule = dispatch::For(code);
-    switch (rule.retry) {
-        case Retry::Resend:
-            x.Send(x.LastRequest);
-            break;
-        case Retry::ResendToAdapter:
-            x.SendToAdapter(x.LastRequest);
-            break;
-        case Retry::CalibrationBlocks:
-            x.Send(requests::Plain(C::ReadCalibration));
-            break;
-        case Retry::Listing:
-            p_.catalogue.RestartListing();
-            break;
-        case Retry::Readings:
-            p_.test.RestartReadings();
-            break;
-        case Retry::ReadBack:
-            x.Send(requests::Plain(rule.readBack));
-            break;
-        case Retry::Relist:
-            p_.catalogue.DeleteReply();
-            break;
-        case Retry::Copy:
-            if (p_.day.Active() ? !p_.day.RestartDay() : !p_.copy.ResumeAfterMissedReply())
-                GiveUp(code);  // nothing to resume, or started again too often
-            break;
-    }
+    const dispatch::Row row = dispatch::For(code);
+    if (row.retry == dispatch::Retry::ReadBack)
+        x.Send(requests::Plain(row.readBack));
+    else if (row.retry == dispatch::Retry::ResendToAdapter)
+        x.SendToAdapter(x.LastRequest);
+    else
+        x.Send(x.LastRequest);
 }
 
 // "No reply to {what} over {link}": what did not answer, and the link in the operator's words.
@@ -156,31 +136,9 @@ void ReplyWatch::GiveUp(std::uint8_t code) {
     SessionProblem problem = NoReply(code);
     ctx_.session.Report([code](SessionEvents& e) { e.RequestGivingUp(code); });
     p_.sequence.GiveUp();
-    if (dispatch::For(code).retry == Retry::Copy || p_.copy.ListingFiles()) {
-        // Drops the unfinished file; the finishing step gives the data group back. The resume
-        // record still names the last file that was completed.
-        p_.copy.FailCopy(std::move(problem));
-        return;
-    }
-    switch (dispatch::For(code).awaiter) {
-        case Part::Test:
-            p_.test.GiveUp();
-            break;
-        case Part::Catalogue:
-            p_.catalogue.DeleteGaveUp();
-            break;
-        case Part::Schedule:
-            p_.schedule.GaveUp();
-            break;
-        case Part::Remarks:
-            p_.remarks.GaveUp();
-            break;
-        case Part::Clock:
-            p_.clock.GaveUp();
-            break;
-        default:
-            break;
-    }
+    // A copy ends with the problem itself: its finishing step gives the data group back.
+    Transaction* awaiter = ctx_.x.AwaiterOf(code);
+    if (awaiter && awaiter->OnGivenUp(code, problem)) return;
     ctx_.session.Report([code](SessionEvents& e) { e.RequestGivenUp(code); });
     p_.radio.GaveUp();
     ctx_.Fail(std::move(problem));

@@ -58,10 +58,11 @@ void ScheduleEditor::ScheduleReply() {
     ctx_.session.Report([same](SessionEvents& e) { e.WriteEnded(LoggerWrite::Schedule, same); });
 }
 
-void ScheduleEditor::GaveUp() {
-    if (!writeAsked_) return;
+bool ScheduleEditor::OnGivenUp(std::uint8_t /*code*/, const SessionProblem& /*reason*/) {
+    if (!writeAsked_) return false;
     writeAsked_ = false;
     ctx_.session.Report([](SessionEvents& e) { e.WriteEnded(LoggerWrite::Schedule, false); });
+    return false;
 }
 
 void ScheduleEditor::ScheduleWrittenReply() {

@@ -18,6 +18,8 @@ public:
         : ctx_(ctx), sequence_(sequence) {}
     // The replies of the requests whose dispatcher row names this part.
     void OnReply(std::uint8_t code) override;
+    // The schedule's write or read-back went unanswered: the write ends unconfirmed.
+    bool OnGivenUp(std::uint8_t code, const SessionProblem& reason) override;
 
     // Takes the schedule to write from the editors' values; true when an interval of zero
     // became one minute.
@@ -30,8 +32,6 @@ public:
     void ScheduleReply();
     // Row 51: whatever the logger says, read the schedule back.
     void ScheduleWrittenReply();
-    // The schedule's write or read-back went unanswered.
-    void GaveUp();
 
     const MeasurementSchedule& Schedule() const { return schedule_; }
 

@@ -21,13 +21,15 @@ void TestMeasurement::Ended(bool measured) {
     ctx_.session.Report([measured](SessionEvents& e) { e.TestMeasured(measured); });
 }
 
-void TestMeasurement::RestartReadings() {
+Transaction::Missed TestMeasurement::OnMissed(std::uint8_t /*code*/, int /*attempt*/) {
     readings_.ReadingCount = 0;
     ctx_.x.Send(requests::Plain(CommandCode::StartTest));
+    return Missed::AskedItself;
 }
 
-void TestMeasurement::GiveUp() {
+bool TestMeasurement::OnGivenUp(std::uint8_t /*code*/, const SessionProblem& /*reason*/) {
     Ended(false);
+    return false;
 }
 
 void TestMeasurement::ReadingsReply(std::uint8_t code) {
@@ -40,7 +42,7 @@ void TestMeasurement::ReadingsReply(std::uint8_t code) {
     }
     if (r.Status() != ReplyStatus::Complete) {
         // Nothing more will come.
-        GiveUp();
+        Ended(false);
         ctx_.Fail(Msg::TestRefused, {std::to_string(r.Status())}, code);
         return;
     }

@@ -20,6 +20,10 @@ public:
         : ctx_(ctx), calibration_(calibration), sequence_(sequence) {}
     // The replies of the requests whose dispatcher row names this part.
     void OnReply(std::uint8_t code) override;
+    // The readings are asked for again from their first block.
+    Missed OnMissed(std::uint8_t code, int attempt) override;
+    // The logger stopped answering: the measurement ends without readings.
+    bool OnGivenUp(std::uint8_t code, const SessionProblem& reason) override;
 
     // Asks the logger to measure.
     void Measure();
@@ -27,10 +31,6 @@ public:
     void KeepRaw(bool raw) { raw_ = raw; }
     // Rows 32/68: 249 brings a block and more follows; 248 the last block.
     void ReadingsReply(std::uint8_t code);
-    // The readings are asked for again from their first block.
-    void RestartReadings();
-    // The logger stopped answering.
-    void GiveUp();
 
     const ReadingsState& Readings() const { return readings_; }
     // The chart keeps the measurement it shows and its axis with the readings.

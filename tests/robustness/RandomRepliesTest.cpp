@@ -19,8 +19,8 @@ void Shake(ProgramRun& s, std::mt19937& rng, int steps, const std::string& where
         const int what = Pick(rng, 0, 9);
         if (what < 6) {
             if (Pick(rng, 0, 3) != 0)
-                c.MutableLink().CurrentCommand =
-                    kCodes[static_cast<std::size_t>(Pick(rng, 0, int(kCodes.size()) - 1))];
+                c.MutableLink().InFlightForTest(
+                    kCodes[static_cast<std::size_t>(Pick(rng, 0, int(kCodes.size()) - 1))]);
             const auto reply = RandomReply(rng);
             c.HidCtlDeviceData("QM Controller", reply);
         } else if (what == 6) {

@@ -30,15 +30,15 @@ TEST_F(StoreRegression, ALineReplyAfterADayCopyEndedIsIgnored) {
     c.DateTimeEdited("DateData", *DateTime::FromDate(2023, 1, 1));  // no such monthly file
     c.Click("bCopy");
     rig.RunUntilIdle();
-    ASSERT_EQ(c.Link().CurrentCommand, CommandCode::OpenFile);
+    ASSERT_EQ(c.Link().LastRequest.code, CommandCode::OpenFile);
     ASSERT_FALSE(c.Day().Active());
     const std::size_t written = rig.link.Written().size();
     for (int status : {250, 248, 249}) {
         const std::vector<std::uint8_t> late = {4, static_cast<std::uint8_t>(status), 'a', 'b', 0};
         c.HidCtlDeviceData("QM Controller", late);
-        c.MutableLink().CurrentCommand = CommandCode::NextValues;
+        c.MutableLink().InFlightForTest(CommandCode::NextValues);
         c.HidCtlDeviceData("QM Controller", late);
-        c.MutableLink().CurrentCommand = CommandCode::OpenFile;
+        c.MutableLink().InFlightForTest(CommandCode::OpenFile);
     }
     EXPECT_EQ(rig.link.Written().size(), written);  // nothing asked for
     EXPECT_EQ(FilesUnder(box.Data()), (std::map<std::string, std::string>{}));
@@ -53,11 +53,11 @@ TEST_F(StoreRegression, ADaySearchReplyAfterTheDayCopyEndedIsIgnored) {
     c.DateTimeEdited("DateData", *DateTime::FromDate(2024, 3, 9));  // no measurement that day
     c.Click("bCopy");
     rig.RunUntilIdle();
-    ASSERT_EQ(c.Link().CurrentCommand, CommandCode::FindDay);
+    ASSERT_EQ(c.Link().LastRequest.code, CommandCode::FindDay);
     ASSERT_FALSE(c.Day().Active());
     const std::size_t written = rig.link.Written().size();
     c.HidCtlDeviceData("QM Controller", std::vector<std::uint8_t>{4, 249, 'a', 'b', 0});
-    c.MutableLink().CurrentCommand = CommandCode::FirstValues;
+    c.MutableLink().InFlightForTest(CommandCode::FirstValues);
     c.HidCtlDeviceData("QM Controller", std::vector<std::uint8_t>{4, 250, 1, 0, 0});
     EXPECT_EQ(rig.link.Written().size(), written);
     EXPECT_EQ(FilesUnder(box.Data()), (std::map<std::string, std::string>{}));
@@ -118,7 +118,7 @@ TEST(Regression, ACopyClickedWhileARequestIsAwaitedWaitsForItsReply) {
     Controller& c = rig.controller;
     c.SetUpFolders(box.Start());
     rig.StartUsb();
-    while (c.Link().CurrentCommand != CommandCode::LineValue) rig.RunFor(10);
+    while (c.Link().LastRequest.code != CommandCode::LineValue) rig.RunFor(10);
     ASSERT_TRUE(c.Link().Outstanding);
     c.Click("bAllData");
     EXPECT_TRUE(c.ClickDeferred());
@@ -142,7 +142,7 @@ TEST_F(StoreRegression, ACopyReplyWithAStatusOfNoMeaningStopsTheCopy) {
         SCOPED_TRACE(int(code));
         rig.ops.errors.clear();
         c.Click("bAllData");
-        while (c.Link().CurrentCommand != code || c.Copy().Files().CurrentFileIndex != index)
+        while (c.Link().LastRequest.code != code || c.Copy().Files().CurrentFileIndex != index)
             rig.RunFor(1);
         while (rig.link.HasReport()) rig.link.TakeReport();  // its reply comes garbled
         c.HidCtlDeviceData("QM Controller", std::vector<std::uint8_t>{3, 61, 'z', 0});
@@ -164,7 +164,7 @@ TEST_F(StoreRegression, ACopyReplyWithAStatusOfNoMeaningStopsTheCopy) {
 // with the data group locked: it stops with a message and the data group comes back.
 TEST_F(StoreRegression, ARefusedFileListingStopsTheCopyWithAMessage) {
     c.Click("bAllData");
-    ASSERT_EQ(c.Link().CurrentCommand, CommandCode::ListFirst);
+    ASSERT_EQ(c.Link().LastRequest.code, CommandCode::ListFirst);
     while (rig.link.HasReport()) rig.link.TakeReport();  // the logger's answer is a refusal
     c.HidCtlDeviceData("QM Controller", std::vector<std::uint8_t>{2, 249, 0});
     rig.RunUntilIdle();

@@ -462,7 +462,7 @@ std::string Oracles::Check(std::size_t writes, const StoreDevice* logger) {
     events_ = 0;
     if (written > kWritesPerEvent * events)
         return std::to_string(written) + " requests written for " + std::to_string(events) +
-               " events (last code " + std::to_string(c_.Link().CurrentCommand) + ")";
+               " events (last code " + std::to_string(c_.Link().LastRequest.code) + ")";
     if (std::string hang = Hang(); !hang.empty()) return hang;
     if (logger) return Exactness(*logger);
     return {};
@@ -472,8 +472,8 @@ std::string Oracles::Hang() const {
     WindowModel& m = c_.MutableModel();
     const Exchange& x = c_.Link();
     const SessionTimers& timers = c_.Timers();
-    if (x.Outstanding && !timers.ReplyTimer.Enabled() && !c_.Radio().Repeating())
-        return "request " + std::to_string(x.CurrentCommand) + " awaited with no watchdog";
+    if (x.Awaited() && !timers.ReplyTimer.Enabled() && !c_.Radio().Repeating())
+        return "request " + std::to_string(*x.Awaited()) + " awaited with no watchdog";
     if (x.Outstanding || m.SysTimer.enabled) return {};
     for (std::size_t i = 0; i < kTimerCount; ++i)
         if (timers[static_cast<TimerId>(i)].Enabled()) return {};
@@ -491,7 +491,7 @@ std::string Oracles::Hang() const {
         locked = "the clock and test buttons";
     if (locked.empty()) return {};
     return locked + " locked with nothing pending (last request " +
-           std::to_string(x.CurrentCommand) + ")";
+           std::to_string(x.LastRequest.code) + ")";
 }
 
 namespace {
