@@ -22,8 +22,7 @@ TEST_F(CatalogueTest, SelectorHoldsTheDirectoriesInTheLoggersOrderWithoutSystem)
 
 TEST_F(CatalogueTest, NewDataFollowsTheResumeRecordOfTheSelectedDirectory) {
     dev.directories = {{"ONE", {}}, {"TWO", {}}};
-    fs::create_directories(Data() / "TWO");
-    std::ofstream(Data() / "TWO" / "Temp.bin") << "A\r\n5\r\n";
+    Put("TWO/Temp.bin", "A\r\n5\r\n");
     Rig& r = Connect();
     EXPECT_FALSE(r.Model().bNewData.enabled);
     r.controller.Selected("ComboBox1", 1);

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "tests/store/StoreFixture.h"
 
 namespace qm::test {
@@ -156,7 +154,7 @@ TEST_F(DayCopyTest, ADayNotInTheMonthlyFileOrWithoutOneCreatesNoFile) {
         CopyDay(r, 2009, 3, k.day);
         EXPECT_EQ(heard.noData, k.noData) << k.day;
         EXPECT_EQ(heard.counted, 0);
-        if (k.dir == &oneLine) EXPECT_EQ(dev.requests.size(), 1u);
+        EXPECT_TRUE(k.dir != &oneLine || dev.requests.size() == 1u) << "no day search";
         EXPECT_FALSE(LocalExists("D")) << k.day;
         EXPECT_FALSE(r.Model().ProgressBar1.visible);
         r.RunFor(1000);
@@ -167,11 +165,7 @@ TEST_F(DayCopyTest, ADayNotInTheMonthlyFileOrWithoutOneCreatesNoFile) {
 
 TEST_F(DayCopyTest, CutDayCopyLeavesAnEarlierDayFileAsItWas) {
     MarchFile(dev);
-    fs::create_directories(Data() / "D");
-    {
-        std::ofstream f(Data() / "D" / "2009_3_5.dat", std::ios::binary);
-        f << "earlier\r\n";
-    }
+    Put("D/2009_3_5.dat", "earlier\r\n");
     Rig& r = Connect();
     dev.repliesLeft = 3;  // 66, 70, 71 answered; the line after them never comes
     CopyDay(r, 2009, 3, 5);
