@@ -61,6 +61,7 @@ TEST(RadioModem, AnotherAddressIsSetFirstAndTheLoggerIdentifiedAfterSuccess) {
     // A Pathrex logger behind a radio modem keeps the modem title and is read as any other.
     EXPECT_EQ(t.Title(), "QM-Controller/R-modem [88.3]");
     EXPECT_FALSE(t.rig.State().Sequence().PathrexDevice());
+    EXPECT_FALSE(t.rig.Model().gbR_Modem.visible) << "the modem's group goes once it answered";
 }
 
 TEST(RadioModem, AnAddressRequestWithoutSuccessEndsTheAttempt) {
