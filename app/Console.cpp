@@ -20,6 +20,10 @@ QJsonArray Texts(const std::vector<std::string>& texts, std::size_t from) {
     return a;
 }
 
+void Say(const std::string& text) {
+    std::fprintf(stderr, "%s\n", text.c_str());
+}
+
 bool ErrorIsTerminal() {
 #ifdef _WIN32
     return _isatty(_fileno(stderr)) != 0;

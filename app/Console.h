@@ -17,6 +17,8 @@ QString Q(const std::string& utf8);
 // The texts from `from` on, as a JSON array.
 QJsonArray Texts(const std::vector<std::string>& texts, std::size_t from = 0);
 bool ErrorIsTerminal();
+// Writes `text` as a line of standard error.
+void Say(const std::string& text);
 
 // Standard error: one message a line; on a terminal also a progress line that is written over
 // in place and cleared before the next message.

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "app/Console.h"
 #include "app/Options.h"
 #include "store/CollectionDataSets.h"
 #include "store/DataSet.h"
@@ -21,10 +22,6 @@
 namespace qm {
 
 namespace {
-
-void Say(const std::string& text) {
-    std::fprintf(stderr, "%s\n", text.c_str());
-}
 
 // The sensor table of a folder read: it names the columns and places the sensors. A single data
 // file has none beside it, and one that cannot be read leaves the sensors known by number: said,

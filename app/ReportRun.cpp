@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "app/Console.h"
 #include "app/Options.h"
 #include "store/DataSet.h"
 #include "store/LocalFiles.h"
@@ -20,10 +21,6 @@
 namespace qm {
 
 namespace {
-
-void Say(const std::string& text) {
-    std::fprintf(stderr, "%s\n", text.c_str());
-}
 
 #if defined(QMC_HAVE_VIEWER) && !defined(_WIN32)
 class PrivateRuntimeFolder {

@@ -4,36 +4,13 @@
 
 #include "app/Console.h"
 #include "protocol/Cp1251.h"
+#include "session/DownloadLog.h"
 #include "store/CollectionLog.h"
 #include "store/LocalFiles.h"
 
 namespace qm {
 
 namespace {
-
-const char* ModeWord(CopyMode mode) {
-    switch (mode) {
-        case CopyMode::New:
-            return "new";
-        case CopyMode::Day:
-            return "day";
-        case CopyMode::All:
-            break;
-    }
-    return "all";
-}
-
-const char* EndWord(CopyResult::End end) {
-    switch (end) {
-        case CopyResult::End::Failed:
-            return "failed";
-        case CopyResult::End::Stopped:
-            return "stopped";
-        case CopyResult::End::Done:
-            break;
-    }
-    return "done";
-}
 
 // The line value as a number when the title shows a whole one, and as the title's text.
 void PutLine(QJsonObject& o, const std::string& text) {
@@ -70,14 +47,17 @@ QJsonObject CopyJson(const VisitCopy& c, Language language) {
     QJsonObject o;
     o["directory"] = Q(c.directory);
     o["folder"] = Q(PathText(c.folder));
-    o["mode"] = ModeWord(c.mode);
+    o["mode"] = Q(std::string(CollectedModeWord(CollectedModeOf(c.mode))));
     if (c.day) o["day"] = Q(DayText(*c.day));
     o["files"] = static_cast<qint64>(c.result.totals.files);
     o["measurements"] = static_cast<qint64>(c.result.measurements);
     o["bytes"] = static_cast<double>(c.result.totals.bytes);
     o["seconds"] = std::round(static_cast<double>(c.elapsedMs) / 100.0) / 10;
     o["retries"] = static_cast<qint64>(c.result.totals.retries);
-    o["result"] = c.done ? "done" : c.ended ? EndWord(*c.ended) : "failed";
+    const CollectionResult result = c.done    ? CollectionResult::Done
+                                    : c.ended ? CollectionResultOf(*c.ended)
+                                              : CollectionResult::Failed;
+    o["result"] = Q(std::string(CollectionResultWord(result)));
     o["errors"] = MessageTexts(c.errors, language);
     o["warnings"] = MessageTexts(c.warnings, language);
     return o;

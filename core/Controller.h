@@ -159,13 +159,10 @@ public:
     void Button6Click();
     void bRStartClick();
 
-    // Retries of a request before its step gives up, and the least time it is given.
-    static constexpr int kReplyRetries = ReplyWatch::kReplyRetries;
-    static constexpr std::int64_t kGiveUpAfterMs = ReplyWatch::kGiveUpAfterMs;
     // The longest a step can wait on a silent logger before it gives up: the first wait of a
     // link and three retries at the longest wait.
     static constexpr std::int64_t kGiveUpWithinMs =
-        ReplyWait::kInitialMs + kReplyRetries * ReplyWait::kCeilingMs;
+        ReplyWait::kInitialMs + ReplyWatch::kReplyRetries * ReplyWait::kCeilingMs;
 
     // Text of the clock label for a device clock reply, e.g. "09:07:03  5. 3.2024".
     static std::string ClockText(int hour, int minute, int second, int day, int month, int year) {

@@ -11,9 +11,7 @@
 
 namespace qm {
 
-namespace {
-
-CollectedMode Collected(CopyMode mode) {
+CollectedMode CollectedModeOf(CopyMode mode) {
     switch (mode) {
         case CopyMode::New:
             return CollectedMode::New;
@@ -25,7 +23,7 @@ CollectedMode Collected(CopyMode mode) {
     return CollectedMode::All;
 }
 
-CollectionResult Ended(CopyResult::End end) {
+CollectionResult CollectionResultOf(CopyResult::End end) {
     switch (end) {
         case CopyResult::End::Failed:
             return CollectionResult::Failed;
@@ -36,8 +34,6 @@ CollectionResult Ended(CopyResult::End end) {
     }
     return CollectionResult::Done;
 }
-
-}  // namespace
 
 void DownloadLog::CopyEnded(const CopyResult& result) {
     const LoggerState& logger = ctx_.session.Logger();
@@ -54,13 +50,13 @@ void DownloadLog::CopyEnded(const CopyResult& result) {
     if (logger.clockBeforeSetting)
         r.clockOffsetSeconds = logger.clockBeforeSetting->OffsetSeconds();
     r.clockSet = logger.clockSet;
-    r.mode = Collected(result.mode);
+    r.mode = CollectedModeOf(result.mode);
     r.directory = Cp1251ToUtf8(result.directory);
     r.files = result.totals.files;
     r.bytes = static_cast<std::int64_t>(result.totals.bytes);
     r.measurements = result.measurements;
     r.retries = result.totals.retries;
-    r.result = Ended(result.end);
+    r.result = CollectionResultOf(result.end);
     if (result.problem) r.error = ProblemText(*result.problem, language_());
     const auto folder = DataSetFolder(catalogue_.DataFolder(), result.directory);
     if (const auto error = AppendCollectionRecord(folder, r)) {

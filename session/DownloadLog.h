@@ -5,10 +5,15 @@
 
 #include "session/SessionEvents.h"
 #include "session/WorkContext.h"
+#include "store/CollectionLog.h"
 
 namespace qm {
 
 class Catalogue;
+
+// How a copy's mode and end are kept in the collection log (and worded wherever a copy is told).
+CollectedMode CollectedModeOf(CopyMode mode);
+CollectionResult CollectionResultOf(CopyResult::End end);
 
 // Every copy, from the window or from a run without one, leaves a line in its data-set folder's
 // collection log: when, from which station and logger, the logger's clock and battery, and what

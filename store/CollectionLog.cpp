@@ -19,32 +19,6 @@ using namespace std::chrono;
 
 namespace {
 
-// ---- Writing ------------------------------------------------------------------------------
-
-constexpr std::string_view ModeWord(CollectedMode m) {
-    switch (m) {
-        case CollectedMode::New:
-            return "new";
-        case CollectedMode::All:
-            return "all";
-        case CollectedMode::Day:
-            return "day";
-    }
-    return "new";
-}
-
-constexpr std::string_view ResultWord(CollectionResult r) {
-    switch (r) {
-        case CollectionResult::Done:
-            return "done";
-        case CollectionResult::Failed:
-            return "failed";
-        case CollectionResult::Stopped:
-            return "stopped";
-    }
-    return "failed";
-}
-
 // ---- Reading ------------------------------------------------------------------------------
 
 struct Null {};
@@ -269,6 +243,30 @@ int Digits(std::string_view text, std::size_t at, std::size_t n) {
 
 }  // namespace
 
+std::string_view CollectedModeWord(CollectedMode m) {
+    switch (m) {
+        case CollectedMode::New:
+            return "new";
+        case CollectedMode::All:
+            return "all";
+        case CollectedMode::Day:
+            return "day";
+    }
+    return "new";
+}
+
+std::string_view CollectionResultWord(CollectionResult r) {
+    switch (r) {
+        case CollectionResult::Done:
+            return "done";
+        case CollectionResult::Failed:
+            return "failed";
+        case CollectionResult::Stopped:
+            return "stopped";
+    }
+    return "failed";
+}
+
 std::string UtcText(sys_seconds time) {
     const sys_days day = floor<days>(time);
     const year_month_day ymd(day);
@@ -314,13 +312,13 @@ std::string CollectionRecordJson(const CollectionRecord& r) {
     w.Key("batteryVolts").Number(r.batteryVolts);
     integer("clockOffsetSeconds", r.clockOffsetSeconds);
     w.Key("clockSet").Bool(r.clockSet);
-    w.Key("mode").String(ModeWord(r.mode));
+    w.Key("mode").String(CollectedModeWord(r.mode));
     w.Key("directory").OptionalString(r.directory);
     w.Key("files").Integer(r.files);
     w.Key("bytes").Integer(r.bytes);
     w.Key("measurements").Integer(r.measurements);
     w.Key("retries").Integer(r.retries);
-    w.Key("result").String(ResultWord(r.result));
+    w.Key("result").String(CollectionResultWord(r.result));
     w.Key("error").OptionalString(r.error);
     w.EndObject();
     return std::move(w).Take();
@@ -344,12 +342,12 @@ std::optional<CollectionRecord> ParseCollectionRecord(std::string_view line) {
 
     bool known = false;
     for (const CollectedMode m : {CollectedMode::New, CollectedMode::All, CollectedMode::Day})
-        if (*mode == ModeWord(m)) r.mode = m, known = true;
+        if (*mode == CollectedModeWord(m)) r.mode = m, known = true;
     if (!known) return std::nullopt;
     known = false;
     for (const CollectionResult x :
          {CollectionResult::Done, CollectionResult::Failed, CollectionResult::Stopped})
-        if (*result == ResultWord(x)) r.result = x, known = true;
+        if (*result == CollectionResultWord(x)) r.result = x, known = true;
     if (!known) return std::nullopt;
 
     if (!Count(f, "files", r.files) || !Count(f, "bytes", r.bytes) ||

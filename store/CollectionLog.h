@@ -16,6 +16,9 @@ namespace qm {
 // What a download was asked to copy, and how it ended.
 enum class CollectedMode { New, All, Day };
 enum class CollectionResult { Done, Failed, Stopped };
+// Their words in the log: "new", "all", "day"; "done", "failed", "stopped".
+std::string_view CollectedModeWord(CollectedMode mode);
+std::string_view CollectionResultWord(CollectionResult result);
 
 // One download into a data-set folder, as the collection log keeps it: one JSON object on one
 // line of "collection.jsonl". What was not learnt of the logger stays empty and is written as

@@ -2,7 +2,6 @@
 // the wire.
 #include <gtest/gtest.h>
 
-#include "protocol/DateTime.h"
 #include "tests/support/Frames.h"
 #include "tests/support/Rig.h"
 
@@ -89,52 +88,6 @@ TEST(ConnectionSequence, FirstRequestIsIdentificationWithTheAdapterStatusAsAFull
     EXPECT_TRUE(rig.State().Link().UsbStarted);
     EXPECT_EQ(rig.Model().window.title, "QM-Controller");
     EXPECT_FALSE(rig.Model().pmBluetooth.enabled);
-}
-
-TEST(ConnectionSequence, ShowsTheScheduleInNavyAndThePathrexRemarksInsteadOfIt) {
-    ScriptedDevice dev;
-    ScriptReadOut(dev, 84, 5);
-    Rig rig(dev);
-    rig.StartUsb();
-    rig.RunFor(10'000);
-    const WindowModel& m = rig.Model();
-    EXPECT_TRUE(m.GroupBox2.visible);
-    EXPECT_FALSE(m.pComment.visible);
-    EXPECT_EQ(m.TimeStart.value, *DateTime::FromTime(14, 30));
-    EXPECT_EQ(m.DateStop.value, *DateTime::FromDate(2026, 3, 6));
-    EXPECT_EQ(m.MinEdit.value, 15);
-    for (const Control* c :
-         std::initializer_list<const Control*>{&m.TimeStart, &m.TimeStop, &m.DateStart, &m.DateStop,
-                                               &m.DayEdit, &m.HourEdit, &m.MinEdit})
-        EXPECT_EQ(c->fontColour, Colour::Navy);
-    EXPECT_FALSE(m.bSet.enabled) << "values shown during the read-out are not edits";
-    EXPECT_EQ(rig.State().Calibration().Table()[61], 1)
-        << "entries 61..90 come from the second block";
-
-    ScriptedDevice pathrex;
-    ScriptReadOut(pathrex, 88, 3);
-    Rig rig2(pathrex);
-    rig2.StartUsb();
-    rig2.RunFor(10'000);
-    EXPECT_TRUE(rig2.State().Sequence().PathrexDevice());
-    EXPECT_TRUE(rig2.Model().pComment.visible);
-    EXPECT_FALSE(rig2.Model().GroupBox2.visible);
-    EXPECT_EQ(rig2.Model().pRemark1.text, "abcdefghijklmnopqrst");
-    EXPECT_EQ(rig2.Model().pRemark1.fontColour, Colour::Navy);
-    EXPECT_FALSE(rig2.Model().bRemark.enabled);
-}
-
-TEST(ConnectionSequence, AnInvalidScheduleIsReportedAndTheReadOutGoesOn) {
-    ScriptedDevice dev;
-    ScriptReadOut(dev, 79, 5);
-    dev.script[50] = {{F({14, 248, 30, 14, 31, 2, 26, 0, 18, 6, 3, 26, 15, 0, 0})}};  // 31 Feb
-    Rig rig(dev);
-    rig.StartUsb();
-    rig.RunFor(10'000);
-    ASSERT_EQ(rig.ops.errors.size(), 1u);
-    EXPECT_NE(rig.ops.errors[0].find("дата начала (31.2.2026)"), std::string::npos)
-        << rig.ops.errors[0];
-    EXPECT_EQ(dev.Codes(), (std::vector<int>{0, 48, 50, 52, 64, 65, 65, 65, 16}));
 }
 
 TEST(ConnectionSequence, AnEmptyRootListingShowsTheNoDataLabelForThreeSeconds) {

@@ -4,6 +4,7 @@
 
 #include <deque>
 
+#include "protocol/CommandCode.h"
 #include "protocol/SerialFraming.h"
 #include "session/ReplyWait.h"
 #include "tests/support/Frames.h"
@@ -19,7 +20,10 @@ public:
     std::vector<std::vector<std::uint8_t>> writes;
     std::vector<std::string> log;
     bool failWrites = false;
-    void PurgeBuffers() override { log.push_back("purge"); }
+    void PurgeBuffers() override {
+        log.push_back("purge");
+        rx.clear();
+    }
     void Write(std::span<const std::uint8_t> b) override {
         if (failWrites) throw SerialFailed(SerialFailure::Write, 5);
         log.push_back("write");
@@ -39,12 +43,14 @@ public:
     }
 };
 
+// A serial port opened with `waiting` in its queue.
 struct SerialRig {
     ScriptedDevice unused;
     Rig rig{unused};
     FakeSerial port;
-    SerialRig() {
+    explicit SerialRig(std::initializer_list<int> waiting = {}) {
         rig.controller.FormCreate(1024, 768);
+        port.Arrive(waiting);
         rig.controller.SerialPortOpened(&port, "/dev/ttyUSB0");
     }
     void Receive(std::initializer_list<int> bytes) {
@@ -88,14 +94,30 @@ TEST(SerialLink, AReplyCutByARetryIsStillWholeWhenItsTailComes) {
     t.rig.RunFor(2 * ReplyWait::kInitialMs + 50);
     ASSERT_EQ(t.port.writes.size(), 2u);
     EXPECT_EQ(t.port.writes[1], t.port.writes[0]) << "the identification is asked again";
+    EXPECT_EQ(t.port.log, (std::vector<std::string>{"purge", "purge", "write", "write"}))
+        << "no purge before the retry: the first reply may be on its way";
     t.Receive({79, 5});
     EXPECT_EQ(t.rig.Identified(), "QM-Controller [ 79.5 ]");
-    // The answer to the retry is still to come: the clock is asked once it has.
+    // The answer to the retry is still to come: the clock is asked once it has, and the
+    // duplicate answers nothing.
     EXPECT_EQ(t.port.writes.size(), 2u);
     t.Receive({3, 248, 79, 5});
+    EXPECT_EQ(t.rig.State().Link().Tally().late, 1);
     ASSERT_EQ(t.port.writes.size(), 3u);
     EXPECT_EQ(t.port.writes[2], (std::vector<std::uint8_t>{0, 2, 0, 48}));
+    EXPECT_FALSE(t.rig.Logger().clock);
     EXPECT_TRUE(t.rig.ops.errors.empty());
+
+    // The first reply and the retry's come in one read: each is judged, neither is lost.
+    SerialRig both;
+    both.rig.RunFor(3'000 + ReplyWait::kInitialMs);
+    ASSERT_EQ(both.port.writes.size(), 2u);
+    both.Receive({3, 248, 79, 5, 3, 248, 79, 5});
+    EXPECT_EQ(both.rig.Identified(), "QM-Controller [ 79.5 ]");
+    EXPECT_EQ(both.rig.State().Link().Tally().answers, 1);
+    EXPECT_EQ(both.rig.State().Link().Tally().late, 1);
+    ASSERT_EQ(both.port.writes.size(), 3u) << "the clock is asked at once";
+    EXPECT_EQ(both.port.writes[2][3], CommandCode::ReadClock);
 }
 
 TEST(SerialLink, AReplyOnItsWayWhenTheWaitEndsIsWaitedForAndNoiseIsNotWaitedForEver) {
@@ -109,6 +131,18 @@ TEST(SerialLink, AReplyOnItsWayWhenTheWaitEndsIsWaitedForAndNoiseIsNotWaitedForE
         t.Receive({79, 5});
         EXPECT_EQ(t.rig.Identified(), "QM-Controller [ 79.5 ]");
         EXPECT_EQ(t.port.writes.size(), 2u) << "nothing is owed: the clock is asked at once";
+    }
+    {
+        // A PC that paused past the wait finds the reply in the port with its announcement
+        // still to come: the wait's end takes it as the answer, nothing is asked again.
+        SerialRig t;
+        t.rig.RunFor(3'000);
+        t.port.Arrive({3, 248, 79, 5});
+        t.rig.RunFor(ReplyWait::kInitialMs);
+        EXPECT_EQ(t.rig.Identified(), "QM-Controller [ 79.5 ]");
+        EXPECT_EQ(t.rig.State().Link().Tally().resent, 0);
+        ASSERT_EQ(t.port.writes.size(), 2u);
+        EXPECT_EQ(t.port.writes[1][3], CommandCode::ReadClock);
     }
     {
         // A reply that trickles in, slower than the port (a radio hop at a low rate).
@@ -144,6 +178,21 @@ TEST(SerialLink, AReplyOnItsWayWhenTheWaitEndsIsWaitedForAndNoiseIsNotWaitedForE
         }
         EXPECT_EQ(t.port.writes.size(), 2u);
     }
+}
+
+// What the port holds at opening is purged, and noise shaped like a reply (first byte = its
+// length - 1) while nothing is awaited is dropped, not kept as the head of the next reply.
+TEST(SerialLink, AStaleOrNoisyReplyIsNeverTakenForAnAnswer) {
+    SerialRig t({3, 248, 44, 7});
+    EXPECT_TRUE(t.port.rx.empty());
+    t.Receive({2, 248, 1});
+    EXPECT_EQ(t.rig.Identified(), "");
+    EXPECT_TRUE(t.port.writes.empty());
+    t.Receive({9, 248});
+    t.rig.RunFor(3000);
+    ASSERT_EQ(t.port.writes.size(), 1u);
+    t.Receive({3, 248, 79, 5});
+    EXPECT_EQ(t.rig.Identified(), "QM-Controller [ 79.5 ]");
 }
 
 TEST(SerialLink, AStrayByteAfterAReplyDoesNotSpoilTheNextReply) {

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <deque>
 #include <filesystem>
 #include <random>
 
@@ -18,33 +17,6 @@ namespace qm::test {
 namespace {
 
 constexpr std::int64_t kWatch = ReplyWait::kInitialMs;
-
-// A serial port whose driver queue the test fills; a purge empties it, as the driver's does.
-class QueuedPort : public SerialLink {
-public:
-    std::deque<std::uint8_t> rx;
-    std::vector<std::vector<std::uint8_t>> writes;
-    int purges = 0;
-    void PurgeBuffers() override {
-        ++purges;
-        rx.clear();
-    }
-    void Write(std::span<const std::uint8_t> b) override {
-        writes.emplace_back(b.begin(), b.end());
-    }
-    std::size_t Read(std::span<std::uint8_t> b) override {
-        std::size_t n = 0;
-        for (; n < b.size() && !rx.empty(); ++n) {
-            b[n] = rx.front();
-            rx.pop_front();
-        }
-        return n;
-    }
-    void Close() override {}
-    void Put(std::initializer_list<int> bytes) {
-        for (int b : bytes) rx.push_back(static_cast<std::uint8_t>(b));
-    }
-};
 
 // A virtual logger with a small data store, on a clock of its own.
 // Copies go to a start folder of its own.
@@ -70,21 +42,26 @@ struct SmallLogger {
     std::filesystem::path start;
 };
 
-// The small logger behind a faulty link, and the program using its start folder; the test
-// starts the link when its faults are set.
+// The small logger behind a faulty link (without faults until the test sets them), and the
+// program using its start folder; the test starts the link, or has it read out (Ready).
 struct FaultyRig {
     SmallLogger small;
     sim::FaultyDevice faults{small.logger};
     Rig rig{faults};
     FaultyRig() { small.Use(rig); }
+    Rig& Ready() {
+        rig.StartUsb();
+        rig.RunUntilIdle();
+        return rig;
+    }
 };
 
 int Count(const std::vector<int>& codes, int code) {
     return static_cast<int>(std::count(codes.begin(), codes.end(), code));
 }
 
-TEST(NothingAwaited, AStaleOrNoisyReplyIsNeverTakenForAnAnswer) {
-    // Over USB: a value reply left over from a killed run, before the first request.
+// A value reply left over from a killed run, before the first request.
+TEST(NothingAwaited, AStaleReplyOverUsbIsNeverTakenForAnAnswer) {
     ScriptedDevice dev;
     dev.On(0, {F({3, 248, 79, 5})});
     Rig rig(dev);
@@ -94,98 +71,11 @@ TEST(NothingAwaited, AStaleOrNoisyReplyIsNeverTakenForAnAnswer) {
     EXPECT_TRUE(rig.link.Written().empty());
     rig.RunFor(300);
     EXPECT_EQ(rig.Identified(), "QM-Controller [ 79.5 ]");
-
-    // Over a serial port: what the port holds at opening is purged, and noise shaped like a
-    // reply (first byte = its length - 1) while nothing is awaited is dropped.
-    ScriptedDevice unused;
-    Rig s(unused);
-    s.controller.FormCreate(1024, 768);
-    QueuedPort port;
-    port.Put({3, 248, 44, 7});
-    s.controller.SerialPortOpened(&port, "/dev/ttyUSB0");
-    EXPECT_TRUE(port.rx.empty());
-    port.Put({2, 248, 1});
-    s.controller.ComPort1RxChar(3);
-    EXPECT_EQ(s.Identified(), "");
-    EXPECT_TRUE(port.writes.empty());
-    // Noise bytes are not kept as the head of the next reply either.
-    port.Put({9, 248});
-    s.controller.ComPort1RxChar(2);
-    s.RunFor(3000);
-    ASSERT_EQ(port.writes.size(), 1u);
-    port.Put({3, 248, 79, 5});
-    s.controller.ComPort1RxChar(4);
-    EXPECT_EQ(s.Identified(), "QM-Controller [ 79.5 ]");
-}
-
-// A retry over a serial port leaves the first reply, which may be on its way, whole; the retry's
-// own reply, a duplicate, is not taken for the next request's.
-TEST(LateOverSerial, ARetryKeepsTheFirstReplyWholeAndItsDuplicateAnswersNothing) {
-    ScriptedDevice unused;
-    Rig s(unused);
-    s.controller.FormCreate(1024, 768);
-    QueuedPort port;
-    s.controller.SerialPortOpened(&port, "/dev/ttyUSB0");
-    s.RunFor(3000);
-    ASSERT_EQ(port.writes.size(), 1u);
-    const int purges = port.purges;
-    s.RunFor(ReplyWait::kInitialMs);
-    ASSERT_EQ(port.writes.size(), 2u) << "missed: asked again";
-    EXPECT_EQ(port.purges, purges) << "the first reply may be on its way";
-    port.Put({3, 248});
-    s.controller.ComPort1RxChar(2);
-    port.Put({79, 5});
-    s.controller.ComPort1RxChar(2);
-    EXPECT_EQ(s.Identified(), "QM-Controller [ 79.5 ]");
-    EXPECT_EQ(port.writes.size(), 2u) << "the clock waits until the duplicate has come";
-    port.Put({3, 248, 79, 5});
-    s.controller.ComPort1RxChar(4);
-    EXPECT_EQ(s.State().Link().Tally().late, 1);
-    ASSERT_EQ(port.writes.size(), 3u);
-    EXPECT_EQ(port.writes[2][3], CommandCode::ReadClock);
-    EXPECT_FALSE(s.Logger().clock);
-}
-
-// A PC that paused past the wait finds the reply in the port with its announcement still to
-// come: the watchdog takes it as the answer, nothing is asked again.
-TEST(LateOverSerial, AReplyWaitingInThePortWhenTheWatchdogFiresIsNoMiss) {
-    ScriptedDevice unused;
-    Rig s(unused);
-    s.controller.FormCreate(1024, 768);
-    QueuedPort port;
-    s.controller.SerialPortOpened(&port, "/dev/ttyUSB0");
-    s.RunFor(3000);
-    ASSERT_EQ(port.writes.size(), 1u);
-    port.Put({3, 248, 79, 5});
-    s.RunFor(ReplyWait::kInitialMs);
-    EXPECT_EQ(s.Identified(), "QM-Controller [ 79.5 ]");
-    EXPECT_EQ(s.State().Link().Tally().resent, 0);
-    ASSERT_EQ(port.writes.size(), 2u);
-    EXPECT_EQ(port.writes[1][3], CommandCode::ReadClock);
-}
-
-// The first reply and the retry's come in one read: each is judged, neither is lost.
-TEST(LateOverSerial, TwoRepliesInOneReadAreEachJudged) {
-    ScriptedDevice unused;
-    Rig s(unused);
-    s.controller.FormCreate(1024, 768);
-    QueuedPort port;
-    s.controller.SerialPortOpened(&port, "/dev/ttyUSB0");
-    s.RunFor(3000 + ReplyWait::kInitialMs);
-    ASSERT_EQ(port.writes.size(), 2u);
-    port.Put({3, 248, 79, 5, 3, 248, 79, 5});
-    s.controller.ComPort1RxChar(8);
-    EXPECT_EQ(s.Identified(), "QM-Controller [ 79.5 ]");
-    EXPECT_EQ(s.State().Link().Tally().answers, 1);
-    EXPECT_EQ(s.State().Link().Tally().late, 1);
-    ASSERT_EQ(port.writes.size(), 3u) << "the clock is asked at once";
-    EXPECT_EQ(port.writes[2][3], CommandCode::ReadClock);
 }
 
 TEST(NothingAwaited, NoCopyStartsBeforeTheReadOutHasEnded) {
-    SmallLogger small;
-    Rig rig(small.logger);
-    small.Use(rig);
+    FaultyRig t;
+    Rig& rig = t.rig;
     rig.StartUsb();
     rig.RunFor(5000);
     const WindowModel& m = rig.Model();
@@ -219,16 +109,15 @@ void ClickCopyBeforeTheLineValue(Rig& rig) {
 }
 
 TEST(NothingAwaited, TheLineValueAfterTheReadOutWaitsForACopyClickedBeforeIt) {
-    SmallLogger small;
-    Rig rig(small.logger);
-    small.Use(rig);
+    FaultyRig t;
+    Rig& rig = t.rig;
     ASSERT_NO_FATAL_FAILURE(ClickCopyBeforeTheLineValue(rig));
     const WindowModel& m = rig.Model();
     rig.RunUntilIdle();
     EXPECT_TRUE(rig.ops.errors.empty()) << rig.ops.errors.front();
     EXPECT_FALSE(rig.State().Copy().CopyRunning());
     const std::string dir = rig.State().Directories().DirectoryNames()[1];
-    const auto files = small.logger.Store().FileNames(dir);
+    const auto files = t.small.logger.Store().FileNames(dir);
     ASSERT_FALSE(files.empty());
     for (const std::string& name : files)
         EXPECT_TRUE(std::filesystem::exists(rig.State().Copy().Files().copyFolder /
@@ -281,9 +170,8 @@ TEST(Watchdog, ArmedByEveryAnsweredRequestAndNeverFiringOnAHealthyLink) {
     // The same read-out and copy over a prompt link and over one slower than any real one.
     std::vector<int> prompt;
     for (std::int64_t delay : {std::int64_t{0}, kWatch * 3 / 4}) {
-        SmallLogger small;
-        Rig rig(small.logger);
-        small.Use(rig);
+        FaultyRig t;
+        Rig& rig = t.rig;
         rig.link.SetReplyDelay(std::chrono::milliseconds(delay));
         rig.StartUsb();
         rig.RunFor(300);
@@ -308,9 +196,8 @@ TEST(Watchdog, ArmedByEveryAnsweredRequestAndNeverFiringOnAHealthyLink) {
 }
 
 TEST(Watchdog, IsStoppedByTheReplyAndNotArmedByAnUnansweredRequest) {
-    SmallLogger small;
-    Rig rig(small.logger);
-    small.Use(rig);
+    FaultyRig t;
+    Rig& rig = t.rig;
     rig.StartUsb();
     rig.RunUntilIdle();
     EXPECT_FALSE(rig.Timers().ReplyTimer.Enabled());
@@ -323,9 +210,7 @@ TEST(Watchdog, IsStoppedByTheReplyAndNotArmedByAnUnansweredRequest) {
 TEST(Watchdog, AMissedReadIsAskedAgainWithTheRetryShownInTheOperatorsLanguage) {
     FaultyRig t;
     sim::FaultyDevice& faults = t.faults;
-    Rig& rig = t.rig;
-    rig.StartUsb();
-    rig.RunUntilIdle();
+    Rig& rig = t.Ready();
     const std::size_t before = rig.SentCodes().size();
     const int seen = faults.RepliesSeen();
     faults.DropReply(seen + 1);
@@ -356,9 +241,7 @@ TEST(Watchdog, WritesAreReadBackAndSequencesStartOverFromTheirAnchor) {
     for (const Case& k : {Case{"bSynch", 49, 48}, Case{"bTest", 32, 32}, Case{"bDelete", 76, 64}}) {
         FaultyRig t;
         sim::FaultyDevice& faults = t.faults;
-        Rig& rig = t.rig;
-        rig.StartUsb();
-        rig.RunUntilIdle();
+        Rig& rig = t.Ready();
         const std::size_t before = rig.SentCodes().size();
         faults.DropReply(faults.RepliesSeen() + 1);
         rig.controller.Click(k.click);
@@ -371,12 +254,9 @@ TEST(Watchdog, WritesAreReadBackAndSequencesStartOverFromTheirAnchor) {
         EXPECT_TRUE(rig.ops.errors.empty()) << k.click;
     }
     // Calibration blocks are numbered by the logger: a missed 62 starts over from 60.
-    FaultyRig t;  // type 84 reads its table in blocks
-    sim::FaultyDevice& faults = t.faults;
-    Rig& rig = t.rig;
-    faults.DropReply(3);  // 0, 60, then the first 62
-    rig.StartUsb();
-    rig.RunUntilIdle();
+    FaultyRig t;            // type 84 reads its table in blocks
+    t.faults.DropReply(3);  // 0, 60, then the first 62
+    Rig& rig = t.Ready();
     const auto codes = rig.SentCodes();
     ASSERT_GE(codes.size(), 5u);
     EXPECT_EQ(std::vector<int>(codes.begin(), codes.begin() + 5),
@@ -393,16 +273,12 @@ TEST(DeadLink, EachStepEndsWithItsMessageAfterItsRetriesAndUnlocks) {
     for (const Case& k : {Case{nullptr, "опознание"}, Case{"bClock", "часов"},
                           Case{"bSynch", "часов"}, Case{"bTest", "тест-измерение"}}) {
         FaultyRig t;
-        sim::FaultyDevice& faults = t.faults;
-        Rig& rig = t.rig;
+        Rig& rig = k.click ? t.Ready() : t.rig;
         const std::string name = k.click ? k.click : "read-out";
+        t.faults.SetSilent(true);
         if (k.click) {
-            rig.StartUsb();
-            rig.RunUntilIdle();
-            faults.SetSilent(true);
             rig.controller.Click(k.click);
         } else {
-            faults.SetSilent(true);
             rig.StartUsb();
             rig.RunFor(300);
         }

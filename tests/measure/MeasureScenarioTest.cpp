@@ -2,6 +2,9 @@
 // the in-process USB link, in virtual time.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <tuple>
+
 #include "tests/support/Frames.h"
 #include "tests/support/Rig.h"
 
@@ -59,6 +62,8 @@ TEST(ScheduleScenario, ReadOutShowsTheLoggersScheduleConfirmed) {
     EXPECT_EQ(ScheduleColours(m), All(Colour::Navy));
     // The program's own updates during the read-out do not offer bSet.
     EXPECT_FALSE(m.bSet.enabled);
+    EXPECT_TRUE(m.GroupBox2.visible);
+    EXPECT_FALSE(m.pComment.visible) << "the remark lines are a Pathrex logger's";
 }
 
 TEST(ScheduleScenario, ReplyWithOtherStatusIsShownInBlack) {
@@ -84,16 +89,20 @@ TEST(ScheduleScenario, IntervalBeyondTheEditorsRangeIsShownAtItsLimit) {
 }
 
 TEST(ScheduleScenario, InvalidReplyIsReportedAndTheReadOutGoesOn) {
-    ScriptedDevice dev;
-    ScriptReadOut(dev, 79, F({14, 248, 30, 14, 5, 13, 26, 0, 18, 6, 3, 26, 15, 0, 0}));
-    Rig rig(dev);
-    rig.StartUsb();
-    rig.RunFor(5000);
-    ASSERT_EQ(rig.ops.errors.size(), 1u);
-    EXPECT_NE(rig.ops.errors[0].find("дата начала (5.13.2026)"), std::string::npos)
-        << rig.ops.errors[0];
-    EXPECT_EQ(dev.Codes(), (std::vector<int>{0, 48, 50, 52, 64, 65, 16}));
-    EXPECT_EQ(rig.Model().TimeStart.value, DateTime());  // nothing of the reply was taken
+    // A 13th month, and a 31st of February.
+    for (const auto& [day, month, text] : {std::tuple{5, 13, "5.13.2026"}, {31, 2, "31.2.2026"}}) {
+        ScriptedDevice dev;
+        ScriptReadOut(dev, 79, F({14, 248, 30, 14, day, month, 26, 0, 18, 6, 3, 26, 15, 0, 0}));
+        Rig rig(dev);
+        rig.StartUsb();
+        rig.RunFor(5000);
+        ASSERT_EQ(rig.ops.errors.size(), 1u) << text;
+        EXPECT_NE(rig.ops.errors[0].find(std::string("дата начала (") + text + ")"),
+                  std::string::npos)
+            << rig.ops.errors[0];
+        EXPECT_EQ(dev.Codes(), (std::vector<int>{0, 48, 50, 52, 64, 65, 16})) << text;
+        EXPECT_EQ(rig.Model().TimeStart.value, DateTime()) << "nothing of the reply was taken";
+    }
 }
 
 TEST(ScheduleScenario, CurrentTimeDuringTheReadOutPaintsRedButKeepsSetDisabled) {
@@ -417,6 +426,7 @@ TEST_F(RemarkScenario, ReadOutShowsTheLinesConfirmedInPlaceOfTheSchedule) {
     EXPECT_FALSE(M().bRemark.enabled);
     EXPECT_TRUE(M().pComment.visible);
     EXPECT_FALSE(M().GroupBox2.visible);
+    EXPECT_TRUE(rig.State().Sequence().PathrexDevice());
 }
 
 TEST_F(RemarkScenario, EditedLinesAreNormalisedShownAndWritten) {

@@ -113,6 +113,8 @@ TEST(BtDialogue, CallsEvery15SecondsUntilConnectThenIdentifiesTheLoggerThroughTh
     EXPECT_EQ(t.rig.now - t0, 30300);
     EXPECT_EQ(t.rig.State().Bluetooth().Calls(), 3);
     EXPECT_EQ(t.rig.State().Bluetooth().NoCarriers(), 2);
+    EXPECT_EQ(t.rig.Model().Label9.caption, "2") << "the operator sees the count of NO CARRIER";
+    EXPECT_EQ(t.rig.Model().Label10.caption, "3") << "and of the calls";
     EXPECT_FALSE(t.rig.Timers().Timer1.Enabled());
     EXPECT_FALSE(t.rig.State().Link().TextMode);
     EXPECT_EQ(static_cast<int>(t.rig.State().Bluetooth().ModemMode()), 2);

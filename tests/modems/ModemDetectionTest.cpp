@@ -93,38 +93,5 @@ TEST(ModemDetection, AnotherModemKindEndsTheSequence) {
     }
 }
 
-TEST(DeviceList, AnEmptyFileGivesOneEmptyEntry) {
-    StartFolder folder;
-    folder.WriteDeviceList("");
-    ScriptedDevice logger;
-    FakeModem modem(2, logger);
-    Rig rig(modem);
-    rig.controller.SetUpFolders(folder.Path());
-    rig.StartUsb();
-    rig.RunFor(310);
-    EXPECT_EQ(rig.Model().RadioGroup1.items, std::vector<std::string>{"1   (  )"});
-    EXPECT_EQ(rig.State().BluetoothView().BluetoothAddressCount(), 1);
-}
-
-TEST(DeviceList, MoreThanEightLinesKeepsTheFirstEightAndNamesTheRest) {
-    StartFolder folder;
-    std::string content;
-    for (int i = 1; i <= 10; ++i) content += "ADDR" + std::to_string(i) + "\n";
-    folder.WriteDeviceList(content);
-    ScriptedDevice logger;
-    FakeModem modem(2, logger);
-    Rig rig(modem);
-    rig.controller.SetUpFolders(folder.Path());
-    rig.StartUsb();
-    rig.RunFor(310);
-
-    ASSERT_EQ(rig.Model().RadioGroup1.items.size(), 8u);
-    EXPECT_EQ(rig.Model().RadioGroup1.items.back(), "8   ( ADDR8 )");
-    EXPECT_EQ(rig.State().BluetoothView().BluetoothAddress(7), "ADDR8");
-    ASSERT_EQ(rig.ops.warnings.size(), 1u);
-    EXPECT_NE(rig.ops.warnings[0].find("строки с 9 по 10"), std::string::npos)
-        << rig.ops.warnings[0];
-}
-
 }  // namespace
 }  // namespace qm::test

@@ -41,13 +41,12 @@ TEST(RadioModem, TheDesignAddressIdentifiesAtOnceWithout131) {
     EXPECT_FALSE(t.rig.State().Radio().StartOpen());
     t.rig.RunFor(10);
     EXPECT_EQ(t.Title(), "QM-Controller/R-modem [79.5]");
-}
 
-TEST(RadioModem, AnAddressComparesByItsLowByte) {
-    RadioRig t;
-    t.StartWith("511");
-    ASSERT_EQ(t.rig.link.Written().size(), 1u);
-    EXPECT_EQ(t.Head(0, 4), (std::vector<int>{0, 2, 0, 0}));
+    // An address compares by its low byte: 511 is the design address too.
+    RadioRig low;
+    low.StartWith("511");
+    ASSERT_EQ(low.rig.link.Written().size(), 1u);
+    EXPECT_EQ(low.Head(0, 4), (std::vector<int>{0, 2, 0, 0}));
 }
 
 TEST(RadioModem, AnotherAddressIsSetFirstAndTheLoggerIdentifiedAfterSuccess) {
@@ -62,6 +61,7 @@ TEST(RadioModem, AnotherAddressIsSetFirstAndTheLoggerIdentifiedAfterSuccess) {
     // A Pathrex logger behind a radio modem keeps the modem title and is read as any other.
     EXPECT_EQ(t.Title(), "QM-Controller/R-modem [88.3]");
     EXPECT_FALSE(t.rig.State().Sequence().PathrexDevice());
+    EXPECT_FALSE(t.rig.Model().gbR_Modem.visible) << "the modem's group goes once it answered";
 }
 
 TEST(RadioModem, AnAddressRequestWithoutSuccessEndsTheAttempt) {

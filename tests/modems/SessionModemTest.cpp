@@ -31,10 +31,14 @@ TEST(SessionModems, ARadioAddressIsReachedOrFoundSilent) {
         ASSERT_TRUE(r.rig.Work().ReachRadioAddress(7));
         r.rig.RunUntilIdle();
         EXPECT_EQ(modem.SelectedAddress(), 7);
-        ASSERT_TRUE(r.rig.Logger().identity);
-        EXPECT_EQ(r.rig.Logger().identity->deviceType, 84);
+        EXPECT_EQ(r.rig.Identified(), "QM-Controller/R-modem [84.5]");
         EXPECT_FALSE(r.rig.Logger().directories.empty());
         EXPECT_EQ(r.heard.readOuts, 1);
+        EXPECT_TRUE(r.rig.ops.errors.empty());
+        // A logger behind a radio modem is never powered down, its clock read or not.
+        const std::size_t before = r.rig.link.Written().size();
+        r.rig.controller.FormClose();
+        EXPECT_EQ(r.rig.link.Written().size(), before);
     }
     {
         // Nobody at address 9: the identification is asked again, then given up; nothing is
@@ -62,8 +66,11 @@ TEST(SessionModems, ABluetoothAddressIsDialledAtMostTheCallsGiven) {
         r.rig.RunUntilIdle(120'000);
         EXPECT_EQ(modem.Calls(), 3);
         EXPECT_EQ(r.heard.dials, std::vector<bool>{true});
-        ASSERT_TRUE(r.rig.Logger().identity);
+        EXPECT_EQ(r.rig.Identified(), "QM-Controller/BT-modem [84.5]");
+        EXPECT_FALSE(r.rig.Logger().directories.empty());
         EXPECT_EQ(r.heard.readOuts, 1);
+        EXPECT_TRUE(r.rig.ops.errors.empty());
+        EXPECT_EQ(modem.Lines().front(), "AT");
         EXPECT_EQ(modem.Lines().back(), "CALL 00AABBCCDDEE 1101 RFCOMM");
     }
     {

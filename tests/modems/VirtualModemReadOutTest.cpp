@@ -26,60 +26,6 @@ void ExpectReadOutDone(Rig& rig, const std::string& titleStart) {
     EXPECT_TRUE(rig.ops.errors.empty()) << rig.ops.errors.front();
 }
 
-TEST(VirtualModems, AFullReadOutThroughTheBluetoothModem) {
-    StartFolder folder;
-    folder.WriteDeviceList("0012F3A4B5C6\r\n00AABBCCDDEE\r\n");
-    FakePcClock pc;
-    Logger logger(pc);
-    sim::BtModem modem(
-        logger.logger,
-        {.noCarrierBeforeConnect = 2, .echo = true, .reachableAddresses = {"00AABBCCDDEE"}});
-    Rig rig(modem);
-    rig.controller.SetUpFolders(folder.Path());
-    rig.StartUsb();
-    rig.RunFor(1000);
-    ASSERT_TRUE(rig.Model().Button6.enabled);
-
-    rig.controller.Selected("RadioGroup1", 1);
-    rig.controller.Click("Button6");
-    rig.RunFor(300 + 2 * 15000);  // two NO CARRIER, the third call connects
-    EXPECT_EQ(modem.Calls(), 3);
-    EXPECT_TRUE(modem.Connected());
-    EXPECT_EQ(rig.Model().Label9.caption, "2");
-    EXPECT_EQ(rig.Model().Label10.caption, "3");
-    rig.RunUntilIdle();
-
-    ExpectReadOutDone(rig, "QM-Controller/BT-modem [84.5]");
-    EXPECT_EQ(modem.Lines().front(), "AT");
-    EXPECT_EQ(modem.Lines().back(), "CALL 00AABBCCDDEE 1101 RFCOMM");
-
-    const std::size_t before = rig.link.Written().size();
-    rig.controller.FormClose();  // CheckBox2 is checked by design
-    ASSERT_EQ(rig.link.Written().size(), before + 1);
-    EXPECT_EQ(rig.link.Written().back()[3], 8);
-}
-
-TEST(VirtualModems, AFullReadOutThroughTheRadioModemAtTheLoggersAddress) {
-    FakePcClock pc;
-    Logger logger(pc);
-    sim::RadioModem modem(logger.logger, {.loggerAddress = 7, .loggerInRange = true});
-    Rig rig(modem);
-    rig.StartUsb();
-    rig.RunFor(1000);
-    rig.controller.Checked("cbRAddress", false);
-    rig.controller.TextEdited("eRAddress", "7");
-    rig.controller.Click("bRStart");
-    rig.RunUntilIdle();
-
-    EXPECT_EQ(modem.SelectedAddress(), 7);
-    ExpectReadOutDone(rig, "QM-Controller/R-modem [84.5]");
-    EXPECT_FALSE(rig.Model().gbR_Modem.visible);
-
-    const std::size_t before = rig.link.Written().size();
-    rig.controller.FormClose();  // a logger behind a radio modem is never powered down
-    EXPECT_EQ(rig.link.Written().size(), before);
-}
-
 TEST(VirtualModems, EverySecondModeReachesALoggerThatComesIntoRange) {
     FakePcClock pc;
     Logger logger(pc);

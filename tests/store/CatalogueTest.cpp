@@ -22,8 +22,7 @@ TEST_F(CatalogueTest, SelectorHoldsTheDirectoriesInTheLoggersOrderWithoutSystem)
 
 TEST_F(CatalogueTest, NewDataFollowsTheResumeRecordOfTheSelectedDirectory) {
     dev.directories = {{"ONE", {}}, {"TWO", {}}};
-    fs::create_directories(Data() / "TWO");
-    std::ofstream(Data() / "TWO" / "Temp.bin") << "A\r\n5\r\n";
+    Put("TWO/Temp.bin", "A\r\n5\r\n");
     Rig& r = Connect();
     EXPECT_FALSE(r.Model().bNewData.enabled);
     r.controller.Selected("ComboBox1", 1);
@@ -95,12 +94,13 @@ TEST_F(CatalogueTest, DeviceListFillsTheBluetoothGroup) {
 TEST_F(CatalogueTest, DeviceListKeepsEightAndSaysWhichLinesWereLeftOut) {
     {
         std::ofstream f(start / "Device.txt", std::ios::binary);
-        for (int i = 1; i <= 10; ++i) f << "addr" << i << "\r\n";
+        for (int i = 1; i <= 10; ++i) f << "addr" << i << (i % 2 ? "\r\n" : "\n");
     }
     Rig& r = Connect();
     r.controller.LoadBluetoothDeviceList();
     ASSERT_EQ(r.Model().RadioGroup1.items.size(), 8u);
     EXPECT_EQ(r.Model().RadioGroup1.items[7], "8   ( addr8 )");
+    EXPECT_EQ(r.State().BluetoothView().BluetoothAddress(7), "addr8");
     ASSERT_EQ(r.ops.warnings.size(), 1u);
     EXPECT_NE(r.ops.warnings[0].find("не вошли: строки с 9 по 10."), std::string::npos)
         << r.ops.warnings[0];
@@ -116,6 +116,7 @@ TEST_F(CatalogueTest, MissingOrEmptyDeviceList) {
     std::ofstream(start / "Device.txt");
     r.controller.LoadBluetoothDeviceList();
     EXPECT_EQ(r.Model().RadioGroup1.items, std::vector<std::string>{"1   (  )"});
+    EXPECT_EQ(r.State().BluetoothView().BluetoothAddressCount(), 1);
 }
 
 }  // namespace

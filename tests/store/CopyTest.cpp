@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "store/FileSteps.h"
 #include "tests/store/StoreFixture.h"
 
@@ -84,11 +82,10 @@ TEST_F(CopyTest, NewDataResumesTheRecordedFileAndCopiesTheFollowingOnesWhole) {
     d.files[3].second = {Text("four")};
     d.files[4].second = {Text("five"), Text("five again")};
     dev.directories = {d};
-    fs::create_directories(Data() / "D");
-    std::ofstream(Data() / "D" / "F3", std::ios::binary) << held;
-    std::ofstream(Data() / "D" / "F4", std::ios::binary) << "stale\r\n";
-    std::ofstream(Data() / "D" / "F1", std::ios::binary) << "untouched\r\n";
-    std::ofstream(Data() / "D" / "Temp.bin", std::ios::binary) << "F3\r\n120\r\n";
+    Put("D/F3", held);
+    Put("D/F4", "stale\r\n");
+    Put("D/F1", "untouched\r\n");
+    Put("D/Temp.bin", "F3\r\n120\r\n");
 
     Rig& r = Connect();
     ASSERT_TRUE(r.Model().bNewData.enabled);
@@ -137,8 +134,7 @@ TEST_F(CopyTest, DirectoryWithoutMeasurementsFindsNoDataAndStillRecords) {
 
 TEST_F(CopyTest, DirectoryWithoutFilesEndsWithNoDataAndUnlocks) {
     dev.directories = {{"D", {}}};
-    fs::create_directories(Data() / "D");
-    std::ofstream(Data() / "D" / "Temp.bin", std::ios::binary) << "A\r\n5\r\n";
+    Put("D/Temp.bin", "A\r\n5\r\n");
     Rig& r = Connect();
     r.controller.Click("bNewData");
     r.RunFor(10);
@@ -152,8 +148,7 @@ TEST_F(CopyTest, DirectoryWithoutFilesEndsWithNoDataAndUnlocks) {
 
 TEST_F(CopyTest, ResumeFileGoneFromTheLoggerCopiesEveryFile) {
     dev.directories = {{"D", {{"X", {Text("x")}}, {"Y", {Text("y")}}}}};
-    fs::create_directories(Data() / "D");
-    std::ofstream(Data() / "D" / "Temp.bin", std::ios::binary) << "GONE\r\n3\r\n";
+    Put("D/Temp.bin", "GONE\r\n3\r\n");
     Rig& r = Connect();
     CopyNew();
     ASSERT_EQ(r.ops.warnings.size(), 1u);
@@ -166,12 +161,10 @@ TEST_F(CopyTest, ResumeFileGoneFromTheLoggerCopiesEveryFile) {
 
 TEST_F(CopyTest, ResumePositionBeyond16BitsCopiesThatFileWhole) {
     dev.directories = {{"D", {{"X", {Text("x1"), Text("x2")}}}}};
-    fs::create_directories(Data() / "D");
-    {
-        std::ofstream x(Data() / "D" / "X", std::ios::binary);
-        for (int i = 0; i < 70000; ++i) x << "something\r\n";
-    }
-    std::ofstream(Data() / "D" / "Temp.bin", std::ios::binary) << "X\r\n70000\r\n";
+    std::string lines;
+    for (int i = 0; i < 70000; ++i) lines += "something\r\n";
+    Put("D/X", lines);
+    Put("D/Temp.bin", "X\r\n70000\r\n");
     Rig& r = Connect();
     CopyNew();
     EXPECT_TRUE(Requests(69).empty());
@@ -239,9 +232,8 @@ TEST_F(CopyTest, PathsTooLongForARequestAreRefusedNotCut) {
 TEST_F(CopyTest, ResumePathTooLongForRequest69CopiesThatFileWhole) {
     const std::string dir(200, 'd'), file(51, 'f');  // path 252: fits 66, not 69
     dev.directories = {{dir, {{file, {Text("a"), Text("b")}}}}};
-    fs::create_directories(Data() / dir);
-    std::ofstream(Data() / dir / file, std::ios::binary) << "a\r\n";
-    std::ofstream(Data() / dir / "Temp.bin", std::ios::binary) << file << "\r\n1\r\n";
+    Put(dir + "/" + file, "a\r\n");
+    Put(dir + "/Temp.bin", file + "\r\n1\r\n");
     Rig& r = Connect(300);
     CopyNew();
     EXPECT_TRUE(Requests(69).empty());
@@ -255,8 +247,7 @@ TEST_F(CopyTest, FileThatCannotBeWrittenIsReportedAndCompleteFilesStay) {
     SetFileStepHook([](FileStep step, const fs::path& p) {
         return !(step == FileStep::CreateStaging && p.filename() == "B");
     });
-    fs::create_directories(Data() / "D");
-    std::ofstream(Data() / "D" / "B", std::ios::binary) << "old b\r\n";
+    Put("D/B", "old b\r\n");
     Rig& r = Connect();
     CopyAll();
     ASSERT_EQ(r.ops.errors.size(), 1u);
@@ -276,8 +267,7 @@ TEST_F(CopyTest, ResumeRecordThatCannotBeWrittenLeavesTheFileAsItWas) {
     SetFileStepHook([](FileStep step, const fs::path& p) {
         return !(step == FileStep::CreateStaging && p.filename() == "Temp.bin");
     });
-    fs::create_directories(Data() / "D");
-    std::ofstream(Data() / "D" / "A", std::ios::binary) << "old a\r\n";
+    Put("D/A", "old a\r\n");
     Rig& r = Connect();
     CopyAll();
     ASSERT_EQ(r.ops.errors.size(), 1u);
@@ -427,9 +417,8 @@ TEST_F(CopyTest, NewDataResumesAFileWhoseNameIsLongerThan64Characters) {
 TEST_F(CopyTest, NewDataResumesWhereTheLocalFileEndsWhenTheRecordDisagrees) {
     dev.directories = {{"D", {{"A", {Text("1"), Text("2"), Text("3"), Text("4")}}}}};
     for (const char* record : {"A\r\n2\r\n", "A\r\n9\r\n"}) {
-        fs::create_directories(Data() / "D");
-        std::ofstream(Data() / "D" / "A", std::ios::binary) << "1\r\n2\r\n3\r\n";
-        std::ofstream(Data() / "D" / "Temp.bin", std::ios::binary) << record;
+        Put("D/A", "1\r\n2\r\n3\r\n");
+        Put("D/Temp.bin", record);
         Connect();
         dev.requests.clear();
         CopyNew();
@@ -472,9 +461,7 @@ TEST_F(CopyTest, AKillBetweenAnyTwoFileStepsLeavesTheNextNewDataCopyExact) {
     for (bool crashFull : {false, true}) {
         for (int at = 0;; ++at) {
             fs::remove_all(Data() / "D");
-            fs::create_directories(Data() / "D");
-            for (const auto& [name, bytes] : before)
-                std::ofstream(Data() / "D" / name, std::ios::binary) << bytes;
+            for (const auto& [name, bytes] : before) Put("D/" + name, bytes);
             Connect();
             CrashAtStep crash{at};
             SetFileStepHook(std::ref(crash));

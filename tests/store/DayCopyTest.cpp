@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "tests/store/StoreFixture.h"
 
 namespace qm::test {
@@ -18,9 +16,12 @@ void MarchFile(StoreDevice& dev) {
             Measurement("11:00 05.03.2009", {300}), Measurement("08:00  6.03.2009", {400})}}}}};
 }
 
-void ChooseDay(Rig& r, int year, int month, int day) {
+// Chooses the day, clicks "Копировать" and runs the copy up to its finishing step.
+void CopyDay(Rig& r, int year, int month, int day) {
     r.controller.Click("bSelect");
     r.controller.DateTimeEdited("DateData", *DateTime::FromDate(year, month, day));
+    r.controller.Click("bCopy");
+    r.RunFor(10);
 }
 
 TEST_F(DayCopyTest, SelectArmsTheModeAndCancelRestoresTheButtonsWithoutSending) {
@@ -50,7 +51,8 @@ TEST_F(DayCopyTest, FifthOfMarchIsCopiedUntilALaterDayBegins) {
     MarchFile(dev);
     Rig& r = Connect();
     dev.requests.clear();
-    ChooseDay(r, 2009, 3, 5);
+    r.controller.Click("bSelect");
+    r.controller.DateTimeEdited("DateData", *DateTime::FromDate(2009, 3, 5));
     r.controller.Click("bCopy");
     EXPECT_TRUE(r.Model().ProgressBar1.visible);
     EXPECT_FALSE(r.Model().bCopy.enabled);
@@ -84,9 +86,7 @@ TEST_F(DayCopyTest, OnlyCompleteAndEndMeanNoDataAnyOtherDaySearchStatusStartsThe
         dev.dayFoundStatus = static_cast<std::uint8_t>(status);
         Rig& r = Connect();
         dev.requests.clear();
-        ChooseDay(r, 2009, 3, 5);
-        r.controller.Click("bCopy");
-        r.RunFor(10);
+        CopyDay(r, 2009, 3, 5);
         ASSERT_GE(dev.requests.size(), 3u) << status;
         EXPECT_EQ(dev.requests[2][3], 71) << status;
         EXPECT_EQ(Local("D/2009_3_5.dat"), day5) << status;
@@ -100,9 +100,7 @@ TEST_F(DayCopyTest, OnlyCompleteAndEndMeanNoDataAnyOtherDaySearchStatusStartsThe
         fs::remove_all(Data() / "D");
         Rig& r = Connect();
         dev.requests.clear();
-        ChooseDay(r, 2009, 3, 5);
-        r.controller.Click("bCopy");
-        r.RunFor(10);
+        CopyDay(r, 2009, 3, 5);
         EXPECT_EQ(dev.requests.size(), 2u) << status;
         EXPECT_EQ(heard.noData, 1) << status;
         EXPECT_FALSE(LocalExists("D")) << status;
@@ -117,9 +115,7 @@ TEST_F(DayCopyTest, TwoDigitDayAndTheEndOfTheMonthlyFile) {
                           {Text("month header"), Measurement("08:00 14.11.2010", {1}),
                            Measurement("08:00 15.11.2010", {2}), Text("last")}}}}};
     Rig& r = Connect();
-    ChooseDay(r, 2010, 11, 15);
-    r.controller.Click("bCopy");
-    r.RunFor(10);
+    CopyDay(r, 2010, 11, 15);
     EXPECT_EQ(Local("D/2010_11_15.dat"), "08:00 15.11.2010\r\n   0.02\r\nlast\r\n");
     EXPECT_EQ(heard.counted, 1);
     EXPECT_TRUE(r.ops.errors.empty());
@@ -131,9 +127,7 @@ TEST_F(DayCopyTest, MonthEndingRightAfterTheDayKeepsTheCount) {
         dev.directories[0].files[0].second.pop_back();  // day 6 is not there yet
         dev.lastValuesSay248 = lastBlockSays248;        // then 67 is answered with 250
         Rig& r = Connect();
-        ChooseDay(r, 2009, 3, 5);
-        r.controller.Click("bCopy");
-        r.RunFor(10);
+        CopyDay(r, 2009, 3, 5);
         EXPECT_EQ(
             Local("D/2009_3_5.dat"),
             "10:00  5.03.2009\r\n   1.00   2.00\r\na note\r\n11:00 05.03.2009\r\n   3.00\r\n");
@@ -142,54 +136,40 @@ TEST_F(DayCopyTest, MonthEndingRightAfterTheDayKeepsTheCount) {
     }
 }
 
-TEST_F(DayCopyTest, DayWithoutMeasurementsFindsNoDataAndCreatesNoFile) {
+// The 20th is not in the monthly file; a monthly file of one line ends without a day search,
+// with neither a count nor no data; a monthly file missing has no data.
+TEST_F(DayCopyTest, ADayNotInTheMonthlyFileOrWithoutOneCreatesNoFile) {
     MarchFile(dev);
-    Rig& r = Connect();
-    ChooseDay(r, 2009, 3, 20);
-    r.controller.Click("bCopy");
-    r.RunFor(10);
-    EXPECT_EQ(heard.noData, 1);
-    EXPECT_FALSE(LocalExists("D"));
-    r.RunFor(1000);
-    EXPECT_TRUE(r.Model().bAllData.visible);
-}
-
-TEST_F(DayCopyTest, MonthlyFileOfOneLineEndsWithoutDaySearch) {
-    dev.directories = {{"D", {{"2009_3.dat", {Text("only line")}}}}};
-    Rig& r = Connect();
-    dev.requests.clear();
-    ChooseDay(r, 2009, 3, 5);
-    r.controller.Click("bCopy");
-    r.RunFor(10);
-    EXPECT_EQ(dev.requests.size(), 1u);
-    EXPECT_EQ(heard.noData + heard.counted, 0);
-    EXPECT_FALSE(LocalExists("D"));
-    r.RunFor(1000);
-    EXPECT_FALSE(r.State().Day().Active());
-}
-
-TEST_F(DayCopyTest, MissingMonthlyFileFindsNoData) {
-    dev.directories = {{"D", {}}};
-    Rig& r = Connect();
-    ChooseDay(r, 2009, 3, 5);
-    r.controller.Click("bCopy");
-    r.RunFor(10);
-    EXPECT_EQ(heard.noData, 1);
-    EXPECT_FALSE(r.Model().ProgressBar1.visible);
+    const StoredDirectory march = dev.directories[0], empty{"D", {}},
+                          oneLine{"D", {{"2009_3.dat", {Text("only line")}}}};
+    struct Case {
+        const StoredDirectory* dir;
+        int day, noData;
+    };
+    for (const Case& k : {Case{&march, 20, 1}, Case{&oneLine, 5, 0}, Case{&empty, 5, 1}}) {
+        dev.directories = {*k.dir};
+        fs::remove_all(Data() / "D");  // the last case's collection log
+        Rig& r = Connect();
+        dev.requests.clear();
+        CopyDay(r, 2009, 3, k.day);
+        EXPECT_EQ(heard.noData, k.noData) << k.day;
+        EXPECT_EQ(heard.counted, 0);
+        EXPECT_TRUE(k.dir != &oneLine || dev.requests.size() == 1u) << "no day search";
+        EXPECT_FALSE(LocalExists("D")) << k.day;
+        EXPECT_FALSE(r.Model().ProgressBar1.visible);
+        r.RunFor(1000);
+        EXPECT_FALSE(r.State().Day().Active());
+        EXPECT_TRUE(r.Model().bAllData.visible);
+    }
 }
 
 TEST_F(DayCopyTest, CutDayCopyLeavesAnEarlierDayFileAsItWas) {
     MarchFile(dev);
-    fs::create_directories(Data() / "D");
-    {
-        std::ofstream f(Data() / "D" / "2009_3_5.dat", std::ios::binary);
-        f << "earlier\r\n";
-    }
+    Put("D/2009_3_5.dat", "earlier\r\n");
     Rig& r = Connect();
-    ChooseDay(r, 2009, 3, 5);
     dev.repliesLeft = 3;  // 66, 70, 71 answered; the line after them never comes
-    r.controller.Click("bCopy");
-    r.RunFor(2000);
+    CopyDay(r, 2009, 3, 5);
+    r.RunFor(1990);
     r.controller.FormClose();
     EXPECT_EQ(Files(Data() / "D"),
               (std::map<std::string, std::string>{{"2009_3_5.dat", "earlier\r\n"}}));

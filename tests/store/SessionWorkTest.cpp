@@ -14,19 +14,21 @@
 namespace qm::test {
 namespace {
 
-using SessionWorkTest = StoreTest;
-
 // Utf8Path("Котельная") (sent in Windows-1251): two monthly files of two and one measurements.
-void TwoMonths(StoreDevice& dev) {
-    dev.directories = {{"\xCA\xEE\xF2\xE5\xEB\xFC\xED\xE0\xFF",
-                        {{"2009_3.dat",
-                          {Text("header"), Measurement("10:00  5.03.2009", {100, 200}),
-                           Measurement("11:00  5.03.2009", {300})}},
-                         {"2009_4.dat", {Text("header"), Measurement("10:00  1.04.2009", {1})}}}}};
-}
+class SessionWorkTest : public StoreTest {
+protected:
+    void SetUp() override {
+        StoreTest::SetUp();
+        dev.directories = {
+            {"\xCA\xEE\xF2\xE5\xEB\xFC\xED\xE0\xFF",
+             {{"2009_3.dat",
+               {Text("header"), Measurement("10:00  5.03.2009", {100, 200}),
+                Measurement("11:00  5.03.2009", {300})}},
+              {"2009_4.dat", {Text("header"), Measurement("10:00  1.04.2009", {1})}}}}};
+    }
+};
 
 TEST_F(SessionWorkTest, CopiesReportHowTheyEndedWithTheirFilesAndMeasurements) {
-    TwoMonths(dev);
     Connect();
     ASSERT_TRUE(rig->Logger().identity);
     EXPECT_EQ(rig->Logger().identity->deviceType, 79);
@@ -96,7 +98,6 @@ TEST_F(SessionWorkTest, CopiesReportHowTheyEndedWithTheirFilesAndMeasurements) {
 }
 
 TEST_F(SessionWorkTest, ACopyWhoseLogCannotBeWrittenStandsAndSaysSo) {
-    TwoMonths(dev);
     Connect();
     // Something that is no file stands where the log goes.
     fs::create_directories(Data() / Utf8Path("Котельная") / "collection.jsonl" / "x");
@@ -110,7 +111,6 @@ TEST_F(SessionWorkTest, ACopyWhoseLogCannotBeWrittenStandsAndSaysSo) {
 }
 
 TEST_F(SessionWorkTest, ADayCopyReportsTheDaysMeasurements) {
-    TwoMonths(dev);
     Connect();
     ASSERT_EQ(rig->Work().StartCopy("Котельная", CopyMode::Day, *DateTime::FromDate(2009, 3, 5)),
               CopyStart::Started);
@@ -136,7 +136,6 @@ TEST_F(SessionWorkTest, ADayCopyReportsTheDaysMeasurements) {
 }
 
 TEST_F(SessionWorkTest, ACopyThatCannotStartIsRefusedAndSendsNothing) {
-    TwoMonths(dev);
     Connect();
     dev.requests.clear();
     EXPECT_EQ(rig->Work().StartCopy("Склад", CopyMode::All, {}), CopyStart::Refused);
@@ -166,7 +165,6 @@ TEST_F(SessionWorkTest, ACopyThatCannotStartIsRefusedAndSendsNothing) {
 }
 
 TEST_F(SessionWorkTest, AStoppedCopyKeepsTheFilesItCompleted) {
-    TwoMonths(dev);
     Connect();
     rig->link.SetReplyDelay(std::chrono::milliseconds(10));
     ASSERT_EQ(rig->Work().StartCopy("Котельная", CopyMode::All, {}), CopyStart::Started);
@@ -201,7 +199,6 @@ TEST_F(SessionWorkTest, AStoppedCopyKeepsTheFilesItCompleted) {
 }
 
 TEST_F(SessionWorkTest, ADayCopyCanBeStoppedAndLeavesNoDayFile) {
-    TwoMonths(dev);
     Connect();
     rig->link.SetReplyDelay(std::chrono::milliseconds(10));
     ASSERT_EQ(rig->Work().StartCopy("Котельная", CopyMode::Day, *DateTime::FromDate(2009, 3, 5)),
@@ -221,7 +218,6 @@ TEST_F(SessionWorkTest, ADayCopyCanBeStoppedAndLeavesNoDayFile) {
 }
 
 TEST_F(SessionWorkTest, ACopyWhoseLoggerFallsSilentEndsFailed) {
-    TwoMonths(dev);
     Connect();
     dev.repliesLeft = 3;  // the listing, then silence in the first file
     ASSERT_EQ(rig->Work().StartCopy("Котельная", CopyMode::All, {}), CopyStart::Started);
@@ -264,7 +260,6 @@ TEST_F(SessionWorkTest, TheWorkKnowsItsPhaseAndRefusesWhatItCannotDoNow) {
 }
 
 TEST_F(SessionWorkTest, SettingTheClockEndsWithTheReadingOrWithSilence) {
-    TwoMonths(dev);
     dev.connection.On(49, {{1, 248}});
     Connect();
     const int before = rig->Logger().clock ? rig->Logger().clock->number : 0;
@@ -288,7 +283,6 @@ TEST_F(SessionWorkTest, SettingTheClockEndsWithTheReadingOrWithSilence) {
 }
 
 TEST_F(SessionWorkTest, ADirectoryIsDeletedWithoutAskingAndTheListingConfirmsIt) {
-    TwoMonths(dev);
     dev.directories.push_back({"B", {}});
     Connect();
     ASSERT_EQ(rig->Logger().directories.size(), 2u);

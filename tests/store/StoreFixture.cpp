@@ -52,6 +52,11 @@ std::string StoreTest::Local(const fs::path& relative) const {
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
+void StoreTest::Put(const fs::path& relative, const std::string& bytes) const {
+    fs::create_directories((Data() / relative).parent_path());
+    std::ofstream(Data() / relative, std::ios::binary) << bytes;
+}
+
 std::map<std::string, std::string> StoreTest::Files(const fs::path& folder) {
     std::map<std::string, std::string> files;
     if (!fs::exists(folder)) return files;

@@ -34,6 +34,8 @@ protected:
 
     fs::path Data() const { return start / "DATA"; }
     std::string Local(const fs::path& relative) const;
+    // Writes a local file under DATA, its folders made.
+    void Put(const fs::path& relative, const std::string& bytes) const;
     bool LocalExists(const fs::path& relative) const { return fs::exists(Data() / relative); }
     // Store requests with this code, as written.
     std::vector<std::vector<std::uint8_t>> Requests(std::uint8_t code) const;

@@ -771,8 +771,10 @@ void DataViewer::ShowDataSet() {
     FillHeatMap();
     FillSeries();
     MarkDownloadsAndGaps();
-    ClearProfile();
-    if (!keys_.empty()) {
+    // The last measurement's profile takes the place of the one shown before, in one replot.
+    if (keys_.empty()) {
+        ClearProfile();
+    } else {
         plot_->xAxis->setRange(WholeTime());
         ShowProfileAt(keys_.back());
     }
