@@ -237,7 +237,6 @@ TEST_F(SessionWorkTest, ACopyWhoseLoggerFallsSilentEndsFailed) {
 // Where the work stands is the session's own knowledge, as no window shows it: the link found,
 // the read-out, ready, busy with a copy, ready again.
 TEST_F(SessionWorkTest, TheWorkKnowsItsPhaseAndRefusesWhatItCannotDoNow) {
-    TwoMonths(dev);
     rig = std::make_unique<Rig>(dev);
     heard.Hear(rig->controller.MutableSession());
     rig->controller.SetUpFolders(start);
