@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <map>
 #include <optional>
@@ -83,12 +85,89 @@ bool Boolean(const toml::node& value, std::string_view key) {
     return b->get();
 }
 
+std::string NumberText(double number) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", number);
+    return text;
+}
+
+// A whole number or a fraction, above zero.
+double PositiveNumber(const toml::node& value, std::string_view key) {
+    double number = 0;
+    if (const auto* i = value.as_integer())
+        number = static_cast<double>(i->get());
+    else if (const auto* f = value.as_floating_point())
+        number = f->get();
+    else
+        WrongType(value, key, Msg::StationsTypeNumber);
+    if (!(number > 0) || !std::isfinite(number))
+        Refuse(value.source(), Msg::StationsNotPositive, {std::string(key), NumberText(number)});
+    return number;
+}
+
+std::int64_t NotNegative(const toml::node& value, std::string_view key) {
+    const std::int64_t number = Integer(value, key);
+    if (number < 0)
+        Refuse(value.source(), Msg::StationsNegative, {std::string(key), std::to_string(number)});
+    return number;
+}
+
+std::int64_t PositiveInteger(const toml::node& value, std::string_view key) {
+    const std::int64_t number = Integer(value, key);
+    if (number < 1)
+        Refuse(value.source(), Msg::StationsNotPositive,
+               {std::string(key), std::to_string(number)});
+    return number;
+}
+
+std::chrono::seconds Duration(const toml::node& value, std::string_view key) {
+    if (!value.is_string()) WrongType(value, key, Msg::StationsTypeDuration);
+    const std::string text = Str(value, key);
+    const auto duration = ParseDuration(text);
+    if (!duration) Refuse(value.source(), Msg::StationsBadDuration, {std::string(key), text});
+    return *duration;
+}
+
+// A text that goes into a mail's envelope or headers: no line break may smuggle in another.
+std::string HeaderText(const toml::node& value, std::string_view key) {
+    std::string text = NonEmpty(value, key);
+    if (std::any_of(text.begin(), text.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }))
+        Refuse(value.source(), Msg::StationsControlCharacter, {std::string(key)});
+    return text;
+}
+
+// "02:30" or "2:30": minutes since midnight.
+std::optional<std::chrono::minutes> ParseTimeOfDay(std::string_view text) {
+    const std::size_t colon = text.find(':');
+    if (colon == std::string_view::npos || colon < 1 || colon > 2 || text.size() != colon + 3)
+        return std::nullopt;
+    const auto digits = [](std::string_view part) {
+        int value = 0;
+        for (char c : part) {
+            if (c < '0' || c > '9') return -1;
+            value = value * 10 + (c - '0');
+        }
+        return value;
+    };
+    const int hour = digits(text.substr(0, colon)), minute = digits(text.substr(colon + 1));
+    if (hour < 0 || hour > 23 || minute < 0 || minute > 59) return std::nullopt;
+    return std::chrono::minutes(hour * 60 + minute);
+}
+
 // What a station takes from [defaults] unless it says otherwise.
 struct Settings {
     CollectMode mode = CollectMode::New;
     ClockPolicy clock = ClockPolicy::Check;
     std::int64_t maxOffsetSeconds = 60;
     std::string data = "DATA";
+    std::optional<std::chrono::seconds> every;
+    std::optional<std::chrono::minutes> at;
+    std::optional<toml::source_region> atWhere;
+    bool atOwn = false;  // "at" is the table's own, not taken from [defaults]
+    std::optional<std::int64_t> retries;
+    std::optional<std::chrono::seconds> retryEvery;
+    std::optional<std::chrono::seconds> secondaryEvery;
 };
 
 // Reads one of the keys every table may set; false for any other key.
@@ -116,6 +195,20 @@ bool ReadSetting(std::string_view key, const toml::node& value, Settings& s) {
                    {std::string(key), std::to_string(s.maxOffsetSeconds)});
     } else if (key == "data") {
         s.data = NonEmpty(value, key);
+    } else if (key == "every") {
+        s.every = Duration(value, key);
+    } else if (key == "at") {
+        const std::string text = Str(value, key);
+        s.at = ParseTimeOfDay(text);
+        if (!s.at) Refuse(value.source(), Msg::StationsBadTimeOfDay, {"at", text});
+        s.atWhere = value.source();
+        s.atOwn = true;
+    } else if (key == "retries") {
+        s.retries = NotNegative(value, key);
+    } else if (key == "retry_every") {
+        s.retryEvery = Duration(value, key);
+    } else if (key == "secondary_every") {
+        s.secondaryEvery = Duration(value, key);
     } else {
         return false;
     }
@@ -147,6 +240,8 @@ public:
     StationsPlan Read(const toml::table& root) {
         Settings defaults;
         const toml::node* stations = nullptr;
+        const toml::node* alarms = nullptr;
+        const toml::node* mail = nullptr;
         for (const auto& [key, value] : root) {
             if (key == "defaults") {
                 const auto* table = value.as_table();
@@ -156,12 +251,18 @@ public:
                         Refuse(k.source(), Msg::StationsUnknownKey, {std::string(k.str())});
             } else if (key == "station") {
                 stations = &value;
+            } else if (key == "alarms") {
+                alarms = &value;
+            } else if (key == "mail") {
+                mail = &value;
             } else {
                 Refuse(key.source(), Msg::StationsUnknownKey, {std::string(key.str())});
             }
         }
         StationsPlan plan;
         plan.file = file_;
+        if (alarms) plan.alarms = Alarms(*alarms);
+        if (mail) plan.mail = Mail(*mail);
         if (!stations) RefuseLine(0, Msg::StationsNone);
         if (const auto* list = stations->as_array(); list && list->empty())
             Refuse(stations->source(), Msg::StationsNone);
@@ -179,6 +280,81 @@ public:
     }
 
 private:
+    static AlarmSettings Alarms(const toml::node& node) {
+        const auto* table = node.as_table();
+        if (!table) WrongType(node, "alarms", Msg::StationsTypeTable);
+        AlarmSettings a;
+        for (const auto& [key, value] : *table) {
+            const std::string_view k = key.str();
+            if (k == "stale_hours")
+                a.staleHours = PositiveNumber(value, k);
+            else if (k == "failures")
+                a.failures = PositiveInteger(value, k);
+            else if (k == "battery_below_v")
+                a.batteryBelowVolts = PositiveNumber(value, k);
+            else if (k == "clock_offset_above_s")
+                a.clockOffsetAboveSeconds = NotNegative(value, k);
+            else if (k == "flags")
+                a.flags = Boolean(value, k);
+            else if (k == "limits")
+                a.limits = Boolean(value, k);
+            else if (k == "repeat")
+                a.repeat = Duration(value, k);
+            else if (k == "command")
+                a.command = NonEmpty(value, k);
+            else
+                Refuse(key.source(), Msg::StationsUnknownKey, {std::string(k)});
+        }
+        return a;
+    }
+
+    MailSettings Mail(const toml::node& node) const {
+        const auto* table = node.as_table();
+        if (!table) WrongType(node, "mail", Msg::StationsTypeTable);
+        MailSettings m;
+        for (const auto& [key, value] : *table) {
+            const std::string_view k = key.str();
+            if (k == "server") {
+                m.server = HeaderText(value, k);
+            } else if (k == "port") {
+                const std::int64_t port = Integer(value, k);
+                if (port < 1 || port > 65535)
+                    Refuse(value.source(), Msg::StationsMailPort, {std::to_string(port)});
+                m.port = static_cast<int>(port);
+            } else if (k == "from") {
+                m.from = HeaderText(value, k);
+            } else if (k == "to") {
+                m.to.clear();
+                if (value.is_string()) {
+                    m.to.push_back(HeaderText(value, k));
+                } else if (const auto* list = value.as_array()) {
+                    if (list->empty()) Refuse(value.source(), Msg::StationsEmptyValue, {"to"});
+                    for (const toml::node& item : *list) {
+                        if (!item.is_string()) WrongType(item, k, Msg::StationsTypeStringOrList);
+                        m.to.push_back(HeaderText(item, k));
+                    }
+                } else {
+                    WrongType(value, k, Msg::StationsTypeStringOrList);
+                }
+            } else if (k == "starttls") {
+                m.starttls = Boolean(value, k);
+            } else if (k == "user") {
+                m.user = HeaderText(value, k);
+            } else if (k == "password_file") {
+                fs::path file = Utf8Path(NonEmpty(value, k));
+                if (file.is_relative()) file = file_.parent_path() / file;
+                m.passwordFile = file.lexically_normal();
+            } else {
+                Refuse(key.source(), Msg::StationsUnknownKey, {std::string(k)});
+            }
+        }
+        for (const auto& [key, given] :
+             {std::pair{"server", !m.server.empty()}, std::pair{"from", !m.from.empty()},
+              std::pair{"to", !m.to.empty()}})
+            if (!given) Refuse(node.source(), Msg::StationsMissingKey, {"mail", key});
+        return m;
+    }
+
     // Warns when the station just read reaches its logger as an earlier one does.
     void WarnOfSameLink(StationsPlan& plan) const {
         const Station& s = plan.stations.back();
@@ -221,13 +397,14 @@ private:
     Station ReadStation(const toml::table& table, Settings settings) {
         Station s;
         s.line = static_cast<int>(table.source().begin.line);
+        settings.atOwn = false;
         std::optional<std::string> name;
         std::vector<std::pair<std::string_view, const toml::node*>> links;
         for (const auto& [key, value] : table) {
             const std::string_view k = key.str();
             if (k == "name") {
                 name = NonEmpty(value, k);
-                if (auto why = RefusedUtf8Name(*name))
+                if (auto why = RefusedStationName(*name))
                     Refuse(value.source(), Msg::StationsBadName, {*name},
                            {{why->reason, std::string(1, why->character)}});
             } else if (k == "port") {
@@ -281,10 +458,29 @@ private:
         s.mode = settings.mode;
         s.clock = settings.clock;
         s.maxOffsetSeconds = settings.maxOffsetSeconds;
+        s.timing = Timing(settings, s);
         fs::path data = Utf8Path(settings.data);
         if (data.is_relative()) data = file_.parent_path() / data;
         s.folder = (data / Utf8Path(s.name)).lexically_normal();
         return s;
+    }
+
+    static StationTiming Timing(const Settings& settings, const Station& s) {
+        if (settings.at && !settings.every) {
+            // Pointed at the station when "at" came from [defaults].
+            if (!settings.atOwn) RefuseLine(s.line, Msg::StationsAtWithoutEvery, {s.name});
+            Refuse(*settings.atWhere, Msg::StationsAtWithoutEvery, {s.name});
+        }
+        StationTiming t;
+        t.every = settings.every;
+        t.at = settings.at;
+        if (settings.retries) t.retries = *settings.retries;
+        const auto atMostEvery = [&](std::chrono::seconds d) {
+            return settings.every ? std::min(d, *settings.every) : d;
+        };
+        t.retryEvery = settings.retryEvery.value_or(atMostEvery(t.retryEvery));
+        t.secondaryEvery = settings.secondaryEvery.value_or(atMostEvery(t.secondaryEvery));
+        return t;
     }
 
     static std::vector<std::string> Directories(const toml::node& value) {
@@ -486,6 +682,36 @@ AsciiText AsciiForParser(std::string_view text) {
 }
 
 }  // namespace
+
+std::optional<std::chrono::seconds> ParseDuration(std::string_view text) {
+    if (text.size() < 2) return std::nullopt;
+    std::int64_t unit = 0;
+    switch (text.back()) {
+        case 's':
+            unit = 1;
+            break;
+        case 'm':
+            unit = 60;
+            break;
+        case 'h':
+            unit = 60 * 60;
+            break;
+        case 'd':
+            unit = 24 * 60 * 60;
+            break;
+        default:
+            return std::nullopt;
+    }
+    const std::string_view digits = text.substr(0, text.size() - 1);
+    if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    std::int64_t count = 0;
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), count);
+    if (ec != std::errc() || end != digits.data() + digits.size() || count <= 0 ||
+        count > kMaxDuration.count() / unit)
+        return std::nullopt;
+    return std::chrono::seconds(count * unit);
+}
 
 std::string StationsFileError::Text(Language language) const {
     const std::string path = PathText(file);

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <variant>
 #include <vector>
@@ -29,6 +32,21 @@ struct StationLink {
     bool operator==(const StationLink&) const = default;
 };
 
+// When a station is visited while the collection serves: due at `at` (local time of day) plus a
+// whole number of `every`, or from the run's start without `at`, or once at the start without
+// `every`. After a failed visit, `retries` more every `retryEvery`, then every `secondaryEvery`
+// until one succeeds. Without keys of their own, retries are three, `retryEvery` five minutes and
+// `secondaryEvery` an hour, each at most `every`.
+struct StationTiming {
+    std::optional<std::chrono::seconds> every;
+    std::optional<std::chrono::minutes> at;  // since local midnight
+    std::int64_t retries = 3;
+    std::chrono::seconds retryEvery{5 * 60};
+    std::chrono::seconds secondaryEvery{60 * 60};
+
+    bool operator==(const StationTiming&) const = default;
+};
+
 // One logger of a collection and what to do with it.
 struct Station {
     std::string name;  // UTF-8, also the name of its folder
@@ -39,6 +57,34 @@ struct Station {
     std::int64_t maxOffsetSeconds = 60;
     std::filesystem::path folder;  // absolute: the data folder and the station's name
     int line = 0;                  // where the station is described
+    StationTiming timing;
+};
+
+// When the collection raises an alarm for a station; a condition left out is not watched.
+struct AlarmSettings {
+    std::optional<double> staleHours;      // the newest measurement older than this
+    std::optional<std::int64_t> failures;  // this many failed visits in a row
+    std::optional<double> batteryBelowVolts;
+    std::optional<std::int64_t> clockOffsetAboveSeconds;
+    bool flags = false;                         // a sensor newly dead, stuck or spiking
+    bool limits = false;                        // a design limit exceeded in newly copied data
+    std::chrono::seconds repeat{24 * 60 * 60};  // sent again while it holds
+    std::optional<std::string> command;         // run with the alarm on its standard input
+
+    bool operator==(const AlarmSettings&) const = default;
+};
+
+// Where alarms are mailed.
+struct MailSettings {
+    std::string server;
+    int port = 587;
+    std::string from;
+    std::vector<std::string> to;
+    bool starttls = true;
+    std::optional<std::string> user;
+    std::optional<std::filesystem::path> passwordFile;  // absolute
+
+    bool operator==(const MailSettings&) const = default;
 };
 
 // What the file may well mean but is worth a look: two stations that reach their loggers the
@@ -56,7 +102,16 @@ struct StationsPlan {
     std::vector<Station> stations;
     std::filesystem::path file;  // absolute
     std::vector<StationsFileWarning> warnings;
+    AlarmSettings alarms;
+    std::optional<MailSettings> mail;
 };
+
+// The longest duration a stations file may give: ten years.
+inline constexpr std::chrono::seconds kMaxDuration{3650LL * 24 * 60 * 60};
+
+// A duration as the stations file writes it: a whole number above zero and its unit, s, m, h or
+// d ("20s", "5m", "1d"), at most kMaxDuration; nothing for any other text.
+std::optional<std::chrono::seconds> ParseDuration(std::string_view text);
 
 // The most a stations file may hold: the parser takes some fifty times a file's size in memory.
 inline constexpr std::size_t kMaxStations = 1000;
@@ -89,10 +144,13 @@ using StationsFileRead = std::variant<StationsPlan, StationsFileError>;
 // not have (a typing error would otherwise be ignored), a value of the wrong kind, a station
 // without a name or with the name of another, a name that cannot be a folder name, no link or more
 // than one, a radio address outside 0..254, a Bluetooth address that is not 12 hexadecimal digits,
-// an unknown mode or clock word, a negative clock limit, an empty list of directories, no station
-// at all, more than kMaxStations, a file larger than kMaxStationsFileBytes (before it is parsed). A
-// column counts characters. Stations reached the same way are warned of. A relative data folder is
-// taken from the file's folder.
+// an unknown mode or clock word, a negative clock limit, an empty list of directories, a duration
+// or time of day that is not one, "at" without "every", a station name the collection keeps for
+// a file of its own in the data folder, an alarm threshold out of its range, a mail address or
+// server with a control character or without a needed key, no station at all, more than
+// kMaxStations, a file larger than kMaxStationsFileBytes (before it is parsed). A column counts
+// characters. Stations reached the same way are warned of. A relative data folder is taken from the
+// file's folder.
 StationsFileRead ReadStationsFile(const std::filesystem::path& path);
 // The same for the file's text, as if read from `path`.
 StationsFileRead ParseStationsFile(const std::string& text, const std::filesystem::path& path);

@@ -232,6 +232,60 @@ bool Count(const Fields& f, std::string_view key, std::int64_t& out) {
     return true;
 }
 
+bool Flag(const Fields& f, std::string_view key, bool& out) {
+    const auto it = f.find(key);
+    if (it == f.end() || !std::holds_alternative<bool>(it->second)) return false;
+    out = std::get<bool>(it->second);
+    return true;
+}
+
+bool OptionalNumber(const Fields& f, std::string_view key, std::optional<double>& out) {
+    const auto it = f.find(key);
+    if (it == f.end() || std::holds_alternative<Null>(it->second)) return true;
+    const auto* v = std::get_if<double>(&it->second);
+    if (!v) return false;
+    out = *v;
+    return true;
+}
+
+// The records of a log of one JSON object a line; a line that holds none is counted, not kept.
+template <typename Record>
+void ReadLog(const fs::path& log, std::optional<Record> (*parse)(std::string_view),
+             std::vector<Record>& records, std::size_t& skipped, std::optional<FileError>& error) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(log, ec);
+    if (!fs::exists(status)) {
+        if (ec && ec != std::errc::no_such_file_or_directory)
+            error = FileError(Msg::FileOpen, log, ec);
+        return;
+    }
+    if (!fs::is_regular_file(status)) {
+        error = FileError(Msg::FileRead, log, std::make_error_code(std::errc::is_a_directory));
+        return;
+    }
+    std::string text;
+    try {
+        text = ReadWholeFile(log);
+    } catch (const FileError& e) {
+        error = e;
+        return;
+    }
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string_view line(text.data() + start, end - start);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (line.find_first_not_of(" \t") != std::string_view::npos) {
+            if (auto record = parse(line))
+                records.push_back(std::move(*record));
+            else
+                ++skipped;
+        }
+        start = end + 1;
+    }
+}
+
 int Digits(std::string_view text, std::size_t at, std::size_t n) {
     int value = 0;
     for (std::size_t i = at; i < at + n; ++i) {
@@ -353,9 +407,7 @@ std::optional<CollectionRecord> ParseCollectionRecord(std::string_view line) {
     if (!Count(f, "files", r.files) || !Count(f, "bytes", r.bytes) ||
         !Count(f, "measurements", r.measurements) || !Count(f, "retries", r.retries))
         return std::nullopt;
-    const auto clockSet = f.find("clockSet");
-    if (clockSet == f.end() || !std::holds_alternative<bool>(clockSet->second)) return std::nullopt;
-    r.clockSet = std::get<bool>(clockSet->second);
+    if (!Flag(f, "clockSet", r.clockSet)) return std::nullopt;
 
     if (!OptionalInteger(f, "deviceType", r.deviceType) ||
         !OptionalInteger(f, "version", r.version) || !OptionalInteger(f, "line", r.line) ||
@@ -363,12 +415,41 @@ std::optional<CollectionRecord> ParseCollectionRecord(std::string_view line) {
         !OptionalInteger(f, "clockOffsetSeconds", r.clockOffsetSeconds) ||
         !OptionalText(f, "directory", r.directory) || !OptionalText(f, "error", r.error))
         return std::nullopt;
-    if (const auto volts = f.find("batteryVolts");
-        volts != f.end() && !std::holds_alternative<Null>(volts->second)) {
-        const auto* v = std::get_if<double>(&volts->second);
-        if (!v) return std::nullopt;
-        r.batteryVolts = *v;
+    if (!OptionalNumber(f, "batteryVolts", r.batteryVolts)) return std::nullopt;
+    return r;
+}
+
+std::optional<VisitRecord> ParseVisitRecord(std::string_view line) {
+    const auto fields = LineParser(line).Object();
+    if (!fields) return std::nullopt;
+    const Fields& f = *fields;
+    VisitRecord r;
+    const std::string* time = TextField(f, "time");
+    const std::string* station = TextField(f, "station");
+    const std::string* link = TextField(f, "link");
+    if (!time || !station || !link) return std::nullopt;
+    const auto when = ParseUtcText(*time);
+    if (!when) return std::nullopt;
+    r.time = *when;
+    r.station = *station;
+    r.link = *link;
+    if (const auto address = f.find("address"); address != f.end()) {
+        const Value& v = address->second;
+        if (const auto* text = std::get_if<std::string>(&v)) {
+            r.addressText = *text;
+        } else if (std::holds_alternative<double>(v)) {
+            r.addressNumber = WholeNumber<int>(v);
+            if (!r.addressNumber) return std::nullopt;
+        } else if (!std::holds_alternative<Null>(v)) {
+            return std::nullopt;
+        }
     }
+    if (!Flag(f, "reached", r.reached) || !Flag(f, "clockSet", r.clockSet) ||
+        !Flag(f, "collected", r.collected) || !Count(f, "copies", r.copies) ||
+        !OptionalText(f, "error", r.error) ||
+        !OptionalInteger(f, "clockOffsetSeconds", r.clockOffsetSeconds) ||
+        !OptionalNumber(f, "batteryVolts", r.batteryVolts))
+        return std::nullopt;
     return r;
 }
 
@@ -427,39 +508,14 @@ std::optional<FileError> AppendCollectionRecord(const fs::path& folder,
 
 CollectionLogRead ReadCollectionLog(const fs::path& folder) {
     CollectionLogRead read;
-    const fs::path log = folder / kCollectionLogName;
-    std::error_code ec;
-    const fs::file_status status = fs::status(log, ec);
-    if (!fs::exists(status)) {
-        if (ec && ec != std::errc::no_such_file_or_directory)
-            read.error = FileError(Msg::FileOpen, log, ec);
-        return read;
-    }
-    if (!fs::is_regular_file(status)) {
-        read.error = FileError(Msg::FileRead, log, std::make_error_code(std::errc::is_a_directory));
-        return read;
-    }
-    std::string text;
-    try {
-        text = ReadWholeFile(log);
-    } catch (const FileError& e) {
-        read.error = e;
-        return read;
-    }
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        std::string_view line(text.data() + start, end - start);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (line.find_first_not_of(" \t") != std::string_view::npos) {
-            if (auto record = ParseCollectionRecord(line))
-                read.records.push_back(std::move(*record));
-            else
-                ++read.skipped;
-        }
-        start = end + 1;
-    }
+    ReadLog(folder / kCollectionLogName, &ParseCollectionRecord, read.records, read.skipped,
+            read.error);
+    return read;
+}
+
+VisitLogRead ReadVisitLog(const fs::path& folder) {
+    VisitLogRead read;
+    ReadLog(folder / kVisitLogName, &ParseVisitRecord, read.records, read.skipped, read.error);
     return read;
 }
 

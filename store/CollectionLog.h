@@ -74,6 +74,18 @@ std::string VisitRecordJson(const VisitRecord& record);
 std::optional<FileError> AppendVisitRecord(const std::filesystem::path& folder,
                                            const VisitRecord& record);
 
+// The record a line of the visit log holds, or nothing when the line is not a whole record.
+// Fields it does not know are passed over.
+std::optional<VisitRecord> ParseVisitRecord(std::string_view line);
+
+struct VisitLogRead {
+    std::vector<VisitRecord> records;  // in the order of the file
+    std::size_t skipped = 0;           // lines that hold no whole record
+    std::optional<FileError> error;    // the log is there but cannot be read
+};
+// The records of the visit log of the station's folder `folder`; no log gives none and no error.
+VisitLogRead ReadVisitLog(const std::filesystem::path& folder);
+
 // The station name of the copies made from the window.
 inline constexpr const char* kWindowStation = "window";
 

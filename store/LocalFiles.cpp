@@ -166,6 +166,15 @@ std::optional<RefusedName> RefusedFolderName(const std::string& name) {
     return std::nullopt;
 }
 
+std::optional<RefusedName> RefusedStationName(const std::string& utf8) {
+    if (auto why = RefusedUtf8Name(utf8)) return why;
+    for (const char* own : kCollectionOwnNames)
+        if (SameNameOnWindows(utf8, own))
+            return RefusedName{own == kStagingFolderName ? Msg::NameStagingFolder
+                                                         : Msg::NameOwnFile};
+    return std::nullopt;
+}
+
 bool MayBeShortAliasOf(const fs::path& alias, const fs::path& longName) {
     const std::u32string a = alias.u32string();
     const std::size_t dot = a.rfind(U'.');

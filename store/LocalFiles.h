@@ -150,6 +150,18 @@ inline constexpr const char* kVisitLogName = "visits.jsonl";
 // name, and not the name of the visit log beside it, in any letter case.
 std::optional<RefusedName> RefusedFolderName(const std::string& nameBytes);
 
+// The files the collection keeps in a data folder beside the stations' folders, and the folder
+// it stages them in: no station may take one of their names, in any letter case.
+inline constexpr const char* kStatusJsonName = "status.json";
+inline constexpr const char* kStatusHtmlName = "status.html";
+inline constexpr const char* kAlarmLogName = "alarms.jsonl";
+inline constexpr const char* kServeLockName = ".qmc-serve.lock";
+inline constexpr const char* kCollectionOwnNames[] = {
+    kStatusJsonName, kStatusHtmlName, kAlarmLogName, kServeLockName, kStagingFolderName};
+// Why the station name `utf8` may not become its folder in a data folder: the rules of a name
+// the operator wrote, and none of kCollectionOwnNames.
+std::optional<RefusedName> RefusedStationName(const std::string& utf8);
+
 // Reads the record's text: the first line, whole (the copy keeps listed names whole, and the
 // record must name the same file), then the number on the next line (blanks and line ends
 // before it are skipped). Nothing when there is no such number.

@@ -536,6 +536,32 @@ const std::array<MessageRow, kMessageCount> kMessageTable = {{
      "логгер, то и каталоги или режимы у станций должны быть разные",
      "the station \"{1}\" reaches its logger as \"{2}\" of line {3} does ({4}); if they are "
      "one logger, the stations should differ in directories or modes"},
+    {M::StationsTypeDuration, "длительность в кавычках, например \"5m\"",
+     "a duration in quotes, such as \"5m\""},
+    {M::StationsTypeNumber, "число", "a number"},
+    {M::StationsTypeStringOrList, "строка в кавычках или список строк в квадратных скобках",
+     "a quoted string or a list of strings in square brackets"},
+    {M::StationsBadDuration,
+     "«{2}» не может быть значением «{1}»: нужно целое число больше нуля и за ним единица s, m, h "
+     "или d (\"20s\", \"5m\", \"1d\"), не больше 3650 дней",
+     "\"{2}\" is not a value of \"{1}\": it takes a whole number above zero followed by s, m, h "
+     "or d (\"20s\", \"5m\", \"1d\"), at most 3650 days"},
+    {M::StationsBadTimeOfDay,
+     "«{2}» не может быть значением «{1}»: нужно время суток вида \"02:30\" (часы от 00 до 23, "
+     "минуты от 00 до 59)",
+     "\"{2}\" is not a value of \"{1}\": it takes a time of day such as \"02:30\" (hours 00 to "
+     "23, minutes 00 to 59)"},
+    {M::StationsAtWithoutEvery, "у станции «{1}» задано время «at», но не задан период «every»",
+     "the station \"{1}\" has a base time \"at\" but no interval \"every\""},
+    {M::StationsNotPositive, "значение «{1}» должно быть больше нуля: {2}",
+     "\"{1}\" must be above zero: {2}"},
+    {M::StationsMissingKey, "в разделе [{1}] нет ключа «{2}»",
+     "the section [{1}] has no key \"{2}\""},
+    {M::StationsControlCharacter,
+     "в значении «{1}» есть перевод строки или другой управляющий символ",
+     "\"{1}\" holds a line break or another control character"},
+    {M::StationsMailPort, "порт {1} вне пределов от 1 до 65535",
+     "the port {1} is outside 1 to 65535"},
 
     {M::SensorTableBadLimit, "предел — не число градусов; строка пропущена",
      "the limit is no number of degrees; line skipped"},

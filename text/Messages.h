@@ -325,6 +325,16 @@ enum class Msg {
     StationsTooLarge,       // {1} the file's size, {2} the largest size, both in bytes
     StationsWarningAt,      // {1} the file, {2} the line, {3} what the warning says
     StationsSameLink,       // {1} the station, {2} the other station, {3} its line, {4} the link
+    StationsTypeDuration,
+    StationsTypeNumber,
+    StationsTypeStringOrList,
+    StationsBadDuration,       // {1} the key, {2} the value
+    StationsBadTimeOfDay,      // {1} the key, {2} the value
+    StationsAtWithoutEvery,    // {1} the station
+    StationsNotPositive,       // {1} the key, {2} the value
+    StationsMissingKey,        // {1} the section, {2} the key
+    StationsControlCharacter,  // {1} the key
+    StationsMailPort,          // {1} the port
     // Design limits of the sensor table.
     SensorTableBadLimit,
     SensorTableBadLimitFields,

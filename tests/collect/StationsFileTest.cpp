@@ -128,6 +128,56 @@ TEST_F(StationsFileTest, WithoutDefaultsEveryStationTakesTheBuiltInOnes) {
     EXPECT_EQ(plan.stations[1].link.radioAddress, 254);
 }
 
+TEST_F(StationsFileTest, ScheduleAlarmsAndMailAreReadWithTheirDefaults) {
+    const StationsPlan plan = Plan(R"(
+[defaults]
+every = "1d"
+at = "2:30"
+retries = 0
+[alarms]
+stale_hours = 1.5
+failures = 3
+limits = true
+[mail]
+server = "smtp.example.org"
+from = "qm@example.org"
+to = ["a@example.org", "b@example.org"]
+password_file = "secret/pw"
+[[station]]
+name = "A"
+usb = true
+[[station]]
+name = "B"
+radio = 1
+every = "20m"
+retry_every = "30s"
+[[station]]
+name = "C"
+radio = 2
+every = "90m"
+secondary_every = "3h"
+)");
+    ASSERT_EQ(plan.stations.size(), 3u);
+    using std::chrono::seconds;
+    EXPECT_EQ(plan.stations[0].timing, (StationTiming{seconds(86400), std::chrono::minutes(150), 0,
+                                                      seconds(300), seconds(3600)}));
+    // Retries are never further apart than the visits themselves.
+    EXPECT_EQ(plan.stations[1].timing, (StationTiming{seconds(1200), std::chrono::minutes(150), 0,
+                                                      seconds(30), seconds(1200)}));
+    EXPECT_EQ(plan.stations[2].timing.secondaryEvery, seconds(3 * 3600));
+    EXPECT_EQ(plan.alarms.staleHours, 1.5);
+    EXPECT_EQ(plan.alarms.failures, 3);
+    EXPECT_TRUE(plan.alarms.limits);
+    EXPECT_EQ(plan.alarms.repeat, seconds(86400));
+    ASSERT_TRUE(plan.mail);
+    EXPECT_EQ(plan.mail->port, 587);
+    EXPECT_TRUE(plan.mail->starttls);
+    EXPECT_EQ(plan.mail->to.size(), 2u);
+    EXPECT_EQ(plan.mail->passwordFile, folder / "secret" / "pw");
+    // No "every": once, at the start.
+    EXPECT_FALSE(Plan("[[station]]\nname = \"A\"\nusb = true\n").stations[0].timing.every);
+}
+
 struct Refused {
     const char* what;
     std::string text;
@@ -187,6 +237,36 @@ TEST_F(StationsFileTest, EveryFaultIsRefusedWithItsLine) {
         {"directory outside Windows-1251",
          a + "usb = true\ndirectories = [\"\xE2\x82\xAC\xF0\x9F\x98\x80\"]\n", 4,
          Msg::StationsDirectoryName},
+        {"a folder of the collection", "[[station]]\nname = \"Status.JSON\"\nusb = true\n", 2,
+         Msg::StationsBadName},
+        {"the staging folder", "[[station]]\nname = \".QMC-staging\"\nusb = true\n", 2,
+         Msg::StationsBadName},
+        {"duration without unit", a + "usb = true\nevery = \"300\"\n", 4, Msg::StationsBadDuration},
+        {"duration as number", a + "usb = true\nevery = 300\n", 4, Msg::StationsWrongType},
+        {"duration 0", a + "usb = true\nretry_every = \"0m\"\n", 4, Msg::StationsBadDuration},
+        {"negative duration", "[alarms]\nrepeat = \"-5m\"\n" + a + "usb = true\n", 2,
+         Msg::StationsBadDuration},
+        {"fractional duration", a + "usb = true\nevery = \"1.5h\"\n", 4, Msg::StationsBadDuration},
+        {"duration overflow", a + "usb = true\nevery = \"99999999999999999999d\"\n", 4,
+         Msg::StationsBadDuration},
+        {"time of day", a + "usb = true\nevery = \"1d\"\nat = \"24:00\"\n", 5,
+         Msg::StationsBadTimeOfDay},
+        {"at without every", a + "usb = true\nat = \"02:30\"\n", 4, Msg::StationsAtWithoutEvery},
+        {"at of defaults without every", "[defaults]\nat = \"02:30\"\n" + a + "usb = true\n", 3,
+         Msg::StationsAtWithoutEvery},
+        {"negative retries", a + "usb = true\nretries = -1\n", 4, Msg::StationsNegative},
+        {"no failures", "[alarms]\nfailures = 0\n" + a + "usb = true\n", 2,
+         Msg::StationsNotPositive},
+        {"stale as text", "[alarms]\nstale_hours = \"2\"\n" + a + "usb = true\n", 2,
+         Msg::StationsWrongType},
+        {"alarm key", "[alarms]\nbattery = 3.1\n" + a + "usb = true\n", 2, Msg::StationsUnknownKey},
+        {"mail without to", "\n[mail]\nserver = \"s\"\nfrom = \"f\"\n" + a + "usb = true\n", 2,
+         Msg::StationsMissingKey},
+        {"line break in an address",
+         "[mail]\nserver = \"s\"\nfrom = \"f\"\nto = [\"a\", \"b\\r\\nBcc: c\"]\n" + a +
+             "usb = true\n",
+         4, Msg::StationsControlCharacter},
+        {"mail port", "[mail]\nport = 0\n" + a + "usb = true\n", 2, Msg::StationsMailPort},
         {"no station", "[defaults]\nmode = \"all\"\n", 0, Msg::StationsNone},
         {"empty file", "", 0, Msg::StationsNone},
         {"empty list", "station = []\n", 1, Msg::StationsNone},
