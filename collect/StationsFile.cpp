@@ -124,7 +124,9 @@ std::chrono::seconds Duration(const toml::node& value, std::string_view key) {
     if (!value.is_string()) WrongType(value, key, Msg::StationsTypeDuration);
     const std::string text = Str(value, key);
     const auto duration = ParseDuration(text);
-    if (!duration) Refuse(value.source(), Msg::StationsBadDuration, {std::string(key), text});
+    if (!duration)
+        Refuse(value.source(), Msg::StationsBadDuration,
+               {std::string(key), text, "\"20s\", \"5m\", \"6h\", \"1d\""});
     return *duration;
 }
 
@@ -468,8 +470,9 @@ private:
     static StationTiming Timing(const Settings& settings, const Station& s) {
         if (settings.at && !settings.every) {
             // Pointed at the station when "at" came from [defaults].
-            if (!settings.atOwn) RefuseLine(s.line, Msg::StationsAtWithoutEvery, {s.name});
-            Refuse(*settings.atWhere, Msg::StationsAtWithoutEvery, {s.name});
+            if (!settings.atOwn)
+                RefuseLine(s.line, Msg::StationsAtWithoutEvery, {s.name, "at", "every"});
+            Refuse(*settings.atWhere, Msg::StationsAtWithoutEvery, {s.name, "at", "every"});
         }
         StationTiming t;
         t.every = settings.every;

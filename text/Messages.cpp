@@ -536,23 +536,23 @@ const std::array<MessageRow, kMessageCount> kMessageTable = {{
      "логгер, то и каталоги или режимы у станций должны быть разные",
      "the station \"{1}\" reaches its logger as \"{2}\" of line {3} does ({4}); if they are "
      "one logger, the stations should differ in directories or modes"},
-    {M::StationsTypeDuration, "длительность в кавычках, например \"5m\"",
-     "a duration in quotes, such as \"5m\""},
+    {M::StationsTypeDuration, "длительность в кавычках: число и единица времени",
+     "a duration in quotes: a number and its unit"},
     {M::StationsTypeNumber, "число", "a number"},
     {M::StationsTypeStringOrList, "строка в кавычках или список строк в квадратных скобках",
      "a quoted string or a list of strings in square brackets"},
     {M::StationsBadDuration,
-     "«{2}» не может быть значением «{1}»: нужно целое число больше нуля и за ним единица s, m, h "
-     "или d (\"20s\", \"5m\", \"1d\"), не больше 3650 дней",
-     "\"{2}\" is not a value of \"{1}\": it takes a whole number above zero followed by s, m, h "
-     "or d (\"20s\", \"5m\", \"1d\"), at most 3650 days"},
+     "«{2}» не может быть значением «{1}»: нужно целое число больше нуля и за ним единица "
+     "времени, как {3}, не больше 3650 дней",
+     "\"{2}\" is not a value of \"{1}\": it takes a whole number above zero followed by its unit, "
+     "as in {3}, at most 3650 days"},
     {M::StationsBadTimeOfDay,
-     "«{2}» не может быть значением «{1}»: нужно время суток вида \"02:30\" (часы от 00 до 23, "
+     "«{2}» не может быть значением «{1}»: нужно время суток вида 02:30 (часы от 00 до 23, "
      "минуты от 00 до 59)",
-     "\"{2}\" is not a value of \"{1}\": it takes a time of day such as \"02:30\" (hours 00 to "
-     "23, minutes 00 to 59)"},
-    {M::StationsAtWithoutEvery, "у станции «{1}» задано время «at», но не задан период «every»",
-     "the station \"{1}\" has a base time \"at\" but no interval \"every\""},
+     "\"{2}\" is not a value of \"{1}\": it takes a time of day such as 02:30 (hours 00 to 23, "
+     "minutes 00 to 59)"},
+    {M::StationsAtWithoutEvery, "у станции «{1}» задано время «{2}», но не задан период «{3}»",
+     "the station \"{1}\" has a base time \"{2}\" but no interval \"{3}\""},
     {M::StationsNotPositive, "значение «{1}» должно быть больше нуля: {2}",
      "\"{1}\" must be above zero: {2}"},
     {M::StationsMissingKey, "в разделе [{1}] нет ключа «{2}»",
