@@ -536,8 +536,8 @@ const std::array<MessageRow, kMessageCount> kMessageTable = {{
      "логгер, то и каталоги или режимы у станций должны быть разные",
      "the station \"{1}\" reaches its logger as \"{2}\" of line {3} does ({4}); if they are "
      "one logger, the stations should differ in directories or modes"},
-    {M::StationsTypeDuration, "длительность в кавычках: число и единица времени",
-     "a duration in quotes: a number and its unit"},
+    {M::StationsTypeDuration, "длительность в кавычках (число и единица времени)",
+     "a duration in quotes (a number and its unit)"},
     {M::StationsTypeNumber, "число", "a number"},
     {M::StationsTypeStringOrList, "строка в кавычках или список строк в квадратных скобках",
      "a quoted string or a list of strings in square brackets"},
