@@ -64,6 +64,8 @@ struct VisitRecord {
     bool clockSet = false;
     std::int64_t copies = 0;  // the copies that ended done
     bool collected = false;   // reached, every copy done, the clock set where it was to be
+
+    bool operator==(const VisitRecord&) const = default;
 };
 
 // The record as its line of the visit log, without the line feed.

@@ -102,6 +102,29 @@ TEST_F(CollectionLogTest, RecordsComeBackAsWrittenWithCyrillicQuotesAndControlCh
     EXPECT_EQ(read.records[1], second);
 }
 
+TEST_F(CollectionLogTest, VisitsComeBackAsWrittenOnEveryLink) {
+    VisitRecord radio, usb, serial;
+    radio.time = usb.time = serial.time = Sample().time;
+    radio.station = "Б";
+    radio.link = "radio";
+    radio.addressNumber = 12;
+    usb.link = "usb";
+    usb.reached = usb.collected = true;
+    serial.station = "Мост \"Северный\"";
+    serial.link = "serial";
+    serial.addressText = "COM3";
+    serial.error = "Связь потеряна:\n\tлоггер";
+    serial.clockOffsetSeconds = -3600;
+    serial.batteryVolts = 5.3;
+    serial.clockSet = true;
+    serial.copies = 2;
+    fs::create_directories(folder);
+    for (const VisitRecord& r : {serial, radio, usb}) ASSERT_FALSE(AppendVisitRecord(folder, r));
+    const VisitLogRead read = ReadVisitLog(folder);
+    EXPECT_EQ(read.skipped, 0u);
+    EXPECT_EQ(read.records, (std::vector<VisitRecord>{serial, radio, usb}));
+}
+
 TEST_F(CollectionLogTest, ATornLastLineIsSkippedAndTheNextRecordStartsOnALineOfItsOwn) {
     // A run killed while writing its record leaves a line without its end.
     const std::string whole = CollectionRecordJson(Sample()) + "\n";
