@@ -425,9 +425,12 @@ std::optional<FileError> AppendCollectionRecord(const fs::path& folder,
     return std::nullopt;
 }
 
-CollectionLogRead ReadCollectionLog(const fs::path& folder) {
-    CollectionLogRead read;
-    const fs::path log = folder / kCollectionLogName;
+namespace {
+
+// The records of the log `log`, each line read by `parse`; a line that holds none is counted.
+template <typename Read, typename Parse>
+Read ReadLog(const fs::path& log, Parse parse) {
+    Read read;
     std::error_code ec;
     const fs::file_status status = fs::status(log, ec);
     if (!fs::exists(status)) {
@@ -453,7 +456,7 @@ CollectionLogRead ReadCollectionLog(const fs::path& folder) {
         std::string_view line(text.data() + start, end - start);
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (line.find_first_not_of(" \t") != std::string_view::npos) {
-            if (auto record = ParseCollectionRecord(line))
+            if (auto record = parse(line))
                 read.records.push_back(std::move(*record));
             else
                 ++read.skipped;
@@ -461,6 +464,58 @@ CollectionLogRead ReadCollectionLog(const fs::path& folder) {
         start = end + 1;
     }
     return read;
+}
+
+}  // namespace
+
+CollectionLogRead ReadCollectionLog(const fs::path& folder) {
+    return ReadLog<CollectionLogRead>(folder / kCollectionLogName, ParseCollectionRecord);
+}
+
+std::optional<VisitRecord> ParseVisitRecord(std::string_view line) {
+    const auto fields = LineParser(line).Object();
+    if (!fields) return std::nullopt;
+    const Fields& f = *fields;
+    VisitRecord r;
+    const std::string* time = TextField(f, "time");
+    const std::string* station = TextField(f, "station");
+    const std::string* link = TextField(f, "link");
+    if (!time || !station || !link) return std::nullopt;
+    const auto when = ParseUtcText(*time);
+    if (!when) return std::nullopt;
+    r.time = *when;
+    r.station = *station;
+    r.link = *link;
+    for (const auto& [key, out] :
+         {std::pair{"reached", &r.reached}, std::pair{"clockSet", &r.clockSet},
+          std::pair{"collected", &r.collected}}) {
+        const auto it = f.find(key);
+        if (it == f.end() || !std::holds_alternative<bool>(it->second)) return std::nullopt;
+        *out = std::get<bool>(it->second);
+    }
+    if (const auto address = f.find("address");
+        address != f.end() && !std::holds_alternative<Null>(address->second)) {
+        if (const auto* text = std::get_if<std::string>(&address->second)) {
+            r.addressText = *text;
+        } else {
+            r.addressNumber = WholeNumber<int>(address->second);
+            if (!r.addressNumber) return std::nullopt;
+        }
+    }
+    if (!Count(f, "copies", r.copies) || !OptionalText(f, "error", r.error) ||
+        !OptionalInteger(f, "clockOffsetSeconds", r.clockOffsetSeconds))
+        return std::nullopt;
+    if (const auto volts = f.find("batteryVolts");
+        volts != f.end() && !std::holds_alternative<Null>(volts->second)) {
+        const auto* v = std::get_if<double>(&volts->second);
+        if (!v) return std::nullopt;
+        r.batteryVolts = *v;
+    }
+    return r;
+}
+
+VisitLogRead ReadVisitLog(const fs::path& folder) {
+    return ReadLog<VisitLogRead>(folder / kVisitLogName, ParseVisitRecord);
 }
 
 }  // namespace qm

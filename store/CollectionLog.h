@@ -64,6 +64,8 @@ struct VisitRecord {
     bool clockSet = false;
     std::int64_t copies = 0;  // the copies that ended done
     bool collected = false;   // reached, every copy done, the clock set where it was to be
+
+    bool operator==(const VisitRecord&) const = default;
 };
 
 // The record as its line of the visit log, without the line feed.
@@ -73,6 +75,17 @@ std::string VisitRecordJson(const VisitRecord& record);
 // synced as the collection log is. Returns the failure instead of throwing.
 std::optional<FileError> AppendVisitRecord(const std::filesystem::path& folder,
                                            const VisitRecord& record);
+
+// The record a line of the visit log holds, or nothing when the line is not a whole record.
+std::optional<VisitRecord> ParseVisitRecord(std::string_view line);
+
+struct VisitLogRead {
+    std::vector<VisitRecord> records;  // in the order of the file
+    std::size_t skipped = 0;           // lines that hold no whole record
+    std::optional<FileError> error;    // the log is there but cannot be read
+};
+// The visits the log of the station's folder `folder` holds; no log gives none and no error.
+VisitLogRead ReadVisitLog(const std::filesystem::path& folder);
 
 // The station name of the copies made from the window.
 inline constexpr const char* kWindowStation = "window";
