@@ -70,6 +70,7 @@ std::vector<StatusDataSet> DataSetsOf(const fs::path& folder, const StatusNow& n
     }
     std::sort(folders.begin(), folders.end());
     std::vector<StatusDataSet> sets;
+    sets.reserve(folders.size());
     for (const fs::path& f : folders) sets.push_back(DataSetStatus(f, now));
     return sets;
 }

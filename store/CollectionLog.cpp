@@ -435,11 +435,11 @@ Read ReadLog(const fs::path& log, Parse parse) {
     const fs::file_status status = fs::status(log, ec);
     if (!fs::exists(status)) {
         if (ec && ec != std::errc::no_such_file_or_directory)
-            read.error = FileError(Msg::FileOpen, log, ec);
+            read.error.emplace(Msg::FileOpen, log, ec);
         return read;
     }
     if (!fs::is_regular_file(status)) {
-        read.error = FileError(Msg::FileRead, log, std::make_error_code(std::errc::is_a_directory));
+        read.error.emplace(Msg::FileRead, log, std::make_error_code(std::errc::is_a_directory));
         return read;
     }
     std::string text;
