@@ -24,12 +24,7 @@ QByteArray Chromium(const QTemporaryDir& dir, const QStringList& what) {
             QStringList{"--headless", "--no-sandbox", "--disable-gpu", "--hide-scrollbars",
                         "--user-data-dir=" + dir.filePath("profile")} +
                 what + QStringList{"file://" + dir.filePath("status.html")});
-    if (!p.waitForFinished(120'000)) {
-        p.kill();
-        p.waitForFinished();
-        ADD_FAILURE() << "the browser did not end";
-        return {};
-    }
+    EXPECT_TRUE(p.waitForFinished(120'000)) << "the browser did not end";
     EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
     return p.readAllStandardOutput();
 }
@@ -55,15 +50,12 @@ TEST(StatusPage, AChromiumScreenshotShowsTheTableInItsColoursAndTheFailingStatio
     green.name = "Котельная-1";
     green.link = "usb";
     green.lastAttempt = StatusAttempt{*ParseUtcText("2026-12-11T02:30:00Z"), true, true, {}, {}};
-    green.lastSuccess = green.lastAttempt->time;
-    green.batteryVolts = 3.6;
     StationStatus amber;
     amber.name = "<b>Молчун</b>";
     amber.link = "radio";
     amber.addressNumber = 12;
     amber.lastAttempt = StatusAttempt{
         *ParseUtcText("2026-12-11T02:31:00Z"), true, false, {"The logger does not answer"}, {}};
-    amber.consecutiveFailures = 4;
     status.stations = {green, amber};
     ASSERT_FALSE(WriteStatusFiles(fs::path(dir.path().toStdString()), status, Language::English));
 
@@ -93,7 +85,6 @@ TEST(StatusPage, AChromiumScreenshotShowsTheTableInItsColoursAndTheFailingStatio
     const QString dom = QString::fromUtf8(Chromium(dir, {"--dump-dom"}));
     EXPECT_TRUE(dom.contains("The logger does not answer")) << dom.toStdString();
     EXPECT_TRUE(dom.contains("&lt;b&gt;Молчун&lt;/b&gt;")) << "the name as written";
-    EXPECT_TRUE(dom.contains("not collected"));
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <optional>
 #include <string>
 #include <variant>
 
@@ -24,62 +24,40 @@ std::chrono::sys_seconds Utc(const char* text) {
     return *ParseUtcText(text);
 }
 
-std::string Read(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 class StationStatusTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        root_ = fs::temp_directory_path() /
-                ("qm-status-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root_);
-        fs::create_directories(root_);
-    }
+    void SetUp() override { fs::create_directories(root_); }
     void TearDown() override {
         SetFileStepHook(nullptr);
         fs::remove_all(root_);
     }
 
-    StationsPlan Plan(const std::string& stations) {
-        std::ofstream(root_ / "s.toml") << stations;
-        const StationsFileRead read = ReadStationsFile(root_ / "s.toml");
-        EXPECT_TRUE(std::holds_alternative<StationsPlan>(read));
-        return std::get<StationsPlan>(read);
-    }
-
-    fs::path root_;
+    const fs::path root_ =
+        fs::temp_directory_path() / ::testing::UnitTest::GetInstance()->current_test_info()->name();
     // The PC three hours ahead of UTC, a little after the failing year's last measurement.
     const StatusNow now_{Utc("2025-01-01T00:00:00Z"), *DateTime::FromCivil({2025, 1, 1, 3, 0})};
 };
 
 TEST_F(StationStatusTest, IsMadeFromTheVisitLogTheRunsAttemptAndTheLastDaysOfEachDataSet) {
-    const StationsPlan plan = Plan(
-        "[[station]]\nname = \"Скважина 7\"\nradio = 3\n\n"
-        "[[station]]\nname = \"Новая\"\nusb = true\n");
+    const auto plan =
+        std::get<StationsPlan>(ParseStationsFile("[[station]]\nname = \"Скважина 7\"\nradio = 3\n\n"
+                                                 "[[station]]\nname = \"Новая\"\nusb = true\n",
+                                                 root_ / "s.toml"));
     const Station& well = plan.stations[0];
     fs::create_directories(well.folder);
-    VisitRecord v{
-        Utc("2024-12-30T02:30:00Z"), well.name, "radio", {}, 3, true, {}, 5, 3.61, false, 1, true};
-    ASSERT_FALSE(AppendVisitRecord(well.folder, v));
-    v = {Utc("2024-12-31T02:30:00Z"),
-         well.name,
-         "radio",
-         {},
-         3,
-         false,
-         "did not answer",
-         {},
-         {},
-         false,
-         0,
-         false};
-    ASSERT_FALSE(AppendVisitRecord(well.folder, v));
+    const auto visit = [&well](const char* time, std::optional<std::string> error) {
+        VisitRecord v;
+        v.time = Utc(time);
+        v.station = well.name;
+        v.collected = v.reached = !error;
+        v.error = std::move(error);
+        if (v.collected) v.batteryVolts = 3.61, v.clockOffsetSeconds = 5;
+        ASSERT_FALSE(AppendVisitRecord(well.folder, v));
+    };
+    visit("2024-12-30T02:30:00Z", {});
+    visit("2024-12-31T02:30:00Z", "did not answer");
     std::ofstream(well.folder / kVisitLogName, std::ios::app) << "{\"time\": \"garbled\n";
-    v.time = Utc("2024-12-31T14:30:00Z");
-    ASSERT_FALSE(AppendVisitRecord(well.folder, v));
+    visit("2024-12-31T14:30:00Z", "did not answer");
     // A year of a string whose ninth sensor is dead and fourth stuck until September; the first
     // is above its design limit all along.
     const fs::path set = well.folder / "OBJ_A01";
@@ -91,11 +69,8 @@ TEST_F(StationStatusTest, IsMadeFromTheVisitLogTheRunsAttemptAndTheLastDaysOfEac
     CollectionStatus status = CollectionStatusOf(plan, now_);
     ASSERT_EQ(status.stations.size(), 2u);
     StationStatus s = status.stations[0];
-    EXPECT_EQ(s.link, "radio");
-    EXPECT_EQ(s.addressNumber, 3);
     ASSERT_TRUE(s.lastAttempt);
     EXPECT_EQ(s.lastAttempt->time, Utc("2024-12-31T14:30:00Z"));
-    EXPECT_FALSE(s.lastAttempt->collected);
     EXPECT_EQ(s.lastAttempt->errors, std::vector<std::string>{"did not answer"});
     EXPECT_EQ(s.lastSuccess, Utc("2024-12-30T02:30:00Z"));
     EXPECT_EQ(s.consecutiveFailures, 2) << "the garbled line costs only itself";
@@ -107,17 +82,13 @@ TEST_F(StationStatusTest, IsMadeFromTheVisitLogTheRunsAttemptAndTheLastDaysOfEac
     EXPECT_EQ(s.newestMeasurementAgeHours, 4.0);
     ASSERT_EQ(s.dataSets.size(), 1u);
     const StatusDataSet& d = s.dataSets[0];
-    EXPECT_EQ(d.directory, "OBJ_A01");
-    EXPECT_EQ(d.measurements, kFailingYearHours);
     ASSERT_EQ(d.flagged.size(), 1u) << "the stuck stretch ended months before the last days";
     EXPECT_EQ(d.flagged[0].sensor, kDeadSensor);
     EXPECT_EQ(d.flagged[0].flags, unsigned{kDead});
     ASSERT_EQ(d.exceeded.size(), 1u);
     EXPECT_EQ(d.exceeded[0].label, "S1");
-    EXPECT_EQ(d.exceeded[0].limitC, -20.0);
     EXPECT_EQ(d.exceeded[0].last, Utc("2024-12-31T20:00:00Z"));
     EXPECT_EQ(status.stations[1].Colour(), StatusColour::None) << "never visited";
-    EXPECT_FALSE(status.stations[1].lastAttempt);
 
     // The run's own attempt stands for the last one, with its warnings; one not tried is in no
     // log but fails all the same.
@@ -149,7 +120,6 @@ TEST_F(StationStatusTest, FilesShowNamesAsWrittenTimesInUtcAndAreReplacedOnlyWho
     EXPECT_NE(json.find("\"name\": \"<b>x</b> & 'y'\""), std::string::npos) << json;
     EXPECT_NE(json.find("\"colour\": \"amber\""), std::string::npos);
     EXPECT_NE(json.find("\"time\": \"2026-12-11T02:29:00Z\""), std::string::npos);
-    EXPECT_NE(json.find("\"flags\": [\n"), std::string::npos);
     EXPECT_NE(json.find("\"nextDue\": null"), std::string::npos);
 
     for (const Language language : {Language::English, Language::Russian}) {
@@ -160,9 +130,9 @@ TEST_F(StationStatusTest, FilesShowNamesAsWrittenTimesInUtcAndAreReplacedOnlyWho
              {"&lt;b&gt;x&lt;/b&gt; &amp; &#39;y&#39;", "&lt;script&gt;alert(1)&lt;/script&gt;",
               "/dev/&lt;tty&gt;", "&lt;i&gt;dir&lt;/i&gt;", "&lt;u&gt;T2&lt;/u&gt;): stuck"})
             EXPECT_NE(html.find(escaped), std::string::npos) << escaped;
-        EXPECT_NE(html.find("<tr class=\"amber\">"), std::string::npos);
-        EXPECT_NE(html.find("<meta http-equiv=\"refresh\" content=\"60\">"), std::string::npos);
-        EXPECT_NE(html.find("name=\"viewport\""), std::string::npos);
+        for (const char* part :
+             {"<tr class=\"amber\">", "http-equiv=\"refresh\" content=\"60\"", "name=\"viewport\""})
+            EXPECT_NE(html.find(part), std::string::npos) << part;
         EXPECT_EQ(html.find("src="), std::string::npos) << "nothing from elsewhere";
         EXPECT_NE(html.find(language == Language::English ? "Last attempt" : "Последний опрос"),
                   std::string::npos);
@@ -170,8 +140,8 @@ TEST_F(StationStatusTest, FilesShowNamesAsWrittenTimesInUtcAndAreReplacedOnlyWho
 
     const fs::path data = root_ / "DATA";
     ASSERT_FALSE(WriteStatusFiles(data, status, Language::English));
-    EXPECT_EQ(Read(data / kStatusJsonName), json);
-    const std::string page = Read(data / kStatusHtmlName);
+    EXPECT_EQ(ReadWholeFile(data / kStatusJsonName), json);
+    const std::string page = ReadWholeFile(data / kStatusHtmlName);
     // The new page is never put in place unfinished: the old one stays, and nothing is left.
     status.stations[0].name = "renamed";
     SetFileStepHook([](FileStep step, const fs::path& p) {
@@ -179,10 +149,9 @@ TEST_F(StationStatusTest, FilesShowNamesAsWrittenTimesInUtcAndAreReplacedOnlyWho
     });
     const auto error = WriteStatusFiles(data, status, Language::English);
     ASSERT_TRUE(error);
-    EXPECT_EQ(error->What(), Msg::FileReplace);
-    EXPECT_EQ(Read(data / kStatusHtmlName), page);
+    EXPECT_EQ(ReadWholeFile(data / kStatusHtmlName), page);
     EXPECT_FALSE(fs::exists(data / kStagingFolderName));
-    EXPECT_NE(Read(data / kStatusJsonName).find("renamed"), std::string::npos);
+    EXPECT_NE(ReadWholeFile(data / kStatusJsonName).find("renamed"), std::string::npos);
 }
 
 }  // namespace
