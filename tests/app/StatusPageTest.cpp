@@ -13,11 +13,9 @@
 namespace qm::test {
 namespace {
 
-namespace fs = std::filesystem;
-
 constexpr const char* kChromium = "/usr/bin/chromium";
 
-// Chromium's output on the page, or empty when it failed.
+// What Chromium prints of the page.
 QByteArray Chromium(const QTemporaryDir& dir, const QStringList& what) {
     QProcess p;
     p.start(kChromium,
@@ -41,7 +39,8 @@ std::vector<int> RowsOf(const QImage& image, QRgb colour, int least) {
 }
 
 TEST(StatusPage, AChromiumScreenshotShowsTheTableInItsColoursAndTheFailingStationsText) {
-    if (!fs::exists(kChromium)) GTEST_SKIP() << kChromium << " is not installed: no browser to try";
+    if (!std::filesystem::exists(kChromium))
+        GTEST_SKIP() << kChromium << " is not installed: no browser to try";
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     CollectionStatus status;
@@ -57,7 +56,8 @@ TEST(StatusPage, AChromiumScreenshotShowsTheTableInItsColoursAndTheFailingStatio
     amber.lastAttempt = StatusAttempt{
         *ParseUtcText("2026-12-11T02:31:00Z"), true, false, {"The logger does not answer"}, {}};
     status.stations = {green, amber};
-    ASSERT_FALSE(WriteStatusFiles(fs::path(dir.path().toStdString()), status, Language::English));
+    ASSERT_FALSE(WriteStatusFiles(std::filesystem::path(dir.path().toStdString()), status,
+                                  Language::English));
 
     const QString shot = dir.filePath("shot.png");
     Chromium(dir, {"--screenshot=" + shot, "--window-size=1200,600"});

@@ -147,8 +147,7 @@ TEST_F(StationStatusTest, FilesShowNamesAsWrittenTimesInUtcAndAreReplacedOnlyWho
     SetFileStepHook([](FileStep step, const fs::path& p) {
         return !(step == FileStep::Replace && p.filename() == kStatusHtmlName);
     });
-    const auto error = WriteStatusFiles(data, status, Language::English);
-    ASSERT_TRUE(error);
+    EXPECT_TRUE(WriteStatusFiles(data, status, Language::English));
     EXPECT_EQ(ReadWholeFile(data / kStatusHtmlName), page);
     EXPECT_FALSE(fs::exists(data / kStagingFolderName));
     EXPECT_NE(ReadWholeFile(data / kStatusJsonName).find("renamed"), std::string::npos);
