@@ -23,6 +23,7 @@
 #include "app/Options.h"
 #include "app/VisitJson.h"
 #include "app/VisitRun.h"
+#include "collect/StationStatus.h"
 #include "collect/StationsFile.h"
 #include "collect/Visit.h"
 #include "sim/Network.h"
@@ -30,6 +31,8 @@
 #include "store/LocalFiles.h"
 
 namespace qm {
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -107,8 +110,8 @@ void LogVisit(Collection& c, const Station& station, const VisitResult& result,
 }
 
 // One station, from opening its link to releasing it.
-VisitResult VisitStation(Collection& c, const Station& station, std::size_t number) {
-    const std::chrono::sys_seconds started = c.clock->UtcNow();
+VisitResult VisitStation(Collection& c, const Station& station, std::size_t number,
+                         std::chrono::sys_seconds started) {
     // Every line of this station, the session's own too, says whose it is.
     c.err.SetPrefix(c.Text(Msg::CollectNotReached, {station.name, ""}));
     VisitRun run(*c.clock, c.err, c.language);
@@ -139,7 +142,77 @@ VisitResult VisitStation(Collection& c, const Station& station, std::size_t numb
     return result;
 }
 
+// The stations' status, rewritten after every visit: each station's own part is made again when
+// it has been visited, the others' stand as they were made at the first.
+class StatusFiles {
+public:
+    StatusFiles(Collection& c, const StationsPlan& plan) : c_(c), plan_(plan) {}
+
+    void Visited(std::size_t index, const VisitResult& r, std::chrono::sys_seconds started) {
+        StatusAttempt a;
+        a.time = started;
+        a.tried = r.tried;
+        a.collected = r.collected;
+        for (const VisitMessage& m : StationErrors(r)) a.errors.push_back(m.Text(c_.language));
+        for (const VisitMessage& m : r.warnings) a.warnings.push_back(m.Text(c_.language));
+        const StatusNow now{c_.clock->UtcNow(), c_.clock->Now()};
+        if (status_.stations.size() != plan_.stations.size())
+            status_ = CollectionStatusOf(plan_, now);
+        status_.time = now.utc;
+        status_.stations[index] = StationStatusOf(plan_.stations[index], now, a);
+        if (const auto error = WriteStatusFiles(plan_.data, status_, c_.language);
+            error && !failed_) {
+            // Said once: the collection itself goes on.
+            failed_ = true;
+            c_.err.Line(c_.Text(Msg::StatusNotWritten, {error->Text(c_.language)}));
+        }
+    }
+
+private:
+    Collection& c_;
+    const StationsPlan& plan_;
+    CollectionStatus status_;
+    bool failed_ = false;
+};
+
 }  // namespace
+
+int RunStatus(const Options& options) {
+    const Language language = options.language;
+    const StationsFileRead read = ReadStationsFile(Utf8Path(options.stationsFile));
+    if (const auto* error = std::get_if<StationsFileError>(&read)) {
+        Say(error->Text(language));
+        return 2;
+    }
+    const fs::path file = std::get<StationsPlan>(read).data / kStatusJsonName;
+    std::error_code ec;
+    if (!fs::exists(file, ec)) {
+        Say(Message(Msg::StatusNoneYet, language, {PathText(file)}));
+        return 3;
+    }
+    std::string text;
+    try {
+        text = ReadWholeFile(file);
+    } catch (const FileError& e) {
+        Say(e.Text(language));
+        return 3;
+    }
+    QJsonParseError parsed{};
+    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(text), &parsed);
+    if (parsed.error != QJsonParseError::NoError || !doc.isObject()) {
+        Say(Message(Msg::StatusUnreadable, language,
+                    {PathText(file), parsed.errorString().toStdString()}));
+        return 3;
+    }
+    std::fputs(text.c_str(), stdout);
+    std::fflush(stdout);
+    // A station never visited yet is not failing.
+    for (const auto& v : doc.object()["stations"].toArray()) {
+        const QString colour = v.toObject()["colour"].toString();
+        if (colour == "amber" || colour == "red") return 1;
+    }
+    return 0;
+}
 
 int RunCollect(int argc, char* argv[], const Options& options) {
     QCoreApplication app(argc, argv);
@@ -171,6 +244,7 @@ int RunCollect(int argc, char* argv[], const Options& options) {
     c.timeLimitMs = options.timeLimitSeconds * 1000;
     c.stations = plan.stations.size();
 
+    StatusFiles status(c, plan);
     QJsonArray stations;
     std::size_t reached = 0;
     std::size_t collected = 0;
@@ -184,10 +258,13 @@ int RunCollect(int argc, char* argv[], const Options& options) {
             notTried.tried = false;
             notTried.errors.push_back({Msg::CollectSkipped, {}});
             stations.append(StationJson(station, notTried, c.language));
+            status.Visited(i, notTried, c.clock->UtcNow());
             continue;
         }
-        const VisitResult visit = VisitStation(c, station, i + 1);
+        const std::chrono::sys_seconds visitStarted = c.clock->UtcNow();
+        const VisitResult visit = VisitStation(c, station, i + 1, visitStarted);
         stations.append(StationJson(station, visit, c.language));
+        status.Visited(i, visit, visitStarted);
         if (visit.reached) ++reached;
         if (visit.collected) ++collected;
     }

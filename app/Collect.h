@@ -16,4 +16,11 @@ struct Options;
 // stations file cannot be used. `argc` and `argv` are Qt's.
 int RunCollect(int argc, char* argv[], const Options& options);
 
+// The status of the last visits of the stations file's stations, as --collect wrote it:
+//   --status STATIONS.toml [--lang L]
+// prints "status.json" of the file's data folder. Returns 0 when no station fails, 1 when some
+// station's last visit failed or an alarm of it holds, 2 when the stations file cannot be used,
+// 3 when there is no status yet.
+int RunStatus(const Options& options);
+
 }  // namespace qm

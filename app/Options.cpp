@@ -177,6 +177,19 @@ constexpr std::array kOptions = {
                   "Exit 0: all collected, 1: not all, 2: no station reached or a bad file.",
         .modes = {Collect},
         .selects = Collect},
+    OptionRow{
+        .name = "status",
+        .valueRu = "СТАНЦИИ",
+        .valueEn = "STATIONS",
+        .helpRu = "Вывести состояние станций файла СТАНЦИИ после их последних опросов (status.json "
+                  "его папки данных). Выход: 0 — все в порядке, 1 — какая-то станция не собрана "
+                  "или по ней действует тревога, 2 — файл не годится, 3 — состояния ещё нет.",
+        .helpEn =
+            "Print the status of the stations of STATIONS after their last visits (status.json "
+            "of its data folder). Exit 0: all well, 1: some station not collected or "
+            "alarmed, 2: a bad file, 3: no status yet.",
+        .modes = {Status},
+        .selects = Status},
     OptionRow{.name = "dry-run",
               .helpRu = "С --collect: вывести план сбора в JSON, не открывая ни одного порта.",
               .helpEn = "With --collect: print the plan as JSON and open no port.",
@@ -593,6 +606,7 @@ std::optional<OptionError> ReadValues(const Walk& walk, Options& o) {
 
     // The collection.
     if (walk.Has("collect")) o.stationsFile = walk.Value("collect");
+    if (walk.Has("status")) o.stationsFile = walk.Value("status");
     o.dryRun = walk.Has("dry-run");
     o.demoNetwork = o.mode == Collect && walk.Has("demo");
 
@@ -625,12 +639,12 @@ enum class Section { Every, Window, Demo, WithoutWindow, Collect, Data };
 
 Section SectionOf(const OptionRow& o) {
     if (o.modes == kEveryMode) return Section::Every;
-    for (const Mode m :
-         {Window, Demo, Info, Copy, CopyAll, SyncClock, Collect, Export, View, Summary, Report}) {
+    for (const Mode m : {Window, Demo, Info, Copy, CopyAll, SyncClock, Collect, Status, Export,
+                         View, Summary, Report}) {
         if (!o.modes.Has(m)) continue;
         if (m == Window) return Section::Window;
         if (m == Demo) return Section::Demo;
-        if (m == Collect) return Section::Collect;
+        if (m == Collect || m == Status) return Section::Collect;
         if (RunsWithoutWindow(m)) return Section::WithoutWindow;
         return Section::Data;
     }
@@ -655,8 +669,9 @@ constexpr std::array<SectionText, 6> kSections = {{
      "Without a window or a display: one of the commands --info, --copy, --copy-all, "
      "--sync-clock, with --port DEVICE or --usb; the result as JSON on standard output, "
      "messages on standard error:"},
-    {Section::Collect, "Сбор данных многих логгеров по файлу станций, без окна (--collect):",
-     "Collecting many loggers from a stations file, without a window (--collect):"},
+    {Section::Collect,
+     "Сбор данных многих логгеров по файлу станций, без окна (--collect, --status):",
+     "Collecting many loggers from a stations file, without a window (--collect, --status):"},
     {Section::Data, "Скопированные данные, без логгера (--export, --view, --summary, --report):",
      "Copied data, without a logger (--export, --view, --summary, --report):"},
 }};

@@ -265,6 +265,9 @@ public:
         plan.file = file_;
         if (alarms) plan.alarms = Alarms(*alarms);
         if (mail) plan.mail = Mail(*mail);
+        plan.data = Utf8Path(defaults.data);
+        if (plan.data.is_relative()) plan.data = file_.parent_path() / plan.data;
+        plan.data = plan.data.lexically_normal();
         if (!stations) RefuseLine(0, Msg::StationsNone);
         if (const auto* list = stations->as_array(); list && list->empty())
             Refuse(stations->source(), Msg::StationsNone);

@@ -101,6 +101,7 @@ struct StationsFileWarning {
 struct StationsPlan {
     std::vector<Station> stations;
     std::filesystem::path file;  // absolute
+    std::filesystem::path data;  // absolute: [defaults] data, where the collection's status is
     std::vector<StationsFileWarning> warnings;
     AlarmSettings alarms;
     std::optional<MailSettings> mail;

@@ -27,6 +27,8 @@ packages=(
     xvfb xauth fonts-dejavu-core
     # the report's tests read the PDF back (pdftotext); pdftoppm draws its pages as pictures
     poppler-utils
+    # the status page's test looks at it in a real browser (headless)
+    chromium
     # the Windows builds and running them under wine (fonts-wine: text in the windows plugin;
     # dpkg-dev: apt-get source for hidapi's Windows backend, QCustomPlot and libxlsxwriter;
     # libz-mingw-w64-dev: zlib for libxlsxwriter; unzip: the zip check; python3: the wine

@@ -282,6 +282,13 @@ void StagedFile::WriteLine(std::string_view bytes) {
     size_ += bytes.size() + 2;
 }
 
+void StagedFile::Write(std::string_view bytes) {
+    if (!out_) return;
+    out_->write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!*out_) Fail(Msg::FileWrite, errno);
+    size_ += bytes.size();
+}
+
 std::uint64_t StagedFile::Size() const {
     return out_ ? size_ : 0;
 }

@@ -99,6 +99,8 @@ public:
     void Begin(const std::filesystem::path& finalPath, bool keepExisting);
     // One line as the logger sent it, ended by CR LF.
     void WriteLine(std::string_view bytes);
+    // Bytes as they are, with no line end added (a whole text file the program makes).
+    void Write(std::string_view bytes);
     // Bytes of new content so far (kept lines included).
     std::uint64_t Size() const;
     // Of those, the bytes kept from the final file by Begin.

@@ -398,6 +398,32 @@ enum class Msg {
     ReportWritten,  // {1} the file
     ReportFailed,   // {1} the file
     ViewerReport,
+    // The status of a collection's stations: its page and the runs that write or print it.
+    StatusTitle,
+    StatusUpdated,  // {1} the time, UTC
+    StatusColumnStation,
+    StatusColumnState,
+    StatusColumnLastAttempt,
+    StatusColumnLastSuccess,
+    StatusColumnFailures,
+    StatusColumnNextDue,
+    StatusColumnBattery,
+    StatusColumnClock,
+    StatusColumnNewest,
+    StatusColumnDataSets,
+    StatusCollected,
+    StatusNotCollected,
+    StatusNotTried,
+    StatusNotVisited,
+    StatusAge,           // {1} hours
+    StatusSensor,        // {1} the number
+    StatusMeasurements,  // {1} how many
+    StatusExceeded,      // {1} the warmest, {2} the limit, {3} first, {4} last time above it
+    StatusNoData,
+    StatusLegend,
+    StatusNotWritten,  // {1} why
+    StatusNoneYet,     // {1} the file
+    StatusUnreadable,  // {1} the file, {2} why
     // Anything else that ended a handler.
     InternalError,
 };

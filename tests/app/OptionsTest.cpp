@@ -60,6 +60,7 @@ TEST(Options, EveryModeIsRecognisedByItsOption) {
         {{"--sync-clock", "--port", "COM3"}, Mode::SyncClock},
         {{"--export", "DATA/OBJ", "--csv", "out.csv"}, Mode::Export},
         {{"--view", "DATA"}, Mode::View},
+        {{"--status", "stations.toml"}, Mode::Status},
         {{"--summary", "DATA/OBJ"}, Mode::Summary},
         {{"--summary", "DATA/OBJ", "--from", "2024-01-01", "--to", "2024-12-31"}, Mode::Summary},
         {{"--help"}, Mode::Help},
@@ -317,20 +318,20 @@ TEST(Options, TheTableDeclaresEachOptionOnceAndEveryModeHasItsOption) {
             EXPECT_TRUE(o.modes.Has(*o.selects)) << o.name;
         }
     }
-    for (const Mode m :
-         {Mode::Demo, Mode::Info, Mode::Copy, Mode::CopyAll, Mode::SyncClock, Mode::Collect,
-          Mode::Export, Mode::View, Mode::Summary, Mode::Report, Mode::Help, Mode::Version}) {
+    for (const Mode m : {Mode::Demo, Mode::Info, Mode::Copy, Mode::CopyAll, Mode::SyncClock,
+                         Mode::Collect, Mode::Status, Mode::Export, Mode::View, Mode::Summary,
+                         Mode::Report, Mode::Help, Mode::Version}) {
         bool selected = false;
         for (const OptionRow& o : OptionTable()) selected = selected || o.selects == m;
         EXPECT_TRUE(selected) << static_cast<int>(m);
     }
     // The spelling of every option, as scripts, the manual page and the README use them.
     const std::set<std::string_view> expected = {
-        "help",   "help-all",    "version",  "lang",        "port",       "screenshot", "after",
-        "demo",   "device-type", "via",      "faults",      "usb",        "info",       "copy",
-        "new",    "day",         "copy-all", "sync-clock",  "time-limit", "export",     "csv",
-        "xlsx",   "view",        "collect",  "dry-run",     "summary",    "from",       "to",
-        "netcdf", "report",      "pdf",      "report-title"};
+        "help",   "help-all",    "version",  "lang",         "port",       "screenshot", "after",
+        "demo",   "device-type", "via",      "faults",       "usb",        "info",       "copy",
+        "new",    "day",         "copy-all", "sync-clock",   "time-limit", "export",     "csv",
+        "xlsx",   "view",        "collect",  "dry-run",      "summary",    "from",       "to",
+        "netcdf", "report",      "pdf",      "report-title", "status"};
     EXPECT_EQ(names, expected);
 }
 

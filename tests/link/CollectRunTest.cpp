@@ -245,6 +245,39 @@ TEST_F(CollectRunTest, TheDemoNetworkIsCollectedThroughItsRadioAndBluetoothModem
     EXPECT_TRUE(fs::is_directory(Folder() / "DATA" / "bt-2"));
 }
 
+TEST_F(CollectRunTest, EveryVisitRewritesTheStatusAndStatusSaysHowTheStationsStand) {
+    Write("net.toml",
+          "[[station]]\nname = \"radio-3\"\nradio = 3\n\n"
+          "[[station]]\nname = \"radio-12\"\nradio = 12\n");
+    const Result none = Run({"--status", "net.toml", "--lang", "en"});
+    EXPECT_EQ(none.status, 3);
+    EXPECT_TRUE(none.errors.contains("No station status yet")) << none.errors.toStdString();
+
+    const Result r = Run({"--collect", "net.toml", "--demo", "--lang", "en"});
+    EXPECT_EQ(r.status, 1) << r.errors.toStdString();
+    const Result s = Run({"--status", "net.toml"});
+    EXPECT_EQ(s.status, 1) << "radio-12 is out of range";
+    const QJsonArray stations = s.json["stations"].toArray();
+    ASSERT_EQ(stations.size(), 2);
+    const QJsonObject ok = stations[0].toObject();
+    EXPECT_EQ(ok["colour"].toString(), "green");
+    EXPECT_EQ(ok["lastSuccess"], ok["lastAttempt"].toObject()["time"]);
+    EXPECT_FALSE(ok["dataSets"].toArray().isEmpty());
+    EXPECT_TRUE(ok["newestMeasurement"].toString().endsWith('Z'));
+    const QJsonObject failed = stations[1].toObject();
+    EXPECT_EQ(failed["colour"].toString(), "amber");
+    EXPECT_EQ(failed["consecutiveFailures"], QJsonValue(1));
+    EXPECT_EQ(failed["lastAttempt"].toObject()["errors"], Station(r, "radio-12")["errors"]);
+    EXPECT_TRUE(fs::exists(Folder() / "DATA" / "status.html"));
+
+    fs::create_directories(Folder() / "ok");
+    Write("ok/status.json", R"({"stations": [{"name": "A", "colour": "green"}]})");
+    Write("ok.toml", "[defaults]\ndata = \"ok\"\n[[station]]\nname = \"A\"\nusb = true\n");
+    EXPECT_EQ(Run({"--status", "ok.toml"}).status, 0);
+    Write("bad.toml", "[[station]]\nname = \"A\"\n");
+    EXPECT_EQ(Run({"--status", "bad.toml"}).status, 2);
+}
+
 TEST_F(CollectRunTest, ABadFileIsRefusedWithItsLineAndADryRunOpensNoPort) {
     Write("bad.toml", "[[station]]\nname = \"A\"\nprot = \"/dev/ttyS0\"\n");
     const Result bad = Run({"--collect", "bad.toml", "--lang", "en"});
