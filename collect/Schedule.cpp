@@ -94,13 +94,11 @@ Schedule::Schedule(const std::vector<Station>& stations, sys_seconds start, cons
     for (std::size_t i = 0; i < stations.size(); ++i) {
         Entry e;
         e.timing = stations[i].timing;
-        if (i < history.size()) e.history = std::move(history[i]);
+        if (i < history.size()) e.history = history[i];
         const StationHistory& h = e.history;
-        if (!e.timing.every) {
-            e.next = start;
-        } else if (h.failures > 0 && h.lastAttempt) {
+        if (e.timing.every && h.failures > 0 && h.lastAttempt) {
             e.next = std::max(start, RetryAfter(e, *h.lastAttempt));
-        } else if (!e.timing.at) {
+        } else if (!e.timing.every || !e.timing.at) {
             e.next = start;
         } else {
             const sys_seconds due = DueFrom(e, start, false);
@@ -109,7 +107,7 @@ Schedule::Schedule(const std::vector<Station>& stations, sys_seconds start, cons
             const bool wasDown = missed < start && h.lastAttempt && *h.lastAttempt < missed;
             e.next = wasDown ? start : due;
         }
-        entries_.push_back(std::move(e));
+        entries_.push_back(e);
     }
 }
 
