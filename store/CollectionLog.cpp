@@ -519,4 +519,102 @@ VisitLogRead ReadVisitLog(const fs::path& folder) {
     return read;
 }
 
+namespace {
+
+bool OptionalTime(const Fields& f, std::string_view key, std::optional<sys_seconds>& out) {
+    std::optional<std::string> text;
+    if (!OptionalText(f, key, text)) return false;
+    if (!text) return true;
+    out = ParseUtcText(*text);
+    return out.has_value();
+}
+
+bool OptionalFlag(const Fields& f, std::string_view key, std::optional<bool>& out) {
+    const auto it = f.find(key);
+    if (it == f.end() || std::holds_alternative<Null>(it->second)) return true;
+    const auto* b = std::get_if<bool>(&it->second);
+    if (!b) return false;
+    out = *b;
+    return true;
+}
+
+void OptionalTimeValue(JsonWriter& w, std::string_view key, const std::optional<sys_seconds>& t) {
+    w.Key(key);
+    if (t)
+        w.String(UtcText(*t));
+    else
+        w.Null();
+}
+
+void OptionalFlagValue(JsonWriter& w, std::string_view key, const std::optional<bool>& b) {
+    w.Key(key);
+    if (b)
+        w.Bool(*b);
+    else
+        w.Null();
+}
+
+}  // namespace
+
+std::string AlarmRecordJson(const AlarmRecord& r) {
+    JsonWriter w;
+    w.BeginObject();
+    w.Key("time").String(UtcText(r.time));
+    w.Key("station").String(r.station);
+    w.Key("condition").String(r.condition);
+    w.Key("event").String(r.event);
+    OptionalTimeValue(w, "since", r.since);
+    w.Key("value").Number(r.value);
+    w.Key("threshold").Number(r.threshold);
+    w.Key("detail").OptionalString(r.detail);
+    OptionalFlagValue(w, "mail", r.mail);
+    OptionalFlagValue(w, "command", r.command);
+    if (r.channel || r.of) {
+        w.Key("channel").OptionalString(r.channel);
+        OptionalTimeValue(w, "of", r.of);
+    }
+    w.EndObject();
+    return std::move(w).Take();
+}
+
+std::optional<AlarmRecord> ParseAlarmRecord(std::string_view line) {
+    const auto fields = LineParser(line).Object();
+    if (!fields) return std::nullopt;
+    const Fields& f = *fields;
+    AlarmRecord r;
+    const std::string* time = TextField(f, "time");
+    const std::string* station = TextField(f, "station");
+    const std::string* condition = TextField(f, "condition");
+    const std::string* event = TextField(f, "event");
+    if (!time || !station || !condition || !event) return std::nullopt;
+    const auto when = ParseUtcText(*time);
+    if (!when) return std::nullopt;
+    r.time = *when;
+    r.station = *station;
+    r.condition = *condition;
+    r.event = *event;
+    if (!OptionalTime(f, "since", r.since) || !OptionalNumber(f, "value", r.value) ||
+        !OptionalNumber(f, "threshold", r.threshold) || !OptionalText(f, "detail", r.detail) ||
+        !OptionalFlag(f, "mail", r.mail) || !OptionalFlag(f, "command", r.command) ||
+        !OptionalText(f, "channel", r.channel) || !OptionalTime(f, "of", r.of))
+        return std::nullopt;
+    return r;
+}
+
+std::optional<FileError> AppendAlarmRecord(const fs::path& data, const AlarmRecord& record) {
+    std::error_code ec;
+    fs::create_directories(data, ec);
+    if (ec) return FileError(Msg::FileCreateFolder, data, ec);
+    const fs::path log = data / kAlarmLogName;
+    AppendLineDurably(log, AlarmRecordJson(record) + '\n', ec);
+    if (ec) return FileError(Msg::FileWrite, log, ec);
+    return std::nullopt;
+}
+
+AlarmLogRead ReadAlarmLog(const fs::path& data) {
+    AlarmLogRead read;
+    ReadLog(data / kAlarmLogName, &ParseAlarmRecord, read.records, read.skipped, read.error);
+    return read;
+}
+
 }  // namespace qm

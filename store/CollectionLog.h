@@ -116,4 +116,44 @@ struct CollectionLogRead {
 // The records of the log of `folder`; no log gives none and no error.
 CollectionLogRead ReadCollectionLog(const std::filesystem::path& folder);
 
+// One line of a collection's alarm log, "alarms.jsonl" in its data folder: an alarm of a station
+// raised, repeated or cleared, or a later line saying one of those was delivered. Lines are only
+// ever appended: a delivery is its own line naming the event it delivered (`of`, the event's
+// time, with the station, condition and `channel`), never an edit of the event's line.
+struct AlarmRecord {
+    std::chrono::sys_seconds time{};  // UTC, whole seconds
+    std::string station;              // UTF-8
+    std::string condition;            // "stale", "failures", "battery", "clock", "flags", "limits"
+    std::string event;                // "raised", "repeated", "cleared" or "delivered"
+    std::optional<std::chrono::sys_seconds> since;  // since when the condition holds
+    std::optional<double> value;                    // what was seen
+    std::optional<double> threshold;                // what it was held against
+    std::optional<std::string> detail;              // the sensors concerned, UTF-8
+    // Per delivery channel of an event: false until delivered, nothing for a channel not used.
+    std::optional<bool> mail;
+    std::optional<bool> command;
+    // Of a delivery: the channel and the time of the event it delivered.
+    std::optional<std::string> channel;
+    std::optional<std::chrono::sys_seconds> of;
+
+    bool operator==(const AlarmRecord&) const = default;
+};
+
+// The record as its line of the alarm log, without the line feed.
+std::string AlarmRecordJson(const AlarmRecord& record);
+// The record a line holds, or nothing when the line is not a whole record.
+std::optional<AlarmRecord> ParseAlarmRecord(std::string_view line);
+// Appends the record to the alarm log of `data` (made when missing), synced as the collection
+// log is. Returns the failure instead of throwing.
+std::optional<FileError> AppendAlarmRecord(const std::filesystem::path& data,
+                                           const AlarmRecord& record);
+
+struct AlarmLogRead {
+    std::vector<AlarmRecord> records;  // in the order of the file
+    std::size_t skipped = 0;           // lines that hold no whole record
+    std::optional<FileError> error;    // the log is there but cannot be read
+};
+// The records of the alarm log of `data`; no log gives none and no error.
+AlarmLogRead ReadAlarmLog(const std::filesystem::path& data);
+
 }  // namespace qm

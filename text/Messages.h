@@ -424,6 +424,16 @@ enum class Msg {
     StatusNotWritten,  // {1} why
     StatusNoneYet,     // {1} the file
     StatusUnreadable,  // {1} the file, {2} why
+    // The alarms of a station, each condition in words, and what became of it.
+    AlarmStale,     // {1} hours since the newest measurement, {2} the threshold in hours
+    AlarmFailures,  // {1} failed visits in a row, {2} the threshold
+    AlarmBattery,   // {1} volts, {2} the threshold
+    AlarmClock,     // {1} the offset in seconds, {2} the threshold
+    AlarmFlags,     // {1} the sensors
+    AlarmLimits,    // {1} the sensors
+    AlarmRaised,    // {1} the condition in words, {2} since when (UTC)
+    AlarmRepeated,  // {1} the condition in words, {2} since when (UTC)
+    AlarmCleared,   // {1} the condition in words, {2} since when (UTC)
     // Anything else that ended a handler.
     InternalError,
 };
