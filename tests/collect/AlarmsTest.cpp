@@ -9,6 +9,7 @@
 
 #include "collect/Alarms.h"
 #include "store/CollectionLog.h"
+#include "store/Health.h"
 
 namespace qm::test {
 namespace {
@@ -101,6 +102,29 @@ TEST_F(AlarmsTest, FailuresInARowAreRaisedAtTheThresholdAndWaitForDeliveryUntilA
     const Alarms restarted(data_);
     ASSERT_EQ(restarted.Undelivered().size(), 1u);
     EXPECT_EQ(restarted.Undelivered()[0].event, "cleared");
+}
+
+TEST_F(AlarmsTest, OnlySensorsNewlyFaultyOrAboveTheirLimitInNewDataRaiseAndOnlyWhenNewDataCame) {
+    settings_.flags = settings_.limits = true;
+    StationStatus st;
+    st.name = "Well 7";
+    st.newestMeasurement = kStart;
+    st.dataSets.push_back({"2026", 100, kStart, {{1, "", SensorFlag::kDead}}, {}});
+    Alarms alarms(data_);
+    EXPECT_EQ(Judge(alarms, st, kStart + hours(1)), W{});  // dead before: not news
+
+    st.newestMeasurement = kStart + hours(24);
+    st.dataSets[0].flagged.push_back({2, "", SensorFlag::kStuck});
+    st.dataSets[0].exceeded.push_back({3, "", 20.0, 21.5, kStart + hours(2), kStart + hours(20)});
+    EXPECT_EQ(Judge(alarms, st, kStart + hours(25)), (W{"flags raised", "limits raised"}));
+    EXPECT_EQ(st.alarms[0], "Sensors newly faulty: 2026 #2");
+    EXPECT_EQ(Judge(alarms, st, kStart + hours(26)), W{});  // nothing new to judge
+
+    st.newestMeasurement = kStart + hours(47);
+    EXPECT_EQ(Judge(alarms, st, kStart + hours(48)), W{"limits cleared"});
+    st.newestMeasurement = kStart + hours(72);
+    st.dataSets[0].flagged.pop_back();
+    EXPECT_EQ(Judge(alarms, st, kStart + hours(73)), W{"flags cleared"});
 }
 
 }  // namespace
