@@ -286,6 +286,20 @@ Alarms::Judged Alarms::Judge(StationStatus& status, const AlarmSettings& setting
     return judged;
 }
 
+std::optional<FileError> Alarms::Delivered(const AlarmRecord& event, std::string_view channel,
+                                           sys_seconds now) {
+    AlarmRecord r;
+    r.time = now;
+    r.station = event.station;
+    r.condition = event.condition;
+    r.event = std::string(kDelivered);
+    r.channel = std::string(channel);
+    r.of = event.time;
+    if (auto error = AppendAlarmRecord(data_, r)) return error;
+    Replay(r);
+    return std::nullopt;
+}
+
 std::vector<AlarmCondition> Alarms::Holding(const std::string& station) const {
     std::vector<AlarmCondition> holding;
     for (const AlarmCondition c : kAlarmConditions)

@@ -74,6 +74,10 @@ public:
     std::vector<AlarmCondition> Holding(const std::string& station) const;
     // The events some channel has not delivered yet, oldest first.
     const std::vector<AlarmRecord>& Undelivered() const { return undelivered_; }
+    // Logs that `channel` ("mail" or "command") delivered the event, one of Undelivered(), at
+    // `now`. An event whose delivery could not be logged stays undelivered, to be sent again.
+    std::optional<FileError> Delivered(const AlarmRecord& event, std::string_view channel,
+                                       std::chrono::sys_seconds now);
 
 private:
     struct Active {

@@ -93,12 +93,8 @@ TEST_F(AlarmsTest, FailuresInARowAreRaisedAtTheThresholdAndWaitForDeliveryUntilA
     EXPECT_EQ(alarms.Undelivered()[0].value, 3.0);
     EXPECT_EQ(alarms.Undelivered()[0].mail, false);
     EXPECT_EQ(alarms.Undelivered()[0].command, std::nullopt);
-    AlarmRecord delivered = alarms.Undelivered()[0];
-    delivered.event = "delivered";
-    delivered.channel = "mail";
-    delivered.of = delivered.time;
-    delivered.time = kStart + hours(6);
-    ASSERT_FALSE(AppendAlarmRecord(data_, delivered));
+    ASSERT_FALSE(alarms.Delivered(alarms.Undelivered()[0], "mail", kStart + hours(6)));
+    EXPECT_EQ(alarms.Undelivered().size(), 1u);
     const Alarms restarted(data_);
     ASSERT_EQ(restarted.Undelivered().size(), 1u);
     EXPECT_EQ(restarted.Undelivered()[0].event, "cleared");
