@@ -1,12 +1,15 @@
 // The collection of many loggers: each station visited by a visit of its own on the event loop,
-// one after another, its result written up as JSON at the end.
+// one after another, its result written up as JSON at the end; or, serving, each station visited
+// when its schedule says, until the run is stopped.
 #include "app/Collect.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTimer>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -21,8 +24,11 @@
 #include "app/CollectPlanJson.h"
 #include "app/Console.h"
 #include "app/Options.h"
+#include "app/ServeLock.h"
+#include "app/StopSignals.h"
 #include "app/VisitJson.h"
 #include "app/VisitRun.h"
+#include "collect/Schedule.h"
 #include "collect/StationStatus.h"
 #include "collect/StationsFile.h"
 #include "collect/Visit.h"
@@ -50,6 +56,7 @@ struct Collection {
     int timeLimitMs = 0;
     bool timeRanOut = false;  // the limit has ended a visit: no station after it is tried
     std::size_t stations = 0;
+    VisitRun* running = nullptr;  // the visit under way, for a stop to end it
 
     std::string Text(Msg id, std::initializer_list<std::string_view> args = {}) const {
         return Message(id, language, args);
@@ -115,6 +122,7 @@ VisitResult VisitStation(Collection& c, const Station& station, std::size_t numb
     // Every line of this station, the session's own too, says whose it is.
     c.err.SetPrefix(c.Text(Msg::CollectNotReached, {station.name, ""}));
     VisitRun run(*c.clock, c.err, c.language);
+    c.running = &run;
     run.Work().NameStation(station.name);
     VisitResult result;
     if (const auto why = FolderRefused(c, run.Work(), station.folder)) {
@@ -138,15 +146,18 @@ VisitResult VisitStation(Collection& c, const Station& station, std::size_t numb
         if (result.timeRanOut) c.timeRanOut = true;
         LogVisit(c, station, result, started, result.warnings);
     }
+    c.running = nullptr;
     c.err.SetPrefix({});
     return result;
 }
 
 // The stations' status, rewritten after every visit: each station's own part is made again when
-// it has been visited, the others' stand as they were made at the first.
+// it has been visited, the others' stand as they were made at the first; with a schedule, every
+// station's next due time as it says.
 class StatusFiles {
 public:
-    StatusFiles(Collection& c, const StationsPlan& plan) : c_(c), plan_(plan) {}
+    StatusFiles(Collection& c, const StationsPlan& plan, const Schedule* schedule = nullptr)
+        : c_(c), plan_(plan), schedule_(schedule) {}
 
     void Visited(std::size_t index, const VisitResult& r, std::chrono::sys_seconds started) {
         StatusAttempt a;
@@ -160,6 +171,9 @@ public:
             status_ = CollectionStatusOf(plan_, now);
         status_.time = now.utc;
         status_.stations[index] = StationStatusOf(plan_.stations[index], now, a);
+        if (schedule_)
+            for (std::size_t i = 0; i < status_.stations.size(); ++i)
+                status_.stations[i].nextDue = schedule_->NextVisit(i);
         if (const auto error = WriteStatusFiles(plan_.data, status_, c_.language);
             error && !failed_) {
             // Said once: the collection itself goes on.
@@ -171,9 +185,54 @@ public:
 private:
     Collection& c_;
     const StationsPlan& plan_;
+    const Schedule* schedule_;
     CollectionStatus status_;
     bool failed_ = false;
 };
+
+// A station visited, its visit logged and the status rewritten: the one visit of --collect and
+// --serve. `schedule` (serving) hears of the visit before the status says when it is next due.
+VisitResult VisitAndRecord(Collection& c, const StationsPlan& plan, std::size_t index,
+                           StatusFiles& status, Schedule* schedule = nullptr) {
+    const std::chrono::sys_seconds began = c.clock->UtcNow();
+    const VisitResult visit = VisitStation(c, plan.stations[index], index + 1, began);
+    if (schedule) schedule->Visited(index, began, c.clock->UtcNow(), visit.collected);
+    status.Visited(index, visit, began);
+    return visit;
+}
+
+// What --collect and --serve do before the first visit: the stations file read, the data folders
+// locked, the demo's network made. The exit status when the run cannot go on.
+std::optional<int> Prepare(Collection& c, const Options& options, const StationsPlan& plan,
+                           ServeLock& lock) {
+    for (const StationsFileWarning& w : plan.warnings) c.err.Line(w.Text(options.language));
+    std::vector<fs::path> folders{plan.data};
+    for (const Station& station : plan.stations) folders.push_back(station.folder.parent_path());
+    std::vector<ServeLock::Refusal> skipped;
+    if (const auto refused = lock.Take(folders, c.language, skipped)) {
+        c.err.Line(VisitMessage{refused->id, refused->args}.Text(c.language));
+        return 2;
+    }
+    for (const ServeLock::Refusal& s : skipped)
+        c.err.Line(VisitMessage{s.id, s.args}.Text(c.language));
+    if (options.demoNetwork) {
+        sim::NetworkDescription network = sim::DemoNetwork();
+        network.radioFaults = options.faults;
+        network.bluetoothFaults = options.faults;
+        c.network = std::make_unique<sim::VirtualNetwork>(network, [&c] { return c.clock->Now(); });
+    }
+    c.timeLimitMs = options.timeLimitSeconds * 1000;
+    c.stations = plan.stations.size();
+    return std::nullopt;
+}
+
+// How long to wait from now until `wake`, in milliseconds: at least one, at most an hour (the
+// wait is taken again then, so a clock put forward or back is followed).
+int MsUntil(std::chrono::sys_seconds wake) {
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(wake - std::chrono::system_clock::now());
+    return static_cast<int>(std::clamp<std::int64_t>(left.count() + 1, 1, 3'600'000));
+}
 
 }  // namespace
 
@@ -225,24 +284,18 @@ int RunCollect(int argc, char* argv[], const Options& options) {
         return 2;
     }
     const StationsPlan& plan = std::get<StationsPlan>(read);
-    for (const StationsFileWarning& w : plan.warnings) c.err.Line(w.Text(options.language));
     if (options.dryRun) {
+        for (const StationsFileWarning& w : plan.warnings) c.err.Line(w.Text(options.language));
         std::fputs(QJsonDocument(PlanJson(plan, options.language))
                        .toJson(QJsonDocument::Indented)
                        .constData(),
                    stdout);
         return 0;
     }
-    if (options.mode == Mode::Collect && options.demoNetwork) {
-        sim::NetworkDescription network = sim::DemoNetwork();
-        network.radioFaults = options.faults;
-        network.bluetoothFaults = options.faults;
-        c.network = std::make_unique<sim::VirtualNetwork>(network, [&c] { return c.clock->Now(); });
-    }
+    ServeLock lock;
+    if (const auto status = Prepare(c, options, plan, lock)) return *status;
     const std::chrono::sys_seconds started = c.clock->UtcNow();
     c.elapsed.start();
-    c.timeLimitMs = options.timeLimitSeconds * 1000;
-    c.stations = plan.stations.size();
 
     StatusFiles status(c, plan);
     QJsonArray stations;
@@ -261,10 +314,8 @@ int RunCollect(int argc, char* argv[], const Options& options) {
             status.Visited(i, notTried, c.clock->UtcNow());
             continue;
         }
-        const std::chrono::sys_seconds visitStarted = c.clock->UtcNow();
-        const VisitResult visit = VisitStation(c, station, i + 1, visitStarted);
+        const VisitResult visit = VisitAndRecord(c, plan, i, status);
         stations.append(StationJson(station, visit, c.language));
-        status.Visited(i, visit, visitStarted);
         if (visit.reached) ++reached;
         if (visit.collected) ++collected;
     }
@@ -276,6 +327,59 @@ int RunCollect(int argc, char* argv[], const Options& options) {
     std::fflush(stdout);
     if (collected == plan.stations.size()) return 0;
     return reached == 0 ? 2 : 1;
+}
+
+int RunServe(int argc, char* argv[], const Options& options) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("QM Controller");
+    Collection c;
+    c.language = options.language;
+    const StationsFileRead read = ReadStationsFile(Utf8Path(options.stationsFile));
+    if (const auto* error = std::get_if<StationsFileError>(&read)) {
+        c.err.Line(error->Text(options.language));
+        return 2;
+    }
+    const StationsPlan& plan = std::get<StationsPlan>(read);
+    ServeLock lock;
+    if (const auto status = Prepare(c, options, plan, lock)) return *status;
+
+    std::vector<StationHistory> histories;
+    histories.reserve(plan.stations.size());
+    for (const Station& station : plan.stations)
+        histories.push_back(ReadStationHistory(station.folder));
+    Schedule schedule(plan.stations, c.clock->UtcNow(), SystemZone(), std::move(histories));
+    StatusFiles status(c, plan, &schedule);
+
+    // Between visits the run waits on the event loop for the next due time or a stop; a stop
+    // during a visit ends the visit, and the run with it.
+    QEventLoop waiting;
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&wake, &QTimer::timeout, &waiting, [&waiting] { waiting.exit(0); });
+    StopSignals stop([&c, &waiting] {
+        if (c.running) c.running->Stop({Msg::ServeStopped, {}});
+        waiting.exit(0);
+    });
+    bool saidNothingDue = false;
+    while (!stop.Requested()) {
+        if (const auto due = schedule.Due(c.clock->UtcNow())) {
+            // The time limit bounds each visit.
+            c.elapsed.restart();
+            c.timeRanOut = false;
+            VisitAndRecord(c, plan, *due, status, &schedule);
+            continue;
+        }
+        if (const auto next = schedule.NextWake()) {
+            wake.start(MsUntil(*next));
+        } else if (!saidNothingDue) {
+            saidNothingDue = true;
+            c.err.Line(c.Text(Msg::ServeNothingDue));
+        }
+        waiting.exec();
+        wake.stop();
+    }
+    return 0;
 }
 
 }  // namespace qm

@@ -12,9 +12,20 @@ struct Options;
 // (and set when the station allows it and it is off by more than its limit), its directories
 // copied; then the link is released. With --demo the USB modems are those of a virtual network.
 
-// Returns the exit status: 0 every station collected, 1 some failed, 2 none reached or the
-// stations file cannot be used. `argc` and `argv` are Qt's.
+// Returns the exit status: 0 every station collected, 1 some failed, 2 none reached, the
+// stations file cannot be used or another collection holds one of its data folders. `argc` and
+// `argv` are Qt's.
 int RunCollect(int argc, char* argv[], const Options& options);
+
+// The collection on schedule, until it is stopped:
+//   --serve STATIONS.toml [--demo [--faults F]] [--lang L] [--time-limit S]
+// Each station is visited when its schedule says (one visit at a time), logged and the status
+// rewritten with every station's next due time after each visit; --time-limit bounds each visit.
+// SIGTERM or SIGINT (on Windows Ctrl+C or the console closing) ends a visit under way as the
+// window's Stop does and ends the run. Like --collect, it holds the lock of every data folder
+// while it runs. Returns 0 when stopped, 2 when the stations file cannot be used or another
+// collection holds a data folder.
+int RunServe(int argc, char* argv[], const Options& options);
 
 // The status of the last visits of the stations file's stations, as --collect wrote it:
 //   --status STATIONS.toml [--lang L]

@@ -14,7 +14,7 @@ using enum Mode;
 
 constexpr Modes kEveryMode = Modes::All();
 constexpr Modes kWithoutWindow = {Info, Copy, CopyAll, SyncClock};
-constexpr Modes kWithoutWindowOrCollect = {Info, Copy, CopyAll, SyncClock, Collect};
+constexpr Modes kWithoutWindowOrCollect = {Info, Copy, CopyAll, SyncClock, Collect, Serve};
 
 // Every option, once. The help lists them in this order, each under the heading of the first
 // mode that accepts it (or under "every mode").
@@ -71,10 +71,10 @@ constexpr std::array kOptions = {
 
     OptionRow{.name = "demo",
               .helpRu = "Работать с виртуальным логгером внутри программы, без оборудования "
-                        "(с --collect — с виртуальной сетью логгеров за USB-модемами).",
+                        "(с --collect и --serve — с виртуальной сетью логгеров за USB-модемами).",
               .helpEn = "Run against a virtual logger in this process, without hardware (with "
-                        "--collect: a virtual network of loggers behind USB modems).",
-              .modes = {Demo, Collect},
+                        "--collect and --serve: a virtual network of loggers behind USB modems).",
+              .modes = {Demo, Collect, Serve},
               .selects = Demo},
     OptionRow{.name = "device-type",
               .valueRu = "N",
@@ -122,7 +122,7 @@ constexpr std::array kOptions = {
                   "    delay-on=C:MS   replies to requests of command code C wait MS ms\n"
                   "                    instead (once for each code; e.g.\n"
                   "                    delay-on=67:2200,delay-on=69:500)",
-              .modes = {Demo, Collect}},
+              .modes = {Demo, Collect, Serve}},
 
     OptionRow{.name = "usb",
               .helpRu = "Первый логгер на USB, вместо --port.",
@@ -177,6 +177,23 @@ constexpr std::array kOptions = {
                   "Exit 0: all collected, 1: not all, 2: no station reached or a bad file.",
         .modes = {Collect},
         .selects = Collect},
+    OptionRow{
+        .name = "serve",
+        .valueRu = "СТАНЦИИ",
+        .valueEn = "STATIONS",
+        .helpRu =
+            "Собирать данные станций файла СТАНЦИИ по их расписанию (every, at, retries, "
+            "retry_every, secondary_every), пока сбор не остановят (SIGTERM, SIGINT, Ctrl+C); "
+            "после каждого опроса — журналы и status.json, status.html. --time-limit "
+            "ограничивает каждый опрос. Выход: 0 — остановлен, 2 — файл не годится или "
+            "другой сбор уже идёт с той же папкой данных.",
+        .helpEn = "Collect the stations of STATIONS on their schedules (every, at, retries, "
+                  "retry_every, secondary_every) until stopped (SIGTERM, SIGINT, Ctrl+C); the logs "
+                  "and status.json, status.html after every visit. --time-limit bounds each visit. "
+                  "Exit 0: stopped, 2: a bad file or another collection running with the same "
+                  "data folder.",
+        .modes = {Serve},
+        .selects = Serve},
     OptionRow{
         .name = "status",
         .valueRu = "СТАНЦИИ",
@@ -517,7 +534,7 @@ std::optional<OptionError> ChooseMode(const Walk& walk, Options& o) {
     for (const OptionRow* row : walk.InOrder()) {
         if (!row->selects) continue;
         // With a stations file, --demo asks for the virtual network, not the demo window.
-        if (*row->selects == Demo && walk.Has("collect")) continue;
+        if (*row->selects == Demo && (walk.Has("collect") || walk.Has("serve"))) continue;
         if (!chosen) {
             chosen = row;
             continue;
@@ -595,7 +612,7 @@ std::optional<OptionError> ReadValues(const Walk& walk, Options& o) {
     }
     if (RunsWithoutWindow(o.mode) && (!o.usb && (!o.port || o.port->empty())))
         return OptionError{Msg::CliNeedsLink, {}};
-    const bool copies = o.mode == Copy || o.mode == CopyAll || o.mode == Collect;
+    const bool copies = o.mode == Copy || o.mode == CopyAll || o.mode == Collect || o.mode == Serve;
     o.timeLimitSeconds = copies ? kCopyLimitSeconds : kReadOutLimitSeconds;
     if (walk.Has("time-limit")) {
         const auto seconds = ParseNumber(walk.Value("time-limit"));
@@ -606,9 +623,10 @@ std::optional<OptionError> ReadValues(const Walk& walk, Options& o) {
 
     // The collection.
     if (walk.Has("collect")) o.stationsFile = walk.Value("collect");
+    if (walk.Has("serve")) o.stationsFile = walk.Value("serve");
     if (walk.Has("status")) o.stationsFile = walk.Value("status");
     o.dryRun = walk.Has("dry-run");
-    o.demoNetwork = o.mode == Collect && walk.Has("demo");
+    o.demoNetwork = (o.mode == Collect || o.mode == Serve) && walk.Has("demo");
 
     // The copied data.
     if (walk.Has("export")) o.folder = walk.Value("export");
@@ -639,12 +657,12 @@ enum class Section { Every, Window, Demo, WithoutWindow, Collect, Data };
 
 Section SectionOf(const OptionRow& o) {
     if (o.modes == kEveryMode) return Section::Every;
-    for (const Mode m : {Window, Demo, Info, Copy, CopyAll, SyncClock, Collect, Status, Export,
-                         View, Summary, Report}) {
+    for (const Mode m : {Window, Demo, Info, Copy, CopyAll, SyncClock, Collect, Serve, Status,
+                         Export, View, Summary, Report}) {
         if (!o.modes.Has(m)) continue;
         if (m == Window) return Section::Window;
         if (m == Demo) return Section::Demo;
-        if (m == Collect || m == Status) return Section::Collect;
+        if (m == Collect || m == Serve || m == Status) return Section::Collect;
         if (RunsWithoutWindow(m)) return Section::WithoutWindow;
         return Section::Data;
     }
@@ -670,8 +688,9 @@ constexpr std::array<SectionText, 6> kSections = {{
      "--sync-clock, with --port DEVICE or --usb; the result as JSON on standard output, "
      "messages on standard error:"},
     {Section::Collect,
-     "Сбор данных многих логгеров по файлу станций, без окна (--collect, --status):",
-     "Collecting many loggers from a stations file, without a window (--collect, --status):"},
+     "Сбор данных многих логгеров по файлу станций, без окна (--collect, --serve, --status):",
+     "Collecting many loggers from a stations file, without a window (--collect, --serve, "
+     "--status):"},
     {Section::Data, "Скопированные данные, без логгера (--export, --view, --summary, --report):",
      "Copied data, without a logger (--export, --view, --summary, --report):"},
 }};

@@ -27,6 +27,7 @@ enum class Mode {
     CopyAll,    // --copy-all, without a window
     SyncClock,  // --sync-clock, without a window
     Collect,    // --collect STATIONS: many loggers from a stations file, without a window
+    Serve,      // --serve STATIONS: the same on the stations' schedules, until stopped
     Status,     // --status STATIONS: the status of the stations' last visits, as JSON
     Export,     // --export FOLDER: the table of copied data, without a window
     View,       // --view FOLDER: the viewer of copied data
@@ -50,8 +51,8 @@ public:
     }
     static constexpr Modes All() {
         return {Mode::Window,    Mode::Demo,    Mode::Info,   Mode::Copy,   Mode::CopyAll,
-                Mode::SyncClock, Mode::Collect, Mode::Status, Mode::Export, Mode::View,
-                Mode::Summary,   Mode::Report,  Mode::Help,   Mode::Version};
+                Mode::SyncClock, Mode::Collect, Mode::Serve,  Mode::Status, Mode::Export,
+                Mode::View,      Mode::Summary, Mode::Report, Mode::Help,   Mode::Version};
     }
     constexpr bool Has(Mode m) const { return (bits_ & Bit(m)) != 0; }
     constexpr bool operator==(const Modes&) const = default;
@@ -115,8 +116,8 @@ struct Options {
     std::optional<DateTime> day;  // --day YYYY-MM-DD
     // --time-limit SECONDS; by default kCopyLimitSeconds for copies.
     int timeLimitSeconds = kReadOutLimitSeconds;
-    // The collection: --collect FILE [--dry-run]; --demo with it: the virtual network. Its status:
-    // --status FILE.
+    // The collection: --collect FILE [--dry-run] or --serve FILE; --demo with either: the virtual
+    // network. Its status: --status FILE.
     std::string stationsFile;
     bool dryRun = false;
     bool demoNetwork = false;

@@ -104,6 +104,10 @@ public:
         return visit_->Result();
     }
 
+    void Stop(const VisitMessage& why) {
+        if (visit_ && !visit_->Over()) visit_->Cut(why);
+    }
+
 private:
     void OpenLink(const Station& station, sim::VirtualNetwork* network) {
         const StationLink::Kind kind = station.link.kind;
@@ -164,6 +168,10 @@ SessionWork& VisitRun::Work() {
 VisitResult VisitRun::Run(const Station& station, const VisitAsk& ask, sim::VirtualNetwork* network,
                           std::function<void(const VisitProgress&)> progress) {
     return p_->Run(station, ask, network, std::move(progress));
+}
+
+void VisitRun::Stop(const VisitMessage& why) {
+    p_->Stop(why);
 }
 
 std::unique_ptr<PcClock> MakePcClock() {

@@ -36,6 +36,9 @@ public:
     // USB modems are that network's. `progress` hears where the visit stands.
     VisitResult Run(const Station& station, const VisitAsk& ask, sim::VirtualNetwork* network,
                     std::function<void(const VisitProgress&)> progress);
+    // Ends the visit that runs (from the event loop), as the window's Stop does: the files copied
+    // whole stay, the one being copied is dropped, and `why` is its error.
+    void Stop(const VisitMessage& why);
 
 private:
     class Parts;

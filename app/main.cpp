@@ -46,6 +46,8 @@ int main(int argc, char* argv[]) {
             return qm::RunHeadless(argc, argv, options);
         case qm::Mode::Collect:
             return qm::RunCollect(argc, argv, options);
+        case qm::Mode::Serve:
+            return qm::RunServe(argc, argv, options);
         case qm::Mode::Status:
             return qm::RunStatus(options);
         case qm::Mode::Window:

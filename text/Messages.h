@@ -434,6 +434,11 @@ enum class Msg {
     AlarmRaised,    // {1} the condition in words, {2} since when (UTC)
     AlarmRepeated,  // {1} the condition in words, {2} since when (UTC)
     AlarmCleared,   // {1} the condition in words, {2} since when (UTC)
+    // The collection that serves on schedule, and the lock every collection takes.
+    ServeLocked,  // {1} the folder
+    ServeNoLock,  // {1} the folder, {2} why
+    ServeStopped,
+    ServeNothingDue,
     // Anything else that ended a handler.
     InternalError,
 };

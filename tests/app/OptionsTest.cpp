@@ -319,8 +319,8 @@ TEST(Options, TheTableDeclaresEachOptionOnceAndEveryModeHasItsOption) {
         }
     }
     for (const Mode m : {Mode::Demo, Mode::Info, Mode::Copy, Mode::CopyAll, Mode::SyncClock,
-                         Mode::Collect, Mode::Status, Mode::Export, Mode::View, Mode::Summary,
-                         Mode::Report, Mode::Help, Mode::Version}) {
+                         Mode::Collect, Mode::Serve, Mode::Status, Mode::Export, Mode::View,
+                         Mode::Summary, Mode::Report, Mode::Help, Mode::Version}) {
         bool selected = false;
         for (const OptionRow& o : OptionTable()) selected = selected || o.selects == m;
         EXPECT_TRUE(selected) << static_cast<int>(m);
@@ -331,7 +331,7 @@ TEST(Options, TheTableDeclaresEachOptionOnceAndEveryModeHasItsOption) {
         "demo",   "device-type", "via",      "faults",       "usb",        "info",       "copy",
         "new",    "day",         "copy-all", "sync-clock",   "time-limit", "export",     "csv",
         "xlsx",   "view",        "collect",  "dry-run",      "summary",    "from",       "to",
-        "netcdf", "report",      "pdf",      "report-title", "status"};
+        "netcdf", "report",      "pdf",      "report-title", "status",     "serve"};
     EXPECT_EQ(names, expected);
 }
 

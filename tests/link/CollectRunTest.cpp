@@ -1,8 +1,10 @@
 // The collection of many loggers end to end: qm-controller --collect over pseudo-terminals to
 // simulated loggers (one silent, one whose clock is five minutes off), and over the virtual
-// radio and Bluetooth network of the demo.
+// radio and Bluetooth network of the demo; and the collection that serves on schedule until it is
+// stopped.
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -291,6 +293,54 @@ TEST_F(CollectRunTest, ABadFileIsRefusedWithItsLineAndADryRunOpensNoPort) {
     EXPECT_EQ(plan.json["stations"].toArray()[0].toObject()["link"].toObject()["port"].toString(),
               "/dev/no-such-port");
     EXPECT_FALSE(fs::exists(Folder() / "DATA")) << "a dry run makes nothing";
+}
+
+TEST_F(CollectRunTest, ServeVisitsOnScheduleHoldsTheLockAndAStopKeepsTheWholeFilesAndTheLogs) {
+    Write("net.toml", "[defaults]\nevery = \"2s\"\n\n[[station]]\nname = \"radio-3\"\nradio = 3\n");
+    const fs::path station = Folder() / "DATA" / "radio-3";
+    QProcess serve;
+    StartProgram(serve, dir_.path(), {"--serve", "net.toml", "--demo", "--lang", "en"});
+    QElapsedTimer waited;
+    waited.start();
+    while (ReadVisitLog(station).records.size() < 2 && waited.elapsed() < 60'000)
+        serve.waitForFinished(200);
+    const Result second = Run({"--collect", "net.toml", "--demo", "--lang", "en"});
+    EXPECT_EQ(second.status, 2);
+    EXPECT_TRUE(second.errors.contains("another collection is running"))
+        << second.errors.toStdString();
+    serve.terminate();
+    const Result r = FinishProgram(serve, 30'000);
+    EXPECT_EQ(r.status, 0) << r.errors.toStdString();
+    const VisitLogRead visits = ReadVisitLog(station);
+    EXPECT_EQ(visits.skipped, 0u);
+    ASSERT_GE(visits.records.size(), 2u);
+    EXPECT_TRUE(visits.records[0].collected && visits.records[1].collected);
+
+    // Stopped while its second directory is copied. The demo's transfer itself is quick, so the
+    // stop falls between its files or while the copy ends: every copy keeps its log line.
+    fs::remove_all(Folder() / "DATA");
+    StartProgram(serve, dir_.path(), {"--serve", "net.toml", "--demo", "--lang", "en"});
+    QByteArray said;
+    waited.restart();
+    while (said.count("copied whole") < 2 && waited.elapsed() < 60'000) {
+        serve.waitForReadyRead(200);
+        said += serve.readAllStandardError();
+    }
+    serve.terminate();
+    const Result stopped = FinishProgram(serve, 30'000);
+    EXPECT_EQ(stopped.status, 0) << stopped.errors.toStdString();
+    const VisitLogRead cut = ReadVisitLog(station);
+    ASSERT_EQ(cut.records.size(), 1u);
+    EXPECT_FALSE(cut.records[0].collected);
+    EXPECT_EQ(cut.records[0].error, "the collection was stopped");
+    const CollectionLogRead whole = ReadCollectionLog(station / Utf8Path("Котельная"));
+    ASSERT_EQ(whole.records.size(), 1u);
+    EXPECT_EQ(whole.records[0].result, CollectionResult::Done);
+    EXPECT_FALSE(CopiedFiles(station / Utf8Path("Котельная")).empty());
+    EXPECT_EQ(ReadCollectionLog(station / "OBJ_A01").records.size(), 1u);
+    // The next run carries on.
+    const Result next = Run({"--collect", "net.toml", "--demo", "--lang", "en"});
+    EXPECT_EQ(next.status, 0) << next.errors.toStdString();
 }
 
 }  // namespace
