@@ -693,10 +693,8 @@ const std::array<MessageRow, kMessageCount> kMessageTable = {{
     {M::AlarmRaised, "Тревога: {1} (с {2})", "Alarm: {1} (since {2})"},
     {M::AlarmRepeated, "Тревога продолжается: {1} (с {2})", "Alarm still holds: {1} (since {2})"},
     {M::AlarmCleared, "Тревога снята: {1} (была с {2})", "Alarm cleared: {1} (held since {2})"},
-    {M::ServeLocked,
-     "Сбор не начат: другой сбор уже идёт с папкой данных «{1}» (её держит .qmc-serve.lock)",
-     "The collection did not start: another collection is running with the data folder \"{1}\" "
-     "(it holds .qmc-serve.lock)"},
+    {M::ServeLocked, "Сбор не начат: другой сбор уже идёт с папкой данных «{1}»",
+     "The collection did not start: another collection is running with the data folder \"{1}\""},
     {M::ServeNoLock, "Папка данных «{1}» не занята этим сбором: {2}",
      "The data folder \"{1}\" is not locked for this collection: {2}"},
     {M::ServeStopped, "сбор остановлен", "the collection was stopped"},
