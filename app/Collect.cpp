@@ -365,7 +365,7 @@ int RunServe(int argc, char* argv[], const Options& options) {
     while (!stop.Requested()) {
         if (const auto due = schedule.Due(c.clock->UtcNow())) {
             // The time limit bounds each visit.
-            c.elapsed.restart();
+            c.elapsed.start();
             c.timeRanOut = false;
             VisitAndRecord(c, plan, *due, status, &schedule);
             continue;
