@@ -201,8 +201,8 @@ VisitResult VisitAndRecord(Collection& c, const StationsPlan& plan, std::size_t 
     return visit;
 }
 
-// What --collect and --serve do before the first visit: the stations file read, the data folders
-// locked, the demo's network made. The exit status when the run cannot go on.
+// What --collect and --serve do before the first visit: the stations file's warnings said, its
+// data folders locked, the demo's network made. The exit status when the run cannot go on.
 std::optional<int> Prepare(Collection& c, const Options& options, const StationsPlan& plan,
                            ServeLock& lock) {
     for (const StationsFileWarning& w : plan.warnings) c.err.Line(w.Text(options.language));
