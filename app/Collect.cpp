@@ -28,6 +28,7 @@
 #include "app/StopSignals.h"
 #include "app/VisitJson.h"
 #include "app/VisitRun.h"
+#include "collect/Alarms.h"
 #include "collect/Schedule.h"
 #include "collect/StationStatus.h"
 #include "collect/StationsFile.h"
@@ -153,11 +154,18 @@ VisitResult VisitStation(Collection& c, const Station& station, std::size_t numb
 
 // The stations' status, rewritten after every visit: each station's own part is made again when
 // it has been visited, the others' stand as they were made at the first; with a schedule, every
-// station's next due time as it says.
+// station's next due time as it says. The alarms are judged on it (every station's at the first
+// visit, then the visited one's), logged, and shown as they hold.
 class StatusFiles {
 public:
     StatusFiles(Collection& c, const StationsPlan& plan, const Schedule* schedule = nullptr)
-        : c_(c), plan_(plan), schedule_(schedule) {}
+        : c_(c),
+          plan_(plan),
+          schedule_(schedule),
+          alarms_(plan.data),
+          channels_{plan.mail.has_value(), plan.alarms.command.has_value()} {
+        if (alarms_.ReadError()) c_.err.Line(alarms_.ReadError()->Text(c_.language));
+    }
 
     void Visited(std::size_t index, const VisitResult& r, std::chrono::sys_seconds started) {
         StatusAttempt a;
@@ -167,10 +175,12 @@ public:
         for (const VisitMessage& m : StationErrors(r)) a.errors.push_back(m.Text(c_.language));
         for (const VisitMessage& m : r.warnings) a.warnings.push_back(m.Text(c_.language));
         const StatusNow now{c_.clock->UtcNow(), c_.clock->Now()};
-        if (status_.stations.size() != plan_.stations.size())
-            status_ = CollectionStatusOf(plan_, now);
+        const bool first = status_.stations.size() != plan_.stations.size();
+        if (first) status_ = CollectionStatusOf(plan_, now);
         status_.time = now.utc;
         status_.stations[index] = StationStatusOf(plan_.stations[index], now, a);
+        for (std::size_t i = 0; i < status_.stations.size(); ++i)
+            if (first || i == index) Judge(i, now.utc);
         if (schedule_)
             for (std::size_t i = 0; i < status_.stations.size(); ++i)
                 status_.stations[i].nextDue = schedule_->NextVisit(i);
@@ -183,11 +193,24 @@ public:
     }
 
 private:
+    void Judge(std::size_t i, std::chrono::sys_seconds now) {
+        const Alarms::Judged judged =
+            alarms_.Judge(status_.stations[i], plan_.alarms, channels_, now, c_.language);
+        if (judged.error && !alarmsFailed_) {
+            // Said once: the alarms that hold are still shown.
+            alarmsFailed_ = true;
+            c_.err.Line(judged.error->Text(c_.language));
+        }
+    }
+
     Collection& c_;
     const StationsPlan& plan_;
     const Schedule* schedule_;
+    Alarms alarms_;
+    AlarmChannels channels_;
     CollectionStatus status_;
     bool failed_ = false;
+    bool alarmsFailed_ = false;
 };
 
 // A station visited, its visit logged and the status rewritten: the one visit of --collect and
@@ -195,7 +218,7 @@ private:
 VisitResult VisitAndRecord(Collection& c, const StationsPlan& plan, std::size_t index,
                            StatusFiles& status, Schedule* schedule = nullptr) {
     const std::chrono::sys_seconds began = c.clock->UtcNow();
-    const VisitResult visit = VisitStation(c, plan.stations[index], index + 1, began);
+    VisitResult visit = VisitStation(c, plan.stations[index], index + 1, began);
     if (schedule) schedule->Visited(index, began, c.clock->UtcNow(), visit.collected);
     status.Visited(index, visit, began);
     return visit;

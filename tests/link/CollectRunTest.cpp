@@ -249,7 +249,7 @@ TEST_F(CollectRunTest, TheDemoNetworkIsCollectedThroughItsRadioAndBluetoothModem
 
 TEST_F(CollectRunTest, EveryVisitRewritesTheStatusAndStatusSaysHowTheStationsStand) {
     Write("net.toml",
-          "[[station]]\nname = \"radio-3\"\nradio = 3\n\n"
+          "[alarms]\nfailures = 1\n\n[[station]]\nname = \"radio-3\"\nradio = 3\n\n"
           "[[station]]\nname = \"radio-12\"\nradio = 12\n");
     const Result none = Run({"--status", "net.toml", "--lang", "en"});
     EXPECT_EQ(none.status, 3);
@@ -267,7 +267,11 @@ TEST_F(CollectRunTest, EveryVisitRewritesTheStatusAndStatusSaysHowTheStationsSta
     EXPECT_FALSE(ok["dataSets"].toArray().isEmpty());
     EXPECT_TRUE(ok["newestMeasurement"].toString().endsWith('Z'));
     const QJsonObject failed = stations[1].toObject();
-    EXPECT_EQ(failed["colour"].toString(), "amber");
+    EXPECT_EQ(failed["colour"].toString(), "red") << "its first failure is an alarm";
+    const std::string alarms = ReadWholeFile(Folder() / "DATA" / "alarms.jsonl");
+    EXPECT_NE(alarms.find(R"("station": "radio-12", "condition": "failures", "event": "raised")"),
+              std::string::npos)
+        << alarms;
     EXPECT_EQ(failed["consecutiveFailures"], QJsonValue(1));
     EXPECT_EQ(failed["lastAttempt"].toObject()["errors"], Station(r, "radio-12")["errors"]);
     EXPECT_TRUE(fs::exists(Folder() / "DATA" / "status.html"));
