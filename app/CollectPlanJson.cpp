@@ -32,6 +32,25 @@ QJsonObject LinkJson(const StationLink& link) {
     return o;
 }
 
+// When a station is visited by --serve: null for once at the start.
+QJsonValue ScheduleJson(const StationTiming& t) {
+    if (!t.every) return QJsonValue::Null;
+    QJsonObject o;
+    o["everySeconds"] = static_cast<qint64>(t.every->count());
+    if (t.at) {
+        const auto minutes = static_cast<int>(t.at->count());
+        o["at"] = QStringLiteral("%1:%2")
+                      .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+                      .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+    } else {
+        o["at"] = QJsonValue::Null;
+    }
+    o["retries"] = static_cast<qint64>(t.retries);
+    o["retryEverySeconds"] = static_cast<qint64>(t.retryEvery.count());
+    o["secondaryEverySeconds"] = static_cast<qint64>(t.secondaryEvery.count());
+    return o;
+}
+
 }  // namespace
 
 QJsonObject PlanJson(const StationsPlan& plan, Language language) {
@@ -50,6 +69,7 @@ QJsonObject PlanJson(const StationsPlan& plan, Language language) {
         o["mode"] = QString::fromLatin1(CollectModeWord(s.mode));
         o["clock"] = QString::fromLatin1(ClockPolicyWord(s.clock));
         o["maxOffsetSeconds"] = static_cast<qint64>(s.maxOffsetSeconds);
+        o["schedule"] = ScheduleJson(s.timing);
         o["folder"] = Q(PathText(s.folder));
         stations.append(o);
     }

@@ -38,6 +38,8 @@ usb = true
 name = "C"
 radio = 12
 clock = "check"
+every = "1d"
+at = "2:30"
 
 [[station]]
 name = "D"
@@ -59,7 +61,7 @@ data = ')" + PathText(data) + R"('
     EXPECT_EQ(QJsonDocument(well).toJson(QJsonDocument::Compact).toStdString(),
               R"({"clock":"set","directories":["Котельная","2026"],)"
               R"("link":{"kind":"serial","port":"/dev/rfcomm0"},"maxOffsetSeconds":30,)"
-              R"("mode":"all","name":"Скважина 7"})");
+              R"("mode":"all","name":"Скважина 7","schedule":null})");
 
     const QJsonObject usb = stations[1].toObject();
     EXPECT_EQ(usb["link"].toObject(), (QJsonObject{{"kind", "usb"}}));
@@ -69,6 +71,11 @@ data = ')" + PathText(data) + R"('
     const QJsonObject radio = stations[2].toObject();
     EXPECT_EQ(radio["link"].toObject(), (QJsonObject{{"kind", "radio"}, {"address", 12}}));
     EXPECT_EQ(radio["clock"].toString(), "check");
+    EXPECT_EQ(radio["schedule"].toObject(), (QJsonObject{{"everySeconds", 86400},
+                                                         {"at", "02:30"},
+                                                         {"retries", 3},
+                                                         {"retryEverySeconds", 300},
+                                                         {"secondaryEverySeconds", 3600}}));
 
     const QJsonObject bluetooth = stations[3].toObject();
     EXPECT_EQ(bluetooth["link"].toObject(),
