@@ -217,6 +217,7 @@ private:
     static std::vector<AlarmSender*> Pointers(
         const std::vector<std::unique_ptr<AlarmSender>>& senders) {
         std::vector<AlarmSender*> pointers;
+        pointers.reserve(senders.size());
         for (const auto& s : senders) pointers.push_back(s.get());
         return pointers;
     }
