@@ -1,5 +1,7 @@
 #include "collect/AlarmDelivery.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <utility>
@@ -56,6 +58,20 @@ std::string EncodedWords(std::string_view text) {
         start = end;
     }
     return out;
+}
+
+// An address as a header gives it: a display name with letters beyond ASCII ("Сбор <qm@x.org>")
+// as encoded words.
+std::string AddressHeader(std::string_view address) {
+    const std::string flat = Flat(address);
+    const std::size_t open = flat.rfind('<');
+    if (open == std::string::npos ||
+        std::all_of(flat.begin(), flat.begin() + static_cast<std::ptrdiff_t>(open),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return flat;
+    std::string name = flat.substr(0, open);
+    while (!name.empty() && name.back() == ' ') name.pop_back();
+    return EncodedWords(name) + " " + flat.substr(open);
 }
 
 // The date as a mail's Date header writes it, in UTC.
@@ -151,7 +167,7 @@ std::string AlarmMail(const AlarmRecord& e, const MailSettings& mail, Language l
     std::string to;
     for (const std::string& address : mail.to) {
         if (!to.empty()) to += ", ";
-        to += Flat(address);
+        to += AddressHeader(address);
     }
     std::string body;
     for (const std::string& line : {Message(Msg::MailStation, language, {station}), Flat(what),
@@ -162,7 +178,7 @@ std::string AlarmMail(const AlarmRecord& e, const MailSettings& mail, Language l
     const auto header = [&m](std::string_view name, const std::string& value) {
         m += std::string(name) + ": " + value + std::string(kCrLf);
     };
-    header("From", Flat(mail.from));
+    header("From", AddressHeader(mail.from));
     header("To", to);
     header("Subject", EncodedWords(station + ": " + Flat(what)));
     header("Date", MailDate(date));

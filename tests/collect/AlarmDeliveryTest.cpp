@@ -32,7 +32,7 @@ AlarmRecord Raised(std::string station, const char* time) {
 
 TEST(AlarmDeliveryTest, NoLineBreakOfAStationReachesAHeaderAndEachEventHasItsOwnStableMessageId) {
     MailSettings mail;
-    mail.from = "QM <qm@example.org>";
+    mail.from = "Сбор <qm@example.org>";
     mail.to = {"a@x.org", "b@x.org"};
     const AlarmRecord e = Raised("Скважина 7\r\nBcc: spy@evil.org", "2026-12-03T02:00:00Z");
     const std::string m = AlarmMail(e, mail, Language::Russian, e.time);
@@ -44,6 +44,7 @@ TEST(AlarmDeliveryTest, NoLineBreakOfAStationReachesAHeaderAndEachEventHasItsOwn
         EXPECT_FALSE(line.starts_with("Bcc")) << headers;
         if (line.starts_with("Message-ID: ")) ids.push_back(line.substr(0, line.size() - 1));
     }
+    EXPECT_TRUE(headers.starts_with("From: =?UTF-8?B?0KHQsdC+0YA=?= <qm@example.org>\r\n"));
     EXPECT_NE(headers.find("\r\nTo: a@x.org, b@x.org\r\n"), std::string::npos) << headers;
     EXPECT_NE(headers.find("\r\nDate: Thu, 3 Dec 2026 02:00:00 +0000\r\n"), std::string::npos);
 
