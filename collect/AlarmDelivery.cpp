@@ -63,7 +63,7 @@ std::string EncodedWords(std::string_view text) {
 // An address as a header gives it: a display name with letters beyond ASCII ("Сбор <qm@x.org>")
 // as encoded words.
 std::string AddressHeader(std::string_view address) {
-    const std::string flat = Flat(address);
+    std::string flat = Flat(address);
     const std::size_t open = flat.rfind('<');
     if (open == std::string::npos ||
         std::all_of(flat.begin(), flat.begin() + static_cast<std::ptrdiff_t>(open),
