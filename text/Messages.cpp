@@ -694,7 +694,7 @@ const std::array<MessageRow, kMessageCount> kMessageTable = {{
     {M::AlarmRepeated, "Тревога продолжается: {1} (с {2})", "Alarm still holds: {1} (since {2})"},
     {M::AlarmCleared, "Тревога снята: {1} (была с {2})", "Alarm cleared: {1} (held since {2})"},
     {M::AlarmNotDelivered,
-     "{1}: тревогу «{2}» не удалось доставить ({3}): {4}; она будет отправлена при следующем "
+     "{1}: тревогу «{2}» не удалось доставить {3}: {4}; она будет отправлена при следующем "
      "посещении",
      "{1}: the alarm \"{2}\" could not be delivered by {3}: {4}; it is sent at the next visit"},
     {M::AlarmByMail, "почтой", "mail"},
