@@ -1,5 +1,6 @@
 #include "collect/VirtualVisit.h"
 
+#include <algorithm>
 #include <optional>
 #include <utility>
 
@@ -151,8 +152,10 @@ void VirtualTime::Arm(std::size_t slot, int ms, bool repeat, std::function<void(
     Slot& s = slots_[slot];
     s.armed = true;
     s.repeat = repeat;
-    s.interval = ms;
-    s.due = ms_ + ms;
+    // A tick "at once" comes a millisecond on, as on an event loop that takes its time: a step
+    // that waits for something by arming itself again lets the clock move meanwhile.
+    s.interval = std::max(ms, 1);
+    s.due = ms_ + s.interval;
     s.order = ++armed_;
     s.tick = std::move(tick);
 }
@@ -166,7 +169,7 @@ bool VirtualTime::Step() {
     if (!next) return false;
     ms_ = std::max(ms_, next->due);
     if (next->repeat) {
-        next->due = ms_ + std::max(next->interval, 1);
+        next->due = ms_ + next->interval;
         next->order = ++armed_;
     } else {
         next->armed = false;

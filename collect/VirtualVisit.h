@@ -33,7 +33,8 @@ public:
     // Moves the clock on to `t` and runs nothing: a wait between visits. Never back.
     void MoveTo(std::chrono::sys_seconds t);
 
-    // Calls `tick` `ms` from now, then every `ms` while `repeat`; armed again, counts from now.
+    // Calls `tick` `ms` (at least 1) from now, then as often while `repeat`; armed again,
+    // counts from now.
     void Arm(std::size_t slot, int ms, bool repeat, std::function<void()> tick);
     void Cancel(std::size_t slot) { slots_[slot].armed = false; }
     bool Armed(std::size_t slot) const { return slots_[slot].armed; }
