@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -32,6 +33,7 @@
 #include "collect/AlarmDelivery.h"
 #include "collect/Alarms.h"
 #include "collect/Schedule.h"
+#include "collect/Serve.h"
 #include "collect/StationStatus.h"
 #include "collect/StationsFile.h"
 #include "collect/Visit.h"
@@ -53,13 +55,16 @@ constexpr int kReachLimitMs = 5 * 60 * 1000;
 struct Collection {
     Language language = Language::Russian;
     ErrorStream err;
-    std::unique_ptr<PcClock> clock = MakePcClock();
+    std::unique_ptr<PcClock> pcClock = MakePcClock();
+    PcClock* clock = pcClock.get();                // the PC's, or one given
     std::unique_ptr<sim::VirtualNetwork> network;  // --demo
+    // Makes the runner of each visit; none: a visit on the event loop.
+    std::function<std::unique_ptr<VisitRunner>()> newVisit;
     QElapsedTimer elapsed;
     int timeLimitMs = 0;
     bool timeRanOut = false;  // the limit has ended a visit: no station after it is tried
     std::size_t stations = 0;
-    VisitRun* running = nullptr;  // the visit under way, for a stop to end it
+    VisitRunner* running = nullptr;  // the visit under way, for a stop to end it
 
     std::string Text(Msg id, std::initializer_list<std::string_view> args = {}) const {
         return Message(id, language, args);
@@ -68,6 +73,22 @@ struct Collection {
     int MsLeft() const {
         return static_cast<int>(std::max<qint64>(0, timeLimitMs - elapsed.elapsed()));
     }
+};
+
+// A visit on Qt's event loop, with the demo's network when there is one.
+class EventLoopVisit : public VisitRunner {
+public:
+    EventLoopVisit(Collection& c) : run_(*c.clock, c.err, c.language), network_(c.network.get()) {}
+    SessionWork& Work() override { return run_.Work(); }
+    VisitResult Run(const Station& station, const VisitAsk& ask,
+                    std::function<void(const VisitProgress&)> progress) override {
+        return run_.Run(station, ask, network_, std::move(progress));
+    }
+    void Stop(const VisitMessage& why) override { run_.Stop(why); }
+
+private:
+    VisitRun run_;
+    sim::VirtualNetwork* network_;
 };
 
 // The station's folder, made with its parents when missing; why it cannot be, in the words of
@@ -124,11 +145,12 @@ VisitResult VisitStation(Collection& c, const Station& station, std::size_t numb
                          std::chrono::sys_seconds started) {
     // Every line of this station, the session's own too, says whose it is.
     c.err.SetPrefix(c.Text(Msg::CollectNotReached, {station.name, ""}));
-    VisitRun run(*c.clock, c.err, c.language);
-    c.running = &run;
-    run.Work().NameStation(station.name);
+    const std::unique_ptr<VisitRunner> run =
+        c.newVisit ? c.newVisit() : std::make_unique<EventLoopVisit>(c);
+    c.running = run.get();
+    run->Work().NameStation(station.name);
     VisitResult result;
-    if (const auto why = FolderRefused(c, run.Work(), station.folder)) {
+    if (const auto why = FolderRefused(c, run->Work(), station.folder)) {
         // Nothing of the station is touched: it is not tried, and has no folder to log in.
         c.err.Line(why->Text(c.language));
         result.tried = false;
@@ -140,12 +162,11 @@ VisitResult VisitStation(Collection& c, const Station& station, std::size_t numb
         ask.msLeft = c.MsLeft();
         ask.timeLimitSeconds = c.timeLimitMs / 1000;
         ask.language = c.language;
-        result =
-            run.Run(station, ask, c.network.get(), [&c, &station, number](const VisitProgress& p) {
-                c.err.Progress(
-                    c.Text(Msg::CollectStation, {std::to_string(number), std::to_string(c.stations),
-                                                 station.name, ProgressText(p, c.language)}));
-            });
+        result = run->Run(station, ask, [&c, &station, number](const VisitProgress& p) {
+            c.err.Progress(
+                c.Text(Msg::CollectStation, {std::to_string(number), std::to_string(c.stations),
+                                             station.name, ProgressText(p, c.language)}));
+        });
         if (result.timeRanOut) c.timeRanOut = true;
         LogVisit(c, station, result, started, result.warnings);
     }
@@ -234,16 +255,52 @@ private:
     bool alarmsFailed_ = false;
 };
 
-// A station visited, its visit logged and the status rewritten: the one visit of --collect and
-// --serve. `schedule` (serving) hears of the visit before the status says when it is next due.
+// A station visited, its visit logged and the status rewritten: the one visit of --collect.
 VisitResult VisitAndRecord(Collection& c, const StationsPlan& plan, std::size_t index,
-                           StatusFiles& status, Schedule* schedule = nullptr) {
+                           StatusFiles& status) {
     const std::chrono::sys_seconds began = c.clock->UtcNow();
     VisitResult visit = VisitStation(c, plan.stations[index], index + 1, began);
-    if (schedule) schedule->Visited(index, began, c.clock->UtcNow(), visit.collected);
     status.Visited(index, visit, began);
     return visit;
 }
+
+// The visits of --serve on the clock of the run, between waits that `wait` makes: each visit
+// logged, and the status rewritten once the schedule has heard of it (it says when the station
+// is next due). The time limit bounds each visit.
+class ServeVisits : public ServeHost {
+public:
+    ServeVisits(Collection& c, const StationsPlan& plan, const Schedule& schedule,
+                std::function<void(std::optional<std::chrono::sys_seconds>)> wait,
+                std::function<bool()> stopped)
+        : c_(c),
+          plan_(plan),
+          status_(c, plan, &schedule),
+          wait_(std::move(wait)),
+          stopped_(std::move(stopped)) {}
+
+    std::chrono::sys_seconds Now() override { return c_.clock->UtcNow(); }
+    bool Visit(std::size_t station, std::chrono::sys_seconds began) override {
+        c_.elapsed.start();
+        c_.timeRanOut = false;
+        last_ = VisitStation(c_, plan_.stations[station], station + 1, began);
+        return last_.collected;
+    }
+    void Visited(std::size_t station, std::chrono::sys_seconds began) override {
+        status_.Visited(station, last_, began);
+        last_ = {};
+    }
+    void Wait(std::optional<std::chrono::sys_seconds> wake) override { wait_(wake); }
+    bool Stopped() override { return stopped_(); }
+    void NothingDue() override { c_.err.Line(c_.Text(Msg::ServeNothingDue)); }
+
+private:
+    Collection& c_;
+    const StationsPlan& plan_;
+    StatusFiles status_;
+    std::function<void(std::optional<std::chrono::sys_seconds>)> wait_;
+    std::function<bool()> stopped_;
+    VisitResult last_;
+};
 
 // What --collect and --serve do before the first visit: the stations file's warnings said, its
 // data folders locked, the demo's network made. The exit status when the run cannot go on.
@@ -274,12 +331,53 @@ std::optional<int> Prepare(Collection& c, const Options& options, const Stations
     return std::nullopt;
 }
 
+// What --collect and --serve do first: the stations file read into `plan`, the dry run's plan
+// printed, then Prepare. The exit status when the run ends there.
+std::optional<int> Open(Collection& c, const Options& options, std::optional<StationsPlan>& plan,
+                        ServeLock& lock) {
+    c.language = options.language;
+    StationsFileRead read = ReadStationsFile(Utf8Path(options.stationsFile));
+    if (const auto* error = std::get_if<StationsFileError>(&read)) {
+        c.err.Line(error->Text(options.language));
+        return 2;
+    }
+    plan = std::move(std::get<StationsPlan>(read));
+    if (options.dryRun) {
+        for (const StationsFileWarning& w : plan->warnings) c.err.Line(w.Text(options.language));
+        std::fputs(QJsonDocument(PlanJson(*plan, options.language))
+                       .toJson(QJsonDocument::Indented)
+                       .constData(),
+                   stdout);
+        return 0;
+    }
+    return Prepare(c, options, *plan, lock);
+}
+
 // How long to wait from now until `wake`, in milliseconds: at least one, at most an hour (the
 // wait is taken again then, so a clock put forward or back is followed).
 int MsUntil(std::chrono::sys_seconds wake) {
     const auto left =
         std::chrono::ceil<std::chrono::milliseconds>(wake - std::chrono::system_clock::now());
     return static_cast<int>(std::clamp<std::int64_t>(left.count() + 1, 1, 3'600'000));
+}
+
+// --serve from its opening: the schedule rebuilt from the stations' visit logs, then the visits
+// until `stopped` holds. The exit status.
+int ServeOver(Collection& c, const Options& options, const LocalZone& zone,
+              std::function<void(std::optional<std::chrono::sys_seconds>)> wait,
+              std::function<bool()> stopped) {
+    std::optional<StationsPlan> read;
+    ServeLock lock;
+    if (const auto status = Open(c, options, read, lock)) return *status;
+    const StationsPlan& plan = *read;
+    std::vector<StationHistory> histories;
+    histories.reserve(plan.stations.size());
+    for (const Station& station : plan.stations)
+        histories.push_back(ReadStationHistory(station.folder));
+    Schedule schedule(plan.stations, c.clock->UtcNow(), zone, std::move(histories));
+    ServeVisits visits(c, plan, schedule, std::move(wait), std::move(stopped));
+    Serve(schedule, visits);
+    return 0;
 }
 
 }  // namespace
@@ -325,39 +423,33 @@ int RunCollect(int argc, char* argv[], const Options& options) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("QM Controller");
     Collection c;
-    c.language = options.language;
-    const StationsFileRead read = ReadStationsFile(Utf8Path(options.stationsFile));
-    if (const auto* error = std::get_if<StationsFileError>(&read)) {
-        c.err.Line(error->Text(options.language));
-        return 2;
-    }
-    const StationsPlan& plan = std::get<StationsPlan>(read);
-    if (options.dryRun) {
-        for (const StationsFileWarning& w : plan.warnings) c.err.Line(w.Text(options.language));
-        std::fputs(QJsonDocument(PlanJson(plan, options.language))
-                       .toJson(QJsonDocument::Indented)
-                       .constData(),
-                   stdout);
-        return 0;
-    }
+    std::optional<StationsPlan> read;
     ServeLock lock;
-    if (const auto status = Prepare(c, options, plan, lock)) return *status;
+    if (const auto status = Open(c, options, read, lock)) return *status;
+    const StationsPlan& plan = *read;
     const std::chrono::sys_seconds started = c.clock->UtcNow();
     c.elapsed.start();
 
+    // A stop ends the visit under way as the window's Stop does; the stations after it are not
+    // tried, and the run ends as one the time limit cut.
+    StopSignals stop([&c] {
+        if (c.running) c.running->Stop({Msg::ServeStopped, {}});
+    });
     StatusFiles status(c, plan);
     QJsonArray stations;
     std::size_t reached = 0;
     std::size_t collected = 0;
     for (std::size_t i = 0; i < plan.stations.size(); ++i) {
         const Station& station = plan.stations[i];
-        if (c.timeRanOut || c.MsLeft() == 0) {
-            // No time left for it: said, and the rest are still listed.
-            const std::string why = c.Text(Msg::CollectSkipped);
-            c.err.Line(c.Text(Msg::CollectNotReached, {station.name, why}));
+        // A stop that came between two visits is heard here.
+        QCoreApplication::processEvents();
+        if (stop.Requested() || c.timeRanOut || c.MsLeft() == 0) {
+            // Not tried: said, and the rest are still listed.
+            const Msg why = stop.Requested() ? Msg::ServeStopped : Msg::CollectSkipped;
+            c.err.Line(c.Text(Msg::CollectNotReached, {station.name, c.Text(why)}));
             VisitResult notTried;
             notTried.tried = false;
-            notTried.errors.push_back({Msg::CollectSkipped, {}});
+            notTried.errors.push_back({why, {}});
             stations.append(StationJson(station, notTried, c.language));
             status.Visited(i, notTried, c.clock->UtcNow());
             continue;
@@ -381,23 +473,6 @@ int RunServe(int argc, char* argv[], const Options& options) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("QM Controller");
     Collection c;
-    c.language = options.language;
-    const StationsFileRead read = ReadStationsFile(Utf8Path(options.stationsFile));
-    if (const auto* error = std::get_if<StationsFileError>(&read)) {
-        c.err.Line(error->Text(options.language));
-        return 2;
-    }
-    const StationsPlan& plan = std::get<StationsPlan>(read);
-    ServeLock lock;
-    if (const auto status = Prepare(c, options, plan, lock)) return *status;
-
-    std::vector<StationHistory> histories;
-    histories.reserve(plan.stations.size());
-    for (const Station& station : plan.stations)
-        histories.push_back(ReadStationHistory(station.folder));
-    Schedule schedule(plan.stations, c.clock->UtcNow(), SystemZone(), std::move(histories));
-    StatusFiles status(c, plan, &schedule);
-
     // Between visits the run waits on the event loop for the next due time or a stop; a stop
     // during a visit ends the visit, and the run with it.
     QEventLoop waiting;
@@ -409,25 +484,19 @@ int RunServe(int argc, char* argv[], const Options& options) {
         if (c.running) c.running->Stop({Msg::ServeStopped, {}});
         waiting.exit(0);
     });
-    bool saidNothingDue = false;
-    while (!stop.Requested()) {
-        if (const auto due = schedule.Due(c.clock->UtcNow())) {
-            // The time limit bounds each visit.
-            c.elapsed.start();
-            c.timeRanOut = false;
-            VisitAndRecord(c, plan, *due, status, &schedule);
-            continue;
-        }
-        if (const auto next = schedule.NextWake()) {
-            wake.start(MsUntil(*next));
-        } else if (!saidNothingDue) {
-            saidNothingDue = true;
-            c.err.Line(c.Text(Msg::ServeNothingDue));
-        }
+    const auto wait = [&wake, &waiting](std::optional<std::chrono::sys_seconds> next) {
+        if (next) wake.start(MsUntil(*next));
         waiting.exec();
         wake.stop();
-    }
-    return 0;
+    };
+    return ServeOver(c, options, SystemZone(), wait, [&stop] { return stop.Requested(); });
+}
+
+int ServeWith(const Options& options, const ServeParts& parts) {
+    Collection c;
+    c.clock = &parts.clock;
+    c.newVisit = parts.newVisit;
+    return ServeOver(c, options, parts.zone, parts.wait, parts.stopped);
 }
 
 }  // namespace qm

@@ -1,5 +1,14 @@
 #pragma once
 
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "collect/Schedule.h"
+#include "collect/Serve.h"
+#include "session/PcClock.h"
+
 namespace qm {
 
 struct Options;
@@ -26,6 +35,19 @@ int RunCollect(int argc, char* argv[], const Options& options);
 // while it runs. Returns 0 when stopped, 2 when the stations file cannot be used or another
 // collection holds a data folder.
 int RunServe(int argc, char* argv[], const Options& options);
+
+// What --serve takes from Qt and the PC, given instead: its clock and time zone, the runner of
+// each visit, the wait between visits (until the time given, or a stop) and whether it is
+// stopped. Virtual time for tests and benchmarks.
+struct ServeParts {
+    PcClock& clock;
+    const LocalZone& zone;
+    std::function<std::unique_ptr<VisitRunner>()> newVisit;
+    std::function<void(std::optional<std::chrono::sys_seconds>)> wait;
+    std::function<bool()> stopped;
+};
+// --serve as RunServe runs it, on `parts` and without Qt's event loop; the exit status.
+int ServeWith(const Options& options, const ServeParts& parts);
 
 // The status of the last visits of the stations file's stations, as --collect wrote it:
 //   --status STATIONS.toml [--lang L]

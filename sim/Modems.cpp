@@ -148,6 +148,8 @@ std::vector<Frame> BtModem::Handle(std::span<const std::uint8_t> request) {
         // A text request: the characters from byte 3 on, ended by a line feed.
         std::string line(request.begin() + 3, request.begin() + length);
         while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+        if (lines_.size() == 2 * kKeptLines)
+            lines_.erase(lines_.begin(), lines_.begin() + kKeptLines);
         lines_.push_back(line);
         std::vector<Frame> out;
         AnswerLine(line, out);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -98,7 +99,9 @@ public:
     int CallsTo(const std::string& address) const;
     // Calls ended by entering command mode.
     int HangUps() const { return hangUps_; }
-    // Every command line received, without its line feed.
+    // The command lines received, without their line feeds: every one, or at least the last
+    // kKeptLines of a modem that has served long (the demo's, on schedule for days).
+    static constexpr std::size_t kKeptLines = 1000;
     const std::vector<std::string>& Lines() const { return lines_; }
 
 private:

@@ -84,6 +84,23 @@ protected:
         return CopiedFiles(folder);
     }
 
+    // Waits until a copy into a folder of `station` has put a whole file in place, then stops
+    // the run (SIGTERM); that folder.
+    static fs::path StopOnceAFileIsCopied(QProcess& run, const fs::path& station) {
+        QElapsedTimer waited;
+        waited.start();
+        fs::path folder;
+        while (folder.empty() && waited.elapsed() < 60'000) {
+            run.waitForFinished(20);
+            std::error_code ec;
+            for (const auto& d : fs::directory_iterator(station, ec))
+                if (d.is_directory() && !CopiedFiles(d.path()).empty()) folder = d.path();
+        }
+        run.terminate();
+        EXPECT_FALSE(folder.empty()) << "no file was copied";
+        return folder;
+    }
+
     QTemporaryDir dir_;
     QProcess sim_;
 };
@@ -320,31 +337,50 @@ TEST_F(CollectRunTest, ServeVisitsOnScheduleHoldsTheLockAndAStopKeepsTheWholeFil
     ASSERT_GE(visits.records.size(), 2u);
     EXPECT_TRUE(visits.records[0].collected && visits.records[1].collected);
 
-    // Stopped while its second directory is copied. The demo's transfer itself is quick, so the
-    // stop falls between its files or while the copy ends: every copy keeps its log line.
+    // Stopped once a copy has put a file in place (the replies slowed down to make the copy
+    // last): the files copied whole stay with the copy's log line, and the next run copies only
+    // the rest.
     fs::remove_all(Folder() / "DATA");
-    StartProgram(serve, dir_.path(), {"--serve", "net.toml", "--demo", "--lang", "en"});
-    QByteArray said;
-    waited.restart();
-    while (said.count("copied whole") < 2 && waited.elapsed() < 60'000) {
-        serve.waitForReadyRead(200);
-        said += serve.readAllStandardError();
-    }
-    serve.terminate();
+    StartProgram(serve, dir_.path(),
+                 {"--serve", "net.toml", "--demo", "--faults", "delay=150", "--lang", "en"});
+    const fs::path cut = StopOnceAFileIsCopied(serve, station);
     const Result stopped = FinishProgram(serve, 30'000);
     EXPECT_EQ(stopped.status, 0) << stopped.errors.toStdString();
-    const VisitLogRead cut = ReadVisitLog(station);
-    ASSERT_EQ(cut.records.size(), 1u);
-    EXPECT_FALSE(cut.records[0].collected);
-    EXPECT_EQ(cut.records[0].error, "the collection was stopped");
-    const CollectionLogRead whole = ReadCollectionLog(station / Utf8Path("Котельная"));
-    ASSERT_EQ(whole.records.size(), 1u);
-    EXPECT_EQ(whole.records[0].result, CollectionResult::Done);
-    EXPECT_FALSE(CopiedFiles(station / Utf8Path("Котельная")).empty());
-    EXPECT_EQ(ReadCollectionLog(station / "OBJ_A01").records.size(), 1u);
-    // The next run carries on.
+    const VisitLogRead cutVisit = ReadVisitLog(station);
+    ASSERT_EQ(cutVisit.records.size(), 1u);
+    EXPECT_FALSE(cutVisit.records[0].collected);
+    EXPECT_EQ(cutVisit.records[0].error, "the collection was stopped");
+    const std::size_t kept = CopiedFiles(cut).size();
+    const CollectionLogRead before = ReadCollectionLog(cut);
+    ASSERT_EQ(before.records.size(), 1u);
+    EXPECT_EQ(before.records[0].files, static_cast<std::int64_t>(kept));
     const Result next = Run({"--collect", "net.toml", "--demo", "--lang", "en"});
     EXPECT_EQ(next.status, 0) << next.errors.toStdString();
+    const CollectionLogRead after = ReadCollectionLog(cut);
+    ASSERT_EQ(after.records.size(), 2u);
+    EXPECT_EQ(after.records[1].mode, CollectedMode::New);
+    EXPECT_EQ(after.records[1].files + static_cast<std::int64_t>(kept),
+              static_cast<std::int64_t>(CopiedFiles(cut).size()))
+        << "what was copied whole is not copied again";
+}
+
+TEST_F(CollectRunTest, ACollectionStoppedMidCopyKeepsItsWholeFilesAndListsTheRestNotTried) {
+    Write("net.toml",
+          "[[station]]\nname = \"radio-3\"\nradio = 3\n\n"
+          "[[station]]\nname = \"radio-7\"\nradio = 7\n");
+    QProcess collect;
+    StartProgram(collect, dir_.path(),
+                 {"--collect", "net.toml", "--demo", "--faults", "delay=150", "--lang", "en"});
+    const fs::path cut = StopOnceAFileIsCopied(collect, Folder() / "DATA" / "radio-3");
+    const Result r = FinishProgram(collect, 30'000);
+    EXPECT_EQ(r.status, 1) << "reached, not collected: " << r.errors.toStdString();
+    EXPECT_FALSE(CopiedFiles(cut).empty());
+    const VisitLogRead visits = ReadVisitLog(Folder() / "DATA" / "radio-3");
+    ASSERT_EQ(visits.records.size(), 1u);
+    EXPECT_EQ(visits.records[0].error, "the collection was stopped");
+    const QJsonObject rest = Station(r, "radio-7");
+    EXPECT_FALSE(rest["tried"].toBool());
+    EXPECT_EQ(rest["errors"].toArray().at(0).toString(), "the collection was stopped");
 }
 
 // A local SMTP server (Debian's aiosmtpd) that appends the recipients and subject of each mail it
