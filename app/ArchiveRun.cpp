@@ -4,6 +4,8 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QJsonValue>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -20,6 +22,7 @@
 
 #ifdef QMC_HAVE_ARCHIVE
 #include "archive/Archive.h"
+#include "archive/Outbox.h"
 #endif
 
 namespace qm {
@@ -27,6 +30,24 @@ namespace qm {
 namespace fs = std::filesystem;
 
 #ifndef QMC_HAVE_ARCHIVE
+
+struct CopyArchive::Parts {
+    std::optional<std::string> refused;
+};
+
+CopyArchive::CopyArchive(const ArchiveSetup&, Language language, ErrorStream&)
+    : p_(std::make_unique<Parts>()) {
+    p_->refused = Message(Msg::ArchiveNotBuilt, language);
+}
+CopyArchive::~CopyArchive() = default;
+const std::optional<std::string>& CopyArchive::Refused() const {
+    return p_->refused;
+}
+void CopyArchive::Queue(const VisitResult&, const std::string&, std::filesystem::file_time_type) {}
+void CopyArchive::Push(const std::vector<std::filesystem::path>&) {}
+QJsonObject CopyArchive::Json() const {
+    return {};
+}
 
 int RunArchiveSync(const Options& options) {
     Say(Message(Msg::ArchiveNotBuilt, options.language));
@@ -76,6 +97,97 @@ std::vector<SyncSet> DataSetsIn(const fs::path& folder) {
 }
 
 }  // namespace
+
+struct CopyArchive::Parts {
+    Language language;
+    ErrorStream& err;
+    ArchiveTarget target;
+    std::optional<std::string> refused;
+    std::unique_ptr<Archive> archive;
+    std::int64_t queued = 0;
+    std::int64_t pushed = 0;
+    std::optional<std::string> error;
+    bool said = false;
+
+    Parts(Language l, ErrorStream& e) : language(l), err(e) {}
+
+    void Fail(const std::string& why) {
+        error = Message(Msg::ArchiveFailed, language, {why});
+        if (!said) err.Line(*error);
+        said = true;
+    }
+};
+
+CopyArchive::CopyArchive(const ArchiveSetup& setup, Language language, ErrorStream& err)
+    : p_(std::make_unique<Parts>(language, err)) {
+    p_->target.url = setup.url;
+    p_->target.source = setup.source ? *setup.source : HostName();
+    p_->refused = RefusedArchiveUrl(setup.url, language);
+    if (!p_->refused && setup.passwordFile) {
+        try {
+            p_->target.password = ReadArchivePassword(*setup.passwordFile);
+        } catch (const FileError& e) {
+            p_->refused = Message(Msg::ArchivePasswordFile, language,
+                                  {PathText(*setup.passwordFile), e.Text(language)});
+        }
+    }
+}
+
+CopyArchive::~CopyArchive() = default;
+
+const std::optional<std::string>& CopyArchive::Refused() const {
+    return p_->refused;
+}
+
+void CopyArchive::Queue(const VisitResult& visit, const std::string& station,
+                        fs::file_time_type since) {
+    for (const VisitCopy& copy : visit.copies) {
+        if (!copy.began || copy.folder.empty()) continue;
+        try {
+            ArchiveRows rows;
+            AddDataSet(copy.folder, station, copy.directory, rows, since);
+            QueueInOutbox(copy.folder, rows);
+            p_->queued += static_cast<std::int64_t>(rows.measurementCount);
+        } catch (const FileError& e) {
+            p_->Fail(e.Text(p_->language));
+        }
+    }
+}
+
+void CopyArchive::Push(const std::vector<fs::path>& folders) {
+    std::vector<fs::path> sets;
+    for (const fs::path& folder : folders) {
+        std::error_code ec;
+        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+            if (!OutboxEntries(it->path()).empty()) sets.push_back(it->path());
+    }
+    if (sets.empty()) return;
+    std::sort(sets.begin(), sets.end());
+    if (!p_->archive) {
+        auto archive = std::make_unique<Archive>();
+        if (const auto why = archive->Connect(p_->target)) return p_->Fail(*why);
+        p_->archive = std::move(archive);
+    }
+    for (const fs::path& set : sets) {
+        const OutboxPush push = PushOutbox(*p_->archive, set);
+        p_->pushed += push.pushed;
+        if (push.error) {
+            // The connection may be the fault: the next push makes a new one.
+            p_->archive.reset();
+            return p_->Fail(*push.error);
+        }
+    }
+    p_->error.reset();
+    p_->said = false;
+}
+
+QJsonObject CopyArchive::Json() const {
+    QJsonObject o;
+    o["queued"] = static_cast<qint64>(p_->queued);
+    o["pushed"] = static_cast<qint64>(p_->pushed);
+    o["error"] = p_->error ? QJsonValue(Q(*p_->error)) : QJsonValue();
+    return o;
+}
 
 int RunArchiveSync(const Options& options) {
     const Language language = options.language;

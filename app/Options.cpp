@@ -226,11 +226,13 @@ constexpr std::array kOptions = {
               .valueEn = "URL",
               .helpRu = "Архив PostgreSQL (postgresql://[пользователь@][сервер][:порт]/база[?...]; "
                         "пароль — не в адресе, а в PGPASSFILE или ~/.pgpass) для --archive-sync "
-                        "ПАПКА.",
+                        "ПАПКА, а также для --copy и --copy-all: скопированное ставится в очередь "
+                        ".qmc-outbox набора данных и отправляется.",
               .helpEn = "The PostgreSQL archive (postgresql://[user@][host][:port]/db[?...]; the "
                         "password not in the URL but in PGPASSFILE or ~/.pgpass) for "
-                        "--archive-sync FOLDER.",
-              .modes = {ArchiveSync}},
+                        "--archive-sync FOLDER, and for --copy and --copy-all: what they copy "
+                        "is queued in .qmc-outbox of the data set and pushed.",
+              .modes = {ArchiveSync, Copy, CopyAll}},
     OptionRow{
         .name = "archive-init",
         .valueRu = "URL",

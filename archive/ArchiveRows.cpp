@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <system_error>
+#include <vector>
 
 #include "store/CollectionLog.h"
 #include "store/DataSet.h"
@@ -52,6 +54,26 @@ void Hundredths(std::string& out, std::int32_t value) {
     out += text;
 }
 
+// One row per value present.
+void AddValues(const DataSet& set, const std::string& key, ArchiveRows& rows) {
+    for (const Measurement& m : set.measurements) {
+        std::string time;
+        Time(time, m.time);
+        const auto values = set.ValuesOf(m);
+        for (std::size_t s = 0; s < values.size(); ++s) {
+            if (values[s] == kMissingValue) continue;
+            rows.measurements += key;
+            rows.measurements += time;
+            rows.measurements += '\t';
+            rows.measurements += std::to_string(s + 1);
+            rows.measurements += '\t';
+            Hundredths(rows.measurements, values[s]);
+            rows.measurements += '\n';
+            ++rows.measurementCount;
+        }
+    }
+}
+
 }  // namespace
 
 void ArchiveRows::Append(const ArchiveRows& other) {
@@ -88,26 +110,23 @@ std::string CopyField(std::string_view text) {
 }
 
 void AddDataSet(const std::filesystem::path& folder, const std::string& station,
-                const std::string& directory, ArchiveRows& rows) {
+                const std::string& directory, ArchiveRows& rows,
+                std::optional<std::filesystem::file_time_type> changedSince) {
     const std::string key = CopyField(station) + '\t' + CopyField(directory) + '\t';
-
-    const DataSet set = ReadDataSet(folder);
-    for (const Measurement& m : set.measurements) {
-        std::string time;
-        Time(time, m.time);
-        const auto values = set.ValuesOf(m);
-        for (std::size_t s = 0; s < values.size(); ++s) {
-            if (values[s] == kMissingValue) continue;
-            rows.measurements += key;
-            rows.measurements += time;
-            rows.measurements += '\t';
-            rows.measurements += std::to_string(s + 1);
-            rows.measurements += '\t';
-            Hundredths(rows.measurements, values[s]);
-            rows.measurements += '\n';
-            ++rows.measurementCount;
+    std::vector<DataSet> sets;
+    if (!changedSince) {
+        sets.push_back(ReadDataSet(folder));
+    } else {
+        std::error_code ec;
+        for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+             it.increment(ec)) {
+            std::error_code timeError;
+            if (it->path().extension() == ".dat" && it->is_regular_file() &&
+                it->last_write_time(timeError) >= *changedSince && !timeError)
+                sets.push_back(ReadDataSet(it->path()));
         }
     }
+    for (const DataSet& set : sets) AddValues(set, key, rows);
 
     for (const SensorInfo& sensor : ReadSensorTable(folder).sensors) {
         rows.sensors += key + std::to_string(sensor.sensor) + '\t';

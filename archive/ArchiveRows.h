@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -29,8 +30,10 @@ std::string CopyField(std::string_view text);
 
 // Adds the data set in `folder` (the station's `station`, the logger directory `directory`):
 // one row per value present in its data files (read as the viewer reads them), its sensor table
-// and its collection log. Throws FileError when the folder cannot be read.
+// and its collection log. With `changedSince`, the values of only the data files written since
+// then: what a copy that began then added. Throws FileError when the folder cannot be read.
 void AddDataSet(const std::filesystem::path& folder, const std::string& station,
-                const std::string& directory, ArchiveRows& rows);
+                const std::string& directory, ArchiveRows& rows,
+                std::optional<std::filesystem::file_time_type> changedSince = std::nullopt);
 
 }  // namespace qm
