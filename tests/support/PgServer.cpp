@@ -20,7 +20,7 @@ std::string Quoted(const std::string& text) {
 
 }  // namespace
 
-PgServer::PgServer() {
+PgServer::PgServer(bool durable) : durable_(durable) {
     if (!std::filesystem::exists(kBin / "initdb") || !std::filesystem::exists(kBin / "pg_ctl")) {
         why_ = "PostgreSQL 15 is not installed (" + (kBin / "initdb").string() + ")";
         return;

@@ -12,7 +12,8 @@ namespace qm::test {
 // are not installed or the cluster cannot be made.
 class PgServer {
 public:
-    PgServer();
+    // `durable`: the server syncs its writes as a server in use does; else, for speed, not.
+    explicit PgServer(bool durable = false);
     ~PgServer();
     PgServer(const PgServer&) = delete;
     PgServer& operator=(const PgServer&) = delete;
@@ -30,6 +31,7 @@ private:
     std::string prefix_;  // runs a program as the cluster's owner
     std::string why_;
     bool running_ = false;
+    bool durable_ = false;
 };
 
 }  // namespace qm::test
