@@ -177,6 +177,9 @@ std::optional<std::string> Archive::Connect(const ArchiveTarget& target) {
     values.push_back(nullptr);
     conn_ = PQconnectdbParams(keys.data(), values.data(), 1);
     if (!conn_ || PQstatus(conn_) != CONNECTION_OK) return Error();
+    // The server's notices ("already exists, skipping") are no news to the operator.
+    PQsetNoticeProcessor(
+        conn_, [](void*, const char*) {}, nullptr);
     // A year of a string's values is staged in memory rather than spilled to disk (the
     // setting takes before the first temporary table of the session).
     if (auto e = Exec("SET temp_buffers = '256MB'")) return e;

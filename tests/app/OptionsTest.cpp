@@ -61,6 +61,8 @@ TEST(Options, EveryModeIsRecognisedByItsOption) {
         {{"--export", "DATA/OBJ", "--csv", "out.csv"}, Mode::Export},
         {{"--view", "DATA"}, Mode::View},
         {{"--status", "stations.toml"}, Mode::Status},
+        {{"--archive-sync", "DATA", "--archive", "postgresql:///qm"}, Mode::ArchiveSync},
+        {{"--archive-init", "postgresql:///qm"}, Mode::ArchiveInit},
         {{"--summary", "DATA/OBJ"}, Mode::Summary},
         {{"--summary", "DATA/OBJ", "--from", "2024-01-01", "--to", "2024-12-31"}, Mode::Summary},
         {{"--help"}, Mode::Help},
@@ -127,6 +129,10 @@ TEST(Options, RunsWithoutAWindowTakeTheirValues) {
     EXPECT_TRUE(o.newData);
     EXPECT_EQ(o.language, Language::English);
     EXPECT_EQ(o.timeLimitSeconds, kCopyLimitSeconds);
+
+    o = Parse({"--usb", "--copy-all", "--archive", "postgresql://qm@host/db"});
+    EXPECT_EQ(o.archiveUrl, "postgresql://qm@host/db");
+    EXPECT_TRUE(Parse({"--usb", "--info", "--archive", "postgresql:///qm"}).error);
 
     o = Parse({"--usb", "--info"});
     EXPECT_EQ(o.timeLimitSeconds, kReadOutLimitSeconds);

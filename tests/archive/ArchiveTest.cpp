@@ -65,6 +65,18 @@ TEST(Archive, KeepsEveryValueOnceBySourceWithNamesAsWritten) {
                      "SELECT value FROM qm.measurements WHERE source = 'pc-1' AND sensor = 2 "
                      "AND time = '2024-01-01'::timestamp + interval '1000 hours'"),
               "37.00");
+
+    // A sensor table that changed is brought up to date.
+    WriteSensorTable(folder, std::vector<SensorInfo>{{1, 0.25, "top"}});
+    ArchiveRows changed;
+    AddDataSet(folder, hostile, "2024\t\\", changed);
+    Archive archive;
+    PushCount count;
+    ASSERT_EQ(archive.Connect({url, std::nullopt, "pc-1"}), std::nullopt);
+    ASSERT_EQ(archive.Push(changed, count), std::nullopt);
+    EXPECT_EQ(
+        Scalar(url, "SELECT label || depth_m FROM qm.sensors WHERE source = 'pc-1' AND sensor = 1"),
+        "top0.25");
 }
 
 TEST(Archive, RefusesAPasswordInsideTheUrl) {
