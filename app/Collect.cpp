@@ -21,6 +21,7 @@
 #include <system_error>
 #include <vector>
 
+#include "app/AlarmSenders.h"
 #include "app/ArchiveRun.h"
 #include "app/CollectPlanJson.h"
 #include "app/Console.h"
@@ -29,6 +30,7 @@
 #include "app/StopSignals.h"
 #include "app/VisitJson.h"
 #include "app/VisitRun.h"
+#include "collect/AlarmDelivery.h"
 #include "collect/Alarms.h"
 #include "collect/Schedule.h"
 #include "collect/StationStatus.h"
@@ -158,7 +160,8 @@ VisitResult VisitStation(Collection& c, const Station& station, std::size_t numb
 // The stations' status, rewritten after every visit: each station's own part is made again when
 // it has been visited, the others' stand as they were made at the first; with a schedule, every
 // station's next due time as it says. The alarms are judged on it (every station's at the first
-// visit, then the visited one's), logged, and shown as they hold.
+// visit, then the visited one's), logged, and shown as they hold; then every alarm still owed is
+// delivered, as those a former run could not deliver are at the start.
 class StatusFiles {
 public:
     StatusFiles(Collection& c, const StationsPlan& plan, const Schedule* schedule = nullptr)
@@ -166,8 +169,11 @@ public:
           plan_(plan),
           schedule_(schedule),
           alarms_(plan.data),
-          channels_{plan.mail.has_value(), plan.alarms.command.has_value()} {
+          channels_{plan.mail.has_value(), plan.alarms.command.has_value()},
+          senders_(MakeAlarmSenders(plan, c.language)),
+          delivery_(Pointers(senders_), c.language) {
         if (alarms_.ReadError()) c_.err.Line(alarms_.ReadError()->Text(c_.language));
+        Deliver();
     }
 
     void Visited(std::size_t index, const VisitResult& r, std::chrono::sys_seconds started) {
@@ -184,6 +190,7 @@ public:
         status_.stations[index] = StationStatusOf(plan_.stations[index], now, a);
         for (std::size_t i = 0; i < status_.stations.size(); ++i)
             if (first || i == index) Judge(i, now.utc);
+        Deliver();
         if (schedule_)
             for (std::size_t i = 0; i < status_.stations.size(); ++i)
                 status_.stations[i].nextDue = schedule_->NextVisit(i);
@@ -206,11 +213,25 @@ private:
         }
     }
 
+    void Deliver() {
+        for (const std::string& line : delivery_.Deliver(alarms_, c_.clock->UtcNow()))
+            c_.err.Line(line);
+    }
+    static std::vector<AlarmSender*> Pointers(
+        const std::vector<std::unique_ptr<AlarmSender>>& senders) {
+        std::vector<AlarmSender*> pointers;
+        pointers.reserve(senders.size());
+        for (const auto& s : senders) pointers.push_back(s.get());
+        return pointers;
+    }
+
     Collection& c_;
     const StationsPlan& plan_;
     const Schedule* schedule_;
     Alarms alarms_;
     AlarmChannels channels_;
+    std::vector<std::unique_ptr<AlarmSender>> senders_;
+    AlarmDelivery delivery_;
     CollectionStatus status_;
     bool failed_ = false;
     bool alarmsFailed_ = false;
@@ -234,6 +255,10 @@ VisitResult VisitAndRecord(Collection& c, const StationsPlan& plan, std::size_t 
 // data folders locked, the demo's network made. The exit status when the run cannot go on.
 std::optional<int> Prepare(Collection& c, const Options& options, const StationsPlan& plan,
                            ServeLock& lock) {
+    if (plan.mail && !MailAvailable()) {
+        c.err.Line(c.Text(Msg::MailNotAvailable, {PathText(plan.file)}));
+        return 2;
+    }
     for (const StationsFileWarning& w : plan.warnings) c.err.Line(w.Text(options.language));
     std::vector<fs::path> folders{plan.data};
     for (const Station& station : plan.stations) folders.push_back(station.folder.parent_path());

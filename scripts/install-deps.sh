@@ -21,8 +21,12 @@ packages=(
     libnetcdf-dev netcdf-bin
     # the stations file of a collection (TOML, used as headers only)
     libtomlplusplus-dev
+    # alarms by mail (SMTP)
+    libcurl4-gnutls-dev
     # tests and benchmarks
     libgtest-dev libgmock-dev googletest libbenchmark-dev
+    # the alarm mail's test receives it on a local SMTP server
+    python3-aiosmtpd
     # running the Qt program and its tests without a display
     xvfb xauth fonts-dejavu-core
     # the report's tests read the PDF back (pdftotext); pdftoppm draws its pages as pictures

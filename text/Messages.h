@@ -434,6 +434,18 @@ enum class Msg {
     AlarmRaised,    // {1} the condition in words, {2} since when (UTC)
     AlarmRepeated,  // {1} the condition in words, {2} since when (UTC)
     AlarmCleared,   // {1} the condition in words, {2} since when (UTC)
+    // The delivery of the alarms: by mail and by the operator's command.
+    AlarmNotDelivered,  // {1} the station, {2} the alarm in words, {3} the channel, {4} why
+    AlarmByMail,
+    AlarmByCommand,
+    MailStation,       // {1} the station
+    MailEventTime,     // {1} the time (UTC)
+    MailFailed,        // {1} why, in the words of the mail library
+    MailNotAvailable,  // {1} the stations file
+    CommandExited,     // {1} the exit status
+    CommandCrashed,
+    CommandTimedOut,    // {1} seconds
+    CommandNotStarted,  // {1} why
     // The collection that serves on schedule, and the lock every collection takes.
     ServeLocked,  // {1} the folder
     ServeNoLock,  // {1} the folder, {2} why

@@ -347,5 +347,92 @@ TEST_F(CollectRunTest, ServeVisitsOnScheduleHoldsTheLockAndAStopKeepsTheWholeFil
     EXPECT_EQ(next.status, 0) << next.errors.toStdString();
 }
 
+// A local SMTP server (Debian's aiosmtpd) that appends the recipients and subject of each mail it
+// takes to "mails.txt"; it prints its port and stops when its input ends.
+constexpr char kSmtpServer[] = R"(import email, email.policy, socket, sys
+from aiosmtpd.controller import Controller
+class Keep:
+    async def handle_DATA(self, server, session, envelope):
+        m = email.message_from_bytes(envelope.content, policy=email.policy.default)
+        with open("mails.txt", "a", encoding="utf-8") as f:
+            f.write("%s %s\n" % (",".join(envelope.rcpt_tos), m["subject"]))
+        return "250 OK"
+s = socket.socket(); s.bind(("127.0.0.1", 0)); port = s.getsockname()[1]; s.close()
+c = Controller(Keep(), hostname="127.0.0.1", port=port); c.start()
+print(port, flush=True); sys.stdin.read(); c.stop()
+)";
+
+TEST_F(CollectRunTest, AStaleStationIsMailedOnceThenClearedAndAMailThatCannotGoWaitsForTheServer) {
+#ifndef QMC_MAIL_RUN_TEST
+    GTEST_SKIP() << "the alarm mail is tested in the release build with libcurl only";
+#else
+    const QString python = fs::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
+    if (QProcess::execute(python, {"-c", "import aiosmtpd"}) != 0)
+        GTEST_SKIP() << "python3-aiosmtpd is missing: the alarm mail is not tested";
+    Write("smtp.py", kSmtpServer);
+    Write("mails.txt", "");
+    QProcess smtp;
+    smtp.setWorkingDirectory(dir_.path());
+    std::string port;
+    const auto serve = [&] {
+        smtp.start(python, {"smtp.py"});
+        EXPECT_TRUE(smtp.waitForReadyRead(20'000));
+        port = smtp.readLine().trimmed().toStdString();
+    };
+    // The demo's newest measurement is 90 minutes old.
+    const auto runWith = [&](const char* staleHours) {
+        Write("net.toml", "[alarms]\nstale_hours = " + std::string(staleHours) +
+                              "\n[mail]\nserver = \"127.0.0.1\"\nport = " + port +
+                              "\nfrom = \"QM <qm@example.org>\"\nto = [\"a@x.org\", \"b@x.org\"]\n"
+                              "starttls = false\n[[station]]\nname = \"radio-3\"\nradio = 3\n");
+        return Run({"--collect", "net.toml", "--demo", "--lang", "en"});
+    };
+    const auto mails = [&] {
+        return QString::fromStdString(ReadWholeFile(Folder() / "mails.txt"))
+            .split('\n', Qt::SkipEmptyParts);
+    };
+    serve();
+    EXPECT_EQ(runWith("1").status, 0);
+    ASSERT_EQ(mails().size(), 1);
+    EXPECT_TRUE(mails()[0].startsWith("a@x.org,b@x.org radio-3: Alarm: No new measurement for "));
+    EXPECT_EQ(runWith("1").status, 0);
+    EXPECT_EQ(mails().size(), 1) << "not again within repeat";
+
+    smtp.closeWriteChannel();
+    ASSERT_TRUE(smtp.waitForFinished(20'000));
+    const Result down = runWith("1000");
+    EXPECT_EQ(down.status, 0);
+    EXPECT_TRUE(down.errors.contains("could not be delivered by mail"))
+        << down.errors.toStdString();
+    serve();
+    EXPECT_EQ(runWith("1000").status, 0);
+    EXPECT_EQ(runWith("1000").status, 0);
+    ASSERT_EQ(mails().size(), 2) << "sent once, when the server is back";
+    EXPECT_TRUE(mails()[1].contains("radio-3: Alarm cleared: No new ")) << mails()[1].toStdString();
+    smtp.closeWriteChannel();
+    smtp.waitForFinished(20'000);
+#endif
+}
+
+TEST_F(CollectRunTest, TheCommandReadsTheAlarmAsJsonAndOneThatFailsIsRunAgainAtTheNextRun) {
+    const auto runWith = [&](const std::string& command) {
+        fs::remove(Folder() / "got.json");
+        Write("net.toml", "[alarms]\nstale_hours = 1\ncommand = \"" + command +
+                              "\"\n[[station]]\nname = \"radio-3\"\nradio = 3\n");
+        return Run({"--collect", "net.toml", "--demo", "--lang", "en"});
+    };
+    EXPECT_TRUE(runWith("cat > got.json; exit 1")
+                    .errors.contains("by the command: the command exited with status 1"));
+    runWith("cat > got.json");
+    const QJsonObject got =
+        QJsonDocument::fromJson(QByteArray::fromStdString(ReadWholeFile(Folder() / "got.json")))
+            .object();
+    EXPECT_EQ(got["station"].toString() + " " + got["event"].toString(), "radio-3 raised");
+    EXPECT_EQ(got["command"], QJsonValue(false)) << "as the alarm log has it";
+    EXPECT_TRUE(got["text"].toString().startsWith("Alarm: No new measurement for "));
+    runWith("cat > got.json");
+    EXPECT_FALSE(fs::exists(Folder() / "got.json")) << "delivered once";
+}
+
 }  // namespace
 }  // namespace qm::test

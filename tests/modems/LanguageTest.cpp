@@ -147,19 +147,19 @@ std::set<char> Placeholders(std::string_view text) {
 
 TEST(Messages, EveryRowHasBothLanguagesWithTheSameParameters) {
     // Names the Russian texts may carry as they are: files, systems and their pieces.
-    const std::set<std::string> names = {"Device", "txt", "Temp", "bin", "DATA", "README", "udev",
-                                         "hidraw", "Linux", "Windows", "USB", "COM", "XLSX",
-                                         "Bluetooth", "ru", "en", "CSV", "NetCDF", "UTC",
-                                         // Values of command-line options, which stay as they are.
-                                         "radio", "bluetooth",
-                                         // The stations file's format and its words.
-                                         "TOML", "UTF", "true", "false",
-                                         // The program's name, a file format, and the unit.
-                                         "QM", "Controller", "PDF", "C",
-                                         // Keys, as the keyboard names them.
-                                         "Home", "Ctrl",
-                                         // The archive's server, and where its password is kept.
-                                         "PostgreSQL", "URL", "password", "file", "pgpass"};
+    const std::set<std::string> names = {
+        "Device", "txt", "Temp", "bin", "DATA", "README", "udev", "hidraw", "Linux", "Windows",
+        "USB", "COM", "XLSX", "Bluetooth", "ru", "en", "CSV", "NetCDF", "UTC",
+        // Values of command-line options, which stay as they are.
+        "radio", "bluetooth",
+        // The stations file's format and its words.
+        "TOML", "UTF", "true", "false", "mail", "alarms", "command",
+        // The program's name, a file format, and the unit.
+        "QM", "Controller", "PDF", "C",
+        // Keys, as the keyboard names them.
+        "Home", "Ctrl",
+        // The archive's server, and where its password is kept.
+        "PostgreSQL", "URL", "password", "file", "pgpass"};
     for (std::size_t i = 0; i < kMessageTable.size(); ++i) {
         const MessageRow& row = kMessageTable[i];
         EXPECT_EQ(static_cast<std::size_t>(row.id), i) << "row out of place: " << row.english;
