@@ -10,18 +10,14 @@
 
 #include "store/LocalFiles.h"
 
-#ifdef _WIN32
-#include <winsock2.h>
-#else
 #include <unistd.h>
-#endif
 
 namespace qm {
 
 namespace {
 
-// The schema, version 1. Every statement may run again on a schema that has it.
-constexpr int kSchemaVersion = 1;
+// The schema, version 1 (a later version migrates from what qm.schema_version says). Every
+// statement may run again on a schema that has it.
 constexpr const char* kSchema = R"sql(
 CREATE SCHEMA IF NOT EXISTS qm;
 CREATE TABLE IF NOT EXISTS qm.schema_version (version integer PRIMARY KEY);
@@ -196,7 +192,6 @@ std::optional<std::string> Archive::Exec(const char* sql) {
 }
 
 std::optional<std::string> Archive::MakeSchema() {
-    static_assert(kSchemaVersion == 1);
     if (auto e = Exec("BEGIN")) return e;
     if (auto e = Exec(kSchema)) {
         Exec("ROLLBACK");
