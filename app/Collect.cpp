@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "app/AlarmSenders.h"
+#include "app/ArchiveRun.h"
 #include "app/CollectPlanJson.h"
 #include "app/Console.h"
 #include "app/Options.h"
@@ -64,7 +65,9 @@ struct Collection {
     int timeLimitMs = 0;
     bool timeRanOut = false;  // the limit has ended a visit: no station after it is tried
     std::size_t stations = 0;
-    VisitRunner* running = nullptr;  // the visit under way, for a stop to end it
+    VisitRunner* running = nullptr;        // the visit under way, for a stop to end it
+    std::unique_ptr<CopyArchive> archive;  // [archive]: where the copies are pushed
+    std::vector<fs::path> stationFolders;
 
     std::string Text(Msg id, std::initializer_list<std::string_view> args = {}) const {
         return Message(id, language, args);
@@ -259,7 +262,9 @@ private:
 VisitResult VisitAndRecord(Collection& c, const StationsPlan& plan, std::size_t index,
                            StatusFiles& status) {
     const std::chrono::sys_seconds began = c.clock->UtcNow();
+    const auto since = fs::file_time_type::clock::now() - std::chrono::seconds(2);
     VisitResult visit = VisitStation(c, plan.stations[index], index + 1, began);
+    if (c.archive) c.archive->Queue(visit, plan.stations[index].name, since);
     status.Visited(index, visit, began);
     return visit;
 }
@@ -282,7 +287,12 @@ public:
     bool Visit(std::size_t station, std::chrono::sys_seconds began) override {
         c_.elapsed.start();
         c_.timeRanOut = false;
+        const auto since = fs::file_time_type::clock::now() - std::chrono::seconds(2);
         last_ = VisitStation(c_, plan_.stations[station], station + 1, began);
+        if (c_.archive) {
+            c_.archive->Queue(last_, plan_.stations[station].name, since);
+            c_.archive->Push(c_.stationFolders);
+        }
         return last_.collected;
     }
     void Visited(std::size_t station, std::chrono::sys_seconds began) override {
@@ -328,6 +338,16 @@ std::optional<int> Prepare(Collection& c, const Options& options, const Stations
     }
     c.timeLimitMs = options.timeLimitSeconds * 1000;
     c.stations = plan.stations.size();
+    if (plan.archive) {
+        const ArchiveSetup setup{plan.archive->url, plan.archive->passwordFile,
+                                 plan.archive->source};
+        c.archive = std::make_unique<CopyArchive>(setup, c.language, c.err);
+        if (const auto& refused = c.archive->Refused()) {
+            c.err.Line(*refused);
+            return 2;
+        }
+        for (const Station& station : plan.stations) c.stationFolders.push_back(station.folder);
+    }
     return std::nullopt;
 }
 
@@ -463,6 +483,10 @@ int RunCollect(int argc, char* argv[], const Options& options) {
     result["time"] = Q(UtcText(started));
     result["stationsFile"] = Q(PathText(plan.file));
     result["stations"] = stations;
+    if (c.archive) {
+        c.archive->Push(c.stationFolders);
+        result["archive"] = c.archive->Json();
+    }
     std::fputs(QJsonDocument(result).toJson(QJsonDocument::Indented).constData(), stdout);
     std::fflush(stdout);
     if (collected == plan.stations.size()) return 0;

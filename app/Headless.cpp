@@ -9,14 +9,17 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStandardPaths>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "app/ArchiveRun.h"
 #include "app/Console.h"
 #include "app/Options.h"
 #include "app/StartFolder.h"
@@ -109,6 +112,17 @@ int RunHeadless(int argc, char* argv[], const Options& options) {
         err.Line(Message(Msg::DataInDocumentsWhy, language,
                          {PathText(start.path), PathText(workingDirectory)}));
 
+    std::optional<CopyArchive> archive;
+    if (options.archiveUrl) {
+        archive.emplace(ArchiveSetup{*options.archiveUrl, std::nullopt, std::nullopt}, language,
+                        err);
+        if (archive->Refused()) {
+            err.Line(*archive->Refused());
+            return 2;
+        }
+    }
+    const auto since = std::filesystem::file_time_type::clock::now() - std::chrono::seconds(2);
+
     const Station station = StationOf(options, command);
     VisitAsk ask;
     ask.copy = command == Command::Copy || command == Command::CopyAll;
@@ -138,6 +152,17 @@ int RunHeadless(int argc, char* argv[], const Options& options) {
     } else if (r.copiesRan) {
         result = CopiesJson(r, command, language);
         status = r.copiesFailed || !r.sessionErrors.empty() ? 1 : 0;
+    }
+    if (archive) {
+        // The window's copies are the station "window" in the archive, as in the collection log.
+        archive->Queue(r, kWindowStation, since);
+        std::vector<std::filesystem::path> folders{start.path / "DATA"};
+        for (const VisitCopy& copy : r.copies)
+            if (!copy.folder.empty()) folders.push_back(copy.folder.parent_path());
+        std::sort(folders.begin(), folders.end());
+        folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+        archive->Push(folders);
+        if (!result.isEmpty()) result["archive"] = archive->Json();
     }
     if (!result.isEmpty()) {
         result["time"] = Q(UtcText(started));

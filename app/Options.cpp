@@ -207,6 +207,41 @@ constexpr std::array kOptions = {
             "alarmed, 2: a bad file, 3: no status yet.",
         .modes = {Status},
         .selects = Status},
+    OptionRow{
+        .name = "archive-sync",
+        .valueRu = "ПАПКА|СТАНЦИИ",
+        .valueEn = "FOLDER|STATIONS",
+        .helpRu = "Отправить в архив PostgreSQL всё, чего в нём нет, из наборов данных папки ПАПКА "
+                  "(с --archive URL) или папок файла станций СТАНЦИИ (его [archive]); итог "
+                  "{\"rowsSent\", \"rowsNew\", \"seconds\"} в JSON. Выход: 0 — отправлено, 1 — "
+                  "сервер не принял, 2 — параметры или файл станций не годятся.",
+        .helpEn = "Push into the PostgreSQL archive whatever it lacks of the data sets in FOLDER "
+                  "(with --archive URL) or in the folders of the stations file STATIONS (its "
+                  "[archive]); the result {\"rowsSent\", \"rowsNew\", \"seconds\"} as JSON. Exit "
+                  "0: pushed, 1: the server failed, 2: bad options or stations file.",
+        .modes = {ArchiveSync},
+        .selects = ArchiveSync},
+    OptionRow{.name = "archive",
+              .valueRu = "URL",
+              .valueEn = "URL",
+              .helpRu = "Архив PostgreSQL (postgresql://[пользователь@][сервер][:порт]/база[?...]; "
+                        "пароль — не в адресе, а в PGPASSFILE или ~/.pgpass) для --archive-sync "
+                        "ПАПКА, а также для --copy и --copy-all: скопированное ставится в очередь "
+                        ".qmc-outbox набора данных и отправляется.",
+              .helpEn = "The PostgreSQL archive (postgresql://[user@][host][:port]/db[?...]; the "
+                        "password not in the URL but in PGPASSFILE or ~/.pgpass) for "
+                        "--archive-sync FOLDER, and for --copy and --copy-all: what they copy "
+                        "is queued in .qmc-outbox of the data set and pushed.",
+              .modes = {ArchiveSync, Copy, CopyAll}},
+    OptionRow{
+        .name = "archive-init",
+        .valueRu = "URL",
+        .valueEn = "URL",
+        .helpRu = "Создать схему qm архива PostgreSQL URL (один раз, от имени владельца базы).",
+        .helpEn = "Make the schema qm of the PostgreSQL archive URL (once, as the "
+                  "database's owner).",
+        .modes = {ArchiveInit},
+        .selects = ArchiveInit},
     OptionRow{.name = "dry-run",
               .helpRu = "С --collect: вывести план сбора в JSON, не открывая ни одного порта.",
               .helpEn = "With --collect: print the plan as JSON and open no port.",
@@ -645,6 +680,9 @@ std::optional<OptionError> ReadValues(const Walk& walk, Options& o) {
     if (walk.Has("netcdf")) o.netcdf = walk.Value("netcdf");
     if (o.mode == Export && !o.csv && !o.xlsx && !o.netcdf)
         return OptionError{Msg::ExportNeedsOutput, {}};
+    if (walk.Has("archive-sync")) o.archiveSync = walk.Value("archive-sync");
+    if (walk.Has("archive")) o.archiveUrl = walk.Value("archive");
+    if (walk.Has("archive-init")) o.archiveUrl = walk.Value("archive-init");
     if (walk.Has("pdf")) o.pdf = walk.Value("pdf");
     if (walk.Has("report-title")) o.reportTitle = walk.Value("report-title");
     if (o.mode == Report && !o.pdf) return OptionError{Msg::ReportNeedsPdf, {}};
@@ -658,11 +696,12 @@ enum class Section { Every, Window, Demo, WithoutWindow, Collect, Data };
 Section SectionOf(const OptionRow& o) {
     if (o.modes == kEveryMode) return Section::Every;
     for (const Mode m : {Window, Demo, Info, Copy, CopyAll, SyncClock, Collect, Serve, Status,
-                         Export, View, Summary, Report}) {
+                         ArchiveSync, ArchiveInit, Export, View, Summary, Report}) {
         if (!o.modes.Has(m)) continue;
         if (m == Window) return Section::Window;
         if (m == Demo) return Section::Demo;
-        if (m == Collect || m == Serve || m == Status) return Section::Collect;
+        if (m == Collect || m == Serve || m == Status || m == ArchiveSync || m == ArchiveInit)
+            return Section::Collect;
         if (RunsWithoutWindow(m)) return Section::WithoutWindow;
         return Section::Data;
     }

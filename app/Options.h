@@ -20,21 +20,23 @@ namespace qm {
 
 // What the command line asks the program to do. Window is the default: no mode option given.
 enum class Mode {
-    Window,     // the main window, with a logger on USB or --port
-    Demo,       // --demo: the main window against the virtual logger
-    Info,       // --info, without a window
-    Copy,       // --copy DIR, without a window
-    CopyAll,    // --copy-all, without a window
-    SyncClock,  // --sync-clock, without a window
-    Collect,    // --collect STATIONS: many loggers from a stations file, without a window
-    Serve,      // --serve STATIONS: the same on the stations' schedules, until stopped
-    Status,     // --status STATIONS: the status of the stations' last visits, as JSON
-    Export,     // --export FOLDER: the table of copied data, without a window
-    View,       // --view FOLDER: the viewer of copied data
-    Summary,    // --summary FOLDER: the sensors' health and the borehole's figures, as JSON
-    Report,     // --report FOLDER --pdf FILE: the monitoring report of a borehole, as PDF
-    Help,       // -h, --help: the options, on standard output
-    Version,    // --version: the program's name and version, on standard output
+    Window,       // the main window, with a logger on USB or --port
+    Demo,         // --demo: the main window against the virtual logger
+    Info,         // --info, without a window
+    Copy,         // --copy DIR, without a window
+    CopyAll,      // --copy-all, without a window
+    SyncClock,    // --sync-clock, without a window
+    Collect,      // --collect STATIONS: many loggers from a stations file, without a window
+    Serve,        // --serve STATIONS: the same on the stations' schedules, until stopped
+    Status,       // --status STATIONS: the status of the stations' last visits, as JSON
+    ArchiveSync,  // --archive-sync FOLDER|STATIONS: push the data sets into the archive
+    ArchiveInit,  // --archive-init URL: make the archive's schema
+    Export,       // --export FOLDER: the table of copied data, without a window
+    View,         // --view FOLDER: the viewer of copied data
+    Summary,      // --summary FOLDER: the sensors' health and the borehole's figures, as JSON
+    Report,       // --report FOLDER --pdf FILE: the monitoring report of a borehole, as PDF
+    Help,         // -h, --help: the options, on standard output
+    Version,      // --version: the program's name and version, on standard output
 };
 
 // The runs of the controller without a window or a display.
@@ -50,9 +52,10 @@ public:
         for (const Mode m : modes) bits_ |= Bit(m);
     }
     static constexpr Modes All() {
-        return {Mode::Window,    Mode::Demo,    Mode::Info,   Mode::Copy,   Mode::CopyAll,
-                Mode::SyncClock, Mode::Collect, Mode::Serve,  Mode::Status, Mode::Export,
-                Mode::View,      Mode::Summary, Mode::Report, Mode::Help,   Mode::Version};
+        return {Mode::Window,      Mode::Demo,    Mode::Info,  Mode::Copy,    Mode::CopyAll,
+                Mode::SyncClock,   Mode::Collect, Mode::Serve, Mode::Status,  Mode::ArchiveSync,
+                Mode::ArchiveInit, Mode::Export,  Mode::View,  Mode::Summary, Mode::Report,
+                Mode::Help,        Mode::Version};
     }
     constexpr bool Has(Mode m) const { return (bits_ & Bit(m)) != 0; }
     constexpr bool operator==(const Modes&) const = default;
@@ -133,6 +136,10 @@ struct Options {
     // The report: --report FOLDER --pdf FILE [--report-title TEXT], with --from and --to.
     std::optional<std::string> pdf;
     std::string reportTitle;
+    // The archive: --archive-sync FOLDER|STATIONS [--archive URL], --archive URL with --copy and
+    // --copy-all, --archive-init URL.
+    std::string archiveSync;
+    std::optional<std::string> archiveUrl;
 };
 
 // Parses the arguments (args[0], the program, is left out). Qt's own options of a window

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <cstdio>
 
+#include "app/ArchiveRun.h"
 #include "app/Collect.h"
 #include "app/CommandLine.h"
 #include "app/DataOptions.h"
@@ -50,6 +51,10 @@ int main(int argc, char* argv[]) {
             return qm::RunServe(argc, argv, options);
         case qm::Mode::Status:
             return qm::RunStatus(options);
+        case qm::Mode::ArchiveSync:
+            return qm::RunArchiveSync(options);
+        case qm::Mode::ArchiveInit:
+            return qm::RunArchiveInit(options);
         case qm::Mode::Window:
         case qm::Mode::Demo:
             break;

@@ -244,6 +244,7 @@ public:
         const toml::node* stations = nullptr;
         const toml::node* alarms = nullptr;
         const toml::node* mail = nullptr;
+        const toml::node* archive = nullptr;
         for (const auto& [key, value] : root) {
             if (key == "defaults") {
                 const auto* table = value.as_table();
@@ -257,6 +258,8 @@ public:
                 alarms = &value;
             } else if (key == "mail") {
                 mail = &value;
+            } else if (key == "archive") {
+                archive = &value;
             } else {
                 Refuse(key.source(), Msg::StationsUnknownKey, {std::string(key.str())});
             }
@@ -265,6 +268,7 @@ public:
         plan.file = file_;
         if (alarms) plan.alarms = Alarms(*alarms);
         if (mail) plan.mail = Mail(*mail);
+        if (archive) plan.archive = Archive(*archive);
         plan.data = Utf8Path(defaults.data);
         if (plan.data.is_relative()) plan.data = file_.parent_path() / plan.data;
         plan.data = plan.data.lexically_normal();
@@ -358,6 +362,28 @@ private:
               std::pair{"to", !m.to.empty()}})
             if (!given) Refuse(node.source(), Msg::StationsMissingKey, {"mail", key});
         return m;
+    }
+
+    ArchiveSettings Archive(const toml::node& node) const {
+        const auto* table = node.as_table();
+        if (!table) WrongType(node, "archive", Msg::StationsTypeTable);
+        ArchiveSettings a;
+        for (const auto& [key, value] : *table) {
+            const std::string_view k = key.str();
+            if (k == "url") {
+                a.url = NonEmpty(value, k);
+            } else if (k == "source") {
+                a.source = NonEmpty(value, k);
+            } else if (k == "password_file") {
+                fs::path file = Utf8Path(NonEmpty(value, k));
+                if (file.is_relative()) file = file_.parent_path() / file;
+                a.passwordFile = file.lexically_normal();
+            } else {
+                Refuse(key.source(), Msg::StationsUnknownKey, {std::string(k)});
+            }
+        }
+        if (a.url.empty()) Refuse(node.source(), Msg::StationsMissingKey, {"archive", "url"});
+        return a;
     }
 
     // Warns when the station just read reaches its logger as an earlier one does.

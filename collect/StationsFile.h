@@ -87,6 +87,17 @@ struct MailSettings {
     bool operator==(const MailSettings&) const = default;
 };
 
+// Where the collection's copies are archived: a PostgreSQL URL (checked where it is used), the
+// file whose first line is the password, and this PC's name in the archive (the host's name when
+// not given).
+struct ArchiveSettings {
+    std::string url;
+    std::optional<std::filesystem::path> passwordFile;  // absolute
+    std::optional<std::string> source;
+
+    bool operator==(const ArchiveSettings&) const = default;
+};
+
 // What the file may well mean but is worth a look: two stations that reach their loggers the
 // same way (one logger may rightly be two stations, with other directories or modes).
 struct StationsFileWarning {
@@ -105,6 +116,7 @@ struct StationsPlan {
     std::vector<StationsFileWarning> warnings;
     AlarmSettings alarms;
     std::optional<MailSettings> mail;
+    std::optional<ArchiveSettings> archive;
 };
 
 // The longest duration a stations file may give: ten years.

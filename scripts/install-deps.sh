@@ -41,6 +41,8 @@ packages=(
     python3
     # the Debian package: its dependencies (dpkg-shlibdeps) and the checks of its desktop files
     desktop-file-utils appstream
+    # the PostgreSQL archive (libpq) and the server its tests start
+    libpq-dev postgresql-15
     # used by the scripts themselves
     util-linux
 )

@@ -18,7 +18,7 @@ fi
 files=()
 while read -r f; do
     grep -q "\"file\": \"$root/$f\"" "$commands" && files+=("$f")
-done < <(git ls-files '*.cpp' | grep -E '^(app|collect|core|link|measure|protocol|session|sim|store|text|ui)/')
+done < <(git ls-files '*.cpp' | grep -E '^(app|archive|collect|core|link|measure|protocol|session|sim|store|text|ui)/')
 echo "tidy.sh: ${#files[@]} files"
 
 report=$(printf '%s\n' "${files[@]}" |

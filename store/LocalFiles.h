@@ -143,9 +143,11 @@ inline constexpr const char* kResumeRecordName = "Temp.bin";
 // The log of the network collection and the sensor table a data set may carry.
 inline constexpr const char* kCollectionLogName = "collection.jsonl";
 inline constexpr const char* kSensorTableName = "sensors.csv";
+// The folder where a data set's rows wait until the archive has taken them.
+inline constexpr const char* kOutboxFolderName = ".qmc-outbox";
 // The names the program itself keeps in a data-set folder: no logger file may take one.
-inline constexpr const char* kOwnNames[] = {kResumeRecordName, kStagingFolderName,
-                                            kCollectionLogName, kSensorTableName};
+inline constexpr const char* kOwnNames[] = {
+    kResumeRecordName, kStagingFolderName, kCollectionLogName, kSensorTableName, kOutboxFolderName};
 // The visit log a station's folder keeps beside the folders of its data sets.
 inline constexpr const char* kVisitLogName = "visits.jsonl";
 // Why the logger directory `nameBytes` may not become a data-set folder: the rules of a local

@@ -2,7 +2,7 @@
 # file may include headers of its own layer and of any layer below it. The tests, benchmarks
 # and fuzz targets sit above everything and are not checked.
 #   cmake -DROOT=<source tree> -P CheckLayers.cmake
-set(layers app ui/viewer ui/qt core ui/model collect session measure store link sim text protocol)
+set(layers app ui/viewer ui/qt core ui/model collect archive session measure store link sim text protocol)
 
 if(NOT ROOT)
     message(FATAL_ERROR "ROOT (the source tree) is not set")

@@ -451,6 +451,15 @@ enum class Msg {
     ServeNoLock,  // {1} the folder, {2} why
     ServeStopped,
     ServeNothingDue,
+    // The PostgreSQL archive.
+    ArchivePasswordInUrl,
+    ArchiveBadUrl,        // {1} why
+    ArchivePasswordFile,  // {1} the file, {2} why
+    ArchiveFailed,        // {1} the server's words
+    ArchiveNotBuilt,
+    ArchiveSyncNeedsUrl,
+    ArchiveSyncNothing,   // {1} the folder
+    ArchiveSyncProgress,  // {1} data sets pushed, {2} of, {3} values sent
     // Anything else that ended a handler.
     InternalError,
 };

@@ -61,6 +61,8 @@ TEST(Options, EveryModeIsRecognisedByItsOption) {
         {{"--export", "DATA/OBJ", "--csv", "out.csv"}, Mode::Export},
         {{"--view", "DATA"}, Mode::View},
         {{"--status", "stations.toml"}, Mode::Status},
+        {{"--archive-sync", "DATA", "--archive", "postgresql:///qm"}, Mode::ArchiveSync},
+        {{"--archive-init", "postgresql:///qm"}, Mode::ArchiveInit},
         {{"--summary", "DATA/OBJ"}, Mode::Summary},
         {{"--summary", "DATA/OBJ", "--from", "2024-01-01", "--to", "2024-12-31"}, Mode::Summary},
         {{"--help"}, Mode::Help},
@@ -127,6 +129,10 @@ TEST(Options, RunsWithoutAWindowTakeTheirValues) {
     EXPECT_TRUE(o.newData);
     EXPECT_EQ(o.language, Language::English);
     EXPECT_EQ(o.timeLimitSeconds, kCopyLimitSeconds);
+
+    o = Parse({"--usb", "--copy-all", "--archive", "postgresql://qm@host/db"});
+    EXPECT_EQ(o.archiveUrl, "postgresql://qm@host/db");
+    EXPECT_TRUE(Parse({"--usb", "--info", "--archive", "postgresql:///qm"}).error);
 
     o = Parse({"--usb", "--info"});
     EXPECT_EQ(o.timeLimitSeconds, kReadOutLimitSeconds);
@@ -318,20 +324,23 @@ TEST(Options, TheTableDeclaresEachOptionOnceAndEveryModeHasItsOption) {
             EXPECT_TRUE(o.modes.Has(*o.selects)) << o.name;
         }
     }
-    for (const Mode m : {Mode::Demo, Mode::Info, Mode::Copy, Mode::CopyAll, Mode::SyncClock,
-                         Mode::Collect, Mode::Serve, Mode::Status, Mode::Export, Mode::View,
-                         Mode::Summary, Mode::Report, Mode::Help, Mode::Version}) {
+    for (const Mode m :
+         {Mode::Demo, Mode::Info, Mode::Copy, Mode::CopyAll, Mode::SyncClock, Mode::Collect,
+          Mode::Serve, Mode::Status, Mode::ArchiveSync, Mode::ArchiveInit, Mode::Export, Mode::View,
+          Mode::Summary, Mode::Report, Mode::Help, Mode::Version}) {
         bool selected = false;
         for (const OptionRow& o : OptionTable()) selected = selected || o.selects == m;
         EXPECT_TRUE(selected) << static_cast<int>(m);
     }
     // The spelling of every option, as scripts, the manual page and the README use them.
     const std::set<std::string_view> expected = {
-        "help",   "help-all",    "version",  "lang",         "port",       "screenshot", "after",
-        "demo",   "device-type", "via",      "faults",       "usb",        "info",       "copy",
-        "new",    "day",         "copy-all", "sync-clock",   "time-limit", "export",     "csv",
-        "xlsx",   "view",        "collect",  "dry-run",      "summary",    "from",       "to",
-        "netcdf", "report",      "pdf",      "report-title", "status",     "serve"};
+        "help",        "help-all",     "version",     "lang",  "port",         "screenshot",
+        "after",       "demo",         "device-type", "via",   "faults",       "usb",
+        "info",        "copy",         "new",         "day",   "copy-all",     "sync-clock",
+        "time-limit",  "export",       "csv",         "xlsx",  "view",         "collect",
+        "dry-run",     "summary",      "from",        "to",    "netcdf",       "report",
+        "pdf",         "report-title", "status",      "serve", "archive-sync", "archive",
+        "archive-init"};
     EXPECT_EQ(names, expected);
 }
 

@@ -157,7 +157,9 @@ TEST(Messages, EveryRowHasBothLanguagesWithTheSameParameters) {
         // The program's name, a file format, and the unit.
         "QM", "Controller", "PDF", "C",
         // Keys, as the keyboard names them.
-        "Home", "Ctrl"};
+        "Home", "Ctrl",
+        // The archive's server, and where its password is kept.
+        "PostgreSQL", "URL", "password", "file", "pgpass"};
     for (std::size_t i = 0; i < kMessageTable.size(); ++i) {
         const MessageRow& row = kMessageTable[i];
         EXPECT_EQ(static_cast<std::size_t>(row.id), i) << "row out of place: " << row.english;
