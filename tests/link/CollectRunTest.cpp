@@ -378,6 +378,19 @@ TEST_F(CollectRunTest, ACollectionStoppedMidCopyKeepsItsWholeFilesAndListsTheRes
     const VisitLogRead visits = ReadVisitLog(Folder() / "DATA" / "radio-3");
     ASSERT_EQ(visits.records.size(), 1u);
     EXPECT_EQ(visits.records[0].error, "the collection was stopped");
+    // Every copy is said the same in the run's JSON and in its log: done when it ended before
+    // the stop, stopped when the stop cut it; the visit's log counts the done ones.
+    std::int64_t done = 0;
+    for (const auto& v : Station(r, "radio-3")["copies"].toArray()) {
+        const QJsonObject copy = v.toObject();
+        const CollectionLogRead log = ReadCollectionLog(copy["folder"].toString().toStdString());
+        ASSERT_EQ(log.records.size(), 1u);
+        const std::string word(CollectionResultWord(log.records[0].result));
+        EXPECT_EQ(copy["result"].toString().toStdString(), word) << word;
+        EXPECT_NE(word, "failed");
+        done += word == "done";
+    }
+    EXPECT_EQ(visits.records[0].copies, done);
     const QJsonObject rest = Station(r, "radio-7");
     EXPECT_FALSE(rest["tried"].toBool());
     EXPECT_EQ(rest["errors"].toArray().at(0).toString(), "the collection was stopped");
