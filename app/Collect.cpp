@@ -67,6 +67,7 @@ struct Collection {
     std::size_t stations = 0;
     VisitRunner* running = nullptr;        // the visit under way, for a stop to end it
     std::unique_ptr<CopyArchive> archive;  // [archive]: where the copies are pushed
+    std::function<bool()> stopping;        // the run is asked to stop: alarms' deliveries cut
     std::vector<fs::path> stationFolders;
 
     std::string Text(Msg id, std::initializer_list<std::string_view> args = {}) const {
@@ -191,7 +192,7 @@ public:
           schedule_(schedule),
           alarms_(plan.data),
           channels_{plan.mail.has_value(), plan.alarms.command.has_value()},
-          senders_(MakeAlarmSenders(plan, c.language)),
+          senders_(MakeAlarmSenders(plan, c.language, c.stopping)),
           delivery_(Pointers(senders_), c.language) {
         if (alarms_.ReadError()) c_.err.Line(alarms_.ReadError()->Text(c_.language));
         Deliver();
@@ -455,6 +456,7 @@ int RunCollect(int argc, char* argv[], const Options& options) {
     StopSignals stop([&c] {
         if (c.running) c.running->Stop({Msg::ServeStopped, {}});
     });
+    c.stopping = &StopSignals::Arrived;
     StatusFiles status(c, plan);
     QJsonArray stations;
     std::size_t reached = 0;
@@ -508,6 +510,7 @@ int RunServe(int argc, char* argv[], const Options& options) {
         if (c.running) c.running->Stop({Msg::ServeStopped, {}});
         waiting.exit(0);
     });
+    c.stopping = &StopSignals::Arrived;
     const auto wait = [&wake, &waiting](std::optional<std::chrono::sys_seconds> next) {
         if (next) wake.start(MsUntil(*next));
         waiting.exec();
