@@ -317,10 +317,6 @@ private:
 // data folders locked, the demo's network made. The exit status when the run cannot go on.
 std::optional<int> Prepare(Collection& c, const Options& options, const StationsPlan& plan,
                            ServeLock& lock) {
-    if (plan.mail && !MailAvailable()) {
-        c.err.Line(c.Text(Msg::MailNotAvailable, {PathText(plan.file)}));
-        return 2;
-    }
     for (const StationsFileWarning& w : plan.warnings) c.err.Line(w.Text(options.language));
     std::vector<fs::path> folders{plan.data};
     for (const Station& station : plan.stations) folders.push_back(station.folder.parent_path());
@@ -363,6 +359,11 @@ std::optional<int> Open(Collection& c, const Options& options, std::optional<Sta
         return 2;
     }
     plan = std::move(std::get<StationsPlan>(read));
+    // Refused by the dry run as by the run: the dry run is where a file is checked.
+    if (plan->mail && !MailAvailable()) {
+        c.err.Line(c.Text(Msg::MailNotAvailable, {PathText(plan->file)}));
+        return 2;
+    }
     if (options.dryRun) {
         for (const StationsFileWarning& w : plan->warnings) c.err.Line(w.Text(options.language));
         std::fputs(QJsonDocument(PlanJson(*plan, options.language))
