@@ -375,15 +375,17 @@ bool Visit::WriteUp(const std::optional<VisitMessage>& cut) {
     CopyResult r = copy.result ? *copy.result : c.began ? work_.CopySoFar() : CopyResult{};
     std::optional<CopyResult::End> end;
     if (copy.result) end = copy.result->end;
+    // Still running when cut: not every file in place, and no failure of its own.
+    const bool cutShort =
+        cut && c.began && !copy.result && r.end != CopyResult::End::Done && !r.problem;
     if (c.began && !copy.result) {
         // Cut before the session reported its end: reported as it stands, so that the
         // collection log has its line as for every other copy. One with every file in place
-        // is done; one stopped is said stopped, as the window's Stop says it; otherwise the
-        // cut is why it failed.
-        if (r.end != CopyResult::End::Done && stopping_) {
+        // is done, one that had failed has failed; one cut short by a stop is said stopped,
+        // as the window's Stop says it; by anything else, the cut is why it failed.
+        if (cutShort && stopping_) {
             r.end = CopyResult::End::Stopped;
-            r.problem.reset();
-        } else if (r.end != CopyResult::End::Done && !r.problem && cut) {
+        } else if (cutShort) {
             SessionProblem why;
             why.message = cut->message;
             why.args = cut->args;
@@ -397,7 +399,6 @@ bool Visit::WriteUp(const std::optional<VisitMessage>& cut) {
     c.errors.assign(r_.sessionErrors.begin() + static_cast<std::ptrdiff_t>(copy.errorsAtStart),
                     r_.sessionErrors.end());
     // A copy that had ended before the cut is not cut by it.
-    const bool cutShort = cut && c.began && !copy.result && end != CopyResult::End::Done;
     if (cutShort) c.errors.push_back(*cut);
     // A day without a measurement is a warning of the copy.
     if (c.day && c.began && r.measurements == 0 && c.errors.empty()) {
