@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <utility>
 
@@ -28,14 +29,26 @@ namespace {
 constexpr int kCommandSeconds = 60;
 constexpr long kMailConnectSeconds = 20;
 constexpr long kMailSeconds = 60;
+// How often a command that runs is looked at for a stop.
+constexpr int kCommandLookMs = 100;
+
+// Whether the run is asked to stop: a delivery is then cut, and said so.
+bool Stopping(const std::function<bool()>& stopping) {
+    return stopping && stopping();
+}
 
 class CommandSender : public AlarmSender {
 public:
-    CommandSender(std::string command, std::filesystem::path folder, Language language)
-        : command_(std::move(command)), folder_(std::move(folder)), language_(language) {}
+    CommandSender(std::string command, std::filesystem::path folder, Language language,
+                  std::function<bool()> stopping)
+        : command_(std::move(command)),
+          folder_(std::move(folder)),
+          language_(language),
+          stopping_(std::move(stopping)) {}
     std::string_view Channel() const override { return "command"; }
 
     std::optional<std::string> Send(const AlarmRecord& event) override {
+        if (Stopping(stopping_)) return Message(Msg::ServeStopped, language_);
         QProcess p;
         p.setWorkingDirectory(QString::fromStdU16String(folder_.u16string()));
         // Its output would mix with the run's JSON; what it says on standard error is shown.
@@ -56,12 +69,20 @@ public:
         const std::string input = AlarmCommandInput(event, language_);
         p.write(input.data(), static_cast<qint64>(input.size()));
         p.closeWriteChannel();
-        if (!p.waitForFinished(kCommandSeconds * 1000)) {
+        // Waited for in short steps, so that a stop is heard while it runs.
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::seconds(kCommandSeconds);
+        bool finished = false;
+        while (!(finished = p.waitForFinished(kCommandLookMs)) && !Stopping(stopping_) &&
+               p.state() != QProcess::NotRunning && std::chrono::steady_clock::now() < deadline) {
+        }
+        if (!finished && p.state() != QProcess::NotRunning) {
 #ifdef Q_OS_UNIX
             if (p.processId() > 0) ::kill(-static_cast<pid_t>(p.processId()), SIGKILL);
 #endif
             p.kill();
             p.waitForFinished(5000);
+            if (Stopping(stopping_)) return Message(Msg::ServeStopped, language_);
             return Message(Msg::CommandTimedOut, language_, {std::to_string(kCommandSeconds)});
         }
         if (p.exitStatus() != QProcess::NormalExit) return Message(Msg::CommandCrashed, language_);
@@ -74,16 +95,18 @@ private:
     std::string command_;
     std::filesystem::path folder_;
     Language language_;
+    std::function<bool()> stopping_;
 };
 
 #ifdef QMC_WITH_MAIL
 class MailSender : public AlarmSender {
 public:
-    MailSender(MailSettings mail, Language language)
-        : mail_(std::move(mail)), language_(language) {}
+    MailSender(MailSettings mail, Language language, std::function<bool()> stopping)
+        : mail_(std::move(mail)), language_(language), stopping_(std::move(stopping)) {}
     std::string_view Channel() const override { return "mail"; }
 
     std::optional<std::string> Send(const AlarmRecord& event) override {
+        if (Stopping(stopping_)) return Message(Msg::ServeStopped, language_);
         std::string password;
         if (mail_.passwordFile) {
             try {
@@ -122,10 +145,15 @@ public:
         curl_easy_setopt(curl, CURLOPT_READFUNCTION, &Upload::Read);
         curl_easy_setopt(curl, CURLOPT_READDATA, &upload);
         curl_easy_setopt(curl, CURLOPT_UPLOAD, 1L);
+        // Called about once a second while the transfer lasts, idle or not: a stop breaks it off.
+        curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &MailSender::Progress);
+        curl_easy_setopt(curl, CURLOPT_XFERINFODATA, this);
         const CURLcode result = curl_easy_perform(curl);
         curl_slist_free_all(rcpt);
         curl_easy_cleanup(curl);
         if (result == CURLE_OK) return std::nullopt;
+        if (result == CURLE_ABORTED_BY_CALLBACK) return Message(Msg::ServeStopped, language_);
         return Message(Msg::MailFailed, language_,
                        {error[0] ? std::string(error) : std::string(curl_easy_strerror(result))});
     }
@@ -143,8 +171,13 @@ private:
         }
     };
 
+    static int Progress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+        return Stopping(static_cast<MailSender*>(self)->stopping_) ? 1 : 0;
+    }
+
     MailSettings mail_;
     Language language_;
+    std::function<bool()> stopping_;
 };
 #endif
 
@@ -159,14 +192,15 @@ bool MailAvailable() {
 }
 
 std::vector<std::unique_ptr<AlarmSender>> MakeAlarmSenders(const StationsPlan& plan,
-                                                           Language language) {
+                                                           Language language,
+                                                           std::function<bool()> stopping) {
     std::vector<std::unique_ptr<AlarmSender>> senders;
 #ifdef QMC_WITH_MAIL
-    if (plan.mail) senders.push_back(std::make_unique<MailSender>(*plan.mail, language));
+    if (plan.mail) senders.push_back(std::make_unique<MailSender>(*plan.mail, language, stopping));
 #endif
     if (plan.alarms.command)
-        senders.push_back(std::make_unique<CommandSender>(*plan.alarms.command,
-                                                          plan.file.parent_path(), language));
+        senders.push_back(std::make_unique<CommandSender>(
+            *plan.alarms.command, plan.file.parent_path(), language, std::move(stopping)));
     return senders;
 }
 

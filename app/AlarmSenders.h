@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -15,8 +16,11 @@ bool MailAvailable();
 // The senders of the plan's alarms: by mail when it has [mail], by its command when [alarms] has
 // one. The command runs in the stations file's folder through the system's shell, with the
 // alarm as JSON on its standard input; it has delivered the alarm when it exits 0 within a
-// minute, and is stopped after that.
+// minute, and is stopped after that. Once `stopping` holds (the run is asked to stop), a
+// delivery under way is cut and none begins: the mail's transfer is broken off, the command is
+// killed with what it started; either is not delivered, and goes out at the next run.
 std::vector<std::unique_ptr<AlarmSender>> MakeAlarmSenders(const StationsPlan& plan,
-                                                           Language language);
+                                                           Language language,
+                                                           std::function<bool()> stopping = {});
 
 }  // namespace qm

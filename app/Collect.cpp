@@ -67,6 +67,7 @@ struct Collection {
     std::size_t stations = 0;
     VisitRunner* running = nullptr;        // the visit under way, for a stop to end it
     std::unique_ptr<CopyArchive> archive;  // [archive]: where the copies are pushed
+    std::function<bool()> stopping;        // the run is asked to stop: alarms' deliveries cut
     std::vector<fs::path> stationFolders;
 
     std::string Text(Msg id, std::initializer_list<std::string_view> args = {}) const {
@@ -191,7 +192,7 @@ public:
           schedule_(schedule),
           alarms_(plan.data),
           channels_{plan.mail.has_value(), plan.alarms.command.has_value()},
-          senders_(MakeAlarmSenders(plan, c.language)),
+          senders_(MakeAlarmSenders(plan, c.language, c.stopping)),
           delivery_(Pointers(senders_), c.language) {
         if (alarms_.ReadError()) c_.err.Line(alarms_.ReadError()->Text(c_.language));
         Deliver();
@@ -316,10 +317,6 @@ private:
 // data folders locked, the demo's network made. The exit status when the run cannot go on.
 std::optional<int> Prepare(Collection& c, const Options& options, const StationsPlan& plan,
                            ServeLock& lock) {
-    if (plan.mail && !MailAvailable()) {
-        c.err.Line(c.Text(Msg::MailNotAvailable, {PathText(plan.file)}));
-        return 2;
-    }
     for (const StationsFileWarning& w : plan.warnings) c.err.Line(w.Text(options.language));
     std::vector<fs::path> folders{plan.data};
     for (const Station& station : plan.stations) folders.push_back(station.folder.parent_path());
@@ -362,6 +359,11 @@ std::optional<int> Open(Collection& c, const Options& options, std::optional<Sta
         return 2;
     }
     plan = std::move(std::get<StationsPlan>(read));
+    // Refused by the dry run as by the run: the dry run is where a file is checked.
+    if (plan->mail && !MailAvailable()) {
+        c.err.Line(c.Text(Msg::MailNotAvailable, {PathText(plan->file)}));
+        return 2;
+    }
     if (options.dryRun) {
         for (const StationsFileWarning& w : plan->warnings) c.err.Line(w.Text(options.language));
         std::fputs(QJsonDocument(PlanJson(*plan, options.language))
@@ -455,6 +457,7 @@ int RunCollect(int argc, char* argv[], const Options& options) {
     StopSignals stop([&c] {
         if (c.running) c.running->Stop({Msg::ServeStopped, {}});
     });
+    c.stopping = &StopSignals::Arrived;
     StatusFiles status(c, plan);
     QJsonArray stations;
     std::size_t reached = 0;
@@ -508,6 +511,7 @@ int RunServe(int argc, char* argv[], const Options& options) {
         if (c.running) c.running->Stop({Msg::ServeStopped, {}});
         waiting.exit(0);
     });
+    c.stopping = &StopSignals::Arrived;
     const auto wait = [&wake, &waiting](std::optional<std::chrono::sys_seconds> next) {
         if (next) wake.start(MsUntil(*next));
         waiting.exec();

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <atomic>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -16,6 +17,18 @@
 
 namespace qm {
 
+namespace {
+
+// Set by the handler itself: lock-free, so safe in a signal handler.
+std::atomic<bool> gArrived{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+}  // namespace
+
+bool StopSignals::Arrived() {
+    return gArrived.load();
+}
+
 #ifdef _WIN32
 
 namespace {
@@ -26,6 +39,7 @@ HANDLE gFinished = nullptr;
 
 BOOL WINAPI OnConsoleEvent(DWORD event) {
     if (!gStop) return FALSE;
+    gArrived.store(true);
     std::function<void()>* stop = gStop;
     QMetaObject::invokeMethod(
         QCoreApplication::instance(), [stop] { (*stop)(); }, Qt::QueuedConnection);
@@ -42,6 +56,7 @@ struct StopSignals::Parts {
 };
 
 StopSignals::StopSignals(std::function<void()> stop) : p_(std::make_unique<Parts>()) {
+    gArrived.store(false);
     p_->stop = [this, stop = std::move(stop)] {
         requested_ = true;
         stop();
@@ -66,6 +81,7 @@ int gWriteEnd = -1;
 
 void OnSignal(int) {
     const int saved = errno;
+    gArrived.store(true);
     const char byte = 1;
     [[maybe_unused]] const ssize_t n = ::write(gWriteEnd, &byte, 1);
     errno = saved;
@@ -81,6 +97,7 @@ struct StopSignals::Parts {
 };
 
 StopSignals::StopSignals(std::function<void()> stop) : p_(std::make_unique<Parts>()) {
+    gArrived.store(false);
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, p_->ends) != 0) return;
     gWriteEnd = p_->ends[0];
     p_->notifier = std::make_unique<QSocketNotifier>(p_->ends[1], QSocketNotifier::Read);

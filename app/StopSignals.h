@@ -18,7 +18,11 @@ public:
     StopSignals(const StopSignals&) = delete;
     StopSignals& operator=(const StopSignals&) = delete;
 
-    bool Requested() const { return requested_; }
+    // A request has come (also before the event loop has heard of it).
+    bool Requested() const { return requested_ || Arrived(); }
+    // A request has come to the process, as its handler saw it at once: what a wait that
+    // blocks the event loop (an alarm's delivery) looks at to end early. Safe from any thread.
+    static bool Arrived();
 
 private:
     struct Parts;

@@ -105,7 +105,7 @@ public:
     }
 
     void Stop(const VisitMessage& why) {
-        if (visit_ && !visit_->Over()) visit_->Cut(why);
+        if (visit_ && !visit_->Over()) visit_->Stop(why);
     }
 
 private:

@@ -99,7 +99,7 @@ public:
     }
 
     void Stop(const VisitMessage& why) override {
-        if (visit_ && !visit_->Over()) visit_->Cut(why);
+        if (visit_ && !visit_->Over()) visit_->Stop(why);
     }
 
 private:

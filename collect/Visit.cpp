@@ -367,29 +367,39 @@ bool Visit::StepCopy() {
     return false;
 }
 
-void Visit::WriteUp(const std::optional<VisitMessage>& cut) {
+bool Visit::WriteUp(const std::optional<VisitMessage>& cut) {
     listener_.ProgressOver();
     Copy& copy = *copy_;
     VisitCopy& c = copy.c;
     // A copy that did not start has nothing; one cut short has what it had put in place.
-    const CopyResult r = copy.result ? *copy.result : c.began ? work_.CopySoFar() : CopyResult{};
+    CopyResult r = copy.result ? *copy.result : c.began ? work_.CopySoFar() : CopyResult{};
+    std::optional<CopyResult::End> end;
+    if (copy.result) end = copy.result->end;
+    // Still running when cut: not every file in place, and no failure of its own.
+    const bool cutShort =
+        cut && c.began && !copy.result && r.end != CopyResult::End::Done && !r.problem;
     if (c.began && !copy.result) {
-        // Cut before the session ended it: its end is reported as it stands, so that the
-        // collection log has its line as for every other copy.
-        CopyResult cutEnd = r;
-        if (cutEnd.end != CopyResult::End::Done && !cutEnd.problem && cut) {
+        // Cut before the session reported its end: reported as it stands, so that the
+        // collection log has its line as for every other copy. One with every file in place
+        // is done, one that had failed has failed; one cut short by a stop is said stopped,
+        // as the window's Stop says it; by anything else, the cut is why it failed.
+        if (cutShort && stopping_) {
+            r.end = CopyResult::End::Stopped;
+        } else if (cutShort) {
             SessionProblem why;
             why.message = cut->message;
             why.args = cut->args;
-            cutEnd.problem = why;
+            r.problem = why;
         }
         reportingCut_ = true;
-        session_.Report([&cutEnd](SessionEvents& e) { e.CopyEnded(cutEnd); });
+        session_.Report([&r](SessionEvents& e) { e.CopyEnded(r); });
         reportingCut_ = false;
+        end = r.end;
     }
     c.errors.assign(r_.sessionErrors.begin() + static_cast<std::ptrdiff_t>(copy.errorsAtStart),
                     r_.sessionErrors.end());
-    if (cut) c.errors.push_back(*cut);
+    // A copy that had ended before the cut is not cut by it.
+    if (cutShort) c.errors.push_back(*cut);
     // A day without a measurement is a warning of the copy.
     if (c.day && c.began && r.measurements == 0 && c.errors.empty()) {
         const VisitMessage m{Msg::CliNoDayData, {c.directory, DayText(*c.day)}};
@@ -402,17 +412,17 @@ void Visit::WriteUp(const std::optional<VisitMessage>& cut) {
     const auto absolute = std::filesystem::absolute(folder, ec);
     c.folder = ec ? folder : absolute;
     if (c.began) c.mode = r.mode;
-    if (copy.result) c.ended = copy.result->end;
+    c.ended = end;
     c.result = r;
     c.elapsedMs = session_.Clock().SteadyMs() - copy.startedMs;
-    c.done =
-        c.began && copy.result && copy.result->end == CopyResult::End::Done && c.errors.empty();
+    c.done = c.began && end == CopyResult::End::Done && c.errors.empty();
     c.warnings.assign(
         r_.sessionWarnings.begin() + static_cast<std::ptrdiff_t>(copy.warningsAtStart),
         r_.sessionWarnings.end());
     if (!c.done) r_.copiesFailed = true;
     r_.copies.push_back(std::move(c));
     copy_.reset();
+    return cutShort;
 }
 
 void Visit::Cut(const VisitMessage& why) {
@@ -420,7 +430,14 @@ void Visit::Cut(const VisitMessage& why) {
     listener_.Said(why);
     work_.CloseLocalFiles();
     if (phase_ == Phase::Copying) {
-        if (copy_) WriteUp(why);
+        const bool cutACopy = copy_ && WriteUp(why);
+        // The last copy had ended before the cut: the visit's work is whole.
+        if (!cutACopy && waiting_.empty()) {
+            NextCopy();
+            return;
+        }
+        // Otherwise the copies not begun are not made, and the visit says why.
+        if (!cutACopy) r_.errors.push_back(why);
         waiting_.clear();
         r_.copiesFailed = true;
         failed_ = true;
@@ -430,6 +447,11 @@ void Visit::Cut(const VisitMessage& why) {
     r_.errors.push_back(why);
     failed_ = true;
     Finish();
+}
+
+void Visit::Stop(const VisitMessage& why) {
+    stopping_ = true;
+    Cut(why);
 }
 
 void Visit::GiveUp(const VisitMessage& why) {

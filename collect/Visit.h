@@ -44,7 +44,7 @@ struct VisitCopy {
     CopyMode mode = CopyMode::All;
     std::optional<DateTime> day;  // of a day copy
     bool began = false;
-    // How the session ended it; none when it never began or was cut before it ended.
+    // How it ended, as its line in the collection log says; none when it never began.
     std::optional<CopyResult::End> ended;
     // What it put in place: as the session ended it, or as it stood when cut.
     CopyResult result;
@@ -156,7 +156,11 @@ public:
     // Something happened on the link or in the session: the next step is taken soon.
     void Changed();
     // Ends the visit before its work is done: what was copied until then is kept and reported.
+    // A copy that had ended before the cut stands as it ended; the one cut short has failed.
     void Cut(const VisitMessage& why);
+    // Cuts it as the operator's Stop: a copy cut short has been stopped, as the window's Stop
+    // stops one.
+    void Stop(const VisitMessage& why);
     // Ends it before it begins (e.g. a link this run cannot make).
     void GiveUp(const VisitMessage& why);
 
@@ -190,7 +194,8 @@ private:
     bool StartCopy(const std::string& name);
     // True while the copy runs.
     bool StepCopy();
-    void WriteUp(const std::optional<VisitMessage>& cut = std::nullopt);
+    // The copy's result written up; true when `cut` ended it before every file was in place.
+    bool WriteUp(const std::optional<VisitMessage>& cut = std::nullopt);
     std::vector<std::string> Listed() const;
     void Say(Msg id, std::vector<std::string> args = {});
     void Error(Msg id, std::vector<std::string> args = {});
@@ -210,6 +215,7 @@ private:
     bool dialFailed_ = false;
     bool clockSetEnded_ = false;
     bool reportingCut_ = false;
+    bool stopping_ = false;
     VisitResult r_;
 
     // The copy running, and those waiting.

@@ -113,9 +113,12 @@ void BtModemDialogue::Dial(const std::string& address, std::optional<int> calls)
     ctx_.x.SendText("AT");  // its answer is not looked at
 }
 
+bool BtModemDialogue::CanDial(const std::string& address) const {
+    return BtModemLink_ && DialReady_ && DialState_ == DialState::Idle && CallFits(address);
+}
+
 bool BtModemDialogue::DialAddress(const std::string& address, int calls) {
-    if (!BtModemLink_ || !DialReady_ || DialState_ != DialState::Idle || !CallFits(address))
-        return false;
+    if (!CanDial(address)) return false;
     Dial(address, calls);
     return true;
 }

@@ -52,6 +52,8 @@ public:
     void Dial(const std::string& address, std::optional<int> calls);
     // Dials `address` at most `calls` times when the modem can dial now; false when it cannot.
     bool DialAddress(const std::string& address, int calls);
+    // Whether the modem can dial `address` now: it is ready, not dialling, and the call fits.
+    bool CanDial(const std::string& address) const;
     // The CALL line of `address` fits one output report of the link: written anyway, it would be
     // cut at the end of the report and reach the modem as some other address.
     bool CallFits(const std::string& address) const;

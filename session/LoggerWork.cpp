@@ -266,8 +266,12 @@ bool LoggerWork::ReachRadioAddress(int address) {
 }
 
 bool LoggerWork::DialBluetooth(const std::string& address, int calls) {
+    // A dial the modem cannot take now changes nothing, and is no event: whoever asks again
+    // waits for the next one (the modem ready) instead of asking at once, over and over.
+    const std::string cp1251 = Utf8ToCp1251(address);
+    if (!bt_.CanDial(cp1251)) return false;
     bool dialling = false;
-    Run([&] { dialling = bt_.DialAddress(Utf8ToCp1251(address), calls); });
+    Run([&] { dialling = bt_.DialAddress(cp1251, calls); });
     return dialling;
 }
 

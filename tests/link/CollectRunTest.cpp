@@ -378,6 +378,19 @@ TEST_F(CollectRunTest, ACollectionStoppedMidCopyKeepsItsWholeFilesAndListsTheRes
     const VisitLogRead visits = ReadVisitLog(Folder() / "DATA" / "radio-3");
     ASSERT_EQ(visits.records.size(), 1u);
     EXPECT_EQ(visits.records[0].error, "the collection was stopped");
+    // Every copy is said the same in the run's JSON and in its log: done when it ended before
+    // the stop, stopped when the stop cut it; the visit's log counts the done ones.
+    std::int64_t done = 0;
+    for (const auto& v : Station(r, "radio-3")["copies"].toArray()) {
+        const QJsonObject copy = v.toObject();
+        const CollectionLogRead log = ReadCollectionLog(copy["folder"].toString().toStdString());
+        ASSERT_EQ(log.records.size(), 1u);
+        const std::string word(CollectionResultWord(log.records[0].result));
+        EXPECT_EQ(copy["result"].toString().toStdString(), word) << word;
+        EXPECT_NE(word, "failed");
+        done += word == "done";
+    }
+    EXPECT_EQ(visits.records[0].copies, done);
     const QJsonObject rest = Station(r, "radio-7");
     EXPECT_FALSE(rest["tried"].toBool());
     EXPECT_EQ(rest["errors"].toArray().at(0).toString(), "the collection was stopped");
@@ -457,6 +470,29 @@ TEST_F(CollectRunTest, TheCommandReadsTheAlarmAsJsonAndOneThatFailsIsRunAgainAtT
                               "\"\n[[station]]\nname = \"radio-3\"\nradio = 3\n");
         return Run({"--collect", "net.toml", "--demo", "--lang", "en"});
     };
+    // A stop while the command runs kills it with what it started, at once; the alarm stays
+    // owed (the run below is given it).
+    Write("net.toml",
+          "[alarms]\nstale_hours = 1\ncommand = \"cat >/dev/null; sleep 60 & "
+          "echo $! > child; wait\"\n[[station]]\nname = \"radio-3\"\nradio = 3\n");
+    QProcess stopped;
+    StartProgram(stopped, dir_.path(), {"--collect", "net.toml", "--demo", "--lang", "en"});
+    QElapsedTimer waited;
+    waited.start();
+    while (!fs::exists(Folder() / "child") && waited.elapsed() < 60'000)
+        stopped.waitForFinished(20);
+    stopped.terminate();
+    waited.restart();
+    const Result cut = FinishProgram(stopped, 30'000);
+    EXPECT_LT(waited.elapsed(), 5'000);
+    EXPECT_EQ(cut.status, 0);
+    EXPECT_TRUE(cut.errors.contains("by the command: the collection was stopped"))
+        << cut.errors.toStdString();
+    std::string child = ReadWholeFile(Folder() / "child");
+    child = fs::exists("/proc/" + child.substr(0, child.find('\n')) + "/stat")
+                ? ReadWholeFile("/proc/" + child.substr(0, child.find('\n')) + "/stat")
+                : "";
+    EXPECT_TRUE(child.empty() || child.find(") Z ") != std::string::npos) << child;
     EXPECT_TRUE(runWith("cat > got.json; exit 1")
                     .errors.contains("by the command: the command exited with status 1"));
     runWith("cat > got.json");

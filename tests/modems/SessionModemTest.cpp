@@ -86,6 +86,11 @@ TEST(SessionModems, ABluetoothAddressIsDialledAtMostTheCallsGiven) {
         EXPECT_EQ(r.heard.dials, std::vector<bool>{false});
         EXPECT_FALSE(r.rig.Logger().identity && r.rig.Logger().identity->version != 0);
         EXPECT_TRUE(r.rig.Work().DialBluetooth("001122334455", 1));
+        int events = 0;
+        r.rig.controller.Work().SetAfterEachEvent([&events] { ++events; });
+        EXPECT_FALSE(r.rig.Work().DialBluetooth("001122334455", 1));
+        EXPECT_EQ(events, 0) << "a dial refused is no event: a visit asking again waits for one";
+        r.rig.controller.Work().SetAfterEachEvent({});
     }
 }
 
