@@ -43,6 +43,7 @@ TEST(Archive, KeepsEveryValueOnceBySourceWithNamesAsWritten) {
     test::PgServer server;
     if (!server.Available()) GTEST_SKIP() << server.Why();
     const auto folder = std::filesystem::path(::testing::TempDir()) / "archive-year";
+    std::filesystem::remove_all(folder);
     test::WriteFailingYear(folder);
     const std::int64_t present = ValuesPresent(test::MakeFailingYear().set);
     const std::string hostile = "x'); drop table qm.sensors; --";
@@ -83,6 +84,20 @@ TEST(Archive, KeepsEveryValueOnceBySourceWithNamesAsWritten) {
     EXPECT_EQ(
         Scalar(url, "SELECT label || depth_m FROM qm.sensors WHERE source = 'pc-1' AND sensor = 1"),
         "top0.25");
+
+    // An entry that cannot be read is set aside and holds up none after it; a value beyond the
+    // column is counted, not stored.
+    ArchiveRows odd;
+    odd.measurements = "odd\td\t2024-01-01 00:00:00\t1\t12345.67\n";
+    odd.measurementCount = 1;
+    QueueInOutbox(folder, odd);
+    std::ofstream(folder / ".qmc-outbox" / "0.rows") << "not an entry";
+    const OutboxPush push = PushOutbox(archive, folder);
+    EXPECT_EQ(push.error, std::nullopt);
+    EXPECT_EQ(push.leftOut, 1);
+    EXPECT_EQ(push.setAside.size(), 1u);
+    EXPECT_TRUE(OutboxEntries(folder).empty());
+    EXPECT_TRUE(std::filesystem::exists(folder / ".qmc-outbox" / "0.rows.damaged"));
 }
 
 TEST(Archive, RefusesAPasswordInsideTheUrl) {
