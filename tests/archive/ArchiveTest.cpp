@@ -217,6 +217,7 @@ TEST(Archive, CopiesQueueWhileTheServerIsDownAndAPushIsNeverDoubled) {
               std::to_string(present));
     EXPECT_EQ(Scalar(server.Url(), "SELECT count(DISTINCT station) FROM qm.downloads"), "3");
 }
+
 TEST(Archive, ALongServeKeepsTheQueueWhileTheServerIsDownAndPushesRightAfterARestart) {
     using namespace std::chrono;
     test::PgServer server;
@@ -235,7 +236,6 @@ TEST(Archive, ALongServeKeepsTheQueueWhileTheServerIsDownAndPushesRightAfterARes
     sim::VirtualNetwork net(sim::DemoNetwork(), [&time] { return time.Now(); });
     Options options;
     options.stationsFile = PathText(root / "net.toml");
-    options.language = Language::English;
     const auto queued = [&root] {
         std::size_t n = 0;
         for (const CollectionDataSet& d : FindCollectionDataSets(root / "DATA"))
