@@ -121,9 +121,14 @@ OutboxPush PushOutbox(Archive& archive, const fs::path& dataSet) {
         try {
             rows = ReadOutboxEntry(entry);
         } catch (const FileError& e) {
+            // Under a name no other entry set aside has: nothing is overwritten.
             fs::path aside = entry;
             aside += ".damaged";
             std::error_code ec;
+            for (int n = 2; fs::exists(aside, ec); ++n) {
+                aside = entry;
+                aside += ".damaged-" + std::to_string(n);
+            }
             fs::rename(entry, aside, ec);
             if (!ec) SyncFolder(entry.parent_path(), ec);
             if (ec) {
