@@ -177,7 +177,7 @@ TEST(Archive, CopiesQueueWhileTheServerIsDownAndAPushIsNeverDoubled) {
         << "[archive]\nurl = \"" << server.Url() << "\"\nsource = \"site\"\n\n"
         << "[[station]]\nname = \"radio-3\"\nradio = 3\n\n"
         << "[[station]]\nname = \"radio-7\"\nradio = 7\n\n"
-        << "[[station]]\nname = \"bt-1\"\nbluetooth = \"0012F3A4B5C6\"\n";
+        << "[[station]]\nname = \"bt-2\"\nbluetooth = \"00AABBCCDDEE\"\n";
     const std::string collect = "--collect " + (root / "net.toml").string() + " --demo";
     const auto outboxes = [&root] {
         std::vector<std::filesystem::path> entries;
