@@ -106,6 +106,7 @@ struct CopyArchive::Parts {
     std::unique_ptr<Archive> archive;
     std::int64_t queued = 0;
     std::int64_t pushed = 0;
+    std::int64_t leftOut = 0;
     std::optional<std::string> error;
     bool said = false;
 
@@ -168,15 +169,27 @@ void CopyArchive::Push(const std::vector<fs::path>& folders) {
         if (const auto why = archive->Connect(p_->target)) return p_->Fail(*why);
         p_->archive = std::move(archive);
     }
+    std::int64_t leftOut = 0;
+    const auto sayLeftOut = [&] {
+        p_->leftOut += leftOut;
+        if (leftOut > 0)
+            p_->err.Line(Message(Msg::ArchiveLeftOut, p_->language, {std::to_string(leftOut)}));
+    };
     for (const fs::path& set : sets) {
         const OutboxPush push = PushOutbox(*p_->archive, set);
         p_->pushed += push.pushed;
+        leftOut += push.leftOut;
+        for (const auto& [why, aside] : push.setAside)
+            p_->err.Line(Message(Msg::ArchiveEntrySetAside, p_->language,
+                                 {PathText(aside), why.Text(p_->language)}));
         if (push.error) {
+            sayLeftOut();
             // The connection may be the fault: the next push makes a new one.
             p_->archive.reset();
             return p_->Fail(*push.error);
         }
     }
+    sayLeftOut();
     p_->error.reset();
     p_->said = false;
 }
@@ -185,6 +198,7 @@ QJsonObject CopyArchive::Json() const {
     QJsonObject o;
     o["queued"] = static_cast<qint64>(p_->queued);
     o["pushed"] = static_cast<qint64>(p_->pushed);
+    o["leftOut"] = static_cast<qint64>(p_->leftOut);
     o["error"] = p_->error ? QJsonValue(Q(*p_->error)) : QJsonValue();
     return o;
 }
@@ -260,11 +274,14 @@ int RunArchiveSync(const Options& options) {
     }
     err.ClearProgress();
     if (failure) err.Line(Message(Msg::ArchiveFailed, language, {*failure}));
+    if (count.leftOut > 0)
+        err.Line(Message(Msg::ArchiveLeftOut, language, {std::to_string(count.leftOut)}));
 
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
     QJsonObject result;
     result["rowsSent"] = static_cast<qint64>(count.sent);
     result["rowsNew"] = static_cast<qint64>(count.added);
+    result["rowsLeftOut"] = static_cast<qint64>(count.leftOut);
     result["seconds"] = std::round(took.count() * 100) / 100;
     if (failure) result["error"] = Q(Message(Msg::ArchiveFailed, language, {*failure}));
     std::fputs(QJsonDocument(result).toJson(QJsonDocument::Indented).constData(), stdout);

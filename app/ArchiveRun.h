@@ -39,8 +39,9 @@ public:
                std::filesystem::file_time_type since);
     // Pushes the outboxes of the data sets in each of `folders`.
     void Push(const std::vector<std::filesystem::path>& folders);
-    // {"queued", "pushed", "error"}: the value rows this run queued and pushed, and why the
-    // last push failed (null when it did not).
+    // {"queued", "pushed", "leftOut", "error"}: the value rows this run queued and pushed, of
+    // those the values the archive cannot hold (not stored, said), and why the last push failed
+    // (null when it did not).
     QJsonObject Json() const;
 
 private:
@@ -49,7 +50,8 @@ private:
 };
 
 // --archive-sync FOLDER|STATIONS: pushes what the archive lacks of the data sets, prints
-// {"rowsSent", "rowsNew", "seconds"}; 0 pushed, 1 the server failed, 2 bad options or file.
+// {"rowsSent", "rowsNew", "rowsLeftOut", "seconds"}; 0 pushed, 1 the server failed, 2 bad options
+// or file.
 int RunArchiveSync(const Options& options);
 // --archive-init URL: makes the archive's schema; 0 made (or there), 1 the server failed, 2 a
 // URL that cannot be used.

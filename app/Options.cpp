@@ -213,12 +213,13 @@ constexpr std::array kOptions = {
         .valueEn = "FOLDER|STATIONS",
         .helpRu = "Отправить в архив PostgreSQL всё, чего в нём нет, из наборов данных папки ПАПКА "
                   "(с --archive URL) или папок файла станций СТАНЦИИ (его [archive]); итог "
-                  "{\"rowsSent\", \"rowsNew\", \"seconds\"} в JSON. Выход: 0 — отправлено, 1 — "
-                  "сервер не принял, 2 — параметры или файл станций не годятся.",
+                  "{\"rowsSent\", \"rowsNew\", \"rowsLeftOut\", \"seconds\"} в JSON. Выход: 0 — "
+                  "отправлено, 1 — сервер не принял, 2 — параметры или файл станций не годятся.",
         .helpEn = "Push into the PostgreSQL archive whatever it lacks of the data sets in FOLDER "
                   "(with --archive URL) or in the folders of the stations file STATIONS (its "
-                  "[archive]); the result {\"rowsSent\", \"rowsNew\", \"seconds\"} as JSON. Exit "
-                  "0: pushed, 1: the server failed, 2: bad options or stations file.",
+                  "[archive]); the result {\"rowsSent\", \"rowsNew\", \"rowsLeftOut\", "
+                  "\"seconds\"} as JSON. Exit 0: pushed, 1: the server failed, 2: bad options or "
+                  "stations file.",
         .modes = {ArchiveSync},
         .selects = ArchiveSync},
     OptionRow{.name = "archive",

@@ -65,8 +65,8 @@ CREATE TABLE IF NOT EXISTS qm.downloads (
 )sql";
 
 // The staging tables of one push, dropped with its transaction. A value is staged without the
-// archive's bounds: one that numeric(6,2) cannot hold is left out of the insert rather than
-// failing the push, and with it every later one.
+// archive's bounds: one that numeric(6,2) cannot hold is left out of the insert, and counted,
+// rather than failing the push, and with it every later one.
 constexpr const char* kStaging = R"sql(
 CREATE TEMP TABLE qm_m (station text, directory text, time timestamp, sensor integer,
                         value numeric) ON COMMIT DROP;
@@ -96,6 +96,7 @@ constexpr const char* kInsertMeasurements = R"sql(
 INSERT INTO qm.measurements (source, station, directory, time, sensor, value)
 SELECT $1::text, station, directory, time, sensor, value FROM qm_m WHERE abs(value) < 10000
 ON CONFLICT DO NOTHING)sql";
+constexpr const char* kCountLeftOut = "SELECT count(*) FROM qm_m WHERE NOT abs(value) < 10000";
 constexpr const char* kInsertDownloads = R"sql(
 INSERT INTO qm.downloads (source, station, directory, time, device_type, version, line_text,
                           battery_volts, clock_offset_s, clock_set, mode, files, bytes,
@@ -160,14 +161,14 @@ std::string Archive::Error() const {
 
 std::optional<std::string> Archive::Connect(const ArchiveTarget& target) {
     if (conn_) PQfinish(conn_);
-    source_ = target.source;
+    if (&target != &target_) target_ = target;
     // The URL first: the keywords after it override what it says.
     std::vector<const char*> keys = {"dbname", "connect_timeout", "client_encoding",
                                      "application_name"};
-    std::vector<const char*> values = {target.url.c_str(), "10", "UTF8", "qm-controller"};
-    if (target.password) {
+    std::vector<const char*> values = {target_.url.c_str(), "10", "UTF8", "qm-controller"};
+    if (target_.password) {
         keys.push_back("password");
-        values.push_back(target.password->c_str());
+        values.push_back(target_.password->c_str());
     }
     keys.push_back(nullptr);
     values.push_back(nullptr);
@@ -219,6 +220,15 @@ std::optional<std::string> Archive::Copy(const char* table, const std::string& d
 }
 
 std::optional<std::string> Archive::Push(const ArchiveRows& rows, PushCount& count) {
+    std::optional<std::string> error = PushOnce(rows, count);
+    if (error && conn_ && PQstatus(conn_) == CONNECTION_BAD) {
+        if (auto why = Connect(target_)) return why;
+        error = PushOnce(rows, count);
+    }
+    return error;
+}
+
+std::optional<std::string> Archive::PushOnce(const ArchiveRows& rows, PushCount& count) {
     if (!conn_) return Error();
     const auto failed = [this](std::string why) {
         Exec("ROLLBACK");
@@ -229,7 +239,7 @@ std::optional<std::string> Archive::Push(const ArchiveRows& rows, PushCount& cou
     if (auto e = Copy("qm_m", rows.measurements)) return failed(*e);
     if (auto e = Copy("qm_s", rows.sensors)) return failed(*e);
     if (auto e = Copy("qm_d", rows.downloads)) return failed(*e);
-    const char* params[] = {source_.c_str()};
+    const char* params[] = {target_.source.c_str()};
     std::int64_t added = 0;
     for (const char* sql :
          {kInsertStations, kInsertSensors, kInsertMeasurements, kInsertDownloads}) {
@@ -237,7 +247,11 @@ std::optional<std::string> Archive::Push(const ArchiveRows& rows, PushCount& cou
         if (!Ok(r.get())) return failed(Error());
         if (sql == kInsertMeasurements) added = std::strtoll(PQcmdTuples(r.get()), nullptr, 10);
     }
+    Result out(PQexec(conn_, kCountLeftOut));
+    if (!Ok(out.get())) return failed(Error());
+    const std::int64_t leftOut = std::strtoll(PQgetvalue(out.get(), 0, 0), nullptr, 10);
     if (auto e = Exec("COMMIT")) return e;
+    count.leftOut += leftOut;
     count.sent += static_cast<std::int64_t>(rows.measurementCount);
     count.added += added;
     return std::nullopt;

@@ -30,8 +30,9 @@ std::string ReadArchivePassword(const std::filesystem::path& file);
 std::string HostName();
 
 struct PushCount {
-    std::int64_t sent = 0;   // value rows sent
-    std::int64_t added = 0;  // of those, the ones the archive did not have yet
+    std::int64_t sent = 0;     // value rows sent
+    std::int64_t added = 0;    // of those, the ones the archive did not have yet
+    std::int64_t leftOut = 0;  // of those, values numeric(6,2) cannot hold, not stored
 };
 
 // One connection to the archive. Every failure is returned as the server's (or libpq's) words.
@@ -49,15 +50,17 @@ public:
     std::optional<std::string> MakeSchema();
     // Sends the rows in one transaction: what the archive has already is left as it is (a second
     // push of the same rows adds nothing), a sensor's depth, label and limit are brought up to
-    // date.
+    // date. A connection found dead (the server restarted since, a dropped link) is made anew
+    // and the push tried once more at once.
     std::optional<std::string> Push(const ArchiveRows& rows, PushCount& count);
 
 private:
+    std::optional<std::string> PushOnce(const ArchiveRows& rows, PushCount& count);
     std::optional<std::string> Exec(const char* sql);
     std::optional<std::string> Copy(const char* table, const std::string& data);
     std::string Error() const;
     pg_conn* conn_ = nullptr;
-    std::string source_;
+    ArchiveTarget target_;
 };
 
 }  // namespace qm

@@ -121,8 +121,22 @@ OutboxPush PushOutbox(Archive& archive, const fs::path& dataSet) {
         try {
             rows = ReadOutboxEntry(entry);
         } catch (const FileError& e) {
-            result.error = e.what();
-            return result;
+            // Under a name no other entry set aside has: nothing is overwritten.
+            fs::path aside = entry;
+            aside += ".damaged";
+            std::error_code ec;
+            for (int n = 2; fs::exists(aside, ec); ++n) {
+                aside = entry;
+                aside += ".damaged-" + std::to_string(n);
+            }
+            fs::rename(entry, aside, ec);
+            if (!ec) SyncFolder(entry.parent_path(), ec);
+            if (ec) {
+                result.error = FileError(Msg::FileWrite, entry, ec).what();
+                return result;
+            }
+            result.setAside.emplace_back(e, aside);
+            continue;
         }
         PushCount count;
         if (auto error = archive.Push(rows, count)) {
@@ -131,6 +145,7 @@ OutboxPush PushOutbox(Archive& archive, const fs::path& dataSet) {
         }
         result.pushed += count.sent;
         result.added += count.added;
+        result.leftOut += count.leftOut;
         std::error_code ec;
         fs::remove(entry, ec);
         if (!ec) SyncFolder(entry.parent_path(), ec);

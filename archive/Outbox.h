@@ -5,10 +5,12 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "archive/Archive.h"
 #include "archive/ArchiveRows.h"
+#include "store/LocalFiles.h"
 
 namespace qm {
 
@@ -25,12 +27,17 @@ std::vector<std::filesystem::path> OutboxEntries(const std::filesystem::path& da
 ArchiveRows ReadOutboxEntry(const std::filesystem::path& entry);
 
 struct OutboxPush {
-    std::int64_t pushed = 0;  // value rows committed
-    std::int64_t added = 0;   // of those, new to the archive
+    std::int64_t pushed = 0;   // value rows committed
+    std::int64_t added = 0;    // of those, new to the archive
+    std::int64_t leftOut = 0;  // of those, values the archive cannot hold, not stored
     std::optional<std::string> error;
+    // Entries that could not be read, each set aside under its new name: why, and the name.
+    std::vector<std::pair<FileError, std::filesystem::path>> setAside;
 };
 // Pushes each entry of the outbox of `dataSet`, one transaction each, removing it after its
-// commit; stops at the first failure, leaving that entry and the later ones.
+// commit; stops at the first failure, leaving that entry and the later ones. An entry that
+// cannot be read is not pushed and not removed: it is renamed out of the queue (to
+// "….rows.damaged", kept in the outbox) so that it holds up no later entry.
 OutboxPush PushOutbox(Archive& archive, const std::filesystem::path& dataSet);
 
 }  // namespace qm

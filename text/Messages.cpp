@@ -736,6 +736,14 @@ const std::array<MessageRow, kMessageCount> kMessageTable = {{
     {M::ArchiveSyncNothing, "В «{1}» нет ни одного набора данных", "\"{1}\" holds no data set"},
     {M::ArchiveSyncProgress, "Архив: наборов данных {1} из {2}, значений отправлено {3}",
      "Archive: {1} of {2} data sets, {3} values sent"},
+    {M::ArchiveLeftOut,
+     "Архив не принял значений вне пределов его столбца (±9999,99): {1}; в файлах они остались",
+     "The archive left out {1} values beyond what its column holds (±9999.99); the files keep "
+     "them"},
+    {M::ArchiveEntrySetAside,
+     "Запись очереди архива не читается и отложена как «{1}», остальные отправляются: {2}",
+     "An entry of the archive's queue cannot be read and is set aside as \"{1}\"; the rest "
+     "are pushed: {2}"},
 
     {M::InternalError, "Внутренняя ошибка программы: {1}", "Internal error: {1}"},
 }};

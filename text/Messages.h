@@ -458,8 +458,10 @@ enum class Msg {
     ArchiveFailed,        // {1} the server's words
     ArchiveNotBuilt,
     ArchiveSyncNeedsUrl,
-    ArchiveSyncNothing,   // {1} the folder
-    ArchiveSyncProgress,  // {1} data sets pushed, {2} of, {3} values sent
+    ArchiveSyncNothing,    // {1} the folder
+    ArchiveSyncProgress,   // {1} data sets pushed, {2} of, {3} values sent
+    ArchiveLeftOut,        // {1} how many values
+    ArchiveEntrySetAside,  // {1} the entry's new name, {2} why it cannot be read
     // Anything else that ended a handler.
     InternalError,
 };

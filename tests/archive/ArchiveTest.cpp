@@ -6,6 +6,12 @@
 #include <fstream>
 #include <string>
 
+#ifdef QMC_CONTROLLER
+#include "app/Collect.h"
+#include "app/Options.h"
+#include "collect/VirtualVisit.h"
+#include "sim/Network.h"
+#endif
 #include "archive/Archive.h"
 #include "archive/Outbox.h"
 #include "store/CollectionDataSets.h"
@@ -37,6 +43,7 @@ TEST(Archive, KeepsEveryValueOnceBySourceWithNamesAsWritten) {
     test::PgServer server;
     if (!server.Available()) GTEST_SKIP() << server.Why();
     const auto folder = std::filesystem::path(::testing::TempDir()) / "archive-year";
+    std::filesystem::remove_all(folder);
     test::WriteFailingYear(folder);
     const std::int64_t present = ValuesPresent(test::MakeFailingYear().set);
     const std::string hostile = "x'); drop table qm.sensors; --";
@@ -77,6 +84,20 @@ TEST(Archive, KeepsEveryValueOnceBySourceWithNamesAsWritten) {
     EXPECT_EQ(
         Scalar(url, "SELECT label || depth_m FROM qm.sensors WHERE source = 'pc-1' AND sensor = 1"),
         "top0.25");
+
+    // An entry that cannot be read is set aside and holds up none after it; a value beyond the
+    // column is counted, not stored.
+    ArchiveRows odd;
+    odd.measurements = "odd\td\t2024-01-01 00:00:00\t1\t12345.67\n";
+    odd.measurementCount = 1;
+    QueueInOutbox(folder, odd);
+    std::ofstream(folder / ".qmc-outbox" / "0.rows") << "not an entry";
+    const OutboxPush push = PushOutbox(archive, folder);
+    EXPECT_EQ(push.error, std::nullopt);
+    EXPECT_EQ(push.leftOut, 1);
+    EXPECT_EQ(push.setAside.size(), 1u);
+    EXPECT_TRUE(OutboxEntries(folder).empty());
+    EXPECT_TRUE(std::filesystem::exists(folder / ".qmc-outbox" / "0.rows.damaged"));
 }
 
 TEST(Archive, RefusesAPasswordInsideTheUrl) {
@@ -155,7 +176,8 @@ TEST(Archive, CopiesQueueWhileTheServerIsDownAndAPushIsNeverDoubled) {
     std::ofstream(root / "net.toml")
         << "[archive]\nurl = \"" << server.Url() << "\"\nsource = \"site\"\n\n"
         << "[[station]]\nname = \"radio-3\"\nradio = 3\n\n"
-        << "[[station]]\nname = \"radio-7\"\nradio = 7\n";
+        << "[[station]]\nname = \"radio-7\"\nradio = 7\n\n"
+        << "[[station]]\nname = \"bt-2\"\nbluetooth = \"00AABBCCDDEE\"\n";
     const std::string collect = "--collect " + (root / "net.toml").string() + " --demo";
     const auto outboxes = [&root] {
         std::vector<std::filesystem::path> entries;
@@ -169,6 +191,7 @@ TEST(Archive, CopiesQueueWhileTheServerIsDownAndAPushIsNeverDoubled) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("\"pushed\": 0"), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("\"queued\": 0"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"error\": \"The archive did not take"), std::string::npos) << r.out;
     EXPECT_EQ(Occurrences(r.err, "The archive did not take the data"), 1u) << r.err;
     const std::vector<std::filesystem::path> queued = outboxes();
     ASSERT_FALSE(queued.empty());
@@ -192,7 +215,55 @@ TEST(Archive, CopiesQueueWhileTheServerIsDownAndAPushIsNeverDoubled) {
     EXPECT_TRUE(outboxes().empty());
     EXPECT_EQ(Scalar(server.Url(), "SELECT count(*) FROM qm.measurements"),
               std::to_string(present));
-    EXPECT_EQ(Scalar(server.Url(), "SELECT count(DISTINCT station) FROM qm.downloads"), "2");
+    EXPECT_EQ(Scalar(server.Url(), "SELECT count(DISTINCT station) FROM qm.downloads"), "3");
+}
+
+TEST(Archive, ALongServeKeepsTheQueueWhileTheServerIsDownAndPushesRightAfterARestart) {
+    using namespace std::chrono;
+    test::PgServer server;
+    if (!server.Available()) GTEST_SKIP() << server.Why();
+    const auto root = std::filesystem::path(::testing::TempDir()) / "archive-serve";
+    std::filesystem::remove_all(root);
+    std::filesystem::create_directories(root);
+    std::ofstream(root / "net.toml") << "[defaults]\nevery = \"1h\"\n[archive]\nurl = \""
+                                     << server.Url() << "\"\n[[station]]\nname = \"radio-3\"\n"
+                                     << "radio = 3\n";
+    struct Utc : LocalZone {
+        seconds OffsetAt(sys_seconds) const override { return seconds{0}; }
+    } utc;
+    const sys_seconds start = sys_days{2026y / March / 2};
+    VirtualTime time(start, utc);
+    sim::VirtualNetwork net(sim::DemoNetwork(), [&time] { return time.Now(); });
+    Options options;
+    options.stationsFile = PathText(root / "net.toml");
+    const auto queued = [&root] {
+        std::size_t n = 0;
+        for (const CollectionDataSet& d : FindCollectionDataSets(root / "DATA"))
+            n += OutboxEntries(d.folder).size();
+        return n;
+    };
+    std::vector<std::size_t> waiting;  // outbox entries after each visit
+    // Up for the first visit, down for the second, back for the third, restarted before the
+    // fourth.
+    const ServeParts parts{time, utc, [&] { return MakeVirtualVisit(time, net, options.language); },
+                           [&](std::optional<sys_seconds> wake) {
+                               waiting.push_back(queued());
+                               bool ok = waiting.size() == 2 || server.Stop();
+                               ok = ok && (waiting.size() == 1 || server.Start());
+                               EXPECT_TRUE(ok);
+                               time.MoveTo(wake.value_or(start + days{1}));
+                           },
+                           [&] { return waiting.size() == 4; }};
+    ASSERT_EQ(ServeWith(options, parts), 0);
+    ASSERT_EQ(waiting.size(), 4u);
+    EXPECT_GT(waiting[1], 0u);
+    EXPECT_EQ(waiting[0] + waiting[2] + waiting[3], 0u);
+    std::int64_t present = 0;
+    for (const CollectionDataSet& d : FindCollectionDataSets(root / "DATA"))
+        present += ValuesPresent(ReadDataSet(d.folder));
+    EXPECT_GT(present, 0);
+    EXPECT_EQ(Scalar(server.Url(), "SELECT count(*) FROM qm.measurements"),
+              std::to_string(present));
 }
 #endif
 
