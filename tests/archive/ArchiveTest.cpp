@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -23,6 +25,11 @@
 namespace qm {
 namespace {
 
+// A folder of this test run's own: runs side by side (two build trees) never share one.
+std::filesystem::path Scratch(const std::string& name) {
+    return std::filesystem::path(::testing::TempDir()) / (name + "-" + std::to_string(::getpid()));
+}
+
 std::string Scalar(const std::string& url, const std::string& sql) {
     PGconn* c = PQconnectdb(url.c_str());
     PGresult* r = PQexec(c, sql.c_str());
@@ -42,7 +49,7 @@ std::int64_t ValuesPresent(const DataSet& set) {
 TEST(Archive, KeepsEveryValueOnceBySourceWithNamesAsWritten) {
     test::PgServer server;
     if (!server.Available()) GTEST_SKIP() << server.Why();
-    const auto folder = std::filesystem::path(::testing::TempDir()) / "archive-year";
+    const auto folder = Scratch("archive-year");
     std::filesystem::remove_all(folder);
     test::WriteFailingYear(folder);
     const std::int64_t present = ValuesPresent(test::MakeFailingYear().set);
@@ -117,7 +124,7 @@ struct ProgramRun {
 };
 
 ProgramRun Program(const std::string& args) {
-    const auto errors = std::filesystem::path(::testing::TempDir()) / "archive-test-stderr";
+    const auto errors = Scratch("archive-test-stderr");
     const std::string command =
         std::string(QMC_CONTROLLER) + " --lang en " + args + " 2>" + errors.string();
     ProgramRun r;
@@ -133,7 +140,7 @@ ProgramRun Program(const std::string& args) {
 TEST(Archive, SyncPushesWhatTheArchiveLacksFromEachCollectingPc) {
     test::PgServer server;
     if (!server.Available()) GTEST_SKIP() << server.Why();
-    const auto root = std::filesystem::path(::testing::TempDir()) / "archive-sync";
+    const auto root = Scratch("archive-sync");
     std::filesystem::remove_all(root);
     const std::int64_t present = ValuesPresent(test::MakeFailingYear().set);
     for (const std::string pc : {"a", "b"}) {
@@ -170,7 +177,7 @@ std::size_t Occurrences(const std::string& text, const std::string& part) {
 TEST(Archive, CopiesQueueWhileTheServerIsDownAndAPushIsNeverDoubled) {
     test::PgServer server;
     if (!server.Available()) GTEST_SKIP() << server.Why();
-    const auto root = std::filesystem::path(::testing::TempDir()) / "archive-collect";
+    const auto root = Scratch("archive-collect");
     std::filesystem::remove_all(root);
     std::filesystem::create_directories(root);
     std::ofstream(root / "net.toml")
@@ -222,7 +229,7 @@ TEST(Archive, ALongServeKeepsTheQueueWhileTheServerIsDownAndPushesRightAfterARes
     using namespace std::chrono;
     test::PgServer server;
     if (!server.Available()) GTEST_SKIP() << server.Why();
-    const auto root = std::filesystem::path(::testing::TempDir()) / "archive-serve";
+    const auto root = Scratch("archive-serve");
     std::filesystem::remove_all(root);
     std::filesystem::create_directories(root);
     std::ofstream(root / "net.toml") << "[defaults]\nevery = \"1h\"\n[archive]\nurl = \""
