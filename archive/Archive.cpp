@@ -115,9 +115,20 @@ bool Ok(const PGresult* r) {
     return s == PGRES_COMMAND_OK || s == PGRES_TUPLES_OK;
 }
 
-std::string Trimmed(std::string text) {
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
-    return text;
+// libpq's text on one line: its line breaks and the tabs that indent its hints become a space.
+std::string Trimmed(const std::string& text) {
+    std::string line;
+    bool gap = false;
+    for (const char ch : text) {
+        if (ch == '\n' || ch == '\r' || ch == '\t' || ch == ' ') {
+            gap = true;
+            continue;
+        }
+        if (gap && !line.empty()) line += ' ';
+        gap = false;
+        line += ch;
+    }
+    return line;
 }
 
 }  // namespace
