@@ -43,7 +43,8 @@ CopyArchive::~CopyArchive() = default;
 const std::optional<std::string>& CopyArchive::Refused() const {
     return p_->refused;
 }
-void CopyArchive::Queue(const VisitResult&, const std::string&, std::filesystem::file_time_type) {}
+void CopyArchive::Before(const std::vector<std::filesystem::path>&) {}
+void CopyArchive::Queue(const VisitResult&, const std::string&) {}
 void CopyArchive::Push(const std::vector<std::filesystem::path>&) {}
 QJsonObject CopyArchive::Json() const {
     return {};
@@ -109,6 +110,7 @@ struct CopyArchive::Parts {
     std::int64_t leftOut = 0;
     std::optional<std::string> error;
     bool said = false;
+    DataFilesPicture before;  // the data files before the visit that is queued next
 
     Parts(Language l, ErrorStream& e) : language(l), err(e) {}
 
@@ -140,13 +142,16 @@ const std::optional<std::string>& CopyArchive::Refused() const {
     return p_->refused;
 }
 
-void CopyArchive::Queue(const VisitResult& visit, const std::string& station,
-                        fs::file_time_type since) {
+void CopyArchive::Before(const std::vector<fs::path>& folders) {
+    p_->before = DataFilesPicture::Of(folders);
+}
+
+void CopyArchive::Queue(const VisitResult& visit, const std::string& station) {
     for (const VisitCopy& copy : visit.copies) {
         if (!copy.began || copy.folder.empty()) continue;
         try {
             ArchiveRows rows;
-            AddDataSet(copy.folder, station, copy.directory, rows, since);
+            AddDataSet(copy.folder, station, copy.directory, rows, &p_->before);
             QueueInOutbox(copy.folder, rows);
             p_->queued += static_cast<std::int64_t>(rows.measurementCount);
         } catch (const FileError& e) {

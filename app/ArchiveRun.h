@@ -33,10 +33,12 @@ public:
     // Why the archive cannot be used at all (a build without it, a password in the URL, a
     // password file that cannot be read), worded; nothing when it can.
     const std::optional<std::string>& Refused() const;
-    // Queues what the copies of `visit` wrote since `since` in their data sets, as the station's
+    // Takes the picture of the data files below `folders` that the next Queue holds the copies'
+    // data sets against: before a visit, the folders its copies write into.
+    void Before(const std::vector<std::filesystem::path>& folders);
+    // Queues what the copies of `visit` wrote in their data sets since Before, as the station's
     // `station`.
-    void Queue(const VisitResult& visit, const std::string& station,
-               std::filesystem::file_time_type since);
+    void Queue(const VisitResult& visit, const std::string& station);
     // Pushes the outboxes of the data sets in each of `folders`.
     void Push(const std::vector<std::filesystem::path>& folders);
     // {"queued", "pushed", "leftOut", "error"}: the value rows this run queued and pushed, of

@@ -263,9 +263,9 @@ private:
 VisitResult VisitAndRecord(Collection& c, const StationsPlan& plan, std::size_t index,
                            StatusFiles& status) {
     const std::chrono::sys_seconds began = c.clock->UtcNow();
-    const auto since = fs::file_time_type::clock::now() - std::chrono::seconds(2);
+    if (c.archive) c.archive->Before({plan.stations[index].folder});
     VisitResult visit = VisitStation(c, plan.stations[index], index + 1, began);
-    if (c.archive) c.archive->Queue(visit, plan.stations[index].name, since);
+    if (c.archive) c.archive->Queue(visit, plan.stations[index].name);
     status.Visited(index, visit, began);
     return visit;
 }
@@ -288,10 +288,10 @@ public:
     bool Visit(std::size_t station, std::chrono::sys_seconds began) override {
         c_.elapsed.start();
         c_.timeRanOut = false;
-        const auto since = fs::file_time_type::clock::now() - std::chrono::seconds(2);
+        if (c_.archive) c_.archive->Before({plan_.stations[station].folder});
         last_ = VisitStation(c_, plan_.stations[station], station + 1, began);
         if (c_.archive) {
-            c_.archive->Queue(last_, plan_.stations[station].name, since);
+            c_.archive->Queue(last_, plan_.stations[station].name);
             c_.archive->Push(c_.stationFolders);
         }
         return last_.collected;

@@ -121,7 +121,8 @@ int RunHeadless(int argc, char* argv[], const Options& options) {
             return 2;
         }
     }
-    const auto since = std::filesystem::file_time_type::clock::now() - std::chrono::seconds(2);
+    // What the copies add is told from the data files as they stand before the visit.
+    if (archive) archive->Before({start.path / "DATA"});
 
     const Station station = StationOf(options, command);
     VisitAsk ask;
@@ -155,7 +156,7 @@ int RunHeadless(int argc, char* argv[], const Options& options) {
     }
     if (archive) {
         // The window's copies are the station "window" in the archive, as in the collection log.
-        archive->Queue(r, kWindowStation, since);
+        archive->Queue(r, kWindowStation);
         std::vector<std::filesystem::path> folders{start.path / "DATA"};
         for (const VisitCopy& copy : r.copies)
             if (!copy.folder.empty()) folders.push_back(copy.folder.parent_path());

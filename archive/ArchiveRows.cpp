@@ -110,21 +110,18 @@ std::string CopyField(std::string_view text) {
 }
 
 void AddDataSet(const std::filesystem::path& folder, const std::string& station,
-                const std::string& directory, ArchiveRows& rows,
-                std::optional<std::filesystem::file_time_type> changedSince) {
+                const std::string& directory, ArchiveRows& rows, const DataFilesPicture* before) {
     const std::string key = CopyField(station) + '\t' + CopyField(directory) + '\t';
     std::vector<DataSet> sets;
-    if (!changedSince) {
+    if (!before) {
         sets.push_back(ReadDataSet(folder));
     } else {
         std::error_code ec;
         for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
-             it.increment(ec)) {
-            std::error_code timeError;
+             it.increment(ec))
             if (it->path().extension() == ".dat" && it->is_regular_file() &&
-                it->last_write_time(timeError) >= *changedSince && !timeError)
+                before->Changed(it->path()))
                 sets.push_back(ReadDataSet(it->path()));
-        }
     }
     for (const DataSet& set : sets) AddValues(set, key, rows);
 
@@ -157,6 +154,44 @@ void AddDataSet(const std::filesystem::path& folder, const std::string& station,
         d += '\n';
         ++rows.downloadCount;
     }
+}
+
+namespace {
+
+std::filesystem::path Absolute(const std::filesystem::path& path) {
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    return (ec ? path : absolute).lexically_normal();
+}
+
+}  // namespace
+
+DataFilesPicture DataFilesPicture::Of(const std::vector<std::filesystem::path>& folders) {
+    DataFilesPicture picture;
+    for (const std::filesystem::path& folder : folders) {
+        std::error_code ec;
+        for (std::filesystem::recursive_directory_iterator it(Absolute(folder), ec), end;
+             !ec && it != end; it.increment(ec)) {
+            std::error_code stampError;
+            Stamp stamp;
+            if (it->path().extension() != ".dat" || !it->is_regular_file(stampError)) continue;
+            stamp.size = it->file_size(stampError);
+            stamp.time = it->last_write_time(stampError);
+            // A file whose stamp cannot be read counts as changed: read once more, not lost.
+            if (!stampError) picture.files[it->path().lexically_normal()] = stamp;
+        }
+    }
+    return picture;
+}
+
+bool DataFilesPicture::Changed(const std::filesystem::path& file) const {
+    const auto known = files.find(Absolute(file));
+    if (known == files.end()) return true;
+    std::error_code ec;
+    Stamp now;
+    now.size = std::filesystem::file_size(file, ec);
+    if (!ec) now.time = std::filesystem::last_write_time(file, ec);
+    return ec || !(now == known->second);
 }
 
 }  // namespace qm

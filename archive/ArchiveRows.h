@@ -1,10 +1,13 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qm {
 
@@ -30,10 +33,29 @@ std::string CopyField(std::string_view text);
 
 // Adds the data set in `folder` (the station's `station`, the logger directory `directory`):
 // one row per value present in its data files (read as the viewer reads them), its sensor table
-// and its collection log. With `changedSince`, the values of only the data files written since
-// then: what a copy that began then added. Throws FileError when the folder cannot be read.
+// and its collection log. With `before`, the values of only the data files that are not in that
+// picture or changed since it was taken: what a copy that began then added. Throws FileError when
+// the folder cannot be read.
+struct DataFilesPicture;
 void AddDataSet(const std::filesystem::path& folder, const std::string& station,
                 const std::string& directory, ArchiveRows& rows,
-                std::optional<std::filesystem::file_time_type> changedSince = std::nullopt);
+                const DataFilesPicture* before = nullptr);
+
+// The data files below a folder as they stand: each one's size and time of its last change, by
+// its absolute path. A file a copy wrote differs from the picture taken before the copy began
+// whatever the PC's clock did meanwhile (put back, or coarse on the disk).
+struct DataFilesPicture {
+    struct Stamp {
+        std::uintmax_t size = 0;
+        std::filesystem::file_time_type time{};
+        bool operator==(const Stamp&) const = default;
+    };
+    std::map<std::filesystem::path, Stamp> files;
+
+    // Every data file below each of `folders` (a folder not there yet holds none).
+    static DataFilesPicture Of(const std::vector<std::filesystem::path>& folders);
+    // The file is not in the picture, or changed since.
+    bool Changed(const std::filesystem::path& file) const;
+};
 
 }  // namespace qm

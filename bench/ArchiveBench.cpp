@@ -113,8 +113,11 @@ int main(int argc, char* argv[]) {
     std::int64_t sent = 0;
     for (std::size_t l = 0; l < loggers; ++l) {
         ArchiveRows night;
-        const auto since = fs::last_write_time(sets[l] / MonthFileName(2024, 12));
-        AddDataSet(sets[l], "logger-" + std::to_string(l), "2024", night, since);
+        // The copy rewrote the open month: its file changed since the picture before the copy.
+        const DataFilesPicture before = DataFilesPicture::Of({sets[l]});
+        const fs::path open = sets[l] / MonthFileName(2024, 12);
+        fs::last_write_time(open, fs::last_write_time(open) + std::chrono::seconds(1));
+        AddDataSet(sets[l], "logger-" + std::to_string(l), "2024", night, &before);
         QueueInOutbox(sets[l], night);
         const OutboxPush push = PushOutbox(archive, sets[l]);
         if (push.error) std::printf("push failed: %s\n", push.error->c_str());

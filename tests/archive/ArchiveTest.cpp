@@ -57,6 +57,15 @@ TEST(Archive, KeepsEveryValueOnceBySourceWithNamesAsWritten) {
     ArchiveRows rows;
     AddDataSet(folder, hostile, "2024\t\\", rows);
     EXPECT_EQ(static_cast<std::int64_t>(rows.measurementCount), present);
+    // What a copy added is the files it changed, even when the clock put their time back.
+    const DataFilesPicture before = DataFilesPicture::Of({folder});
+    const auto january = folder / MonthFileName(2024, 1);
+    std::filesystem::last_write_time(
+        january, before.files.begin()->second.time - std::chrono::hours(24 * 365));
+    ArchiveRows added;
+    AddDataSet(folder, hostile, "2024\t\\", added, &before);
+    EXPECT_EQ(static_cast<std::int64_t>(added.measurementCount),
+              ValuesPresent(ReadDataSet(january)));
 
     for (const char* source : {"pc-1", "pc-2"}) {
         Archive archive;
