@@ -144,7 +144,8 @@ void LogVisit(Collection& c, const Station& station, const VisitResult& result,
     }
 }
 
-// One station, from opening its link to releasing it.
+// One station, from opening its link to releasing it; what its copies added queued for the
+// archive, when there is one.
 VisitResult VisitStation(Collection& c, const Station& station, std::size_t number,
                          std::chrono::sys_seconds started) {
     // Every line of this station, the session's own too, says whose it is.
@@ -166,6 +167,8 @@ VisitResult VisitStation(Collection& c, const Station& station, std::size_t numb
         ask.msLeft = c.MsLeft();
         ask.timeLimitSeconds = c.timeLimitMs / 1000;
         ask.language = c.language;
+        // What the copies add for the archive is told from the data files as they stand now.
+        if (c.archive) c.archive->Before({station.folder});
         result = run->Run(station, ask, [&c, &station, number](const VisitProgress& p) {
             c.err.Progress(
                 c.Text(Msg::CollectStation, {std::to_string(number), std::to_string(c.stations),
@@ -176,6 +179,7 @@ VisitResult VisitStation(Collection& c, const Station& station, std::size_t numb
     }
     c.running = nullptr;
     c.err.SetPrefix({});
+    if (c.archive) c.archive->Queue(result, station.name);
     return result;
 }
 
@@ -263,9 +267,7 @@ private:
 VisitResult VisitAndRecord(Collection& c, const StationsPlan& plan, std::size_t index,
                            StatusFiles& status) {
     const std::chrono::sys_seconds began = c.clock->UtcNow();
-    if (c.archive) c.archive->Before({plan.stations[index].folder});
     VisitResult visit = VisitStation(c, plan.stations[index], index + 1, began);
-    if (c.archive) c.archive->Queue(visit, plan.stations[index].name);
     status.Visited(index, visit, began);
     return visit;
 }
@@ -288,12 +290,8 @@ public:
     bool Visit(std::size_t station, std::chrono::sys_seconds began) override {
         c_.elapsed.start();
         c_.timeRanOut = false;
-        if (c_.archive) c_.archive->Before({plan_.stations[station].folder});
         last_ = VisitStation(c_, plan_.stations[station], station + 1, began);
-        if (c_.archive) {
-            c_.archive->Queue(last_, plan_.stations[station].name);
-            c_.archive->Push(c_.stationFolders);
-        }
+        if (c_.archive) c_.archive->Push(c_.stationFolders);
         return last_.collected;
     }
     void Visited(std::size_t station, std::chrono::sys_seconds began) override {
