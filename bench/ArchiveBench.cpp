@@ -20,6 +20,7 @@
 #include "archive/Outbox.h"
 #include "protocol/DateTime.h"
 #include "store/ValueLines.h"
+#include "tests/support/HourlyMonths.h"
 #include "tests/support/PgServer.h"
 
 namespace fs = std::filesystem;
@@ -33,31 +34,15 @@ double Since(std::chrono::steady_clock::time_point t) {
 
 // A year from 1 Jan 2024, hourly, in monthly files as a logger writes them.
 std::size_t WriteYear(const fs::path& folder, std::size_t sensors, unsigned seed) {
-    fs::create_directories(folder);
-    const DateTime start = *DateTime::FromDate(2024, 1, 1);
-    std::ofstream out;
-    int month = 0;
-    std::size_t values = 0;
-    for (std::int64_t h = 0; h < 366 * 24; ++h) {
-        const CivilDateTime t =
-            (start + DateTime::FromMilliseconds(h * DateTime::kMsPerHour)).ToCivil();
-        if (t.month != month) {
-            out.close();
-            month = t.month;
-            out.open(folder / MonthFileName(t.year, t.month), std::ios::binary);
-            out << "BOREHOLE  " << MonthFileName(t.year, t.month) << "\r\n";
-        }
-        char header[48];
-        std::snprintf(header, sizeof header, "%02d:%02d %02d.%02d.%04d  N=%zu", t.hour, t.minute,
-                      t.day, t.month, t.year, sensors);
-        out << header << "\r\n";
-        std::vector<std::int32_t> block;
-        for (std::size_t s = 0; s < sensors; ++s)
-            block.push_back(static_cast<std::int32_t>((h * 7 + s * 13 + seed) % 4000) - 2000);
-        values += block.size();
-        for (const std::string& line : ValueLines(block)) out << line << "\r\n";
-    }
-    return values;
+    constexpr std::size_t kHours = 366 * 24;
+    test::WriteHourlyMonths(
+        folder, *DateTime::FromDate(2024, 1, 1), kHours, sensors, [sensors, seed](std::size_t h) {
+            std::vector<std::int32_t> block;
+            for (std::size_t s = 0; s < sensors; ++s)
+                block.push_back(static_cast<std::int32_t>((h * 7 + s * 13 + seed) % 4000) - 2000);
+            return block;
+        });
+    return kHours * sensors;
 }
 
 }  // namespace

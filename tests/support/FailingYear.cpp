@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "store/ValueLines.h"
+#include "tests/support/HourlyMonths.h"
 
 namespace qm::test {
 
@@ -70,28 +71,9 @@ FailingYear MakeFailingYear() {
 }
 
 void WriteFailingYear(const std::filesystem::path& folder) {
-    std::filesystem::create_directories(folder);
     const auto rows = Rows();
-    std::ofstream out;
-    int month = 0;
-    for (std::size_t h = 0; h < rows.size(); ++h) {
-        const CivilDateTime t = (Start() + DateTime::FromMilliseconds(static_cast<std::int64_t>(h) *
-                                                                      DateTime::kMsPerHour))
-                                    .ToCivil();
-        if (t.month != month) {
-            out.close();
-            month = t.month;
-            out.open(folder / MonthFileName(t.year, t.month), std::ios::binary);
-            out << "BOREHOLE  " << MonthFileName(t.year, t.month) << "\r\n";
-        }
-        char header[48];
-        std::snprintf(header, sizeof header, "%02d:%02d %02d.%02d.%04d  N=%zu", t.hour, t.minute,
-                      t.day, t.month, t.year, kFailingYearSensors);
-        out << header << "\r\n";
-        for (const std::string& line : ValueLines(rows[h])) out << line << "\r\n";
-        if (!out) throw std::runtime_error("cannot write the failing year into its folder");
-    }
-    out.close();
+    WriteHourlyMonths(folder, Start(), rows.size(), kFailingYearSensors,
+                      [&rows](std::size_t h) { return rows[h]; });
     WriteSensorTable(folder, Sensors());
 }
 

@@ -10,27 +10,19 @@
 #include "protocol/DateTime.h"
 #include "store/SensorTable.h"
 #include "store/ValueLines.h"
+#include "tests/support/HourlyMonths.h"
 
 namespace qm::test {
 
 void WriteWarmingBorehole(const std::filesystem::path& folder) {
-    std::filesystem::create_directories(folder);
     constexpr std::array<double, 3> kDepths = {1.0, 5.0, 10.0};
     const DateTime start = *DateTime::FromDate(2021, 1, 1);
     const DateTime warmFrom = *DateTime::FromDate(2023, 8, 1);
     const DateTime spikeAt =
         *DateTime::FromDate(2022, 7, 1) + DateTime::FromMilliseconds(12 * DateTime::kMsPerHour);
-    std::ofstream out;
-    int month = 0;
-    for (std::int64_t h = 0; h < 3 * 365 * 24; ++h) {
+    WriteHourlyMonths(folder, start, 3 * 365 * 24, std::nullopt, [&](std::size_t hour) {
+        const auto h = static_cast<std::int64_t>(hour);
         const DateTime t = start + DateTime::FromMilliseconds(h * DateTime::kMsPerHour);
-        const CivilDateTime c = t.ToCivil();
-        if (c.month != month) {
-            out.close();
-            month = c.month;
-            out.open(folder / MonthFileName(c.year, c.month), std::ios::binary);
-            out << "BOREHOLE  " << MonthFileName(c.year, c.month) << "\r\n";
-        }
         const double years = static_cast<double>(h) / (365.25 * 24);
         std::vector<std::int32_t> row;
         for (const double d : kDepths) {
@@ -46,14 +38,8 @@ void WriteWarmingBorehole(const std::filesystem::path& folder) {
             t < warmFrom + DateTime::FromMilliseconds(kWarmHours * DateTime::kMsPerHour))
             row[0] = 600;
         if (t == spikeAt) row[0] = 2500;
-        char header[48];
-        std::snprintf(header, sizeof header, "%02d:%02d %02d.%02d.%04d", c.hour, c.minute, c.day,
-                      c.month, c.year);
-        out << header << "\r\n";
-        for (const std::string& line : ValueLines(row)) out << line << "\r\n";
-        if (!out) throw std::runtime_error("cannot write the warming borehole");
-    }
-    out.close();
+        return row;
+    });
     WriteSensorTable(folder,
                      std::vector<SensorInfo>{
                          {1, 1.0, "верх", 5.0}, {2, 5.0, "середина", 0.0}, {3, 10.0, "низ"}});
